@@ -1,0 +1,23 @@
+#include "platform/Paths.h"
+#include <QStandardPaths>
+#ifdef Q_OS_WIN
+#include <shlobj.h>
+#include <windows.h>
+#endif
+
+namespace rv {
+
+QString SystemPaths::specialFolder(int id) const {
+#ifdef Q_OS_WIN
+    wchar_t buffer[MAX_PATH] = {0};
+    if (SHGetFolderPathW(nullptr, id, nullptr, 0, buffer) != S_OK)
+        return {};
+    return QString::fromWCharArray(buffer);
+#else
+    if (id != kCommonDocumentsFolder)
+        return {};
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+#endif
+}
+
+} // namespace rv

@@ -1,0 +1,48 @@
+#include "platform/QtDialogs.h"
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace rv {
+
+Answer QtDialogs::show(const Message& message) {
+    QMessageBox box(m_owner);
+    box.setWindowTitle(message.title);
+    box.setText(QString(message.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    switch (message.icon) {
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    }
+    if (message.buttons == Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(message.defaultAnswer == Answer::No ? QMessageBox::No
+                                                                 : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+    }
+    const int pressed = box.exec();
+    if (message.buttons == Buttons::YesNo)
+        return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    return Answer::Ok;
+}
+
+std::optional<QString> QtDialogs::prompt(const QString& text, const QString& title,
+                                         const QString& defaultAnswer) {
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(m_owner, title, text, QLineEdit::Normal, defaultAnswer, &ok);
+    if (!ok)
+        return std::nullopt;
+    return answer;
+}
+
+QString QtDialogs::openFileName(const QString& title, const QString& folder,
+                                const QString& filter) {
+    return QFileDialog::getOpenFileName(m_owner, title, folder, filter);
+}
+
+} // namespace rv

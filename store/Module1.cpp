@@ -1,0 +1,91 @@
+#include "store/Module1.h"
+#include "core/Values.h"
+#include "store/Session.h"
+#include <QFileInfo>
+
+namespace rv {
+
+namespace {
+const QString kOpenSensorData = QStringLiteral(" Module1_OpenSensorData");
+const QString kTableExists = QStringLiteral(" Module1_TableExists");
+const QString kAddDataTable = QStringLiteral(" Module1_AddDataTable");
+const QString kGetPrefs = QStringLiteral(" Module1_GetPrefs");
+
+QString currentSensorId(Session& s, const QString& column) {
+    return displayText(need(s.rsSensors.value(column)));
+}
+} // namespace
+
+bool TableExists(Session& s, const QString& databasePath, const QString& tableName) {
+    bool found = false;
+    logged(s, kTableExists, [&] {
+        Connection privateConnection;
+        need(privateConnection.open(databasePath, Connection::Mode::ReadOnly));
+        const QStringList names = need(privateConnection.tables());
+        for (const QString& name : names) {
+            if (name.left(4) == QLatin1String("MSys"))
+                continue;
+            if (name == tableName) {
+                found = true;
+                break;
+            }
+        }
+    });
+    return found;
+}
+
+void AddDataTable(Session& s) {
+    logged(s, kAddDataTable, [&] {
+        const QString id = currentSensorId(s, QStringLiteral("InstrumentId"));
+        if (TableExists(s, s.gDatabasePath, id)) {
+            s.dialogs.inform(QStringLiteral("Table ") + id + QStringLiteral(" Already Exists"));
+            if (!s.dialogs.ask(QStringLiteral("Table ") + id + QStringLiteral(" already exists") +
+                                   kCrLf + QStringLiteral("Do you want to overwrite this table?"),
+                               kTitleCaps))
+                return;
+            need(s.gConnection.execute(QStringLiteral("Drop Table ") + id));
+            need(s.gConnection.execute(QStringLiteral("SELECT * INTO ") + sql::quoted(id) +
+                                       QStringLiteral(" FROM sensordata WHERE datetimekey is null")));
+            return;
+        }
+        need(s.gConnection.execute(sql::S7(id)));
+    });
+}
+
+void OpenSensorData(Session& s) {
+    logged(s, kOpenSensorData, [&] {
+        const QString id = currentSensorId(s, QStringLiteral("InstrumentID"));
+        if (TableExists(s, s.gDatabasePath, id)) {
+            need(s.rsReadings.open(s.gConnection, sql::S8(id)));
+            if (!s.rsReadings.bof() && !s.rsReadings.eof())
+                need(s.rsReadings.moveFirst());
+            return;
+        }
+        // The readings shown from now on are this sensor's: never leave another
+        // sensor's readings open while its table is being created.
+        s.rsReadings.close();
+        s.dialogs.inform(QStringLiteral("The data table for Sensor ") + id +
+                         QStringLiteral(" could not be found") + kCrLf +
+                         QStringLiteral("A new table will be created"));
+        AddDataTable(s);
+        if (TableExists(s, s.gDatabasePath, id))
+            need(s.rsReadings.open(s.gConnection, sql::S8(id)));
+    });
+}
+
+bool FileExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isFile(); }
+
+bool FolderExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
+
+void GetPrefs(Session& s) {
+    logged(s, kGetPrefs, [&] {
+        need(s.rsPrefs.open(s.gConnection, sql::S3));
+        need(s.rsPrefs.moveFirst());
+        const QVariant maxY = need(s.rsPrefs.value(QStringLiteral("MaxY")));
+        if (maxY.isNull())
+            throw Abort{Error{94, QStringLiteral("Invalid use of Null")}};
+        s.gPrefMaxY = displayText(maxY);
+    });
+}
+
+} // namespace rv

@@ -1,0 +1,549 @@
+#include "store/Recordset.h"
+#include "core/Values.h"
+#include "store/Statements.h"
+#include <QRegularExpression>
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace rv {
+
+namespace {
+
+Error noCurrentRow() {
+    return Error{err::NoCurrentRow,
+                 QStringLiteral("Either BOF or EOF is True, or the current record has been "
+                                "deleted. Requested operation requires a current record.")};
+}
+
+Error closedError() {
+    return Error{err::ObjectClosed,
+                 QStringLiteral("Operation is not allowed when the object is closed.")};
+}
+
+// The table a statement reads: the name after its first FROM.
+QString baseTable(const QString& statement) {
+    static const QRegularExpression from(
+        QStringLiteral(R"(\bFROM\s+(`[^`]+`|"[^"]+"|\[[^\]]+\]|[A-Za-z0-9_]+))"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = from.match(statement);
+    return m.hasMatch() ? unquoteName(m.captured(1)) : QString();
+}
+
+} // namespace
+
+QVariant RowView::value(const QString& column) const {
+    const int c = m_rs.columnIndex(column);
+    if (c < 0)
+        return QVariant();
+    return m_rs.logical(m_rs.m_rows[m_row], c);
+}
+
+Status Recordset::open(Connection& connection, const QString& statement) {
+    close();
+    m_connection = &connection;
+    m_statement = statement;
+    m_table = baseTable(statement);
+    if (Status s = load(); !s.ok()) {
+        close();
+        return s;
+    }
+    m_open = true;
+    rebuildView();
+    m_pos = 0;
+    return {};
+}
+
+void Recordset::close() {
+    m_open = false;
+    m_rows.clear();
+    m_view.clear();
+    m_columns.clear();
+    m_index.clear();
+    m_edit.reset();
+    m_filter.reset();
+    m_pos = 0;
+    m_onDeleted = false;
+}
+
+Status Recordset::load() {
+    if (!m_connection || !m_connection->isOpen())
+        return m_connection ? m_connection->lastError() : closedError();
+    const TranslatedStatement t = translateStatement(m_statement);
+    if (t.kind != TranslatedStatement::Kind::Plain || m_table.isEmpty())
+        return Status::fail(err::InvalidArgument,
+                            QStringLiteral("A recordset needs a statement that reads one table: ") +
+                                m_statement);
+    // The rowid of every row is read along with it, so each row can be written back.
+    static const QRegularExpression selectHead(QStringLiteral(R"(^\s*SELECT\s+)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    const auto head = selectHead.match(t.sql);
+    if (!head.hasMatch())
+        return Status::fail(err::InvalidArgument,
+                            QStringLiteral("A recordset needs a SELECT statement: ") + m_statement);
+    const QString sql = QStringLiteral("SELECT ") + quoteName(m_table) +
+                        QStringLiteral(".rowid, ") + t.sql.mid(head.capturedEnd());
+
+    auto tableColumns = m_connection->columns(m_table);
+    if (!tableColumns.ok())
+        return tableColumns.error();
+
+    Query q(*m_connection, sql);
+    if (!q.prepared().ok())
+        return q.prepared();
+
+    std::vector<ColumnInfo> columns;
+    const int n = q.columnCount() - 1;
+    columns.reserve(std::size_t(n));
+    for (int i = 0; i < n; ++i) {
+        ColumnInfo info{q.columnName(i + 1), ColumnType::Any};
+        for (const ColumnInfo& tc : tableColumns.value())
+            if (tc.name.compare(info.name, Qt::CaseInsensitive) == 0)
+                info.type = tc.type;
+        columns.push_back(info);
+    }
+    std::vector<Row> rows;
+    qint64 bookmark = 0;
+    while (q.next()) {
+        Row row;
+        row.rowid = q.value(0).toLongLong();
+        row.bookmark = ++bookmark;
+        row.cells.reserve(std::size_t(n));
+        for (int i = 0; i < n; ++i)
+            row.cells.push_back(q.value(i + 1));
+        rows.push_back(std::move(row));
+    }
+    if (!q.status().ok())
+        return q.status();
+
+    m_columns = std::move(columns);
+    m_index.clear();
+    for (int i = 0; i < int(m_columns.size()); ++i) {
+        const QString key = m_columns[std::size_t(i)].name.toLower();
+        if (!m_index.contains(key))
+            m_index.insert(key, i);
+    }
+    m_rows = std::move(rows);
+    m_nextBookmark = bookmark + 1;
+    m_edit.reset();
+    m_onDeleted = false;
+    return {};
+}
+
+void Recordset::rebuildView() {
+    m_view.clear();
+    m_view.reserve(m_rows.size());
+    for (std::size_t i = 0; i < m_rows.size(); ++i)
+        if (!m_filter || m_filter->accepts(RowView(*this, i)))
+            m_view.push_back(i);
+}
+
+Status Recordset::checkOpen() const { return m_open ? Status() : Status(closedError()); }
+
+bool Recordset::bof() const {
+    if (m_onDeleted)
+        return false;
+    return m_pos < 0 || m_view.empty();
+}
+
+bool Recordset::eof() const {
+    if (m_onDeleted)
+        return false;
+    return m_pos >= qint64(m_view.size());
+}
+
+Status Recordset::checkCurrent() const {
+    if (Status s = checkOpen(); !s.ok())
+        return s;
+    if (m_onDeleted || m_pos < 0 || m_pos >= qint64(m_view.size()))
+        return noCurrentRow();
+    return {};
+}
+
+qint64 Recordset::absolutePosition() const {
+    if (m_onDeleted)
+        return PosUnknown;
+    if (m_pos < 0)
+        return PosBOF;
+    if (m_pos >= qint64(m_view.size()))
+        return PosEOF;
+    return m_pos + 1;
+}
+
+Status Recordset::setAbsolutePosition(qint64 position) {
+    if (Status s = checkOpen(); !s.ok())
+        return s;
+    if (position < 1 || position > qint64(m_view.size()))
+        return Status::fail(err::InvalidArgument,
+                            QStringLiteral("The position ") + QString::number(position) +
+                                QStringLiteral(" is outside the rows of the recordset."));
+    if (Status s = leaveRow(); !s.ok())
+        return s;
+    m_pos = position - 1;
+    m_onDeleted = false;
+    return {};
+}
+
+Status Recordset::leaveRow() {
+    if (m_edit)
+        cancelUpdate();
+    return {};
+}
+
+Status Recordset::moveFirst() {
+    if (Status s = checkOpen(); !s.ok())
+        return s;
+    (void)leaveRow();
+    if (m_view.empty())
+        return noCurrentRow();
+    m_pos = 0;
+    m_onDeleted = false;
+    return {};
+}
+
+Status Recordset::moveLast() {
+    if (Status s = checkOpen(); !s.ok())
+        return s;
+    (void)leaveRow();
+    if (m_view.empty())
+        return noCurrentRow();
+    m_pos = qint64(m_view.size()) - 1;
+    m_onDeleted = false;
+    return {};
+}
+
+Status Recordset::moveNext() {
+    if (Status s = checkOpen(); !s.ok())
+        return s;
+    (void)leaveRow();
+    if (m_onDeleted) {
+        // The deleted row's place is taken by the row after it.
+        m_onDeleted = false;
+        return {};
+    }
+    if (eof())
+        return noCurrentRow();
+    ++m_pos;
+    return {};
+}
+
+Status Recordset::movePrevious() {
+    if (Status s = checkOpen(); !s.ok())
+        return s;
+    (void)leaveRow();
+    if (m_onDeleted) {
+        m_onDeleted = false;
+        --m_pos;
+        return {};
+    }
+    if (bof())
+        return noCurrentRow();
+    --m_pos;
+    return {};
+}
+
+Result<qint64> Recordset::bookmark() const {
+    if (Status s = checkCurrent(); !s.ok())
+        return s;
+    return m_rows[m_view[std::size_t(m_pos)]].bookmark;
+}
+
+Status Recordset::setBookmark(qint64 bookmark) {
+    if (Status s = checkOpen(); !s.ok())
+        return s;
+    // Rows keep their bookmarks in ascending order, so the view can be searched.
+    const auto it = std::lower_bound(
+        m_view.begin(), m_view.end(), bookmark,
+        [this](std::size_t row, qint64 b) { return m_rows[row].bookmark < b; });
+    if (it == m_view.end() || m_rows[*it].bookmark != bookmark)
+        return Status::fail(err::InvalidArgument, QStringLiteral("The bookmark ") +
+                                                      QString::number(bookmark) +
+                                                      QStringLiteral(" names no row."));
+    (void)leaveRow();
+    m_pos = qint64(it - m_view.begin());
+    m_onDeleted = false;
+    return {};
+}
+
+Status Recordset::find(const QString& criterion) {
+    if (Status s = checkOpen(); !s.ok())
+        return s;
+    static const QRegularExpression form(
+        QStringLiteral(R"(^\s*\[?([A-Za-z_][A-Za-z0-9_]*)\]?\s*=\s*'(.*)'\s*$)"),
+        QRegularExpression::DotMatchesEverythingOption);
+    const auto m = form.match(criterion);
+    if (!m.hasMatch())
+        return Status::fail(err::InvalidArgument,
+                            QStringLiteral("The search criterion is not of the form column = "
+                                           "'value': ") +
+                                criterion);
+    auto col = column(m.captured(1));
+    if (!col.ok())
+        return col.error();
+    const QString wanted = m.captured(2);
+    (void)leaveRow();
+    qint64 start = m_pos < 0 ? 0 : m_pos;
+    m_onDeleted = false;
+    const int c = col.value();
+    const ColumnType type = m_columns[std::size_t(c)].type;
+    for (qint64 i = start; i < qint64(m_view.size()); ++i) {
+        const QVariant& cell = m_rows[m_view[std::size_t(i)]].cells[std::size_t(c)];
+        const QString text = (cell.typeId() == QMetaType::QString &&
+                              (type == ColumnType::Text || type == ColumnType::Any))
+                                 ? cell.toString()
+                                 : displayText(fromStored(cell, type));
+        if (text.compare(wanted, Qt::CaseInsensitive) == 0) {
+            m_pos = i;
+            return {};
+        }
+    }
+    m_pos = qint64(m_view.size());
+    return {};
+}
+
+QStringList Recordset::columnNames() const {
+    QStringList names;
+    for (const ColumnInfo& c : m_columns)
+        names << c.name;
+    return names;
+}
+
+int Recordset::columnIndex(const QString& name) const { return m_index.value(name.toLower(), -1); }
+
+Result<int> Recordset::column(const QString& name) const {
+    const int c = columnIndex(name);
+    if (c < 0)
+        return Error{err::ItemNotFound,
+                     QStringLiteral("Item cannot be found in the collection corresponding to the "
+                                    "requested name or ordinal: ") +
+                         name};
+    return c;
+}
+
+QVariant Recordset::logical(const Row& row, int col) const {
+    return fromStored(row.cells[std::size_t(col)], m_columns[std::size_t(col)].type);
+}
+
+Result<QVariant> Recordset::value(const QString& name) const {
+    if (Status s = checkOpen(); !s.ok())
+        return s;
+    auto col = column(name);
+    if (!col.ok())
+        return col.error();
+    if (Status s = checkCurrent(); !s.ok())
+        return s;
+    const int c = col.value();
+    if (m_edit && m_edit->changed[std::size_t(c)])
+        return fromStored(m_edit->cells[std::size_t(c)], m_columns[std::size_t(c)].type);
+    return logical(m_rows[m_view[std::size_t(m_pos)]], c);
+}
+
+Status Recordset::setValue(const QString& name, const QVariant& value) {
+    if (Status s = checkOpen(); !s.ok())
+        return s;
+    auto col = column(name);
+    if (!col.ok())
+        return col.error();
+    if (Status s = checkCurrent(); !s.ok())
+        return s;
+    const int c = col.value();
+    auto stored = toStored(value, m_columns[std::size_t(c)].type, m_columns[std::size_t(c)].name);
+    if (!stored.ok()) {
+        // A refused value abandons the whole edit: the row stays as stored.
+        cancelUpdate();
+        return stored.error();
+    }
+    if (!m_edit) {
+        Edit e;
+        e.cells = m_rows[m_view[std::size_t(m_pos)]].cells;
+        e.changed.assign(m_columns.size(), false);
+        m_edit = std::move(e);
+    }
+    m_edit->cells[std::size_t(c)] = std::move(stored).value();
+    m_edit->changed[std::size_t(c)] = true;
+    return {};
+}
+
+Status Recordset::addNew() {
+    if (Status s = checkOpen(); !s.ok())
+        return s;
+    (void)leaveRow();
+    Row row;
+    row.bookmark = m_nextBookmark++;
+    row.cells.assign(m_columns.size(), QVariant());
+    m_rows.push_back(std::move(row));
+    m_view.push_back(m_rows.size() - 1);
+    m_pos = qint64(m_view.size()) - 1;
+    m_onDeleted = false;
+    Edit e;
+    e.isNew = true;
+    e.cells.assign(m_columns.size(), QVariant());
+    e.changed.assign(m_columns.size(), false);
+    m_edit = std::move(e);
+    return {};
+}
+
+void Recordset::cancelUpdate() {
+    if (!m_edit)
+        return;
+    const bool wasNew = m_edit->isNew;
+    m_edit.reset();
+    if (wasNew && !m_rows.empty() && m_pos >= 0 && m_pos < qint64(m_view.size())) {
+        // The unwritten new row leaves the snapshot; its place becomes the end.
+        m_view.erase(m_view.begin() + m_pos);
+        m_rows.pop_back();
+    }
+}
+
+Status Recordset::refetch(Row& row) {
+    Query q(*m_connection,
+            QStringLiteral("SELECT * FROM ") + quoteName(m_table) + QStringLiteral(" WHERE rowid = ?1"));
+    q.bind(1, row.rowid);
+    if (!q.next())
+        return q.status().ok() ? Status::fail(err::RowNotFound,
+                                              QStringLiteral("Row cannot be located for updating. "
+                                                             "Some values may have been changed "
+                                                             "since it was last read."))
+                               : q.status();
+    for (int i = 0; i < q.columnCount(); ++i) {
+        const int c = columnIndex(q.columnName(i));
+        if (c >= 0)
+            row.cells[std::size_t(c)] = q.value(i);
+    }
+    return {};
+}
+
+Status Recordset::update() {
+    if (Status s = checkOpen(); !s.ok())
+        return s;
+    if (!m_edit)
+        return checkCurrent();
+    if (Status s = checkCurrent(); !s.ok())
+        return s;
+    Row& row = m_rows[m_view[std::size_t(m_pos)]];
+    auto tableColumns = m_connection->columns(m_table);
+    if (!tableColumns.ok()) {
+        cancelUpdate();
+        return tableColumns.error();
+    }
+    auto inTable = [&](const QString& name) {
+        for (const ColumnInfo& tc : tableColumns.value())
+            if (tc.name.compare(name, Qt::CaseInsensitive) == 0)
+                return true;
+        return false;
+    };
+    QStringList names;
+    std::vector<QVariant> values;
+    for (std::size_t c = 0; c < m_columns.size(); ++c)
+        if (m_edit->changed[c] && inTable(m_columns[c].name)) {
+            names << quoteName(m_columns[c].name);
+            values.push_back(m_edit->cells[c]);
+        }
+
+    if (m_edit->isNew) {
+        QString sql = QStringLiteral("INSERT INTO ") + quoteName(m_table);
+        if (names.isEmpty()) {
+            sql += QStringLiteral(" DEFAULT VALUES");
+        } else {
+            QStringList marks;
+            for (int i = 1; i <= names.size(); ++i)
+                marks << QStringLiteral("?") + QString::number(i);
+            sql += QStringLiteral(" (") + names.join(QStringLiteral(", ")) +
+                   QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) +
+                   QStringLiteral(")");
+        }
+        Query q(*m_connection, sql);
+        for (std::size_t i = 0; i < values.size(); ++i)
+            q.bind(int(i) + 1, values[i]);
+        if (Status s = q.run(); !s.ok()) {
+            cancelUpdate();
+            return s;
+        }
+        row.rowid = sqlite3_last_insert_rowid(m_connection->handle());
+        row.cells = m_edit->cells;
+        m_edit.reset();
+        // Read the row back so defaults filled in by the table are seen.
+        return refetch(row);
+    }
+
+    if (names.isEmpty()) {
+        m_edit.reset();
+        return {};
+    }
+    QStringList sets;
+    for (int i = 0; i < names.size(); ++i)
+        sets << names[i] + QStringLiteral(" = ?") + QString::number(i + 1);
+    Query q(*m_connection, QStringLiteral("UPDATE ") + quoteName(m_table) + QStringLiteral(" SET ") +
+                               sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?") +
+                               QString::number(names.size() + 1));
+    for (std::size_t i = 0; i < values.size(); ++i)
+        q.bind(int(i) + 1, values[i]);
+    q.bind(int(values.size()) + 1, row.rowid);
+    if (Status s = q.run(); !s.ok()) {
+        cancelUpdate();
+        return s;
+    }
+    if (sqlite3_changes(m_connection->handle()) != 1) {
+        cancelUpdate();
+        return Status::fail(err::RowNotFound,
+                            QStringLiteral("Row cannot be located for updating. Some values may "
+                                           "have been changed since it was last read."));
+    }
+    row.cells = m_edit->cells;
+    m_edit.reset();
+    return {};
+}
+
+Status Recordset::remove() {
+    if (Status s = checkCurrent(); !s.ok())
+        return s;
+    if (m_edit && m_edit->isNew) {
+        cancelUpdate();
+        m_onDeleted = true;
+        return {};
+    }
+    m_edit.reset();
+    const std::size_t r = m_view[std::size_t(m_pos)];
+    Query q(*m_connection,
+            QStringLiteral("DELETE FROM ") + quoteName(m_table) + QStringLiteral(" WHERE rowid = ?1"));
+    q.bind(1, m_rows[r].rowid);
+    if (Status s = q.run(); !s.ok())
+        return s;
+    m_rows.erase(m_rows.begin() + qint64(r));
+    m_view.erase(m_view.begin() + m_pos);
+    for (std::size_t& v : m_view)
+        if (v > r)
+            --v;
+    m_onDeleted = true;
+    return {};
+}
+
+Status Recordset::requery() {
+    if (Status s = checkOpen(); !s.ok())
+        return s;
+    m_edit.reset();
+    if (Status s = load(); !s.ok()) {
+        close();
+        return s;
+    }
+    rebuildView();
+    m_pos = 0;
+    return {};
+}
+
+void Recordset::setFilter(RowFilter filter) {
+    (void)leaveRow();
+    m_filter = std::move(filter);
+    rebuildView();
+    m_pos = 0;
+    m_onDeleted = false;
+}
+
+void Recordset::clearFilter() {
+    (void)leaveRow();
+    m_filter.reset();
+    rebuildView();
+    m_pos = 0;
+    m_onDeleted = false;
+}
+
+} // namespace rv

@@ -1,0 +1,145 @@
+#pragma once
+// A recordset: the rows of one statement held by the program as a scrollable snapshot
+// with a current row, written back to its table row by row.
+//
+// Meaning of the operations, relied on throughout the system:
+//  - open: rows in the statement's order; the current row is the first, none when empty;
+//  - bof()/eof(): no current row before the first / after the last row; both when empty;
+//  - moves: moveNext past the last row leaves the position at the end; moving further
+//    (or moveFirst/moveLast on no rows) is an error;
+//  - recordCount: the rows (of the filter, when one is set), whatever the position;
+//  - absolutePosition: 1-based; -2 before the first row, -3 after the last, -1 on a
+//    deleted row;
+//  - bookmark: a number that identifies a row of this snapshot (its ordinal when the
+//    statement was run, so a recordset reopened on the same rows gives the same
+//    bookmarks); setting it makes that row current;
+//  - find("col = 'value'"): searches forward from the current row (inclusive) for the
+//    first row whose column equals the value (letter case ignored) and makes it
+//    current; none found leaves the position at the end;
+//  - value/setValue by column name, letter case ignored; setValue checks and converts
+//    the value for the column's type at once and refuses a value of the wrong kind
+//    (the edit of the row is then abandoned, so the row stays as stored);
+//  - addNew starts an empty row at the end that becomes current; update writes the
+//    current row's changes (or the new row) to the table; moving away abandons
+//    changes that were not written;
+//  - remove deletes the current row from the table and the snapshot; the position
+//    stays on the deleted row until the next move (moveNext reaches the row after it);
+//  - requery re-runs the statement (the filter stays) and returns to the first row;
+//  - setFilter narrows the rows the recordset presents, counts and walks to those
+//    passing a predicate, the first of them current; clearFilter shows all again.
+#include "platform/Status.h"
+#include "store/Connection.h"
+#include <QHash>
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace rv {
+
+class Recordset;
+
+// Read access to one row, for filter predicates.
+class RowView {
+public:
+    RowView(const Recordset& rs, std::size_t row) : m_rs(rs), m_row(row) {}
+    QVariant value(const QString& column) const;
+
+private:
+    const Recordset& m_rs;
+    std::size_t m_row;
+};
+
+struct RowFilter {
+    std::function<bool(const RowView&)> accepts;
+    QString text; // the filter expression as written, for display and the log
+};
+
+class Recordset {
+public:
+    static constexpr qint64 PosUnknown = -1;
+    static constexpr qint64 PosBOF = -2;
+    static constexpr qint64 PosEOF = -3;
+
+    Recordset() = default;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    Status open(Connection& connection, const QString& statement);
+    bool isOpen() const { return m_open; }
+    void close();
+    const QString& statement() const { return m_statement; }
+    const QString& table() const { return m_table; }
+
+    bool bof() const;
+    bool eof() const;
+    qint64 recordCount() const { return qint64(m_view.size()); }
+    qint64 absolutePosition() const;
+    Status setAbsolutePosition(qint64 position);
+
+    Status moveFirst();
+    Status moveLast();
+    Status moveNext();
+    Status movePrevious();
+
+    Result<qint64> bookmark() const;
+    Status setBookmark(qint64 bookmark);
+
+    Status find(const QString& criterion);
+
+    QStringList columnNames() const;
+    int columnIndex(const QString& name) const; // -1 when there is no such column
+    Result<QVariant> value(const QString& column) const;
+    Status setValue(const QString& column, const QVariant& value);
+
+    Status addNew();
+    Status update();
+    void cancelUpdate();
+    bool editing() const { return m_edit.has_value(); }
+    Status remove();
+    Status requery();
+
+    void setFilter(RowFilter filter);
+    void clearFilter();
+    bool hasFilter() const { return m_filter.has_value(); }
+    QString filterText() const { return m_filter ? m_filter->text : QString(); }
+
+private:
+    friend class RowView;
+    struct Row {
+        qint64 rowid = 0;
+        qint64 bookmark = 0;
+        std::vector<QVariant> cells; // as stored
+    };
+    struct Edit {
+        bool isNew = false;
+        std::vector<QVariant> cells;
+        std::vector<bool> changed;
+    };
+
+    Status load();
+    void rebuildView();
+    Status checkOpen() const;
+    Status checkCurrent() const;
+    Status leaveRow(); // abandons an unwritten edit before a move
+    Result<int> column(const QString& name) const;
+    QVariant logical(const Row& row, int col) const;
+    Status refetch(Row& row);
+
+    Connection* m_connection = nullptr;
+    QString m_statement;
+    QString m_table;
+    bool m_open = false;
+    std::vector<ColumnInfo> m_columns;
+    QHash<QString, int> m_index; // lower-case name -> column
+    std::vector<Row> m_rows;
+    std::vector<std::size_t> m_view; // rows presented (all, or those passing the filter)
+    qint64 m_pos = 0;                // index into m_view; -1 BOF, size() EOF
+    bool m_onDeleted = false;
+    qint64 m_nextBookmark = 1;
+    std::optional<Edit> m_edit;
+    std::optional<RowFilter> m_filter;
+};
+
+} // namespace rv

@@ -1,0 +1,86 @@
+#pragma once
+// The run-wide state of the program under the system's own names: the paths, the one
+// connection, the recordsets that live for the run, and the choices handed between
+// windows. One object, owned by the main window and passed by reference.
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Log.h"
+#include "platform/Status.h"
+#include "store/Connection.h"
+#include "store/Recordset.h"
+#include <QDate>
+#include <QString>
+
+namespace rv {
+
+class Desktop;
+class Paths;
+
+struct Session {
+    Session(Dialogs& dialogs, const Clock& clock, const Paths& paths, Desktop& desktop)
+        : dialogs(dialogs), clock(clock), paths(paths), desktop(desktop) {}
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    Dialogs& dialogs;
+    const Clock& clock;
+    const Paths& paths;
+    Desktop& desktop;
+
+    QString gMakerFolder;
+    QString gDataFolder;
+    QString gDatabasePath;
+    QString gConnectString;
+    Connection gConnection;
+
+    Recordset rsConfig;
+    Recordset rsPrefs;
+    Recordset rsSensors;
+    Recordset rsReadings;
+    Recordset rsNetwork;
+    QString gPrefMaxY;
+
+    bool Firstload = false;
+    qint64 gReadingBookmark = 0;
+    qint64 gReadingPosition = 0;
+    QString gSensorID;
+
+    bool gDelSingle = false;
+    bool gDelBatch = false;
+    bool gDelAll = false;
+    QDate gDelStart;
+    QDate gDelEnd;
+
+    // One log entry with a free message.
+    void LogError(const QString& message) const { rv::LogError(gDataFolder, clock, message); }
+    // One log entry for a failure: "Err #" + number + ": " + description + label.
+    void logFailure(const Error& error, const QString& label) const {
+        LogError(errorText(error, label));
+    }
+};
+
+// Runs a procedure of the "log and end" kind: the first failing step (need() on a
+// failed Status, or any exception) ends it with one log entry under its label.
+// Answers true when the procedure ran to its end.
+template <class F> bool logged(const Session& session, const QString& label, F&& body) {
+    try {
+        body();
+        return true;
+    } catch (const Abort& a) {
+        session.logFailure(a.error, label);
+    } catch (const std::exception& e) {
+        session.logFailure(Error{err::InvalidArgument, QString::fromLocal8Bit(e.what())}, label);
+    }
+    return false;
+}
+
+// Runs one step of a procedure of the "skip and continue" kind: a failure is ignored.
+template <class F> void skip(F&& step) {
+    try {
+        step();
+    } catch (const Abort&) {
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace rv

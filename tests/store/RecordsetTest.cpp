@@ -1,0 +1,290 @@
+// The recordset against the meaning every window relies on.
+#include "store/Module1.h"
+#include "tests/support/DataFolder.h"
+
+using namespace rv;
+using namespace rv::test;
+
+namespace {
+
+class RecordsetTest : public DataFolderTest {
+protected:
+    void SetUp() override {
+        DataFolderTest::SetUp();
+        for (const char* id : {"200525003", "200525001", "200525002"})
+            addSensorRow(QString::fromLatin1(id));
+        setPaths();
+        ASSERT_TRUE(session->gConnection.open(databasePath).ok());
+    }
+    Recordset& rs() { return session->rsSensors; }
+    QString id() { return rs().value(QStringLiteral("InstrumentID")).value().toString(); }
+    void openSensors() { ASSERT_TRUE(rs().open(session->gConnection, sql::S2).ok()); }
+};
+
+TEST_F(RecordsetTest, OpensInStatementOrderOnTheFirstRow) {
+    openSensors();
+    EXPECT_EQ(rs().recordCount(), 3);
+    EXPECT_FALSE(rs().bof());
+    EXPECT_FALSE(rs().eof());
+    EXPECT_EQ(rs().absolutePosition(), 1);
+    EXPECT_EQ(id(), "200525001");
+    ASSERT_TRUE(rs().moveNext().ok());
+    EXPECT_EQ(id(), "200525002");
+    ASSERT_TRUE(rs().moveLast().ok());
+    EXPECT_EQ(id(), "200525003");
+    EXPECT_EQ(rs().absolutePosition(), 3);
+}
+
+TEST_F(RecordsetTest, MovesPastTheEndsAndBack) {
+    openSensors();
+    ASSERT_TRUE(rs().moveLast().ok());
+    ASSERT_TRUE(rs().moveNext().ok());
+    EXPECT_TRUE(rs().eof());
+    EXPECT_FALSE(rs().bof());
+    EXPECT_EQ(rs().absolutePosition(), Recordset::PosEOF);
+    EXPECT_EQ(rs().recordCount(), 3) << "the count does not depend on the position";
+    EXPECT_EQ(rs().moveNext().error().number, err::NoCurrentRow);
+    EXPECT_EQ(rs().value(QStringLiteral("InstrumentID")).error().number, err::NoCurrentRow);
+    ASSERT_TRUE(rs().movePrevious().ok());
+    EXPECT_EQ(id(), "200525003");
+
+    ASSERT_TRUE(rs().moveFirst().ok());
+    ASSERT_TRUE(rs().movePrevious().ok());
+    EXPECT_TRUE(rs().bof());
+    EXPECT_EQ(rs().absolutePosition(), Recordset::PosBOF);
+    EXPECT_FALSE(rs().movePrevious().ok());
+    ASSERT_TRUE(rs().moveNext().ok());
+    EXPECT_EQ(id(), "200525001");
+}
+
+TEST_F(RecordsetTest, EmptyRecordsetIsAtBothEndsAndRefusesMoves) {
+    Recordset empty;
+    ASSERT_TRUE(empty.open(session->gConnection, sql::S4).ok());
+    EXPECT_TRUE(empty.bof());
+    EXPECT_TRUE(empty.eof());
+    EXPECT_EQ(empty.recordCount(), 0);
+    EXPECT_EQ(empty.moveFirst().error().number, err::NoCurrentRow);
+    EXPECT_EQ(empty.moveLast().error().number, err::NoCurrentRow);
+    EXPECT_FALSE(empty.moveNext().ok());
+}
+
+TEST_F(RecordsetTest, FieldNamesIgnoreLetterCase) {
+    openSensors();
+    EXPECT_EQ(rs().value(QStringLiteral("instrumentid")).value().toString(), "200525001");
+    EXPECT_EQ(rs().value(QStringLiteral("InstrumentId")).value().toString(), "200525001");
+    EXPECT_EQ(rs().value(QStringLiteral("NoSuchColumn")).error().number, err::ItemNotFound);
+}
+
+TEST_F(RecordsetTest, BookmarksSurviveReopeningTheSameRows) {
+    openSensors();
+    ASSERT_TRUE(rs().moveNext().ok());
+    const qint64 mark = rs().bookmark().value();
+    ASSERT_TRUE(rs().moveFirst().ok());
+    ASSERT_TRUE(rs().setBookmark(mark).ok());
+    EXPECT_EQ(id(), "200525002");
+    openSensors();
+    ASSERT_TRUE(rs().setBookmark(mark).ok());
+    EXPECT_EQ(id(), "200525002");
+    EXPECT_FALSE(rs().setBookmark(99).ok());
+}
+
+TEST_F(RecordsetTest, FindSearchesForwardFromTheCurrentRowInclusive) {
+    openSensors();
+    ASSERT_TRUE(rs().find(QStringLiteral("InstrumentID = '200525002'")).ok());
+    EXPECT_EQ(id(), "200525002");
+    // From the found row itself (inclusive), and without blanks around "=".
+    ASSERT_TRUE(rs().find(QStringLiteral("InstrumentID='200525002'")).ok());
+    EXPECT_EQ(rs().absolutePosition(), 2);
+    // Forward only: the first row is behind the current one.
+    ASSERT_TRUE(rs().find(QStringLiteral("InstrumentID = '200525001'")).ok());
+    EXPECT_TRUE(rs().eof());
+    ASSERT_TRUE(rs().moveFirst().ok());
+    ASSERT_TRUE(rs().find(QStringLiteral("instrumentid = '200525001'")).ok());
+    EXPECT_EQ(rs().absolutePosition(), 1);
+    ASSERT_TRUE(rs().find(QStringLiteral("Destroyed = 'NO'")).ok()) << "values ignore letter case";
+    EXPECT_EQ(rs().absolutePosition(), 1);
+    EXPECT_FALSE(rs().find(QStringLiteral("InstrumentID 200525001")).ok());
+}
+
+TEST_F(RecordsetTest, AddNewAndUpdateWriteOneRowWithTheTablesDefaults) {
+    openSensors();
+    ASSERT_TRUE(rs().addNew().ok());
+    EXPECT_EQ(rs().recordCount(), 4);
+    EXPECT_EQ(rs().absolutePosition(), 4);
+    ASSERT_TRUE(rs().setValue(QStringLiteral("InstrumentID"), QStringLiteral("200525010")).ok());
+    ASSERT_TRUE(rs().setValue(QStringLiteral("Recess"), QStringLiteral("2.50")).ok());
+    ASSERT_TRUE(rs().update().ok());
+    EXPECT_EQ(scalar(QStringLiteral("SELECT Recess FROM Sensors WHERE InstrumentID='200525010'"))
+                  .toDouble(),
+              2.5);
+    EXPECT_EQ(rs().value(QStringLiteral("HeadLocation")).value(), QVariant(false))
+        << "the table's default is read back";
+    ASSERT_TRUE(rs().requery().ok());
+    EXPECT_EQ(rs().recordCount(), 4);
+}
+
+TEST_F(RecordsetTest, MovingAwayAbandonsAnUnwrittenEdit) {
+    openSensors();
+    ASSERT_TRUE(rs().setValue(QStringLiteral("Level"), QStringLiteral("L9")).ok());
+    EXPECT_EQ(rs().value(QStringLiteral("Level")).value().toString(), "L9");
+    ASSERT_TRUE(rs().moveNext().ok());
+    ASSERT_TRUE(rs().moveFirst().ok());
+    EXPECT_TRUE(rs().value(QStringLiteral("Level")).value().isNull());
+    ASSERT_TRUE(rs().addNew().ok());
+    ASSERT_TRUE(rs().moveFirst().ok());
+    EXPECT_EQ(rs().recordCount(), 3);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM Sensors")).toInt(), 3);
+}
+
+TEST_F(RecordsetTest, DeleteKeepsThePlaceUntilTheNextMove) {
+    openSensors();
+    ASSERT_TRUE(rs().moveNext().ok());
+    ASSERT_TRUE(rs().remove().ok());
+    EXPECT_EQ(rs().recordCount(), 2);
+    EXPECT_EQ(rs().value(QStringLiteral("InstrumentID")).error().number, err::NoCurrentRow);
+    ASSERT_TRUE(rs().moveNext().ok());
+    EXPECT_EQ(id(), "200525003") << "the row after the deleted one";
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM Sensors WHERE InstrumentID = "
+                                    "'200525002'"))
+                  .toInt(),
+              0);
+    // Deleting the last row leaves no current row; the next move reaches the end.
+    ASSERT_TRUE(rs().remove().ok());
+    ASSERT_TRUE(rs().moveNext().ok());
+    EXPECT_TRUE(rs().eof());
+}
+
+TEST_F(RecordsetTest, RequeryRereadsAndReturnsToTheFirstRow) {
+    openSensors();
+    ASSERT_TRUE(rs().moveLast().ok());
+    execSql(QStringLiteral("INSERT INTO Sensors (InstrumentID) VALUES ('200425001')"));
+    EXPECT_EQ(rs().recordCount(), 3);
+    ASSERT_TRUE(rs().requery().ok());
+    EXPECT_EQ(rs().recordCount(), 4);
+    EXPECT_EQ(id(), "200425001");
+}
+
+TEST_F(RecordsetTest, CloseReleasesTheRows) {
+    openSensors();
+    rs().close();
+    EXPECT_FALSE(rs().isOpen());
+    EXPECT_EQ(rs().moveFirst().error().number, err::ObjectClosed);
+    EXPECT_EQ(rs().value(QStringLiteral("InstrumentID")).error().number, err::ObjectClosed);
+}
+
+TEST_F(RecordsetTest, FilterNarrowsCountMovesAndFind) {
+    execSql(QStringLiteral("UPDATE Sensors SET Destroyed = 'Yes' WHERE InstrumentID = '200525002'"));
+    openSensors();
+    ASSERT_TRUE(rs().moveLast().ok());
+    rs().setFilter(RowFilter{[](const RowView& row) {
+                                 return row.value(QStringLiteral("destroyed")).toString() == "No";
+                             },
+                             QStringLiteral("Destroyed = 'No'")});
+    EXPECT_TRUE(rs().hasFilter());
+    EXPECT_EQ(rs().filterText(), "Destroyed = 'No'");
+    EXPECT_EQ(rs().recordCount(), 2);
+    EXPECT_EQ(id(), "200525001") << "the first passing row is current";
+    ASSERT_TRUE(rs().moveNext().ok());
+    EXPECT_EQ(id(), "200525003");
+    ASSERT_TRUE(rs().moveFirst().ok());
+    ASSERT_TRUE(rs().find(QStringLiteral("InstrumentID = '200525002'")).ok());
+    EXPECT_TRUE(rs().eof());
+    rs().clearFilter();
+    EXPECT_EQ(rs().recordCount(), 3);
+    EXPECT_FALSE(rs().hasFilter());
+}
+
+// The store keeps each column's logical type: a value of the wrong kind is refused,
+// and the row stays as it was stored.
+TEST_F(RecordsetTest, RefusesMistypedValuesAndLeavesTheRowUnchanged) {
+    openSensors();
+    ASSERT_TRUE(rs().setValue(QStringLiteral("Level"), QStringLiteral("L12")).ok());
+    const Status notADate = rs().setValue(QStringLiteral("InstallDate"), QStringLiteral("soon"));
+    ASSERT_FALSE(notADate.ok());
+    EXPECT_EQ(notADate.error().number, err::TypeMismatch);
+    EXPECT_FALSE(rs().editing()) << "the whole edit is abandoned";
+    ASSERT_TRUE(rs().update().ok());
+    EXPECT_TRUE(scalar(QStringLiteral("SELECT Level FROM Sensors WHERE InstrumentID='200525001'"))
+                    .isNull());
+
+    EXPECT_FALSE(rs().setValue(QStringLiteral("Recess"), QStringLiteral("12a")).ok());
+    EXPECT_FALSE(rs().setValue(QStringLiteral("HeadLocation"), QStringLiteral("maybe")).ok());
+    EXPECT_FALSE(rs().setValue(QStringLiteral("InstallDate"), QStringLiteral("2005/13/45")).ok());
+
+    // Accepted forms are converted to the column's type.
+    ASSERT_TRUE(rs().setValue(QStringLiteral("InstallDate"), QStringLiteral("2005/6/9")).ok());
+    ASSERT_TRUE(rs().setValue(QStringLiteral("Recess"), QStringLiteral(" -0.46 ")).ok());
+    ASSERT_TRUE(rs().setValue(QStringLiteral("HeadLocation"), QStringLiteral("Yes")).ok());
+    ASSERT_TRUE(rs().update().ok());
+    EXPECT_EQ(scalar(QStringLiteral("SELECT InstallDate FROM Sensors WHERE "
+                                    "InstrumentID='200525001'"))
+                  .toString(),
+              "2005-06-09");
+    const QVariant date = rs().value(QStringLiteral("InstallDate")).value();
+    ASSERT_EQ(date.typeId(), QMetaType::QDateTime);
+    EXPECT_EQ(date.toDateTime().date(), QDate(2005, 6, 9));
+    EXPECT_EQ(rs().value(QStringLiteral("Recess")).value().toDouble(), -0.46);
+    EXPECT_EQ(rs().value(QStringLiteral("HeadLocation")).value(), QVariant(true));
+    // An emptied date or number box stores Null, not an error.
+    ASSERT_TRUE(rs().setValue(QStringLiteral("InstallDate"), QString()).ok());
+    ASSERT_TRUE(rs().update().ok());
+    EXPECT_TRUE(rs().value(QStringLiteral("InstallDate")).value().isNull());
+}
+
+TEST_F(RecordsetTest, TheFileItselfRefusesMistypedValues) {
+    Connection c;
+    ASSERT_TRUE(c.open(databasePath).ok());
+    EXPECT_FALSE(c.execute(QStringLiteral("UPDATE Sensors SET Recess = 'abc'")).ok());
+    EXPECT_FALSE(c.execute(QStringLiteral("UPDATE Sensors SET InstallDate = 'tomorrow'")).ok());
+    EXPECT_FALSE(c.execute(QStringLiteral("INSERT INTO `200525001` (DoNotPlot) VALUES (7)")).ok());
+    EXPECT_FALSE(c.execute(QStringLiteral("INSERT INTO Sensors (InstrumentID) VALUES ('200525001')"))
+                     .ok())
+        << "an identifier is unique";
+}
+
+TEST_F(RecordsetTest, ReadingsOrderChronologicallyAndDefaultDoNotPlotToFalse) {
+    Recordset& r = session->rsReadings;
+    ASSERT_TRUE(r.open(session->gConnection, sql::S8(QStringLiteral("200525001"))).ok());
+    const QDateTime moments[] = {wallClock(QDate(2010, 1, 2), QTime(9, 0)),
+                                 wallClock(QDate(2009, 12, 31), QTime(23, 59, 59)),
+                                 wallClock(QDate(2010, 1, 2))};
+    for (const QDateTime& m : moments) {
+        ASSERT_TRUE(r.addNew().ok());
+        ASSERT_TRUE(r.setValue(QStringLiteral("DateTimeKey"),
+                               readingKey(QStringLiteral("200525001"), m))
+                        .ok());
+        ASSERT_TRUE(r.setValue(QStringLiteral("FullDate"), m).ok());
+        ASSERT_TRUE(r.update().ok());
+    }
+    ASSERT_TRUE(r.requery().ok());
+    ASSERT_EQ(r.recordCount(), 3);
+    EXPECT_EQ(r.value(QStringLiteral("FullDate")).value().toDateTime(), moments[1]);
+    EXPECT_EQ(r.value(QStringLiteral("DoNotPlot")).value(), QVariant(false));
+    ASSERT_TRUE(r.moveNext().ok());
+    EXPECT_EQ(r.value(QStringLiteral("FullDate")).value().toDateTime(), moments[2]);
+    ASSERT_TRUE(r.moveNext().ok());
+    EXPECT_EQ(r.value(QStringLiteral("FullDate")).value().toDateTime(), moments[0]);
+
+    Recordset plottable;
+    ASSERT_TRUE(r.setValue(QStringLiteral("DoNotPlot"), true).ok());
+    ASSERT_TRUE(r.update().ok());
+    ASSERT_TRUE(plottable.open(session->gConnection, sql::S9(QStringLiteral("200525001"))).ok());
+    EXPECT_EQ(plottable.recordCount(), 2);
+}
+
+TEST_F(RecordsetTest, PositionsAreWideIntegers) {
+    // More rows than a 16-bit counter holds.
+    execSql(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                           "i < 40000) INSERT INTO `200525001` (DateTimeKey, FullDate) SELECT "
+                           "'k' || i, '2010-01-01' FROM n"));
+    Recordset& r = session->rsReadings;
+    ASSERT_TRUE(r.open(session->gConnection, sql::S8(QStringLiteral("200525001"))).ok());
+    EXPECT_EQ(r.recordCount(), 40000);
+    ASSERT_TRUE(r.moveLast().ok());
+    EXPECT_EQ(r.absolutePosition(), 40000);
+    EXPECT_EQ(r.bookmark().value(), 40000);
+    ASSERT_TRUE(r.setAbsolutePosition(32768).ok());
+    EXPECT_EQ(r.absolutePosition(), 32768);
+}
+
+} // namespace

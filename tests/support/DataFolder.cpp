@@ -1,0 +1,85 @@
+#include "tests/support/DataFolder.h"
+#include "store/Module1.h"
+#include "store/Provisioning.h"
+#include <QDir>
+#include <QFile>
+#include <sqlite3.h>
+
+namespace rv::test {
+
+void DataFolderTest::SetUp() {
+    ASSERT_TRUE(tmp.isValid());
+    documents = tmp.path() + QStringLiteral("/Documents");
+    dataFolder = documents + QStringLiteral("/Brackwell/Rockvane");
+    databasePath = dataFolder + QStringLiteral("/") + kDatabaseFileName;
+    ASSERT_TRUE(QDir().mkpath(dataFolder));
+    ASSERT_TRUE(createShippedDatabase(databasePath).ok());
+    paths.documents = documents;
+    session = std::make_unique<Session>(dialogs, clock, paths, desktop);
+}
+
+void DataFolderTest::TearDown() {
+    session.reset();
+    for (const Message& m : dialogs.pending())
+        ADD_FAILURE() << "Message not checked by the test: \"" << m.text.toStdString()
+                      << "\" titled \"" << m.title.toStdString() << "\"";
+}
+
+void DataFolderTest::setPaths() {
+    session->gMakerFolder = documents + QStringLiteral("/Brackwell");
+    session->gDataFolder = dataFolder;
+    session->gDatabasePath = databasePath;
+}
+
+void DataFolderTest::openStore() {
+    setPaths();
+    ASSERT_TRUE(session->gConnection.open(databasePath).ok());
+    ASSERT_TRUE(session->rsConfig.open(session->gConnection, sql::S1).ok());
+    ASSERT_TRUE(session->rsConfig.moveFirst().ok());
+    ASSERT_TRUE(session->rsSensors.open(session->gConnection, sql::S2).ok());
+}
+
+void DataFolderTest::execSql(const QString& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(databasePath.toUtf8().constData(), &db), SQLITE_OK);
+    char* message = nullptr;
+    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    EXPECT_EQ(rc, SQLITE_OK) << (message ? message : "") << " in " << sql.toStdString();
+    sqlite3_free(message);
+    sqlite3_close(db);
+}
+
+QVariant DataFolderTest::scalar(const QString& sql) {
+    Connection c;
+    if (!c.open(databasePath, Connection::Mode::ReadOnly).ok())
+        return {};
+    Query q(c, sql);
+    if (!q.next())
+        return {};
+    return q.value(0);
+}
+
+void DataFolderTest::addSensorRow(const QString& id, const QString& destroyed,
+                                  const QString& installDate) {
+    execSql(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, SensorType, TypeID, "
+                           "SensorNo, Family, Model, InstallDate, Destroyed, HeadLocation) "
+                           "VALUES ('%1', '%2', '%3', '%3', '%4', 'Load Cell', 'LODIX', '%5', "
+                           "'%6', 1)")
+                .arg(id, id.left(4), id.mid(4, 2), id.mid(6, 3), installDate, destroyed));
+    Connection c;
+    ASSERT_TRUE(c.open(databasePath).ok());
+    ASSERT_TRUE(c.execute(sql::S7(id)).ok());
+}
+
+QString DataFolderTest::logText() const {
+    QFile f(dataFolder + QStringLiteral("/") + kLogFileName);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(f.readAll());
+}
+
+int DataFolderTest::logEntries() const {
+    return int(logText().count(QString(89, QLatin1Char('*'))));
+}
+
+} // namespace rv::test

@@ -1,0 +1,44 @@
+#pragma once
+// A fixture that gives each test a fresh data folder under a temporary "documents"
+// folder, provisioned with the shipped database, a fixed clock and scripted dialogs.
+#include "store/Session.h"
+#include "tests/support/Fakes.h"
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace rv::test {
+
+class DataFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Fills the session's paths as start-up does, without opening anything.
+    void setPaths();
+    // Opens gConnection and the run-wide recordsets as start-up does.
+    void openStore();
+    // Adds a sensor row (and its empty readings table) straight into the database.
+    void addSensorRow(const QString& id, const QString& destroyed = QStringLiteral("No"),
+                      const QString& installDate = QStringLiteral("2005-06-01"));
+    // Runs SQL directly on the database file (test set-up and checks only).
+    void execSql(const QString& sql);
+    // The first column of the first row of a query, straight from the file.
+    QVariant scalar(const QString& sql);
+    // The log file's text, empty when there is none.
+    QString logText() const;
+    // The number of entries in the log.
+    int logEntries() const;
+
+    QTemporaryDir tmp;
+    QString documents;
+    QString dataFolder;
+    QString databasePath;
+    FakeDialogs dialogs;
+    FixedClock clock;
+    FakePaths paths;
+    FakeDesktop desktop;
+    std::unique_ptr<Session> session;
+};
+
+} // namespace rv::test

@@ -1,0 +1,89 @@
+#pragma once
+// Scripted stand-ins for the edges of the world: dialogs that record every message and
+// answer from a queue, a clock that stands still, special folders and a desktop that
+// only record what they are asked.
+#include "platform/Clock.h"
+#include "platform/Desktop.h"
+#include "platform/Dialogs.h"
+#include "platform/Paths.h"
+#include "platform/SingleInstance.h"
+#include <QStringList>
+#include <deque>
+#include <optional>
+
+namespace rv::test {
+
+class FakeDialogs : public Dialogs {
+public:
+    Answer show(const Message& message) override;
+    std::optional<QString> prompt(const QString& text, const QString& title,
+                                  const QString& defaultAnswer) override;
+    QString openFileName(const QString& title, const QString& folder,
+                         const QString& filter) override;
+
+    // Answers for the next Yes/No questions, in order. A question without a queued
+    // answer fails the test and is answered No.
+    void answer(Answer a) { m_answers.push_back(a); }
+    void answerYes() { answer(Answer::Yes); }
+    void answerNo() { answer(Answer::No); }
+    // The next prompt's answer (nothing = Cancel), and the next file dialog's choice.
+    void promptAnswer(std::optional<QString> a) { m_prompts.push_back(std::move(a)); }
+    void fileAnswer(QString path) { m_files.push_back(std::move(path)); }
+
+    // Messages shown and not yet taken by the test. Every message must be taken:
+    // the fixture fails a test that leaves one behind.
+    const std::deque<Message>& pending() const { return m_shown; }
+    // Takes the oldest message shown; fails the test when there is none.
+    Message take();
+    // Takes the oldest message and checks its text, title, icon and buttons.
+    void expect(const QString& text, const QString& title = kAppTitle, Icon icon = Icon::None,
+                Buttons buttons = Buttons::Ok);
+    void clear() { m_shown.clear(); }
+    struct Prompt {
+        QString text, title, defaultAnswer;
+    };
+    std::vector<Prompt> prompts;
+
+private:
+    std::deque<Message> m_shown;
+    std::deque<Answer> m_answers;
+    std::deque<std::optional<QString>> m_prompts;
+    std::deque<QString> m_files;
+};
+
+class FixedClock : public Clock {
+public:
+    explicit FixedClock(QDateTime now = wallClock(QDate(2026, 3, 14), QTime(9, 30, 15)))
+        : m_now(std::move(now)) {}
+    QDateTime now() const override { return m_now; }
+    void set(const QDateTime& now) { m_now = now; }
+
+private:
+    QDateTime m_now;
+};
+
+class FakePaths : public Paths {
+public:
+    QString documents;
+    QString specialFolder(int id) const override {
+        return id == kCommonDocumentsFolder ? documents : QString();
+    }
+};
+
+class FakeDesktop : public Desktop {
+public:
+    QStringList openedFiles, openedAddresses;
+    bool openFile(const QString& path) override;
+    bool openAddress(const QString& url) override {
+        openedAddresses << url;
+        return true;
+    }
+};
+
+class FakeInstance : public SingleInstance {
+public:
+    bool running = false;
+    bool anotherCopyRunning() override { return running; }
+};
+
+} // namespace rv::test
