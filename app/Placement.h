@@ -1,0 +1,19 @@
+#pragma once
+// Where the tab control goes, in twips (1/1440 inch), as the window loads and resizes.
+#include <QPoint>
+#include <QSize>
+#include <optional>
+
+namespace rv {
+
+enum class WindowState { Normal, Minimized, Maximized };
+
+// At load: ((screen width - window width) / 2, (screen height - window height - 250) / 2),
+// each difference a whole number halved toward zero.
+QPoint formLoadTabPosition(QSize screenTwips, QSize windowTwips);
+
+// On resize: nothing when minimised; centred on the screen when maximised; otherwise at
+// 120, 120.
+std::optional<QPoint> resizeTabPosition(WindowState state, QSize screenTwips, QSize tabTwips);
+
+} // namespace rv

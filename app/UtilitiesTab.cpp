@@ -1,0 +1,49 @@
+#include "app/UtilitiesTab.h"
+#include "ui/Pictures.h"
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+
+namespace rv {
+
+UtilitiesTab::UtilitiesTab(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("tabUtilities"));
+    imgHelp = new PictureButton(QStringLiteral("imgHelp"), pictures::book(), this);
+    Label66 = new CaptionLabel(QStringLiteral("Label66"), QStringLiteral("View Rockvane Manual"), this);
+    imgInternet = new PictureButton(QStringLiteral("imgInternet"), pictures::globe(), this);
+    Label40 = new CaptionLabel(QStringLiteral("Label40"),
+                               QStringLiteral("Visit the Brackwell website"), this);
+    imgAbout = new PictureButton(QStringLiteral("imgAbout"), pictures::info(), this);
+    Label29 = new CaptionLabel(QStringLiteral("Label29"),
+                               QStringLiteral("About Brackwell's Rockvane"), this);
+    txtSCount = new QLineEdit(this);
+    txtSCount->setObjectName(QStringLiteral("txtSCount"));
+    txtSCount->setReadOnly(true);
+    txtSCount->setMaximumWidth(80);
+
+    auto* help = new QGroupBox(this);
+    auto* helpLayout = new QGridLayout(help);
+    int row = 0;
+    for (auto [picture, label] : {std::pair<PictureButton*, CaptionLabel*>{imgHelp, Label66},
+                                  {imgInternet, Label40},
+                                  {imgAbout, Label29}}) {
+        helpLayout->addWidget(picture, row, 0);
+        helpLayout->addWidget(label, row++, 1);
+    }
+    auto* count = new QHBoxLayout;
+    count->addWidget(new QLabel(QStringLiteral("# of Instruments:"), this));
+    count->addWidget(txtSCount);
+    count->addStretch();
+    helpLayout->addLayout(count, row, 0, 1, 2);
+
+    groups = new QVBoxLayout;
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(groups, 2);
+    auto* side = new QVBoxLayout;
+    side->addWidget(help);
+    side->addStretch();
+    layout->addLayout(side, 1);
+}
+
+} // namespace rv

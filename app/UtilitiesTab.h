@@ -1,0 +1,28 @@
+#pragma once
+// The "6. Utilities" tab: the manual, the web site, About, the sensor count; the filter
+// and the backups have their own groups on it.
+#include "ui/Controls.h"
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace rv {
+
+class UtilitiesTab : public QWidget {
+    Q_OBJECT
+public:
+    explicit UtilitiesTab(QWidget* parent = nullptr);
+
+    // Where other groups (filter, backups) are placed.
+    QVBoxLayout* groups;
+
+    PictureButton* imgHelp;
+    CaptionLabel* Label66; // "View Rockvane Manual"
+    PictureButton* imgInternet;
+    CaptionLabel* Label40; // "Visit the Brackwell website"
+    PictureButton* imgAbout;
+    CaptionLabel* Label29; // "About Brackwell's Rockvane"
+    QLineEdit* txtSCount;
+};
+
+} // namespace rv

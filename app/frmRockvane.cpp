@@ -1,0 +1,253 @@
+#include "app/frmRockvane.h"
+#include "app/UtilitiesTab.h"
+#include "app/frmSplash.h"
+#include "core/Values.h"
+#include "readings/ReadingsTab.h"
+#include "sensors/SensorTabs.h"
+#include "platform/Desktop.h"
+#include "platform/Paths.h"
+#include "platform/SingleInstance.h"
+#include "store/Module1.h"
+#include "store/Provisioning.h"
+#include "store/Session.h"
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTabWidget>
+
+namespace rv {
+
+namespace {
+const QString kFormLoad = QStringLiteral(" Form_Load");
+const QString kFormUnload = QStringLiteral(" Form_Unload");
+constexpr QSize kTabSize(780, 560); // pixels
+} // namespace
+
+frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& paths,
+                         Desktop& desktop, SingleInstance& instance, QWidget* parent)
+    : QMainWindow(parent),
+      m_session(std::make_unique<Session>(dialogs, clock, paths, desktop)), m_instance(instance) {
+    setObjectName(QStringLiteral("frmRockvane"));
+    setWindowTitle(QStringLiteral("Rockvane LODIX"));
+
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    SSTab1 = new QTabWidget(central);
+    SSTab1->setObjectName(QStringLiteral("SSTab1"));
+    SSTab1->setFixedSize(kTabSize);
+
+    identification = new IdentificationTab;
+    installation = new InstallationTab;
+    readings = new ReadingsTab;
+    utilities = new UtilitiesTab;
+    auto* loadVsTime = new QWidget;
+    loadVsTime->setObjectName(QStringLiteral("tabLoadVsTime"));
+    auto* loadVsTimeTemp = new QWidget;
+    loadVsTimeTemp->setObjectName(QStringLiteral("tabLoadVsTimeTemp"));
+    SSTab1->addTab(identification, QStringLiteral("1. Identification"));
+    SSTab1->addTab(installation, QStringLiteral("2. Installation"));
+    SSTab1->addTab(readings, QStringLiteral("3. Readings"));
+    SSTab1->addTab(loadVsTime, QStringLiteral("4. Load v Time"));
+    SSTab1->addTab(loadVsTimeTemp, QStringLiteral("05. Load v Time with Temp"));
+    SSTab1->addTab(utilities, QStringLiteral("6. Utilities"));
+
+    const int margin = 2 * 120 / 15;
+    resize(kTabSize + QSize(margin, margin));
+    SSTab1->move(120 / 15, 120 / 15);
+
+    splash = new frmSplash(this);
+    record = new SensorRecord(*m_session, *identification, *installation, *this);
+    record->setParent(this);
+
+    connect(SSTab1, &QTabWidget::currentChanged, this, [this](int index) {
+        const int previous = m_currentTab;
+        m_currentTab = index;
+        SSTab1_Click(previous);
+    });
+    connect(utilities->imgHelp, &PictureButton::clicked, this, &frmRockvane::imgHelp_Click);
+    connect(utilities->Label66, &CaptionLabel::clicked, this, &frmRockvane::imgHelp_Click);
+    connect(utilities->imgInternet, &PictureButton::clicked, this, &frmRockvane::imgInternet_Click);
+    connect(utilities->Label40, &CaptionLabel::clicked, this, &frmRockvane::imgInternet_Click);
+    connect(utilities->imgAbout, &PictureButton::clicked, this, &frmRockvane::imgAbout_Click);
+    connect(utilities->Label29, &CaptionLabel::clicked, this, &frmRockvane::imgAbout_Click);
+}
+
+frmRockvane::~frmRockvane() {
+    // The record watches keys of the first tab: it goes before the tabs do.
+    delete record;
+    record = nullptr;
+    Form_Terminate();
+}
+
+int frmRockvane::twipsPerPixel() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
+    return qMax(1, qRound(1440.0 / (dpi > 0 ? dpi : 96.0)));
+}
+
+bool frmRockvane::Form_Load() {
+    Session& s = *m_session;
+    if (m_instance.anotherCopyRunning()) {
+        s.dialogs.inform(QStringLiteral("Rockvane is already running") + kCrLf +
+                             QStringLiteral("Cannot load program again"),
+                         kTitle, Icon::Exclamation);
+        m_secondCopy = true;
+        return false;
+    }
+    bool mustEnd = false;
+    const bool finished = logged(s, kFormLoad, [&] {
+        s.Firstload = true;
+
+        const int tw = twipsPerPixel();
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QSize screenPx = screen ? screen->size() : QSize(1024, 768);
+        const QPoint at = formLoadTabPosition(screenPx * tw, size() * tw);
+        SSTab1->move(at / tw);
+
+        SSTab1->setCurrentIndex(0);
+        readings->hideError();
+
+        s.gMakerFolder = s.paths.specialFolder(kCommonDocumentsFolder).trimmed() +
+                         QStringLiteral("/Brackwell");
+        s.gDataFolder = s.gMakerFolder + QStringLiteral("/Rockvane");
+        s.gDatabasePath = s.gDataFolder + QStringLiteral("/") + kDatabaseFileName;
+        s.gConnectString = QStringLiteral("Provider=SQLite;Data Source=") + s.gDatabasePath;
+
+        need(s.gConnection.open(s.gDatabasePath));
+        if (!s.gConnection.isOpen()) {
+            s.dialogs.inform(QStringLiteral("ERROR: could not connect to database") + kCrLf +
+                                 QStringLiteral("Program must exit"),
+                             QStringLiteral("Database connection error"), Icon::Critical);
+            mustEnd = true;
+            return;
+        }
+        need(s.rsConfig.open(s.gConnection, sql::S1));
+        need(s.rsConfig.moveFirst());
+        GetPrefs(s);
+        need(s.rsSensors.open(s.gConnection, sql::S2));
+
+        Recordset& rs = s.rsSensors;
+        if (rs.bof() || rs.eof()) {
+            s.dialogs.inform(QStringLiteral("There are no sensors in the database, ") + kCrLf +
+                                 QStringLiteral("click the ADD NEW button to begin using Rockvane"),
+                             kTitle, Icon::Exclamation);
+            utilities->txtSCount->setText(QStringLiteral("0"));
+        } else {
+            need(rs.moveFirst());
+            QStringList ids;
+            ids.reserve(int(rs.recordCount()));
+            while (!rs.eof()) {
+                ids << displayText(need(rs.value(QStringLiteral("InstrumentID"))));
+                need(rs.moveNext());
+            }
+            ids.sort(Qt::CaseInsensitive);
+            identification->cboSensors->addItems(ids);
+            need(rs.moveFirst());
+            utilities->txtSCount->setText(QString::number(rs.recordCount()));
+            record->fillfields();
+            identification->cboSensors->setEditText(
+                displayText(need(rs.value(QStringLiteral("InstrumentID")))));
+        }
+        s.gDelSingle = false;
+        s.gDelBatch = false;
+        s.gDelAll = false;
+        s.Firstload = false;
+    });
+    (void)finished;
+    return !mustEnd;
+}
+
+void frmRockvane::SSTab1_Click(int previousTab) {
+    Session& s = *m_session;
+    // Leaving the tab that was shown; a step that fails is skipped.
+    if (previousTab == 0 || previousTab == 1) {
+        skip([&] { record->savefields(); });
+        skip([&] { record->fillfields(); });
+    }
+    // Showing the new tab.
+    switch (SSTab1->currentIndex()) {
+    case 0:
+        identification->cboSensors->setFocus();
+        s.gReadingBookmark = 0;
+        break;
+    case 1:
+        installation->txtLevel->setFocus();
+        break;
+    default:
+        break;
+    }
+}
+
+void frmRockvane::Form_Resize() {
+    if (!SSTab1)
+        return;
+    WindowState state = WindowState::Normal;
+    if (isMinimized())
+        state = WindowState::Minimized;
+    else if (isMaximized())
+        state = WindowState::Maximized;
+    const int tw = twipsPerPixel();
+    const QScreen* screen = this->screen();
+    const QSize screenPx = screen ? screen->size() : QSize(1024, 768);
+    if (const auto at = resizeTabPosition(state, screenPx * tw, SSTab1->size() * tw))
+        SSTab1->move(*at / tw);
+}
+
+void frmRockvane::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmRockvane::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void frmRockvane::Form_Unload() {
+    if (m_secondCopy)
+        return;
+    logged(*m_session, kFormUnload, [&] { record->savefields(); });
+}
+
+void frmRockvane::Form_Terminate() {
+    if (m_secondCopy || m_terminated)
+        return;
+    m_terminated = true;
+    Session& s = *m_session;
+    s.rsSensors.close();
+    s.rsReadings.close();
+    s.rsNetwork.close();
+    s.rsConfig.close();
+    s.rsPrefs.close();
+    if (s.gConnection.isOpen())
+        s.gConnection.close();
+}
+
+void frmRockvane::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void frmRockvane::imgHelp_Click() {
+    m_session->desktop.openFile(m_session->gDataFolder + QStringLiteral("/") + kManualFileName);
+}
+
+void frmRockvane::imgInternet_Click() { m_session->desktop.openAddress(kWebSite); }
+
+void frmRockvane::imgAbout_Click() {
+    splash->setWindowModality(Qt::ApplicationModal);
+    splash->show();
+    splash->raise();
+}
+
+void frmRockvane::setSensorCount(const QString& text) { utilities->txtSCount->setText(text); }
+void frmRockvane::setReadingsSensor(const QString& text) { readings->setSensorId(text); }
+void frmRockvane::hideReadingError() { readings->hideError(); }
+void frmRockvane::enableReadingChannels() { readings->enableChannels(); }
+void frmRockvane::enableSensorTabs() {
+    for (int i : {0, 1, 3, 4})
+        SSTab1->setTabEnabled(i, true);
+}
+
+} // namespace rv

@@ -1,0 +1,79 @@
+#pragma once
+// The main window: it owns the run (the Session), builds the tab control and its pages,
+// and keeps what is its own: start-up, resizing, closing, help, web site and About.
+#include "app/Placement.h"
+#include "sensors/SensorRecord.h"
+#include <QMainWindow>
+#include <memory>
+
+class QTabWidget;
+
+namespace rv {
+
+struct Session;
+class Clock;
+class Desktop;
+class Dialogs;
+class Paths;
+class SingleInstance;
+class IdentificationTab;
+class InstallationTab;
+class ReadingsTab;
+class UtilitiesTab;
+class frmSplash;
+
+inline const QString kWebSite = QStringLiteral("https://www.brackwell.example/rockvane");
+
+class frmRockvane : public QMainWindow, public SensorRecordHost {
+    Q_OBJECT
+public:
+    frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& paths, Desktop& desktop,
+                SingleInstance& instance, QWidget* parent = nullptr);
+    ~frmRockvane() override;
+
+    // Start-up. Answers false when the program must end at once (a second copy, or no
+    // connection to the database).
+    bool Form_Load();
+    void Form_Resize();
+    // The tab control's change of tab, given the index of the tab left.
+    void SSTab1_Click(int previousTab);
+    void Form_Unload();
+    void Form_Terminate();
+
+    void imgHelp_Click();
+    void imgInternet_Click();
+    void imgAbout_Click();
+
+    Session& session() { return *m_session; }
+    QTabWidget* SSTab1 = nullptr;
+    IdentificationTab* identification = nullptr;
+    InstallationTab* installation = nullptr;
+    ReadingsTab* readings = nullptr;
+    UtilitiesTab* utilities = nullptr;
+    frmSplash* splash = nullptr;
+    SensorRecord* record = nullptr;
+
+    // SensorRecordHost
+    void setSensorCount(const QString& text) override;
+    void setReadingsSensor(const QString& text) override;
+    void hideReadingError() override;
+    void enableReadingChannels() override;
+    void enableSensorTabs() override;
+
+    // Twips per pixel of the screen the window is on.
+    static int twipsPerPixel();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    std::unique_ptr<Session> m_session;
+    SingleInstance& m_instance;
+    bool m_secondCopy = false;
+    bool m_terminated = false;
+    int m_currentTab = 0;
+};
+
+} // namespace rv

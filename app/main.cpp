@@ -1,0 +1,27 @@
+// Rockvane: the load-cell sensor database.
+#include "app/frmRockvane.h"
+#include "platform/Clock.h"
+#include "platform/Paths.h"
+#include "platform/QtDesktop.h"
+#include "platform/QtDialogs.h"
+#include "platform/SingleInstance.h"
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Rockvane"));
+    QApplication::setOrganizationName(QStringLiteral("Brackwell"));
+    rv::QtDialogs dialogs;
+    rv::SystemClock clock;
+    rv::SystemPaths paths;
+    rv::QtDesktop desktop;
+    rv::LockFileInstance instance;
+    rv::frmRockvane window(dialogs, clock, paths, desktop, instance);
+    dialogs.setOwner(&window);
+    if (!window.Form_Load())
+        return 0;
+    window.show();
+    const int code = QApplication::exec();
+    window.Form_Terminate();
+    return code;
+}

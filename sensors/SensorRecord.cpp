@@ -1,0 +1,198 @@
+#include "sensors/SensorRecord.h"
+#include "core/DateText.h"
+#include "core/NumberText.h"
+#include "core/Values.h"
+#include "sensors/SensorTabs.h"
+#include "store/Session.h"
+#include <QKeyEvent>
+
+namespace rv {
+
+namespace {
+const QString kSavefields = QStringLiteral(" G_savefields");
+const QString kConfigureForm = QStringLiteral(" Module1_ConfigureForm");
+const QString kEndsMessage = QStringLiteral("Either you are at the first record or the last record.");
+
+// A column of the current sensor as display text ("" for Null).
+QString text(Session& s, const char* column) {
+    return displayText(need(s.rsSensors.value(QString::fromLatin1(column))));
+}
+} // namespace
+
+SensorRecord::SensorRecord(Session& session, IdentificationTab& identification,
+                           InstallationTab& installation, SensorRecordHost& host)
+    : m_s(session), m_id(identification), m_inst(installation), m_host(host),
+      m_destroyedBox(identification.cboDestroyed) {
+    connect(m_inst.cmdSave, &QPushButton::clicked, this, &SensorRecord::cmdSave_Click);
+    connect(m_id.cboDestroyed, &QComboBox::activated, this,
+            [this](int) { cboDestroyed_Click(); });
+    m_id.cboDestroyed->installEventFilter(this);
+}
+
+bool SensorRecord::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_destroyedBox && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // Keys that type a character go to the destroyed status, never into the box;
+        // Tab and keys without a character (arrows, F-keys) keep their usual meaning.
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab || key->text().isEmpty())
+            return false;
+        cboDestroyed_KeyPress(key->text().front());
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void SensorRecord::clearBoxes() {
+    for (QLineEdit* e : {m_id.txtSensor, m_id.txtDateID, m_id.txtTypeID, m_id.txtSensorNo,
+                         m_id.txtFamily, m_inst.txtSensor2, m_inst.txtLevel, m_inst.txtLocation,
+                         m_inst.txtBorehole, m_inst.txtInstallDate, m_inst.txtInstallBy,
+                         m_inst.txtPurpose, m_inst.txtOffset})
+        e->clear();
+    m_inst.txtNotes->clear();
+}
+
+void SensorRecord::setDestroyedText(const QString& value) {
+    const int index = m_id.cboDestroyed->findText(value);
+    // A value outside the list shows as an empty box rather than the previous sensor's.
+    m_id.cboDestroyed->setCurrentIndex(index);
+}
+
+void SensorRecord::fillfields() {
+    Recordset& rs = m_s.rsSensors;
+    if (!rs.isOpen() || rs.recordCount() == 0) {
+        clearBoxes();
+        m_host.setSensorCount(QStringLiteral("0"));
+        m_id.txtSnav->setText(QStringLiteral("No records"));
+        return;
+    }
+    if (rs.bof() || rs.eof()) {
+        m_s.dialogs.inform(kEndsMessage, QStringLiteral("Cannot Fill Fields"), Icon::Exclamation);
+        return;
+    }
+    // Each step that fails is skipped; the next one still runs.
+    skip([&] { m_id.txtSensor->setText(text(m_s, "InstrumentID")); });
+    skip([&] { m_id.txtDateID->setText(text(m_s, "DateID")); });
+    skip([&] { m_id.txtTypeID->setText(text(m_s, "TypeID")); });
+    skip([&] { m_id.txtSensorNo->setText(text(m_s, "SensorNo")); });
+    skip([&] { m_id.txtFamily->setText(text(m_s, "Family")); });
+    skip([&] { m_host.setSensorCount(QString::number(rs.recordCount())); });
+    skip([&] {
+        m_id.txtSnav->setText(QString::number(rs.absolutePosition()) + QStringLiteral(" of ") +
+                              QString::number(rs.recordCount()));
+    });
+    skip([&] { m_inst.txtSensor2->setText(text(m_s, "InstrumentID")); });
+    skip([&] { m_inst.txtLevel->setText(text(m_s, "Level")); });
+    skip([&] { m_inst.txtLocation->setText(text(m_s, "Location")); });
+    skip([&] { m_inst.txtBorehole->setText(text(m_s, "Borehole")); });
+    skip([&] {
+        m_inst.txtInstallDate->setText(formatDateValue(
+            need(rs.value(QStringLiteral("InstallDate"))), QStringLiteral("yyyy/MM/dd")));
+    });
+    skip([&] { m_inst.txtInstallBy->setText(text(m_s, "InstallBy")); });
+    skip([&] { m_inst.txtPurpose->setText(text(m_s, "Purpose")); });
+    skip([&] { m_inst.txtNotes->setPlainText(text(m_s, "Notes")); });
+    skip([&] {
+        m_inst.txtOffset->setText(formatNumberValue(need(rs.value(QStringLiteral("Recess"))), 2));
+    });
+
+    skip([&] {
+        Recordset& config = m_s.rsConfig;
+        need(config.moveFirst());
+        need(config.find(QStringLiteral("SensorType = '") + text(m_s, "SensorType") +
+                         QStringLiteral("'")));
+        if (config.eof())
+            m_s.dialogs.inform(
+                QStringLiteral("There was an error accessing the Sensors COnfiguration Table"));
+    });
+
+    skip([&] { m_host.setReadingsSensor(text(m_s, "InstrumentID")); });
+    QString destroyed;
+    skip([&] {
+        destroyed = text(m_s, "Destroyed");
+        setDestroyedText(destroyed);
+    });
+    skip([&] {
+        if (destroyed == QLatin1String("Yes")) {
+            m_id.imgheart->takePictureOf(*m_id.imgdead);
+            m_id.txtDestructionDate->setText(text(m_s, "DestructionDate"));
+        } else {
+            m_id.imgheart->takePictureOf(*m_id.imgalive);
+            m_id.txtDestructionDate->clear();
+        }
+    });
+    ConfigureForm();
+    m_host.enableSensorTabs();
+}
+
+void SensorRecord::ConfigureForm() {
+    logged(m_s, kConfigureForm, [&] {
+        m_host.hideReadingError();
+        const QVariant notes = need(m_s.rsConfig.value(QStringLiteral("lblNotes")));
+        m_inst.lblNotes->setText(displayText(notes));
+        m_host.enableReadingChannels();
+    });
+}
+
+void SensorRecord::savefields() {
+    Recordset& rs = m_s.rsSensors;
+    if (!rs.isOpen() || rs.recordCount() == 0)
+        return;
+    if (rs.bof() || rs.eof()) {
+        m_s.dialogs.inform(kEndsMessage, QStringLiteral("Cannot Save Fields"), Icon::Exclamation);
+        return;
+    }
+    const bool saved = logged(m_s, kSavefields, [&] {
+        auto put = [&](const char* column, const QString& value) {
+            need(rs.setValue(QString::fromLatin1(column), value));
+        };
+        put("DateID", m_id.txtDateID->text().trimmed());
+        put("TypeID", m_id.txtTypeID->text().trimmed());
+        put("SensorNo", m_id.txtSensorNo->text().trimmed());
+        put("Family", m_id.txtFamily->text().trimmed());
+        put("Level", m_inst.txtLevel->text().trimmed());
+        put("Location", m_inst.txtLocation->text().trimmed());
+        put("Borehole", m_inst.txtBorehole->text().trimmed());
+        put("InstallDate", m_inst.txtInstallDate->text().trimmed());
+        put("InstallBy", m_inst.txtInstallBy->text().trimmed());
+        put("Purpose", m_inst.txtPurpose->text().trimmed());
+        put("Notes", m_inst.txtNotes->toPlainText().trimmed());
+        put("Recess", formatPattern(m_inst.txtOffset->text().trimmed(), 2));
+        put("Destroyed", m_id.cboDestroyed->currentText());
+        if (!m_id.txtDestructionDate->text().isEmpty())
+            put("DestructionDate", m_id.txtDestructionDate->text());
+        need(rs.update());
+    });
+    if (!saved)
+        rs.cancelUpdate(); // the row stays exactly as stored
+}
+
+void SensorRecord::cmdSave_Click() { savefields(); }
+
+void SensorRecord::cboDestroyed_Click() {
+    const QString value = m_id.cboDestroyed->currentText();
+    if (value == QLatin1String("Yes")) {
+        m_id.txtDestructionDate->setText(shortDateText(m_s.clock.today()));
+        savefields();
+        m_id.txtDestructionDate->setFocus();
+        m_id.imgheart->takePictureOf(*m_id.imgdead);
+    } else if (value == QLatin1String("No")) {
+        m_id.txtDestructionDate->clear();
+        savefields();
+        m_id.txtDestructionDate->setFocus();
+        m_id.imgheart->takePictureOf(*m_id.imgalive);
+    }
+    savefields();
+}
+
+void SensorRecord::cboDestroyed_KeyPress(QChar key) {
+    if (key == QLatin1Char('Y') || key == QLatin1Char('y')) {
+        setDestroyedText(QStringLiteral("Yes"));
+        cboDestroyed_Click();
+    } else if (key == QLatin1Char('N') || key == QLatin1Char('n')) {
+        setDestroyedText(QStringLiteral("No"));
+        cboDestroyed_Click();
+    }
+    savefields();
+}
+
+} // namespace rv

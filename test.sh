@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the test configuration (Debug, AddressSanitizer and UndefinedBehaviorSanitizer)
+# and runs every test headless. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/deps.sh
+rockvane_install_deps
+export QT_QPA_PLATFORM=offscreen
+cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DROCKVANE_TESTS=ON -DROCKVANE_SANITIZE=ON
+cmake --build build/test -j"$(rockvane_jobs)"
+# Readings are wall-clock values: the suite runs under two time zones.
+for zone in UTC America/New_York; do
+    echo "== Tests with TZ=$zone"
+    TZ=$zone ctest --test-dir build/test --output-on-failure -j"$(rockvane_jobs)"
+done

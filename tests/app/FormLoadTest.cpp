@@ -1,0 +1,158 @@
+// Start-up: the paths, the store, the sensor list and the first sensor, and every way
+// the database can be missing or unusable.
+#include "app/UtilitiesTab.h"
+#include "readings/ReadingsTab.h"
+#include "sensors/SensorTabs.h"
+#include "tests/support/MainWindow.h"
+#include <QCryptographicHash>
+#include <QFile>
+#include <QTabWidget>
+
+using namespace rv;
+using namespace rv::test;
+
+namespace {
+
+const QString kNoSensors = QStringLiteral("There are no sensors in the database, \r\nclick the "
+                                          "ADD NEW button to begin using Rockvane");
+
+QByteArray digest(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly)
+               ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+               : QByteArray();
+}
+
+class FormLoadTest : public MainWindowTest {};
+
+TEST_F(FormLoadTest, EmptyShippedDatabaseShowsTheNoSensorMessageAndSixTabs) {
+    ASSERT_TRUE(start());
+    dialogs.expect(kNoSensors, kTitle, Icon::Exclamation);
+    EXPECT_EQ(window->windowTitle(), "Rockvane LODIX");
+    ASSERT_EQ(window->SSTab1->count(), 6);
+    const QStringList captions{"1. Identification", "2. Installation", "3. Readings",
+                               "4. Load v Time", "05. Load v Time with Temp", "6. Utilities"};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(window->SSTab1->tabText(i), captions[i]);
+    EXPECT_EQ(window->SSTab1->currentIndex(), 0);
+    EXPECT_EQ(window->utilities->txtSCount->text(), "0");
+    EXPECT_EQ(window->identification->cboSensors->count(), 0);
+    EXPECT_EQ(window->identification->txtSnav->text(), "?") << "design-time contents stay";
+    EXPECT_FALSE(s().Firstload);
+    EXPECT_EQ(s().gPrefMaxY, "20");
+    EXPECT_EQ(s().gDataFolder, dataFolder);
+    EXPECT_EQ(s().gDatabasePath, databasePath);
+    EXPECT_EQ(logEntries(), 0);
+}
+
+TEST_F(FormLoadTest, ListsEverySensorInAscendingOrderAndShowsTheFirst) {
+    for (const char* id : {"200525003", "199925001", "200525001"})
+        addSensorRow(QString::fromLatin1(id));
+    ASSERT_TRUE(start());
+    const QComboBox* list = window->identification->cboSensors;
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->itemText(0), "199925001");
+    EXPECT_EQ(list->itemText(1), "200525001");
+    EXPECT_EQ(list->itemText(2), "200525003");
+    EXPECT_EQ(list->currentText(), "199925001");
+    EXPECT_EQ(window->identification->txtSensor->text(), "199925001");
+    EXPECT_EQ(window->identification->txtSnav->text(), "1 of 3");
+    EXPECT_EQ(window->utilities->txtSCount->text(), "3");
+    EXPECT_EQ(window->readings->txtSensor3->text(), "199925001");
+    EXPECT_TRUE(window->readings->lblError->isHidden());
+    EXPECT_FALSE(s().Firstload);
+}
+
+TEST_F(FormLoadTest, TheDocumentsPathIsTrimmedBeforeTheMakersFolder) {
+    paths.documents = QStringLiteral("  ") + documents + QStringLiteral("  ");
+    ASSERT_TRUE(start());
+    dialogs.expect(kNoSensors, kTitle, Icon::Exclamation);
+    EXPECT_EQ(s().gMakerFolder, documents + QStringLiteral("/Brackwell"));
+    EXPECT_EQ(s().gDatabasePath, databasePath);
+}
+
+TEST_F(FormLoadTest, ASecondCopyIsRefusedWithoutTouchingAnything) {
+    instance.running = true;
+    EXPECT_FALSE(start());
+    dialogs.expect(QStringLiteral("Rockvane is already running\r\nCannot load program again"), kTitle,
+                   Icon::Exclamation);
+    EXPECT_FALSE(s().gConnection.isOpen());
+    window->close();
+    window->Form_Terminate();
+    EXPECT_EQ(logEntries(), 0);
+}
+
+// A database that cannot be used: one log entry under " Form_Load", no message, the
+// window still opens with an empty sensor list, and the file is never changed.
+struct BadDatabase {
+    const char* name;
+    std::function<void(const QString&)> spoil;
+};
+
+void PrintTo(const BadDatabase& bad, std::ostream* os) { *os << bad.name; }
+
+class UnusableDatabase : public FormLoadTest,
+                         public ::testing::WithParamInterface<BadDatabase> {};
+
+TEST_P(UnusableDatabase, LogsOnceAndOpensAnEmptyWindow) {
+    GetParam().spoil(databasePath);
+    const QByteArray before = digest(databasePath);
+    EXPECT_TRUE(start());
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(QStringLiteral(" Form_Load\r\n"))) << logText().toStdString();
+    EXPECT_EQ(window->identification->cboSensors->count(), 0);
+    EXPECT_TRUE(s().Firstload) << "start-up did not reach its end";
+    window->close();
+    window.reset();
+    EXPECT_EQ(digest(databasePath), before);
+    EXPECT_FALSE(QFile::exists(databasePath) && before.isEmpty()) << "a missing file stays missing";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FormLoad, UnusableDatabase,
+    ::testing::Values(BadDatabase{"Missing", [](const QString& p) { QFile::remove(p); }},
+                      BadDatabase{"RandomBytes",
+                                  [](const QString& p) {
+                                      QFile f(p);
+                                      (void)f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+                                      QByteArray junk;
+                                      for (int i = 0; i < 8192; ++i)
+                                          junk.append(char((i * 131) % 253));
+                                      f.write(junk);
+                                  }},
+                      BadDatabase{"Empty",
+                                  [](const QString& p) {
+                                      QFile f(p);
+                                      (void)f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+                                  }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FormLoadTest, AMissingDataFolderLeavesNoLogAndNoFolder) {
+    QDir(documents + QStringLiteral("/Brackwell")).removeRecursively();
+    EXPECT_TRUE(start());
+    EXPECT_TRUE(dialogs.pending().empty());
+    EXPECT_FALSE(QDir(dataFolder).exists()) << "the program never creates the data folder";
+}
+
+TEST_F(FormLoadTest, PrefsWithoutRowsIsLoggedAndStartUpGoesOn) {
+    addSensorRow(QStringLiteral("200525001"));
+    execSql(QStringLiteral("DELETE FROM Prefs"));
+    ASSERT_TRUE(start());
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(QStringLiteral(" Module1_GetPrefs")));
+    EXPECT_EQ(s().gPrefMaxY, "");
+    EXPECT_EQ(window->identification->txtSensor->text(), "200525001");
+    EXPECT_FALSE(s().Firstload);
+}
+
+TEST_F(FormLoadTest, AConfigurationWithoutTheSensorsTypeStillShowsTheSensor) {
+    addSensorRow(QStringLiteral("200525001"));
+    execSql(QStringLiteral("UPDATE Configuration SET SensorType = '26'"));
+    ASSERT_TRUE(start());
+    dialogs.expect(QStringLiteral("There was an error accessing the Sensors COnfiguration Table"));
+    EXPECT_EQ(window->identification->txtSensor->text(), "200525001");
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(QStringLiteral(" Module1_ConfigureForm")));
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+#include "provision/ProvisionMain.h"
+#include "store/Provisioning.h"
+#include "tests/support/Fakes.h"
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <gtest/gtest.h>
+
+namespace rv {
+namespace {
+
+// Every file of folder with its content hash and modification time.
+QStringList fingerprint(const QString& folder) {
+    QStringList files;
+    for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
+        QFile file(info.filePath());
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        files << info.fileName() + u' ' +
+                     QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex() +
+                     u' ' + QString::number(info.lastModified().toMSecsSinceEpoch());
+    }
+    return files;
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+class ProvisionMainTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        documents = tmp.filePath(QStringLiteral("Documents"));
+        dataFolder = documents + QStringLiteral("/Brackwell/Rockvane");
+        paths.documents = documents;
+    }
+
+    // Runs the command and keeps what it wrote.
+    int run(const QStringList& args) {
+        output.clear();
+        errors.clear();
+        QTextStream out(&output);
+        QTextStream err(&errors);
+        return provisionMain(args, paths, out, err);
+    }
+    QStringList outputLines() const { return output.split(u'\n', Qt::SkipEmptyParts); }
+    QString file(const QString& name) const { return dataFolder + u'/' + name; }
+
+    // Sets every file's modification time well in the past, so that any rewrite shows.
+    void ageFiles() {
+        const QDateTime past = QDateTime::currentDateTime().addDays(-30);
+        for (const QString& name : QDir(dataFolder).entryList(QDir::Files)) {
+            QFile f(file(name));
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(f.setFileTime(past, QFileDevice::FileModificationTime));
+        }
+    }
+
+    QTemporaryDir tmp;
+    QString documents;
+    QString dataFolder;
+    test::FakePaths paths;
+    QString output;
+    QString errors;
+};
+
+TEST_F(ProvisionMainTest, FirstRunCreatesTheFolderTheDatabaseAndTheManual) {
+    ASSERT_EQ(run({}), 0) << errors.toStdString();
+    EXPECT_EQ(outputLines(),
+              QStringList({QStringLiteral("Created the data folder: ") + dataFolder,
+                           QStringLiteral("Created the database: ") + file(kDatabaseFileName),
+                           QStringLiteral("Created the manual: ") + file(kManualFileName)}));
+    EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
+    // Nothing else is left behind: no half-written files.
+    EXPECT_EQ(QDir(dataFolder).entryList(QDir::Files | QDir::Hidden),
+              QStringList({kDatabaseFileName, kManualFileName}));
+
+    QFile manual(file(kManualFileName));
+    ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
+    EXPECT_EQ(manual.read(4), QByteArray("%PDF"));
+}
+
+TEST_F(ProvisionMainTest, SecondRunChangesNothing) {
+    ASSERT_EQ(run({}), 0) << errors.toStdString();
+    ageFiles();
+    const QStringList before = fingerprint(dataFolder);
+    ASSERT_EQ(before.size(), 2);
+
+    ASSERT_EQ(run({}), 0) << errors.toStdString();
+    EXPECT_EQ(outputLines(), QStringList{QStringLiteral("Data folder ready: ") + dataFolder});
+    EXPECT_EQ(fingerprint(dataFolder), before);
+}
+
+TEST_F(ProvisionMainTest, AnExistingDatabaseIsKeptAndOnlyTheManualIsMade) {
+    ASSERT_TRUE(QDir().mkpath(dataFolder));
+    writeFile(file(kDatabaseFileName), "the engineers' own database");
+
+    ASSERT_EQ(run({}), 0) << errors.toStdString();
+    EXPECT_EQ(outputLines(),
+              QStringList{QStringLiteral("Created the manual: ") + file(kManualFileName)});
+    QFile database(file(kDatabaseFileName));
+    ASSERT_TRUE(database.open(QIODevice::ReadOnly));
+    EXPECT_EQ(database.readAll(), QByteArray("the engineers' own database"));
+}
+
+TEST_F(ProvisionMainTest, TheDocumentsFolderIsTrimmedOrOverridden) {
+    paths.documents = QStringLiteral("  ") + documents + QStringLiteral("/ \t");
+    ASSERT_EQ(run({}), 0) << errors.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(file(kDatabaseFileName)));
+
+    paths.documents.clear();
+    const QString other = tmp.filePath(QStringLiteral("Other"));
+    ASSERT_EQ(run({QStringLiteral("--documents"), other}), 0) << errors.toStdString();
+    EXPECT_TRUE(
+        QFileInfo::exists(other + QStringLiteral("/Brackwell/Rockvane/") + kDatabaseFileName));
+}
+
+TEST_F(ProvisionMainTest, FailuresAreReportedOnTheErrorStreamWithExitCodeOne) {
+    // No documents folder on the machine and none named.
+    paths.documents.clear();
+    EXPECT_EQ(run({}), 1);
+    EXPECT_TRUE(errors.contains(QStringLiteral("--documents"))) << errors.toStdString();
+    EXPECT_TRUE(output.isEmpty());
+
+    // Arguments that cannot be used.
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("--documents")}, QStringList{QStringLiteral("--bogus")},
+          QStringList{QStringLiteral("--documents"), QStringLiteral("  ")}}) {
+        EXPECT_EQ(run(args), 1) << args.join(u' ').toStdString();
+        EXPECT_FALSE(errors.isEmpty());
+        EXPECT_TRUE(output.isEmpty());
+    }
+
+    // A file stands where the data folder should be.
+    paths.documents = documents;
+    ASSERT_TRUE(QDir().mkpath(documents + QStringLiteral("/Brackwell")));
+    writeFile(dataFolder, QByteArray());
+    EXPECT_EQ(run({}), 1);
+    EXPECT_TRUE(errors.contains(dataFolder)) << errors.toStdString();
+    EXPECT_TRUE(output.isEmpty());
+    EXPECT_EQ(QFileInfo(dataFolder).size(), 0);
+}
+
+} // namespace
+} // namespace rv
