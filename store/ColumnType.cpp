@@ -1,5 +1,6 @@
 #include "store/ColumnType.h"
 #include <cmath>
+#include <optional>
 #include "core/DateText.h"
 #include "core/NumberText.h"
 #include "core/Values.h"
@@ -47,6 +48,35 @@ bool isNumeric(const QVariant& v) {
     default:
         return false;
     }
+}
+
+// The two forms the store writes dates in, "yyyy-MM-dd" and "yyyy-MM-dd HH:mm:ss",
+// read without the general date reader (every reading's FullDate goes through here).
+std::optional<QDateTime> storedDateForm(const QString& t) {
+    const qsizetype n = t.size();
+    if (n != 10 && n != 19)
+        return std::nullopt;
+    auto digits = [&](qsizetype from, qsizetype count, int& out) {
+        out = 0;
+        for (qsizetype i = from; i < from + count; ++i) {
+            const char16_t c = t[i].unicode();
+            if (c < u'0' || c > u'9')
+                return false;
+            out = out * 10 + int(c - u'0');
+        }
+        return true;
+    };
+    int y, mo, d, h = 0, mi = 0, se = 0;
+    if (!digits(0, 4, y) || t[4] != u'-' || !digits(5, 2, mo) || t[7] != u'-' || !digits(8, 2, d))
+        return std::nullopt;
+    if (n == 19 && (t[10] != u' ' || !digits(11, 2, h) || t[13] != u':' || !digits(14, 2, mi) ||
+                    t[16] != u':' || !digits(17, 2, se)))
+        return std::nullopt;
+    const QDate date(y, mo, d);
+    const QTime time(h, mi, se);
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    return wallClock(date, time);
 }
 
 QString storedDate(const QDateTime& dt) {
@@ -146,7 +176,10 @@ QVariant fromStored(const QVariant& stored, ColumnType type) {
     case ColumnType::Date: {
         if (stored.typeId() != QMetaType::QString)
             return stored;
-        const auto dt = readDateTime(stored.toString());
+        const QString text = stored.toString();
+        if (const auto fast = storedDateForm(text))
+            return QVariant(*fast);
+        const auto dt = readDateTime(text);
         return dt ? QVariant(*dt) : stored;
     }
     case ColumnType::YesNo:

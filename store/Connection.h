@@ -82,6 +82,7 @@ public:
     QString columnName(int i) const;
     QVariant value(int i) const;
     const Status& status() const { return m_status; }
+    sqlite3_stmt* statement() const { return m_stmt; }
 
 private:
     Connection& m_connection;

@@ -19,9 +19,16 @@ QString currentSensorId(Session& s, const QString& column) {
 bool TableExists(Session& s, const QString& databasePath, const QString& tableName) {
     bool found = false;
     logged(s, kTableExists, [&] {
-        Connection privateConnection;
-        need(privateConnection.open(databasePath, Connection::Mode::ReadOnly));
-        const QStringList names = need(privateConnection.tables());
+        // The shared connection answers for its own file (its copy of the table list is
+        // current); any other file is asked through a private connection of its own.
+        QStringList names;
+        if (s.gConnection.isOpen() && s.gConnection.path() == databasePath) {
+            names = need(s.gConnection.tables());
+        } else {
+            Connection privateConnection;
+            need(privateConnection.open(databasePath, Connection::Mode::ReadOnly));
+            names = need(privateConnection.tables());
+        }
         for (const QString& name : names) {
             if (name.left(4) == QLatin1String("MSys"))
                 continue;

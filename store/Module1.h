@@ -35,8 +35,9 @@ inline QString S10(const QString& id) { return QStringLiteral("DELETE * FROM ") 
 void OpenSensorData(Session& s);
 
 // True when the database at databasePath holds a user table of exactly that name
-// (letter case counts; the engine's own MSys tables never count). Asks a private
-// connection of its own; a failure answers False with one log entry.
+// (letter case counts; the engine's own MSys tables never count). The shared
+// connection answers for its own file, a private connection for any other; a failure
+// answers False with one log entry.
 bool TableExists(Session& s, const QString& databasePath, const QString& tableName);
 
 // Creates the current sensor's readings table, asking before it replaces one.

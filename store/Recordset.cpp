@@ -57,8 +57,11 @@ void Recordset::close() {
     m_open = false;
     m_rows.clear();
     m_view.clear();
+    m_cells.clear();
+    m_arena.clear();
     m_columns.clear();
     m_index.clear();
+    m_exact.clear();
     m_edit.reset();
     m_filter.reset();
     m_pos = 0;
@@ -102,27 +105,65 @@ Status Recordset::load() {
         columns.push_back(info);
     }
     std::vector<Row> rows;
+    std::vector<Cell> cells;
+    m_arena.clear();
+    m_cells.clear();
     qint64 bookmark = 0;
+    sqlite3_stmt* stmt = q.statement();
     while (q.next()) {
         Row row;
-        row.rowid = q.value(0).toLongLong();
+        row.rowid = sqlite3_column_int64(stmt, 0);
         row.bookmark = ++bookmark;
-        row.cells.reserve(std::size_t(n));
-        for (int i = 0; i < n; ++i)
-            row.cells.push_back(q.value(i + 1));
-        rows.push_back(std::move(row));
+        row.first = cells.size();
+        for (int i = 1; i <= n; ++i) {
+            Cell cell;
+            switch (sqlite3_column_type(stmt, i)) {
+            case SQLITE_INTEGER:
+                cell.kind = Cell::Integer;
+                cell.integer = sqlite3_column_int64(stmt, i);
+                break;
+            case SQLITE_FLOAT:
+                cell.kind = Cell::Real;
+                cell.real = sqlite3_column_double(stmt, i);
+                break;
+            case SQLITE_TEXT:
+            case SQLITE_BLOB: {
+                const bool isText = sqlite3_column_type(stmt, i) == SQLITE_TEXT;
+                const char* bytes = isText
+                                        ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, i))
+                                        : static_cast<const char*>(sqlite3_column_blob(stmt, i));
+                const int length = sqlite3_column_bytes(stmt, i);
+                if (qint64(m_arena.size()) + length > qint64(0xFFFFFFFFu))
+                    return Status::fail(err::InvalidArgument,
+                                        QStringLiteral("The rows are too large to hold at once."));
+                cell.kind = isText ? Cell::Text : Cell::Blob;
+                cell.text.offset = quint32(m_arena.size());
+                cell.text.length = quint32(length);
+                m_arena.append(bytes, length);
+                break;
+            }
+            default:
+                break;
+            }
+            cells.push_back(cell);
+        }
+        rows.push_back(row);
     }
     if (!q.status().ok())
         return q.status();
 
     m_columns = std::move(columns);
     m_index.clear();
+    m_exact.clear();
     for (int i = 0; i < int(m_columns.size()); ++i) {
-        const QString key = m_columns[std::size_t(i)].name.toLower();
-        if (!m_index.contains(key))
-            m_index.insert(key, i);
+        const QString& name = m_columns[std::size_t(i)].name;
+        if (!m_exact.contains(name))
+            m_exact.insert(name, i);
+        if (!m_index.contains(name.toLower()))
+            m_index.insert(name.toLower(), i);
     }
     m_rows = std::move(rows);
+    m_cells = std::move(cells);
     m_nextBookmark = bookmark + 1;
     m_edit.reset();
     m_onDeleted = false;
@@ -285,13 +326,29 @@ Status Recordset::find(const QString& criterion) {
     m_onDeleted = false;
     const int c = col.value();
     const ColumnType type = m_columns[std::size_t(c)].type;
+    const bool plainText = type == ColumnType::Text || type == ColumnType::Any;
+    const QByteArray wantedUtf8 = wanted.toUtf8();
+    const bool wantedAscii = wantedUtf8.size() == wanted.size();
     for (qint64 i = start; i < qint64(m_view.size()); ++i) {
-        const QVariant& cell = m_rows[m_view[std::size_t(i)]].cells[std::size_t(c)];
-        const QString text = (cell.typeId() == QMetaType::QString &&
-                              (type == ColumnType::Text || type == ColumnType::Any))
-                                 ? cell.toString()
-                                 : displayText(fromStored(cell, type));
-        if (text.compare(wanted, Qt::CaseInsensitive) == 0) {
+        const Row& row = m_rows[m_view[std::size_t(i)]];
+        const Cell& cell = m_cells[row.first + std::size_t(c)];
+        bool equal = false;
+        if (cell.kind == Cell::Null) {
+            equal = false; // Null equals no value, not even the empty text
+        } else if (plainText && cell.kind == Cell::Text) {
+            // Texts are compared in place; equal UTF-8 bytes (ignoring ASCII case) settle
+            // most comparisons without building a QString.
+            const char* bytes = m_arena.constData() + cell.text.offset;
+            if (cell.text.length == quint32(wantedUtf8.size()) &&
+                qstrnicmp(bytes, wantedUtf8.constData(), wantedUtf8.size()) == 0)
+                equal = true;
+            else if (!wantedAscii)
+                equal = QString::fromUtf8(bytes, qsizetype(cell.text.length))
+                            .compare(wanted, Qt::CaseInsensitive) == 0;
+        } else {
+            equal = displayText(logical(row, c)).compare(wanted, Qt::CaseInsensitive) == 0;
+        }
+        if (equal) {
             m_pos = i;
             return {};
         }
@@ -307,7 +364,11 @@ QStringList Recordset::columnNames() const {
     return names;
 }
 
-int Recordset::columnIndex(const QString& name) const { return m_index.value(name.toLower(), -1); }
+int Recordset::columnIndex(const QString& name) const {
+    if (const auto it = m_exact.constFind(name); it != m_exact.constEnd())
+        return *it;
+    return m_index.value(name.toLower(), -1);
+}
 
 Result<int> Recordset::column(const QString& name) const {
     const int c = columnIndex(name);
@@ -319,8 +380,61 @@ Result<int> Recordset::column(const QString& name) const {
     return c;
 }
 
+QVariant Recordset::stored(const Row& row, int col) const {
+    const Cell& cell = m_cells[row.first + std::size_t(col)];
+    switch (cell.kind) {
+    case Cell::Integer:
+        return QVariant(cell.integer);
+    case Cell::Real:
+        return QVariant(cell.real);
+    case Cell::Text:
+        return QVariant(QString::fromUtf8(m_arena.constData() + cell.text.offset,
+                                          qsizetype(cell.text.length)));
+    case Cell::Blob:
+        return QVariant(QByteArray(m_arena.constData() + cell.text.offset,
+                                   qsizetype(cell.text.length)));
+    case Cell::Null:
+        break;
+    }
+    return QVariant();
+}
+
 QVariant Recordset::logical(const Row& row, int col) const {
-    return fromStored(row.cells[std::size_t(col)], m_columns[std::size_t(col)].type);
+    return fromStored(stored(row, col), m_columns[std::size_t(col)].type);
+}
+
+Recordset::Cell Recordset::makeCell(const QVariant& value) {
+    Cell cell;
+    if (!value.isValid() || value.isNull())
+        return cell;
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+        cell.kind = Cell::Integer;
+        cell.integer = value.toLongLong();
+        return cell;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        cell.kind = Cell::Real;
+        cell.real = value.toDouble();
+        return cell;
+    default:
+        break;
+    }
+    const QByteArray bytes =
+        value.typeId() == QMetaType::QByteArray ? value.toByteArray() : value.toString().toUtf8();
+    cell.kind = value.typeId() == QMetaType::QByteArray ? Cell::Blob : Cell::Text;
+    cell.text.offset = quint32(m_arena.size());
+    cell.text.length = quint32(bytes.size());
+    m_arena.append(bytes);
+    return cell;
+}
+
+void Recordset::storeCells(Row& row, const std::vector<QVariant>& cells) {
+    for (std::size_t c = 0; c < cells.size() && c < m_columns.size(); ++c)
+        m_cells[row.first + c] = makeCell(cells[c]);
 }
 
 Result<QVariant> Recordset::value(const QString& name) const {
@@ -334,7 +448,7 @@ Result<QVariant> Recordset::value(const QString& name) const {
     const int c = col.value();
     if (m_edit && m_edit->changed[std::size_t(c)])
         return fromStored(m_edit->cells[std::size_t(c)], m_columns[std::size_t(c)].type);
-    return logical(m_rows[m_view[std::size_t(m_pos)]], c);
+    return logical(currentRow(), c);
 }
 
 Status Recordset::setValue(const QString& name, const QVariant& value) {
@@ -346,19 +460,23 @@ Status Recordset::setValue(const QString& name, const QVariant& value) {
     if (Status s = checkCurrent(); !s.ok())
         return s;
     const int c = col.value();
-    auto stored = toStored(value, m_columns[std::size_t(c)].type, m_columns[std::size_t(c)].name);
-    if (!stored.ok()) {
+    auto converted =
+        toStored(value, m_columns[std::size_t(c)].type, m_columns[std::size_t(c)].name);
+    if (!converted.ok()) {
         // A refused value abandons the whole edit: the row stays as stored.
         cancelUpdate();
-        return stored.error();
+        return converted.error();
     }
     if (!m_edit) {
         Edit e;
-        e.cells = m_rows[m_view[std::size_t(m_pos)]].cells;
+        const Row& row = currentRow();
+        e.cells.reserve(m_columns.size());
+        for (int i = 0; i < int(m_columns.size()); ++i)
+            e.cells.push_back(stored(row, i));
         e.changed.assign(m_columns.size(), false);
         m_edit = std::move(e);
     }
-    m_edit->cells[std::size_t(c)] = std::move(stored).value();
+    m_edit->cells[std::size_t(c)] = std::move(converted).value();
     m_edit->changed[std::size_t(c)] = true;
     return {};
 }
@@ -369,8 +487,9 @@ Status Recordset::addNew() {
     (void)leaveRow();
     Row row;
     row.bookmark = m_nextBookmark++;
-    row.cells.assign(m_columns.size(), QVariant());
-    m_rows.push_back(std::move(row));
+    row.first = m_cells.size();
+    m_cells.resize(m_cells.size() + m_columns.size());
+    m_rows.push_back(row);
     m_view.push_back(m_rows.size() - 1);
     m_pos = qint64(m_view.size()) - 1;
     m_onDeleted = false;
@@ -390,6 +509,8 @@ void Recordset::cancelUpdate() {
     if (wasNew && !m_rows.empty() && m_pos >= 0 && m_pos < qint64(m_view.size())) {
         // The unwritten new row leaves the snapshot; its place becomes the end.
         m_view.erase(m_view.begin() + m_pos);
+        if (m_rows.back().first + m_columns.size() == m_cells.size())
+            m_cells.resize(m_rows.back().first);
         m_rows.pop_back();
     }
 }
@@ -407,7 +528,7 @@ Status Recordset::refetch(Row& row) {
     for (int i = 0; i < q.columnCount(); ++i) {
         const int c = columnIndex(q.columnName(i));
         if (c >= 0)
-            row.cells[std::size_t(c)] = q.value(i);
+            m_cells[row.first + std::size_t(c)] = makeCell(q.value(i));
     }
     return {};
 }
@@ -459,7 +580,7 @@ Status Recordset::update() {
             return s;
         }
         row.rowid = sqlite3_last_insert_rowid(m_connection->handle());
-        row.cells = m_edit->cells;
+        storeCells(row, m_edit->cells);
         m_edit.reset();
         // Read the row back so defaults filled in by the table are seen.
         return refetch(row);
@@ -488,7 +609,7 @@ Status Recordset::update() {
                             QStringLiteral("Row cannot be located for updating. Some values may "
                                            "have been changed since it was last read."));
     }
-    row.cells = m_edit->cells;
+    storeCells(row, m_edit->cells);
     m_edit.reset();
     return {};
 }

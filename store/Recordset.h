@@ -107,14 +107,29 @@ public:
 
 private:
     friend class RowView;
+    // One stored value. Texts live in the recordset's arena as UTF-8 and become
+    // QStrings only when read, so opening 100,000 readings allocates next to nothing.
+    struct Cell {
+        enum Kind : quint8 { Null, Integer, Real, Text, Blob };
+        union {
+            qint64 integer;
+            double real;
+            struct {
+                quint32 offset;
+                quint32 length;
+            } text;
+        };
+        Kind kind = Null;
+        Cell() : integer(0) {}
+    };
     struct Row {
         qint64 rowid = 0;
         qint64 bookmark = 0;
-        std::vector<QVariant> cells; // as stored
+        std::size_t first = 0; // its cells: m_cells[first .. first + column count)
     };
     struct Edit {
         bool isNew = false;
-        std::vector<QVariant> cells;
+        std::vector<QVariant> cells; // as stored
         std::vector<bool> changed;
     };
 
@@ -124,16 +139,23 @@ private:
     Status checkCurrent() const;
     Status leaveRow(); // abandons an unwritten edit before a move
     Result<int> column(const QString& name) const;
+    QVariant stored(const Row& row, int col) const;
     QVariant logical(const Row& row, int col) const;
+    Cell makeCell(const QVariant& stored);
+    void storeCells(Row& row, const std::vector<QVariant>& cells);
     Status refetch(Row& row);
+    const Row& currentRow() const { return m_rows[m_view[std::size_t(m_pos)]]; }
 
     Connection* m_connection = nullptr;
     QString m_statement;
     QString m_table;
     bool m_open = false;
     std::vector<ColumnInfo> m_columns;
+    QHash<QString, int> m_exact; // name as written -> column
     QHash<QString, int> m_index; // lower-case name -> column
     std::vector<Row> m_rows;
+    std::vector<Cell> m_cells;
+    QByteArray m_arena;
     std::vector<std::size_t> m_view; // rows presented (all, or those passing the filter)
     qint64 m_pos = 0;                // index into m_view; -1 BOF, size() EOF
     bool m_onDeleted = false;

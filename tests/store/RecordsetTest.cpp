@@ -106,6 +106,21 @@ TEST_F(RecordsetTest, FindSearchesForwardFromTheCurrentRowInclusive) {
     EXPECT_FALSE(rs().find(QStringLiteral("InstrumentID 200525001")).ok());
 }
 
+TEST_F(RecordsetTest, FindComparesWholeTextsIgnoringCaseBeyondAscii) {
+    execSql(QStringLiteral("UPDATE Sensors SET Location = 'Élan drift' WHERE InstrumentID = "
+                           "'200525002'; UPDATE Sensors SET Location = 'Élan' WHERE "
+                           "InstrumentID = '200525003'"));
+    openSensors();
+    ASSERT_TRUE(rs().find(QStringLiteral("Location = 'élan'")).ok());
+    EXPECT_EQ(id(), "200525003") << "a whole-text match, not a prefix";
+    ASSERT_TRUE(rs().moveFirst().ok());
+    ASSERT_TRUE(rs().find(QStringLiteral("Location = 'ÉLAN DRIFT'")).ok());
+    EXPECT_EQ(id(), "200525002");
+    ASSERT_TRUE(rs().moveFirst().ok());
+    ASSERT_TRUE(rs().find(QStringLiteral("Location = ''")).ok());
+    EXPECT_TRUE(rs().eof()) << "Null never equals the empty text";
+}
+
 TEST_F(RecordsetTest, AddNewAndUpdateWriteOneRowWithTheTablesDefaults) {
     openSensors();
     ASSERT_TRUE(rs().addNew().ok());
