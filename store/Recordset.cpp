@@ -230,27 +230,19 @@ Status Recordset::leaveRow() {
     return {};
 }
 
-Status Recordset::moveFirst() {
+Status Recordset::moveToEnd(bool last) {
     if (Status s = checkOpen(); !s.ok())
         return s;
     (void)leaveRow();
     if (m_view.empty())
         return noCurrentRow();
-    m_pos = 0;
+    m_pos = last ? qint64(m_view.size()) - 1 : 0;
     m_onDeleted = false;
     return {};
 }
 
-Status Recordset::moveLast() {
-    if (Status s = checkOpen(); !s.ok())
-        return s;
-    (void)leaveRow();
-    if (m_view.empty())
-        return noCurrentRow();
-    m_pos = qint64(m_view.size()) - 1;
-    m_onDeleted = false;
-    return {};
-}
+Status Recordset::moveFirst() { return moveToEnd(false); }
+Status Recordset::moveLast() { return moveToEnd(true); }
 
 Status Recordset::moveNext() {
     if (Status s = checkOpen(); !s.ok())

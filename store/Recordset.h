@@ -138,6 +138,7 @@ private:
     Status checkOpen() const;
     Status checkCurrent() const;
     Status leaveRow(); // abandons an unwritten edit before a move
+    Status moveToEnd(bool last);
     Result<int> column(const QString& name) const;
     QVariant stored(const Row& row, int col) const;
     QVariant logical(const Row& row, int col) const;
