@@ -3,6 +3,7 @@
 #include "store/Statements.h"
 #include <QRegularExpression>
 #include <algorithm>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace rv {
@@ -54,11 +55,11 @@ Status Recordset::open(Connection& connection, const QString& statement) {
 }
 
 void Recordset::close() {
+    // The rows are released; their storage is kept for the next open of this recordset.
     m_open = false;
     m_rows.clear();
     m_view.clear();
-    m_cells.clear();
-    m_arena.clear();
+    m_arena.resize(0);
     m_columns.clear();
     m_index.clear();
     m_exact.clear();
@@ -66,6 +67,13 @@ void Recordset::close() {
     m_filter.reset();
     m_pos = 0;
     m_onDeleted = false;
+}
+
+void Recordset::releaseStorage() {
+    close();
+    std::vector<Row>().swap(m_rows);
+    std::vector<std::size_t>().swap(m_view);
+    m_arena.release();
 }
 
 Status Recordset::load() {
@@ -104,48 +112,60 @@ Status Recordset::load() {
                 info.type = tc.type;
         columns.push_back(info);
     }
-    std::vector<Row> rows;
-    std::vector<Cell> cells;
-    m_arena.clear();
-    m_cells.clear();
+    // Rows are read straight into the recordset's own storage, which keeps its capacity
+    // from the previous open: reopening a sensor's readings touches no new memory.
+    std::vector<Row>& rows = m_rows;
+    rows.clear();
+    m_view.clear();
+    m_arena.resize(0);
+    {
+        // The table's row count bounds the statement's: reserving for it up front spares
+        // copying the rows while the storage grows (reserved pages cost nothing untouched).
+        Query count(*m_connection,
+                    QStringLiteral("SELECT count(*) FROM ") + quoteName(m_table));
+        if (count.next()) {
+            const qint64 bound = count.value(0).toLongLong();
+            rows.reserve(std::size_t(bound));
+            m_arena.reserve(qsizetype(bound) * qsizetype(n) * 12);
+        }
+    }
     qint64 bookmark = 0;
     sqlite3_stmt* stmt = q.statement();
     while (q.next()) {
         Row row;
         row.rowid = sqlite3_column_int64(stmt, 0);
         row.bookmark = ++bookmark;
-        row.first = cells.size();
+        row.offset = m_arena.size();
         for (int i = 1; i <= n; ++i) {
-            Cell cell;
-            switch (sqlite3_column_type(stmt, i)) {
-            case SQLITE_INTEGER:
-                cell.kind = Cell::Integer;
-                cell.integer = sqlite3_column_int64(stmt, i);
+            const int type = sqlite3_column_type(stmt, i);
+            switch (type) {
+            case SQLITE_INTEGER: {
+                const qint64 v = sqlite3_column_int64(stmt, i);
+                m_arena.append(char(Integer));
+                m_arena.append(reinterpret_cast<const char*>(&v), sizeof v);
                 break;
-            case SQLITE_FLOAT:
-                cell.kind = Cell::Real;
-                cell.real = sqlite3_column_double(stmt, i);
+            }
+            case SQLITE_FLOAT: {
+                const double v = sqlite3_column_double(stmt, i);
+                m_arena.append(char(Real));
+                m_arena.append(reinterpret_cast<const char*>(&v), sizeof v);
                 break;
+            }
             case SQLITE_TEXT:
             case SQLITE_BLOB: {
-                const bool isText = sqlite3_column_type(stmt, i) == SQLITE_TEXT;
-                const char* bytes = isText
-                                        ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, i))
+                const char* bytes =
+                    type == SQLITE_TEXT ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, i))
                                         : static_cast<const char*>(sqlite3_column_blob(stmt, i));
-                const int length = sqlite3_column_bytes(stmt, i);
-                if (qint64(m_arena.size()) + length > qint64(0xFFFFFFFFu))
-                    return Status::fail(err::InvalidArgument,
-                                        QStringLiteral("The rows are too large to hold at once."));
-                cell.kind = isText ? Cell::Text : Cell::Blob;
-                cell.text.offset = quint32(m_arena.size());
-                cell.text.length = quint32(length);
-                m_arena.append(bytes, length);
+                const quint32 length = quint32(sqlite3_column_bytes(stmt, i));
+                m_arena.append(char(type == SQLITE_TEXT ? Text : Blob));
+                m_arena.append(reinterpret_cast<const char*>(&length), sizeof length);
+                m_arena.append(bytes, qsizetype(length));
                 break;
             }
             default:
+                m_arena.append(char(Null));
                 break;
             }
-            cells.push_back(cell);
         }
         rows.push_back(row);
     }
@@ -162,8 +182,6 @@ Status Recordset::load() {
         if (!m_index.contains(name.toLower()))
             m_index.insert(name.toLower(), i);
     }
-    m_rows = std::move(rows);
-    m_cells = std::move(cells);
     m_nextBookmark = bookmark + 1;
     m_edit.reset();
     m_onDeleted = false;
@@ -323,19 +341,18 @@ Status Recordset::find(const QString& criterion) {
     const bool wantedAscii = wantedUtf8.size() == wanted.size();
     for (qint64 i = start; i < qint64(m_view.size()); ++i) {
         const Row& row = m_rows[m_view[std::size_t(i)]];
-        const Cell& cell = m_cells[row.first + std::size_t(c)];
+        const CellRef ref = cell(row, c);
         bool equal = false;
-        if (cell.kind == Cell::Null) {
+        if (ref.kind == Null) {
             equal = false; // Null equals no value, not even the empty text
-        } else if (plainText && cell.kind == Cell::Text) {
+        } else if (plainText && ref.kind == Text) {
             // Texts are compared in place; equal UTF-8 bytes (ignoring ASCII case) settle
             // most comparisons without building a QString.
-            const char* bytes = m_arena.constData() + cell.text.offset;
-            if (cell.text.length == quint32(wantedUtf8.size()) &&
-                qstrnicmp(bytes, wantedUtf8.constData(), wantedUtf8.size()) == 0)
+            if (ref.length == quint32(wantedUtf8.size()) &&
+                qstrnicmp(ref.data, wantedUtf8.constData(), wantedUtf8.size()) == 0)
                 equal = true;
             else if (!wantedAscii)
-                equal = QString::fromUtf8(bytes, qsizetype(cell.text.length))
+                equal = QString::fromUtf8(ref.data, qsizetype(ref.length))
                             .compare(wanted, Qt::CaseInsensitive) == 0;
         } else {
             equal = displayText(logical(row, c)).compare(wanted, Qt::CaseInsensitive) == 0;
@@ -372,20 +389,49 @@ Result<int> Recordset::column(const QString& name) const {
     return c;
 }
 
+Recordset::CellRef Recordset::cell(const Row& row, int col) const {
+    const char* p = m_arena.constData() + row.offset;
+    for (int c = 0;; ++c) {
+        CellRef ref;
+        ref.kind = CellKind(*p++);
+        switch (ref.kind) {
+        case Integer:
+        case Real:
+            ref.data = p;
+            p += 8;
+            break;
+        case Text:
+        case Blob:
+            std::memcpy(&ref.length, p, sizeof ref.length);
+            ref.data = p + sizeof ref.length;
+            p = ref.data + ref.length;
+            break;
+        case Null:
+            break;
+        }
+        if (c == col)
+            return ref;
+    }
+}
+
 QVariant Recordset::stored(const Row& row, int col) const {
-    const Cell& cell = m_cells[row.first + std::size_t(col)];
-    switch (cell.kind) {
-    case Cell::Integer:
-        return QVariant(cell.integer);
-    case Cell::Real:
-        return QVariant(cell.real);
-    case Cell::Text:
-        return QVariant(QString::fromUtf8(m_arena.constData() + cell.text.offset,
-                                          qsizetype(cell.text.length)));
-    case Cell::Blob:
-        return QVariant(QByteArray(m_arena.constData() + cell.text.offset,
-                                   qsizetype(cell.text.length)));
-    case Cell::Null:
+    const CellRef ref = cell(row, col);
+    switch (ref.kind) {
+    case Integer: {
+        qint64 v;
+        std::memcpy(&v, ref.data, sizeof v);
+        return QVariant(v);
+    }
+    case Real: {
+        double v;
+        std::memcpy(&v, ref.data, sizeof v);
+        return QVariant(v);
+    }
+    case Text:
+        return QVariant(QString::fromUtf8(ref.data, qsizetype(ref.length)));
+    case Blob:
+        return QVariant(QByteArray(ref.data, qsizetype(ref.length)));
+    case Null:
         break;
     }
     return QVariant();
@@ -395,38 +441,45 @@ QVariant Recordset::logical(const Row& row, int col) const {
     return fromStored(stored(row, col), m_columns[std::size_t(col)].type);
 }
 
-Recordset::Cell Recordset::makeCell(const QVariant& value) {
-    Cell cell;
-    if (!value.isValid() || value.isNull())
-        return cell;
+void Recordset::appendCell(const QVariant& value) {
+    if (!value.isValid() || value.isNull()) {
+        m_arena.append(char(Null));
+        return;
+    }
     switch (value.typeId()) {
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::UInt:
-    case QMetaType::Bool:
-        cell.kind = Cell::Integer;
-        cell.integer = value.toLongLong();
-        return cell;
+    case QMetaType::Bool: {
+        const qint64 v = value.toLongLong();
+        m_arena.append(char(Integer));
+        m_arena.append(reinterpret_cast<const char*>(&v), sizeof v);
+        return;
+    }
     case QMetaType::Double:
-    case QMetaType::Float:
-        cell.kind = Cell::Real;
-        cell.real = value.toDouble();
-        return cell;
+    case QMetaType::Float: {
+        const double v = value.toDouble();
+        m_arena.append(char(Real));
+        m_arena.append(reinterpret_cast<const char*>(&v), sizeof v);
+        return;
+    }
     default:
         break;
     }
-    const QByteArray bytes =
-        value.typeId() == QMetaType::QByteArray ? value.toByteArray() : value.toString().toUtf8();
-    cell.kind = value.typeId() == QMetaType::QByteArray ? Cell::Blob : Cell::Text;
-    cell.text.offset = quint32(m_arena.size());
-    cell.text.length = quint32(bytes.size());
+    const bool blob = value.typeId() == QMetaType::QByteArray;
+    const QByteArray bytes = blob ? value.toByteArray() : value.toString().toUtf8();
+    const quint32 length = quint32(bytes.size());
+    m_arena.append(char(blob ? Blob : Text));
+    m_arena.append(reinterpret_cast<const char*>(&length), sizeof length);
     m_arena.append(bytes);
-    return cell;
 }
 
 void Recordset::storeCells(Row& row, const std::vector<QVariant>& cells) {
-    for (std::size_t c = 0; c < cells.size() && c < m_columns.size(); ++c)
-        m_cells[row.first + c] = makeCell(cells[c]);
+    // The row gets a new record at the end of the arena; the old one is left unused.
+    const qsizetype offset = m_arena.size();
+    for (std::size_t c = 0; c < m_columns.size(); ++c)
+        appendCell(c < cells.size() ? cells[c] : QVariant());
+    row.offset = offset;
 }
 
 Result<QVariant> Recordset::value(const QString& name) const {
@@ -479,8 +532,8 @@ Status Recordset::addNew() {
     (void)leaveRow();
     Row row;
     row.bookmark = m_nextBookmark++;
-    row.first = m_cells.size();
-    m_cells.resize(m_cells.size() + m_columns.size());
+    row.offset = m_arena.size();
+    m_arena.append(qsizetype(m_columns.size()), char(Null));
     m_rows.push_back(row);
     m_view.push_back(m_rows.size() - 1);
     m_pos = qint64(m_view.size()) - 1;
@@ -501,8 +554,8 @@ void Recordset::cancelUpdate() {
     if (wasNew && !m_rows.empty() && m_pos >= 0 && m_pos < qint64(m_view.size())) {
         // The unwritten new row leaves the snapshot; its place becomes the end.
         m_view.erase(m_view.begin() + m_pos);
-        if (m_rows.back().first + m_columns.size() == m_cells.size())
-            m_cells.resize(m_rows.back().first);
+        if (m_rows.back().offset + qsizetype(m_columns.size()) == m_arena.size())
+            m_arena.resize(m_rows.back().offset);
         m_rows.pop_back();
     }
 }
@@ -517,11 +570,16 @@ Status Recordset::refetch(Row& row) {
                                                              "Some values may have been changed "
                                                              "since it was last read."))
                                : q.status();
+    std::vector<QVariant> cells;
+    cells.reserve(m_columns.size());
+    for (int c = 0; c < int(m_columns.size()); ++c)
+        cells.push_back(stored(row, c));
     for (int i = 0; i < q.columnCount(); ++i) {
         const int c = columnIndex(q.columnName(i));
         if (c >= 0)
-            m_cells[row.first + std::size_t(c)] = makeCell(q.value(i));
+            cells[std::size_t(c)] = q.value(i);
     }
+    storeCells(row, cells);
     return {};
 }
 

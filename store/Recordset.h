@@ -28,6 +28,7 @@
 //  - setFilter narrows the rows the recordset presents, counts and walks to those
 //    passing a predicate, the first of them current; clearFilter shows all again.
 #include "platform/Status.h"
+#include "store/Arena.h"
 #include "store/Connection.h"
 #include <QHash>
 #include <QString>
@@ -69,6 +70,8 @@ public:
     Status open(Connection& connection, const QString& statement);
     bool isOpen() const { return m_open; }
     void close();
+    // Closes and gives the memory kept for the next open back.
+    void releaseStorage();
     const QString& statement() const { return m_statement; }
     const QString& table() const { return m_table; }
 
@@ -107,25 +110,20 @@ public:
 
 private:
     friend class RowView;
-    // One stored value. Texts live in the recordset's arena as UTF-8 and become
-    // QStrings only when read, so opening 100,000 readings allocates next to nothing.
-    struct Cell {
-        enum Kind : quint8 { Null, Integer, Real, Text, Blob };
-        union {
-            qint64 integer;
-            double real;
-            struct {
-                quint32 offset;
-                quint32 length;
-            } text;
-        };
-        Kind kind = Null;
-        Cell() : integer(0) {}
+    // Every row is one record in the recordset's arena: for each column a kind byte
+    // followed by its value (8 bytes for a number, a 4-byte length and the UTF-8 bytes
+    // for a text, nothing for Null). Values become QVariants only when read, so opening
+    // 100,000 readings allocates and touches as little memory as the rows need.
+    enum CellKind : char { Null, Integer, Real, Text, Blob };
+    struct CellRef {
+        CellKind kind = Null;
+        const char* data = nullptr; // the value's bytes
+        quint32 length = 0;         // of a text or blob
     };
     struct Row {
         qint64 rowid = 0;
         qint64 bookmark = 0;
-        std::size_t first = 0; // its cells: m_cells[first .. first + column count)
+        qsizetype offset = 0; // its record in m_arena
     };
     struct Edit {
         bool isNew = false;
@@ -140,9 +138,10 @@ private:
     Status leaveRow(); // abandons an unwritten edit before a move
     Status moveToEnd(bool last);
     Result<int> column(const QString& name) const;
+    CellRef cell(const Row& row, int col) const;
     QVariant stored(const Row& row, int col) const;
     QVariant logical(const Row& row, int col) const;
-    Cell makeCell(const QVariant& stored);
+    void appendCell(const QVariant& stored);
     void storeCells(Row& row, const std::vector<QVariant>& cells);
     Status refetch(Row& row);
     const Row& currentRow() const { return m_rows[m_view[std::size_t(m_pos)]]; }
@@ -155,8 +154,7 @@ private:
     QHash<QString, int> m_exact; // name as written -> column
     QHash<QString, int> m_index; // lower-case name -> column
     std::vector<Row> m_rows;
-    std::vector<Cell> m_cells;
-    QByteArray m_arena;
+    Arena m_arena;
     std::vector<std::size_t> m_view; // rows presented (all, or those passing the filter)
     qint64 m_pos = 0;                // index into m_view; -1 BOF, size() EOF
     bool m_onDeleted = false;
