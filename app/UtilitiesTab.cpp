@@ -10,7 +10,8 @@ namespace rv {
 UtilitiesTab::UtilitiesTab(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("tabUtilities"));
     imgHelp = new PictureButton(QStringLiteral("imgHelp"), pictures::book(), this);
-    Label66 = new CaptionLabel(QStringLiteral("Label66"), QStringLiteral("View Rockvane Manual"), this);
+    Label66 =
+        new CaptionLabel(QStringLiteral("Label66"), QStringLiteral("View Rockvane Manual"), this);
     imgInternet = new PictureButton(QStringLiteral("imgInternet"), pictures::globe(), this);
     Label40 = new CaptionLabel(QStringLiteral("Label40"),
                                QStringLiteral("Visit the Brackwell website"), this);

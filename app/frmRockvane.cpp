@@ -2,11 +2,12 @@
 #include "app/UtilitiesTab.h"
 #include "app/frmSplash.h"
 #include "core/Values.h"
-#include "readings/ReadingsTab.h"
-#include "sensors/SensorTabs.h"
 #include "platform/Desktop.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
+#include "readings/ReadingsTab.h"
+#include "sensors/SensorRegistry.h"
+#include "sensors/SensorTabs.h"
 #include "store/Module1.h"
 #include "store/Provisioning.h"
 #include "store/Session.h"
@@ -23,10 +24,10 @@ const QString kFormUnload = QStringLiteral(" Form_Unload");
 constexpr QSize kTabSize(780, 560); // pixels
 } // namespace
 
-frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& paths,
-                         Desktop& desktop, SingleInstance& instance, QWidget* parent)
-    : QMainWindow(parent),
-      m_session(std::make_unique<Session>(dialogs, clock, paths, desktop)), m_instance(instance) {
+frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& paths, Desktop& desktop,
+                         SingleInstance& instance, QWidget* parent)
+    : QMainWindow(parent), m_session(std::make_unique<Session>(dialogs, clock, paths, desktop)),
+      m_instance(instance) {
     setObjectName(QStringLiteral("frmRockvane"));
     setWindowTitle(QStringLiteral("Rockvane LODIX"));
 
@@ -38,7 +39,7 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
 
     identification = new IdentificationTab;
     installation = new InstallationTab;
-    readings = new ReadingsTab;
+    readings = new ReadingsTab(*m_session);
     utilities = new UtilitiesTab;
     auto* loadVsTime = new QWidget;
     loadVsTime->setObjectName(QStringLiteral("tabLoadVsTime"));
@@ -58,12 +59,18 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     splash = new frmSplash(this);
     record = new SensorRecord(*m_session, *identification, *installation, *this);
     record->setParent(this);
+    registry = new SensorRegistry(*m_session, *identification, *record, *this);
+    registry->setParent(this);
+    utilities->groups->addWidget(registry->filterGroup());
 
     connect(SSTab1, &QTabWidget::currentChanged, this, [this](int index) {
         const int previous = m_currentTab;
         m_currentTab = index;
         SSTab1_Click(previous);
     });
+    // The tab control's second event comes after a click on a tab has been handled.
+    connect(SSTab1, &QTabWidget::tabBarClicked, this, &frmRockvane::SSTab1_MouseUp,
+            Qt::QueuedConnection);
     connect(utilities->imgHelp, &PictureButton::clicked, this, &frmRockvane::imgHelp_Click);
     connect(utilities->Label66, &CaptionLabel::clicked, this, &frmRockvane::imgHelp_Click);
     connect(utilities->imgInternet, &PictureButton::clicked, this, &frmRockvane::imgInternet_Click);
@@ -73,7 +80,9 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
 }
 
 frmRockvane::~frmRockvane() {
-    // The record watches keys of the first tab: it goes before the tabs do.
+    // The registry and the record watch keys of the first tab: they go before the tabs do.
+    delete registry;
+    registry = nullptr;
     delete record;
     record = nullptr;
     Form_Terminate();
@@ -107,8 +116,8 @@ bool frmRockvane::Form_Load() {
         SSTab1->setCurrentIndex(0);
         readings->hideError();
 
-        s.gMakerFolder = s.paths.specialFolder(kCommonDocumentsFolder).trimmed() +
-                         QStringLiteral("/Brackwell");
+        s.gMakerFolder =
+            s.paths.specialFolder(kCommonDocumentsFolder).trimmed() + QStringLiteral("/Brackwell");
         s.gDataFolder = s.gMakerFolder + QStringLiteral("/Rockvane");
         s.gDatabasePath = s.gDataFolder + QStringLiteral("/") + kDatabaseFileName;
         s.gConnectString = QStringLiteral("Provider=SQLite;Data Source=") + s.gDatabasePath;
@@ -163,6 +172,8 @@ void frmRockvane::SSTab1_Click(int previousTab) {
     if (previousTab == 0 || previousTab == 1) {
         skip([&] { record->savefields(); });
         skip([&] { record->fillfields(); });
+    } else if (previousTab == 2) {
+        readings->leaveTab();
     }
     // Showing the new tab.
     switch (SSTab1->currentIndex()) {
@@ -173,14 +184,16 @@ void frmRockvane::SSTab1_Click(int previousTab) {
     case 1:
         installation->txtLevel->setFocus();
         break;
+    case 2:
+        readings->enterTab();
+        break;
     default:
         break;
     }
 }
 
 void frmRockvane::Form_Resize() {
-    if (!SSTab1)
-        return;
+    if (!SSTab1) return;
     WindowState state = WindowState::Normal;
     if (isMinimized())
         state = WindowState::Minimized;
@@ -200,28 +213,34 @@ void frmRockvane::resizeEvent(QResizeEvent* event) {
 
 void frmRockvane::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange)
-        Form_Resize();
+    if (event->type() == QEvent::WindowStateChange) Form_Resize();
 }
 
 void frmRockvane::Form_Unload() {
-    if (m_secondCopy)
-        return;
-    logged(*m_session, kFormUnload, [&] { record->savefields(); });
+    if (m_secondCopy) return;
+    logged(*m_session, kFormUnload, [&] {
+        record->savefields();
+        if (SSTab1->currentIndex() == 2) readings->unloading();
+    });
+}
+
+void frmRockvane::SSTab1_MouseUp() {
+    Session& s = *m_session;
+    if (!m_terminated && SSTab1->currentIndex() == 3 && s.rsReadings.isOpen()) s.rsReadings.close();
 }
 
 void frmRockvane::Form_Terminate() {
-    if (m_secondCopy || m_terminated)
-        return;
+    if (m_secondCopy || m_terminated) return;
     m_terminated = true;
     Session& s = *m_session;
+    // The readings tab lets go of the run's state before it is released.
+    readings->release();
     s.rsSensors.close();
     s.rsReadings.close();
     s.rsNetwork.close();
     s.rsConfig.close();
     s.rsPrefs.close();
-    if (s.gConnection.isOpen())
-        s.gConnection.close();
+    if (s.gConnection.isOpen()) s.gConnection.close();
 }
 
 void frmRockvane::closeEvent(QCloseEvent* event) {
@@ -233,7 +252,9 @@ void frmRockvane::imgHelp_Click() {
     m_session->desktop.openFile(m_session->gDataFolder + QStringLiteral("/") + kManualFileName);
 }
 
-void frmRockvane::imgInternet_Click() { m_session->desktop.openAddress(kWebSite); }
+void frmRockvane::imgInternet_Click() {
+    m_session->desktop.openAddress(kWebSite);
+}
 
 void frmRockvane::imgAbout_Click() {
     splash->setWindowModality(Qt::ApplicationModal);
@@ -241,10 +262,18 @@ void frmRockvane::imgAbout_Click() {
     splash->raise();
 }
 
-void frmRockvane::setSensorCount(const QString& text) { utilities->txtSCount->setText(text); }
-void frmRockvane::setReadingsSensor(const QString& text) { readings->setSensorId(text); }
-void frmRockvane::hideReadingError() { readings->hideError(); }
-void frmRockvane::enableReadingChannels() { readings->enableChannels(); }
+void frmRockvane::setSensorCount(const QString& text) {
+    utilities->txtSCount->setText(text);
+}
+void frmRockvane::setReadingsSensor(const QString& text) {
+    readings->setSensorId(text);
+}
+void frmRockvane::hideReadingError() {
+    readings->hideError();
+}
+void frmRockvane::enableReadingChannels() {
+    readings->enableChannels();
+}
 void frmRockvane::enableSensorTabs() {
     for (int i : {0, 1, 3, 4})
         SSTab1->setTabEnabled(i, true);

@@ -21,6 +21,7 @@ class InstallationTab;
 class ReadingsTab;
 class UtilitiesTab;
 class frmSplash;
+class SensorRegistry;
 
 inline const QString kWebSite = QStringLiteral("https://www.brackwell.example/rockvane");
 
@@ -37,6 +38,8 @@ public:
     void Form_Resize();
     // The tab control's change of tab, given the index of the tab left.
     void SSTab1_Click(int previousTab);
+    // The tab control's second event: on the "4. Load v Time" tab the readings are let go.
+    void SSTab1_MouseUp();
     void Form_Unload();
     void Form_Terminate();
 
@@ -52,6 +55,7 @@ public:
     UtilitiesTab* utilities = nullptr;
     frmSplash* splash = nullptr;
     SensorRecord* record = nullptr;
+    SensorRegistry* registry = nullptr;
 
     // SensorRecordHost
     void setSensorCount(const QString& text) override;

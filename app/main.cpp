@@ -18,8 +18,7 @@ int main(int argc, char** argv) {
     rv::LockFileInstance instance;
     rv::frmRockvane window(dialogs, clock, paths, desktop, instance);
     dialogs.setOwner(&window);
-    if (!window.Form_Load())
-        return 0;
+    if (!window.Form_Load()) return 0;
     window.show();
     const int code = QApplication::exec();
     window.Form_Terminate();

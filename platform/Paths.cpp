@@ -10,12 +10,10 @@ namespace rv {
 QString SystemPaths::specialFolder(int id) const {
 #ifdef Q_OS_WIN
     wchar_t buffer[MAX_PATH] = {0};
-    if (SHGetFolderPathW(nullptr, id, nullptr, 0, buffer) != S_OK)
-        return {};
+    if (SHGetFolderPathW(nullptr, id, nullptr, 0, buffer) != S_OK) return {};
     return QString::fromWCharArray(buffer);
 #else
-    if (id != kCommonDocumentsFolder)
-        return {};
+    if (id != kCommonDocumentsFolder) return {};
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 #endif
 }

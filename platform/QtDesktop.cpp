@@ -7,8 +7,7 @@ namespace rv {
 
 bool QtDesktop::openFile(const QString& path) {
     // A missing document is not handed to the desktop, which would report it itself.
-    if (!QFileInfo(path).isFile())
-        return false;
+    if (!QFileInfo(path).isFile()) return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 

@@ -10,10 +10,18 @@ Answer QtDialogs::show(const Message& message) {
     box.setWindowTitle(message.title);
     box.setText(QString(message.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     switch (message.icon) {
-    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
     }
     if (message.buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -35,8 +43,7 @@ std::optional<QString> QtDialogs::prompt(const QString& text, const QString& tit
     bool ok = false;
     const QString answer =
         QInputDialog::getText(m_owner, title, text, QLineEdit::Normal, defaultAnswer, &ok);
-    if (!ok)
-        return std::nullopt;
+    if (!ok) return std::nullopt;
     return answer;
 }
 

@@ -64,13 +64,11 @@ struct Abort {
 };
 
 inline void need(const Status& s) {
-    if (!s.ok())
-        throw Abort{s.error()};
+    if (!s.ok()) throw Abort{s.error()};
 }
 
 template <class T> T need(Result<T> r) {
-    if (!r.ok())
-        throw Abort{r.error()};
+    if (!r.ok()) throw Abort{r.error()};
     return std::move(r).value();
 }
 

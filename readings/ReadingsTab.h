@@ -1,15 +1,35 @@
 #pragma once
-// The "3. Readings" tab: one reading of the current sensor at a time.
+// The "3. Readings" tab: one reading of the current sensor at a time, with its date and
+// time, temperature, load on channel 1 and plot mark, the reading counter, navigation,
+// adding a reading, re-keying a reading whose date or time changed, validating the
+// values against the sensor type's limits, and writing the reading back.
+//
+// The reading shown is always the current row of rsReadings. The controls hold the
+// user's edits until SaveReadings writes them; nothing is written while the user types.
+#include "ui/Controls.h"
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimeEdit>
 #include <QWidget>
+#include <array>
+#include <optional>
+
+class QKeyEvent;
 
 namespace rv {
+
+struct Session;
+struct Error;
+struct ReadingLimits;
 
 class ReadingsTab : public QWidget {
     Q_OBJECT
 public:
-    explicit ReadingsTab(QWidget* parent = nullptr);
+    explicit ReadingsTab(Session& session, QWidget* parent = nullptr);
+    ~ReadingsTab() override;
 
     // The sensor whose readings the tab shows (txtSensor3).
     void setSensorId(const QString& id) { txtSensor3->setText(id); }
@@ -17,14 +37,137 @@ public:
     // Enables the load and temperature boxes with a white background.
     void enableChannels();
 
+    // What the main window asks of the tab.
+    // The tab is shown: opens the current sensor's readings and shows the remembered
+    // reading, or the newest one.
+    void enterTab();
+    // The tab is left: remembers the reading shown and writes it back unvalidated.
+    void leaveTab();
+    // The window closes while the tab is shown: a valid reading is written back, an
+    // invalid one is dropped.
+    void unloading();
+    // The run ends: from now on the tab no longer touches the run's state.
+    void release();
+
+    // Shows the current reading of rsReadings.
+    void fillreadings();
+    // Sets or clears the future-date warning from the date picker.
+    void CheckFutureDate();
+    // Validates the reading shown as a whole; the first failure shows in lblError.
+    bool G_ReadingValid();
+    // True when a reading other than the one at ownPosition (1-based; 0 for none)
+    // already has the key. Leaves rsReadings on the matching row, or at its end.
+    bool G_DupID(const QString& key, qint64 ownPosition);
+    // Re-keys the reading shown after its date or time changed.
+    void CheckDateTime();
+    // Writes the controls into the current reading.
+    void SaveReadings();
+
+    // Event handlers.
+    void imgFirst_Click();
+    void imgPrevData_Click();
+    void imgNextData_Click();
+    void imgLast_Click();
+    void imgAddReading_Click();
+    void chkDontPlot_MouseUp();
+    void txtChannel_Validate(int index, bool& cancel);
+    void txtChannelT_Validate(bool& cancel);
+    void dtpRdate_Change();
+    void dtpRdate_LostFocus();
+    void dtpRdate_Validate(bool& cancel);
+    void dtpRtime_Change();
+    void dtpRtime_LostFocus();
+    void dtpRtime_Validate(bool& cancel);
+
     QLineEdit* txtSensor3;
-    QLabel* lblError;
+    QLineEdit* txtReadingID;
+    QDateEdit* dtpRdate;
+    QTimeEdit* dtpRtime;
     QLabel* Label47; // "Temperature:"
     QLineEdit* txtChannelT;
     QLabel* lblTemp; // "deg C"
     QLabel* lbln_1;  // "Load 1:"
     QLineEdit* txtChannel_1;
     QLabel* lblmm_1; // "tons"
+    // The channel captions by index, 1 to 10: lbln[1] is lbln_1; 2 to 10 have no caption.
+    std::array<QLabel*, 11> lbln{};
+    QCheckBox* chkDontPlot;
+    QLineEdit* txtRcount;
+    QLabel* lblError;
+
+    PictureButton* imgFirst;
+    PictureButton* imgPrevData;
+    PictureButton* imgNextData;
+    PictureButton* imgLast;
+    PictureButton* imgAddReading;
+    PictureButton* imgDeleteReading;
+    PictureButton* imgDatasheet;
+    PictureButton* imgReport;
+    CaptionLabel* Label61; // "First"
+    CaptionLabel* Label62; // "Previous"
+    CaptionLabel* Label60; // "Next"
+    CaptionLabel* Label64; // "Last"
+    CaptionLabel* Label63; // "Add New"
+    CaptionLabel* Label65; // "Delete/Batch"
+    CaptionLabel* Label45; // "Datasheet"
+    CaptionLabel* Label46; // "Report"
+
+    PictureButton* imgAddSlugData;
+    QLabel* lblImport; // "Import Datafiles:" (does not react to clicks)
+    QComboBox* cboSlugInt;
+    QLabel* lblSlugInt; // "Time Period (hr)"
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void layOut();
+    void wire();
+
+    // Navigation: the shared steps of the four handlers.
+    enum class Move { First, Previous, Next, Last };
+    void navigate(Move move, const QString& label);
+
+    // Empties the reading controls: no key, today, 12:00:00, empty boxes.
+    void clearReading();
+    // Puts a date and a time of day into the pickers; never taken as the user's edit.
+    void setPickers(const QDate& date, const QTime& time);
+    // The date and time of the current reading, from its columns or, failing those, from
+    // the other columns that hold them.
+    QDate currentReadingDate() const;
+    QTime currentReadingTime() const;
+    // The current sensor's identifier (rsSensors).
+    QString sensorId() const;
+    // Commits a date or time still being typed in a picker, as leaving it would.
+    void commitPickers();
+    // Whether the current row of rsReadings is the reading the controls show.
+    bool showsCurrentRow() const;
+    // Puts rsReadings back on the reading the controls show, after a step that moved it.
+    void returnToShown();
+    void showError(const QString& text);
+
+    // The limits of the sensor's type from the current row of rsConfig; nothing when
+    // there is no such row (then the reading is taken as valid, logged once per sensor).
+    std::optional<ReadingLimits> readingLimits();
+    void noteMissingLimits(const Error& error);
+
+    // A key typed into a load or temperature box: true when it is discarded.
+    static bool discardsKey(const QKeyEvent& key);
+    // Whether a focus change leaves a control for another control of this tab.
+    bool focusStaysInTab(Qt::FocusReason reason) const;
+    // Puts the focus on a control of the tab.
+    void focusOn(QWidget* control);
+
+    Session* m_s;
+    // The bookmark of the reading the controls show; 0 when they show none.
+    qint64 m_shown = 0;
+    // The key of that reading as stored; with the bookmark it names the row for certain.
+    QString m_shownKey;
+    bool m_refocusing = false;
+    bool m_rekeying = false;
+    bool m_limitsNoted = false;
+    QString m_limitsNotedFor;
 };
 
 } // namespace rv

@@ -11,7 +11,8 @@ namespace rv {
 namespace {
 const QString kSavefields = QStringLiteral(" G_savefields");
 const QString kConfigureForm = QStringLiteral(" Module1_ConfigureForm");
-const QString kEndsMessage = QStringLiteral("Either you are at the first record or the last record.");
+const QString kEndsMessage =
+    QStringLiteral("Either you are at the first record or the last record.");
 
 // A column of the current sensor as display text ("" for Null).
 QString text(Session& s, const char* column) {
@@ -24,8 +25,7 @@ SensorRecord::SensorRecord(Session& session, IdentificationTab& identification,
     : m_s(session), m_id(identification), m_inst(installation), m_host(host),
       m_destroyedBox(identification.cboDestroyed) {
     connect(m_inst.cmdSave, &QPushButton::clicked, this, &SensorRecord::cmdSave_Click);
-    connect(m_id.cboDestroyed, &QComboBox::activated, this,
-            [this](int) { cboDestroyed_Click(); });
+    connect(m_id.cboDestroyed, &QComboBox::activated, this, [this](int) { cboDestroyed_Click(); });
     m_id.cboDestroyed->installEventFilter(this);
 }
 
@@ -43,10 +43,10 @@ bool SensorRecord::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SensorRecord::clearBoxes() {
-    for (QLineEdit* e : {m_id.txtSensor, m_id.txtDateID, m_id.txtTypeID, m_id.txtSensorNo,
-                         m_id.txtFamily, m_inst.txtSensor2, m_inst.txtLevel, m_inst.txtLocation,
-                         m_inst.txtBorehole, m_inst.txtInstallDate, m_inst.txtInstallBy,
-                         m_inst.txtPurpose, m_inst.txtOffset})
+    for (QLineEdit* e :
+         {m_id.txtSensor, m_id.txtDateID, m_id.txtTypeID, m_id.txtSensorNo, m_id.txtFamily,
+          m_inst.txtSensor2, m_inst.txtLevel, m_inst.txtLocation, m_inst.txtBorehole,
+          m_inst.txtInstallDate, m_inst.txtInstallBy, m_inst.txtPurpose, m_inst.txtOffset})
         e->clear();
     m_inst.txtNotes->clear();
 }
@@ -135,8 +135,7 @@ void SensorRecord::ConfigureForm() {
 
 void SensorRecord::savefields() {
     Recordset& rs = m_s.rsSensors;
-    if (!rs.isOpen() || rs.recordCount() == 0)
-        return;
+    if (!rs.isOpen() || rs.recordCount() == 0) return;
     if (rs.bof() || rs.eof()) {
         m_s.dialogs.inform(kEndsMessage, QStringLiteral("Cannot Save Fields"), Icon::Exclamation);
         return;
@@ -162,11 +161,12 @@ void SensorRecord::savefields() {
             put("DestructionDate", m_id.txtDestructionDate->text());
         need(rs.update());
     });
-    if (!saved)
-        rs.cancelUpdate(); // the row stays exactly as stored
+    if (!saved) rs.cancelUpdate(); // the row stays exactly as stored
 }
 
-void SensorRecord::cmdSave_Click() { savefields(); }
+void SensorRecord::cmdSave_Click() {
+    savefields();
+}
 
 void SensorRecord::cboDestroyed_Click() {
     const QString value = m_id.cboDestroyed->currentText();

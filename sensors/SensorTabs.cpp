@@ -140,10 +140,13 @@ InstallationTab::InstallationTab(QWidget* parent) : QWidget(parent) {
     auto* grid = new QGridLayout(this);
     int row = 0;
     const std::pair<QString, QWidget*> rows[] = {
-        {QStringLiteral("Instrument ID:"), txtSensor2}, {QStringLiteral("Level:"), txtLevel},
-        {QStringLiteral("Location:"), txtLocation},     {QStringLiteral("Borehole:"), txtBorehole},
+        {QStringLiteral("Instrument ID:"), txtSensor2},
+        {QStringLiteral("Level:"), txtLevel},
+        {QStringLiteral("Location:"), txtLocation},
+        {QStringLiteral("Borehole:"), txtBorehole},
         {QStringLiteral("Install Date:"), txtInstallDate},
-        {QStringLiteral("Installed By:"), txtInstallBy}, {QStringLiteral("Purpose:"), txtPurpose},
+        {QStringLiteral("Installed By:"), txtInstallBy},
+        {QStringLiteral("Purpose:"), txtPurpose},
     };
     for (const auto& [text, widget] : rows) {
         grid->addWidget(caption(text, this), row, 0);

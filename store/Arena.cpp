@@ -37,11 +37,9 @@ void Arena::grow(std::size_t capacity) {
     if (!data) {
         mapping = nullptr;
         data = static_cast<char*>(std::malloc(capacity));
-        if (!data)
-            throw std::bad_alloc();
+        if (!data) throw std::bad_alloc();
     }
-    if (m_size > 0)
-        std::memcpy(data, m_data, m_size);
+    if (m_size > 0) std::memcpy(data, m_data, m_size);
     const std::size_t size = m_size;
     release();
     m_data = data;

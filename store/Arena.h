@@ -3,8 +3,8 @@
 // transparent huge pages where the system offers them, so that filling 100,000 readings
 // takes a few dozen page faults instead of thousands.
 #include <QByteArray>
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -22,13 +22,11 @@ public:
     // Shrinks to n bytes (n no larger than the size); the capacity stays.
     void resize(qsizetype n) { m_size = std::size_t(n); }
     void reserve(qsizetype n) {
-        if (std::size_t(n) > m_capacity)
-            grow(std::size_t(n));
+        if (std::size_t(n) > m_capacity) grow(std::size_t(n));
     }
     void append(const char* bytes, qsizetype n) {
         ensure(std::size_t(n));
-        if (n > 0)
-            std::memcpy(m_data + m_size, bytes, std::size_t(n));
+        if (n > 0) std::memcpy(m_data + m_size, bytes, std::size_t(n));
         m_size += std::size_t(n);
     }
     void append(char c) {
@@ -46,8 +44,7 @@ public:
 
 private:
     void ensure(std::size_t more) {
-        if (m_size + more > m_capacity)
-            grow(std::max(m_capacity * 2, m_size + more));
+        if (m_size + more > m_capacity) grow(std::max(m_capacity * 2, m_size + more));
     }
     void grow(std::size_t capacity);
 

@@ -1,9 +1,9 @@
 #include "store/ColumnType.h"
-#include <cmath>
-#include <optional>
 #include "core/DateText.h"
 #include "core/NumberText.h"
 #include "core/Values.h"
+#include <cmath>
+#include <optional>
 
 namespace rv {
 
@@ -54,14 +54,12 @@ bool isNumeric(const QVariant& v) {
 // read without the general date reader (every reading's FullDate goes through here).
 std::optional<QDateTime> storedDateForm(const QString& t) {
     const qsizetype n = t.size();
-    if (n != 10 && n != 19)
-        return std::nullopt;
+    if (n != 10 && n != 19) return std::nullopt;
     auto digits = [&](qsizetype from, qsizetype count, int& out) {
         out = 0;
         for (qsizetype i = from; i < from + count; ++i) {
             const char16_t c = t[i].unicode();
-            if (c < u'0' || c > u'9')
-                return false;
+            if (c < u'0' || c > u'9') return false;
             out = out * 10 + int(c - u'0');
         }
         return true;
@@ -74,14 +72,12 @@ std::optional<QDateTime> storedDateForm(const QString& t) {
         return std::nullopt;
     const QDate date(y, mo, d);
     const QTime time(h, mi, se);
-    if (!date.isValid() || !time.isValid())
-        return std::nullopt;
+    if (!date.isValid() || !time.isValid()) return std::nullopt;
     return wallClock(date, time);
 }
 
 QString storedDate(const QDateTime& dt) {
-    if (dt.time() == QTime(0, 0))
-        return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
+    if (dt.time() == QTime(0, 0)) return dt.date().toString(QStringLiteral("yyyy-MM-dd"));
     return dt.date().toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ') +
            dt.time().toString(QStringLiteral("HH:mm:ss"));
 }
@@ -89,69 +85,54 @@ QString storedDate(const QDateTime& dt) {
 } // namespace
 
 Result<QVariant> toStored(const QVariant& value, ColumnType type, const QString& column) {
-    if (!value.isValid() || value.isNull())
-        return QVariant();
+    if (!value.isValid() || value.isNull()) return QVariant();
     switch (type) {
     case ColumnType::Any:
-        if (value.typeId() == QMetaType::QDateTime)
-            return QVariant(storedDate(value.toDateTime()));
-        if (value.typeId() == QMetaType::Bool)
-            return QVariant(value.toBool() ? 1 : 0);
+        if (value.typeId() == QMetaType::QDateTime) return QVariant(storedDate(value.toDateTime()));
+        if (value.typeId() == QMetaType::Bool) return QVariant(value.toBool() ? 1 : 0);
         return value;
     case ColumnType::Text:
         return QVariant(displayText(value));
     case ColumnType::Number: {
-        if (value.typeId() == QMetaType::Bool)
-            return QVariant(value.toBool() ? -1.0 : 0.0);
+        if (value.typeId() == QMetaType::Bool) return QVariant(value.toBool() ? -1.0 : 0.0);
         if (isNumeric(value)) {
             const double d = value.toDouble();
-            if (!std::isfinite(d))
-                return mismatch(value, column, "a number");
+            if (!std::isfinite(d)) return mismatch(value, column, "a number");
             return QVariant(d);
         }
         const QString text = value.toString().trimmed();
-        if (text.isEmpty())
-            return QVariant();
-        if (!isNumberText(text))
-            return mismatch(value, column, "a number");
+        if (text.isEmpty()) return QVariant();
+        if (!isNumberText(text)) return mismatch(value, column, "a number");
         const double d = leadingNumber(text);
-        if (!std::isfinite(d))
-            return mismatch(value, column, "a number");
+        if (!std::isfinite(d)) return mismatch(value, column, "a number");
         return QVariant(d);
     }
     case ColumnType::Date: {
         if (value.typeId() == QMetaType::QDateTime) {
             const QDateTime dt = value.toDateTime();
-            if (!dt.isValid())
-                return mismatch(value, column, "a date");
+            if (!dt.isValid()) return mismatch(value, column, "a date");
             return QVariant(storedDate(wallClock(dt.date(), dt.time())));
         }
         if (value.typeId() == QMetaType::QDate) {
-            if (!value.toDate().isValid())
-                return mismatch(value, column, "a date");
+            if (!value.toDate().isValid()) return mismatch(value, column, "a date");
             return QVariant(storedDate(wallClock(value.toDate())));
         }
-        if (value.typeId() != QMetaType::QString)
-            return mismatch(value, column, "a date");
+        if (value.typeId() != QMetaType::QString) return mismatch(value, column, "a date");
         const QString text = value.toString().trimmed();
-        if (text.isEmpty())
-            return QVariant();
+        if (text.isEmpty()) return QVariant();
         const auto dt = readDateTime(text);
-        if (!dt)
-            return mismatch(value, column, "a date");
+        if (!dt) return mismatch(value, column, "a date");
         return QVariant(storedDate(*dt));
     }
     case ColumnType::YesNo: {
-        if (value.typeId() == QMetaType::Bool)
-            return QVariant(value.toBool() ? 1 : 0);
-        if (isNumeric(value))
-            return QVariant(value.toDouble() != 0.0 ? 1 : 0);
+        if (value.typeId() == QMetaType::Bool) return QVariant(value.toBool() ? 1 : 0);
+        if (isNumeric(value)) return QVariant(value.toDouble() != 0.0 ? 1 : 0);
         const QString t = value.toString().trimmed().toLower();
         if (t == QLatin1String("yes") || t == QLatin1String("true") || t == QLatin1String("on") ||
             t == QLatin1String("-1") || t == QLatin1String("1"))
             return QVariant(1);
-        if (t == QLatin1String("no") || t == QLatin1String("false") ||
-            t == QLatin1String("off") || t == QLatin1String("0"))
+        if (t == QLatin1String("no") || t == QLatin1String("false") || t == QLatin1String("off") ||
+            t == QLatin1String("0"))
             return QVariant(0);
         return mismatch(value, column, "Yes or No");
     }
@@ -160,12 +141,10 @@ Result<QVariant> toStored(const QVariant& value, ColumnType type, const QString&
 }
 
 QVariant fromStored(const QVariant& stored, ColumnType type) {
-    if (!stored.isValid() || stored.isNull())
-        return QVariant();
+    if (!stored.isValid() || stored.isNull()) return QVariant();
     switch (type) {
     case ColumnType::Text:
-        if (stored.typeId() == QMetaType::QString)
-            return stored;
+        if (stored.typeId() == QMetaType::QString) return stored;
         return QVariant(displayText(stored));
     case ColumnType::Number:
         if (stored.typeId() == QMetaType::QString) {
@@ -174,17 +153,14 @@ QVariant fromStored(const QVariant& stored, ColumnType type) {
         }
         return QVariant(stored.toDouble());
     case ColumnType::Date: {
-        if (stored.typeId() != QMetaType::QString)
-            return stored;
+        if (stored.typeId() != QMetaType::QString) return stored;
         const QString text = stored.toString();
-        if (const auto fast = storedDateForm(text))
-            return QVariant(*fast);
+        if (const auto fast = storedDateForm(text)) return QVariant(*fast);
         const auto dt = readDateTime(text);
         return dt ? QVariant(*dt) : stored;
     }
     case ColumnType::YesNo:
-        if (stored.typeId() == QMetaType::QString)
-            return stored;
+        if (stored.typeId() == QMetaType::QString) return stored;
         return QVariant(stored.toDouble() != 0.0);
     case ColumnType::Any:
         return stored;

@@ -6,7 +6,9 @@
 
 namespace rv {
 
-Connection::~Connection() { close(); }
+Connection::~Connection() {
+    close();
+}
 
 Error Connection::lastError() const {
     if (!m_db)
@@ -44,8 +46,7 @@ Status Connection::open(const QString& path, Mode mode) {
     sqlite3_extended_result_codes(m_db, 1);
     // Reading the table list proves the file is a database the engine can read.
     Query probe(*this, QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    if (probe.prepared().ok())
-        probe.next();
+    if (probe.prepared().ok()) probe.next();
     if (!probe.status().ok()) {
         const Error e = probe.status().error();
         close();
@@ -64,14 +65,12 @@ void Connection::close() {
 
 Status Connection::runPlain(const QString& sql) {
     Query q(*this, sql);
-    if (!q.prepared().ok())
-        return q.prepared();
+    if (!q.prepared().ok()) return q.prepared();
     return q.run();
 }
 
 Status Connection::execute(const QString& statement) {
-    if (!m_db)
-        return lastError();
+    if (!m_db) return lastError();
     const TranslatedStatement t = translateStatement(statement);
     m_columns.clear();
     if (t.kind == TranslatedStatement::Kind::SelectInto)
@@ -95,8 +94,7 @@ Status Connection::runSelectInto(const QString& target, const QString& source,
             else if (q.value(0).toString() == QLatin1String("index"))
                 indexSql.push_back(q.value(1).toString());
         }
-        if (!q.status().ok())
-            return q.status();
+        if (!q.status().ok()) return q.status();
     }
     if (createSql.isEmpty())
         return Status::fail(SQLITE_ERROR, QStringLiteral("no such table: ") + source);
@@ -106,7 +104,8 @@ Status Connection::runSelectInto(const QString& target, const QString& source,
         QRegularExpression::CaseInsensitiveOption);
     const auto m = createHead.match(createSql);
     if (!m.hasMatch())
-        return Status::fail(SQLITE_ERROR, QStringLiteral("Cannot copy the definition of ") + source);
+        return Status::fail(SQLITE_ERROR,
+                            QStringLiteral("Cannot copy the definition of ") + source);
     const QString newCreate = QStringLiteral("CREATE TABLE ") + quoteName(target) +
                               QStringLiteral(" (") + createSql.mid(m.capturedEnd());
 
@@ -115,19 +114,16 @@ Status Connection::runSelectInto(const QString& target, const QString& source,
             R"(^\s*CREATE\s+(UNIQUE\s+)?INDEX\s+(`[^`]+`|"[^"]+"|\[[^\]]+\]|\S+)\s+ON\s+(`[^`]+`|"[^"]+"|\[[^\]]+\]|\S+)\s*\()"),
         QRegularExpression::CaseInsensitiveOption);
 
-    if (Status s = begin(); !s.ok())
-        return s;
+    if (Status s = begin(); !s.ok()) return s;
     auto fail = [this](Status s) {
         rollback();
         m_columns.clear();
         return s;
     };
-    if (Status s = runPlain(newCreate); !s.ok())
-        return fail(s);
+    if (Status s = runPlain(newCreate); !s.ok()) return fail(s);
     for (const QString& sql : indexSql) {
         const auto im = indexHead.match(sql);
-        if (!im.hasMatch())
-            continue;
+        if (!im.hasMatch()) continue;
         QString indexName = unquoteName(im.captured(2));
         if (indexName.startsWith(source, Qt::CaseInsensitive))
             indexName = indexName.mid(source.size());
@@ -135,56 +131,50 @@ Status Connection::runSelectInto(const QString& target, const QString& source,
                                  QStringLiteral("INDEX ") + quoteName(target + indexName) +
                                  QStringLiteral(" ON ") + quoteName(target) + QStringLiteral(" (") +
                                  sql.mid(im.capturedEnd());
-        if (Status s = runPlain(newIndex); !s.ok())
-            return fail(s);
+        if (Status s = runPlain(newIndex); !s.ok()) return fail(s);
     }
     const QString copyRows = QStringLiteral("INSERT INTO ") + quoteName(target) +
                              QStringLiteral(" SELECT * FROM ") + quoteName(source) + tail;
-    if (Status s = runPlain(copyRows); !s.ok())
-        return fail(s);
-    if (Status s = commit(); !s.ok())
-        return fail(s);
+    if (Status s = runPlain(copyRows); !s.ok()) return fail(s);
+    if (Status s = commit(); !s.ok()) return fail(s);
     m_columns.clear();
     return {};
 }
 
 Result<QStringList> Connection::tables() {
-    if (!m_db)
-        return lastError();
+    if (!m_db) return lastError();
     QStringList names;
     Query q(*this, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name "
                                   "NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name"));
     while (q.next())
         names << q.value(0).toString();
-    if (!q.status().ok())
-        return q.status();
+    if (!q.status().ok()) return q.status();
     return names;
 }
 
 Result<std::vector<ColumnInfo>> Connection::columns(const QString& table) {
-    if (!m_db)
-        return lastError();
+    if (!m_db) return lastError();
     const QString key = table.toLower();
-    if (auto it = m_columns.constFind(key); it != m_columns.constEnd())
-        return *it;
+    if (auto it = m_columns.constFind(key); it != m_columns.constEnd()) return *it;
     std::vector<ColumnInfo> cols;
     Query q(*this, QStringLiteral("SELECT name, type FROM pragma_table_info(?1)"));
     q.bind(1, table);
     while (q.next())
         cols.push_back(ColumnInfo{q.value(0).toString(), columnTypeOf(q.value(1).toString())});
-    if (!q.status().ok())
-        return q.status();
-    if (cols.empty())
-        return Status::fail(SQLITE_ERROR, QStringLiteral("no such table: ") + table);
+    if (!q.status().ok()) return q.status();
+    if (cols.empty()) return Status::fail(SQLITE_ERROR, QStringLiteral("no such table: ") + table);
     m_columns.insert(key, cols);
     return cols;
 }
 
-Status Connection::begin() { return runPlain(QStringLiteral("BEGIN")); }
-Status Connection::commit() { return runPlain(QStringLiteral("COMMIT")); }
+Status Connection::begin() {
+    return runPlain(QStringLiteral("BEGIN"));
+}
+Status Connection::commit() {
+    return runPlain(QStringLiteral("COMMIT"));
+}
 void Connection::rollback() {
-    if (m_db && !sqlite3_get_autocommit(m_db))
-        (void)runPlain(QStringLiteral("ROLLBACK"));
+    if (m_db && !sqlite3_get_autocommit(m_db)) (void)runPlain(QStringLiteral("ROLLBACK"));
 }
 
 // ---------------------------------------------------------------------------------
@@ -203,11 +193,12 @@ Query::Query(Connection& connection, const QString& sql) : m_connection(connecti
     }
 }
 
-Query::~Query() { sqlite3_finalize(m_stmt); }
+Query::~Query() {
+    sqlite3_finalize(m_stmt);
+}
 
 void Query::bind(int index, const QVariant& value) {
-    if (!m_stmt)
-        return;
+    if (!m_stmt) return;
     if (!value.isValid() || value.isNull()) {
         sqlite3_bind_null(m_stmt, index);
         return;
@@ -231,19 +222,15 @@ void Query::bind(int index, const QVariant& value) {
 }
 
 bool Query::next() {
-    if (!m_stmt || !m_status.ok())
-        return false;
+    if (!m_stmt || !m_status.ok()) return false;
     const int rc = sqlite3_step(m_stmt);
-    if (rc == SQLITE_ROW)
-        return true;
-    if (rc != SQLITE_DONE)
-        m_status = m_connection.lastError();
+    if (rc == SQLITE_ROW) return true;
+    if (rc != SQLITE_DONE) m_status = m_connection.lastError();
     return false;
 }
 
 Status Query::run() {
-    if (!m_stmt)
-        return m_status;
+    if (!m_stmt) return m_status;
     while (next()) {
     }
     return m_status;
@@ -257,7 +244,9 @@ void Query::reset() {
     m_status = Status();
 }
 
-int Query::columnCount() const { return m_stmt ? sqlite3_column_count(m_stmt) : 0; }
+int Query::columnCount() const {
+    return m_stmt ? sqlite3_column_count(m_stmt) : 0;
+}
 
 QString Query::columnName(int i) const {
     return m_stmt ? QString::fromUtf8(sqlite3_column_name(m_stmt, i)) : QString();

@@ -30,8 +30,7 @@ bool TableExists(Session& s, const QString& databasePath, const QString& tableNa
             names = need(privateConnection.tables());
         }
         for (const QString& name : names) {
-            if (name.left(4) == QLatin1String("MSys"))
-                continue;
+            if (name.left(4) == QLatin1String("MSys")) continue;
             if (name == tableName) {
                 found = true;
                 break;
@@ -51,8 +50,9 @@ void AddDataTable(Session& s) {
                                kTitleCaps))
                 return;
             need(s.gConnection.execute(QStringLiteral("Drop Table ") + id));
-            need(s.gConnection.execute(QStringLiteral("SELECT * INTO ") + sql::quoted(id) +
-                                       QStringLiteral(" FROM sensordata WHERE datetimekey is null")));
+            need(s.gConnection.execute(
+                QStringLiteral("SELECT * INTO ") + sql::quoted(id) +
+                QStringLiteral(" FROM sensordata WHERE datetimekey is null")));
             return;
         }
         need(s.gConnection.execute(sql::S7(id)));
@@ -64,8 +64,7 @@ void OpenSensorData(Session& s) {
         const QString id = currentSensorId(s, QStringLiteral("InstrumentID"));
         if (TableExists(s, s.gDatabasePath, id)) {
             need(s.rsReadings.open(s.gConnection, sql::S8(id)));
-            if (!s.rsReadings.bof() && !s.rsReadings.eof())
-                need(s.rsReadings.moveFirst());
+            if (!s.rsReadings.bof() && !s.rsReadings.eof()) need(s.rsReadings.moveFirst());
             return;
         }
         // The readings shown from now on are this sensor's: never leave another
@@ -80,17 +79,20 @@ void OpenSensorData(Session& s) {
     });
 }
 
-bool FileExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isFile(); }
+bool FileExists(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
 
-bool FolderExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
+bool FolderExists(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
 
 void GetPrefs(Session& s) {
     logged(s, kGetPrefs, [&] {
         need(s.rsPrefs.open(s.gConnection, sql::S3));
         need(s.rsPrefs.moveFirst());
         const QVariant maxY = need(s.rsPrefs.value(QStringLiteral("MaxY")));
-        if (maxY.isNull())
-            throw Abort{Error{94, QStringLiteral("Invalid use of Null")}};
+        if (maxY.isNull()) throw Abort{Error{94, QStringLiteral("Invalid use of Null")}};
         s.gPrefMaxY = displayText(maxY);
     });
 }

@@ -14,8 +14,12 @@ inline const QString S2 = QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY
 inline const QString S3 = QStringLiteral("SELECT Prefs.* FROM Prefs;");
 inline const QString S4 = QStringLiteral("SELECT * FROM NetworkConfig ORDER BY SensorID;");
 // The quoted name of a readings table: the identifier between two backquotes.
-inline QString quoted(const QString& id) { return QStringLiteral("`") + id + QStringLiteral("`"); }
-inline QString S5(const QString& id) { return QStringLiteral("DROP TABLE ") + quoted(id); }
+inline QString quoted(const QString& id) {
+    return QStringLiteral("`") + id + QStringLiteral("`");
+}
+inline QString S5(const QString& id) {
+    return QStringLiteral("DROP TABLE ") + quoted(id);
+}
 inline QString S7(const QString& id) {
     return QStringLiteral("SELECT * INTO ") + quoted(id) +
            QStringLiteral(" FROM sensordata WHERE DateTimeKey is null");
@@ -27,7 +31,9 @@ inline QString S9(const QString& id) {
     return QStringLiteral("SELECT * FROM ") + quoted(id) +
            QStringLiteral(" WHERE DoNotPlot = False ORDER BY FullDate");
 }
-inline QString S10(const QString& id) { return QStringLiteral("DELETE * FROM ") + quoted(id); }
+inline QString S10(const QString& id) {
+    return QStringLiteral("DELETE * FROM ") + quoted(id);
+}
 } // namespace sql
 
 // Opens rsReadings on the current sensor's readings; a missing table is announced and

@@ -34,12 +34,9 @@ Status createShippedDatabase(const QString& path) {
         return e;
     }
     Status s = runScript(db, "BEGIN");
-    if (s.ok())
-        s = runScript(db, shipped::kSchemaSql);
-    if (s.ok())
-        s = runScript(db, shipped::kSeedSql);
-    if (s.ok())
-        s = runScript(db, "COMMIT");
+    if (s.ok()) s = runScript(db, shipped::kSchemaSql);
+    if (s.ok()) s = runScript(db, shipped::kSeedSql);
+    if (s.ok()) s = runScript(db, "COMMIT");
     sqlite3_close(db);
     if (!s.ok()) {
         QFile::remove(temporary);
@@ -53,21 +50,22 @@ Status createShippedDatabase(const QString& path) {
     return {};
 }
 
-Result<ProvisionReport> provisionDataFolder(
-    const QString& dataFolder, const std::function<Status(const QString&)>& writeManual) {
+Result<ProvisionReport>
+provisionDataFolder(const QString& dataFolder,
+                    const std::function<Status(const QString&)>& writeManual) {
     ProvisionReport report;
     const QFileInfo folder(dataFolder);
     if (folder.exists() && !folder.isDir())
         return Error{err::FileError, dataFolder + QStringLiteral(" exists and is not a folder")};
     if (!folder.exists()) {
         if (!QDir().mkpath(dataFolder))
-            return Error{err::FileError, QStringLiteral("Could not create the folder ") + dataFolder};
+            return Error{err::FileError,
+                         QStringLiteral("Could not create the folder ") + dataFolder};
         report.createdFolder = true;
     }
     const QString database = dataFolder + QStringLiteral("/") + kDatabaseFileName;
     if (!QFileInfo::exists(database)) {
-        if (Status s = createShippedDatabase(database); !s.ok())
-            return s.error();
+        if (Status s = createShippedDatabase(database); !s.ok()) return s.error();
         report.createdDatabase = true;
     }
     const QString manual = dataFolder + QStringLiteral("/") + kManualFileName;

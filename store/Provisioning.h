@@ -24,7 +24,8 @@ struct ProvisionReport {
 
 // The data folder <documents>/Brackwell/Rockvane with its database and manual, each
 // made only when missing. writeManual(path) writes the manual to path.
-Result<ProvisionReport> provisionDataFolder(const QString& dataFolder,
-                                            const std::function<Status(const QString&)>& writeManual);
+Result<ProvisionReport>
+provisionDataFolder(const QString& dataFolder,
+                    const std::function<Status(const QString&)>& writeManual);
 
 } // namespace rv

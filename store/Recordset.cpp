@@ -34,8 +34,7 @@ QString baseTable(const QString& statement) {
 
 QVariant RowView::value(const QString& column) const {
     const int c = m_rs.columnIndex(column);
-    if (c < 0)
-        return QVariant();
+    if (c < 0) return QVariant();
     return m_rs.logical(m_rs.m_rows[m_row], c);
 }
 
@@ -95,12 +94,10 @@ Status Recordset::load() {
                         QStringLiteral(".rowid, ") + t.sql.mid(head.capturedEnd());
 
     auto tableColumns = m_connection->columns(m_table);
-    if (!tableColumns.ok())
-        return tableColumns.error();
+    if (!tableColumns.ok()) return tableColumns.error();
 
     Query q(*m_connection, sql);
-    if (!q.prepared().ok())
-        return q.prepared();
+    if (!q.prepared().ok()) return q.prepared();
 
     std::vector<ColumnInfo> columns;
     const int n = q.columnCount() - 1;
@@ -108,8 +105,7 @@ Status Recordset::load() {
     for (int i = 0; i < n; ++i) {
         ColumnInfo info{q.columnName(i + 1), ColumnType::Any};
         for (const ColumnInfo& tc : tableColumns.value())
-            if (tc.name.compare(info.name, Qt::CaseInsensitive) == 0)
-                info.type = tc.type;
+            if (tc.name.compare(info.name, Qt::CaseInsensitive) == 0) info.type = tc.type;
         columns.push_back(info);
     }
     // Rows are read straight into the recordset's own storage, which keeps its capacity
@@ -121,8 +117,7 @@ Status Recordset::load() {
     {
         // The table's row count bounds the statement's: reserving for it up front spares
         // copying the rows while the storage grows (reserved pages cost nothing untouched).
-        Query count(*m_connection,
-                    QStringLiteral("SELECT count(*) FROM ") + quoteName(m_table));
+        Query count(*m_connection, QStringLiteral("SELECT count(*) FROM ") + quoteName(m_table));
         if (count.next()) {
             const qint64 bound = count.value(0).toLongLong();
             rows.reserve(std::size_t(bound));
@@ -154,8 +149,9 @@ Status Recordset::load() {
             case SQLITE_TEXT:
             case SQLITE_BLOB: {
                 const char* bytes =
-                    type == SQLITE_TEXT ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, i))
-                                        : static_cast<const char*>(sqlite3_column_blob(stmt, i));
+                    type == SQLITE_TEXT
+                        ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, i))
+                        : static_cast<const char*>(sqlite3_column_blob(stmt, i));
                 const quint32 length = quint32(sqlite3_column_bytes(stmt, i));
                 m_arena.append(char(type == SQLITE_TEXT ? Text : Blob));
                 m_arena.append(reinterpret_cast<const char*>(&length), sizeof length);
@@ -169,18 +165,15 @@ Status Recordset::load() {
         }
         rows.push_back(row);
     }
-    if (!q.status().ok())
-        return q.status();
+    if (!q.status().ok()) return q.status();
 
     m_columns = std::move(columns);
     m_index.clear();
     m_exact.clear();
     for (int i = 0; i < int(m_columns.size()); ++i) {
         const QString& name = m_columns[std::size_t(i)].name;
-        if (!m_exact.contains(name))
-            m_exact.insert(name, i);
-        if (!m_index.contains(name.toLower()))
-            m_index.insert(name.toLower(), i);
+        if (!m_exact.contains(name)) m_exact.insert(name, i);
+        if (!m_index.contains(name.toLower())) m_index.insert(name.toLower(), i);
     }
     m_nextBookmark = bookmark + 1;
     m_edit.reset();
@@ -192,119 +185,106 @@ void Recordset::rebuildView() {
     m_view.clear();
     m_view.reserve(m_rows.size());
     for (std::size_t i = 0; i < m_rows.size(); ++i)
-        if (!m_filter || m_filter->accepts(RowView(*this, i)))
-            m_view.push_back(i);
+        if (!m_filter || m_filter->accepts(RowView(*this, i))) m_view.push_back(i);
 }
 
-Status Recordset::checkOpen() const { return m_open ? Status() : Status(closedError()); }
+Status Recordset::checkOpen() const {
+    return m_open ? Status() : Status(closedError());
+}
 
 bool Recordset::bof() const {
-    if (m_onDeleted)
-        return false;
+    if (m_onDeleted) return false;
     return m_pos < 0 || m_view.empty();
 }
 
 bool Recordset::eof() const {
-    if (m_onDeleted)
-        return false;
+    if (m_onDeleted) return false;
     return m_pos >= qint64(m_view.size());
 }
 
 Status Recordset::checkCurrent() const {
-    if (Status s = checkOpen(); !s.ok())
-        return s;
-    if (m_onDeleted || m_pos < 0 || m_pos >= qint64(m_view.size()))
-        return noCurrentRow();
+    if (Status s = checkOpen(); !s.ok()) return s;
+    if (m_onDeleted || m_pos < 0 || m_pos >= qint64(m_view.size())) return noCurrentRow();
     return {};
 }
 
 qint64 Recordset::absolutePosition() const {
-    if (m_onDeleted)
-        return PosUnknown;
-    if (m_pos < 0)
-        return PosBOF;
-    if (m_pos >= qint64(m_view.size()))
-        return PosEOF;
+    if (m_onDeleted) return PosUnknown;
+    if (m_pos < 0) return PosBOF;
+    if (m_pos >= qint64(m_view.size())) return PosEOF;
     return m_pos + 1;
 }
 
 Status Recordset::setAbsolutePosition(qint64 position) {
-    if (Status s = checkOpen(); !s.ok())
-        return s;
+    if (Status s = checkOpen(); !s.ok()) return s;
     if (position < 1 || position > qint64(m_view.size()))
         return Status::fail(err::InvalidArgument,
                             QStringLiteral("The position ") + QString::number(position) +
                                 QStringLiteral(" is outside the rows of the recordset."));
-    if (Status s = leaveRow(); !s.ok())
-        return s;
+    if (Status s = leaveRow(); !s.ok()) return s;
     m_pos = position - 1;
     m_onDeleted = false;
     return {};
 }
 
 Status Recordset::leaveRow() {
-    if (m_edit)
-        cancelUpdate();
+    if (m_edit) cancelUpdate();
     return {};
 }
 
 Status Recordset::moveToEnd(bool last) {
-    if (Status s = checkOpen(); !s.ok())
-        return s;
+    if (Status s = checkOpen(); !s.ok()) return s;
     (void)leaveRow();
-    if (m_view.empty())
-        return noCurrentRow();
+    if (m_view.empty()) return noCurrentRow();
     m_pos = last ? qint64(m_view.size()) - 1 : 0;
     m_onDeleted = false;
     return {};
 }
 
-Status Recordset::moveFirst() { return moveToEnd(false); }
-Status Recordset::moveLast() { return moveToEnd(true); }
+Status Recordset::moveFirst() {
+    return moveToEnd(false);
+}
+Status Recordset::moveLast() {
+    return moveToEnd(true);
+}
 
 Status Recordset::moveNext() {
-    if (Status s = checkOpen(); !s.ok())
-        return s;
+    if (Status s = checkOpen(); !s.ok()) return s;
     (void)leaveRow();
     if (m_onDeleted) {
         // The deleted row's place is taken by the row after it.
         m_onDeleted = false;
         return {};
     }
-    if (eof())
-        return noCurrentRow();
+    if (eof()) return noCurrentRow();
     ++m_pos;
     return {};
 }
 
 Status Recordset::movePrevious() {
-    if (Status s = checkOpen(); !s.ok())
-        return s;
+    if (Status s = checkOpen(); !s.ok()) return s;
     (void)leaveRow();
     if (m_onDeleted) {
         m_onDeleted = false;
         --m_pos;
         return {};
     }
-    if (bof())
-        return noCurrentRow();
+    if (bof()) return noCurrentRow();
     --m_pos;
     return {};
 }
 
 Result<qint64> Recordset::bookmark() const {
-    if (Status s = checkCurrent(); !s.ok())
-        return s;
+    if (Status s = checkCurrent(); !s.ok()) return s;
     return m_rows[m_view[std::size_t(m_pos)]].bookmark;
 }
 
 Status Recordset::setBookmark(qint64 bookmark) {
-    if (Status s = checkOpen(); !s.ok())
-        return s;
+    if (Status s = checkOpen(); !s.ok()) return s;
     // Rows keep their bookmarks in ascending order, so the view can be searched.
-    const auto it = std::lower_bound(
-        m_view.begin(), m_view.end(), bookmark,
-        [this](std::size_t row, qint64 b) { return m_rows[row].bookmark < b; });
+    const auto it =
+        std::lower_bound(m_view.begin(), m_view.end(), bookmark,
+                         [this](std::size_t row, qint64 b) { return m_rows[row].bookmark < b; });
     if (it == m_view.end() || m_rows[*it].bookmark != bookmark)
         return Status::fail(err::InvalidArgument, QStringLiteral("The bookmark ") +
                                                       QString::number(bookmark) +
@@ -316,8 +296,7 @@ Status Recordset::setBookmark(qint64 bookmark) {
 }
 
 Status Recordset::find(const QString& criterion) {
-    if (Status s = checkOpen(); !s.ok())
-        return s;
+    if (Status s = checkOpen(); !s.ok()) return s;
     static const QRegularExpression form(
         QStringLiteral(R"(^\s*\[?([A-Za-z_][A-Za-z0-9_]*)\]?\s*=\s*'(.*)'\s*$)"),
         QRegularExpression::DotMatchesEverythingOption);
@@ -328,8 +307,7 @@ Status Recordset::find(const QString& criterion) {
                                            "'value': ") +
                                 criterion);
     auto col = column(m.captured(1));
-    if (!col.ok())
-        return col.error();
+    if (!col.ok()) return col.error();
     const QString wanted = m.captured(2);
     (void)leaveRow();
     qint64 start = m_pos < 0 ? 0 : m_pos;
@@ -374,8 +352,7 @@ QStringList Recordset::columnNames() const {
 }
 
 int Recordset::columnIndex(const QString& name) const {
-    if (const auto it = m_exact.constFind(name); it != m_exact.constEnd())
-        return *it;
+    if (const auto it = m_exact.constFind(name); it != m_exact.constEnd()) return *it;
     return m_index.value(name.toLower(), -1);
 }
 
@@ -409,8 +386,7 @@ Recordset::CellRef Recordset::cell(const Row& row, int col) const {
         case Null:
             break;
         }
-        if (c == col)
-            return ref;
+        if (c == col) return ref;
     }
 }
 
@@ -483,13 +459,10 @@ void Recordset::storeCells(Row& row, const std::vector<QVariant>& cells) {
 }
 
 Result<QVariant> Recordset::value(const QString& name) const {
-    if (Status s = checkOpen(); !s.ok())
-        return s;
+    if (Status s = checkOpen(); !s.ok()) return s;
     auto col = column(name);
-    if (!col.ok())
-        return col.error();
-    if (Status s = checkCurrent(); !s.ok())
-        return s;
+    if (!col.ok()) return col.error();
+    if (Status s = checkCurrent(); !s.ok()) return s;
     const int c = col.value();
     if (m_edit && m_edit->changed[std::size_t(c)])
         return fromStored(m_edit->cells[std::size_t(c)], m_columns[std::size_t(c)].type);
@@ -497,13 +470,10 @@ Result<QVariant> Recordset::value(const QString& name) const {
 }
 
 Status Recordset::setValue(const QString& name, const QVariant& value) {
-    if (Status s = checkOpen(); !s.ok())
-        return s;
+    if (Status s = checkOpen(); !s.ok()) return s;
     auto col = column(name);
-    if (!col.ok())
-        return col.error();
-    if (Status s = checkCurrent(); !s.ok())
-        return s;
+    if (!col.ok()) return col.error();
+    if (Status s = checkCurrent(); !s.ok()) return s;
     const int c = col.value();
     auto converted =
         toStored(value, m_columns[std::size_t(c)].type, m_columns[std::size_t(c)].name);
@@ -527,8 +497,7 @@ Status Recordset::setValue(const QString& name, const QVariant& value) {
 }
 
 Status Recordset::addNew() {
-    if (Status s = checkOpen(); !s.ok())
-        return s;
+    if (Status s = checkOpen(); !s.ok()) return s;
     (void)leaveRow();
     Row row;
     row.bookmark = m_nextBookmark++;
@@ -547,8 +516,7 @@ Status Recordset::addNew() {
 }
 
 void Recordset::cancelUpdate() {
-    if (!m_edit)
-        return;
+    if (!m_edit) return;
     const bool wasNew = m_edit->isNew;
     m_edit.reset();
     if (wasNew && !m_rows.empty() && m_pos >= 0 && m_pos < qint64(m_view.size())) {
@@ -561,8 +529,8 @@ void Recordset::cancelUpdate() {
 }
 
 Status Recordset::refetch(Row& row) {
-    Query q(*m_connection,
-            QStringLiteral("SELECT * FROM ") + quoteName(m_table) + QStringLiteral(" WHERE rowid = ?1"));
+    Query q(*m_connection, QStringLiteral("SELECT * FROM ") + quoteName(m_table) +
+                               QStringLiteral(" WHERE rowid = ?1"));
     q.bind(1, row.rowid);
     if (!q.next())
         return q.status().ok() ? Status::fail(err::RowNotFound,
@@ -576,20 +544,16 @@ Status Recordset::refetch(Row& row) {
         cells.push_back(stored(row, c));
     for (int i = 0; i < q.columnCount(); ++i) {
         const int c = columnIndex(q.columnName(i));
-        if (c >= 0)
-            cells[std::size_t(c)] = q.value(i);
+        if (c >= 0) cells[std::size_t(c)] = q.value(i);
     }
     storeCells(row, cells);
     return {};
 }
 
 Status Recordset::update() {
-    if (Status s = checkOpen(); !s.ok())
-        return s;
-    if (!m_edit)
-        return checkCurrent();
-    if (Status s = checkCurrent(); !s.ok())
-        return s;
+    if (Status s = checkOpen(); !s.ok()) return s;
+    if (!m_edit) return checkCurrent();
+    if (Status s = checkCurrent(); !s.ok()) return s;
     Row& row = m_rows[m_view[std::size_t(m_pos)]];
     auto tableColumns = m_connection->columns(m_table);
     if (!tableColumns.ok()) {
@@ -598,8 +562,7 @@ Status Recordset::update() {
     }
     auto inTable = [&](const QString& name) {
         for (const ColumnInfo& tc : tableColumns.value())
-            if (tc.name.compare(name, Qt::CaseInsensitive) == 0)
-                return true;
+            if (tc.name.compare(name, Qt::CaseInsensitive) == 0) return true;
         return false;
     };
     QStringList names;
@@ -643,8 +606,9 @@ Status Recordset::update() {
     QStringList sets;
     for (int i = 0; i < names.size(); ++i)
         sets << names[i] + QStringLiteral(" = ?") + QString::number(i + 1);
-    Query q(*m_connection, QStringLiteral("UPDATE ") + quoteName(m_table) + QStringLiteral(" SET ") +
-                               sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?") +
+    Query q(*m_connection, QStringLiteral("UPDATE ") + quoteName(m_table) +
+                               QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
+                               QStringLiteral(" WHERE rowid = ?") +
                                QString::number(names.size() + 1));
     for (std::size_t i = 0; i < values.size(); ++i)
         q.bind(int(i) + 1, values[i]);
@@ -665,8 +629,7 @@ Status Recordset::update() {
 }
 
 Status Recordset::remove() {
-    if (Status s = checkCurrent(); !s.ok())
-        return s;
+    if (Status s = checkCurrent(); !s.ok()) return s;
     if (m_edit && m_edit->isNew) {
         cancelUpdate();
         m_onDeleted = true;
@@ -674,23 +637,20 @@ Status Recordset::remove() {
     }
     m_edit.reset();
     const std::size_t r = m_view[std::size_t(m_pos)];
-    Query q(*m_connection,
-            QStringLiteral("DELETE FROM ") + quoteName(m_table) + QStringLiteral(" WHERE rowid = ?1"));
+    Query q(*m_connection, QStringLiteral("DELETE FROM ") + quoteName(m_table) +
+                               QStringLiteral(" WHERE rowid = ?1"));
     q.bind(1, m_rows[r].rowid);
-    if (Status s = q.run(); !s.ok())
-        return s;
+    if (Status s = q.run(); !s.ok()) return s;
     m_rows.erase(m_rows.begin() + qint64(r));
     m_view.erase(m_view.begin() + m_pos);
     for (std::size_t& v : m_view)
-        if (v > r)
-            --v;
+        if (v > r) --v;
     m_onDeleted = true;
     return {};
 }
 
 Status Recordset::requery() {
-    if (Status s = checkOpen(); !s.ok())
-        return s;
+    if (Status s = checkOpen(); !s.ok()) return s;
     m_edit.reset();
     if (Status s = load(); !s.ok()) {
         close();

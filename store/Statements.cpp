@@ -46,7 +46,8 @@ TranslatedStatement translateStatement(const QString& statement) {
     text.replace(deleteStar, QStringLiteral("DELETE FROM "));
 
     static const QRegularExpression numericName(
-        QStringLiteral(R"(\b(FROM|INTO|TABLE|UPDATE|JOIN)(\s+)([0-9][A-Za-z0-9_]*)(?![A-Za-z0-9_`"\]]))"),
+        QStringLiteral(
+            R"(\b(FROM|INTO|TABLE|UPDATE|JOIN)(\s+)([0-9][A-Za-z0-9_]*)(?![A-Za-z0-9_`"\]]))"),
         QRegularExpression::CaseInsensitiveOption);
     text.replace(numericName, QStringLiteral("\\1\\2`\\3`"));
 

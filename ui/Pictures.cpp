@@ -38,8 +38,7 @@ QPixmap arrow(bool right, bool toEnd) {
         else
             tri << QPointF(23, 6) << QPointF(9, 16) << QPointF(23, 26);
         p.drawPolygon(tri);
-        if (toEnd)
-            p.drawRect(right ? QRectF(24, 6, 3, 20) : QRectF(5, 6, 3, 20));
+        if (toEnd) p.drawRect(right ? QRectF(24, 6, 3, 20) : QRectF(5, 6, 3, 20));
     });
 }
 
@@ -59,15 +58,23 @@ QPixmap dead() {
         p.setBrush(QColor(150, 150, 150));
         p.drawPath(heart());
         p.setPen(QPen(Qt::black, 2));
-        p.drawPolyline(QPolygonF() << QPointF(16, 9) << QPointF(13, 15) << QPointF(18, 19)
-                                   << QPointF(15, 26));
+        p.drawPolyline(QPolygonF()
+                       << QPointF(16, 9) << QPointF(13, 15) << QPointF(18, 19) << QPointF(15, 26));
     });
 }
 
-QPixmap arrowLeft() { return arrow(false, false); }
-QPixmap arrowRight() { return arrow(true, false); }
-QPixmap firstArrow() { return arrow(false, true); }
-QPixmap lastArrow() { return arrow(true, true); }
+QPixmap arrowLeft() {
+    return arrow(false, false);
+}
+QPixmap arrowRight() {
+    return arrow(true, false);
+}
+QPixmap firstArrow() {
+    return arrow(false, true);
+}
+QPixmap lastArrow() {
+    return arrow(true, true);
+}
 
 QPixmap plus() {
     return draw([](QPainter& p) {

@@ -5,9 +5,9 @@
 
 namespace rv::pictures {
 
-QPixmap alive();     // a red heart: the sensor works
-QPixmap dead();      // a grey broken heart: the sensor is destroyed
-QPixmap arrowLeft(); // previous
+QPixmap alive();      // a red heart: the sensor works
+QPixmap dead();       // a grey broken heart: the sensor is destroyed
+QPixmap arrowLeft();  // previous
 QPixmap arrowRight(); // next
 QPixmap firstArrow();
 QPixmap lastArrow();

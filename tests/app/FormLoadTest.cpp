@@ -30,8 +30,8 @@ TEST_F(FormLoadTest, EmptyShippedDatabaseShowsTheNoSensorMessageAndSixTabs) {
     dialogs.expect(kNoSensors, kTitle, Icon::Exclamation);
     EXPECT_EQ(window->windowTitle(), "Rockvane LODIX");
     ASSERT_EQ(window->SSTab1->count(), 6);
-    const QStringList captions{"1. Identification", "2. Installation", "3. Readings",
-                               "4. Load v Time", "05. Load v Time with Temp", "6. Utilities"};
+    const QStringList captions{"1. Identification", "2. Installation",           "3. Readings",
+                               "4. Load v Time",    "05. Load v Time with Temp", "6. Utilities"};
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(window->SSTab1->tabText(i), captions[i]);
     EXPECT_EQ(window->SSTab1->currentIndex(), 0);
@@ -74,8 +74,8 @@ TEST_F(FormLoadTest, TheDocumentsPathIsTrimmedBeforeTheMakersFolder) {
 TEST_F(FormLoadTest, ASecondCopyIsRefusedWithoutTouchingAnything) {
     instance.running = true;
     EXPECT_FALSE(start());
-    dialogs.expect(QStringLiteral("Rockvane is already running\r\nCannot load program again"), kTitle,
-                   Icon::Exclamation);
+    dialogs.expect(QStringLiteral("Rockvane is already running\r\nCannot load program again"),
+                   kTitle, Icon::Exclamation);
     EXPECT_FALSE(s().gConnection.isOpen());
     window->close();
     window->Form_Terminate();
@@ -89,10 +89,11 @@ struct BadDatabase {
     std::function<void(const QString&)> spoil;
 };
 
-void PrintTo(const BadDatabase& bad, std::ostream* os) { *os << bad.name; }
+void PrintTo(const BadDatabase& bad, std::ostream* os) {
+    *os << bad.name;
+}
 
-class UnusableDatabase : public FormLoadTest,
-                         public ::testing::WithParamInterface<BadDatabase> {};
+class UnusableDatabase : public FormLoadTest, public ::testing::WithParamInterface<BadDatabase> {};
 
 TEST_P(UnusableDatabase, LogsOnceAndOpensAnEmptyWindow) {
     GetParam().spoil(databasePath);

@@ -24,8 +24,7 @@ TEST(Placement, LoadAndResizeRules) {
     EXPECT_FALSE(resizeTabPosition(WindowState::Minimized, screen, QSize(100, 100)));
     EXPECT_EQ(resizeTabPosition(WindowState::Maximized, screen, QSize(11700, 8400)),
               QPoint(1830, 1560));
-    EXPECT_EQ(resizeTabPosition(WindowState::Normal, screen, QSize(11700, 8400)),
-              QPoint(120, 120));
+    EXPECT_EQ(resizeTabPosition(WindowState::Normal, screen, QSize(11700, 8400)), QPoint(120, 120));
 }
 
 class WindowTest : public MainWindowTest {
@@ -59,8 +58,8 @@ TEST_F(WindowTest, WebSiteAndAbout) {
 
     window->utilities->Label29->click();
     ASSERT_TRUE(window->splash->isVisible());
-    EXPECT_EQ(window->splash->lblVersion->text(), QStringLiteral("Version ") +
-                                                      QStringLiteral(ROCKVANE_TEST_VERSION));
+    EXPECT_EQ(window->splash->lblVersion->text(),
+              QStringLiteral("Version ") + QStringLiteral(ROCKVANE_TEST_VERSION));
     EXPECT_EQ(window->splash->Command1->text(), "OK");
     window->splash->Command1->click();
     EXPECT_FALSE(window->splash->isVisible());

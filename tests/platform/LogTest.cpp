@@ -23,11 +23,13 @@ TEST(Log, FirstEntryCreatesTheFileBeginningWithAnEmptyLine) {
     FixedClock clock(wallClock(QDate(2026, 3, 14), QTime(9, 30, 15)));
     const QString path = dir.path() + QStringLiteral("/LODIX_logfile.txt");
     ASSERT_FALSE(QFile::exists(path));
-    LogError(dir.path(), clock, errorText(Error{3021, QStringLiteral("No current record.")},
-                                          QStringLiteral(" G_savefields")));
-    EXPECT_EQ(readAll(path), QStringLiteral("\r\n") + kStars + QStringLiteral("\r\n") +
-                                 generalDateText(clock.now()) +
-                                 QStringLiteral(" - Err #3021: No current record. G_savefields\r\n"));
+    LogError(dir.path(), clock,
+             errorText(Error{3021, QStringLiteral("No current record.")},
+                       QStringLiteral(" G_savefields")));
+    EXPECT_EQ(readAll(path),
+              QStringLiteral("\r\n") + kStars + QStringLiteral("\r\n") +
+                  generalDateText(clock.now()) +
+                  QStringLiteral(" - Err #3021: No current record. G_savefields\r\n"));
 }
 
 TEST(Log, EntriesAreAppendedNeverRewritten) {

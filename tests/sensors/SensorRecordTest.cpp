@@ -17,16 +17,17 @@ protected:
         MainWindowTest::SetUp();
         addSensorRow(QStringLiteral("200525001"));
         addSensorRow(QStringLiteral("200525002"), QStringLiteral("Yes"));
-        execSql(QStringLiteral("UPDATE Sensors SET DestructionDate = '2011-02-03', Recess = 3, "
-                               "Level = 'L7', Location = 'North' WHERE InstrumentID = '200525002'"));
+        execSql(
+            QStringLiteral("UPDATE Sensors SET DestructionDate = '2011-02-03', Recess = 3, "
+                           "Level = 'L7', Location = 'North' WHERE InstrumentID = '200525002'"));
         ASSERT_TRUE(start());
         window->show();
     }
     IdentificationTab& id() { return *window->identification; }
     InstallationTab& inst() { return *window->installation; }
     QVariant column(const QString& name, const QString& sensor = QStringLiteral("200525001")) {
-        return scalar(QStringLiteral("SELECT %1 FROM Sensors WHERE InstrumentID = '%2'")
-                          .arg(name, sensor));
+        return scalar(
+            QStringLiteral("SELECT %1 FROM Sensors WHERE InstrumentID = '%2'").arg(name, sensor));
     }
     void showSecond() {
         ASSERT_TRUE(s().rsSensors.moveNext().ok());
@@ -82,8 +83,11 @@ TEST_F(SensorRecordTest, SaveWritesTrimmedTextsAndTheOffsetWithTwoDecimals) {
         const char* typed;
         double stored;
         const char* shown;
-    } offsets[] = {{"2.5", 2.5, "2.50"}, {"-0.456", -0.46, "-0.46"}, {" 3 ", 3.0, "3.00"},
-                   {"2.675", 2.68, "2.68"}, {"1.005", 1.01, "1.01"}};
+    } offsets[] = {{"2.5", 2.5, "2.50"},
+                   {"-0.456", -0.46, "-0.46"},
+                   {" 3 ", 3.0, "3.00"},
+                   {"2.675", 2.68, "2.68"},
+                   {"1.005", 1.01, "1.01"}};
     for (const auto& o : offsets) {
         inst().txtOffset->setText(QString::fromLatin1(o.typed));
         inst().cmdSave->click();
@@ -167,8 +171,8 @@ TEST_F(SensorRecordTest, BeyondTheLastSensorNothingIsShownOrSaved) {
     window->record->savefields();
     dialogs.expect(QStringLiteral("Either you are at the first record or the last record."),
                    QStringLiteral("Cannot Save Fields"), Icon::Exclamation);
-    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM Sensors WHERE Level = 'changed'")).toInt(),
-              0);
+    EXPECT_EQ(
+        scalar(QStringLiteral("SELECT count(*) FROM Sensors WHERE Level = 'changed'")).toInt(), 0);
 }
 
 TEST_F(SensorRecordTest, NoSensorsEmptiesTheBoxesAndSavesNothing) {

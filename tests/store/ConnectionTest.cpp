@@ -13,8 +13,7 @@ namespace {
 
 QByteArray digest(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
+    if (!f.open(QIODevice::ReadOnly)) return {};
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
@@ -53,7 +52,8 @@ TEST_F(ConnectionTest, AnEmptyFileOpensButHasNoTables) {
     Connection c;
     ASSERT_TRUE(c.open(databasePath).ok());
     Recordset rs;
-    EXPECT_FALSE(rs.open(c, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType")).ok());
+    EXPECT_FALSE(
+        rs.open(c, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType")).ok());
     c.close();
     EXPECT_EQ(QFile(databasePath).size(), 0);
 }
@@ -78,15 +78,16 @@ TEST_F(ConnectionTest, TablesLeaveOutTheEnginesOwn) {
     Connection c;
     ASSERT_TRUE(c.open(databasePath).ok());
     const QStringList tables = c.tables().value();
-    EXPECT_EQ(tables, (QStringList{"Configuration", "NetworkConfig", "Prefs", "Sensors",
-                                   "sensordata"}));
+    EXPECT_EQ(tables,
+              (QStringList{"Configuration", "NetworkConfig", "Prefs", "Sensors", "sensordata"}));
 }
 
 TEST_F(ConnectionTest, ShippedDatabaseHoldsItsRowsAndTemplate) {
     Connection c;
     ASSERT_TRUE(c.open(databasePath).ok());
     Recordset config;
-    ASSERT_TRUE(config.open(c, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType")).ok());
+    ASSERT_TRUE(
+        config.open(c, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType")).ok());
     ASSERT_EQ(config.recordCount(), 1);
     EXPECT_EQ(config.value(QStringLiteral("SensorType")).value().toString(), "25");
     EXPECT_EQ(config.value(QStringLiteral("lblNotes")).value().toString(), "Notes:");
@@ -141,8 +142,8 @@ TEST_F(ConnectionTest, ProvisioningMakesWhatIsMissing) {
     Connection c;
     EXPECT_TRUE(c.open(fresh + QStringLiteral("/") + kDatabaseFileName).ok());
     EXPECT_TRUE(QFile::exists(fresh + QStringLiteral("/") + kManualFileName));
-    EXPECT_FALSE(QFile::exists(fresh + QStringLiteral("/") + kManualFileName +
-                               QStringLiteral(".new")));
+    EXPECT_FALSE(
+        QFile::exists(fresh + QStringLiteral("/") + kManualFileName + QStringLiteral(".new")));
 }
 
 } // namespace

@@ -57,7 +57,8 @@ TEST_F(Module1Test, AddDataTableCreatesAnEmptyTableShapedLikeTheTemplate) {
     const QString created =
         scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = '200525003'")).toString();
     const QString templ =
-        scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'sensordata'")).toString();
+        scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'sensordata'"))
+            .toString();
     EXPECT_EQ(created.mid(created.indexOf('(')), templ.mid(templ.indexOf('(')))
         << "columns, types, defaults and checks come along";
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "

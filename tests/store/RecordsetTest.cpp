@@ -188,7 +188,8 @@ TEST_F(RecordsetTest, CloseReleasesTheRows) {
 }
 
 TEST_F(RecordsetTest, FilterNarrowsCountMovesAndFind) {
-    execSql(QStringLiteral("UPDATE Sensors SET Destroyed = 'Yes' WHERE InstrumentID = '200525002'"));
+    execSql(
+        QStringLiteral("UPDATE Sensors SET Destroyed = 'Yes' WHERE InstrumentID = '200525002'"));
     openSensors();
     ASSERT_TRUE(rs().moveLast().ok());
     rs().setFilter(RowFilter{[](const RowView& row) {
@@ -252,8 +253,8 @@ TEST_F(RecordsetTest, TheFileItselfRefusesMistypedValues) {
     EXPECT_FALSE(c.execute(QStringLiteral("UPDATE Sensors SET Recess = 'abc'")).ok());
     EXPECT_FALSE(c.execute(QStringLiteral("UPDATE Sensors SET InstallDate = 'tomorrow'")).ok());
     EXPECT_FALSE(c.execute(QStringLiteral("INSERT INTO `200525001` (DoNotPlot) VALUES (7)")).ok());
-    EXPECT_FALSE(c.execute(QStringLiteral("INSERT INTO Sensors (InstrumentID) VALUES ('200525001')"))
-                     .ok())
+    EXPECT_FALSE(
+        c.execute(QStringLiteral("INSERT INTO Sensors (InstrumentID) VALUES ('200525001')")).ok())
         << "an identifier is unique";
 }
 
@@ -265,9 +266,9 @@ TEST_F(RecordsetTest, ReadingsOrderChronologicallyAndDefaultDoNotPlotToFalse) {
                                  wallClock(QDate(2010, 1, 2))};
     for (const QDateTime& m : moments) {
         ASSERT_TRUE(r.addNew().ok());
-        ASSERT_TRUE(r.setValue(QStringLiteral("DateTimeKey"),
-                               readingKey(QStringLiteral("200525001"), m))
-                        .ok());
+        ASSERT_TRUE(
+            r.setValue(QStringLiteral("DateTimeKey"), readingKey(QStringLiteral("200525001"), m))
+                .ok());
         ASSERT_TRUE(r.setValue(QStringLiteral("FullDate"), m).ok());
         ASSERT_TRUE(r.update().ok());
     }

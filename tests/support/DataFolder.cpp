@@ -51,11 +51,9 @@ void DataFolderTest::execSql(const QString& sql) {
 
 QVariant DataFolderTest::scalar(const QString& sql) {
     Connection c;
-    if (!c.open(databasePath, Connection::Mode::ReadOnly).ok())
-        return {};
+    if (!c.open(databasePath, Connection::Mode::ReadOnly).ok()) return {};
     Query q(c, sql);
-    if (!q.next())
-        return {};
+    if (!q.next()) return {};
     return q.value(0);
 }
 
@@ -73,8 +71,7 @@ void DataFolderTest::addSensorRow(const QString& id, const QString& destroyed,
 
 QString DataFolderTest::logText() const {
     QFile f(dataFolder + QStringLiteral("/") + kLogFileName);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
+    if (!f.open(QIODevice::ReadOnly)) return {};
     return QString::fromLocal8Bit(f.readAll());
 }
 

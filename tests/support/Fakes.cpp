@@ -6,8 +6,7 @@ namespace rv::test {
 
 Answer FakeDialogs::show(const Message& message) {
     m_shown.push_back(message);
-    if (message.buttons == Buttons::Ok)
-        return Answer::Ok;
+    if (message.buttons == Buttons::Ok) return Answer::Ok;
     if (m_answers.empty()) {
         ADD_FAILURE() << "Unexpected question: " << message.text.toStdString();
         return Answer::No;

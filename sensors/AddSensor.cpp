@@ -1,0 +1,144 @@
+// Adding a sensor from its nine-digit identifier: the "Add New" prompt, Enter in the
+// sensor box, and G_AddTypedSensor.
+#include "core/DateText.h"
+#include "core/Values.h"
+#include "platform/Dialogs.h"
+#include "sensors/SensorNumber.h"
+#include "sensors/SensorRecord.h"
+#include "sensors/SensorRegistry.h"
+#include "sensors/SensorTabs.h"
+#include "store/Module1.h"
+#include "store/Session.h"
+
+namespace rv {
+
+namespace {
+const QString kAddTypedSensor = QStringLiteral(" G_AddTypedSensor");
+
+QString findCriterion(const char* column, const QString& value) {
+    return QString::fromLatin1(column) + QStringLiteral(" = '") + value + QStringLiteral("'");
+}
+} // namespace
+
+void SensorRegistry::imgAddSensor_Click() {
+    gNewSensorID.clear();
+    gNewSensorID = m_s.dialogs
+                       .prompt(QStringLiteral("Enter new Sensor No:"),
+                               QStringLiteral("Add New Sensor"), QString())
+                       .value_or(QString());
+    if (!gNewSensorID.isEmpty())
+        G_AddTypedSensor();
+    else
+        m_s.dialogs.inform(QStringLiteral("No sensor entered"));
+}
+
+bool SensorRegistry::sensorRegistered(const QString& id) {
+    // A recordset of its own over every Sensors row: rsSensors may be filtered, and it
+    // stays on the sensor the boxes show.
+    Recordset all;
+    need(all.open(m_s.gConnection, sql::S2));
+    if (all.recordCount() == 0) return false;
+    need(all.find(findCriterion("InstrumentID", id)));
+    return !all.eof();
+}
+
+void SensorRegistry::addSensorRow(const QString& id) {
+    Recordset& rs = m_s.rsSensors;
+    const Result<qint64> shown = rs.bookmark();
+    const Status added = [&]() -> Status {
+        if (Status s = rs.addNew(); !s.ok()) return s;
+        const std::pair<const char*, QVariant> values[] = {
+            {"InstrumentID", id},
+            {"Family", gNewFamily},
+            {"Model", gNewModel},
+            {"SensorType", typeOf(id)},
+            {"DateID", dateIdOf(id)},
+            {"TypeID", typeOf(id)},
+            {"SensorNo", sequenceOf(id)},
+            {"InstallDate", readingDateText(m_s.clock.today())},
+            {"Destroyed", QStringLiteral("No")},
+            {"HeadLocation", true},
+        };
+        for (const auto& [column, value] : values)
+            if (Status s = rs.setValue(QString::fromLatin1(column), value); !s.ok()) return s;
+        return rs.update();
+    }();
+    if (!added.ok()) {
+        // Whatever failed, the new row is gone and the sensor on screen is current again,
+        // so the next save writes its boxes into its own row.
+        rs.cancelUpdate();
+        if (shown.ok()) (void)rs.setBookmark(shown.value());
+        need(added);
+    }
+}
+
+void SensorRegistry::G_AddTypedSensor() {
+    logged(m_s, kAddTypedSensor, [&] {
+        const QString number = gNewSensorID;
+        setSensorBoxText(number);
+        m_record.savefields();
+
+        const SensorNumberProblem problem = checkSensorNumber(number);
+        if (problem != SensorNumberProblem::None) {
+            m_s.dialogs.inform(sensorNumberMessage(problem),
+                               QStringLiteral("Invalid Sensor Number"));
+            return;
+        }
+
+        Recordset& config = m_s.rsConfig;
+        bool typeKnown = false;
+        if (config.recordCount() > 0) {
+            need(config.moveFirst());
+            need(config.find(findCriterion("SensorType", typeOf(number))));
+            typeKnown = !config.eof();
+        }
+        if (!typeKnown) m_s.dialogs.inform(QStringLiteral("Sensors database error!!!"));
+
+        if (sensorRegistered(number)) {
+            m_s.dialogs.inform(QStringLiteral("Sensor ") + number +
+                                   QStringLiteral(" already exists") + kCrLf + kCrLf +
+                                   QStringLiteral("Type a new sensor number in the 'Add or "
+                                                  "Select Sensor' combo box") +
+                                   kCrLf +
+                                   QStringLiteral("Then click 'Add New' or hit the Enter key"),
+                               kTitle, Icon::Information);
+            return;
+        }
+        // A readings table left behind without its sensor: nothing is added over it.
+        if (TableExists(m_s, m_s.gDatabasePath, number)) return;
+
+        if (!m_s.dialogs.ask(QStringLiteral("Do you want to add new Sensor ") + number +
+                                 QStringLiteral(" to the database?"),
+                             kTitle))
+            return;
+
+        gNewFamily = displayText(need(config.value(QStringLiteral("Family"))));
+        gNewModel = displayText(need(config.value(QStringLiteral("Model"))));
+        addSensorRow(number);
+        m_record.fillfields();
+        AddDataTable(m_s);
+        addSorted(m_id.cboSensors, number);
+        setSensorBoxText(number);
+        Recordset& rs = m_s.rsSensors;
+        m_host.setSensorCount(QString::number(rs.recordCount()));
+
+        need(rs.requery());
+        auto findNewSensor = [&] {
+            if (rs.recordCount() == 0) return false;
+            need(rs.moveFirst());
+            need(rs.find(findCriterion("InstrumentID", number)));
+            return !rs.eof();
+        };
+        if (!findNewSensor() && rs.hasFilter()) {
+            // The applied filter hides the new sensor: it is removed, so that the new
+            // sensor can be the one shown.
+            G_RemoveFilter();
+            findNewSensor();
+            setSensorBoxText(number);
+        }
+        m_record.fillfields();
+        m_record.savefields();
+    });
+}
+
+} // namespace rv

@@ -1,0 +1,63 @@
+// Deleting the current sensor: its readings table, its NetworkConfig row and its Sensors
+// row. Every step that fails is skipped and the next one runs; nothing is logged.
+#include "platform/Dialogs.h"
+#include "sensors/SensorRecord.h"
+#include "sensors/SensorRegistry.h"
+#include "sensors/SensorTabs.h"
+#include "store/Module1.h"
+#include "store/Session.h"
+
+namespace rv {
+
+namespace {
+// Whether a sensor's identifier may name the readings table that is dropped with it. A
+// damaged Sensors row could carry the name of one of the fixed tables, or a backquote
+// that would end the quoted name early: neither is ever sent in a DROP TABLE.
+bool isReadingsTableName(const QString& id) {
+    if (id.contains(QLatin1Char('`'))) return false;
+    for (const char* fixed : {"Configuration", "Sensors", "NetworkConfig", "Prefs", "sensordata"})
+        if (id.compare(QLatin1String(fixed), Qt::CaseInsensitive) == 0) return false;
+    return true;
+}
+} // namespace
+
+void SensorRegistry::imgDelete_Click() {
+    Recordset& rs = m_s.rsSensors;
+    QString id;
+    skip([&] { id = currentSensorId(); });
+    // Without a current sensor there is nothing to delete; an empty identifier would
+    // otherwise match the NetworkConfig rows that name no sensor.
+    if (id.isEmpty()) return;
+    if (!m_s.dialogs.ask(QStringLiteral("Permanently delete Sensor ") + id +
+                             QStringLiteral(" from database?"),
+                         kTitleCaps))
+        return;
+
+    skip([&] {
+        if (isReadingsTableName(id)) need(m_s.gConnection.execute(sql::S5(id)));
+    });
+    skip([&] {
+        Recordset& network = m_s.rsNetwork;
+        need(network.open(m_s.gConnection, sql::S4));
+        need(network.moveFirst());
+        need(network.find(QStringLiteral("SensorID = '") + id + QStringLiteral("'")));
+        if (!network.eof()) {
+            // Removing a row writes the deletion to the table at once.
+            need(network.remove());
+            network.close();
+        }
+    });
+    skip([&] { need(rs.remove()); });
+    skip([&] { m_id.cboSensors->clear(); });
+    skip([&] {
+        if (rs.recordCount() > 0) {
+            need(rs.moveFirst());
+            listSensors();
+            need(rs.moveFirst());
+            setSensorBoxText(currentSensorId());
+        }
+    });
+    skip([&] { m_record.fillfields(); });
+}
+
+} // namespace rv

@@ -1,0 +1,97 @@
+#include "sensors/SensorRegistry.h"
+#include "core/Values.h"
+#include "sensors/FilterGroup.h"
+#include "sensors/SensorRecord.h"
+#include "sensors/SensorTabs.h"
+#include "store/Session.h"
+#include <QKeyEvent>
+
+namespace rv {
+
+SensorRegistry::SensorRegistry(Session& session, IdentificationTab& identification,
+                               SensorRecord& record, SensorRecordHost& host)
+    : m_s(session), m_id(identification), m_record(record), m_host(host), m_filter(new FilterGroup),
+      m_sensorBox(identification.cboSensors), m_sensorEdit(identification.cboSensors->lineEdit()) {
+    connect(m_id.imgNext, &PictureButton::clicked, this, &SensorRegistry::imgNext_Click);
+    connect(m_id.Label59, &CaptionLabel::clicked, this, &SensorRegistry::imgNext_Click);
+    connect(m_id.imgPrevious, &PictureButton::clicked, this, &SensorRegistry::imgPrevious_Click);
+    connect(m_id.Label56, &CaptionLabel::clicked, this, &SensorRegistry::imgPrevious_Click);
+    connect(m_id.imgAddSensor, &PictureButton::clicked, this, &SensorRegistry::imgAddSensor_Click);
+    connect(m_id.Label57, &CaptionLabel::clicked, this, &SensorRegistry::imgAddSensor_Click);
+    connect(m_id.imgDelete, &PictureButton::clicked, this, &SensorRegistry::imgDelete_Click);
+    connect(m_id.Label55, &CaptionLabel::clicked, this, &SensorRegistry::imgDelete_Click);
+    // A pick in the list (never a text set from code) moves to the sensor picked.
+    connect(m_id.cboSensors, &QComboBox::activated, this, [this](int) { cboSensors_Click(); });
+    m_sensorBox->installEventFilter(this);
+    if (m_sensorEdit) m_sensorEdit->installEventFilter(this);
+
+    connect(m_filter->imgFilter, &PictureButton::clicked, this, &SensorRegistry::imgFilter_Click);
+    connect(m_filter->lblFilterState, &CaptionLabel::clicked, this,
+            &SensorRegistry::imgFilter_Click);
+    connect(m_filter->txtStartDate, &DateBox::lostFocus, this,
+            &SensorRegistry::txtStartDate_LostFocus);
+    connect(m_filter->txtEndDate, &DateBox::lostFocus, this, &SensorRegistry::txtEndDate_LostFocus);
+}
+
+SensorRegistry::~SensorRegistry() {
+    // Once placed on the Utilities tab the group belongs to the tab.
+    if (m_filter && !m_filter->parent()) delete m_filter;
+}
+
+QWidget* SensorRegistry::filterGroup() {
+    return m_filter;
+}
+
+bool SensorRegistry::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == m_sensorBox || watched == m_sensorEdit)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // Tab moves on to the next control as usual; it is no key of the box.
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return false;
+        sensorBoxKey(key);
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void SensorRegistry::setSensorBoxText(const QString& text) {
+    // The list's chosen entry follows the text, so that the arrow keys and the open list
+    // start from the sensor named.
+    QComboBox* box = m_id.cboSensors;
+    box->setCurrentIndex(box->findText(text));
+    box->setEditText(text);
+}
+
+QString SensorRegistry::currentSensorId() const {
+    return displayText(need(m_s.rsSensors.value(QStringLiteral("InstrumentID"))));
+}
+
+void SensorRegistry::listSensors() {
+    Recordset& rs = m_s.rsSensors;
+    QStringList ids;
+    ids.reserve(int(rs.recordCount()));
+    while (!rs.eof()) {
+        ids << currentSensorId();
+        need(rs.moveNext());
+    }
+    // The same order as a sensor added later takes in the list (see addSorted).
+    ids.sort(Qt::CaseInsensitive);
+    m_id.cboSensors->addItems(ids);
+}
+
+void SensorRegistry::listAndShowFirst() {
+    Recordset& rs = m_s.rsSensors;
+    m_id.cboSensors->clear();
+    if (rs.recordCount() > 0) {
+        need(rs.moveFirst());
+        listSensors();
+        need(rs.moveFirst());
+        m_record.fillfields();
+        setSensorBoxText(currentSensorId());
+    } else {
+        // Nothing to list or show: the boxes show the no-sensor state.
+        m_record.fillfields();
+    }
+    m_host.setSensorCount(QString::number(rs.recordCount()));
+}
+
+} // namespace rv

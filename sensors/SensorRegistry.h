@@ -1,0 +1,110 @@
+#pragma once
+// The sensor registry's handlers on the main window: moving between sensors (the Previous
+// and Next buttons, picking from and typing into the sensor box), adding a sensor,
+// deleting one, and the sensor filter on the "6. Utilities" tab. The main window builds
+// one SensorRegistry and places filterGroup() on its Utilities tab.
+//
+// The handlers are spread over a few files by area: SensorNavigation.cpp, AddSensor.cpp,
+// DeleteSensor.cpp and SensorFiltering.cpp.
+#include "sensors/FilterGroup.h"
+#include "store/Recordset.h"
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QKeyEvent;
+class QLineEdit;
+class QWidget;
+
+namespace rv {
+
+struct Session;
+class IdentificationTab;
+class SensorRecord;
+class SensorRecordHost;
+
+class SensorRegistry : public QObject {
+    Q_OBJECT
+public:
+    SensorRegistry(Session& session, IdentificationTab& identification, SensorRecord& record,
+                   SensorRecordHost& host);
+    ~SensorRegistry() override;
+
+    // The filter group, for the Utilities tab (which then owns it).
+    QWidget* filterGroup();
+    FilterGroup& filter() { return *m_filter; }
+
+    // Moving between sensors.
+    void cboSensors_Click();
+    // What a key that went down in the sensor box means: Delete and Backspace switch the
+    // completion off, Enter adds the typed number, any other key switches it back on.
+    void cboSensors_KeyDown(int key);
+    // Whether a typed character may reach the sensor box: with more than 9 characters in
+    // the box only Backspace does.
+    bool cboSensors_KeyPress(const QKeyEvent& key);
+    void imgNext_Click();
+    void imgPrevious_Click();
+
+    // Adding a sensor.
+    void imgAddSensor_Click();
+    void G_AddTypedSensor();
+
+    // Deleting the current sensor.
+    void imgDelete_Click();
+
+    // The sensor filter.
+    void imgFilter_Click();
+    void G_AddFilter(const RowFilter& filter);
+    void G_RemoveFilter();
+    void txtStartDate_LostFocus();
+    void txtEndDate_LostFocus();
+
+    // True after Delete or Backspace went down in the sensor box: no completion then.
+    bool SkipAutoComplete = false;
+    // The number being added and the type's family and model copied onto it.
+    QString gNewSensorID;
+    QString gNewFamily;
+    QString gNewModel;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // A key for the sensor box: its KeyDown meaning, the key's own effect in the box
+    // (unless discarded), then the completion of what the box now holds.
+    void sensorBoxKey(QKeyEvent* key);
+    void completeSensorBox();
+
+    // The sensor box's text, set from code (never a pick: nothing moves).
+    void setSensorBoxText(const QString& text);
+    QString currentSensorId() const;
+    // Lists rsSensors from its current row to its end in the sensor box, in ascending order.
+    void listSensors();
+    // Rebuilds the list from the first row of rsSensors, shows the first sensor (or the
+    // no-sensor state), names it in the sensor box and sets the sensor count.
+    void listAndShowFirst();
+    // Whether the Sensors table holds a row with this identifier, whatever the filter
+    // and without moving rsSensors.
+    bool sensorRegistered(const QString& id);
+    // The new Sensors row; on failure the row is abandoned and the sensor shown until now
+    // is current again.
+    void addSensorRow(const QString& id);
+
+    void setFilterState(bool applied);
+    void checkDateBox(QLineEdit* box, const QString& firstLine);
+    // Puts the focus into a date box without the check of the box it leaves.
+    void focusDateBox(QLineEdit* box);
+
+    Session& m_s;
+    IdentificationTab& m_id;
+    SensorRecord& m_record;
+    SensorRecordHost& m_host;
+    QPointer<FilterGroup> m_filter;
+    // The objects whose keys are watched, kept apart so the filter never reaches into a
+    // tab that is being torn down.
+    QObject* m_sensorBox;
+    QObject* m_sensorEdit;
+    bool m_focusGuard = false;
+};
+
+} // namespace rv
