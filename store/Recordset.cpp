@@ -178,6 +178,15 @@ Status Recordset::load() {
     m_nextBookmark = bookmark + 1;
     m_edit.reset();
     m_onDeleted = false;
+    static const QRegularExpression wholeTableByOne(
+        QStringLiteral(
+            R"(^\s*SELECT\s+\*\s+FROM\s+\S+\s+ORDER\s+BY\s+([A-Za-z_][A-Za-z0-9_]*)\s*$)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto order = wholeTableByOne.match(t.sql);
+    m_orderColumn = order.hasMatch() ? columnIndex(order.captured(1)) : -1;
+    m_canResort = m_orderColumn >= 0 && sortedByOrderColumn();
+    m_readAt = fingerprint();
+    m_ownChanges = 0;
     return {};
 }
 
@@ -593,6 +602,7 @@ Status Recordset::update() {
             return s;
         }
         row.rowid = sqlite3_last_insert_rowid(m_connection->handle());
+        ++m_ownChanges;
         storeCells(row, m_edit->cells);
         m_edit.reset();
         // Read the row back so defaults filled in by the table are seen.
@@ -623,6 +633,7 @@ Status Recordset::update() {
                             QStringLiteral("Row cannot be located for updating. Some values may "
                                            "have been changed since it was last read."));
     }
+    ++m_ownChanges;
     storeCells(row, m_edit->cells);
     m_edit.reset();
     return {};
@@ -641,6 +652,10 @@ Status Recordset::remove() {
                                QStringLiteral(" WHERE rowid = ?1"));
     q.bind(1, m_rows[r].rowid);
     if (Status s = q.run(); !s.ok()) return s;
+    if (sqlite3_changes(m_connection->handle()) == 1)
+        ++m_ownChanges;
+    else
+        m_canResort = false; // the row was already gone: read the table again next time
     m_rows.erase(m_rows.begin() + qint64(r));
     m_view.erase(m_view.begin() + m_pos);
     for (std::size_t& v : m_view)
@@ -649,9 +664,91 @@ Status Recordset::remove() {
     return {};
 }
 
+Recordset::Fingerprint Recordset::fingerprint() const {
+    Fingerprint f;
+    if (!m_connection || !m_connection->isOpen()) return f;
+    f.totalChanges = sqlite3_total_changes64(m_connection->handle());
+    Query data(*m_connection, QStringLiteral("PRAGMA data_version"));
+    if (data.next()) f.dataVersion = data.value(0).toLongLong();
+    Query schema(*m_connection, QStringLiteral("PRAGMA schema_version"));
+    if (schema.next()) f.schemaVersion = schema.value(0).toLongLong();
+    return f;
+}
+
+// Orders two rows as the database orders the column: Null first, then numbers by value,
+// then texts byte by byte (shorter first on a common prefix), then blobs; ties by rowid.
+int Recordset::compareOrderKeys(const Row& a, const Row& b) const {
+    const CellRef x = cell(a, m_orderColumn);
+    const CellRef y = cell(b, m_orderColumn);
+    auto rank = [](CellKind k) {
+        switch (k) {
+        case Null:
+            return 0;
+        case Integer:
+        case Real:
+            return 1;
+        case Text:
+            return 2;
+        case Blob:
+            return 3;
+        }
+        return 4;
+    };
+    if (rank(x.kind) != rank(y.kind)) return rank(x.kind) < rank(y.kind) ? -1 : 1;
+    int c = 0;
+    if (rank(x.kind) == 1) {
+        auto number = [](const CellRef& r) {
+            if (r.kind == Integer) {
+                qint64 v;
+                std::memcpy(&v, r.data, sizeof v);
+                return double(v);
+            }
+            double v;
+            std::memcpy(&v, r.data, sizeof v);
+            return v;
+        };
+        const double u = number(x), v = number(y);
+        c = u < v ? -1 : (u > v ? 1 : 0);
+    } else if (rank(x.kind) >= 2) {
+        c = std::memcmp(x.data, y.data, std::min(x.length, y.length));
+        if (c == 0 && x.length != y.length) c = x.length < y.length ? -1 : 1;
+    }
+    if (c != 0) return c;
+    return a.rowid < b.rowid ? -1 : (a.rowid > b.rowid ? 1 : 0);
+}
+
+bool Recordset::sortedByOrderColumn() const {
+    for (std::size_t i = 1; i < m_rows.size(); ++i)
+        if (compareOrderKeys(m_rows[i - 1], m_rows[i]) > 0) return false;
+    return true;
+}
+
+void Recordset::resortRows() {
+    std::sort(m_rows.begin(), m_rows.end(),
+              [this](const Row& a, const Row& b) { return compareOrderKeys(a, b) < 0; });
+    qint64 bookmark = 0;
+    for (Row& row : m_rows)
+        row.bookmark = ++bookmark;
+    m_nextBookmark = bookmark + 1;
+}
+
 Status Recordset::requery() {
     if (Status s = checkOpen(); !s.ok()) return s;
     m_edit.reset();
+    if (m_canResort) {
+        Fingerprint expected = m_readAt;
+        expected.totalChanges += m_ownChanges;
+        const Fingerprint now = fingerprint();
+        if (now.totalChanges >= 0 && now == expected) {
+            resortRows();
+            m_readAt = now;
+            m_ownChanges = 0;
+            m_onDeleted = false;
+            rebuildView();
+            m_pos = 0;
+            return {};
+        }
+    }
     if (Status s = load(); !s.ok()) {
         close();
         return s;

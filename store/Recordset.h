@@ -146,6 +146,25 @@ private:
     Status refetch(Row& row);
     const Row& currentRow() const { return m_rows[m_view[std::size_t(m_pos)]]; }
 
+    // Requery without reading the table again: when the only changes to the database
+    // since the rows were read are this recordset's own writes, the rows it holds are the
+    // table's rows, and re-running "SELECT * FROM t ORDER BY c" only re-sorts them.
+    struct Fingerprint {
+        qint64 totalChanges = -1; // this connection's writes
+        qint64 dataVersion = -1;  // other connections' writes
+        qint64 schemaVersion = -1;
+        bool operator==(const Fingerprint&) const = default;
+    };
+    Fingerprint fingerprint() const;
+    bool sortedByOrderColumn() const;
+    int compareOrderKeys(const Row& a, const Row& b) const;
+    void resortRows();
+
+    int m_orderColumn = -1;   // the one ORDER BY column of a whole-table statement
+    bool m_canResort = false; // the rows were read in (order column, rowid) order
+    Fingerprint m_readAt;     // the database when the rows were read
+    qint64 m_ownChanges = 0;  // rows this recordset wrote since
+
     Connection* m_connection = nullptr;
     QString m_statement;
     QString m_table;

@@ -288,6 +288,70 @@ TEST_F(RecordsetTest, ReadingsOrderChronologicallyAndDefaultDoNotPlotToFalse) {
     EXPECT_EQ(plottable.recordCount(), 2);
 }
 
+// A requery after the recordset's own writes re-sorts the rows it holds instead of
+// reading the table again: the result must be exactly what reading it again gives.
+TEST_F(RecordsetTest, RequeryAfterOwnWritesMatchesReadingTheTableAgain) {
+    const QString id = QStringLiteral("200525001");
+    Recordset& r = session->rsReadings;
+    ASSERT_TRUE(r.open(session->gConnection, sql::S8(id)).ok());
+    auto add = [&](const QString& key, const QVariant& when) {
+        ASSERT_TRUE(r.addNew().ok());
+        ASSERT_TRUE(r.setValue(QStringLiteral("DateTimeKey"), key).ok());
+        ASSERT_TRUE(r.setValue(QStringLiteral("FullDate"), when).ok());
+        ASSERT_TRUE(r.update().ok());
+    };
+    const QDateTime base = wallClock(QDate(2012, 5, 1), QTime(8, 0));
+    for (int i = 0; i < 30; ++i)
+        add(QStringLiteral("k%1").arg(i), base.addSecs(3600 * ((i * 7) % 11))); // ties
+    add(QStringLiteral("no date"), QVariant());
+    ASSERT_TRUE(r.requery().ok());
+    // Move some readings in time, delete some, add more.
+    for (int step = 0; step < 10; ++step) {
+        ASSERT_TRUE(r.setAbsolutePosition(1 + (step * 13) % r.recordCount()).ok());
+        if (step % 3 == 0) {
+            ASSERT_TRUE(r.remove().ok());
+        } else {
+            ASSERT_TRUE(r.setValue(QStringLiteral("FullDate"), base.addSecs(-600 * step)).ok());
+            ASSERT_TRUE(r.update().ok());
+        }
+        add(QStringLiteral("n%1").arg(step), base.addSecs(3600 * (step % 4)));
+        ASSERT_TRUE(r.requery().ok());
+        Recordset fresh;
+        ASSERT_TRUE(fresh.open(session->gConnection, sql::S8(id)).ok());
+        ASSERT_EQ(r.recordCount(), fresh.recordCount());
+        EXPECT_EQ(r.absolutePosition(), 1);
+        for (qint64 i = 1; i <= fresh.recordCount(); ++i) {
+            ASSERT_TRUE(r.setAbsolutePosition(i).ok());
+            ASSERT_TRUE(fresh.setAbsolutePosition(i).ok());
+            EXPECT_EQ(r.value(QStringLiteral("DateTimeKey")).value(),
+                      fresh.value(QStringLiteral("DateTimeKey")).value())
+                << "step " << step << ", row " << i;
+            EXPECT_EQ(r.bookmark().value(), fresh.bookmark().value());
+        }
+    }
+}
+
+TEST_F(RecordsetTest, RequerySeesWhatOthersWrote) {
+    const QString id = QStringLiteral("200525001");
+    Recordset& r = session->rsReadings;
+    ASSERT_TRUE(r.open(session->gConnection, sql::S8(id)).ok());
+    // Another connection.
+    execSql(QStringLiteral("INSERT INTO `200525001` (DateTimeKey) VALUES ('other')"));
+    ASSERT_TRUE(r.requery().ok());
+    EXPECT_EQ(r.recordCount(), 1);
+    // A statement on the same connection.
+    ASSERT_TRUE(session->gConnection.execute(sql::S10(id)).ok());
+    ASSERT_TRUE(r.requery().ok());
+    EXPECT_EQ(r.recordCount(), 0);
+    // The table dropped and made again with a row.
+    ASSERT_TRUE(session->gConnection.execute(sql::S5(id)).ok());
+    ASSERT_TRUE(session->gConnection.execute(sql::S7(id)).ok());
+    execSql(QStringLiteral("INSERT INTO `200525001` (DateTimeKey) VALUES ('again')"));
+    ASSERT_TRUE(r.requery().ok());
+    ASSERT_EQ(r.recordCount(), 1);
+    EXPECT_EQ(r.value(QStringLiteral("DateTimeKey")).value().toString(), "again");
+}
+
 TEST_F(RecordsetTest, PositionsAreWideIntegers) {
     // More rows than a 16-bit counter holds.
     execSql(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
