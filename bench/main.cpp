@@ -1,6 +1,7 @@
 // rockvane-bench: every benchmark of the program, run with Google Benchmark's usual
-// options (--benchmark_filter, --benchmark_format=json, ...). No Qt application object
-// is needed: the code measured uses no event loop, widgets or plugins.
+// options (--benchmark_filter, --benchmark_format=json, ...). The benchmarks that drive
+// the main window make the Qt application themselves, on the offscreen platform unless
+// QT_QPA_PLATFORM names another.
 #include <QtGlobal>
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
