@@ -1,6 +1,6 @@
 #pragma once
 // Dates and times as the system writes and reads them. All values are wall-clock
-// values: a QDateTime handled here always carries Qt::UTC as its time spec so that it
+// values: a QDateTime handled here always carries Qt::UTC as its timeSpec so that it
 // never shifts with the machine's time zone or its daylight-saving changes; callers
 // build them with wallClock().
 #include <QDate>
@@ -11,7 +11,7 @@
 
 namespace rv {
 
-// A wall-clock date and time (time spec Qt::UTC, never converted).
+// A wall-clock date and time (timeSpec Qt::UTC, never converted).
 QDateTime wallClock(const QDate& date, const QTime& time = QTime(0, 0));
 
 // The system's short date form (QLocale::system() short format) with the year always
