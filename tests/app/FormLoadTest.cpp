@@ -6,6 +6,9 @@
 #include "tests/support/MainWindow.h"
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTabWidget>
 
 using namespace rv;
@@ -127,6 +130,33 @@ INSTANTIATE_TEST_SUITE_P(
                                       (void)f.open(QIODevice::WriteOnly | QIODevice::Truncate);
                                   }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A database the program may read but not write (write-protected, or immutable where
+// permissions do not bind this user): the sensors show, a save is refused with one log
+// entry, and the file stays exactly as it was.
+TEST_F(FormLoadTest, AReadOnlyDatabaseShowsTheSensorsAndRefusesSaves) {
+    addSensorRow(QStringLiteral("200525001"));
+    QFile::setPermissions(databasePath, QFile::ReadOwner | QFile::ReadGroup);
+    bool immutable = false;
+    const auto unlock = qScopeGuard([&] {
+        if (immutable)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), databasePath});
+    });
+    if (QFileInfo(databasePath).isWritable()) {
+        immutable =
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), databasePath}) == 0;
+        if (!immutable) GTEST_SKIP() << "this user can write any file and chattr is not available";
+    }
+    const QByteArray before = digest(databasePath);
+    ASSERT_TRUE(start());
+    EXPECT_EQ(window->identification->txtSensor->text(), "200525001");
+    window->installation->txtLevel->setText(QStringLiteral("L1"));
+    window->installation->cmdSave->click();
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(QStringLiteral(" G_savefields\r\n")));
+    window.reset();
+    EXPECT_EQ(digest(databasePath), before);
+}
 
 TEST_F(FormLoadTest, AMissingDataFolderLeavesNoLogAndNoFolder) {
     QDir(documents + QStringLiteral("/Brackwell")).removeRecursively();
