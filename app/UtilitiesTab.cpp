@@ -39,6 +39,7 @@ UtilitiesTab::UtilitiesTab(QWidget* parent) : QWidget(parent) {
     helpLayout->addLayout(count, row, 0, 1, 2);
 
     groups = new QVBoxLayout;
+    groups->addStretch();
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(groups, 2);
     auto* side = new QVBoxLayout;

@@ -13,7 +13,8 @@ class UtilitiesTab : public QWidget {
 public:
     explicit UtilitiesTab(QWidget* parent = nullptr);
 
-    // Where other groups (filter, backups) are placed.
+    // Places a group (the filter, the backups) in the left column, top to bottom.
+    void addGroup(QWidget* group) { groups->insertWidget(groups->count() - 1, group); }
     QVBoxLayout* groups;
 
     PictureButton* imgHelp;

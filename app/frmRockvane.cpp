@@ -61,7 +61,7 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     record->setParent(this);
     registry = new SensorRegistry(*m_session, *identification, *record, *this);
     registry->setParent(this);
-    utilities->groups->addWidget(registry->filterGroup());
+    utilities->addGroup(registry->filterGroup());
 
     connect(SSTab1, &QTabWidget::currentChanged, this, [this](int index) {
         const int previous = m_currentTab;
