@@ -7,8 +7,6 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QScopeGuard>
 #include <QTabWidget>
 
 using namespace rv;
@@ -136,17 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
 // entry, and the file stays exactly as it was.
 TEST_F(FormLoadTest, AReadOnlyDatabaseShowsTheSensorsAndRefusesSaves) {
     addSensorRow(QStringLiteral("200525001"));
-    QFile::setPermissions(databasePath, QFile::ReadOwner | QFile::ReadGroup);
-    bool immutable = false;
-    const auto unlock = qScopeGuard([&] {
-        if (immutable)
-            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), databasePath});
-    });
-    if (QFileInfo(databasePath).isWritable()) {
-        immutable =
-            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), databasePath}) == 0;
-        if (!immutable) GTEST_SKIP() << "this user can write any file and chattr is not available";
-    }
+    if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
     const QByteArray before = digest(databasePath);
     ASSERT_TRUE(start());
     EXPECT_EQ(window->identification->txtSensor->text(), "200525001");

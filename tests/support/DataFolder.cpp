@@ -3,6 +3,8 @@
 #include "store/Provisioning.h"
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <sqlite3.h>
 
 namespace rv::test {
@@ -20,6 +22,8 @@ void DataFolderTest::SetUp() {
 
 void DataFolderTest::TearDown() {
     session.reset();
+    if (m_immutable)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), databasePath});
     for (const Message& m : dialogs.pending())
         ADD_FAILURE() << "Message not checked by the test: \"" << m.text.toStdString()
                       << "\" titled \"" << m.title.toStdString() << "\"";
@@ -73,6 +77,14 @@ QString DataFolderTest::logText() const {
     QFile f(dataFolder + QStringLiteral("/") + kLogFileName);
     if (!f.open(QIODevice::ReadOnly)) return {};
     return QString::fromLocal8Bit(f.readAll());
+}
+
+bool DataFolderTest::makeDatabaseReadOnly() {
+    QFile::setPermissions(databasePath, QFile::ReadOwner | QFile::ReadGroup);
+    if (!QFileInfo(databasePath).isWritable()) return true;
+    m_immutable =
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), databasePath}) == 0;
+    return m_immutable;
 }
 
 int DataFolderTest::logEntries() const {

@@ -29,6 +29,10 @@ protected:
     QString logText() const;
     // The number of entries in the log.
     int logEntries() const;
+    // Makes the database file read-only for this process: write-protected, or immutable
+    // (chattr) where permissions do not bind this user; undone at the end of the test.
+    // False when neither is possible here.
+    bool makeDatabaseReadOnly();
 
     QTemporaryDir tmp;
     QString documents;
@@ -39,6 +43,9 @@ protected:
     FakePaths paths;
     FakeDesktop desktop;
     std::unique_ptr<Session> session;
+
+private:
+    bool m_immutable = false;
 };
 
 } // namespace rv::test
