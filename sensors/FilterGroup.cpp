@@ -1,4 +1,5 @@
 #include "sensors/FilterGroup.h"
+#include "ui/Controls.h"
 #include "ui/Pictures.h"
 #include <QFocusEvent>
 #include <QGridLayout>
@@ -22,15 +23,7 @@ void DateBox::focusOutEvent(QFocusEvent* event) {
         emit lostFocus();
 }
 
-namespace {
-
-QLabel* caption(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return label;
-}
-
-} // namespace
+namespace {} // namespace
 
 FilterGroup::FilterGroup(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("fraFilter"));
@@ -74,17 +67,17 @@ FilterGroup::FilterGroup(QWidget* parent) : QWidget(parent) {
     bold.setBold(true);
     heading->setFont(bold);
     grid->addWidget(heading, row++, 0, 1, 4);
-    grid->addWidget(caption(QStringLiteral("Filter by Sensor Type:"), frame), row, 0);
+    grid->addWidget(captionLabel(QStringLiteral("Filter by Sensor Type:"), frame), row, 0);
     grid->addWidget(txtFilterType, row++, 1, 1, 3);
-    grid->addWidget(caption(QStringLiteral("Filter by Level:"), frame), row, 0);
+    grid->addWidget(captionLabel(QStringLiteral("Filter by Level:"), frame), row, 0);
     grid->addWidget(txtFilterLevel, row++, 1, 1, 3);
-    grid->addWidget(caption(QStringLiteral("Filter by Location:"), frame), row, 0);
+    grid->addWidget(captionLabel(QStringLiteral("Filter by Location:"), frame), row, 0);
     grid->addWidget(txtFilterLocation, row++, 1, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("Filter by Install Date: (yyyy/mm/dd)"), frame),
                     row++, 0, 1, 4);
-    grid->addWidget(caption(QStringLiteral("Start Date:"), frame), row, 0);
+    grid->addWidget(captionLabel(QStringLiteral("Start Date:"), frame), row, 0);
     grid->addWidget(txtStartDate, row, 1);
-    grid->addWidget(caption(QStringLiteral("End Date:"), frame), row, 2);
+    grid->addWidget(captionLabel(QStringLiteral("End Date:"), frame), row, 2);
     grid->addWidget(txtEndDate, row++, 3);
     grid->addWidget(chkDontShowDestroyed, row++, 1, 1, 3);
 

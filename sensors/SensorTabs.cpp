@@ -16,12 +16,6 @@ QLineEdit* box(QWidget* parent, const QString& name, bool readOnly = false) {
     return edit;
 }
 
-QLabel* caption(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return label;
-}
-
 // A picture button with its caption label underneath.
 QWidget* button(PictureButton* picture, CaptionLabel* label, QWidget* parent) {
     auto* cell = new QWidget(parent);
@@ -76,9 +70,9 @@ IdentificationTab::IdentificationTab(QWidget* parent) : QWidget(parent) {
 
     auto* grid = new QGridLayout;
     int row = 0;
-    grid->addWidget(caption(QStringLiteral("Add or Select Sensor:"), this), row, 0);
+    grid->addWidget(captionLabel(QStringLiteral("Add or Select Sensor:"), this), row, 0);
     grid->addWidget(cboSensors, row++, 1);
-    grid->addWidget(caption(QStringLiteral("Instrument ID:"), this), row, 0);
+    grid->addWidget(captionLabel(QStringLiteral("Instrument ID:"), this), row, 0);
     grid->addWidget(txtSensor, row++, 1);
 
     auto* parts = new QHBoxLayout;
@@ -91,17 +85,17 @@ IdentificationTab::IdentificationTab(QWidget* parent) : QWidget(parent) {
         parts->addLayout(column);
     }
     grid->addLayout(parts, row++, 1);
-    grid->addWidget(caption(QStringLiteral("Family:"), this), row, 0);
+    grid->addWidget(captionLabel(QStringLiteral("Family:"), this), row, 0);
     grid->addWidget(txtFamily, row++, 1);
-    grid->addWidget(caption(QStringLiteral("Record Navigation:"), this), row, 0);
+    grid->addWidget(captionLabel(QStringLiteral("Record Navigation:"), this), row, 0);
     grid->addWidget(txtSnav, row++, 1);
 
     auto* status = new QGroupBox(this);
     auto* statusLayout = new QGridLayout(status);
-    statusLayout->addWidget(caption(QStringLiteral("Destroyed:"), status), 0, 0);
+    statusLayout->addWidget(captionLabel(QStringLiteral("Destroyed:"), status), 0, 0);
     statusLayout->addWidget(cboDestroyed, 0, 1);
     statusLayout->addWidget(imgheart, 0, 2, 2, 1);
-    statusLayout->addWidget(caption(QStringLiteral("Date:"), status), 1, 0);
+    statusLayout->addWidget(captionLabel(QStringLiteral("Date:"), status), 1, 0);
     statusLayout->addWidget(txtDestructionDate, 1, 1);
     grid->addWidget(status, row++, 0, 1, 2);
 
@@ -149,12 +143,12 @@ InstallationTab::InstallationTab(QWidget* parent) : QWidget(parent) {
         {QStringLiteral("Purpose:"), txtPurpose},
     };
     for (const auto& [text, widget] : rows) {
-        grid->addWidget(caption(text, this), row, 0);
+        grid->addWidget(captionLabel(text, this), row, 0);
         grid->addWidget(widget, row++, 1);
     }
     grid->addWidget(lblNotes, row, 0);
     grid->addWidget(txtNotes, row++, 1);
-    grid->addWidget(caption(QStringLiteral("Installation Offset:"), this), row, 0);
+    grid->addWidget(captionLabel(QStringLiteral("Installation Offset:"), this), row, 0);
     grid->addWidget(txtOffset, row++, 1);
     grid->addWidget(cmdSave, row++, 1, Qt::AlignRight);
 }

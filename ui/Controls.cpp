@@ -40,6 +40,12 @@ void CaptionLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
 }
 
+QLabel* captionLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
 int addSorted(QComboBox* box, const QString& entry) {
     // Binary search for the first entry that sorts after the new one.
     int lo = 0, hi = box->count();

@@ -45,6 +45,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
+// A label put before a box: its text aligned to the right, next to the box.
+QLabel* captionLabel(const QString& text, QWidget* parent);
+
 // Adds an entry to a list kept in ascending text order; answers its index.
 int addSorted(QComboBox* box, const QString& entry);
 
