@@ -23,8 +23,6 @@ void DateBox::focusOutEvent(QFocusEvent* event) {
         emit lostFocus();
 }
 
-namespace {} // namespace
-
 FilterGroup::FilterGroup(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("fraFilter"));
 
