@@ -206,4 +206,29 @@ QPixmap logo() {
     });
 }
 
+namespace {
+QPixmap box(bool ticked) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(70, 70, 70), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(1.5, 1.5, 12, 12));
+    if (ticked) {
+        p.setPen(QPen(QColor(20, 110, 40), 2));
+        p.drawPolyline(QPolygonF() << QPointF(4, 8) << QPointF(7, 11) << QPointF(12, 4));
+    }
+    return pixmap;
+}
+} // namespace
+
+QPixmap boxTicked() {
+    return box(true);
+}
+
+QPixmap boxEmpty() {
+    return box(false);
+}
+
 } // namespace rv::pictures

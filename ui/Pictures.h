@@ -24,5 +24,8 @@ QPixmap import();    // import datafiles
 QPixmap disk();      // backup
 QPixmap restore();   // restore
 QPixmap logo();      // the program's own picture
+// The 16 x 16 marks of a grid's check-box column.
+QPixmap boxTicked(); // a ticked box
+QPixmap boxEmpty();  // an empty box
 
 } // namespace rv::pictures

@@ -6,6 +6,7 @@
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
+#include "platform/Progress.h"
 #include "platform/SingleInstance.h"
 #include <QStringList>
 #include <deque>
@@ -78,6 +79,21 @@ public:
         openedAddresses << url;
         return true;
     }
+};
+
+// Records the progress reported and cancels when asked to at a given step.
+class RecordingProgress : public Progress {
+public:
+    QStringList labels;   // every begin(), in order
+    qint64 lastDone = -1; // the last step reported
+    int ended = 0;        // end() calls
+    qint64 cancelAt = -1; // answer "cancel" once this many steps are reported
+    void begin(const QString& label, qint64) override { labels << label; }
+    bool step(qint64 done) override {
+        lastDone = done;
+        return cancelAt < 0 || done < cancelAt;
+    }
+    void end() override { ++ended; }
 };
 
 class FakeInstance : public SingleInstance {
