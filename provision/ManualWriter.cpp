@@ -2,6 +2,7 @@
 #include "provision/ManualSource.h"
 #include <QAbstractTextDocumentLayout>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -108,6 +109,29 @@ void styleTables(QTextDocument& doc) {
             QTextCharFormat shaded = cell.format();
             shaded.setBackground(QColor(230, 230, 230));
             cell.setFormat(shaded);
+        }
+    }
+}
+
+// The pictures of the windows: each image the Markdown names ("images/readings.png") is
+// taken from the pictures compiled into the program and fitted to the text width.
+void addPictures(QTextDocument& doc) {
+    const double textWidth = doc.pageSize().width() / kResolution * 96;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextImageFormat image = fragment.charFormat().toImageFormat();
+            if (!image.isValid()) continue;
+            const QImage picture(manualPicturePath(image.name()));
+            if (picture.isNull()) continue;
+            doc.addResource(QTextDocument::ImageResource, QUrl(image.name()), picture);
+            const double width = qMin(picture.width() * 0.8, textWidth);
+            image.setWidth(width);
+            image.setHeight(width * picture.height() / picture.width());
+            QTextCursor cursor(&doc);
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(image);
         }
     }
 }
@@ -228,6 +252,10 @@ QString manualMarkdown() {
     return QString::fromUtf8(manual::kMarkdown);
 }
 
+QString manualPicturePath(const QString& name) {
+    return QStringLiteral(":/manual/") + name;
+}
+
 Status writeManual(const QString& pdfPath) {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return Status::fail(err::InvalidArgument,
@@ -254,6 +282,7 @@ Status writeManual(const QString& pdfPath) {
     QTextDocument body;
     prepare(body, writer, pageSize);
     body.setMarkdown(chaptersText);
+    addPictures(body);
     styleBlocks(body);
     styleTables(body);
 

@@ -12,6 +12,10 @@ namespace rv {
 // The manual's Markdown source as compiled into the program.
 QString manualMarkdown();
 
+// Where the picture a manual page names ("images/readings.png") is compiled into the
+// program: the pictures of docs/images are built in, so the tool needs no files beside it.
+QString manualPicturePath(const QString& name);
+
 // Writes the manual as an A4 PDF to pdfPath, replacing any file there only once the
 // whole manual is written. Fails, leaving the path as it was, when the file cannot be
 // written (a missing folder, a folder in the way, a full disk) or when no

@@ -1,8 +1,10 @@
 #include "provision/ManualWriter.h"
 #include "platform/Log.h"
 #include "store/Provisioning.h"
+#include "tests/TestPaths.h"
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -67,6 +69,33 @@ TEST(ManualSource, NamesTheDataFolderFilesAsTheProgramDoes) {
     for (const QString& name : {kDatabaseFileName, kManualFileName, kLogFileName})
         EXPECT_TRUE(markdown.contains(name)) << name.toStdString();
     EXPECT_TRUE(markdown.contains(QStringLiteral("Brackwell/Rockvane")));
+}
+
+// Every picture a page of the manual or of the README names is there: compiled into the
+// tool for the manual, committed under docs/images for the README.
+TEST(ManualSource, EveryPictureNamedIsThere) {
+    static const QRegularExpression picture(QStringLiteral("!\\[[^\\]]*\\]\\(([^)]+)\\)"));
+    int named = 0;
+    for (auto it = picture.globalMatch(manualMarkdown()); it.hasNext(); ++named) {
+        const QString name = it.next().captured(1);
+        EXPECT_TRUE(name.startsWith(QStringLiteral("images/"))) << name.toStdString();
+        EXPECT_FALSE(QImage(manualPicturePath(name)).isNull()) << name.toStdString();
+    }
+    EXPECT_GE(named, 4);
+    const QString readme =
+        QString::fromUtf8(readAll(QStringLiteral(ROCKVANE_SOURCE_DIR "/README.md")));
+    for (auto it = picture.globalMatch(readme); it.hasNext(); ++named) {
+        const QString name = it.next().captured(1);
+        EXPECT_FALSE(QImage(QStringLiteral(ROCKVANE_SOURCE_DIR "/") + name).isNull())
+            << name.toStdString();
+    }
+}
+
+TEST_F(ManualWriterTest, ThePicturesAreDrawnIntoThePdf) {
+    const QString path = tmp.filePath(QStringLiteral("manual.pdf"));
+    ASSERT_TRUE(writeManual(path).ok());
+    static const QRegularExpression image(QStringLiteral("/Subtype\\s*/Image"));
+    EXPECT_GE(QString::fromLatin1(readAll(path)).count(image), 4);
 }
 
 } // namespace

@@ -1,0 +1,103 @@
+#include "shots/SampleData.h"
+#include "core/DateText.h"
+#include "core/NumberText.h"
+#include "store/Connection.h"
+#include "store/Module1.h"
+#include "store/Provisioning.h"
+#include "store/Recordset.h"
+#include <QtMath>
+
+namespace rv::shots {
+
+namespace {
+
+struct SampleSensor {
+    const char* id;
+    const char* level;
+    const char* location;
+    const char* borehole;
+    const char* installDate;
+    const char* installBy;
+    const char* purpose;
+    double offset;
+    bool destroyed;
+};
+
+const SampleSensor kSensors[] = {
+    {"200625001", "Level 12", "Crusher chamber, east wall", "CB-17", "2026-01-05", "J. Marsh",
+     "Load on the cable bolts of the crusher chamber", 0.25, false},
+    {"200625002", "Level 12", "Crusher chamber, west wall", "CB-21", "2026-01-05", "J. Marsh",
+     "Load on the cable bolts of the crusher chamber", 0.18, false},
+    {"200625003", "Level 14", "North drive, X-cut 4", "RB-3", "2026-01-19", "P. Okafor",
+     "Rock bolt load at the intersection", 0.05, false},
+    {"200625004", "Level 14", "North drive, X-cut 6", "RB-9", "2026-02-02", "P. Okafor",
+     "Rock bolt load at the intersection", 0.12, true},
+};
+
+Status exec(Connection& c, const QString& sql) {
+    return c.execute(sql);
+}
+
+QString quotedText(const char* text) {
+    return QStringLiteral("'") + QString::fromUtf8(text).replace(u'\'', QStringLiteral("''")) +
+           QStringLiteral("'");
+}
+
+} // namespace
+
+Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) {
+    if (Status s = createShippedDatabase(databasePath); !s.ok()) return s;
+    Connection c;
+    if (Status s = c.open(databasePath); !s.ok()) return s;
+    for (const SampleSensor& sensor : kSensors) {
+        const QString id = QString::fromLatin1(sensor.id);
+        const QString insert =
+            QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, SensorType, TypeID, "
+                           "SensorNo, Family, Model, Level, Location, Borehole, InstallDate, "
+                           "InstallBy, Purpose, Notes, Recess, Destroyed, DestructionDate, "
+                           "HeadLocation) VALUES ('%1', '%2', '%3', '%3', '%4', 'Load Cell', "
+                           "'LODIX', %5, %6, %7, '%8', %9, %10, %11, %12, '%13', %14, 1)")
+                .arg(id, id.left(4), id.mid(4, 2), id.mid(6, 3), quotedText(sensor.level),
+                     quotedText(sensor.location), quotedText(sensor.borehole),
+                     QString::fromLatin1(sensor.installDate), quotedText(sensor.installBy))
+                .arg(quotedText(sensor.purpose),
+                     sensor.destroyed ? QStringLiteral("'Blasting damage, replaced by RB-10'")
+                                      : QStringLiteral("NULL"),
+                     plainDecimal(sensor.offset),
+                     sensor.destroyed ? QStringLiteral("Yes") : QStringLiteral("No"),
+                     sensor.destroyed ? QStringLiteral("'2026-03-02'") : QStringLiteral("NULL"));
+        if (Status s = exec(c, insert); !s.ok()) return s;
+        if (Status s = exec(c, sql::S7(id)); !s.ok()) return s;
+    }
+
+    // The sample sensor's readings: every six hours from its installation, the load
+    // rising as the ground closes in and settling, the temperature following the day.
+    Recordset rs;
+    if (Status s = rs.open(c, sql::S8(kSampleSensor)); !s.ok()) return s;
+    if (Status s = c.begin(); !s.ok()) return s;
+    const QDateTime first = wallClock(QDate(2026, 1, 5), QTime(6, 0));
+    int n = 0;
+    for (QDateTime at = first; at <= until; at = at.addSecs(6 * 3600), ++n) {
+        const double days = first.secsTo(at) / 86400.0;
+        const double load = 0.3 + 11.2 * (1.0 - qExp(-days / 24.0)) + 0.15 * qSin(n * 1.7) +
+                            (days > 40 ? 0.02 * (days - 40) : 0.0);
+        const double temp =
+            21.0 + 2.5 * qSin(2 * M_PI * (at.time().hour() - 9) / 24.0) + 0.3 * qCos(n * 0.9);
+        const QString key = readingKey(kSampleSensor, at);
+        bool ok = rs.addNew().ok() && rs.setValue(QStringLiteral("DateTimeKey"), key).ok() &&
+                  rs.setValue(QStringLiteral("FullDate"), at).ok() &&
+                  rs.setValue(QStringLiteral("ReadingDate"), wallClock(at.date())).ok() &&
+                  rs.setValue(QStringLiteral("ReadingTime"), readingTimeText(at.time())).ok() &&
+                  rs.setValue(QStringLiteral("ChannelT"), formatNumber(temp, 1)).ok() &&
+                  rs.setValue(QStringLiteral("Channel1"), formatNumber(load, 2)).ok() &&
+                  rs.setValue(QStringLiteral("DoNotPlot"), false).ok() && rs.update().ok();
+        if (!ok) {
+            c.rollback();
+            return Status::fail(err::InvalidArgument,
+                                QStringLiteral("Could not add the sample reading ") + key);
+        }
+    }
+    return c.commit();
+}
+
+} // namespace rv::shots

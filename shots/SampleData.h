@@ -1,0 +1,17 @@
+#pragma once
+// The sample mine the pictures of the README and the manual are drawn on: a handful of
+// load cells on two levels, one of them read every six hours for ten weeks.
+#include "platform/Status.h"
+#include <QDateTime>
+#include <QString>
+
+namespace rv::shots {
+
+// The sensor whose readings the pictures show.
+inline const QString kSampleSensor = QStringLiteral("200625001");
+
+// Creates the shipped database at databasePath and fills it with the sample sensors and
+// the readings of kSampleSensor, up to and including `until`.
+Status buildSampleDatabase(const QString& databasePath, const QDateTime& until);
+
+} // namespace rv::shots

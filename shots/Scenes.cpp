@@ -1,0 +1,32 @@
+// The scenes: which window, in which state, goes into which picture.
+#include "app/UtilitiesTab.h"
+#include "app/frmRockvane.h"
+#include "shots/Shots.h"
+#include "store/Session.h"
+#include <QTabWidget>
+
+namespace rv::shots {
+
+namespace {
+
+// The whole main window with one of its tabs shown.
+Scene tab(const QString& file, int index) {
+    return Scene{file,
+                 [index](frmRockvane& w) { w.SSTab1->setCurrentIndex(index); },
+                 [](frmRockvane& w) -> QWidget* { return &w; },
+                 {}};
+}
+
+} // namespace
+
+std::vector<Scene> scenes() {
+    return {
+        tab(QStringLiteral("identification.png"), 0),
+        tab(QStringLiteral("installation.png"), 1),
+        tab(QStringLiteral("readings.png"), 2),
+        tab(QStringLiteral("utilities.png"), 5),
+        Scene{QStringLiteral("about.png"), {}, {}, [](frmRockvane& w) { w.imgAbout_Click(); }},
+    };
+}
+
+} // namespace rv::shots
