@@ -1,4 +1,5 @@
 #include "app/frmRockvane.h"
+#include "alarms/AlarmStore.h"
 #include "app/UtilitiesTab.h"
 #include "app/frmSplash.h"
 #include "core/Values.h"
@@ -134,6 +135,9 @@ bool frmRockvane::Form_Load() {
         need(s.rsConfig.moveFirst());
         GetPrefs(s);
         need(s.rsSensors.open(s.gConnection, sql::S2));
+        // A database of this program made before alarm levels existed gains their table;
+        // one that cannot be written works on without them (the Installation tab says so).
+        (void)ensureAlarmTable(s.gConnection);
 
         Recordset& rs = s.rsSensors;
         if (rs.bof() || rs.eof()) {

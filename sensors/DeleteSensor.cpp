@@ -1,5 +1,6 @@
 // Deleting the current sensor: its readings table, its NetworkConfig row and its Sensors
 // row. Every step that fails is skipped and the next one runs; nothing is logged.
+#include "alarms/AlarmStore.h"
 #include "platform/Dialogs.h"
 #include "sensors/SensorRecord.h"
 #include "sensors/SensorRegistry.h"
@@ -46,6 +47,11 @@ void SensorRegistry::imgDelete_Click() {
             need(network.remove());
             network.close();
         }
+    });
+    // The sensor's alarm levels go with it, so a sensor added again under the same
+    // identifier starts without levels.
+    skip([&] {
+        if (hasAlarmTable(m_s.gConnection)) need(deleteAlarmLevels(m_s.gConnection, id));
     });
     skip([&] { need(rs.remove()); });
     skip([&] { m_id.cboSensors->clear(); });

@@ -49,6 +49,9 @@ void SensorRecord::clearBoxes() {
           m_inst.txtInstallDate, m_inst.txtInstallBy, m_inst.txtPurpose, m_inst.txtOffset})
         e->clear();
     m_inst.txtNotes->clear();
+    for (QLineEdit* e : {m_inst.txtAlertLoad, m_inst.txtAlarmLoad, m_inst.txtRateLimit})
+        e->clear();
+    m_levelsShown.clear();
 }
 
 void SensorRecord::setDestroyedText(const QString& value) {
@@ -120,6 +123,7 @@ void SensorRecord::fillfields() {
             m_id.txtDestructionDate->clear();
         }
     });
+    fillLevels();
     ConfigureForm();
     m_host.enableSensorTabs();
 }
@@ -162,6 +166,7 @@ void SensorRecord::savefields() {
         need(rs.update());
     });
     if (!saved) rs.cancelUpdate(); // the row stays exactly as stored
+    saveLevels();
 }
 
 void SensorRecord::cmdSave_Click() {

@@ -4,6 +4,7 @@
 // and the destroyed status.
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QKeyEvent;
 
@@ -44,6 +45,11 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // The alarm levels of the current sensor into their boxes, and back when the typed
+    // levels changed; a typed level that is refused is said so and not stored.
+    void fillLevels();
+    void saveLevels();
+
 private:
     void clearBoxes();
     void setDestroyedText(const QString& text);
@@ -55,6 +61,8 @@ private:
     // The destroyed box, kept apart so the key filter never reaches into a tab that is
     // being torn down.
     QObject* m_destroyedBox;
+    // The level boxes' texts as filled, so that only a change is validated and stored.
+    QStringList m_levelsShown;
 };
 
 } // namespace rv

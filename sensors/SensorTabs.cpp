@@ -151,6 +151,28 @@ InstallationTab::InstallationTab(QWidget* parent) : QWidget(parent) {
     grid->addWidget(captionLabel(QStringLiteral("Installation Offset:"), this), row, 0);
     grid->addWidget(txtOffset, row++, 1);
     grid->addWidget(cmdSave, row++, 1, Qt::AlignRight);
+
+    fraLevels = new QGroupBox(QStringLiteral("Alarm levels"), this);
+    fraLevels->setObjectName(QStringLiteral("fraLevels"));
+    txtAlertLoad = box(fraLevels, QStringLiteral("txtAlertLoad"));
+    txtAlarmLoad = box(fraLevels, QStringLiteral("txtAlarmLoad"));
+    txtRateLimit = box(fraLevels, QStringLiteral("txtRateLimit"));
+    auto* levels = new QGridLayout(fraLevels);
+    int column = 0;
+    const std::tuple<QString, QLineEdit*, QString> boxes[] = {
+        {QStringLiteral("Alert load:"), txtAlertLoad, QStringLiteral("tons")},
+        {QStringLiteral("Alarm load:"), txtAlarmLoad, QStringLiteral("tons")},
+        {QStringLiteral("Rate limit:"), txtRateLimit, QStringLiteral("tons/day")},
+    };
+    for (const auto& [caption, edit, unit] : boxes) {
+        edit->setPlaceholderText(QStringLiteral("none"));
+        edit->setMaximumWidth(90);
+        levels->addWidget(captionLabel(caption, fraLevels), 0, column++);
+        levels->addWidget(edit, 0, column++);
+        levels->addWidget(new QLabel(unit, fraLevels), 0, column++);
+    }
+    levels->setColumnStretch(column, 1);
+    grid->addWidget(fraLevels, row++, 0, 1, 2);
 }
 
 } // namespace rv

@@ -2,6 +2,7 @@
 // The first two tabs of the main window: "1. Identification" and "2. Installation".
 #include "ui/Controls.h"
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -52,6 +53,12 @@ public:
     QPlainTextEdit* txtNotes;
     QLineEdit* txtOffset;
     QPushButton* cmdSave;
+
+    // The sensor's alarm levels: tons relative to the offset, and tons per day.
+    QGroupBox* fraLevels;
+    QLineEdit* txtAlertLoad;
+    QLineEdit* txtAlarmLoad;
+    QLineEdit* txtRateLimit;
 };
 
 } // namespace rv

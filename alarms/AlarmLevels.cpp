@@ -1,0 +1,87 @@
+#include "alarms/AlarmLevels.h"
+#include "core/NumberText.h"
+
+namespace rv {
+
+namespace {
+
+Result<std::optional<double>> readLevel(const QString& typed, const QString& what) {
+    const QString text = typed.trimmed();
+    if (text.isEmpty()) return std::optional<double>();
+    if (!isNumberText(text))
+        return Error{err::TypeMismatch, QStringLiteral("The ") + what + QStringLiteral(" \"") +
+                                            text +
+                                            QStringLiteral("\" is not a number. Type a "
+                                                           "number such as 12.5, or leave the "
+                                                           "box empty for no level.")};
+    const double value = leadingNumber(text);
+    if (value < 0)
+        return Error{err::InvalidArgument,
+                     QStringLiteral("The ") + what + QStringLiteral(" cannot be negative.")};
+    return std::optional<double>(value);
+}
+
+} // namespace
+
+Result<AlarmLevels> readAlarmLevels(const QString& alert, const QString& alarm,
+                                    const QString& ratePerDay) {
+    AlarmLevels levels;
+    const auto a = readLevel(alert, QStringLiteral("alert load"));
+    if (!a) return a.error();
+    const auto b = readLevel(alarm, QStringLiteral("alarm load"));
+    if (!b) return b.error();
+    const auto r = readLevel(ratePerDay, QStringLiteral("rate limit"));
+    if (!r) return r.error();
+    levels.alert = a.value();
+    levels.alarm = b.value();
+    levels.ratePerDay = r.value();
+    if (levels.alert && levels.alarm && *levels.alert > *levels.alarm)
+        return Error{err::InvalidArgument,
+                     QStringLiteral("The alert load (") + plainDecimal(*levels.alert) +
+                         QStringLiteral(" tons) is above the alarm load (") +
+                         plainDecimal(*levels.alarm) +
+                         QStringLiteral(" tons). The alert load warns before the alarm load, "
+                                        "so it must not be higher.")};
+    return levels;
+}
+
+QString levelText(const std::optional<double>& level) {
+    return level ? plainDecimal(*level) : QString();
+}
+
+LevelCheck checkLoad(const LoadAt& reading, const std::optional<LoadAt>& previous,
+                     const AlarmLevels& levels) {
+    LevelCheck check;
+    if (levels.alarm && reading.load >= *levels.alarm)
+        check.reached = LevelReached::Alarm;
+    else if (levels.alert && reading.load >= *levels.alert)
+        check.reached = LevelReached::Alert;
+    if (previous && previous->at.isValid() && reading.at.isValid()) {
+        const double rise = reading.load - previous->load;
+        const double days = previous->at.secsTo(reading.at) / 86400.0;
+        check.risePerDay = days > 0 ? rise / days : rise;
+        if (levels.ratePerDay && rise > 0 && check.risePerDay > *levels.ratePerDay)
+            check.rateExceeded = true;
+    }
+    return check;
+}
+
+QString levelNotice(const LevelCheck& check, double load, const AlarmLevels& levels) {
+    QStringList parts;
+    const QString loadText = formatNumber(load, 2) + QStringLiteral(" tons");
+    if (check.reached == LevelReached::Alarm)
+        parts << QStringLiteral("ALARM: load ") + loadText +
+                     QStringLiteral(" is at or above the alarm load of ") +
+                     plainDecimal(*levels.alarm) + QStringLiteral(" tons");
+    else if (check.reached == LevelReached::Alert)
+        parts << QStringLiteral("ALERT: load ") + loadText +
+                     QStringLiteral(" is at or above the alert load of ") +
+                     plainDecimal(*levels.alert) + QStringLiteral(" tons");
+    if (check.rateExceeded)
+        parts << QStringLiteral("RISING FAST: ") + formatNumber(check.risePerDay, 2) +
+                     QStringLiteral(" tons/day since the previous reading (limit ") +
+                     plainDecimal(*levels.ratePerDay) + QStringLiteral(" tons/day)");
+    return parts.join(QStringLiteral("; "));
+}
+
+} // namespace rv

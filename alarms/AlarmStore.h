@@ -1,0 +1,44 @@
+#pragma once
+// Where the alarm levels are kept: the table AlarmLevels, one row per sensor, which
+// databases made before alarm levels existed gain when the program opens them.
+#include "alarms/AlarmLevels.h"
+#include "platform/Status.h"
+#include <QString>
+#include <vector>
+
+namespace rv {
+
+class Connection;
+
+inline const QString kAlarmLevelsTable = QStringLiteral("AlarmLevels");
+
+// Creates the AlarmLevels table when it is missing, in one transaction. Fails on a
+// database that cannot be written and lacks the table.
+Status ensureAlarmTable(Connection& c);
+// Whether the database holds the AlarmLevels table.
+bool hasAlarmTable(Connection& c);
+
+// The levels of one sensor; no levels (empty) when it has no row.
+Result<AlarmLevels> loadAlarmLevels(Connection& c, const QString& instrumentId);
+// Stores the levels of one sensor; empty levels remove its row.
+Status saveAlarmLevels(Connection& c, const QString& instrumentId, const AlarmLevels& levels);
+Status deleteAlarmLevels(Connection& c, const QString& instrumentId);
+
+// The load the plots show for a reading: channel 1 less the installation offset, the
+// offset held in single precision; an empty channel gives 0.
+double loadFromOffset(const QString& channel1, double offset);
+
+// A sensor whose latest plotted reading is at or above one of its levels.
+struct SensorBeyond {
+    QString instrumentId;
+    double load = 0;
+    LevelReached reached = LevelReached::None;
+    double level = 0; // the level reached
+    QDateTime at;     // the reading's date and time
+};
+// Every sensor with levels whose latest plotted reading (by FullDate, not marked "Do not
+// plot") is at or above its alarm or alert load, alarms first, then by identifier. The
+// load is computed from the stored channel 1 and the sensor's stored offset.
+Result<std::vector<SensorBeyond>> sensorsBeyondLevels(Connection& c);
+
+} // namespace rv
