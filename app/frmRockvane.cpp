@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 #include "readings/ReadingsTab.h"
+#include "sensors/LevelsGroup.h"
 #include "sensors/SensorRegistry.h"
 #include "sensors/SensorTabs.h"
 #include "store/Module1.h"
@@ -63,6 +64,11 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     registry = new SensorRegistry(*m_session, *identification, *record, *this);
     registry->setParent(this);
     utilities->addGroup(registry->filterGroup());
+    levels = new LevelsGroup(*m_session);
+    utilities->addGroup(levels);
+    connect(levels, &LevelsGroup::goToSensor, this, [this](const QString& id) {
+        if (registry->goToSensor(id)) SSTab1->setCurrentIndex(0);
+    });
 
     connect(SSTab1, &QTabWidget::currentChanged, this, [this](int index) {
         const int previous = m_currentTab;
@@ -190,6 +196,9 @@ void frmRockvane::SSTab1_Click(int previousTab) {
         break;
     case 2:
         readings->enterTab();
+        break;
+    case 5:
+        levels->refresh();
         break;
     default:
         break;

@@ -22,6 +22,7 @@ class ReadingsTab;
 class UtilitiesTab;
 class frmSplash;
 class SensorRegistry;
+class LevelsGroup;
 
 inline const QString kWebSite = QStringLiteral("https://www.brackwell.example/rockvane");
 
@@ -56,6 +57,7 @@ public:
     frmSplash* splash = nullptr;
     SensorRecord* record = nullptr;
     SensorRegistry* registry = nullptr;
+    LevelsGroup* levels = nullptr;
 
     // SensorRecordHost
     void setSensorCount(const QString& text) override;

@@ -43,6 +43,31 @@ void SensorRegistry::cboSensors_Click() {
     });
 }
 
+bool SensorRegistry::goToSensor(const QString& id) {
+    bool found = false;
+    logged(m_s, QStringLiteral(" G_GoToSensor"), [&] {
+        Recordset& rs = m_s.rsSensors;
+        if (!rs.isOpen() || rs.recordCount() == 0) return;
+        m_record.savefields();
+        const qint64 before = need(rs.bookmark());
+        need(rs.moveFirst());
+        need(rs.find(QStringLiteral("InstrumentID = '") + id + QStringLiteral("'")));
+        found = !rs.eof();
+        if (!found) {
+            need(rs.setBookmark(before));
+            m_s.dialogs.inform(QStringLiteral("Sensor ") + id +
+                                   QStringLiteral(" is not in the sensor list: the sensor "
+                                                  "filter hides it. Remove the filter to go to "
+                                                  "it."),
+                               kTitle, Icon::Information);
+            return;
+        }
+        m_record.fillfields();
+        setSensorBoxText(id);
+    });
+    return found;
+}
+
 void SensorRegistry::imgNext_Click() {
     logged(m_s, kNext, [&] {
         Recordset& rs = m_s.rsSensors;

@@ -44,6 +44,9 @@ public:
     bool cboSensors_KeyPress(const QKeyEvent& key);
     void imgNext_Click();
     void imgPrevious_Click();
+    // Shows the sensor with this identifier (the one before is saved). Answers false, with
+    // a message, when the sensor is not among those listed (the filter hides it).
+    bool goToSensor(const QString& id);
 
     // Adding a sensor.
     void imgAddSensor_Click();

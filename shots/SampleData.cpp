@@ -1,4 +1,5 @@
 #include "shots/SampleData.h"
+#include "alarms/AlarmStore.h"
 #include "core/DateText.h"
 #include "core/NumberText.h"
 #include "store/Connection.h"
@@ -69,6 +70,11 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
         if (Status s = exec(c, insert); !s.ok()) return s;
         if (Status s = exec(c, sql::S7(id)); !s.ok()) return s;
     }
+
+    // The sample sensor is watched: an alert load it has reached, an alarm load above.
+    if (Status s = ensureAlarmTable(c); !s.ok()) return s;
+    if (Status s = saveAlarmLevels(c, kSampleSensor, AlarmLevels{10.0, 14.0, 1.5}); !s.ok())
+        return s;
 
     // The sample sensor's readings: every six hours from its installation, the load
     // rising as the ground closes in and settling, the temperature following the day.

@@ -1,9 +1,11 @@
 // Alarm levels on the "2. Installation" tab: typed, validated, saved with the sensor,
 // deleted with it; a database that cannot gain the table works on without them.
 #include "alarms/AlarmStore.h"
+#include "sensors/LevelsGroup.h"
 #include "sensors/SensorTabs.h"
 #include "tests/sensors/RegistryFixture.h"
 #include <QTabWidget>
+#include <QTableWidget>
 
 using namespace rv;
 using namespace rv::test;
@@ -95,6 +97,46 @@ TEST_F(AlarmWindowTest, AReadOnlyDatabaseWorksWithoutLevelsAndSaysSo) {
     EXPECT_TRUE(inst().fraLevels->title().contains(u"read-only"_s));
     EXPECT_EQ(logEntries(), 0);
     EXPECT_EQ(id().txtSensor->text(), u"200525001"_s) << "the sensor is shown all the same";
+}
+
+} // namespace
+
+namespace {
+
+// The Utilities tab lists the sensors beyond their levels; a double-click goes to one.
+TEST_F(AlarmWindowTest, TheUtilitiesTabListsSensorsBeyondTheirLevelsAndGoesToThem) {
+    for (const char* id : {"200525001", "200525002", "200525003"})
+        addSensorRow(QString::fromLatin1(id));
+    execSql(u"INSERT INTO `200525003` (DateTimeKey, FullDate, Channel1, DoNotPlot) VALUES "
+            "('200525003 2026/03/02 06:00:00', '2026-03-02 06:00:00', '12.5', 0)"_s);
+    execSql(u"INSERT INTO `200525002` (DateTimeKey, FullDate, Channel1, DoNotPlot) VALUES "
+            "('200525002 2026/03/02 06:00:00', '2026-03-02 06:00:00', '3', 0)"_s);
+    ASSERT_TRUE(start());
+    {
+        Connection c;
+        ASSERT_TRUE(c.open(databasePath).ok());
+        ASSERT_TRUE(saveAlarmLevels(c, u"200525003"_s, {10.0, 12.0, std::nullopt}).ok());
+        ASSERT_TRUE(saveAlarmLevels(c, u"200525002"_s, {10.0, 12.0, std::nullopt}).ok());
+    }
+    window->SSTab1->setCurrentIndex(5);
+    QTableWidget* list = window->levels->lstBeyond;
+    ASSERT_EQ(list->rowCount(), 1);
+    EXPECT_EQ(list->item(0, 0)->text(), u"200525003"_s);
+    EXPECT_EQ(list->item(0, 1)->text(), u"12.50"_s);
+    EXPECT_EQ(list->item(0, 2)->text(), u"ALARM 12"_s);
+    EXPECT_EQ(list->item(0, 3)->text(), u"2026/03/02 06:00"_s);
+    EXPECT_EQ(window->levels->lblBeyond->text(), u"1 sensor is at or above a level:"_s);
+
+    emit list->cellDoubleClicked(0, 2);
+    EXPECT_EQ(window->SSTab1->currentIndex(), 0);
+    EXPECT_EQ(id().txtSensor->text(), u"200525003"_s);
+    EXPECT_EQ(box()->currentText(), u"200525003"_s);
+    EXPECT_EQ(id().txtSnav->text(), u"3 of 3"_s);
+
+    // A sensor the filter hides is not reached; the one shown stays.
+    EXPECT_FALSE(registry().goToSensor(u"200525999"_s));
+    EXPECT_TRUE(dialogs.take().text.contains(u"filter hides it"_s));
+    EXPECT_EQ(id().txtSensor->text(), u"200525003"_s);
 }
 
 } // namespace
