@@ -24,8 +24,7 @@ QString gridText(const QAbstractItemModel& grid, int row, int col) {
 }
 
 Error workbookError(lxw_error e, const QString& what) {
-    return Error{err::FileError, what + QStringLiteral(": ") +
-                                     QString::fromUtf8(lxw_strerror(e))};
+    return Error{err::FileError, what + QStringLiteral(": ") + QString::fromUtf8(lxw_strerror(e))};
 }
 
 // The formats of the typed dates and times, made once per workbook.
@@ -51,9 +50,9 @@ lxw_error writeEntry(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, const S
         const QTime t = e.time.isValid() ? e.time : QTime(0, 0);
         lxw_datetime moment{e.date.year(), e.date.month(), e.date.day(),
                             t.hour(),      t.minute(),     double(t.second())};
-        return worksheet_write_datetime(
-            sheet, row, col, &moment,
-            e.kind == SheetEntry::Kind::Date ? formats.date : formats.dateTime);
+        return worksheet_write_datetime(sheet, row, col, &moment,
+                                        e.kind == SheetEntry::Kind::Date ? formats.date
+                                                                         : formats.dateTime);
     }
     case SheetEntry::Kind::Text:
         break;
@@ -64,9 +63,8 @@ lxw_error writeEntry(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, const S
 
 } // namespace
 
-QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, int cols,
-                        int number, const QString& sheetName, Progress& progress,
-                        const QString& folder) {
+QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, int cols, int number,
+                        const QString& sheetName, Progress& progress, const QString& folder) {
     (void)number;
     QString path;
     lxw_workbook* book = nullptr;
@@ -94,9 +92,8 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
         book = workbook_new_opt(file.constData(), &options);
         if (!book) return;
         const QByteArray name = sheetName.toUtf8();
-        const bool named =
-            !sheetName.isEmpty() && workbook_validate_sheet_name(book, name.constData()) ==
-                                        LXW_NO_ERROR;
+        const bool named = !sheetName.isEmpty() &&
+                           workbook_validate_sheet_name(book, name.constData()) == LXW_NO_ERROR;
         sheet = workbook_add_worksheet(book, named ? name.constData() : nullptr);
     });
     if (!started) return {};

@@ -1,7 +1,7 @@
 // The grid's export to a spreadsheet: the workbook written, read back part by part, and
 // what the user is told when it cannot be written or opened.
-#include "core/DateText.h"
 #include "reports/FlexGridToExcel.h"
+#include "core/DateText.h"
 #include "tests/support/DataFolder.h"
 #include "tests/support/XlsxReader.h"
 #include <QDir>
@@ -29,8 +29,8 @@ protected:
     void datasheetGrid(const QList<QStringList>& readings) {
         grid.clear();
         grid.setColumnCount(6);
-        grid.setHorizontalHeaderLabels({"DateTime Key", "ReadingDate", "R. Time", "ChannelT",
-                                        "Channel1", "DoNotPlot"});
+        grid.setHorizontalHeaderLabels(
+            {"DateTime Key", "ReadingDate", "R. Time", "ChannelT", "Channel1", "DoNotPlot"});
         for (const QStringList& r : readings) {
             QList<QStandardItem*> row;
             for (const QString& text : r)
@@ -53,7 +53,8 @@ protected:
     QString folder;
 };
 
-TEST_F(FlexGridToExcelTest, ThreeReadingsGiveFourRowsOfFiveTypedColumnsOnASheetNamedAfterTheSensor) {
+TEST_F(FlexGridToExcelTest,
+       ThreeReadingsGiveFourRowsOfFiveTypedColumnsOnASheetNamedAfterTheSensor) {
     datasheetGrid({reading("2026/03/10", "08:00:00", "20.0", "10.50"),
                    reading("2026/03/11", "08:15:00", "-2.5", ""),
                    reading("2026/03/12", "23:59:59", "22.0", "12.00")});
@@ -136,8 +137,8 @@ TEST_F(FlexGridToExcelTest, AnEmptyOrRefusedSheetNameKeepsTheDefaultAndTheExport
 }
 
 TEST_F(FlexGridToExcelTest, TextsStayTextsEvenWhenLongOrLikeAFormula) {
-    datasheetGrid({{QString(10000, u'7') + u'x', "not a date", "=1+1", "1234567890123456",
-                    "TRUE", {}}});
+    datasheetGrid(
+        {{QString(10000, u'7') + u'x', "not a date", "=1+1", "1234567890123456", "TRUE", {}}});
     const XlsxBook book = readXlsx(exportGrid());
     ASSERT_EQ(book.error, "");
     EXPECT_TRUE(book.isText(2, 1));

@@ -1,7 +1,7 @@
 // What the grid export makes of each text: the typed-entry rules, the date column, the
 // fitted widths and the names of new workbooks.
-#include "core/DateText.h"
 #include "reports/SheetEntry.h"
+#include "core/DateText.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -36,7 +36,7 @@ TEST(SheetEntryTest, TypedTextsBecomeWhatTheSpreadsheetWouldMakeOfThem) {
     const struct {
         const char* text;
         Kind kind;
-        double number; // Number, Time
+        double number;      // Number, Time
         const char* moment; // Date, DateTime: "yyyy/MM/dd HH:mm:ss"
     } cases[] = {
         {"", Kind::Blank, 0, nullptr},
@@ -98,8 +98,8 @@ TEST(SheetEntryTest, TypedTextsBecomeWhatTheSpreadsheetWouldMakeOfThem) {
 
 TEST(SheetEntryTest, TheDateColumnKeepsTheDayOfEveryDateAndLeavesOtherTextsAsTyped) {
     const QDate day(2026, 3, 12);
-    for (const QString& text :
-         {QStringLiteral("2026/03/12"), QStringLiteral("2026/03/12 08:00:00"), shortDateText(day)}) {
+    for (const QString& text : {QStringLiteral("2026/03/12"), QStringLiteral("2026/03/12 08:00:00"),
+                                shortDateText(day)}) {
         const SheetEntry e = dateColumnEntry(text);
         EXPECT_EQ(e.kind, Kind::Date) << text.toStdString();
         EXPECT_EQ(e.date, day) << text.toStdString();
@@ -131,13 +131,15 @@ TEST(SheetEntryTest, ANewWorkbookNeverTakesTheNameOfAnEarlierOne) {
     ASSERT_TRUE(dir.isValid());
     const QString first = newWorkbookPath(dir.path(), QStringLiteral("200525001"));
     EXPECT_EQ(first, dir.filePath(QStringLiteral("200525001.xlsx")));
-    for (const QString& name : {QStringLiteral("200525001.xlsx"), QStringLiteral("200525001 (2).xlsx")}) {
+    for (const QString& name :
+         {QStringLiteral("200525001.xlsx"), QStringLiteral("200525001 (2).xlsx")}) {
         QFile f(dir.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     EXPECT_EQ(newWorkbookPath(dir.path(), QStringLiteral("200525001")),
               dir.filePath(QStringLiteral("200525001 (3).xlsx")));
-    EXPECT_EQ(newWorkbookPath(dir.path(), QString()), dir.filePath(QStringLiteral("Datasheet.xlsx")));
+    EXPECT_EQ(newWorkbookPath(dir.path(), QString()),
+              dir.filePath(QStringLiteral("Datasheet.xlsx")));
     EXPECT_EQ(newWorkbookPath(dir.path(), QStringLiteral("..")),
               dir.filePath(QStringLiteral("Datasheet.xlsx")));
     EXPECT_EQ(newWorkbookPath(dir.path(), QStringLiteral("a/b\\c:d*e?f\"g<h>i|j")),

@@ -57,9 +57,8 @@ int XlsxBook::columnCount() const {
 
 bool XlsxBook::isText(int row, int column) const {
     const QString t = cell(row, column).type;
-    return cells.contains({row, column}) &&
-           (t == QLatin1String("inlineStr") || t == QLatin1String("s") ||
-            t == QLatin1String("str"));
+    return cells.contains({row, column}) && (t == QLatin1String("inlineStr") ||
+                                             t == QLatin1String("s") || t == QLatin1String("str"));
 }
 
 bool XlsxBook::isNumber(int row, int column) const {
