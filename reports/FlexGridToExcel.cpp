@@ -80,6 +80,9 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
                                              "on one sheet")
                                   .arg(rows)
                                   .arg(cols)}};
+        // A temporary folder that does not exist resolves to no folder at all: the
+        // workbook is never written into whatever folder happens to be current.
+        if (where.isEmpty()) return;
         path = newWorkbookPath(where, sheetName);
         if (path.isEmpty()) return;
         const QByteArray file = QFile::encodeName(path);
@@ -103,9 +106,13 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
             QFile::remove(path);
         }
         // The user is told what to do; the log keeps what went wrong.
-        s.logFailure(Error{err::FileError, QStringLiteral("No workbook could be started in ") +
-                                               QDir::toNativeSeparators(where)},
-                     kLabel);
+        const QString why =
+            where.isEmpty()
+                ? QStringLiteral("No workbook could be started: the temporary folder does not "
+                                 "exist")
+                : QStringLiteral("No workbook could be started in ") +
+                      QDir::toNativeSeparators(where);
+        s.logFailure(Error{err::FileError, why}, kLabel);
         s.dialogs.inform(kNoSpreadsheet, kTitle, Icon::Exclamation);
         return {};
     }
