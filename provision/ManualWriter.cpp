@@ -2,6 +2,7 @@
 #include "provision/ManualSource.h"
 #include <QAbstractTextDocumentLayout>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -13,6 +14,7 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextTable>
+#include <algorithm>
 #include <vector>
 
 namespace rv {
@@ -109,6 +111,35 @@ void styleTables(QTextDocument& doc) {
             shaded.setBackground(QColor(230, 230, 230));
             cell.setFormat(shaded);
         }
+    }
+}
+
+// The pictures the manual shows are compiled into the program under ":/manual/": a
+// picture written ![caption](pictures/name.png) in the source is the resource
+// ":/manual/pictures/name.png". Each is shown at most as wide as the text.
+void addPictures(QTextDocument& doc) {
+    struct Placed {
+        int position, length;
+        QTextImageFormat format;
+    };
+    std::vector<Placed> placed;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                placed.push_back({it.fragment().position(), it.fragment().length(),
+                                  it.fragment().charFormat().toImageFormat()});
+    const double textWidth = doc.pageSize().width() / kResolution * 96;
+    for (Placed& p : placed) {
+        const QImage picture(QStringLiteral(":/manual/") + p.format.name());
+        if (picture.isNull()) continue;
+        doc.addResource(QTextDocument::ImageResource, QUrl(p.format.name()), picture);
+        const double width = std::min<double>(picture.width(), textWidth);
+        p.format.setWidth(width);
+        p.format.setHeight(width * picture.height() / picture.width());
+        QTextCursor cursor(&doc);
+        cursor.setPosition(p.position);
+        cursor.setPosition(p.position + p.length, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(p.format);
     }
 }
 
@@ -254,6 +285,7 @@ Status writeManual(const QString& pdfPath) {
     QTextDocument body;
     prepare(body, writer, pageSize);
     body.setMarkdown(chaptersText);
+    addPictures(body);
     styleBlocks(body);
     styleTables(body);
 

@@ -80,6 +80,7 @@ frmDatasheet::frmDatasheet(Session& session, Progress& progress, QWidget* parent
     // 100,000 rows need no measuring.
     MSFlexGrid1->verticalHeader()->hide();
     MSFlexGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    MSFlexGrid1->verticalHeader()->setDefaultSectionSize(MSFlexGrid1->fontMetrics().height() + 6);
     MSFlexGrid1->horizontalHeader()->setSectionsClickable(false);
     MSFlexGrid1->horizontalHeader()->setHighlightSections(false);
     MSFlexGrid1->horizontalHeader()->setMinimumSectionSize(0);

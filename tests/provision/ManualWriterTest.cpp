@@ -3,6 +3,7 @@
 #include "store/Provisioning.h"
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -43,6 +44,7 @@ TEST_F(ManualWriterTest, WritesATitlePageAndEveryChapterOnPagesOfItsOwn) {
     const int chapters = chapterCount(manualMarkdown());
     ASSERT_GE(chapters, 6);
     EXPECT_GE(pageCount(pdf), 1 + chapters);
+    EXPECT_TRUE(pdf.contains("/Subtype /Image")) << "the pictures of the windows are drawn";
 }
 
 TEST_F(ManualWriterTest, FailsCleanlyWhereNoFileCanBeWritten) {
@@ -67,6 +69,18 @@ TEST(ManualSource, NamesTheDataFolderFilesAsTheProgramDoes) {
     for (const QString& name : {kDatabaseFileName, kManualFileName, kLogFileName})
         EXPECT_TRUE(markdown.contains(name)) << name.toStdString();
     EXPECT_TRUE(markdown.contains(QStringLiteral("Brackwell/Rockvane")));
+}
+
+// Every picture the manual shows is compiled into the program, so the PDF never has a
+// hole where a picture should be.
+TEST(ManualSource, EveryPictureItShowsIsCompiledIn) {
+    static const QRegularExpression picture(QStringLiteral("!\\[[^\\]]*\\]\\(([^)]+)\\)"));
+    int pictures = 0;
+    for (auto it = picture.globalMatch(manualMarkdown()); it.hasNext(); ++pictures) {
+        const QString name = it.next().captured(1);
+        EXPECT_FALSE(QImage(QStringLiteral(":/manual/") + name).isNull()) << name.toStdString();
+    }
+    EXPECT_GE(pictures, 2);
 }
 
 } // namespace

@@ -123,7 +123,9 @@ TEST_F(DatasheetTest, ASensorWithoutReadingsShowsNoReadingsInTheFirstCell) {
     EXPECT_EQ(f.Col(), 0);
     QTest::keyClick(f.MSFlexGrid1, Qt::Key_5);
     dialogs.expect(datasheetMessageA(), kTitle, Icon::Information);
-    close(f);
+    QTest::keyClick(f.MSFlexGrid1, Qt::Key_Escape); // closes the window, as anywhere
+    settle();
+    EXPECT_EQ(tab().datasheetWindow(), nullptr);
     EXPECT_EQ(counter(), "0 of 0");
     EXPECT_EQ(logEntries(), 0);
 }
