@@ -182,6 +182,15 @@ void ReadingsTab::commitPickers() {
 void ReadingsTab::enterTab() {
     if (!m_s) return;
     Session& s = *m_s;
+    reopenReadings();
+    skip([&] {
+        const QString workFile = s.gDataFolder + kImportWorkFile;
+        if (FileExists(workFile)) QFile::remove(workFile);
+    });
+}
+
+void ReadingsTab::reopenReadings() {
+    Session& s = *m_s;
     Recordset& rs = s.rsReadings;
     m_shown = 0;
     // Each step that fails is skipped and the next one runs. The previous snapshot goes
@@ -201,10 +210,6 @@ void ReadingsTab::enterTab() {
         skip([&] { fillreadings(); });
         s.gReadingBookmark = 0;
     }
-    skip([&] {
-        const QString workFile = s.gDataFolder + kImportWorkFile;
-        if (FileExists(workFile)) QFile::remove(workFile);
-    });
 }
 
 void ReadingsTab::leaveTab() {

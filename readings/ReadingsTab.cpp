@@ -215,6 +215,8 @@ void ReadingsTab::wire() {
     both(imgNextData, Label60, &ReadingsTab::imgNextData_Click);
     both(imgLast, Label64, &ReadingsTab::imgLast_Click);
     both(imgAddReading, Label63, &ReadingsTab::imgAddReading_Click);
+    both(imgDeleteReading, Label65, &ReadingsTab::imgDeleteReading_Click);
+    both(imgDatasheet, Label45, &ReadingsTab::imgDatasheet_Click);
 
     connect(dtpRdate, &QDateTimeEdit::dateChanged, this, &ReadingsTab::dtpRdate_Change);
     connect(dtpRtime, &QDateTimeEdit::timeChanged, this, &ReadingsTab::dtpRtime_Change);

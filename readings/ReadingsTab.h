@@ -6,15 +6,18 @@
 //
 // The reading shown is always the current row of rsReadings. The controls hold the
 // user's edits until SaveReadings writes them; nothing is written while the user types.
+#include "platform/Progress.h"
 #include "ui/Controls.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTimeEdit>
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <optional>
 
 class QKeyEvent;
@@ -24,6 +27,8 @@ namespace rv {
 struct Session;
 struct Error;
 struct ReadingLimits;
+class frmDatasheet;
+class frmBatchDel;
 
 class ReadingsTab : public QWidget {
     Q_OBJECT
@@ -70,6 +75,18 @@ public:
     void imgLast_Click();
     void imgAddReading_Click();
     void chkDontPlot_MouseUp();
+    // The datasheet window and the deletions (DatasheetHandlers.cpp, DeleteReadings.cpp).
+    void imgDatasheet_Click();
+    void imgDeleteReading_Click();
+    // The deletion chosen in frmBatchDel, carried out once the window has closed.
+    void DeleteChosenReadings();
+    // The windows while they are open (none when closed).
+    frmDatasheet* datasheetWindow() const;
+    frmBatchDel* batchDeleteWindow() const;
+    // Where long work started from the tab (the spreadsheet export) shows its progress; a
+    // progress dialog unless set.
+    void setProgress(Progress* progress) { m_progress = progress; }
+
     void txtChannel_Validate(int index, bool& cancel);
     void txtChannelT_Validate(bool& cancel);
     void dtpRdate_Change();
@@ -146,6 +163,15 @@ private:
     // Puts rsReadings back on the reading the controls show, after a step that moved it.
     void returnToShown();
     void showError(const QString& text);
+    // Opens the current sensor's readings afresh and shows the remembered reading, or the
+    // newest one.
+    void reopenReadings();
+    // After the datasheet has closed: the readings opened again and the remembered reading,
+    // or the newest, shown.
+    void datasheetClosed();
+    // After a deletion: the newest remaining reading shown and remembered.
+    void showNewestReading();
+    Progress& progress();
 
     // The limits of the sensor's type from the current row of rsConfig; nothing when
     // there is no such row (then the reading is taken as valid, logged once per sensor).
@@ -168,6 +194,10 @@ private:
     bool m_rekeying = false;
     bool m_limitsNoted = false;
     QString m_limitsNotedFor;
+    QPointer<frmDatasheet> m_datasheet;
+    QPointer<frmBatchDel> m_batchDel;
+    Progress* m_progress = nullptr;
+    std::unique_ptr<Progress> m_ownProgress;
 };
 
 } // namespace rv

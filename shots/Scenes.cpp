@@ -1,6 +1,9 @@
 // The scenes: which window, in which state, goes into which picture.
 #include "app/UtilitiesTab.h"
 #include "app/frmRockvane.h"
+#include "readings/ReadingsTab.h"
+#include "readings/frmBatchDel.h"
+#include "readings/frmDatasheet.h"
 #include "shots/Shots.h"
 #include "store/Session.h"
 #include <QTabWidget>
@@ -26,6 +29,24 @@ std::vector<Scene> scenes() {
         tab(QStringLiteral("readings.png"), 2),
         tab(QStringLiteral("utilities.png"), 5),
         Scene{QStringLiteral("about.png"), {}, {}, [](frmRockvane& w) { w.imgAbout_Click(); }},
+        Scene{QStringLiteral("datasheet.png"), [](frmRockvane& w) { w.SSTab1->setCurrentIndex(2); },
+              [](frmRockvane& w) -> QWidget* {
+                  frmDatasheet* sheet = w.readings->datasheetWindow();
+                  if (sheet) {
+                      sheet->resize(640, 320);
+                      sheet->setCurrentCell(5, 4);
+                  }
+                  return sheet;
+              },
+              [](frmRockvane& w) { w.readings->imgDatasheet_Click(); }},
+        Scene{QStringLiteral("delete-readings.png"),
+              [](frmRockvane& w) { w.SSTab1->setCurrentIndex(2); },
+              [](frmRockvane& w) -> QWidget* {
+                  frmBatchDel* deletion = w.readings->batchDeleteWindow();
+                  if (deletion) deletion->adjustSize();
+                  return deletion;
+              },
+              [](frmRockvane& w) { w.readings->imgDeleteReading_Click(); }},
     };
 }
 

@@ -82,7 +82,9 @@ int drawAll(const QString& outputFolder, const QStringList& only) {
             bool done = false;
             QTimer::singleShot(150, [&] {
                 QWidget* modal = QApplication::activeModalWidget();
-                ok = save(modal, path);
+                // A scene may name the window itself and set it up for the picture.
+                QWidget* shown = scene.grab ? scene.grab(*window) : modal;
+                ok = save(shown, path);
                 if (modal) modal->close();
                 done = true;
             });

@@ -60,7 +60,7 @@ public:
 };
 
 // One picture: how to bring the window to the state shown, and what to grab. A scene
-// whose `open` shows a modal window grabs that window instead of `grab`.
+// whose `open` shows a modal window grabs that window, or what `grab` names once it is up.
 struct Scene {
     QString file; // PNG file name in the output folder
     std::function<void(frmRockvane&)> prepare;

@@ -288,6 +288,11 @@ Result<qint64> Recordset::bookmark() const {
     return m_rows[m_view[std::size_t(m_pos)]].bookmark;
 }
 
+Result<qint64> Recordset::rowId() const {
+    if (Status s = checkCurrent(); !s.ok()) return s;
+    return currentRow().rowid;
+}
+
 Status Recordset::setBookmark(qint64 bookmark) {
     if (Status s = checkOpen(); !s.ok()) return s;
     // Rows keep their bookmarks in ascending order, so the view can be searched.

@@ -88,6 +88,10 @@ public:
 
     Result<qint64> bookmark() const;
     Status setBookmark(qint64 bookmark);
+    // The table's own row number of the current row (its rowid), by which work on many
+    // rows addresses each one through a single prepared statement; 0 for a new row that
+    // is not yet written.
+    Result<qint64> rowId() const;
 
     Status find(const QString& criterion);
 

@@ -1,0 +1,94 @@
+// The Readings tab's "Delete/Batch" button: frmBatchDel records the user's choice, and
+// once it has closed the tab deletes the reading shown, the readings of a range of days,
+// or every reading of the sensor, then shows the newest reading left.
+#include "core/DateText.h"
+#include "readings/ReadingRules.h"
+#include "readings/ReadingsTab.h"
+#include "readings/ReadingsWork.h"
+#include "readings/frmBatchDel.h"
+#include "store/Module1.h"
+#include "store/Session.h"
+
+namespace rv {
+
+namespace {
+const QString kDeleteReading = QStringLiteral(" imgDeleteReading_Click");
+} // namespace
+
+frmBatchDel* ReadingsTab::batchDeleteWindow() const {
+    return m_batchDel;
+}
+
+void ReadingsTab::imgDeleteReading_Click() {
+    if (!m_s || m_batchDel) return;
+    Session& s = *m_s;
+    logged(s, kDeleteReading, [&] {
+        auto* form = new frmBatchDel(s, window());
+        form->setAttribute(Qt::WA_DeleteOnClose);
+        // Closing the window in any way (a button, its frame, Escape) ends here.
+        connect(form, &QDialog::finished, this, &ReadingsTab::DeleteChosenReadings);
+        form->Form_Load();
+        m_batchDel = form;
+        form->setWindowModality(Qt::ApplicationModal);
+        form->show();
+    });
+}
+
+void ReadingsTab::showNewestReading() {
+    Session& s = *m_s;
+    Recordset& rs = s.rsReadings;
+    if (rs.recordCount() == 0) {
+        fillreadings();
+        txtRcount->setText(readingCounter(0, 0));
+        // No reading is left to come back to.
+        s.gReadingBookmark = 0;
+        return;
+    }
+    need(rs.moveLast());
+    fillreadings();
+    txtRcount->setText(readingCounter(rs.absolutePosition(), rs.recordCount()));
+    s.gReadingBookmark = need(rs.bookmark());
+}
+
+void ReadingsTab::DeleteChosenReadings() {
+    if (!m_s) return;
+    Session& s = *m_s;
+    logged(s, kDeleteReading, [&] {
+        Recordset& rs = s.rsReadings;
+        if (s.gDelSingle) {
+            // Only the reading the tab shows is ever deleted.
+            if (rs.recordCount() > 0 && !showsCurrentRow())
+                throw Abort{Error{err::NoCurrentRow,
+                                  QStringLiteral("The reading shown is not the current reading; "
+                                                 "nothing was deleted.")}};
+            need(rs.remove());
+            m_shown = 0; // the snapshot is rebuilt: the old bookmarks name other rows
+            need(rs.requery());
+            showNewestReading();
+        }
+        if (s.gDelBatch) {
+            // The reading shown is written back first, as moving away from it does: it may
+            // well be kept.
+            commitPickers();
+            SaveReadings();
+            need(rs.moveFirst()); // a sensor without readings ends here: nothing to delete
+            const qint64 count =
+                need(deleteReadingsBetween(s.gConnection, rs, s.gDelStart, s.gDelEnd));
+            m_shown = 0;
+            need(rs.requery());
+            showNewestReading();
+            s.dialogs.inform(
+                QString::number(count) + QStringLiteral(" readings were deleted from ") +
+                shortDateText(s.gDelStart) + QStringLiteral(" and ") + shortDateText(s.gDelEnd));
+        }
+        if (s.gDelAll) {
+            need(s.gConnection.execute(sql::S10(sensorId())));
+            m_shown = 0;
+            need(rs.requery());
+            fillreadings();
+            txtRcount->setText(readingCounter(rs.recordCount(), rs.recordCount()));
+        }
+    });
+}
+
+} // namespace rv

@@ -1,0 +1,34 @@
+#pragma once
+// Work on many readings of the current sensor at once: the datasheet's write-back and the
+// deletion of the readings of a range of days. Each runs in one transaction with one
+// prepared statement and addresses every reading by its row in the sensor's own table,
+// so it is all or nothing and never touches another sensor's readings. No widget here.
+#include "platform/Status.h"
+#include <QDate>
+#include <optional>
+
+namespace rv {
+
+class Connection;
+class Recordset;
+class DatasheetModel;
+
+// Writes the datasheet back into the readings it shows: for every reading, each channel
+// cell changed in the grid (columns 3 to L - 1, by position) and DoNotPlot from its mark.
+// The date and time columns (0 to 2) cannot be changed in the grid and are not written;
+// cells left unchanged keep their stored values. A value a column refuses, or a reading
+// that is no longer there, leaves every reading as it was.
+Status writeDatasheet(Connection& connection, Recordset& readings, const DatasheetModel& grid);
+
+// The calendar day of the current reading: its ReadingDate, or else the day of its
+// FullDate, or else the day its key names; nothing when none of them can be read.
+std::optional<QDate> readingDay(const Recordset& readings);
+
+// Deletes every reading of the open recordset whose day (readingDay) lies from first to
+// last, both included; a reading whose day cannot be read is kept. Answers how many were
+// deleted. The recordset itself is not changed: the caller re-queries it. A failure
+// deletes nothing.
+Result<qint64> deleteReadingsBetween(Connection& connection, Recordset& readings,
+                                     const QDate& first, const QDate& last);
+
+} // namespace rv

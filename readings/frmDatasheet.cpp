@@ -1,0 +1,307 @@
+#include "readings/frmDatasheet.h"
+#include "readings/DatasheetRules.h"
+#include "readings/ReadingsWork.h"
+#include "reports/FlexGridToExcel.h"
+#include "store/Module1.h"
+#include "store/Session.h"
+#include "ui/Pictures.h"
+#include <QApplication>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+namespace rv {
+
+namespace {
+
+const QString kFormLoad = QStringLiteral(" frmDatasheet.Form_Load");
+const QString kKeyPress = QStringLiteral(" frmDatasheet.MSFlexGri1_KeyPress");
+const QString kReadValues = QStringLiteral(" frmDatasheet.G_ReadValuesFromGrid");
+
+int twipsPerPixel() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
+    return qMax(1, qRound(1440.0 / (dpi > 0 ? dpi : 96.0)));
+}
+
+// Draws a cell's plot mark centred in the cell, over the cell's usual background.
+class MarkDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem cell(option);
+        initStyleOption(&cell, index);
+        const QPixmap mark = qvariant_cast<QPixmap>(index.data(Qt::DecorationRole));
+        cell.features &= ~QStyleOptionViewItem::HasDecoration;
+        cell.icon = QIcon();
+        cell.text.clear();
+        QStyle* style = cell.widget ? cell.widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
+        if (!mark.isNull())
+            painter->drawPixmap(QStyle::alignedRect(cell.direction, Qt::AlignCenter,
+                                                    mark.deviceIndependentSize().toSize(),
+                                                    cell.rect),
+                                mark);
+    }
+};
+
+} // namespace
+
+frmDatasheet::frmDatasheet(Session& session, Progress& progress, QWidget* parent)
+    : QDialog(parent), m_s(session), m_progress(progress) {
+    setObjectName(QStringLiteral("frmDatasheet"));
+    setWindowTitle(QStringLiteral("Rockvane DataSheet"));
+
+    lblHeader = new QLabel(this);
+    lblHeader->setObjectName(QStringLiteral("lblHeader"));
+    QFont bold = lblHeader->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    lblHeader->setFont(bold);
+
+    model = new DatasheetModel(m_s.rsReadings, this);
+    MSFlexGrid1 = new QTableView(this);
+    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
+    MSFlexGrid1->setModel(model);
+    MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MSFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    MSFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    MSFlexGrid1->setTabKeyNavigation(false);
+    MSFlexGrid1->setWordWrap(false);
+    MSFlexGrid1->setAlternatingRowColors(true);
+    // One fixed row (the header), no fixed column; every row the same height, so that
+    // 100,000 rows need no measuring.
+    MSFlexGrid1->verticalHeader()->hide();
+    MSFlexGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    MSFlexGrid1->verticalHeader()->setDefaultSectionSize(MSFlexGrid1->fontMetrics().height() + 6);
+    MSFlexGrid1->horizontalHeader()->setSectionsClickable(false);
+    MSFlexGrid1->horizontalHeader()->setHighlightSections(false);
+    MSFlexGrid1->horizontalHeader()->setMinimumSectionSize(0);
+    MSFlexGrid1->horizontalHeader()->setStretchLastSection(false);
+    MSFlexGrid1->installEventFilter(this);
+
+    Image1 = new PictureButton(QStringLiteral("Image1"), pictures::sheet(), this);
+    Image1->setToolTip(QStringLiteral("Export the grid to a spreadsheet"));
+    lblImage1 = new CaptionLabel(QStringLiteral("lblImage1"),
+                                 QStringLiteral("Export to spreadsheet"), this);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Image1);
+    buttons->addWidget(lblImage1);
+    buttons->addStretch();
+    auto* page = new QVBoxLayout(this);
+    page->addWidget(lblHeader);
+    page->addWidget(MSFlexGrid1, 1);
+    page->addLayout(buttons);
+    resize(760, 540);
+
+    connect(MSFlexGrid1, &QTableView::clicked, this, &frmDatasheet::MSFlexGrid1_Click);
+    connect(MSFlexGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (!current.isValid()) return;
+                m_onFixedRow = false;
+                model->setCurrentHeader(-1);
+            });
+    connect(Image1, &PictureButton::clicked, this, &frmDatasheet::Image1_Click);
+    connect(lblImage1, &CaptionLabel::clicked, this, &frmDatasheet::Image1_Click);
+}
+
+bool frmDatasheet::Form_Load() {
+    return logged(m_s, kFormLoad, [&] {
+        Recordset& rs = m_s.rsReadings;
+        if (rs.isOpen()) {
+            // Opened while the readings are open: the reading they stand on is remembered.
+            if (const Result<qint64> b = rs.bookmark(); b.ok()) m_s.gReadingBookmark = b.value();
+            rs.close();
+        }
+        m_gridChanged = false;
+        OpenSensorData(m_s);
+        if (!rs.isOpen())
+            throw Abort{Error{err::ObjectClosed, QStringLiteral("The readings of sensor ") +
+                                                     m_s.gSensorID +
+                                                     QStringLiteral(" could not be opened.")}};
+        lblHeader->setText(QStringLiteral("Data for Sensor ") + m_s.gSensorID);
+        if (!PopulateFlexGrid())
+            throw Abort{
+                Error{err::ObjectClosed, QStringLiteral("The datasheet could not be filled.")}};
+    });
+}
+
+bool frmDatasheet::PopulateFlexGrid() {
+    if (!model->populate(m_s.gSensorID)) return false;
+    applyColumnWidths();
+    setCurrentCell(model->readingCount() > 0 ? 1 : 0, 0);
+    return true;
+}
+
+int frmDatasheet::columnTwips(int column) const {
+    if (model->readingCount() == 0) return 2600;
+    return datasheetColumnTwips(column, model->lastColumn());
+}
+
+void frmDatasheet::applyColumnWidths() {
+    const int tpp = twipsPerPixel();
+    for (int c = 0; c < model->gridCols(); ++c)
+        MSFlexGrid1->setColumnWidth(c, columnTwips(c) / tpp);
+    if (model->readingCount() > 0)
+        MSFlexGrid1->setItemDelegateForColumn(model->lastColumn(), new MarkDelegate(this));
+}
+
+int frmDatasheet::Row() const {
+    if (m_onFixedRow) return 0;
+    const QModelIndex current = MSFlexGrid1->currentIndex();
+    return current.isValid() ? current.row() + 1 : 0;
+}
+
+int frmDatasheet::Col() const {
+    if (m_onFixedRow) return m_fixedCol;
+    const QModelIndex current = MSFlexGrid1->currentIndex();
+    return current.isValid() ? current.column() : 0;
+}
+
+void frmDatasheet::setCurrentCell(int row, int col) {
+    if (row >= 1 && row <= model->readingCount() && col >= 0 && col < model->gridCols()) {
+        const QModelIndex cell = model->index(row - 1, col);
+        MSFlexGrid1->setCurrentIndex(cell);
+        MSFlexGrid1->scrollTo(cell);
+        m_onFixedRow = false;
+        model->setCurrentHeader(-1);
+        return;
+    }
+    // The fixed row: the view has no current cell there; its header shows which it is.
+    m_onFixedRow = true;
+    m_fixedCol = qBound(0, col, model->gridCols() - 1);
+    MSFlexGrid1->selectionModel()->clear();
+    model->setCurrentHeader(m_fixedCol);
+    if (model->readingCount() > 0) MSFlexGrid1->scrollTo(model->index(0, m_fixedCol));
+}
+
+void frmDatasheet::MSFlexGrid1_Click() {
+    const int row = Row();
+    if (row < 1 || model->readingCount() == 0 || Col() != model->lastColumn()) return;
+    model->toggleMark(row);
+    m_gridChanged = true;
+}
+
+void frmDatasheet::showMessage(const QString& text) {
+    m_s.dialogs.inform(text, kTitle, Icon::Information);
+}
+
+void frmDatasheet::MSFlexGrid1_KeyPress(int keyAscii) {
+    logged(m_s, kKeyPress, [&] {
+        const int row = Row();
+        const int col = Col();
+        // The fixed row and the plot marks hold no channel value, whatever their column.
+        const bool editable = row >= 1 && model->readingCount() > 0 && col != model->lastColumn();
+        switch (datasheetKey(keyAscii, col, editable)) {
+        case GridKey::Nothing:
+            return;
+        case GridKey::RemoveLast: {
+            m_gridChanged = true;
+            QString text = model->cellText(row, col);
+            if (!text.isEmpty()) {
+                text.chop(1);
+                model->setCellText(row, col, text);
+            }
+            return;
+        }
+        case GridKey::Append:
+            m_gridChanged = true;
+            model->setCellText(row, col, model->cellText(row, col) + QChar(keyAscii));
+            return;
+        case GridKey::NextCell: {
+            const int cols = model->gridCols();
+            if (col + 1 < cols)
+                setCurrentCell(row, col + 1);
+            else if (row + 1 < model->gridRows())
+                setCurrentCell(row + 1, 0);
+            else
+                setCurrentCell(0, 0);
+            return;
+        }
+        case GridKey::MessageA:
+            showMessage(datasheetMessageA());
+            return;
+        case GridKey::MessageB:
+            showMessage(datasheetMessageB());
+            return;
+        }
+    });
+}
+
+bool frmDatasheet::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != MSFlexGrid1 || event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    switch (key->key()) {
+    case Qt::Key_Escape:
+        return false; // closes the window, as in any window
+    case Qt::Key_Tab:
+        MSFlexGrid1_KeyPress('\t');
+        return true;
+    case Qt::Key_Backtab: {
+        // Shift+Tab walks back the way Tab came.
+        const int row = Row(), col = Col();
+        if (col > 0)
+            setCurrentCell(row, col - 1);
+        else if (row > 0)
+            setCurrentCell(row - 1, model->gridCols() - 1);
+        else
+            setCurrentCell(model->gridRows() - 1, model->gridCols() - 1);
+        return true;
+    }
+    case Qt::Key_Backspace:
+        MSFlexGrid1_KeyPress('\b');
+        return true;
+    default:
+        break;
+    }
+    // Shortcuts type no character; Ctrl with Alt is the key of a third character.
+    const Qt::KeyboardModifiers mods = key->modifiers();
+    if ((mods & (Qt::ControlModifier | Qt::MetaModifier)) && !(mods & Qt::AltModifier))
+        return false;
+    const QString text = key->text();
+    if (text.isEmpty()) return false; // arrows, page keys: the grid moves
+    MSFlexGrid1_KeyPress(text.front().unicode());
+    return true;
+}
+
+void frmDatasheet::Image1_Click() {
+    FlexGridToExcel(m_s, *model, model->gridRows(), model->gridCols(), 1, m_s.gSensorID,
+                    m_progress);
+}
+
+void frmDatasheet::Read_Values_From_Grid() {
+    logged(m_s, kReadValues, [&] {
+        Recordset& rs = m_s.rsReadings;
+        // The grid was filled from this sensor's readings and goes back to them alone.
+        if (rs.isOpen() && rs.table() != m_s.gSensorID)
+            throw Abort{Error{err::InvalidArgument,
+                              QStringLiteral("The open readings are not those of sensor ") +
+                                  m_s.gSensorID + QStringLiteral("; nothing was written back.")}};
+        need(writeDatasheet(m_s.gConnection, rs, *model));
+    });
+    m_s.rsReadings.close();
+}
+
+void frmDatasheet::Form_Unload() {
+    if (m_gridChanged) Read_Values_From_Grid();
+    emit unloaded();
+}
+
+void frmDatasheet::done(int result) {
+    if (!m_unloaded) {
+        m_unloaded = true;
+        Form_Unload();
+    }
+    QDialog::done(result);
+}
+
+} // namespace rv

@@ -1,0 +1,79 @@
+#pragma once
+// The main window on the Readings tab of sensor 200525001, with readings written straight
+// into the database, and a watch on the writes a sensor's readings table receives.
+#include "readings/ReadingsTab.h"
+#include "tests/support/MainWindow.h"
+#include <QCoreApplication>
+
+namespace rv::test {
+
+class ReadingsWindowTest : public MainWindowTest {
+protected:
+    static inline const QString kId = QStringLiteral("200525001");
+    static inline const QString kOther = QStringLiteral("200525002");
+
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        addSensorRow(kId);
+    }
+    // A reading written straight into a sensor's table ("yyyy/MM/dd HH:mm:ss"); "-" for a
+    // Null value.
+    void addReading(const char* dateTime, const char* load = "-", const char* temp = "-",
+                    int doNotPlot = 0, const QString& id = kId) {
+        const QString t = QLatin1String(dateTime);
+        const QString date = t.left(10).replace(u'/', u'-');
+        auto value = [](const char* v) {
+            return qstrcmp(v, "-") == 0 ? QStringLiteral("NULL")
+                                        : QStringLiteral("'%1'").arg(QLatin1String(v));
+        };
+        execSql(QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, FullDate, "
+                               "Channel1, ChannelT, DoNotPlot) VALUES ('%2', '%3', '%4', '%3 %4', "
+                               "%5, %6, %7)")
+                    .arg(id, id + u' ' + t, date, t.mid(11), value(load), value(temp))
+                    .arg(doNotPlot < 0 ? QStringLiteral("NULL") : QString::number(doNotPlot)));
+    }
+    void startOnReadings() {
+        ASSERT_TRUE(start());
+        window->show();
+        window->SSTab1->setCurrentIndex(2);
+    }
+    ReadingsTab& tab() { return *window->readings; }
+    QString counter() { return tab().txtRcount->text(); }
+    static QString key(const char* dateTime, const QString& id = kId) {
+        return id + u' ' + QLatin1String(dateTime);
+    }
+    // A column of a reading, straight from the file ("<null>" for Null, "<none>" when the
+    // reading is not there).
+    QString stored(const char* column, const char* dateTime, const QString& id = kId) {
+        const QString sql = QStringLiteral("SELECT %1, 1 FROM `%2` WHERE DateTimeKey = '%3'")
+                                .arg(QLatin1String(column), id, key(dateTime, id));
+        Connection c;
+        if (!c.open(databasePath, Connection::Mode::ReadOnly).ok()) return QStringLiteral("?");
+        Query q(c, sql);
+        if (!q.next()) return QStringLiteral("<none>");
+        const QVariant v = q.value(0);
+        return v.isNull() ? QStringLiteral("<null>") : v.toString();
+    }
+    int readingCount(const QString& id = kId) {
+        return scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(id)).toInt();
+    }
+    // Counts every row written into, added to or deleted from a sensor's readings table.
+    void watchWrites(const QString& id) {
+        execSql(QStringLiteral("CREATE TABLE IF NOT EXISTS writes (tbl TEXT)"));
+        for (const char* event : {"INSERT", "UPDATE", "DELETE"})
+            execSql(QStringLiteral("CREATE TRIGGER `watch_%1_%2` AFTER %2 ON `%1` BEGIN INSERT "
+                                   "INTO writes VALUES ('%1'); END")
+                        .arg(id, QLatin1String(event)));
+    }
+    int writesTo(const QString& id) {
+        return scalar(QStringLiteral("SELECT count(*) FROM writes WHERE tbl = '%1'").arg(id))
+            .toInt();
+    }
+    int logCount(const char* label) {
+        return int(logText().count(QLatin1String(label) + QStringLiteral("\r\n")));
+    }
+    // Lets closed windows go, as the event loop would.
+    static void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+};
+
+} // namespace rv::test
