@@ -26,9 +26,9 @@ int monthsIn(double step) {
 
 // The ladder of time-axis steps below one year.
 constexpr std::array<double, 19> kTimeLadder = {
-    kMinute,     2 * kMinute, 5 * kMinute, 10 * kMinute, 15 * kMinute, 30 * kMinute, kHour,
-    2 * kHour,   3 * kHour,   6 * kHour,   12 * kHour,   kDay,         2 * kDay,     7 * kDay,
-    14 * kDay,   kMonth,      2 * kMonth,  3 * kMonth,   6 * kMonth};
+    kMinute,   2 * kMinute, 5 * kMinute, 10 * kMinute, 15 * kMinute, 30 * kMinute, kHour,
+    2 * kHour, 3 * kHour,   6 * kHour,   12 * kHour,   kDay,         2 * kDay,     7 * kDay,
+    14 * kDay, kMonth,      2 * kMonth,  3 * kMonth,   6 * kMonth};
 
 // 1, 2, 5, 10, 20, 50, ... times a unit: the smallest that is at least `wanted` units.
 double nextOneTwoFive(double wanted) {

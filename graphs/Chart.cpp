@@ -20,8 +20,7 @@ int labelsThatFit(int pixels, double room) {
 // The length of an axis in pixels; before its first layout, that of the design size.
 int axisLength(const QCPAxis* axis, bool horizontal) {
     if (axis && axis->axisRect()) {
-        const int length =
-            horizontal ? axis->axisRect()->width() : axis->axisRect()->height();
+        const int length = horizontal ? axis->axisRect()->width() : axis->axisRect()->height();
         if (length > 10) return length;
     }
     return horizontal ? 800 : 480;
@@ -40,7 +39,7 @@ public:
 protected:
     double getTickStep(const QCPRange& range) override {
         const QFontMetrics metrics(m_axis ? m_axis->tickLabelFont() : QFont());
-        const int fits = labelsThatFit(axisLength(m_axis, false), metrics.height() * 1.6);
+        const int fits = labelsThatFit(axisLength(m_axis, false), metrics.height() * 1.2);
         m_current = axis::loadLabelStep(range.size(), m_minimum, fits);
         return m_current;
     }
@@ -110,8 +109,7 @@ protected:
         const QSize icon = mParentLegend->iconSize();
         const QFontMetrics metrics(getFont());
         const int height = std::max(
-            metrics
-                .boundingRect(0, 0, 0, icon.height(), Qt::TextDontClip, mPlottable->name())
+            metrics.boundingRect(0, 0, 0, icon.height(), Qt::TextDontClip, mPlottable->name())
                 .height(),
             icon.height());
         const int box = boxSize();
@@ -169,8 +167,8 @@ const QColor kSilver(192, 192, 192);
 
 // Colours of the series that are never shown (2 to 10), for completeness of the design.
 const std::array<QColor, Chart::kSeriesCount> kSeriesColours = {
-    QColor(0, 0, 0),     QColor(0, 0, 255),   QColor(255, 0, 0),     QColor(0, 128, 0),
-    QColor(255, 128, 0), QColor(128, 0, 128), QColor(0, 128, 128),   QColor(128, 128, 0),
+    QColor(0, 0, 0),     QColor(0, 0, 255),   QColor(255, 0, 0),   QColor(0, 128, 0),
+    QColor(255, 128, 0), QColor(128, 0, 128), QColor(0, 128, 128), QColor(128, 128, 0),
     QColor(255, 0, 255), QColor(128, 64, 0),  QColor(64, 64, 192)};
 
 } // namespace
@@ -223,24 +221,22 @@ Chart::Chart(const QString& name, QWidget* parent) : QCustomPlot(parent) {
 Chart::~Chart() = default;
 
 void Chart::buildLayout() {
+    // Two columns: the title above the plot, and at their right the legend below a
+    // spacer that puts the legend's top at 7 % of the chart's height.
     m_title = new QCPTextElement(this, QString(), designFont(20));
     m_title->setTextColor(Qt::black);
     m_title->setMargins(QMargins(0, 2, 0, 2));
-    plotLayout()->insertRow(0);
-    plotLayout()->addElement(0, 0, m_title);
-    plotLayout()->setRowSpacing(0);
-
-    // The plot and, at its right, a column holding the legend below a spacer that puts
-    // the legend's top at 7 % of the chart's height.
     QCPAxisRect* rect = axisRect();
     plotLayout()->take(rect);
-    auto* body = new QCPLayoutGrid;
-    plotLayout()->addElement(1, 0, body);
-    body->addElement(0, 0, rect);
-    body->setColumnSpacing(8);
+    auto* main = new QCPLayoutGrid;
+    plotLayout()->addElement(0, 0, main);
+    main->setRowSpacing(0);
+    main->addElement(0, 0, m_title);
+    main->addElement(1, 0, rect);
     auto* side = new QCPLayoutGrid;
-    body->addElement(0, 1, side);
-    body->setColumnStretchFactor(1, 0.001);
+    plotLayout()->addElement(0, 1, side);
+    plotLayout()->setColumnSpacing(8);
+    plotLayout()->setColumnStretchFactor(1, 0.001);
     side->setRowSpacing(0);
     m_legendSpacer = new QCPLayoutElement(this);
     side->addElement(0, 0, m_legendSpacer);
@@ -257,8 +253,7 @@ void Chart::buildLayout() {
     legend->setIconSize(28, 14);
     legend->setIconTextPadding(5);
     legend->setSelectableParts(QCPLegend::spNone);
-    m_legendHeading =
-        new QCPTextElement(this, QStringLiteral("Node Locations:"), designFont(12));
+    m_legendHeading = new QCPTextElement(this, QStringLiteral("Node Locations:"), designFont(12));
     m_legendHeading->setLayer(legend->layer());
     m_legendHeading->setTextFlags(Qt::AlignLeft | Qt::AlignVCenter);
     m_legendHeading->setMargins(QMargins(0, 0, 0, 4));
@@ -329,15 +324,7 @@ void Chart::buildSeries() {
 void Chart::fitDecorations(const QSize& size) {
     const int top = int(std::lround(size.height() * 0.02));
     plotLayout()->setMargins(QMargins(0, top, 0, 0));
-    // The title's row is as high as its text and margins.
-    const QMargins m = m_title->margins();
-    const int titleHeight =
-        QFontMetrics(m_title->font())
-            .boundingRect(0, 0, 0, 0, Qt::TextDontClip, m_title->text())
-            .height() +
-        m.top() + m.bottom();
-    const int legendTop = int(std::lround(size.height() * 0.07));
-    const int spacer = std::max(0, legendTop - top - titleHeight);
+    const int spacer = std::max(0, int(std::lround(size.height() * 0.07)) - top);
     m_legendSpacer->setMinimumSize(0, spacer);
     m_legendSpacer->setMaximumSize(QWIDGETSIZE_MAX, spacer);
 }

@@ -5,7 +5,6 @@
 #include "platform/QtProgress.h"
 #include "store/Session.h"
 #include <QBuffer>
-#include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPrintDialog>
@@ -24,10 +23,11 @@ const QString kTipsTitle = QStringLiteral("Graphing Tips and Hints");
 
 // A small picture of a printer, for the print button.
 QPixmap printerPicture() {
-    QPixmap pixmap(32, 32);
+    QPixmap pixmap(28, 28);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(28.0 / 32.0, 28.0 / 32.0);
     p.setPen(QPen(QColor(60, 60, 60), 1.5));
     p.setBrush(Qt::white);
     p.drawRect(QRectF(9, 3, 14, 10)); // the sheet going in
@@ -101,17 +101,15 @@ ChartPage::ChartPage(Session& session, Kind kind, QWidget* parent)
     layout->addWidget(chart, 1);
     if (first) {
         cmdTemp = exportButton(QStringLiteral("cmdTemp"), chart);
-        imgPrintT = new PictureButton(QStringLiteral("imgPrintT"), printerPicture(), this);
+        // The print picture and the tips button sit in the chart's top right corner, above
+        // the legend, so that the plot keeps the whole height of the tab.
+        imgPrintT = new PictureButton(QStringLiteral("imgPrintT"), printerPicture(), chart);
         imgPrintT->setToolTip(QStringLiteral("Print the chart"));
-        cmdTHelp = new QPushButton(QStringLiteral("?"), this);
+        imgPrintT->setCursor(Qt::PointingHandCursor);
+        imgPrintT->adjustSize();
+        cmdTHelp = new QPushButton(QStringLiteral("?"), chart);
         cmdTHelp->setObjectName(QStringLiteral("cmdTHelp"));
-        cmdTHelp->setFixedWidth(32);
-        auto* row = new QHBoxLayout;
-        row->setContentsMargins(4, 0, 4, 0);
-        row->addWidget(imgPrintT);
-        row->addWidget(cmdTHelp);
-        row->addStretch();
-        layout->addLayout(row);
+        cmdTHelp->setFixedSize(26, 26);
         connect(cmdTemp, &QPushButton::clicked, this, &ChartPage::cmdTemp_Click);
         connect(imgPrintT, &PictureButton::clicked, this, &ChartPage::imgPrintT_Click);
         connect(cmdTHelp, &QPushButton::clicked, this, &ChartPage::cmdTHelp_Click);
@@ -156,6 +154,8 @@ void ChartPage::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // The export button sits in the chart's top left corner, clear of the title.
     if (QPushButton* button = cmdTemp ? cmdTemp : cmdExportT2) button->move(6, 6);
+    if (cmdTHelp) cmdTHelp->move(chart->width() - cmdTHelp->width() - 6, 4);
+    if (imgPrintT) imgPrintT->move(chart->width() - cmdTHelp->width() - imgPrintT->width() - 12, 1);
 }
 
 QString ChartPage::sensorId() const {

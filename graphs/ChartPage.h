@@ -71,7 +71,7 @@ public:
     void cmdTHelp_Click();
 
     Kind kind() const { return m_kind; }
-    Chart* chart; // ChartT or ChartT2
+    Chart* chart;                       // ChartT or ChartT2
     QPushButton* cmdTemp = nullptr;     // "4. Load v Time" only
     QPushButton* cmdExportT2 = nullptr; // "05. Load v Time with Temp" only
     PictureButton* imgPrintT = nullptr; // "4. Load v Time" only

@@ -134,8 +134,9 @@ qint64 CountGraphData(Session& s) {
         Query q(s.gConnection, QStringLiteral("SELECT count(*) FROM ") + sql::quoted(id) +
                                    QStringLiteral(" WHERE DoNotPlot = False"));
         if (!q.prepared().ok()) openFailed(s, id, q.prepared().error());
+        // A table dropped by another program may only show when the statement runs.
         if (q.next()) count = q.value(0).toLongLong();
-        need(q.status());
+        if (!q.status().ok()) openFailed(s, id, q.status().error());
     });
     return count;
 }
@@ -204,17 +205,20 @@ PlotData readPlotData(Session& s) {
     PlotData data;
     Recordset& rs = s.rsGraph;
     if (!rs.isOpen() || rs.recordCount() == 0) return data;
-    need(rs.moveFirst());
-    const std::optional<QDate> first = dayOf(rs);
-    need(rs.moveLast());
-    const std::optional<QDate> last = dayOf(rs);
+    // The first and the last reading that have a day at all.
+    std::optional<QDate> first, last;
+    for (need(rs.moveFirst()); !first && !rs.eof(); need(rs.moveNext()))
+        first = dayOf(rs);
+    for (need(rs.moveLast()); !last && !rs.bof(); need(rs.movePrevious()))
+        last = dayOf(rs);
     if (first) data.firstDay = *first;
     if (first && last) data.dayRange = first->daysTo(*last);
 
     for (const char* column : {"FullDate", "zero1", "NumTemp"})
         if (rs.columnIndex(QLatin1String(column)) < 0)
-            throw Abort{Error{err::ItemNotFound,
-                          QStringLiteral("The readings table lacks FullDate, zero1 or NumTemp")}};
+            throw Abort{
+                Error{err::ItemNotFound,
+                      QStringLiteral("The readings table lacks FullDate, zero1 or NumTemp")}};
     const qsizetype n = qsizetype(rs.recordCount());
     data.loadTimes.reserve(n);
     data.loads.reserve(n);

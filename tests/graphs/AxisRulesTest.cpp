@@ -25,12 +25,12 @@ TEST(AxisRules, RoundingGoesToTheEvenDigitOnlyOnATrueTie) {
         double expected;
     };
     const Case cases[] = {
-        {1.26, 1, 1.3},      {12.36, 0, 12},       {9.995, 0, 10},     {-1.234, 2, -1.23},
-        {0.125, 2, 0.12},    {0.135, 2, 0.14},     {2.5, 0, 2},        {3.5, 0, 4},
-        {-2.5, 0, -2},       {2.675, 2, 2.68},     {1.25, 1, 1.2},     {1.2501, 1, 1.3},
-        {-8, 2, -8},         {0.004, 2, 0},        {9.96, 1, 10},      {99.95, 1, 100},
-        {0.0049, 2, 0},      {1e300, 0, 1e300},    {-0.005, 2, 0},     {-0.0051, 2, -0.01},
-        {16, 0, 16},         {29.5, 0, 30},        {30.5, 0, 30},      {0, 2, 0},
+        {1.26, 1, 1.3},   {12.36, 0, 12},    {9.995, 0, 10}, {-1.234, 2, -1.23},
+        {0.125, 2, 0.12}, {0.135, 2, 0.14},  {2.5, 0, 2},    {3.5, 0, 4},
+        {-2.5, 0, -2},    {2.675, 2, 2.68},  {1.25, 1, 1.2}, {1.2501, 1, 1.3},
+        {-8, 2, -8},      {0.004, 2, 0},     {9.96, 1, 10},  {99.95, 1, 100},
+        {0.0049, 2, 0},   {1e300, 0, 1e300}, {-0.005, 2, 0}, {-0.0051, 2, -0.01},
+        {16, 0, 16},      {29.5, 0, 30},     {30.5, 0, 30},  {0, 2, 0},
     };
     for (const Case& c : cases)
         EXPECT_DOUBLE_EQ(roundHalfEven(c.x, c.n), c.expected) << c.x << " to " << c.n;
@@ -43,30 +43,14 @@ TEST(AxisRules, StepTableRowsIncludeBothBoundsAndLeaveTheGapsOpen) {
         std::optional<StepRow> row;
     };
     const Case cases[] = {
-        {0, StepRow{0.01, 0.1}},
-        {0.05, StepRow{0.01, 0.1}},
-        {0.099, StepRow{0.01, 0.1}},
-        {0.0995, std::nullopt},
-        {0.1, StepRow{0.1, 1}},
-        {0.99, StepRow{0.1, 1}},
-        {0.995, std::nullopt},
-        {1, StepRow{0.1, 1.05}},
-        {1.26, StepRow{0.1, 1.35}},
-        {1.99, StepRow{0.1, 2.05}},
-        {2, StepRow{0.1, 2.1}},
-        {2.99, StepRow{0.1, 3.1}},
-        {3, StepRow{0.5, 3.5}},
-        {9.99, StepRow{0.5, 10.5}},
-        {9.995, std::nullopt},
-        {10, StepRow{1, 11}},
-        {12.36, StepRow{1, 13}},
-        {15.99, StepRow{1, 17}},
-        {15.995, std::nullopt},
-        {16, StepRow{2, 18}},
-        {25, StepRow{2, 27}},
-        {30, StepRow{2, 32}},
-        {30.01, std::nullopt},
-        {45, std::nullopt},
+        {0, StepRow{0.01, 0.1}},    {0.05, StepRow{0.01, 0.1}}, {0.099, StepRow{0.01, 0.1}},
+        {0.0995, std::nullopt},     {0.1, StepRow{0.1, 1}},     {0.99, StepRow{0.1, 1}},
+        {0.995, std::nullopt},      {1, StepRow{0.1, 1.05}},    {1.26, StepRow{0.1, 1.35}},
+        {1.99, StepRow{0.1, 2.05}}, {2, StepRow{0.1, 2.1}},     {2.99, StepRow{0.1, 3.1}},
+        {3, StepRow{0.5, 3.5}},     {9.99, StepRow{0.5, 10.5}}, {9.995, std::nullopt},
+        {10, StepRow{1, 11}},       {12.36, StepRow{1, 13}},    {15.99, StepRow{1, 17}},
+        {15.995, std::nullopt},     {16, StepRow{2, 18}},       {25, StepRow{2, 27}},
+        {30, StepRow{2, 32}},       {30.01, std::nullopt},      {45, std::nullopt},
         {-0.001, std::nullopt},
     };
     for (const Case& c : cases) {
@@ -86,19 +70,20 @@ TEST(AxisRules, TheLoadPlotTakesTheNextRowUpInAGapAndATenStepScaleOutside) {
         StepRow row;
     };
     const Case cases[] = {
-        {0.0995, 0, StepRow{0.1, 1}},     {0.995, 0, StepRow{0.1, 1.05}},
-        {1.995, 0, StepRow{0.1, 2.1}},    {2.995, 0, StepRow{0.5, 3.5}},
-        {9.995, 0, StepRow{1, 11}},       {15.995, 0, StepRow{2, 18}},
-        {45, 0, StepRow{5, 46}},          {30.01, 0, StepRow{5, 31.01}},
-        {250, 0, StepRow{50, 251}},       {-0.2, -0.8, StepRow{0.2, 0.8}},
-        {-3, -5.5, StepRow{0.5, -2}},     {1e300, 0, StepRow{1e299, 1e300}},
+        {0.0995, 0, StepRow{0.1, 1}},  {0.995, 0, StepRow{0.1, 1.05}},
+        {1.995, 0, StepRow{0.1, 2.1}}, {2.995, 0, StepRow{0.5, 3.5}},
+        {9.995, 0, StepRow{1, 11}},    {15.995, 0, StepRow{2, 18}},
+        {45, 0, StepRow{5, 46}},       {30.01, 0, StepRow{5, 31.01}},
+        {250, 0, StepRow{50, 251}},    {-0.2, -0.8, StepRow{0.2, 0.8}},
+        {-3, -5.5, StepRow{0.5, -2}},  {1e300, 0, StepRow{1e299, 1e300}},
     };
     for (const Case& c : cases) {
         const StepRow row = loadPlotFallback(c.h, c.minimum);
         EXPECT_NEAR(row.step, c.row.step, std::abs(c.row.step) * 1e-12) << c.h;
         EXPECT_NEAR(row.maximum, c.row.maximum, std::abs(c.row.maximum) * 1e-12) << c.h;
-        if (c.h < 1e15) // beyond that, adding one ton is lost in the rounding
+        if (c.h < 1e15) { // beyond that, adding one ton is lost in the rounding
             EXPECT_GT(row.maximum, c.h) << "the highest value lies below the top of the axis";
+        }
     }
     EXPECT_EQ(temperaturePlotFallback(45), (StepRow{10, 50}));
     EXPECT_EQ(temperaturePlotFallback(9.995), (StepRow{10, 15}));
@@ -226,11 +211,11 @@ TEST(AxisRules, TimeLabelStepsHonourTheMinimumAndAvoidOverlap) {
         double step;
     };
     const Case cases[] = {
-        {6.5 * 3600, 7200, 12, 7200},         // 08:00 to 14:30: every 2 hours
-        {6.5 * 3600, 7200, 2, 6 * 3600},      // a narrow axis: every 6 hours
-        {30 * 3600, 21600, 12, 21600},        // two days: every 6 hours
-        {7 * 86400, 86400, 12, 86400},        // a week: every day
-        {90 * 86400, 86400, 10, 14 * 86400},  // three months: every two weeks
+        {6.5 * 3600, 7200, 12, 7200},        // 08:00 to 14:30: every 2 hours
+        {6.5 * 3600, 7200, 2, 6 * 3600},     // a narrow axis: every 6 hours
+        {30 * 3600, 21600, 12, 21600},       // two days: every 6 hours
+        {7 * 86400, 86400, 12, 86400},       // a week: every day
+        {90 * 86400, 86400, 10, 14 * 86400}, // three months: every two weeks
         {90 * 86400, 86400, 2, 2 * 30.4375 * 86400},
         {3 * 365.25 * 86400, 86400, 8, 6 * 30.4375 * 86400},
         {40 * 365.25 * 86400, 86400, 8, 5 * 365.25 * 86400},
