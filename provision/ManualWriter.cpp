@@ -13,6 +13,8 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextTable>
+#include <QUrl>
+#include <algorithm>
 #include <vector>
 
 namespace rv {
@@ -109,6 +111,34 @@ void styleTables(QTextDocument& doc) {
             shaded.setBackground(QColor(230, 230, 230));
             cell.setFormat(shaded);
         }
+    }
+}
+
+// The pictures, named in the source as "images/x.png" and compiled in under :/manual,
+// handed to the document and made at most as wide as the text, their proportions kept.
+void fitPictures(QTextDocument& doc) {
+    const double textWidth = doc.pageSize().width() / kResolution * 96;
+    struct Placed {
+        int position, length;
+        QTextImageFormat format;
+    };
+    std::vector<Placed> placed;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                placed.push_back({it.fragment().position(), it.fragment().length(),
+                                  it.fragment().charFormat().toImageFormat()});
+    for (Placed& p : placed) {
+        const QImage picture(QStringLiteral(":/manual/") + p.format.name());
+        if (picture.isNull()) continue;
+        doc.addResource(QTextDocument::ImageResource, QUrl(p.format.name()), picture);
+        const double width = std::min<double>(picture.width(), textWidth);
+        p.format.setWidth(width);
+        p.format.setHeight(width * picture.height() / picture.width());
+        QTextCursor cursor(&doc);
+        cursor.setPosition(p.position);
+        cursor.setPosition(p.position + p.length, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(p.format);
     }
 }
 
@@ -256,6 +286,7 @@ Status writeManual(const QString& pdfPath) {
     body.setMarkdown(chaptersText);
     styleBlocks(body);
     styleTables(body);
+    fitPictures(body);
 
     QTextDocument titlePage;
     prepare(titlePage, writer, pageSize);
