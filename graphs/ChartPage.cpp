@@ -169,9 +169,9 @@ void ChartPage::enterTab(const std::function<void()>& switchBack) {
         chart->setFocus();
         chart->hide();
     });
-    if (CountGraphData(s) > 1) {
+    if (const qint64 count = CountGraphData(s); count > 1) {
         const QString offset = m_offsetText ? m_offsetText() : QString();
-        if (G_GetTemporalData(s, offset, progress()) == Recomputed::Cancelled) {
+        if (G_GetTemporalData(s, offset, progress(), count) == Recomputed::Cancelled) {
             switchBack();
             return;
         }

@@ -8,6 +8,7 @@
 #include <QScopeGuard>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <numeric>
 #include <sqlite3.h>
 #include <vector>
@@ -19,8 +20,8 @@ const QString kOpenGraphData = QStringLiteral(" Module1_OpenGraphData");
 const QString kGetTemporalData = QStringLiteral(" G_GetTemporalData");
 const QString kSetZeros = QStringLiteral(" G_SetZeros");
 
-// Rows written between two reports of progress.
-constexpr qint64 kProgressEvery = 2048;
+// Engine instructions between two reports of progress (a few hundred readings).
+constexpr int kProgressInstructions = 20000;
 
 QString currentSensorId(Session& s) {
     return displayText(need(s.rsSensors.value(QStringLiteral("InstrumentID"))));
@@ -38,11 +39,20 @@ QString currentSensorId(Session& s) {
     throw Abort{error};
 }
 
+// What the recomputation's SQL functions share while its one statement runs.
+struct Recomputation {
+    double offset = 0;
+    Progress* progress = nullptr;
+    qint64 done = 0;                  // readings whose load has been computed
+    std::map<qint64, Error> failures; // per reading (rowid), its first value not stored
+    bool cancelled = false;
+};
+
 // A channel's text as the statement hands it: nothing for Null.
-std::optional<QString> columnText(sqlite3_stmt* stmt, int column) {
-    if (sqlite3_column_type(stmt, column) == SQLITE_NULL) return std::nullopt;
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-    return QString::fromUtf8(text, sqlite3_column_bytes(stmt, column));
+std::optional<QString> channelText(sqlite3_value* value) {
+    if (sqlite3_value_type(value) == SQLITE_NULL) return std::nullopt;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    return QString::fromUtf8(text, sqlite3_value_bytes(value));
 }
 
 std::optional<QStringView> view(const std::optional<QString>& text) {
@@ -50,38 +60,70 @@ std::optional<QStringView> view(const std::optional<QString>& text) {
     return QStringView(*text);
 }
 
-struct Zeros {
-    qint64 rowid = 0;
-    std::optional<double> zero1;
-    std::optional<double> numTemp;
+// A computed value as the number column stores it; a value the column cannot hold (an
+// infinite load) is stored as Null and remembered for the log.
+void storeNumber(sqlite3_context* context, Recomputation& r, qint64 rowid, double value,
+                 const char* column) {
+    if (std::isfinite(value)) {
+        sqlite3_result_double(context, value);
+        return;
+    }
+    const Result<QVariant> refused =
+        toStored(QVariant(value), ColumnType::Number, QLatin1String(column));
+    r.failures.try_emplace(rowid,
+                           refused.ok() ? Error{err::TypeMismatch, QString()} : refused.error());
+    sqlite3_result_null(context);
+}
+
+// rv_zero1(rowid, Channel1): the load after the offset (SetZeros' first value).
+void zero1Function(sqlite3_context* context, int, sqlite3_value** argv) {
+    auto& r = *static_cast<Recomputation*>(sqlite3_user_data(context));
+    ++r.done;
+    const auto channel1 = channelText(argv[1]);
+    storeNumber(context, r, sqlite3_value_int64(argv[0]), loadAfterOffset(view(channel1), r.offset),
+                "zero1");
+}
+
+// rv_numtemp(rowid, ChannelT): the temperature (SetZeros' second value).
+void numTempFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    auto& r = *static_cast<Recomputation*>(sqlite3_user_data(context));
+    const auto channelT = channelText(argv[1]);
+    storeNumber(context, r, sqlite3_value_int64(argv[0]), temperatureValue(view(channelT)),
+                "NumTemp");
+}
+
+// Called by the engine while the statement runs: reports progress, and stops the
+// statement when the user cancels.
+int progressHandler(void* data) {
+    auto& r = *static_cast<Recomputation*>(data);
+    if (r.progress->step(r.done)) return 0;
+    r.cancelled = true;
+    return 1;
+}
+
+// The functions and the progress handler live exactly as long as one recomputation.
+class RecomputeFunctions {
+public:
+    RecomputeFunctions(sqlite3* db, Recomputation& r) : m_db(db) {
+        sqlite3_create_function_v2(db, "rv_zero1", 2, SQLITE_UTF8, &r, zero1Function, nullptr,
+                                   nullptr, nullptr);
+        sqlite3_create_function_v2(db, "rv_numtemp", 2, SQLITE_UTF8, &r, numTempFunction, nullptr,
+                                   nullptr, nullptr);
+        sqlite3_progress_handler(db, kProgressInstructions, progressHandler, &r);
+    }
+    ~RecomputeFunctions() {
+        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+        sqlite3_create_function_v2(m_db, "rv_zero1", 2, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr);
+        sqlite3_create_function_v2(m_db, "rv_numtemp", 2, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr);
+    }
+    RecomputeFunctions(const RecomputeFunctions&) = delete;
+    RecomputeFunctions& operator=(const RecomputeFunctions&) = delete;
+
+private:
+    sqlite3* m_db;
 };
-
-// SetZeros on one reading: the load after the offset and the temperature. A value the
-// number column cannot hold becomes Null, with one log entry for the reading.
-Zeros setZeros(Session& s, qint64 rowid, const std::optional<QString>& channel1,
-               const std::optional<QString>& channelT, double offset) {
-    Zeros z;
-    z.rowid = rowid;
-    std::optional<Error> failure;
-    auto keep = [&](double value, const char* column) -> std::optional<double> {
-        const Result<QVariant> stored =
-            toStored(QVariant(value), ColumnType::Number, QLatin1String(column));
-        if (stored.ok()) return value;
-        if (!failure) failure = stored.error();
-        return std::nullopt;
-    };
-    z.zero1 = keep(loadAfterOffset(view(channel1), offset), "zero1");
-    z.numTemp = keep(temperatureValue(view(channelT)), "NumTemp");
-    if (failure) s.logFailure(*failure, kSetZeros);
-    return z;
-}
-
-void bindNumber(sqlite3_stmt* stmt, int index, const std::optional<double>& value) {
-    if (value)
-        sqlite3_bind_double(stmt, index, *value);
-    else
-        sqlite3_bind_null(stmt, index);
-}
 
 // Puts the points of a series in ascending time order when the stored order is not
 // (dates stored in a form that does not sort); equal times keep the database's order.
@@ -141,62 +183,50 @@ qint64 CountGraphData(Session& s) {
     return count;
 }
 
-Recomputed G_GetTemporalData(Session& s, const QString& offsetText, Progress& progress) {
+Recomputed G_GetTemporalData(Session& s, const QString& offsetText, Progress& progress,
+                             qint64 expected) {
     Recomputed result = Recomputed::Done;
     logged(s, kGetTemporalData, [&] {
         const QString id = currentSensorId(s);
-        const double offset = installationOffset(offsetText);
         Connection& c = s.gConnection;
+        Recomputation r;
+        r.offset = installationOffset(offsetText);
+        r.progress = &progress;
 
-        // The plottable readings' channels are read first, then written in one pass.
-        std::vector<Zeros> rows;
-        {
-            Query select(c, QStringLiteral("SELECT rowid, Channel1, ChannelT FROM ") +
-                                sql::quoted(id) +
-                                QStringLiteral(" WHERE DoNotPlot = False ORDER BY FullDate"));
-            need(select.prepared());
-            sqlite3_stmt* stmt = select.statement();
-            while (select.next())
-                rows.push_back(setZeros(s, sqlite3_column_int64(stmt, 0), columnText(stmt, 1),
-                                        columnText(stmt, 2), offset));
-            need(select.status());
-        }
-
-        progress.begin(QStringLiteral("Computing the loads of sensor ") + id, qint64(rows.size()));
+        progress.begin(QStringLiteral("Computing the loads of sensor ") + id, expected);
         const auto ended = qScopeGuard([&] { progress.end(); });
+        if (!progress.step(0)) {
+            result = Recomputed::Cancelled;
+            return;
+        }
+        // SetZeros on every plottable reading: one statement in one transaction, the
+        // arithmetic done by the program's own rules through two SQL functions.
         need(c.begin());
-        Query update(c, QStringLiteral("UPDATE ") + sql::quoted(id) +
-                            QStringLiteral(" SET zero1 = ?1, NumTemp = ?2 WHERE rowid = ?3"));
-        if (!update.prepared().ok()) {
+        Status ran;
+        {
+            const RecomputeFunctions functions(c.handle(), r);
+            Query update(c, QStringLiteral("UPDATE ") + sql::quoted(id) +
+                                QStringLiteral(" SET zero1 = rv_zero1(rowid, Channel1), NumTemp = "
+                                               "rv_numtemp(rowid, ChannelT) WHERE DoNotPlot = "
+                                               "False"));
+            ran = update.prepared().ok() ? update.run() : update.prepared();
+        }
+        for (const auto& [rowid, error] : r.failures)
+            s.logFailure(error, kSetZeros);
+        if (r.cancelled) {
             c.rollback();
-            need(update.prepared());
+            result = Recomputed::Cancelled;
+            return;
         }
-        sqlite3_stmt* stmt = update.statement();
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (i % kProgressEvery == 0 && !progress.step(qint64(i))) {
-                c.rollback();
-                result = Recomputed::Cancelled;
-                return;
-            }
-            bindNumber(stmt, 1, rows[i].zero1);
-            bindNumber(stmt, 2, rows[i].numTemp);
-            sqlite3_bind_int64(stmt, 3, rows[i].rowid);
-            const int rc = sqlite3_step(stmt);
-            if (rc != SQLITE_DONE) {
-                const Error failed = c.lastError();
-                sqlite3_reset(stmt);
-                // The readings stored before the failing one keep their new values, as
-                // they would have had each been written on its own.
-                if (!sqlite3_get_autocommit(c.handle()) && !c.commit().ok()) c.rollback();
-                throw Abort{failed};
-            }
-            sqlite3_reset(stmt);
+        if (!ran.ok()) {
+            c.rollback();
+            throw Abort{ran.error()};
         }
-        progress.step(qint64(rows.size()));
         if (const Status committed = c.commit(); !committed.ok()) {
             c.rollback();
             throw Abort{committed.error()};
         }
+        progress.step(r.done);
     });
     return result;
 }

@@ -29,12 +29,13 @@ enum class Recomputed { Done, Cancelled };
 // Brings zero1 (the load after the offset) and NumTemp (the temperature) of every
 // plottable reading up to date and stores them, in one transaction with one prepared
 // statement; readings marked DoNotPlot are never touched. offsetText is the text of the
-// installation offset as shown at that moment. A value that cannot be stored (an
-// infinite load from a text such as "1e999") is stored as Null and logged under
-// " G_SetZeros"; a failure to store ends the work with one entry under
-// " G_GetTemporalData", keeping the rows stored before it. A cancel through the progress
-// leaves the database as it was.
-Recomputed G_GetTemporalData(Session& s, const QString& offsetText, Progress& progress);
+// installation offset as shown at that moment; expected, the number of plottable
+// readings when known (for the progress). A value that cannot be stored (an infinite
+// load from a text such as "1e999") is stored as Null and logged under " G_SetZeros",
+// once per reading. A failure to store leaves every reading as it was, with one entry
+// under " G_GetTemporalData"; so does a cancel through the progress (without the entry).
+Recomputed G_GetTemporalData(Session& s, const QString& offsetText, Progress& progress,
+                             qint64 expected = 0);
 
 // The values a drawing takes from rsGraph (opened by OpenGraphData), one entry per
 // plottable reading in the recordset's order. A reading without a readable FullDate has

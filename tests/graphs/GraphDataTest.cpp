@@ -177,6 +177,28 @@ TEST_F(GraphDataTest, ACancelledRecomputationLeavesTheDatabaseAsItWas) {
               QString::number(13.5 - double(0.10f), 'g', 17));
 }
 
+TEST_F(GraphDataTest, ACancelWhileTheLoadsAreStoredUndoesEveryRow) {
+    // Enough readings for the work to report progress while it stores them.
+    execSql(QStringLiteral(
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+                "INSERT INTO `%1` (DateTimeKey, ReadingDate, FullDate, Channel1, ChannelT, "
+                "DoNotPlot, zero1, NumTemp) SELECT 'k' || i, '2026-03-10', "
+                "'2026-03-10 08:00:00', '5.00', '20.0', 0, 99, 98 FROM n")
+                .arg(kId));
+    open();
+    progress.cancelAt = 1;
+    EXPECT_EQ(G_GetTemporalData(*session, QString(), progress, 5000), Recomputed::Cancelled);
+    EXPECT_GT(progress.lastDone, 0) << "cancelled while storing, not before";
+    EXPECT_LT(progress.lastDone, 5000);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE zero1 = 99").arg(kId)).toInt(),
+              5000);
+    EXPECT_EQ(logEntries(), 0);
+    progress.cancelAt = -1;
+    EXPECT_EQ(G_GetTemporalData(*session, QString(), progress, 5000), Recomputed::Done);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE zero1 = 5").arg(kId)).toInt(),
+              5000);
+}
+
 TEST_F(GraphDataTest, ADatabaseThatCannotBeWrittenIsLoggedOnceAndKeepsItsValues) {
     addReading("2026/03/10 08:00:00", "12.50", "21.5");
     addReading("2026/03/11 08:00:00", "13.50", "22.5");
