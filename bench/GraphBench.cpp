@@ -1,8 +1,8 @@
 // The plots on a sensor with 100,000 plottable readings, driven through the real main
 // window: entering "4. Load v Time" (count, recompute and store, draw), the recompute
 // and store step against one SQL UPDATE doing the same arithmetic, the JPEG export, and
-// redrawing the chart zoomed in and in full. The data folder and the window are made
-// once, outside the timing.
+// redrawing the chart zoomed in and in full, and the mouse moving over it. The data folder and the
+// window are made once, outside the timing.
 #include "app/frmRockvane.h"
 #include "bench/BenchData.h"
 #include "graphs/ChartPage.h"
@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMouseEvent>
 #include <QTabWidget>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -204,6 +205,23 @@ void RedrawFull100k(benchmark::State& state) {
     c.unzoom();
 }
 BENCHMARK(RedrawFull100k)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
+
+// The mouse moving over the plot: whether it is over a curve decides the pointer.
+void HoverOverPlot100k(benchmark::State& state) {
+    PlotWindow& w = plotWindow();
+    Chart& c = w.chart();
+    c.unzoom();
+    c.replot(QCustomPlot::rpImmediateRefresh);
+    const QRect plot = c.axisRect()->rect();
+    int frame = 0;
+    for (auto _ : state) {
+        const QPointF at(plot.left() + (frame++ * 7) % plot.width(), plot.center().y());
+        QMouseEvent move(QEvent::MouseMove, at, c.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(&c, &move);
+    }
+}
+BENCHMARK(HoverOverPlot100k)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
 
 } // namespace
 } // namespace rv::bench
