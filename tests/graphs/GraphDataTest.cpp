@@ -231,6 +231,21 @@ TEST_F(GraphDataTest, AMissingReadingsTableIsAnnouncedCreatedAndCountsNoReadings
     EXPECT_EQ(logCount(" Module1_OpenGraphData"), 2);
 }
 
+TEST_F(GraphDataTest, AReadingsTableThatCannotBeReadIsNeverOfferedForReplacement) {
+    // A table of the sensor's name that lacks the plot mark: it exists, but the plottable
+    // readings cannot be selected from it. Its rows must never be put at risk.
+    execSql(QStringLiteral("DROP TABLE `%1`").arg(kId));
+    execSql(QStringLiteral("CREATE TABLE `%1` (DateTimeKey TEXT, Channel1 TEXT)").arg(kId));
+    execSql(QStringLiteral("INSERT INTO `%1` VALUES ('a', '1'), ('b', '2')").arg(kId));
+    open();
+    EXPECT_EQ(CountGraphData(*session), 0);
+    OpenGraphData(*session);
+    EXPECT_FALSE(session->rsGraph.isOpen());
+    EXPECT_TRUE(dialogs.pending().empty()) << "no offer to overwrite the table";
+    EXPECT_EQ(logCount(" Module1_OpenGraphData"), 2);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(kId)).toInt(), 2);
+}
+
 TEST_F(GraphDataTest, OpenGraphDataHoldsThePlottableReadingsInTimeOrder) {
     addReading("2026/03/12 08:00:00", "3", "1");
     addReading("2026/03/10 08:00:00", "1", "1");
