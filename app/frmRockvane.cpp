@@ -3,6 +3,7 @@
 #include "app/UtilitiesTab.h"
 #include "app/frmSplash.h"
 #include "core/Values.h"
+#include "graphs/ChartPage.h"
 #include "platform/Desktop.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
@@ -43,10 +44,10 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     installation = new InstallationTab;
     readings = new ReadingsTab(*m_session);
     utilities = new UtilitiesTab;
-    auto* loadVsTime = new QWidget;
-    loadVsTime->setObjectName(QStringLiteral("tabLoadVsTime"));
-    auto* loadVsTimeTemp = new QWidget;
-    loadVsTimeTemp->setObjectName(QStringLiteral("tabLoadVsTimeTemp"));
+    loadVsTime = new ChartPage(*m_session, ChartPage::Kind::LoadVsTime);
+    loadVsTimeTemp = new ChartPage(*m_session, ChartPage::Kind::LoadVsTimeWithTemp);
+    for (ChartPage* page : {loadVsTime, loadVsTimeTemp})
+        page->setOffsetSource([this] { return installation->txtOffset->text(); });
     SSTab1->addTab(identification, QStringLiteral("1. Identification"));
     SSTab1->addTab(installation, QStringLiteral("2. Installation"));
     SSTab1->addTab(readings, QStringLiteral("3. Readings"));
@@ -200,6 +201,12 @@ void frmRockvane::SSTab1_Click(int previousTab) {
     case 5:
         levels->refresh();
         break;
+    case 3:
+    case 4: {
+        ChartPage* page = SSTab1->currentIndex() == 3 ? loadVsTime : loadVsTimeTemp;
+        page->enterTab([this, previousTab] { SSTab1->setCurrentIndex(previousTab); });
+        break;
+    }
     default:
         break;
     }
@@ -248,6 +255,9 @@ void frmRockvane::Form_Terminate() {
     Session& s = *m_session;
     // The readings tab lets go of the run's state before it is released.
     readings->release();
+    loadVsTime->release();
+    loadVsTimeTemp->release();
+    s.rsGraph.close();
     s.rsSensors.close();
     s.rsReadings.close();
     s.rsNetwork.close();

@@ -20,6 +20,7 @@ class IdentificationTab;
 class InstallationTab;
 class ReadingsTab;
 class UtilitiesTab;
+class ChartPage;
 class frmSplash;
 class SensorRegistry;
 class LevelsGroup;
@@ -53,6 +54,8 @@ public:
     IdentificationTab* identification = nullptr;
     InstallationTab* installation = nullptr;
     ReadingsTab* readings = nullptr;
+    ChartPage* loadVsTime = nullptr;     // "4. Load v Time"
+    ChartPage* loadVsTimeTemp = nullptr; // "05. Load v Time with Temp"
     UtilitiesTab* utilities = nullptr;
     frmSplash* splash = nullptr;
     SensorRecord* record = nullptr;

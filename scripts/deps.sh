@@ -5,6 +5,7 @@ ROCKVANE_PACKAGES=(
     qt6-base-dev libsqlite3-dev
     libgtest-dev libgmock-dev tzdata
     libxlsxwriter-dev unzip
+    libqcustomplot-dev
 )
 
 rockvane_install_deps() {

@@ -28,6 +28,8 @@ std::vector<Scene> scenes() {
         tab(QStringLiteral("installation.png"), 1),
         tab(QStringLiteral("readings.png"), 2),
         tab(QStringLiteral("utilities.png"), 5),
+        tab(QStringLiteral("load-v-time.png"), 3),
+        tab(QStringLiteral("load-v-time-with-temp.png"), 4),
         Scene{QStringLiteral("about.png"), {}, {}, [](frmRockvane& w) { w.imgAbout_Click(); }},
         Scene{QStringLiteral("datasheet.png"), [](frmRockvane& w) { w.SSTab1->setCurrentIndex(2); },
               [](frmRockvane& w) -> QWidget* {

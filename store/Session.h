@@ -38,6 +38,7 @@ struct Session {
     Recordset rsSensors;
     Recordset rsReadings;
     Recordset rsNetwork;
+    Recordset rsGraph; // the plottable readings, only while a plot is prepared
     QString gPrefMaxY;
 
     bool Firstload = false;

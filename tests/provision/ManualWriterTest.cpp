@@ -47,6 +47,28 @@ TEST_F(ManualWriterTest, WritesATitlePageAndEveryChapterOnPagesOfItsOwn) {
     EXPECT_GE(pageCount(pdf), 1 + chapters);
 }
 
+TEST_F(ManualWriterTest, CarriesEveryPictureTheManualShows) {
+    static const QRegularExpression picture(QStringLiteral(R"(!\[[^\]]*\]\(([^)]+)\))"));
+    QList<QSize> sizes;
+    for (auto it = picture.globalMatch(manualMarkdown()); it.hasNext();) {
+        const QString name = it.next().captured(1);
+        const QImage image(QStringLiteral(":/manual/") + name);
+        EXPECT_FALSE(image.isNull()) << name.toStdString();
+        sizes << image.size();
+    }
+    ASSERT_GE(sizes.size(), 2);
+    const QString path = tmp.filePath(QStringLiteral("manual.pdf"));
+    ASSERT_TRUE(writeManual(path).ok());
+    // Each picture is embedded whole, at its own size in pixels.
+    const QString pdf = QString::fromLatin1(readAll(path));
+    for (const QSize& size : sizes)
+        EXPECT_TRUE(pdf.contains(QRegularExpression(
+            QStringLiteral("/Width\\s+%1\\s*/Height\\s+%2|/Height\\s+%2\\s*/Width\\s+%1")
+                .arg(size.width())
+                .arg(size.height()))))
+            << size.width() << " x " << size.height();
+}
+
 TEST_F(ManualWriterTest, FailsCleanlyWhereNoFileCanBeWritten) {
     const QString missingFolder = tmp.filePath(QStringLiteral("missing/manual.pdf"));
     const Status intoMissingFolder = writeManual(missingFolder);

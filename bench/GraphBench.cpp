@@ -1,0 +1,227 @@
+// The plots on a sensor with 100,000 plottable readings, driven through the real main
+// window: entering "4. Load v Time" (count, recompute and store, draw), the recompute
+// and store step against one SQL UPDATE doing the same arithmetic, the JPEG export, and
+// redrawing the chart zoomed in and in full, and the mouse moving over it. The data folder and the
+// window are made once, outside the timing.
+#include "app/frmRockvane.h"
+#include "bench/BenchData.h"
+#include "graphs/ChartPage.h"
+#include "graphs/GraphData.h"
+#include "platform/Progress.h"
+#include "platform/SingleInstance.h"
+#include "store/Connection.h"
+#include "store/Module1.h"
+#include "store/Session.h"
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QTabWidget>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace rv::bench {
+namespace {
+
+constexpr int kReadings = 100000;
+constexpr int kRepetitions = 5;
+
+class OnlyCopy : public SingleInstance {
+public:
+    bool anotherCopyRunning() override { return false; }
+};
+
+QApplication& application() {
+    // One application object for the whole program: another area's benchmarks may have
+    // made it already.
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
+    static int argc = 1;
+    static char name[] = "rockvane-bench";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "rockvane-bench: %s\n", what);
+    std::exit(EXIT_FAILURE);
+}
+
+// The main window started on a data folder whose one sensor has 100,000 plottable
+// readings, one every 15 minutes from 2010 (nearly three years), showing
+// "2. Installation".
+struct PlotWindow {
+    BenchFolder folder;
+    QString id = sensorIds(1).front();
+    QuietDialogs dialogs;
+    StillClock clock;
+    FolderPaths paths;
+    NoDesktop desktop;
+    OnlyCopy instance;
+    std::unique_ptr<frmRockvane> window;
+
+    PlotWindow() {
+        application();
+        folder.addReadingsTable(id, kReadings);
+        {
+            Connection c;
+            if (!c.open(folder.databasePath()).ok() ||
+                !c.execute(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, SensorType, "
+                                          "TypeID, SensorNo, Destroyed, Recess) VALUES ('%1', "
+                                          "'2010', '25', '25', '000', 'No', 0.1)")
+                               .arg(id))
+                     .ok())
+                fail("cannot add the sensor");
+        }
+        QDir documents = QFileInfo(folder.databasePath()).dir();
+        documents.cdUp();
+        documents.cdUp();
+        paths.documents = documents.path();
+        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
+        if (!window->Form_Load()) fail("the main window did not start");
+        window->show();
+        window->SSTab1->setCurrentIndex(1);
+        window->SSTab1->setCurrentIndex(3);
+        if (window->SSTab1->currentIndex() != 3 ||
+            chart().series(Chart::kLoadSeries)->data()->size() != kReadings)
+            fail("the Load v Time plot was not drawn");
+    }
+    ChartPage& page() { return *window->loadVsTime; }
+    Chart& chart() { return *page().chart; }
+    Session& session() { return window->session(); }
+};
+
+PlotWindow& plotWindow() {
+    static PlotWindow* data = new PlotWindow;
+    return *data;
+}
+
+bool check(benchmark::State& state, bool ok, const char* what) {
+    if (!ok) state.SkipWithError(what);
+    return ok;
+}
+
+// From "2. Installation" to "4. Load v Time": the plottable readings counted, their loads
+// recomputed and stored, the plot drawn.
+void EnterLoadVsTime100k(benchmark::State& state) {
+    PlotWindow& w = plotWindow();
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.window->SSTab1->setCurrentIndex(1);
+        state.ResumeTiming();
+        w.window->SSTab1->setCurrentIndex(3);
+    }
+    check(state,
+          w.window->SSTab1->currentIndex() == 3 &&
+              w.chart().series(Chart::kLoadSeries)->data()->size() == kReadings,
+          "the plot was not drawn");
+}
+BENCHMARK(EnterLoadVsTime100k)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
+
+// The recompute and store step, and the one SQL UPDATE that does the same arithmetic on
+// the same rows, both in every iteration; the time reported is the recompute's, the
+// counters give both and their ratio.
+void RecomputeAgainstSqlUpdate100k(benchmark::State& state) {
+    PlotWindow& w = plotWindow();
+    Session& s = w.session();
+    NoProgress quiet;
+    const QString update =
+        QStringLiteral("UPDATE ") + sql::quoted(w.id) +
+        QStringLiteral(" SET zero1 = CASE WHEN Channel1 IS NULL OR Channel1 = '' THEN 0 ELSE "
+                       "CAST(Channel1 AS REAL) - ?1 END, NumTemp = CASE WHEN ChannelT IS NULL OR "
+                       "ChannelT = '' THEN 0 ELSE CAST(ChannelT AS REAL) END WHERE DoNotPlot = "
+                       "False");
+    double recompute = 0, sqlUpdate = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        const Recomputed done = G_GetTemporalData(s, QStringLiteral("0.10"), quiet);
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        if (!check(state, done == Recomputed::Done, "the recomputation did not finish")) return;
+        state.SetIterationTime(seconds);
+        recompute += seconds;
+
+        timer.restart();
+        Query q(s.gConnection, update);
+        q.bind(1, double(0.10f));
+        const Status ran = q.run();
+        sqlUpdate += double(timer.nsecsElapsed()) / 1e9;
+        if (!check(state, ran.ok(), "the SQL UPDATE failed")) return;
+    }
+    const double n = double(state.iterations());
+    state.counters["recompute_ms"] = recompute / n * 1e3;
+    state.counters["sql_update_ms"] = sqlUpdate / n * 1e3;
+    state.counters["ratio"] = sqlUpdate > 0 ? recompute / sqlUpdate : 0;
+}
+BENCHMARK(RecomputeAgainstSqlUpdate100k)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Repetitions(kRepetitions);
+
+// "Export as JPG": the chart drawn at 983 x 601 pixels, encoded and written.
+void ExportJpeg100k(benchmark::State& state) {
+    PlotWindow& w = plotWindow();
+    w.chart().unzoom();
+    const QString path = w.session().gDataFolder + QStringLiteral("/Temporal.jpg");
+    for (auto _ : state)
+        if (!check(state, w.page().exportPicture(path), "the export failed")) return;
+    check(state, QFileInfo(path).size() > 10000, "no picture was written");
+}
+BENCHMARK(ExportJpeg100k)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
+
+// One frame while the user zooms or scrolls: the chart redrawn with the view changed.
+void RedrawZoomed100k(benchmark::State& state) {
+    PlotWindow& w = plotWindow();
+    Chart& c = w.chart();
+    c.unzoom();
+    const QCPRange full = c.timeAxis()->range();
+    int frame = 0;
+    for (auto _ : state) {
+        // A quarter of the time range, moving a little at every frame as in a drag.
+        const double start = full.lower + full.size() * (0.25 + 0.001 * (frame++ % 100));
+        c.timeAxis()->setRange(start, start + full.size() / 4);
+        c.replot(QCustomPlot::rpImmediateRefresh);
+    }
+    c.unzoom();
+}
+BENCHMARK(RedrawZoomed100k)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
+
+void RedrawFull100k(benchmark::State& state) {
+    PlotWindow& w = plotWindow();
+    Chart& c = w.chart();
+    c.unzoom();
+    int frame = 0;
+    for (auto _ : state) {
+        // Scrolling the load axis by a pixel or so at every frame.
+        const double shift = 0.05 * (frame++ % 20);
+        c.loadAxis()->setRange(shift, 20 + shift);
+        c.replot(QCustomPlot::rpImmediateRefresh);
+    }
+    c.unzoom();
+}
+BENCHMARK(RedrawFull100k)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
+
+// The mouse moving over the plot: whether it is over a curve decides the pointer.
+void HoverOverPlot100k(benchmark::State& state) {
+    PlotWindow& w = plotWindow();
+    Chart& c = w.chart();
+    c.unzoom();
+    c.replot(QCustomPlot::rpImmediateRefresh);
+    const QRect plot = c.axisRect()->rect();
+    int frame = 0;
+    for (auto _ : state) {
+        const QPointF at(plot.left() + (frame++ * 7) % plot.width(), plot.center().y());
+        QMouseEvent move(QEvent::MouseMove, at, c.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(&c, &move);
+    }
+}
+BENCHMARK(HoverOverPlot100k)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
+
+} // namespace
+} // namespace rv::bench

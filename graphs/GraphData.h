@@ -1,0 +1,56 @@
+#pragma once
+// The data behind the two plots: which readings of the current sensor are plotted (the
+// rows whose DoNotPlot is false, in FullDate order), the recomputation of their loads and
+// temperatures from the installation offset, and the values a drawing reads.
+#include <QDate>
+#include <QString>
+#include <QVector>
+#include <optional>
+
+namespace rv {
+
+struct Session;
+class Progress;
+
+// Opens rsGraph on the current sensor's plottable readings and makes the first current.
+// A sensor without a readings table is announced ("The data table for Sensor ... could
+// not be found"), its table is created, and the failed open is logged; rsGraph then
+// stays closed. Any other failure is only logged (a readings table that exists is never
+// offered for replacement because of it).
+void OpenGraphData(Session& s);
+
+// The number of plottable readings of the current sensor, with the same handling of a
+// missing table as OpenGraphData; 0 when they cannot be counted. Counting does not read
+// the readings themselves.
+qint64 CountGraphData(Session& s);
+
+enum class Recomputed { Done, Cancelled };
+
+// Brings zero1 (the load after the offset) and NumTemp (the temperature) of every
+// plottable reading up to date and stores them, in one transaction with one prepared
+// statement; readings marked DoNotPlot are never touched. offsetText is the text of the
+// installation offset as shown at that moment; expected, the number of plottable
+// readings when known (for the progress). A value that cannot be stored (an infinite
+// load from a text such as "1e999") is stored as Null and logged under " G_SetZeros",
+// once per reading. A failure to store leaves every reading as it was, with one entry
+// under " G_GetTemporalData"; so does a cancel through the progress (without the entry).
+Recomputed G_GetTemporalData(Session& s, const QString& offsetText, Progress& progress,
+                             qint64 expected = 0);
+
+// The values a drawing takes from rsGraph (opened by OpenGraphData), one entry per
+// plottable reading in the recordset's order. A reading without a readable FullDate has
+// no place on the time axis and is left out; a Null zero1 or NumTemp leaves out that
+// series' point only.
+struct PlotData {
+    QVector<double> loadTimes, loads;               // series "Load 1"
+    QVector<double> temperatureTimes, temperatures; // series "Temp (C)"
+    int readings = 0;                               // rows read
+    std::optional<qint64> dayRange; // ReadingDate of the last row less that of the first
+    QDate firstDay;
+};
+PlotData readPlotData(Session& s);
+
+// Seconds of wall-clock time on the time axis for a stored date and time.
+double timeAxisValue(const QDateTime& wallClock);
+
+} // namespace rv
