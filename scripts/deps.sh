@@ -4,6 +4,7 @@ ROCKVANE_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev libsqlite3-dev
     libgtest-dev libgmock-dev tzdata
+    unzip
 )
 
 rockvane_install_deps() {
