@@ -258,7 +258,7 @@ bool G_CompactDB(Session& session, const QString& folder, const QString& name,
                               QStringLiteral("File already exists: ") + copy));
         copyMade = true;
         need(files.compactInto(database, copy));
-        need(files.checkDatabase(copy, false));
+        need(files.checkDatabase(copy, MaintenanceFiles::Check::EngineCopy));
         need(files.copyPermissions(database, copy));
         need(files.replaceFile(copy, database));
         copyMade = false;

@@ -317,20 +317,20 @@ Status MaintenanceFiles::compactInto(const QString& source, const QString& targe
     return {};
 }
 
-Status MaintenanceFiles::checkDatabase(const QString& path, bool fixedTablesNeeded) {
+Status MaintenanceFiles::checkDatabase(const QString& path, Check check) {
     if (!fileExists(path)) return fileError(ENOENT, QStringLiteral("Could not find"), path);
     Engine engine;
     if (Status s = engine.open(path, SQLITE_OPEN_READONLY, busyTimeoutMs); !s.ok()) return s;
     QStringList problems;
-    if (Status s = engine.run("PRAGMA integrity_check", QString(),
-                              [&](const QString& line) { problems << line; });
+    const char* pragma = check == Check::Backup ? "PRAGMA integrity_check" : "PRAGMA quick_check";
+    if (Status s = engine.run(pragma, QString(), [&](const QString& line) { problems << line; });
         !s.ok())
         return s;
     if (problems != QStringList{QStringLiteral("ok")})
         return Error{SQLITE_CORRUPT, QStringLiteral("The file failed the integrity check (") +
                                          problems.value(0) + QStringLiteral("): ") +
                                          QDir::toNativeSeparators(path)};
-    if (!fixedTablesNeeded) return {};
+    if (check == Check::EngineCopy) return {};
     QStringList tables;
     if (Status s = engine.run("SELECT name FROM sqlite_master WHERE type = 'table'", QString(),
                               [&](const QString& name) { tables << name; });

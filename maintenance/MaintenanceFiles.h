@@ -53,10 +53,12 @@ public:
     // Writes a compacted copy of the database at source to target (which must not
     // exist), flushed to the disk; the source is left as it was.
     virtual Status compactInto(const QString& source, const QString& target);
-    // Whether the file at path is a sound database: it opens and passes the engine's full
-    // integrity check; with fixedTablesNeeded it must also hold the fixed tables of this
-    // program's databases.
-    virtual Status checkDatabase(const QString& path, bool fixedTablesNeeded = true);
+    // Whether the file at path is a sound database. A backup to restore must open, pass the
+    // engine's full integrity check and hold the fixed tables of this program's databases;
+    // a copy the engine has just written must open and pass the engine's quick check of
+    // every page and row.
+    enum class Check { Backup, EngineCopy };
+    virtual Status checkDatabase(const QString& path, Check check = Check::Backup);
     // Locks the database at path against writers for as long as the answer lives. A file
     // that is missing or no database gets an empty lock (there is nothing to protect); a
     // database another program is writing fails with the engine's "locked" error.

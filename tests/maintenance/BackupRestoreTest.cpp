@@ -478,8 +478,8 @@ TEST_P(RestoreKilled, LeavesTheOldOrTheNewDatabaseWhole) {
         window->maintenance->G_RestoreDB(dataFolder + QStringLiteral("/"), kDatabaseFileName,
                                          kToday);
     }));
-    const bool replaced =
-        faulty.step == QLatin1String("replaceFile") && faulty.fault == FaultyFiles::Fault::KillAfter;
+    const bool replaced = faulty.step == QLatin1String("replaceFile") &&
+                          faulty.fault == FaultyFiles::Fault::KillAfter;
     EXPECT_EQ(digest(databasePath), replaced ? restored : old);
     restart();
     EXPECT_EQ(contents(databasePath), replaced ? backupContents : latest);

@@ -90,9 +90,9 @@ Status FaultyFiles::compactInto(const QString& source, const QString& target) {
     return after("compactInto", MaintenanceFiles::compactInto(source, target));
 }
 
-Status FaultyFiles::checkDatabase(const QString& path, bool fixedTablesNeeded) {
+Status FaultyFiles::checkDatabase(const QString& path, Check check) {
     if (before("checkDatabase")) return injected(path);
-    return after("checkDatabase", MaintenanceFiles::checkDatabase(path, fixedTablesNeeded));
+    return after("checkDatabase", MaintenanceFiles::checkDatabase(path, check));
 }
 
 Result<std::unique_ptr<DatabaseLock>> FaultyFiles::lockDatabase(const QString& path) {

@@ -28,7 +28,7 @@ public:
     Status removeFile(const QString& path) override;
     Status copyPermissions(const QString& from, const QString& to) override;
     Status compactInto(const QString& source, const QString& target) override;
-    Status checkDatabase(const QString& path, bool fixedTablesNeeded) override;
+    Status checkDatabase(const QString& path, Check check) override;
     Result<std::unique_ptr<DatabaseLock>> lockDatabase(const QString& path) override;
 
 private:
