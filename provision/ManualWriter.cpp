@@ -2,6 +2,7 @@
 #include "provision/ManualSource.h"
 #include <QAbstractTextDocumentLayout>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -11,8 +12,11 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFragment>
 #include <QTextFrame>
+#include <QTextImageFormat>
 #include <QTextTable>
+#include <QUrl>
 #include <vector>
 
 namespace rv {
@@ -84,6 +88,43 @@ void styleBlocks(QTextDocument& doc) {
         }
         format.setLineHeight(115, QTextBlockFormat::ProportionalHeight);
         QTextCursor(block).setBlockFormat(format);
+    }
+}
+
+// Pictures, named in the source relative to docs/ and compiled into the program under
+// :/manual/, are shown at their own size, or narrowed to the text width when wider,
+// keeping their proportions.
+void placePictures(QTextDocument& doc) {
+    const double textWidth = doc.pageSize().width() / kResolution * 96.0;
+    struct Picture {
+        int position;
+        int length;
+        QTextImageFormat format;
+    };
+    std::vector<Picture> narrowed;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.charFormat().isImageFormat()) continue;
+            QTextImageFormat format = fragment.charFormat().toImageFormat();
+            const QImage picture(QStringLiteral(":/manual/") + format.name());
+            if (picture.isNull()) continue;
+            doc.addResource(QTextDocument::ImageResource, QUrl(format.name()), picture);
+            // The spacing of text lines would add a sixth of the picture's height below it.
+            QTextBlockFormat single = block.blockFormat();
+            single.setLineHeight(100, QTextBlockFormat::ProportionalHeight);
+            QTextCursor(block).setBlockFormat(single);
+            if (picture.width() <= textWidth) continue;
+            format.setWidth(textWidth);
+            format.setHeight(picture.height() * textWidth / picture.width());
+            narrowed.push_back({fragment.position(), fragment.length(), format});
+        }
+    }
+    for (const Picture& p : narrowed) {
+        QTextCursor cursor(&doc);
+        cursor.setPosition(p.position);
+        cursor.setPosition(p.position + p.length, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(p.format);
     }
 }
 
@@ -256,6 +297,7 @@ Status writeManual(const QString& pdfPath) {
     body.setMarkdown(chaptersText);
     styleBlocks(body);
     styleTables(body);
+    placePictures(body);
 
     QTextDocument titlePage;
     prepare(titlePage, writer, pageSize);

@@ -3,6 +3,7 @@
 #include "store/Provisioning.h"
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -67,6 +68,18 @@ TEST(ManualSource, NamesTheDataFolderFilesAsTheProgramDoes) {
     for (const QString& name : {kDatabaseFileName, kManualFileName, kLogFileName})
         EXPECT_TRUE(markdown.contains(name)) << name.toStdString();
     EXPECT_TRUE(markdown.contains(QStringLiteral("Brackwell/Rockvane")));
+}
+
+// Every picture the manual shows travels inside the program and can be drawn.
+TEST(ManualSource, EveryPictureItShowsIsCompiledIn) {
+    static const QRegularExpression picture(QStringLiteral("!\\[[^\\]]*\\]\\(([^)]+)\\)"));
+    QStringList pictures;
+    for (auto it = picture.globalMatch(manualMarkdown()); it.hasNext();)
+        pictures << it.next().captured(1);
+    EXPECT_TRUE(pictures.contains(QStringLiteral("images/utilities-tab.png")));
+    EXPECT_TRUE(pictures.contains(QStringLiteral("images/report-window.png")));
+    for (const QString& path : pictures)
+        EXPECT_FALSE(QImage(QStringLiteral(":/manual/") + path).isNull()) << path.toStdString();
 }
 
 } // namespace
