@@ -15,6 +15,7 @@
 #include "store/Provisioning.h"
 #include "store/Session.h"
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTabWidget>
@@ -70,6 +71,14 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     connect(levels, &LevelsGroup::goToSensor, this, [this](const QString& id) {
         if (registry->goToSensor(id)) SSTab1->setCurrentIndex(0);
     });
+    backups = new BackupGroup;
+    utilities->addGroup(backups);
+    maintenance = new Maintenance(*m_session, *backups, *this);
+    maintenance->setParent(this);
+    report = new SensorReport(*m_session, *this, this);
+    report->setParent(this);
+    connect(readings->imgReport, &PictureButton::clicked, report, &SensorReport::imgReport_Click);
+    connect(readings->Label46, &CaptionLabel::clicked, report, &SensorReport::imgReport_Click);
 
     connect(SSTab1, &QTabWidget::currentChanged, this, [this](int index) {
         const int previous = m_currentTab;
@@ -199,6 +208,7 @@ void frmRockvane::SSTab1_Click(int previousTab) {
         readings->enterTab();
         break;
     case 5:
+        skip([&] { maintenance->G_ListBackups(); });
         levels->refresh();
         break;
     case 3:
@@ -237,7 +247,7 @@ void frmRockvane::changeEvent(QEvent* event) {
 }
 
 void frmRockvane::Form_Unload() {
-    if (m_secondCopy) return;
+    if (m_secondCopy || m_connectionLost) return;
     logged(*m_session, kFormUnload, [&] {
         record->savefields();
         if (SSTab1->currentIndex() == 2) readings->unloading();
@@ -263,7 +273,14 @@ void frmRockvane::Form_Terminate() {
     s.rsNetwork.close();
     s.rsConfig.close();
     s.rsPrefs.close();
+    // Only a database this run opened for writing and started on is compacted: one that
+    // could not be opened or read at start-up (already in the log) or that is
+    // write-protected is left exactly as it is.
+    const bool compact = !s.Firstload && opensForWriting(s.gConnection);
     if (s.gConnection.isOpen()) s.gConnection.close();
+    if (compact)
+        G_CompactDB(s, s.gDataFolder + QStringLiteral("/"), kDatabaseFileName,
+                    maintenance->files());
 }
 
 void frmRockvane::closeEvent(QCloseEvent* event) {
@@ -300,6 +317,53 @@ void frmRockvane::enableReadingChannels() {
 void frmRockvane::enableSensorTabs() {
     for (int i : {0, 1, 3, 4})
         SSTab1->setTabEnabled(i, true);
+}
+
+void frmRockvane::showCurrentSensor() {
+    record->fillfields();
+}
+
+void frmRockvane::setSensorBoxText(const QString& text) {
+    QComboBox* box = identification->cboSensors;
+    box->setCurrentIndex(box->findText(text));
+    box->setEditText(text);
+}
+
+void frmRockvane::relistSensors() {
+    // As at start-up: every sensor of rsSensors, in ascending order. Filling the list from
+    // code is no pick by the user, so nothing moves.
+    Session& s = *m_session;
+    QComboBox* box = identification->cboSensors;
+    box->clear();
+    Recordset& rs = s.rsSensors;
+    if (rs.bof() && rs.eof()) return;
+    need(rs.moveFirst());
+    QStringList ids;
+    ids.reserve(int(rs.recordCount()));
+    while (!rs.eof()) {
+        ids << displayText(need(rs.value(QStringLiteral("InstrumentID"))));
+        need(rs.moveNext());
+    }
+    ids.sort(Qt::CaseInsensitive);
+    box->addItems(ids);
+}
+
+void frmRockvane::endProgram() {
+    m_connectionLost = true;
+    close();
+    QCoreApplication::exit(0);
+}
+
+int frmRockvane::currentTab() const {
+    return SSTab1->currentIndex();
+}
+
+void frmRockvane::selectTab(int index) {
+    SSTab1->setCurrentIndex(index);
+}
+
+bool frmRockvane::exportLoadVsTime(const QString& path) {
+    return loadVsTime && loadVsTime->exportPicture(path);
 }
 
 } // namespace rv

@@ -2,8 +2,11 @@
 // The main window: it owns the run (the Session), builds the tab control and its pages,
 // and keeps what is its own: start-up, resizing, closing, help, web site and About.
 #include "app/Placement.h"
+#include "maintenance/Maintenance.h"
+#include "reports/SensorReport.h"
 #include "sensors/SensorRecord.h"
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 class QTabWidget;
@@ -27,7 +30,10 @@ class LevelsGroup;
 
 inline const QString kWebSite = QStringLiteral("https://www.brackwell.example/rockvane");
 
-class frmRockvane : public QMainWindow, public SensorRecordHost {
+class frmRockvane : public QMainWindow,
+                    public SensorRecordHost,
+                    public MaintenanceHost,
+                    public ReportHost {
     Q_OBJECT
 public:
     frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& paths, Desktop& desktop,
@@ -61,6 +67,9 @@ public:
     SensorRecord* record = nullptr;
     SensorRegistry* registry = nullptr;
     LevelsGroup* levels = nullptr;
+    BackupGroup* backups = nullptr;
+    Maintenance* maintenance = nullptr;
+    SensorReport* report = nullptr;
 
     // SensorRecordHost
     void setSensorCount(const QString& text) override;
@@ -68,6 +77,17 @@ public:
     void hideReadingError() override;
     void enableReadingChannels() override;
     void enableSensorTabs() override;
+
+    // MaintenanceHost (setSensorCount above serves both)
+    void showCurrentSensor() override;
+    void setSensorBoxText(const QString& text) override;
+    void relistSensors() override;
+    void endProgram() override;
+
+    // ReportHost
+    int currentTab() const override;
+    void selectTab(int index) override;
+    bool exportLoadVsTime(const QString& path) override;
 
     // Twips per pixel of the screen the window is on.
     static int twipsPerPixel();
@@ -81,6 +101,9 @@ private:
     std::unique_ptr<Session> m_session;
     SingleInstance& m_instance;
     bool m_secondCopy = false;
+    // The database could not be reopened after a backup or restore: the run ends at once,
+    // with nothing to save and nothing to compact.
+    bool m_connectionLost = false;
     bool m_terminated = false;
     int m_currentTab = 0;
 };

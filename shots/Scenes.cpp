@@ -1,9 +1,12 @@
 // The scenes: which window, in which state, goes into which picture.
 #include "app/UtilitiesTab.h"
 #include "app/frmRockvane.h"
+#include "maintenance/Maintenance.h"
 #include "readings/ReadingsTab.h"
 #include "readings/frmBatchDel.h"
 #include "readings/frmDatasheet.h"
+#include "reports/SensorReport.h"
+#include "reports/frmReport.h"
 #include "shots/Shots.h"
 #include "store/Session.h"
 #include <QTabWidget>
@@ -27,10 +30,25 @@ std::vector<Scene> scenes() {
         tab(QStringLiteral("identification.png"), 0),
         tab(QStringLiteral("installation.png"), 1),
         tab(QStringLiteral("readings.png"), 2),
-        tab(QStringLiteral("utilities.png"), 5),
+        Scene{QStringLiteral("utilities.png"),
+              [](frmRockvane& w) {
+                  // A backup taken today, so the list shows one under its heading.
+                  w.maintenance->imgBackup_Click();
+                  w.SSTab1->setCurrentIndex(5);
+              },
+              [](frmRockvane& w) -> QWidget* { return &w; },
+              {}},
         tab(QStringLiteral("load-v-time.png"), 3),
         tab(QStringLiteral("load-v-time-with-temp.png"), 4),
         Scene{QStringLiteral("about.png"), {}, {}, [](frmRockvane& w) { w.imgAbout_Click(); }},
+        Scene{QStringLiteral("report-window.png"),
+              {},
+              [](frmRockvane& w) -> QWidget* {
+                  frmReport& report = w.report->reportWindow();
+                  report.adjustSize();
+                  return &report;
+              },
+              [](frmRockvane& w) { w.report->reportWindow().open(); }},
         Scene{QStringLiteral("datasheet.png"), [](frmRockvane& w) { w.SSTab1->setCurrentIndex(2); },
               [](frmRockvane& w) -> QWidget* {
                   frmDatasheet* sheet = w.readings->datasheetWindow();

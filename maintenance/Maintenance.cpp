@@ -1,0 +1,280 @@
+#include "maintenance/Maintenance.h"
+#include "alarms/AlarmStore.h"
+#include "core/Values.h"
+#include "store/Module1.h"
+#include "store/Provisioning.h"
+#include "store/Session.h"
+#include <optional>
+#include <sqlite3.h>
+
+namespace rv {
+
+namespace {
+const QString kBackupLabel = QStringLiteral(" G_BackupDB");
+const QString kRestoreLabel = QStringLiteral(" G_RestoreDB");
+const QString kCompactLabel = QStringLiteral(" G_CompactDB");
+const QString kBackupClick = QStringLiteral(" imgBackup_Click");
+const QString kRestoreClick = QStringLiteral(" imgRestore_Click");
+const QString kJournalSuffix = QStringLiteral("-journal");
+
+// Runs the steps of a procedure; the first failing one ends them and is answered.
+template <class F> std::optional<Error> attempt(F&& steps) {
+    try {
+        steps();
+    } catch (const Abort& a) {
+        return a.error;
+    } catch (const std::exception& e) {
+        return Error{err::InvalidArgument, QString::fromLocal8Bit(e.what())};
+    }
+    return std::nullopt;
+}
+} // namespace
+
+QString backupFileName(const QDate& day) {
+    return kBackupFolderName + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".mdb");
+}
+
+bool isPartialBackup(const QString& name) {
+    return name.endsWith(kPartialSuffix, Qt::CaseInsensitive);
+}
+
+Maintenance::Maintenance(Session& session, BackupGroup& group, MaintenanceHost& host)
+    : m_s(session), m_group(group), m_host(host) {
+    connect(m_group.imgBackup, &PictureButton::clicked, this, &Maintenance::imgBackup_Click);
+    connect(m_group.Label42, &CaptionLabel::clicked, this, &Maintenance::imgBackup_Click);
+    connect(m_group.imgRestore, &PictureButton::clicked, this, &Maintenance::imgRestore_Click);
+    connect(m_group.Label27, &CaptionLabel::clicked, this, &Maintenance::imgRestore_Click);
+}
+
+QString Maintenance::backupFolder() const {
+    return m_s.gDataFolder + QStringLiteral("/") + kBackupFolderName;
+}
+
+// ---------------------------------------------------------------------------------
+// Backup
+
+bool Maintenance::G_BackupDB(const QString& folder, const QString& name) {
+    MaintenanceFiles& files = *m_files;
+    const QString database = folder + name;
+    const QString backups = folder + kBackupFolderName;
+    const QString target = backups + QStringLiteral("/") + backupFileName(m_s.clock.today());
+    // The copy is written under a work name and renamed into place once complete, so a
+    // failed backup never leaves a truncated file under a backup's name.
+    const QString partial = target + kPartialSuffix;
+    bool partialWritten = false;
+    const std::optional<Error> failure = attempt([&] {
+        if (!files.folderExists(backups)) need(files.makeFolder(backups));
+        {
+            // No other program writes to the file while it is copied.
+            const auto lock = need(files.lockDatabase(database));
+            partialWritten = true;
+            need(files.copyFile(database, partial));
+        }
+        need(files.replaceFile(partial, target));
+        partialWritten = false;
+    });
+    if (!failure) {
+        m_s.dialogs.inform(QStringLiteral("Backup was successful"), kTitle, Icon::Information);
+        return true;
+    }
+    if (partialWritten) (void)files.removeFile(partial);
+    m_s.dialogs.inform(QStringLiteral("Error encountered during backup process of ") + name);
+    m_s.logFailure(*failure, kBackupLabel);
+    return false;
+}
+
+void Maintenance::imgBackup_Click() {
+    if (m_s.gConnection.isOpen()) m_s.gConnection.close();
+    G_BackupDB(m_s.gDataFolder + QStringLiteral("/"), kDatabaseFileName);
+    if (!reopenDatabase(kBackupClick, false)) return;
+    G_ListBackups();
+    skip([&] {
+        Recordset& rs = m_s.rsSensors;
+        if (rs.isOpen() && !rs.bof() && !rs.eof())
+            m_host.setSensorBoxText(displayText(need(rs.value(QStringLiteral("InstrumentID")))));
+    });
+}
+
+// ---------------------------------------------------------------------------------
+// Restore
+
+bool Maintenance::G_RestoreDB(const QString& folder, const QString& name,
+                              const QString& backupName) {
+    MaintenanceFiles& files = *m_files;
+    const QString database = folder + name;
+    const QString source = folder + kBackupFolderName + QStringLiteral("/") + backupName;
+    // The backup is copied beside the database, checked there, and only then put in the
+    // database's place by one rename: an interruption leaves the old database or the new
+    // one, whole.
+    const QString staged = folder + kRestorePrefix + name;
+    bool staging = false;
+    bool refused = false;
+    const std::optional<Error> failure = attempt([&] {
+        staging = true;
+        need(files.copyFile(source, staged));
+        if (Status sound = files.checkDatabase(staged); !sound.ok()) {
+            refused = true;
+            need(sound);
+        }
+        const auto lock = need(files.lockDatabase(database));
+        // A journal beside the database belongs to the database being replaced: with the
+        // lock held it can only be another program's write under way; without a lock (the
+        // file is no database) it is debris that must never be applied to the new file.
+        const QString journal = database + kJournalSuffix;
+        if (files.fileExists(journal)) {
+            if (lock->holds())
+                need(Status::fail(err::DatabaseBusy,
+                                  QStringLiteral("The database is in use by another program "
+                                                 "(a write is under way)")));
+            need(files.removeFile(journal));
+        }
+        need(files.replaceFile(staged, database));
+        staging = false;
+    });
+    if (staging) (void)files.removeFile(staged);
+    if (!failure) {
+        m_s.dialogs.inform(QStringLiteral("Restore was successful"), kTitle, Icon::Information);
+        return true;
+    }
+    if (refused)
+        m_s.dialogs.inform(QStringLiteral("The backup ") + backupName +
+                               QStringLiteral(" is not a sound Rockvane database and cannot be "
+                                              "restored.") +
+                               kCrLf + QStringLiteral("The current database was not changed."),
+                           kTitle, Icon::Exclamation);
+    else
+        m_s.dialogs.inform(QStringLiteral("Error encountered during restore process"));
+    m_s.logFailure(*failure, kRestoreLabel);
+    return false;
+}
+
+void Maintenance::imgRestore_Click() {
+    QListWidgetItem* item = m_group.lstFiles->currentItem();
+    if (!item || !item->isSelected() || m_group.lstFiles->row(item) == 0) {
+        m_s.dialogs.inform(QStringLiteral("Please choose a file from the list to restore from"));
+        return;
+    }
+    const QString backupName = item->text();
+    if (!m_s.dialogs.ask(QStringLiteral("Restoring Rockvane from backup ") + backupName + kCrLf +
+                             QStringLiteral("will permanently overwrite current database. "
+                                            "Continue?"),
+                         kTitleCaps, Icon::Exclamation))
+        return;
+    if (m_s.gConnection.isOpen()) m_s.gConnection.close();
+    const bool restored =
+        G_RestoreDB(m_s.gDataFolder + QStringLiteral("/"), kDatabaseFileName, backupName);
+    if (!reopenDatabase(kRestoreClick, restored)) return;
+    skip([&] {
+        Recordset& rs = m_s.rsSensors;
+        if (rs.isOpen() && !rs.bof() && !rs.eof())
+            m_host.setSensorBoxText(displayText(need(rs.value(QStringLiteral("InstrumentID")))));
+    });
+}
+
+// ---------------------------------------------------------------------------------
+// The list of backups
+
+void Maintenance::G_ListBackups() {
+    QListWidget* list = m_group.lstFiles;
+    list->clear();
+    const Result<QStringList> names = m_files->listFiles(backupFolder());
+    if (!names.ok()) return;
+    QStringList backups;
+    for (const QString& n : names.value())
+        if (!isPartialBackup(n)) backups << n;
+    if (backups.isEmpty()) return;
+    list->addItem(kBackupListHeading);
+    list->addItems(backups);
+    list->setCurrentRow(0);
+}
+
+// ---------------------------------------------------------------------------------
+// Reopening the database after a copy
+
+bool Maintenance::reopenDatabase(const QString& label, bool restored) {
+    Session& s = m_s;
+    s.gDatabasePath = s.gDataFolder + QStringLiteral("/") + kDatabaseFileName;
+    s.gConnectString = QStringLiteral("Provider=SQLite;Data Source=") + s.gDatabasePath;
+    const Status opened = s.gConnection.open(s.gDatabasePath);
+    if (!s.gConnection.isOpen()) {
+        if (!opened.ok()) s.logFailure(opened.error(), label);
+        s.dialogs.inform(QStringLiteral("ERROR: could not connect to database") + kCrLf +
+                             QStringLiteral("Program must exit"),
+                         QStringLiteral("Database connection error"), Icon::Critical);
+        m_host.endProgram();
+        return false;
+    }
+    logged(s, label, [&] {
+        if (restored) {
+            // Everything read from the database replaced is let go: the readings shown
+            // and the place remembered in them, the type's limits and the preferences
+            // come from the restored file from now on.
+            s.rsReadings.close();
+            s.gReadingBookmark = 0;
+            need(s.rsConfig.open(s.gConnection, sql::S1));
+            need(s.rsConfig.moveFirst());
+            GetPrefs(s);
+        }
+        need(s.rsSensors.open(s.gConnection, sql::S2));
+        // A backup made before alarm levels existed gains their table, as at start-up.
+        (void)ensureAlarmTable(s.gConnection);
+        Recordset& rs = s.rsSensors;
+        if (rs.bof() || rs.eof()) {
+            s.dialogs.inform(QStringLiteral("There are no sensors in the database, ") + kCrLf +
+                                 QStringLiteral("click the ADD NEW button to begin using Rockvane"),
+                             kTitle, Icon::Exclamation);
+            m_host.setSensorCount(QStringLiteral("0"));
+            if (restored) {
+                m_host.relistSensors();
+                m_host.showCurrentSensor();
+            }
+            return;
+        }
+        need(rs.moveFirst());
+        m_host.setSensorCount(QString::number(rs.recordCount()));
+        if (restored) {
+            // The sensor box lists the restored file's sensors, not the replaced one's.
+            m_host.relistSensors();
+            need(rs.moveFirst());
+            s.Firstload = false;
+        }
+        m_host.showCurrentSensor();
+    });
+    return true;
+}
+
+// ---------------------------------------------------------------------------------
+// Compaction
+
+bool G_CompactDB(Session& session, const QString& folder, const QString& name,
+                 MaintenanceFiles& files) {
+    const QString database = folder + name;
+    const QString copy = folder + kCompactPrefix + name;
+    bool copyMade = false;
+    const std::optional<Error> failure = attempt([&] {
+        // No other program writes to the file between the compaction and the rename.
+        const auto lock = need(files.lockDatabase(database));
+        // A work file already there is left alone: it may be all that is left of an
+        // earlier compaction.
+        if (files.fileExists(copy))
+            need(Status::fail(err::FileAlreadyExists,
+                              QStringLiteral("File already exists: ") + copy));
+        copyMade = true;
+        need(files.compactInto(database, copy));
+        need(files.checkDatabase(copy, MaintenanceFiles::Check::EngineCopy));
+        need(files.copyPermissions(database, copy));
+        need(files.replaceFile(copy, database));
+        copyMade = false;
+    });
+    if (!failure) return true;
+    if (copyMade) (void)files.removeFile(copy);
+    session.dialogs.inform(QStringLiteral("Error compacting ") + name);
+    session.logFailure(*failure, kCompactLabel);
+    return false;
+}
+
+bool opensForWriting(const Connection& connection) {
+    return connection.isOpen() && sqlite3_db_readonly(connection.handle(), "main") == 0;
+}
+
+} // namespace rv

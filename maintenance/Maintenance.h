@@ -1,0 +1,93 @@
+#pragma once
+// Backup and restore of the database file on the "6. Utilities" tab, and the compaction of
+// the file at the end of every normal run.
+//
+// A backup is a byte-for-byte copy of the database in the folder "LODIXbackup" of the data
+// folder, one a day, named by the day. A restore copies a chosen backup back over the
+// database. The shared connection is closed while the file is copied and opened again
+// afterwards; the sensor display then comes from the reopened file.
+//
+// Neither ever costs the database: a backup is written under a work name and renamed into
+// place; a restore first checks the chosen file (a sound database holding the fixed
+// tables), then renames the checked copy over the database in one step; the compacted
+// copy replaces the database by one rename too, with no moment without a database.
+#include "maintenance/BackupGroup.h"
+#include "maintenance/MaintenanceFiles.h"
+#include <QDate>
+#include <QObject>
+#include <QString>
+
+namespace rv {
+
+struct Session;
+class Connection;
+
+inline const QString kBackupFolderName = QStringLiteral("LODIXbackup");
+inline const QString kBackupListHeading = QStringLiteral("List of Backups:");
+inline const QString kCompactPrefix = QStringLiteral("Copy_");
+inline const QString kRestorePrefix = QStringLiteral("Restore_");
+// The end of the name a backup has while it is being written.
+inline const QString kPartialSuffix = QStringLiteral(".part");
+
+// "LODIXbackup" + the day as yyyy-mm-dd + ".mdb": LODIXbackup2005-03-14.mdb.
+QString backupFileName(const QDate& day);
+// Whether a name in the backup folder is the work file of a backup being written.
+bool isPartialBackup(const QString& name);
+
+// What the maintenance handlers change outside their own group, provided by the main
+// window.
+class MaintenanceHost {
+public:
+    virtual ~MaintenanceHost() = default;
+    virtual void setSensorCount(const QString& text) = 0; // txtSCount
+    // Shows the current sensor of rsSensors in the sensor tabs (fillfields).
+    virtual void showCurrentSensor() = 0;
+    virtual void setSensorBoxText(const QString& text) = 0; // cboSensors' text
+    // Lists every sensor of rsSensors in the sensor box again (after a restore).
+    virtual void relistSensors() = 0;
+    // The database cannot be reopened: the main window goes and the program ends.
+    virtual void endProgram() = 0;
+};
+
+class Maintenance : public QObject {
+    Q_OBJECT
+public:
+    Maintenance(Session& session, BackupGroup& group, MaintenanceHost& host);
+
+    // The file operations used from now on (tests put a faulty one in).
+    void setFiles(MaintenanceFiles& files) { m_files = &files; }
+    MaintenanceFiles& files() { return *m_files; }
+
+    void imgBackup_Click();
+    void imgRestore_Click();
+    // folder ends with a separator; name is the database file's name. True on success.
+    bool G_BackupDB(const QString& folder, const QString& name);
+    bool G_RestoreDB(const QString& folder, const QString& name, const QString& backupName);
+    void G_ListBackups();
+
+private:
+    // Opens the database again after a copy and shows its sensors. False when the
+    // program must end (the message has been shown and the host told).
+    bool reopenDatabase(const QString& label, bool restored);
+    QString backupFolder() const;
+
+    Session& m_s;
+    BackupGroup& m_group;
+    MaintenanceHost& m_host;
+    MaintenanceFiles m_diskFiles;
+    MaintenanceFiles* m_files = &m_diskFiles;
+};
+
+// Compacts the database folder + name at the end of a run: the engine writes a compacted
+// copy "Copy_" + name beside it, which then takes the database's place in one rename.
+// When anything fails, "Error compacting " + name is shown, one log entry written under
+// " G_CompactDB", and the database stays as it was. No connection may be open on the
+// file. True when the database was compacted.
+bool G_CompactDB(Session& session, const QString& folder, const QString& name,
+                 MaintenanceFiles& files);
+
+// Whether the connection is open on its database for writing: only such a run compacts
+// the database at its end.
+bool opensForWriting(const Connection& connection);
+
+} // namespace rv

@@ -1,0 +1,74 @@
+#pragma once
+// The file and engine operations behind backup, restore and compaction, gathered in one
+// class so that each step can be made to fail on purpose (a test overrides the step it
+// wants to break); the class itself works on the disk and the database engine.
+//
+// Every operation that writes leaves its result on the disk before it returns: a copy or
+// a compacted file is flushed, and a file takes the place of another by one rename, so an
+// interruption leaves either the old file or the new one, whole.
+#include "platform/Status.h"
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace rv {
+
+// Error numbers of the file steps, as the log shows them.
+namespace err {
+constexpr long long FileNotFound = 53;
+constexpr long long FileAlreadyExists = 58;
+constexpr long long DiskFull = 61;
+constexpr long long PermissionDenied = 70;
+constexpr long long PathNotFound = 76;
+constexpr long long DatabaseBusy = 5; // the engine's own number for a locked file
+} // namespace err
+
+// Held while a database file is copied or replaced: no other program can write to the
+// file in the meantime. Let go when destroyed.
+class DatabaseLock {
+public:
+    virtual ~DatabaseLock() = default;
+    // False for the empty lock of a file that is missing or no database.
+    virtual bool holds() const { return false; }
+};
+
+class MaintenanceFiles {
+public:
+    virtual ~MaintenanceFiles() = default;
+
+    virtual bool folderExists(const QString& path) const;
+    virtual bool fileExists(const QString& path) const;
+    virtual Status makeFolder(const QString& path);
+    // The names of the files in a folder (no folders), in ascending order.
+    virtual Result<QStringList> listFiles(const QString& folder) const;
+    // Copies a file byte for byte onto a path, replacing a file there; the copy is on the
+    // disk, complete, when this answers success.
+    virtual Status copyFile(const QString& from, const QString& to);
+    // Puts a file in the place of another in one step (the other, if any, is replaced).
+    virtual Status replaceFile(const QString& from, const QString& to);
+    virtual Status removeFile(const QString& path);
+    // Gives a file the permissions of another.
+    virtual Status copyPermissions(const QString& from, const QString& to);
+
+    // Writes a compacted copy of the database at source to target (which must not
+    // exist), flushed to the disk; the source is left as it was.
+    virtual Status compactInto(const QString& source, const QString& target);
+    // Whether the file at path is a sound database. A backup to restore must open, pass the
+    // engine's full integrity check and hold the fixed tables of this program's databases;
+    // a copy the engine has just written must open and pass the engine's quick check of
+    // every page and row.
+    enum class Check { Backup, EngineCopy };
+    virtual Status checkDatabase(const QString& path, Check check = Check::Backup);
+    // Locks the database at path against writers for as long as the answer lives. A file
+    // that is missing or no database gets an empty lock (there is nothing to protect); a
+    // database another program is writing fails with the engine's "locked" error.
+    virtual Result<std::unique_ptr<DatabaseLock>> lockDatabase(const QString& path);
+
+    // How long a lock waits for another program to finish its write, in milliseconds.
+    int busyTimeoutMs = 3000;
+};
+
+// The tables every database of this program holds.
+const QStringList& fixedTables();
+
+} // namespace rv

@@ -1,0 +1,67 @@
+#pragma once
+// The sensor report as a document: texts, paragraph breaks, bold on and off and a picture,
+// each put at the insertion point in turn as a word processor receives them, and the
+// document written as an OpenDocument text file (.odt).
+#include "platform/Status.h"
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <memory>
+
+namespace rv {
+
+// The widest a picture is shown, in the document's pixels (96 to the inch): the text width
+// of a page with narrow margins, 16 cm. A wider picture is shown scaled down to it.
+constexpr double kReportPictureMaxWidth = 16.0 / 2.54 * 96.0;
+
+class ReportDocument {
+public:
+    ReportDocument();
+    ReportDocument(const ReportDocument&) = delete;
+    ReportDocument& operator=(const ReportDocument&) = delete;
+
+    void setBold(bool on);
+    void typeText(const QString& text);
+    void typeParagraph();
+    // The picture is shown at its size (both width and height given), scaled down to
+    // kReportPictureMaxWidth when wider.
+    void insertPicture(const QImage& picture);
+
+    const QTextDocument& document() const { return *m_doc; }
+    // The document as an OpenDocument text file.
+    Result<QByteArray> odt() const;
+
+private:
+    std::unique_ptr<QTextDocument> m_doc;
+    QTextCursor m_cursor;
+    int m_pictures = 0;
+};
+
+// The current sensor's fields as the report writes them (a Null field is empty).
+struct SensorInformation {
+    QString instrumentId;
+    QString family;
+    QString installDate; // in the short date form
+    QString installBy;
+    QString level;
+    QString location;
+    QString purpose;
+    QString notes;
+};
+
+// The cover section: the bold "REPORT " title, the date and the eight labelled lines,
+// each label with three leading blanks, then two empty paragraphs.
+void writeCoverSection(ReportDocument& doc, const SensorInformation& sensor, const QString& date);
+// The plot section: "Load v Time", the picture (none when there is no picture to show)
+// and "   Notes:".
+void writePlotSection(ReportDocument& doc, const QImage* picture);
+
+// Writes bytes to a new file in folder named baseName + ".odt", or baseName + " (2).odt"
+// and so on when that name is taken: an earlier report, perhaps still open in the word
+// processor, is never overwritten. Answers the path written; a failure leaves no file.
+Result<QString> saveNewDocument(const QByteArray& bytes, const QString& folder,
+                                const QString& baseName);
+
+} // namespace rv

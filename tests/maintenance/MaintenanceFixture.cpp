@@ -1,0 +1,224 @@
+#include "tests/maintenance/MaintenanceFixture.h"
+#include "app/UtilitiesTab.h"
+#include "store/Provisioning.h"
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTabWidget>
+#include <csignal>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace rv::test {
+
+// ---------------------------------------------------------------------------------
+// FaultyFiles
+
+bool FaultyFiles::before(const char* name) const {
+    if (step != QLatin1String(name)) return false;
+    if (fault == Fault::Kill) _exit(0);
+    return fault == Fault::Fail;
+}
+
+template <class R> R FaultyFiles::after(const char* name, R result) const {
+    if (step != QLatin1String(name)) return result;
+    if (fault == Fault::KillAfter) _exit(0);
+    if (fault == Fault::None && afterStep) afterStep();
+    return result;
+}
+
+namespace {
+Error injected(const QString& path) {
+    return Error{err::FileError, kInjected + QStringLiteral(" at ") + path};
+}
+} // namespace
+
+Status FaultyFiles::makeFolder(const QString& path) {
+    if (before("makeFolder")) return injected(path);
+    return after("makeFolder", MaintenanceFiles::makeFolder(path));
+}
+
+Result<QStringList> FaultyFiles::listFiles(const QString& folder) const {
+    if (before("listFiles")) return injected(folder);
+    return after("listFiles", MaintenanceFiles::listFiles(folder));
+}
+
+Status FaultyFiles::copyFile(const QString& from, const QString& to) {
+    if (before("copyFile")) return injected(to);
+    if (step == QLatin1String("copyFile") && fault == Fault::KillMidway) {
+        QFile in(from);
+        QFile out(to);
+        if (in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            out.write(in.read(in.size() / 2));
+            out.flush();
+        }
+        _exit(0);
+    }
+    return after("copyFile", MaintenanceFiles::copyFile(from, to));
+}
+
+Status FaultyFiles::replaceFile(const QString& from, const QString& to) {
+    if (before("replaceFile")) return injected(to);
+    return after("replaceFile", MaintenanceFiles::replaceFile(from, to));
+}
+
+Status FaultyFiles::removeFile(const QString& path) {
+    if (before("removeFile")) return injected(path);
+    return after("removeFile", MaintenanceFiles::removeFile(path));
+}
+
+Status FaultyFiles::copyPermissions(const QString& from, const QString& to) {
+    if (before("copyPermissions")) return injected(to);
+    return after("copyPermissions", MaintenanceFiles::copyPermissions(from, to));
+}
+
+Status FaultyFiles::compactInto(const QString& source, const QString& target) {
+    if (before("compactInto")) return injected(target);
+    if (step == QLatin1String("compactInto") && fault == Fault::KillMidway) {
+        // The engine dies halfway through writing the compacted copy.
+        QFile in(source);
+        QFile out(target);
+        if (in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            out.write(in.read(in.size() / 2));
+            out.flush();
+        }
+        _exit(0);
+    }
+    return after("compactInto", MaintenanceFiles::compactInto(source, target));
+}
+
+Status FaultyFiles::checkDatabase(const QString& path, Check check) {
+    if (before("checkDatabase")) return injected(path);
+    return after("checkDatabase", MaintenanceFiles::checkDatabase(path, check));
+}
+
+Result<std::unique_ptr<DatabaseLock>> FaultyFiles::lockDatabase(const QString& path) {
+    if (before("lockDatabase")) return injected(path);
+    auto lock = MaintenanceFiles::lockDatabase(path);
+    if (step == QLatin1String("lockDatabase") && fault == Fault::KillAfter) _exit(0);
+    if (step == QLatin1String("lockDatabase") && fault == Fault::None && afterStep) afterStep();
+    return lock;
+}
+
+// ---------------------------------------------------------------------------------
+// Processes, digests, the disk
+
+bool diesInChild(const std::function<void()>& work) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        work();
+        _exit(3); // the kill never came
+    }
+    if (pid < 0) return false;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+QByteArray digest(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly)
+               ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+               : QByteArray();
+}
+
+Immutable::Immutable(QString path) : m_path(std::move(path)) {
+    m_ok = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_path}) == 0;
+}
+
+Immutable::~Immutable() {
+    if (m_ok) QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_path});
+}
+
+FileSizeLimit::FileSizeLimit(long long bytes) {
+    // Writing past the limit then fails with "File too large" instead of ending the
+    // process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    if (getrlimit(RLIMIT_FSIZE, &old) != 0) return;
+    m_soft = static_cast<long long>(old.rlim_cur);
+    m_hard = static_cast<long long>(old.rlim_max);
+    rlimit limit = old;
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    m_set = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    if (!m_set) return;
+    rlimit old{};
+    old.rlim_cur = static_cast<rlim_t>(m_soft);
+    old.rlim_max = static_cast<rlim_t>(m_hard);
+    setrlimit(RLIMIT_FSIZE, &old);
+}
+
+// ---------------------------------------------------------------------------------
+// MaintenanceTest
+
+void MaintenanceTest::addReadings(const QString& id, int count, int firstDay) {
+    QString sql = QStringLiteral("BEGIN;");
+    for (int i = 0; i < count; ++i) {
+        const QDateTime at = wallClock(QDate(2020, 1, 1).addDays(firstDay + i), QTime(8, 0));
+        sql += QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, FullDate, "
+                              "Channel1, ChannelT, DoNotPlot) VALUES ('%2', '%3', '08:00:00', "
+                              "'%3 08:00:00', '%4', '20.0', 0);")
+                   .arg(id, readingKey(id, at), at.date().toString(Qt::ISODate),
+                        QString::number(10 + i % 7, 'f', 2));
+    }
+    execSql(sql + QStringLiteral("COMMIT;"));
+}
+
+void MaintenanceTest::addSensorsWithReadings(int n) {
+    addSensorRow(QStringLiteral("200525001"));
+    addSensorRow(QStringLiteral("200525002"));
+    addReadings(QStringLiteral("200525001"), n);
+    addReadings(QStringLiteral("200525002"), 3);
+}
+
+QString MaintenanceTest::contents(const QString& path) {
+    Connection c;
+    if (!c.open(path, Connection::Mode::ReadOnly).ok()) return QStringLiteral("(no database)");
+    const Result<QStringList> tables = c.tables();
+    if (!tables.ok()) return QStringLiteral("(no tables)");
+    QStringList parts;
+    for (const QString& t : tables.value()) {
+        Query q(c, QStringLiteral("SELECT count(*) FROM `%1`").arg(t));
+        parts << t + QStringLiteral("=") + (q.next() ? q.value(0).toString() : QStringLiteral("?"));
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+QStringList MaintenanceTest::listed() const {
+    QStringList items;
+    for (int i = 0; i < window->backups->lstFiles->count(); ++i)
+        items << window->backups->lstFiles->item(i)->text();
+    return items;
+}
+
+void MaintenanceTest::enterUtilities() {
+    window->SSTab1->setCurrentIndex(5);
+}
+
+void MaintenanceTest::choose(int row) {
+    QListWidget* list = window->backups->lstFiles;
+    list->setCurrentRow(row);
+    if (QListWidgetItem* item = list->item(row)) item->setSelected(true);
+}
+
+void MaintenanceTest::TearDown() {
+    faulty.step.clear();
+    faulty.fault = FaultyFiles::Fault::None;
+    faulty.afterStep = nullptr;
+    MainWindowTest::TearDown();
+}
+
+void MaintenanceTest::restart() {
+    faulty.fault = FaultyFiles::Fault::None;
+    faulty.afterStep = nullptr;
+    window.reset();
+    ASSERT_TRUE(start());
+}
+
+} // namespace rv::test

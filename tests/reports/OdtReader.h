@@ -1,0 +1,35 @@
+#pragma once
+// Reads back an OpenDocument text file as a word processor shows it: its paragraphs in
+// order, each with its text (white space as the format defines it), whether its text is
+// bold, and the pictures it holds with their stated sizes.
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace rv::test {
+
+struct OdtPicture {
+    QString width;  // as written, "300pt"
+    QString height; // empty when not given
+    QString target; // the picture's file inside the document
+};
+
+struct OdtParagraph {
+    QString text;
+    QString boldText; // the part of text written in bold
+    std::vector<OdtPicture> pictures;
+};
+
+struct OdtDocument {
+    bool ok = false;
+    QString problem;
+    QStringList files; // every file inside the document
+    std::vector<OdtParagraph> paragraphs;
+    // The paragraphs' texts, a picture shown as "[picture]" where it stands.
+    QStringList texts() const;
+    int pictureCount() const;
+};
+
+OdtDocument readOdt(const QString& path);
+
+} // namespace rv::test

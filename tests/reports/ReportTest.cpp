@@ -1,0 +1,336 @@
+// The sensor report: the report window's choices, the document read back from its .odt
+// (paragraphs in order, the bold title, the picture and its size), the Readings tab shown
+// again, and a clear message with one log entry whenever the document cannot be made.
+#include "core/DateText.h"
+#include "readings/ReadingsTab.h"
+#include "reports/SensorReport.h"
+#include "reports/frmReport.h"
+#include "store/Module1.h"
+#include "tests/maintenance/MaintenanceFixture.h"
+#include "tests/reports/OdtReader.h"
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTabWidget>
+#include <QTimer>
+
+using namespace rv;
+using namespace rv::test;
+
+namespace {
+
+const QString kId = QStringLiteral("200525001");
+
+// A chart-like picture written as a JPEG, as the chart page's export writes one.
+bool writeChart(const QString& path, QSize size = QSize(800, 500)) {
+    QImage chart(size, QImage::Format_RGB32);
+    chart.fill(Qt::white);
+    QPainter p(&chart);
+    p.setPen(QPen(Qt::blue, 2));
+    p.drawLine(40, size.height() - 40, size.width() - 20, 30);
+    p.end();
+    return chart.save(path, "JPG");
+}
+
+// The report window answered as a user would, once it shows.
+void answerReportWindow(frmReport& form, bool cover, bool plot, bool ok = true) {
+    QTimer::singleShot(0, &form, [&form, cover, plot, ok] {
+        form.chkCover->setChecked(cover);
+        form.chkTemp->setChecked(plot);
+        (ok ? form.cmdOK : form.cmdCancel)->click();
+    });
+}
+
+QStringList coverTexts(const QString& notes = QStringLiteral("Grouted in 2005")) {
+    return {QString(),
+            QStringLiteral("REPORT 200525001"),
+            QString(),
+            QStringLiteral("   Date: ") + shortDateText(QDate(2026, 3, 14)),
+            QStringLiteral("   Sensor Number: 200525001"),
+            QStringLiteral("   Sensor Type: Load Cell"),
+            QStringLiteral("   Date Installed: ") + shortDateText(QDate(2005, 6, 1)),
+            QStringLiteral("   Installed By: Crew 4"),
+            QStringLiteral("   Level: L12"),
+            QStringLiteral("   Location: North drive"),
+            QStringLiteral("   Purpose: Pillar load"),
+            QStringLiteral("   Notes: ") + notes};
+}
+
+const QStringList kThreeEmpty = {QString(), QString(), QString()};
+const QStringList kPlotTexts = {QStringLiteral("Load v Time"),
+                                QStringLiteral("[picture]   Notes:")};
+
+double points(const QString& length) {
+    return QStringView(length).chopped(2).toDouble();
+}
+
+// ---------------------------------------------------------------------------------
+// Through the main window
+
+class ReportTest : public MaintenanceTest {
+protected:
+    void SetUp() override {
+        MaintenanceTest::SetUp();
+        addSensorRow(kId);
+        execSql(QStringLiteral("UPDATE Sensors SET InstallBy = 'Crew 4', Level = 'L12', "
+                               "Location = 'North drive', Purpose = 'Pillar load', "
+                               "Notes = 'Grouted in 2005'"));
+        addReadings(kId, 3);
+        reports = tmp.path() + QStringLiteral("/reports");
+        ASSERT_TRUE(QDir().mkpath(reports));
+        ASSERT_TRUE(start());
+        window->report->setDocumentFolder(reports);
+        window->loadVsTimeExport = [this](const QString& path) {
+            exported << path;
+            return writeChart(path);
+        };
+        window->SSTab1->setCurrentIndex(2);
+    }
+    // Asks for a report from the Readings tab and reads back the document opened.
+    OdtDocument report(bool cover, bool plot) {
+        answerReportWindow(window->report->reportWindow(), cover, plot);
+        window->readings->imgReport->click();
+        if (desktop.openedFiles.isEmpty()) return {};
+        return readOdt(desktop.openedFiles.constLast());
+    }
+    QString reports;
+    QStringList exported;
+};
+
+TEST_F(ReportTest, BothSectionsInOrderWithTheBoldTitleAndOnePicture) {
+    const OdtDocument doc = report(true, true);
+    ASSERT_TRUE(doc.ok) << doc.problem.toStdString();
+    EXPECT_EQ(doc.texts(), coverTexts() + kThreeEmpty + kPlotTexts + QStringList(QString()));
+    for (std::size_t i = 0; i < doc.paragraphs.size(); ++i)
+        EXPECT_EQ(doc.paragraphs[i].boldText,
+                  i == 1 ? QStringLiteral("REPORT 200525001") : QString())
+            << "paragraph " << i;
+    EXPECT_EQ(doc.pictureCount(), 1);
+    EXPECT_TRUE(doc.files.contains(doc.paragraphs[16].pictures[0].target))
+        << "the picture travels inside the document";
+    EXPECT_EQ(exported, QStringList{dataFolder + QStringLiteral("/Temporal.jpg")});
+    EXPECT_EQ(desktop.openedFiles, QStringList{reports + QStringLiteral("/Report 200525001.odt")});
+    EXPECT_EQ(window->SSTab1->currentIndex(), 2) << "the Readings tab is shown again";
+    EXPECT_EQ(logEntries(), 0);
+}
+
+TEST_F(ReportTest, TheCoverAloneEndsAfterItsEmptyParagraphs) {
+    const OdtDocument doc = report(true, false);
+    ASSERT_TRUE(doc.ok) << doc.problem.toStdString();
+    EXPECT_EQ(doc.texts(), coverTexts() + kThreeEmpty);
+    EXPECT_EQ(doc.pictureCount(), 0);
+    EXPECT_TRUE(exported.isEmpty()) << "no plot is drawn for a report without one";
+    EXPECT_EQ(window->SSTab1->currentIndex(), 2);
+}
+
+TEST_F(ReportTest, ThePlotAloneStartsWithAnEmptyParagraph) {
+    const OdtDocument doc = report(false, true);
+    ASSERT_TRUE(doc.ok) << doc.problem.toStdString();
+    EXPECT_EQ(doc.texts(), QStringList(QString()) + kPlotTexts + QStringList(QString()));
+    EXPECT_EQ(doc.pictureCount(), 1);
+    EXPECT_TRUE(doc.paragraphs[2].boldText.isEmpty());
+}
+
+TEST_F(ReportTest, NeitherSectionOpensAnEmptyDocument) {
+    const OdtDocument doc = report(false, false);
+    ASSERT_TRUE(doc.ok) << doc.problem.toStdString();
+    EXPECT_EQ(doc.texts(), QStringList(QString()));
+}
+
+TEST_F(ReportTest, TheCaptionLabelAsksTooAndEachReportIsANewFile) {
+    answerReportWindow(window->report->reportWindow(), true, false);
+    window->readings->Label46->click();
+    answerReportWindow(window->report->reportWindow(), true, false);
+    window->readings->imgReport->click();
+    EXPECT_EQ(desktop.openedFiles,
+              QStringList({reports + QStringLiteral("/Report 200525001.odt"),
+                           reports + QStringLiteral("/Report 200525001 (2).odt")}));
+    EXPECT_TRUE(readOdt(desktop.openedFiles[0]).ok) << "the first report is not overwritten";
+}
+
+TEST_F(ReportTest, ASensorWithoutNotesEndsItsNotesLineWithTheBlank) {
+    execSql(QStringLiteral("UPDATE Sensors SET Notes = NULL"));
+    window.reset();
+    ASSERT_TRUE(start());
+    window->report->setDocumentFolder(reports);
+    window->SSTab1->setCurrentIndex(2);
+    const OdtDocument doc = report(true, false);
+    ASSERT_TRUE(doc.ok) << doc.problem.toStdString();
+    EXPECT_EQ(doc.texts().value(11), QStringLiteral("   Notes: "));
+}
+
+TEST_F(ReportTest, TheWindowKeepsTheLastChoiceAndCancelMakesNothing) {
+    frmReport& form = window->report->reportWindow();
+    EXPECT_EQ(form.windowTitle(), "Rockvane Reporting");
+    EXPECT_TRUE(form.chkCover->isChecked());
+    EXPECT_TRUE(form.chkTemp->isChecked());
+    EXPECT_EQ(form.chkCover->text(), "Sensor Information Cover Page");
+    EXPECT_EQ(form.chkTemp->text(), "Load v Time");
+    report(true, false);
+    ASSERT_EQ(desktop.openedFiles.size(), 1);
+
+    bool tempShownTicked = true;
+    QTimer::singleShot(0, &form, [&] {
+        tempShownTicked = form.chkTemp->isChecked();
+        form.cmdCancel->click();
+    });
+    window->readings->imgReport->click();
+    EXPECT_FALSE(tempShownTicked) << "the box cleared last time stays cleared";
+    EXPECT_TRUE(form.chkCover->isChecked());
+    EXPECT_EQ(desktop.openedFiles.size(), 1) << "Cancel makes no report";
+    EXPECT_FALSE(s().gReportOK);
+
+    // Closing the window after an earlier OK is no OK.
+    QTimer::singleShot(0, &form, [&] { form.close(); });
+    window->readings->imgReport->click();
+    EXPECT_EQ(desktop.openedFiles.size(), 1);
+    EXPECT_EQ(QDir(reports).entryList(QDir::Files).size(), 1);
+}
+
+// ---------------------------------------------------------------------------------
+// With a stand-in for the main window
+
+class FakeReportHost : public ReportHost {
+public:
+    int tab = kReadingsTab;
+    bool refusePlot = false; // fewer than two plottable readings
+    bool exportWorks = true;
+    QSize chartSize{800, 500};
+    QStringList steps;
+    Dialogs* dialogs = nullptr;
+
+    int currentTab() const override { return tab; }
+    void selectTab(int index) override {
+        steps << QStringLiteral("tab %1").arg(index);
+        if (index == kLoadVsTimeTab && refusePlot) {
+            dialogs->inform(QStringLiteral("You must have at least 2 readings to view the plot."),
+                            kTitle, Icon::Information);
+            return; // the previous tab comes back
+        }
+        tab = index;
+    }
+    bool exportLoadVsTime(const QString& path) override {
+        steps << QStringLiteral("export");
+        if (!exportWorks) return false;
+        return writeChart(path, chartSize);
+    }
+};
+
+class NoWordProcessor : public Desktop {
+public:
+    bool openFile(const QString&) override { return false; }
+    bool openAddress(const QString&) override { return false; }
+};
+
+class SensorReportTest : public DataFolderTest {
+protected:
+    void SetUp() override {
+        DataFolderTest::SetUp();
+        addSensorRow(kId);
+        execSql(QStringLiteral("UPDATE Sensors SET InstallBy = 'Crew 4', Level = 'L12', "
+                               "Location = 'North drive', Purpose = 'Pillar load', "
+                               "Notes = 'Grouted in 2005'"));
+        openStore();
+        reports = tmp.path() + QStringLiteral("/reports");
+        ASSERT_TRUE(QDir().mkpath(reports));
+        host.dialogs = &dialogs;
+        makeReport(*session);
+    }
+    void makeReport(Session& s) {
+        report = std::make_unique<SensorReport>(s, host, nullptr);
+        report->setDocumentFolder(reports);
+    }
+    OdtDocument run(bool cover, bool plot) {
+        answerReportWindow(report->reportWindow(), cover, plot);
+        report->imgReport_Click();
+        return report->lastDocument().isEmpty() ? OdtDocument{} : readOdt(report->lastDocument());
+    }
+    QString picturePath() const { return dataFolder + QStringLiteral("/Temporal.jpg"); }
+
+    FakeReportHost host;
+    std::unique_ptr<SensorReport> report;
+    QString reports;
+};
+
+TEST_F(SensorReportTest, APictureIsShownAtItsSizeOrNarrowedToThePage) {
+    const struct {
+        QSize chart;
+        double width, height; // in points
+    } cases[] = {{QSize(400, 300), 300, 225},
+                 {QSize(604, 200), 453, 150},
+                 {QSize(1000, 500), 16 / 2.54 * 72, 16 / 2.54 * 72 / 2}};
+    for (const auto& c : cases) {
+        host.chartSize = c.chart;
+        const OdtDocument doc = run(false, true);
+        ASSERT_TRUE(doc.ok) << doc.problem.toStdString();
+        ASSERT_EQ(doc.pictureCount(), 1);
+        const OdtPicture& picture = doc.paragraphs[2].pictures[0];
+        EXPECT_NEAR(points(picture.width), c.width, 0.01) << c.chart.width();
+        EXPECT_NEAR(points(picture.height), c.height, 0.01) << c.chart.width();
+    }
+    EXPECT_EQ(host.steps, QStringList({"tab 3", "export", "tab 2", "tab 3", "export", "tab 2",
+                                       "tab 3", "export", "tab 2"}));
+}
+
+TEST_F(SensorReportTest, ARefusedPlotTabGivesNoPictureNotEvenAnOldOne) {
+    ASSERT_TRUE(writeChart(picturePath())); // another sensor's plot, exported earlier
+    host.refusePlot = true;
+    const OdtDocument doc = run(true, true);
+    dialogs.expect(QStringLiteral("You must have at least 2 readings to view the plot."), kTitle,
+                   Icon::Information);
+    ASSERT_TRUE(doc.ok) << doc.problem.toStdString();
+    EXPECT_EQ(doc.pictureCount(), 0);
+    EXPECT_EQ(doc.texts().mid(12), QStringList({"", "", "", "Load v Time", "   Notes:", ""}));
+    EXPECT_EQ(host.steps, QStringList{"tab 3"}) << "nothing exported, the tab never left";
+    EXPECT_EQ(logEntries(), 0);
+}
+
+TEST_F(SensorReportTest, AFailedExportIsToldAndTheReportWrittenWithoutThePicture) {
+    host.exportWorks = false;
+    const OdtDocument doc = run(false, true);
+    dialogs.expect(QStringLiteral("The Load v Time plot could not be saved as a picture in ") +
+                       QDir::toNativeSeparators(picturePath()) +
+                       QStringLiteral("\r\nThe report is written without it."),
+                   kTitle, Icon::Exclamation);
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(QStringLiteral(" imgReport_Click\r\n")));
+    ASSERT_TRUE(doc.ok);
+    EXPECT_EQ(doc.texts(), QStringList({"", "Load v Time", "   Notes:", ""}));
+    EXPECT_EQ(desktop.openedFiles.size(), 1);
+}
+
+TEST_F(SensorReportTest, AnUnwritableFolderIsToldAndNothingOpened) {
+    const Immutable locked(reports);
+    ASSERT_TRUE(locked.ok());
+    run(true, false);
+    const Message m = dialogs.take();
+    EXPECT_TRUE(m.text.startsWith(QStringLiteral("The report could not be written:\r\nCould not "
+                                                 "create ")))
+        << m.text.toStdString();
+    EXPECT_EQ(m.title, kTitle);
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(QStringLiteral(" imgReport_Click\r\n")));
+    EXPECT_TRUE(desktop.openedFiles.isEmpty());
+    EXPECT_TRUE(QDir(reports).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(SensorReportTest, NoWordProcessorIsToldAndTheDocumentKept) {
+    NoWordProcessor none;
+    Session other(dialogs, clock, paths, none);
+    other.gDataFolder = dataFolder;
+    ASSERT_TRUE(other.gConnection.open(databasePath).ok());
+    ASSERT_TRUE(other.rsSensors.open(other.gConnection, sql::S2).ok());
+    makeReport(other);
+    run(true, false);
+    const QString written = reports + QStringLiteral("/Report 200525001.odt");
+    dialogs.expect(QStringLiteral("The report was written to ") +
+                       QDir::toNativeSeparators(written) +
+                       QStringLiteral("\r\nbut no word processor could be started to open it."),
+                   kTitle, Icon::Exclamation);
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(QFile::exists(written));
+    report.reset();
+}
+
+} // namespace
