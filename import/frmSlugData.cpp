@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -182,7 +183,7 @@ bool frmSlugData::eventFilter(QObject* watched, QEvent* event) {
 void frmSlugData::cmdAppend_Click() {
     Session& s = m_s;
     const std::optional<SlugDateFormat> format = dateFormat();
-    if (!format) return; // "append" is enabled only once a layout is chosen
+    if (!format || m_appending) return; // "append" is enabled only once a layout is chosen
     const QString id = s.gSensorID;
     bool yes = false;
     skip([&] {
@@ -193,6 +194,13 @@ void frmSlugData::cmdAppend_Click() {
         NoProgress none;
         Progress& progress = m_host.progress ? *m_host.progress : none;
         AppendOutcome outcome;
+        m_appending = true;
+        cmdAppend->setEnabled(false);
+        MSFlexGrid1->setEnabled(false);
+        const auto appended = qScopeGuard([this] {
+            m_appending = false;
+            MSFlexGrid1->setEnabled(true);
+        });
         try {
             outcome = appendTicked(s, m_rsImport, m_model->marks(), *format, regionalDayOrder(),
                                    progress);
@@ -207,6 +215,7 @@ void frmSlugData::cmdAppend_Click() {
             s.dialogs.inform(QStringLiteral("The append was cancelled: no reading was added to "
                                             "sensor ") +
                              id + u'.');
+            cmdAppend->setEnabled(true);
             return;
         }
         if (outcome.kind == AppendOutcome::Kind::Failed) {
@@ -233,6 +242,7 @@ void frmSlugData::cmdAppend_Click() {
 // Closing
 
 void frmSlugData::done(int result) {
+    if (m_appending) return; // the append's progress dialog is the way to stop it
     Form_Unload();
     QDialog::done(result);
 }

@@ -68,6 +68,9 @@ private:
     ImportHost m_host;
     SlugGridModel* m_model;
     bool m_unloaded = false;
+    // An append is under way: its progress lets events through, and neither a second
+    // append nor closing the window may start until it ends.
+    bool m_appending = false;
 };
 
 } // namespace rv

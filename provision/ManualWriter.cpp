@@ -1,7 +1,9 @@
 #include "provision/ManualWriter.h"
 #include "provision/ManualSource.h"
 #include <QAbstractTextDocumentLayout>
+#include <QDirIterator>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -13,6 +15,7 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextTable>
+#include <QUrl>
 #include <vector>
 
 namespace rv {
@@ -109,6 +112,19 @@ void styleTables(QTextDocument& doc) {
             shaded.setBackground(QColor(230, 230, 230));
             cell.setFormat(shaded);
         }
+    }
+}
+
+// The pictures compiled in with the manual, under the names its text gives them
+// ("pictures/import-window.png").
+void addPictures(QTextDocument& doc) {
+    QDirIterator it(QStringLiteral(":/manual/pictures"));
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QImage picture(path);
+        if (!picture.isNull())
+            doc.addResource(QTextDocument::ImageResource,
+                            QUrl(QStringLiteral("pictures/") + it.fileName()), picture);
     }
 }
 
@@ -254,6 +270,7 @@ Status writeManual(const QString& pdfPath) {
     QTextDocument body;
     prepare(body, writer, pageSize);
     body.setMarkdown(chaptersText);
+    addPictures(body);
     styleBlocks(body);
     styleTables(body);
 

@@ -4,10 +4,12 @@
 // failures, and every kind of bad file.
 #include "import/ImportDataFiles.h"
 #include "import/ImportHost.h"
+#include "import/ImportPicture.h"
 #include "import/SlugAppend.h"
 #include "import/SlugGrid.h"
 #include "import/SlugStaging.h"
 #include "import/frmSlugData.h"
+#include "provision/ManualWriter.h"
 #include "store/Module1.h"
 #include "tests/TestPaths.h"
 #include "tests/support/DataFolder.h"
@@ -17,7 +19,10 @@
 #include <QHeaderView>
 #include <QProcess>
 #include <QScreen>
+#include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <sys/wait.h>
@@ -918,6 +923,82 @@ dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
 dialogs.expect(QStringLiteral(" 5000 records appended to 200625001"));
 EXPECT_EQ(readingCount(), rows / 4);
 EXPECT_EQ(session->rsReadings.recordCount(), rows / 4);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------
+// The sample files and the manual's picture
+
+namespace {
+
+QString sample(const QString& name) {
+    return QStringLiteral(ROCKVANE_TEST_DATA "/../../samples/") + name;
+}
+
+TEST_F(ImportTest, TheSampleFileOfSensor200625001ImportsItsDailyReadings) {
+    const QString path = download + QStringLiteral("/200625001.txt");
+    ASSERT_TRUE(QFile::copy(sample(QStringLiteral("200625001.txt")), path));
+    import(path, [&](frmSlugData& w) {
+        ASSERT_EQ(w.grid().rowCount(), 92 * 4 + 1);
+    const std::string m = marks(w);
+    EXPECT_EQ(std::count(m.begin(), m.end(), 'x'), 92) << "one reading a day";
+    append(0)(w);
+});
+dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+dialogs.expect(QStringLiteral(" 92 records appended to 200625001"));
+const std::vector<std::string> rows = stored();
+EXPECT_EQ(rows.front().substr(0, 29), "200625001 2005/03/14 00:00:00");
+EXPECT_EQ(rows.back().substr(0, 29), "200625001 2005/06/13 00:00:00");
+} // namespace
+
+TEST_F(ImportTest, TheDayFirstSampleFileReadsAsEvenlySpacedReadings) {
+    setPaths();
+    StagedRows rows;
+    ASSERT_EQ(OpenSlugData(*session, QStringLiteral("200625002.txt"),
+                           sample(QStringLiteral("200625002.txt")), rows, progress)
+                  .kind,
+              StagingOutcome::Kind::Staged);
+    ASSERT_EQ(rows.rowCount(), 120);
+    QDateTime previous;
+    for (qint64 r = 0; r < rows.rowCount(); ++r) {
+        const auto m = slugMoment(rows.text(r, 0), SlugDateFormat::DayMonthYear,
+                                  QStringLiteral("200625002"), DayOrder::MonthFirst);
+        ASSERT_TRUE(m.has_value()) << r;
+        if (r > 0) {
+            EXPECT_EQ(previous.secsTo(m->fullDate), 6 * 3600) << r;
+        }
+        previous = m->fullDate;
+        EXPECT_TRUE(importedChannel(rows.text(r, 5), 2).isValid()) << r;
+    }
+    EXPECT_EQ(previous, wallClock(QDate(2005, 4, 30), QTime(18, 0)));
+}
+
+TEST(ImportPicture, IsTheImportWindowDrawnOnTheSampleFile) {
+    const QImage picture = drawImportWindow(sample(QStringLiteral("200625001.txt")));
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_GT(picture.width(), 400);
+    EXPECT_GT(picture.height(), 300);
+    QSet<QRgb> colours;
+    for (int y = 0; y < picture.height(); y += 7)
+        for (int x = 0; x < picture.width(); x += 7)
+            colours.insert(picture.pixel(x, y));
+    EXPECT_GT(colours.size(), 3) << "a drawn window, not a blank picture";
+    EXPECT_TRUE(drawImportWindow(sample(QStringLiteral("missing.txt"))).isNull());
+}
+
+} // namespace
+
+namespace {
+
+TEST(ImportChapter, TheManualShowsThePictureOfTheImportWindow) {
+    EXPECT_TRUE(manualMarkdown().contains(QStringLiteral("## Importing datalogger files")));
+    EXPECT_TRUE(manualMarkdown().contains(QStringLiteral("(pictures/import-window.png)")));
+    EXPECT_TRUE(QFile::exists(QStringLiteral(":/manual/pictures/import-window.png")));
+    QTemporaryDir folder;
+    const QString pdf = folder.filePath(QStringLiteral("manual.pdf"));
+    ASSERT_TRUE(writeManual(pdf).ok());
+    EXPECT_TRUE(bytesOf(pdf).contains("/Subtype /Image")) << "the picture is in the PDF";
 }
 
 } // namespace
