@@ -8,6 +8,7 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <array>
+#include <sqlite3.h>
 
 namespace rv {
 
@@ -34,6 +35,11 @@ Result<QSet<QString>> existingKeys(Connection& connection, const QString& table)
     }
     if (!q.status().ok()) return q.status().error();
     return keys;
+}
+
+// A channel value as the bytes written; Null stays a null array.
+QByteArray channelBytes(const QVariant& value) {
+    return value.isNull() ? QByteArray() : value.toString().toUtf8();
 }
 
 } // namespace
@@ -92,29 +98,102 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
         ~EndProgress() { p.end(); }
     } endProgress{progress};
 
+    // The usual readings table takes each value in the form written here directly; a
+    // column of another type gets the store's own conversion.
+    auto direct = [](const Target& t) {
+        const ColumnType type = t.column.type;
+        switch (t.what) {
+        case ReadingDate:
+        case FullDate:
+            return type == ColumnType::Date || type == ColumnType::Any;
+        case IsDirty:
+        case DoNotPlot:
+            return type == ColumnType::YesNo || type == ColumnType::Any;
+        default:
+            return type == ColumnType::Text || type == ColumnType::Any;
+        }
+    };
+    const QByteArray idBytes = sensorId.toUtf8();
+    sqlite3_stmt* stmt = insert.statement();
     const qint64 total = qint64(readings.size());
     for (qint64 i = 0; i < total; ++i) {
         const PlannedReading& r = readings[std::size_t(i)];
+        const QDate date = r.fullDate.date();
+        const QTime time = r.fullDate.time();
+        // The key (identifier, yyyy/mm/dd, hh:nn:ss), the stored date yyyy-mm-dd, the time,
+        // and the stored moment (the date alone at midnight), as the store writes them.
+        QByteArray key = idBytes;
+        key.resize(idBytes.size() + 20);
+        char* k = key.data() + idBytes.size();
+        k[0] = ' ';
+        writeDateDigits(k + 1, date, '/');
+        k[11] = ' ';
+        writeTimeDigits(k + 12, time);
+        char storedDate[19];
+        writeDateDigits(storedDate, date, '-');
+        storedDate[10] = ' ';
+        writeTimeDigits(storedDate + 11, time);
+        const int fullLength = time == QTime(0, 0) ? 10 : 19;
+
         for (std::size_t t = 0; t < targets.size(); ++t) {
+            const int slot = int(t) + 1;
+            if (direct(targets[t])) {
+                auto text = [&](const char* bytes, qsizetype length) {
+                    sqlite3_bind_text(stmt, slot, bytes, int(length), SQLITE_STATIC);
+                };
+                auto channel = [&](const QByteArray& value) {
+                    if (value.isNull())
+                        sqlite3_bind_null(stmt, slot);
+                    else
+                        text(value.constData(), value.size());
+                };
+                switch (targets[t].what) {
+                case Key:
+                    text(key.constData(), key.size());
+                    break;
+                case ReadingDate:
+                    text(storedDate, 10);
+                    break;
+                case ReadingTime:
+                    text(storedDate + 11, 8);
+                    break;
+                case FullDate:
+                    text(storedDate, fullLength);
+                    break;
+                case ChannelT:
+                    channel(r.channelT);
+                    break;
+                case Channel1:
+                    channel(r.channel1);
+                    break;
+                case IsDirty:
+                    sqlite3_bind_int(stmt, slot, 1);
+                    break;
+                case DoNotPlot:
+                    sqlite3_bind_int(stmt, slot, 0);
+                    break;
+                }
+                continue;
+            }
             QVariant value;
             switch (targets[t].what) {
             case Key:
-                value = readingKey(sensorId, r.fullDate);
+                value = QString::fromUtf8(key);
                 break;
             case ReadingDate:
-                value = wallClock(r.fullDate.date());
+                value = wallClock(date);
                 break;
             case ReadingTime:
-                value = readingTimeText(r.fullDate.time());
+                value = QString::fromLatin1(storedDate + 11, 8);
                 break;
             case FullDate:
                 value = r.fullDate;
                 break;
             case ChannelT:
-                value = r.channelT;
+                if (!r.channelT.isNull()) value = QString::fromLatin1(r.channelT);
                 break;
             case Channel1:
-                value = r.channel1;
+                if (!r.channel1.isNull()) value = QString::fromLatin1(r.channel1);
                 break;
             case IsDirty:
                 value = true;
@@ -132,10 +211,14 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
                     return fail(stored.error());
                 stored = QVariant();
             }
-            insert.bind(int(t) + 1, stored.value());
+            insert.bind(slot, stored.value());
         }
-        if (Status st = insert.run(); !st.ok()) return fail(st.error());
-        insert.reset();
+        if (sqlite3_step(stmt) != SQLITE_DONE) {
+            const Error error = connection.lastError();
+            sqlite3_reset(stmt);
+            return fail(error);
+        }
+        sqlite3_reset(stmt);
         if (((i + 1) % kProgressEvery == 0 || i + 1 == total) && !progress.step(i + 1)) {
             connection.rollback();
             outcome.kind = WriteOutcome::Kind::Cancelled;
@@ -180,14 +263,16 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
         // A key made here is the identifier and the moment written out, so two rows of the
         // file share a key exactly when they share a moment.
         const qint64 second = moment->fullDate.toSecsSinceEpoch();
-        if (known.contains(moment->key.toCaseFolded()) || inFile.contains(second)) {
+        if (inFile.contains(second) ||
+            (!known.isEmpty() && known.contains(moment->key.toCaseFolded()))) {
             s.dialogs.inform(moment->key +
                              QStringLiteral(" is a duplicate reading and cannot be appended."));
             continue;
         }
         inFile.insert(second);
-        planned.push_back(PlannedReading{moment->fullDate, importedChannel(rows.text(r, 4), 1),
-                                         importedChannel(rows.text(r, 5), 2)});
+        planned.push_back(PlannedReading{moment->fullDate,
+                                         channelBytes(importedChannel(rows.text(r, 4), 1)),
+                                         channelBytes(importedChannel(rows.text(r, 5), 2))});
         last = Last::Appended;
     }
 

@@ -18,8 +18,8 @@ class Connection;
 // its channel values.
 struct PlannedReading {
     QDateTime fullDate;
-    QVariant channelT; // "##0.0" text, or Null
-    QVariant channel1; // "##0.00" text, or Null
+    QByteArray channelT; // "##0.0" text; a null array for Null
+    QByteArray channel1; // "##0.00" text; a null array for Null
 };
 
 struct WriteOutcome {

@@ -97,6 +97,32 @@ bool allDigits(QStringView t, std::initializer_list<qsizetype> at) {
 
 } // namespace
 
+void writeDateDigits(char* out, const QDate& date, char separator) {
+    const int y = date.year(), m = date.month(), d = date.day();
+    out[0] = char('0' + y / 1000 % 10);
+    out[1] = char('0' + y / 100 % 10);
+    out[2] = char('0' + y / 10 % 10);
+    out[3] = char('0' + y % 10);
+    out[4] = separator;
+    out[5] = char('0' + m / 10);
+    out[6] = char('0' + m % 10);
+    out[7] = separator;
+    out[8] = char('0' + d / 10);
+    out[9] = char('0' + d % 10);
+}
+
+void writeTimeDigits(char* out, const QTime& time) {
+    const int h = time.hour(), m = time.minute(), s = time.second();
+    out[0] = char('0' + h / 10);
+    out[1] = char('0' + h % 10);
+    out[2] = ':';
+    out[3] = char('0' + m / 10);
+    out[4] = char('0' + m % 10);
+    out[5] = ':';
+    out[6] = char('0' + s / 10);
+    out[7] = char('0' + s % 10);
+}
+
 const QStringList& schemaIniLines() {
     static const QStringList lines = [] {
         QStringList l{QStringLiteral("[datafile.txt]"), QStringLiteral("Format=CSVDelimited"),
@@ -185,8 +211,11 @@ std::optional<SlugMoment> slugMoment(const QString& s, SlugDateFormat format,
         const std::optional<QDateTime> moment = readSlugDateTime(s, order);
         if (!moment) return std::nullopt;
         m.fullDate = *moment;
-        m.dateText = readingDateText(moment->date());
-        m.timeText = readingTimeText(moment->time());
+        char date[10], time[8];
+        writeDateDigits(date, moment->date(), '/');
+        writeTimeDigits(time, moment->time());
+        m.dateText = QString::fromLatin1(date, 10);
+        m.timeText = QString::fromLatin1(time, 8);
     } else {
         const QString day = s.mid(format == SlugDateFormat::DayMonthYear ? 0 : 3, 2);
         const QString month = s.mid(format == SlugDateFormat::DayMonthYear ? 3 : 0, 2);

@@ -75,6 +75,12 @@ struct SlugMoment {
 std::optional<SlugMoment> slugMoment(const QString& s, SlugDateFormat format,
                                      const QString& sensorId, DayOrder order);
 
+// A date as "yyyy/MM/dd" (separator '/') or "yyyy-MM-dd" ('-'), and a time of day as
+// "HH:mm:ss", written into out (10 and 8 characters) as the readings hold them, for years
+// 1 to 9999. An import writes a hundred thousand of them: they are written digit by digit.
+void writeDateDigits(char* out, const QDate& date, char separator);
+void writeTimeDigits(char* out, const QTime& time);
+
 // The value written into a channel column from a staged value: trimmed and formatted with
 // "##0.0" (decimals 1) or "##0.00" (decimals 2). An empty value, or one that is not a
 // number, leaves the column empty (Null).

@@ -1,4 +1,5 @@
 #include "import/frmSlugData.h"
+#include "core/Values.h"
 #include "import/SlugAppend.h"
 #include "import/SlugGrid.h"
 #include "import/SlugStaging.h"
@@ -21,6 +22,21 @@ namespace {
 const QString kAppendLabel = QStringLiteral(" cmdAppend_Click");
 const QStringList kFormatCaptions{QStringLiteral("YYYY/MM/DD"), QStringLiteral("DD/MM/YYYY"),
                                   QStringLiteral("MM/DD/YYYY")};
+// Closes rsReadings and opens it again on the current sensor's readings (OpenSensorData).
+// When it is open on those readings already it is re-queried instead, which gives the same
+// rows, order, position and bookmarks, and costs next to nothing when the table has not
+// changed since they were read.
+void reopenReadings(Session& s) {
+    Recordset& rs = s.rsReadings;
+    const QString id = displayText(s.rsSensors.value(QStringLiteral("InstrumentID")).valueOr({}));
+    if (rs.isOpen() && !id.isEmpty() && rs.statement() == sql::S8(id) && rs.requery().ok()) {
+        if (rs.recordCount() > 0) need(rs.moveFirst());
+        return;
+    }
+    rs.close();
+    OpenSensorData(s);
+}
+
 } // namespace
 
 frmSlugData::frmSlugData(Session& session, StagedRows& rsImport, const ImportHost& host,
@@ -117,10 +133,7 @@ void frmSlugData::Form_Load() {
     Session& s = m_s;
     // Each step that fails is skipped and the next one runs.
     skip([&] { s.gReadingBookmark = need(s.rsReadings.bookmark()); });
-    skip([&] {
-        if (s.rsReadings.isOpen()) s.rsReadings.close();
-        OpenSensorData(s);
-    });
+    skip([&] { reopenReadings(s); });
     cmdAppend->setEnabled(false);
     lblHeader->setText(
         QStringLiteral("Select date format and click Append to download data to Sensor ") +
@@ -253,11 +266,8 @@ void frmSlugData::Form_Unload() {
     Session& s = m_s;
     Recordset& rs = s.rsReadings;
     m_model->clearGrid();
-    skip([&] {
-        rs.close();
-        m_rsImport.clear();
-    });
-    skip([&] { OpenSensorData(s); });
+    skip([&] { m_rsImport.clear(); });
+    skip([&] { reopenReadings(s); });
     skip([&] {
         if (rs.recordCount() < 1) return;
         // A remembered reading that is no longer there gives the newest one.

@@ -665,7 +665,7 @@ TEST_F(ImportTest, AProgramKilledWhileAppendingLeavesNoRow) {
     std::vector<PlannedReading> readings;
     for (int i = 0; i < 5000; ++i)
         readings.push_back(PlannedReading{wallClock(QDate(2005, 1, 1)).addSecs(qint64(i) * 3600),
-                                          QStringLiteral("12.0"), QStringLiteral("100.00")});
+                                          QByteArray("12.0"), QByteArray("100.00")});
     const pid_t child = fork();
     ASSERT_NE(child, -1);
     if (child == 0) {
@@ -694,6 +694,37 @@ TEST_F(ImportTest, AProgramKilledWhileAppendingLeavesNoRow) {
     NoProgress none;
     EXPECT_EQ(writeReadings(c, kId, readings, none).kind, WriteOutcome::Kind::Written);
     EXPECT_EQ(readingCount(), 5000);
+}
+
+TEST_F(ImportTest, AReadingsTableOfAnotherShapeGetsTheStoresOwnConversions) {
+    // An older table: numbers in numeric columns, no ReadingDate, ReadingTime or marks.
+    execSql(QStringLiteral("CREATE TABLE `200625009` (DateTimeKey TEXT, FullDate DATETIME, "
+                           "Channel1 DOUBLE, ChannelT INTEGER)"));
+    Connection c;
+    ASSERT_TRUE(c.open(databasePath).ok());
+    NoProgress none;
+    const std::vector<PlannedReading> readings = {
+        {wallClock(QDate(2005, 3, 14), QTime(6, 0)), QByteArray("12.4"), QByteArray("101.55")},
+        {wallClock(QDate(2005, 3, 15)), QByteArray(), QByteArray("7.13")},
+    };
+    ASSERT_EQ(writeReadings(c, QStringLiteral("200625009"), readings, none).kind,
+              WriteOutcome::Kind::Written);
+    Query q(c, QStringLiteral("SELECT DateTimeKey, FullDate, typeof(Channel1), Channel1, "
+                              "ChannelT FROM `200625009` ORDER BY rowid"));
+    QStringList rows;
+    while (q.next())
+        rows << QStringLiteral("%1|%2|%3|%4|%5")
+                    .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                         q.value(3).toString(),
+                         q.value(4).isNull() ? QStringLiteral("~") : q.value(4).toString());
+    EXPECT_EQ(rows,
+              QStringList({"200625009 2005/03/14 06:00:00|2005-03-14 06:00:00|real|101.55|12.4",
+                           "200625009 2005/03/15 00:00:00|2005-03-15|real|7.13|~"}));
+    // A table with none of the columns of a reading takes nothing.
+    execSql(QStringLiteral("CREATE TABLE `200625008` (Other TEXT)"));
+    const WriteOutcome none8 = writeReadings(c, QStringLiteral("200625008"), readings, none);
+    EXPECT_EQ(none8.kind, WriteOutcome::Kind::Failed);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200625008`")).toInt(), 0);
 }
 
 TEST_F(ImportTest, ClosingTheWindowShowsTheRememberedReadingOrTheLast) {

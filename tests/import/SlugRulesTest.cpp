@@ -217,3 +217,23 @@ TEST(ImportNames, OfTheArchiveAndTheFileDialogFilter) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(MomentDigits, AreTheReadingTextsForTheWholeRangeOfYears) {
+    for (const QDate& d : {QDate(1, 1, 1), QDate(999, 9, 9), QDate(2005, 3, 14), QDate(2024, 2, 29),
+                           QDate(9999, 12, 31)}) {
+        char date[10];
+        writeDateDigits(date, d, '/');
+        EXPECT_EQ(QString::fromLatin1(date, 10), readingDateText(d)) << d.toString().toStdString();
+        writeDateDigits(date, d, '-');
+        EXPECT_EQ(QString::fromLatin1(date, 10), d.toString(Qt::ISODate));
+    }
+    for (const QTime& t : {QTime(0, 0), QTime(9, 5, 7), QTime(23, 59, 59)}) {
+        char time[8];
+        writeTimeDigits(time, t);
+        EXPECT_EQ(QString::fromLatin1(time, 8), readingTimeText(t));
+    }
+}
+
+} // namespace
