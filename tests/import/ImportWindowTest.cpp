@@ -1,6 +1,7 @@
 // The import as the user starts it from the "3. Readings" tab of the real main window:
 // the picture button, the interval typed beside it, the modal import window, and the
 // Readings tab afterwards.
+#include "import/SlugGrid.h"
 #include "import/frmSlugData.h"
 #include "readings/ReadingsTab.h"
 #include "tests/TestPaths.h"
@@ -117,6 +118,27 @@ TEST_F(ImportWindowTest, ASensorWithoutReadingsShowsTheLastImportedOneWithTheTab
     EXPECT_EQ(tab().txtRcount->text(), "12 of 12");
     EXPECT_EQ(tab().txtReadingID->text(), "200625001 2005/03/16 18:00:00");
     EXPECT_TRUE(tab().lblError->isHidden());
+}
+
+TEST_F(ImportWindowTest, TheReadmesFirstImportOfTheSampleFile) {
+    startOnReadings();
+    EXPECT_EQ(tab().cboSlugInt->currentText(), "24");
+    const QString path = download + QStringLiteral("/200625001.txt");
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(ROCKVANE_TEST_DATA "/../../samples/200625001.txt"), path));
+    dialogs.fileAnswer(path);
+    whenShown([this](frmSlugData& w) {
+        EXPECT_EQ(w.grid().rowCount(), 369);
+        w.optDateFormat[0]->click();
+        dialogs.answerYes();
+        w.cmdAppend->click();
+    });
+    tab().imgAddSlugData->click();
+    dialogs.expect(QStringLiteral("All the checked data will be added to sensor:  200625001 ?"),
+                   kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral(" 92 records appended to 200625001"));
+    EXPECT_EQ(tab().txtRcount->text(), "92 of 92");
+    EXPECT_EQ(tab().txtReadingID->text(), "200625001 2005/06/13 00:00:00");
 }
 
 TEST_F(ImportWindowTest, TheCaptionBesideTheButtonDoesNotStartAnImport) {
