@@ -175,12 +175,13 @@ struct ImportData {
             fail(QStringLiteral("the sqlite3 shell could not make its table"));
         QElapsedTimer timer;
         timer.start();
-        QProcess import;
-        import.start(shell, {db, QStringLiteral(".mode csv"),
-                             QStringLiteral(".import ") + shellCsv + QStringLiteral(" readings")});
-        if (!import.waitForFinished(120000) || import.exitCode() != 0)
+        QProcess importer;
+        importer.start(shell,
+                       {db, QStringLiteral(".mode csv"),
+                        QStringLiteral(".import ") + shellCsv + QStringLiteral(" readings")});
+        if (!importer.waitForFinished(120000) || importer.exitCode() != 0)
             fail(QStringLiteral("the sqlite3 shell's .import failed: ") +
-                 QString::fromLocal8Bit(import.readAllStandardError()));
+                 QString::fromLocal8Bit(importer.readAllStandardError()));
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
         QProcess count;
         count.start(shell, {db, QStringLiteral("SELECT count(*) FROM readings")});

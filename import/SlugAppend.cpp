@@ -22,6 +22,8 @@ const std::array<QString, 8> kWrittenColumns = {
     QStringLiteral("IsDirty"),     QStringLiteral("DoNotPlot")};
 
 constexpr qint64 kProgressEvery = 512;
+// How much of a date text that cannot be read its message shows.
+constexpr qsizetype kShownDateText = 40;
 
 // The keys the sensor's readings hold, letter case folded as the search for a key
 // ignores it.
@@ -254,8 +256,11 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
         const QString slugDate = rows.text(r, 0);
         const std::optional<SlugMoment> moment = slugMoment(slugDate, format, id, order);
         if (!moment) {
+            // The row is named by its number and the start of its date text, on one line.
+            QString shown = slugDate.left(kShownDateText).simplified();
+            if (slugDate.size() > kShownDateText) shown += QStringLiteral("...");
             s.dialogs.inform(QStringLiteral("Row ") + QString::number(r + 1) +
-                             QStringLiteral(" (") + slugDate +
+                             QStringLiteral(" (") + shown +
                              QStringLiteral(") has no valid date and time and cannot be "
                                             "appended."));
             continue;

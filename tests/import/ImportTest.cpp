@@ -106,7 +106,7 @@ protected:
         return path;
     }
     // The user picks path in the file dialog, then does `drive` in the import window.
-    void import(const QString& path, std::function<void(frmSlugData&)> drive = {}) {
+    void importFile(const QString& path, std::function<void(frmSlugData&)> drive = {}) {
         dialogs.fileAnswer(path);
         user = std::move(drive);
         imgAddSlugData_Click(*session, host);
@@ -180,7 +180,7 @@ private:
 // Choosing the file
 
 TEST_F(ImportTest, TheDialogAsksForTextFilesAndACancelDoesNothing) {
-    import(QString());
+    importFile(QString());
     EXPECT_EQ(saved, 1) << "the reading shown is written back first";
     EXPECT_EQ(session->gSensorID, kId);
     ASSERT_EQ(dialogs.fileRequests.size(), 1u);
@@ -191,9 +191,9 @@ TEST_F(ImportTest, TheDialogAsksForTextFilesAndACancelDoesNothing) {
     EXPECT_FALSE(workCopyExists());
 
     // Once a file came from a folder, the next dialog opens there.
-    import(put(QStringLiteral("empty.txt")), append(0, Answer::No));
+    importFile(put(QStringLiteral("empty.txt")), append(0, Answer::No));
     dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
-    import(QString());
+    importFile(QString());
     EXPECT_EQ(dialogs.fileRequests.back().folder, download);
 }
 
@@ -206,7 +206,7 @@ TEST_F(ImportTest, AFileNotNamedAfterTheSensorIsWarnedAboutWithNoPreselected) {
     for (const QString& name : {QStringLiteral("200625002.txt"), QStringLiteral("200625001.TXT"),
                                 QStringLiteral("200625001.txt.txt")}) {
         dialogs.answerNo();
-        import(put(QStringLiteral("six-hourly.txt"), name));
+        importFile(put(QStringLiteral("six-hourly.txt"), name));
         const Message m = dialogs.take();
         EXPECT_EQ(m.text, warning.arg(name));
         EXPECT_EQ(m.title, kTitleCaps);
@@ -218,11 +218,11 @@ TEST_F(ImportTest, AFileNotNamedAfterTheSensorIsWarnedAboutWithNoPreselected) {
         EXPECT_FALSE(workCopyExists());
     }
     dialogs.answerYes();
-    import(put(QStringLiteral("six-hourly.txt"), QStringLiteral("other.txt")));
+    importFile(put(QStringLiteral("six-hourly.txt"), QStringLiteral("other.txt")));
     EXPECT_EQ(dialogs.take().text, warning.arg(QStringLiteral("other.txt")));
     EXPECT_EQ(windows, 1) << "Yes goes on with the import";
     // The sensor's own file opens the window without a warning.
-    import(put(QStringLiteral("six-hourly.txt")));
+    importFile(put(QStringLiteral("six-hourly.txt")));
     EXPECT_EQ(windows, 2);
 }
 
@@ -231,7 +231,7 @@ TEST_F(ImportTest, AFileThatIsNotThereAnyMoreHasNoData) {
     QFile::remove(path); // gone between the dialog and the copy
     QByteArray schemaSeen;
     progress.onBegin = [&](const QString&) { schemaSeen = "read"; };
-    import(path);
+    importFile(path);
     dialogs.expect(QStringLiteral("There was no data found for this sensor."), kAppTitle,
                    Icon::Information);
     EXPECT_TRUE(session->gNoImportData);
@@ -288,7 +288,7 @@ TEST_F(ImportTest, StagingCopiesTheFileAndReadsItThroughTheSchemaFileThenRemoves
 
 TEST_F(ImportTest, ACancelWhileReadingOpensNoWindow) {
     progress.cancelReading = true;
-    import(put(QStringLiteral("six-hourly.txt")));
+    importFile(put(QStringLiteral("six-hourly.txt")));
     EXPECT_EQ(windows, 0);
     EXPECT_FALSE(schemaIniExists());
     EXPECT_EQ(progress.ended, 1);
@@ -303,7 +303,7 @@ TEST_F(ImportTest, AReadOnlyDataFolderEndsTheImportWithOneLogEntry) {
         ASSERT_TRUE(log.open(QIODevice::WriteOnly));
     }
     if (!makeDataFolderReadOnly()) GTEST_SKIP() << "the data folder cannot be made read-only here";
-    import(put(QStringLiteral("six-hourly.txt")));
+    importFile(put(QStringLiteral("six-hourly.txt")));
     EXPECT_EQ(windows, 0);
     EXPECT_EQ(logEntries(), 1);
     EXPECT_TRUE(logText().contains(QStringLiteral("Err #75: Path/File access error")));
@@ -316,56 +316,61 @@ TEST_F(ImportTest, AReadOnlyDataFolderEndsTheImportWithOneLogEntry) {
 
 TEST_F(ImportTest, TheWindowShowsTheStagedRowsWithTheirProposedMarks) {
     std::string proposed;
-    import(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
+    importFile(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
         EXPECT_EQ(w.windowTitle(), "Import DataFiles");
-    EXPECT_EQ(w.lblHeader->text(),
-              "Select date format and click Append to download data to Sensor 200625001");
-    EXPECT_EQ(w.fraDateFormat->title(), "Datafile Date Format:");
-    const char* captions[] = {"YYYY/MM/DD", "DD/MM/YYYY", "MM/DD/YYYY"};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(w.optDateFormat[std::size_t(i)]->text(), captions[i]);
-        EXPECT_FALSE(w.optDateFormat[std::size_t(i)]->isChecked()) << "no option at first";
-    }
-    EXPECT_EQ(w.cmdAppend->text(), "append");
-    EXPECT_FALSE(w.cmdAppend->isEnabled());
+        EXPECT_EQ(w.lblHeader->text(),
+                  "Select date format and click Append to download data to Sensor 200625001");
+        EXPECT_EQ(w.fraDateFormat->title(), "Datafile Date Format:");
+        const char* captions[] = {"YYYY/MM/DD", "DD/MM/YYYY", "MM/DD/YYYY"};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(w.optDateFormat[std::size_t(i)]->text(), captions[i]);
+            EXPECT_FALSE(w.optDateFormat[std::size_t(i)]->isChecked()) << "no option at first";
+        }
+        EXPECT_EQ(w.cmdAppend->text(), "append");
+        EXPECT_FALSE(w.cmdAppend->isEnabled());
 
-    SlugGridModel& g = w.grid();
-    ASSERT_EQ(g.rowCount(), 13);
-    ASSERT_EQ(g.columnCount(), 7);
-    const char* headers[] = {
-        "Reading Date & Time", "SLUG ID", "Type ID", "SensorNo", "ChannelT", "Channel1", "Append"};
-    const int twips[] = {2280, 840, 840, 960, 960, 960, 720};
-    const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInch();
-    const int twipsPerPixel = qMax(1, qRound(1440.0 / dpi));
-    for (int c = 0; c < 7; ++c) {
-        EXPECT_EQ(g.headerData(c, Qt::Horizontal).toString(), headers[c]);
-        EXPECT_EQ(w.MSFlexGrid1->columnWidth(c), twips[c] / twipsPerPixel) << c;
-        EXPECT_EQ(twips[c], 120 * int(strlen(headers[c]))) << "120 twips per character";
-    }
-    // Staged values as written, first and last rows.
-    EXPECT_EQ(cell(w, 0, 0), "2005/03/14 00:00:00");
-    EXPECT_EQ(cell(w, 0, 3), "001");
-    EXPECT_EQ(cell(w, 0, 4), "12.36");
-    EXPECT_EQ(cell(w, 0, 5), "101.55");
-    EXPECT_EQ(cell(w, 4, 0), "2000/01/01 00:00:80");
-    EXPECT_EQ(cell(w, 11, 5), "") << "an empty staged value leaves its cell empty";
-    EXPECT_EQ(cell(w, 12, 0), "2005/03/16 18:00:00");
-    EXPECT_EQ(cell(w, 12, 5), "-1.005");
-    // The mark cells show the two pictures of the window.
-    auto picture = [&](int r) {
-        return qvariant_cast<QPixmap>(g.data(g.index(r, 6), Qt::DecorationRole)).toImage();
-    };
-    EXPECT_EQ(picture(0), w.img_x_on->pixmap().toImage());
-    EXPECT_EQ(picture(1), w.img_x_off->pixmap().toImage());
-    EXPECT_TRUE(g.data(g.index(0, 0), Qt::DecorationRole).isNull());
-    proposed = marks(w);
-    w.reject();
-});
-// Interval 24: each day's 00:00 reading; the marker row (the fifth) is never proposed.
-EXPECT_EQ(proposed, "x...."
-                    "x...x...");
-EXPECT_EQ(shown, 1) << "closing the window shows the Readings tab again";
-EXPECT_EQ(readingCount(), 0);
+        SlugGridModel& g = w.grid();
+        ASSERT_EQ(g.rowCount(), 13);
+        ASSERT_EQ(g.columnCount(), 7);
+        const char* headers[] = {"Reading Date & Time",
+                                 "SLUG ID",
+                                 "Type ID",
+                                 "SensorNo",
+                                 "ChannelT",
+                                 "Channel1",
+                                 "Append"};
+        const int twips[] = {2280, 840, 840, 960, 960, 960, 720};
+        const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInch();
+        const int twipsPerPixel = qMax(1, qRound(1440.0 / dpi));
+        for (int c = 0; c < 7; ++c) {
+            EXPECT_EQ(g.headerData(c, Qt::Horizontal).toString(), headers[c]);
+            EXPECT_EQ(w.MSFlexGrid1->columnWidth(c), twips[c] / twipsPerPixel) << c;
+            EXPECT_EQ(twips[c], 120 * int(strlen(headers[c]))) << "120 twips per character";
+        }
+        // Staged values as written, first and last rows.
+        EXPECT_EQ(cell(w, 0, 0), "2005/03/14 00:00:00");
+        EXPECT_EQ(cell(w, 0, 3), "001");
+        EXPECT_EQ(cell(w, 0, 4), "12.36");
+        EXPECT_EQ(cell(w, 0, 5), "101.55");
+        EXPECT_EQ(cell(w, 4, 0), "2000/01/01 00:00:80");
+        EXPECT_EQ(cell(w, 11, 5), "") << "an empty staged value leaves its cell empty";
+        EXPECT_EQ(cell(w, 12, 0), "2005/03/16 18:00:00");
+        EXPECT_EQ(cell(w, 12, 5), "-1.005");
+        // The mark cells show the two pictures of the window.
+        auto picture = [&](int r) {
+            return qvariant_cast<QPixmap>(g.data(g.index(r, 6), Qt::DecorationRole)).toImage();
+        };
+        EXPECT_EQ(picture(0), w.img_x_on->pixmap().toImage());
+        EXPECT_EQ(picture(1), w.img_x_off->pixmap().toImage());
+        EXPECT_TRUE(g.data(g.index(0, 0), Qt::DecorationRole).isNull());
+        proposed = marks(w);
+        w.reject();
+    });
+    // Interval 24: each day's 00:00 reading; the marker row (the fifth) is never proposed.
+    EXPECT_EQ(proposed, "x...."
+                        "x...x...");
+    EXPECT_EQ(shown, 1) << "closing the window shows the Readings tab again";
+    EXPECT_EQ(readingCount(), 0);
 } // namespace
 
 TEST_F(ImportTest, TheIntervalComesFromTimePeriod) {
@@ -377,83 +382,84 @@ TEST_F(ImportTest, TheIntervalComesFromTimePeriod) {
     for (const auto& [text, expected] : cases) {
         interval = text;
         std::string proposed;
-        import(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
+        importFile(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
             proposed = marks(w);
-        w.reject();
-    });
-    EXPECT_EQ(proposed, expected) << "interval " << text.toStdString();
-}
+            w.reject();
+        });
+        EXPECT_EQ(proposed, expected) << "interval " << text.toStdString();
+    }
 }
 
 TEST_F(ImportTest, TheAnchorMovesOnlyToTickedRows) {
     std::string proposed;
-    import(put(QStringLiteral("anchor.txt")), [&](frmSlugData& w) {
+    importFile(put(QStringLiteral("anchor.txt")), [&](frmSlugData& w) {
         proposed = marks(w);
-    w.reject();
-});
-EXPECT_EQ(proposed, "x..x");
+        w.reject();
+    });
+    EXPECT_EQ(proposed, "x..x");
 }
 
 TEST_F(ImportTest, AClickOnAMarkCellTurnsItOverAndOtherCellsStayAsTheyAre) {
     std::string before, after;
-    import(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
+    importFile(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
         w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    QTableView* grid = w.MSFlexGrid1;
-    auto click = [&](int row, int column) {
-        const QModelIndex index = w.grid().index(row, column);
-        grid->scrollTo(index);
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
-    };
-    before = marks(w);
-    click(0, 6);  // ticked -> unticked
-    click(1, 6);  // unticked -> ticked
-    click(4, 6);  // the marker may still be ticked by hand
-    click(2, 0);  // not a mark cell
-    click(12, 5); // the last row, not a mark cell
-    EXPECT_EQ(grid->currentIndex(), w.grid().index(12, 5)) << "the clicked cell is current";
-    click(12, 6);
-    click(12, 6); // twice: back as it was
-    // The space bar turns over the mark of the current cell.
-    grid->setCurrentIndex(w.grid().index(3, 6));
-    QTest::keyClick(grid, Qt::Key_Space);
-    grid->setCurrentIndex(w.grid().index(3, 5));
-    QTest::keyClick(grid, Qt::Key_Space);
-    after = marks(w);
-    w.reject();
-});
-EXPECT_EQ(before, "x...."
-                  "x...x...");
-EXPECT_EQ(after, ".x.xx"
-                 "x...x...");
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        QTableView* grid = w.MSFlexGrid1;
+        auto click = [&](int row, int column) {
+            const QModelIndex index = w.grid().index(row, column);
+            grid->scrollTo(index);
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                              grid->visualRect(index).center());
+        };
+        before = marks(w);
+        click(0, 6);  // ticked -> unticked
+        click(1, 6);  // unticked -> ticked
+        click(4, 6);  // the marker may still be ticked by hand
+        click(2, 0);  // not a mark cell
+        click(12, 5); // the last row, not a mark cell
+        EXPECT_EQ(grid->currentIndex(), w.grid().index(12, 5)) << "the clicked cell is current";
+        click(12, 6);
+        click(12, 6); // twice: back as it was
+        // The space bar turns over the mark of the current cell.
+        grid->setCurrentIndex(w.grid().index(3, 6));
+        QTest::keyClick(grid, Qt::Key_Space);
+        grid->setCurrentIndex(w.grid().index(3, 5));
+        QTest::keyClick(grid, Qt::Key_Space);
+        after = marks(w);
+        w.reject();
+    });
+    EXPECT_EQ(before, "x...."
+                      "x...x...");
+    EXPECT_EQ(after, ".x.xx"
+                     "x...x...");
 }
 
 TEST_F(ImportTest, AppendStaysDisabledUntilADateFormatIsClicked) {
-    import(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
+    importFile(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
         w.cmdAppend->click();
-    EXPECT_TRUE(dialogs.pending().empty()) << "a disabled append asks nothing";
-    EXPECT_FALSE(w.unloaded());
-    for (int i : {2, 0, 1}) {
-        w.optDateFormat[std::size_t(i)]->click();
-        EXPECT_TRUE(w.cmdAppend->isEnabled());
-        EXPECT_EQ(w.dateFormat(), SlugDateFormat(i));
-    }
-    w.reject();
-});
-EXPECT_EQ(readingCount(), 0);
+        EXPECT_TRUE(dialogs.pending().empty()) << "a disabled append asks nothing";
+        EXPECT_FALSE(w.unloaded());
+        for (int i : {2, 0, 1}) {
+            w.optDateFormat[std::size_t(i)]->click();
+            EXPECT_TRUE(w.cmdAppend->isEnabled());
+            EXPECT_EQ(w.dateFormat(), SlugDateFormat(i));
+        }
+        w.reject();
+    });
+    EXPECT_EQ(readingCount(), 0);
 }
 
 TEST_F(ImportTest, AnEmptyFileShowsNoReadingsAndAppendsNothing) {
-    import(put(QStringLiteral("empty.txt")), [&](frmSlugData& w) {
+    importFile(put(QStringLiteral("empty.txt")), [&](frmSlugData& w) {
         EXPECT_EQ(w.grid().rowCount(), 0);
-    EXPECT_EQ(w.grid().headerData(0, Qt::Horizontal).toString(), "No Readings");
-    append(0)(w);
-    EXPECT_TRUE(w.unloaded());
-});
-dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
-dialogs.expect(kNothing);
-EXPECT_EQ(readingCount(), 0);
-EXPECT_EQ(logEntries(), 0);
+        EXPECT_EQ(w.grid().headerData(0, Qt::Horizontal).toString(), "No Readings");
+        append(0)(w);
+        EXPECT_TRUE(w.unloaded());
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(kNothing);
+    EXPECT_EQ(readingCount(), 0);
+    EXPECT_EQ(logEntries(), 0);
 }
 
 // ---------------------------------------------------------------------------------
@@ -461,33 +467,33 @@ EXPECT_EQ(logEntries(), 0);
 
 TEST_F(ImportTest, TheTickedRowsAreAppendedWithExactlyTheirColumns) {
     interval = QStringLiteral("1");
-    import(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
+    importFile(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
         EXPECT_EQ(marks(w), "xxxx.xxxxxxxx");
-    w.grid().setTicked(2, false); // the user leaves one out
-    append(0)(w);
-    EXPECT_TRUE(w.unloaded());
-    EXPECT_EQ(w.grid().rowCount(), 0) << "the grid is cleared";
-    EXPECT_FALSE(w.cmdAppend->isEnabled());
-});
-dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
-dialogs.expect(QStringLiteral(" 11 records appended to 200625001"));
-const std::vector<std::string> expected = {
-    "200625001 2005/03/14 00:00:00|2005-03-14|00:00:00|2005-03-14|12.4|101.55|1|0|0|~",
-    "200625001 2005/03/14 06:00:00|2005-03-14|06:00:00|2005-03-14 06:00:00|12.4|101.60|1|0|0|~",
-    "200625001 2005/03/14 18:00:00|2005-03-14|18:00:00|2005-03-14 18:00:00|12.9|~|1|0|0|~",
-    "200625001 2005/03/15 00:00:00|2005-03-15|00:00:00|2005-03-15|12.0|102.00|1|0|0|~",
-    "200625001 2005/03/15 06:00:00|2005-03-15|06:00:00|2005-03-15 06:00:00|12.0|102.13|1|0|0|~",
-    "200625001 2005/03/15 12:00:00|2005-03-15|12:00:00|2005-03-15 12:00:00|12.3|5.00|1|0|0|~",
-    "200625001 2005/03/15 18:00:00|2005-03-15|18:00:00|2005-03-15 18:00:00|12.5|0.50|1|0|0|~",
-    "200625001 2005/03/16 00:00:00|2005-03-16|00:00:00|2005-03-16|12.8|103.40|1|0|0|~",
-    "200625001 2005/03/16 06:00:00|2005-03-16|06:00:00|2005-03-16 06:00:00|13.0|103.45|1|0|0|~",
-    "200625001 2005/03/16 12:00:00|2005-03-16|12:00:00|2005-03-16 12:00:00|13.3|~|1|0|0|~",
-    "200625001 2005/03/16 18:00:00|2005-03-16|18:00:00|2005-03-16 18:00:00|13.5|-1.01|1|0|0|~",
-};
-EXPECT_EQ(stored(), expected);
-EXPECT_EQ(shown, 1);
-EXPECT_EQ(logEntries(), 0);
-EXPECT_TRUE(workCopyExists()) << "the working copy stays until the tab is entered again";
+        w.grid().setTicked(2, false); // the user leaves one out
+        append(0)(w);
+        EXPECT_TRUE(w.unloaded());
+        EXPECT_EQ(w.grid().rowCount(), 0) << "the grid is cleared";
+        EXPECT_FALSE(w.cmdAppend->isEnabled());
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral(" 11 records appended to 200625001"));
+    const std::vector<std::string> expected = {
+        "200625001 2005/03/14 00:00:00|2005-03-14|00:00:00|2005-03-14|12.4|101.55|1|0|0|~",
+        "200625001 2005/03/14 06:00:00|2005-03-14|06:00:00|2005-03-14 06:00:00|12.4|101.60|1|0|0|~",
+        "200625001 2005/03/14 18:00:00|2005-03-14|18:00:00|2005-03-14 18:00:00|12.9|~|1|0|0|~",
+        "200625001 2005/03/15 00:00:00|2005-03-15|00:00:00|2005-03-15|12.0|102.00|1|0|0|~",
+        "200625001 2005/03/15 06:00:00|2005-03-15|06:00:00|2005-03-15 06:00:00|12.0|102.13|1|0|0|~",
+        "200625001 2005/03/15 12:00:00|2005-03-15|12:00:00|2005-03-15 12:00:00|12.3|5.00|1|0|0|~",
+        "200625001 2005/03/15 18:00:00|2005-03-15|18:00:00|2005-03-15 18:00:00|12.5|0.50|1|0|0|~",
+        "200625001 2005/03/16 00:00:00|2005-03-16|00:00:00|2005-03-16|12.8|103.40|1|0|0|~",
+        "200625001 2005/03/16 06:00:00|2005-03-16|06:00:00|2005-03-16 06:00:00|13.0|103.45|1|0|0|~",
+        "200625001 2005/03/16 12:00:00|2005-03-16|12:00:00|2005-03-16 12:00:00|13.3|~|1|0|0|~",
+        "200625001 2005/03/16 18:00:00|2005-03-16|18:00:00|2005-03-16 18:00:00|13.5|-1.01|1|0|0|~",
+    };
+    EXPECT_EQ(stored(), expected);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(logEntries(), 0);
+    EXPECT_TRUE(workCopyExists()) << "the working copy stays until the tab is entered again";
 }
 
 TEST_F(ImportTest, EachDateLayoutGivesTheSameReadings) {
@@ -511,7 +517,7 @@ TEST_F(ImportTest, EachDateLayoutGivesTheSameReadings) {
             append(option)(w);
         };
     };
-    import(put(QStringLiteral("day-first.txt")), appendAll(1));
+    importFile(put(QStringLiteral("day-first.txt")), appendAll(1));
     dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
     dialogs.expect(QStringLiteral(" 3 records appended to 200625001"));
     EXPECT_EQ(keys(), expected);
@@ -519,7 +525,7 @@ TEST_F(ImportTest, EachDateLayoutGivesTheSameReadings) {
                            "13:05:00|12.4|101.55|1|0|0|~");
 
     execSql(QStringLiteral("DELETE FROM `%1`").arg(kId));
-    import(put(QStringLiteral("month-first.txt")), appendAll(2));
+    importFile(put(QStringLiteral("month-first.txt")), appendAll(2));
     dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
     dialogs.expect(QStringLiteral(" 3 records appended to 200625001"));
     EXPECT_EQ(keys(), expected);
@@ -527,7 +533,7 @@ TEST_F(ImportTest, EachDateLayoutGivesTheSameReadings) {
     // A day-first file appended as month-first: 14 and 15 are no months, so only the third
     // row (1 April read as 4 January) has a date that way.
     execSql(QStringLiteral("DELETE FROM `%1`").arg(kId));
-    import(put(QStringLiteral("day-first.txt")), appendAll(2));
+    importFile(put(QStringLiteral("day-first.txt")), appendAll(2));
     dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
     dialogs.expect(QStringLiteral("Row 1 (14/03/2005 13:05:00) has no valid date and time and "
                                   "cannot be appended."));
@@ -538,12 +544,12 @@ TEST_F(ImportTest, EachDateLayoutGivesTheSameReadings) {
 }
 
 TEST_F(ImportTest, ImportingTheSameFileTwiceAppendsNothingTheSecondTime) {
-    import(put(QStringLiteral("six-hourly.txt")), append(0));
+    importFile(put(QStringLiteral("six-hourly.txt")), append(0));
     dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
     dialogs.expect(QStringLiteral(" 3 records appended to 200625001"));
     const std::vector<std::string> first = stored();
 
-    import(put(QStringLiteral("six-hourly.txt")), append(0));
+    importFile(put(QStringLiteral("six-hourly.txt")), append(0));
     dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
     for (const char* key : {"200625001 2005/03/14 00:00:00", "200625001 2005/03/15 00:00:00",
                             "200625001 2005/03/16 00:00:00"})
@@ -554,92 +560,104 @@ TEST_F(ImportTest, ImportingTheSameFileTwiceAppendsNothingTheSecondTime) {
 }
 
 TEST_F(ImportTest, ADuplicateInsideTheFileIsAnnouncedAndTheRestAppended) {
-    import(put(QStringLiteral("same-moment-twice.txt")), [&](frmSlugData& w) {
+    importFile(put(QStringLiteral("same-moment-twice.txt")), [&](frmSlugData& w) {
         EXPECT_EQ(marks(w), "x..") << "going back in time is never proposed";
-    for (int r = 0; r < 3; ++r)
-        w.grid().setTicked(r, true);
-    append(0)(w);
-});
-dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
-dialogs.expect(
-    QStringLiteral("200625001 2005/03/14 00:00:00 is a duplicate reading and cannot be appended."));
-dialogs.expect(QStringLiteral(" 2 records appended to 200625001"));
-const std::vector<std::string> rows = stored();
-ASSERT_EQ(rows.size(), 2u);
-EXPECT_NE(rows[0].find("|1.00|"), std::string::npos) << "the first of the two is kept";
+        for (int r = 0; r < 3; ++r)
+            w.grid().setTicked(r, true);
+        append(0)(w);
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral(
+        "200625001 2005/03/14 00:00:00 is a duplicate reading and cannot be appended."));
+    dialogs.expect(QStringLiteral(" 2 records appended to 200625001"));
+    const std::vector<std::string> rows = stored();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_NE(rows[0].find("|1.00|"), std::string::npos) << "the first of the two is kept";
 }
 
 TEST_F(ImportTest, NoTickedRowAndAnswerNoAppendNothing) {
-    import(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
-        for (int r = 0;
-    r < w.grid().rowCount(); ++r)
+    importFile(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
+        for (int r = 0; r < w.grid().rowCount(); ++r)
             w.grid().setTicked(r, false);
-    append(0)(w);
-});
-dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
-dialogs.expect(kNothing);
+        append(0)(w);
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(kNothing);
 
-import(put(QStringLiteral("six-hourly.txt")), append(0, Answer::No));
-dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
-EXPECT_EQ(readingCount(), 0);
-EXPECT_EQ(shown, 2) << "every way of closing refreshes the Readings tab";
+    importFile(put(QStringLiteral("six-hourly.txt")), append(0, Answer::No));
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    EXPECT_EQ(readingCount(), 0);
+    EXPECT_EQ(shown, 2) << "every way of closing refreshes the Readings tab";
 }
 
 TEST_F(ImportTest, ARowWithoutARealDateTickedByHandIsSkippedWithAMessage) {
-    import(put(QStringLiteral("bad-dates.txt")), [&](frmSlugData& w) {
+    importFile(put(QStringLiteral("bad-dates.txt")), [&](frmSlugData& w) {
         EXPECT_EQ(marks(w), "x....") << "dates that cannot be read are not proposed";
-    for (int r = 0; r < 5; ++r)
-        w.grid().setTicked(r, true);
-    append(0)(w);
-});
-dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
-for (const char* row : {"Row 2 (31/02/2005 06:00:00)", "Row 3 (abc)", "Row 4 (2005/3/4 7:5:0)",
-                        "Row 5 (2005/02/31 12:00:00)"})
-    dialogs.expect(QLatin1String(row) +
-                   QStringLiteral(" has no valid date and time and cannot be appended."));
-dialogs.expect(QStringLiteral(" 1 records appended to 200625001"));
-EXPECT_EQ(readingCount(), 1);
+        for (int r = 0; r < 5; ++r)
+            w.grid().setTicked(r, true);
+        append(0)(w);
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    for (const char* row : {"Row 2 (31/02/2005 06:00:00)", "Row 3 (abc)", "Row 4 (2005/3/4 7:5:0)",
+                            "Row 5 (2005/02/31 12:00:00)"})
+        dialogs.expect(QLatin1String(row) +
+                       QStringLiteral(" has no valid date and time and cannot be appended."));
+    dialogs.expect(QStringLiteral(" 1 records appended to 200625001"));
+    EXPECT_EQ(readingCount(), 1);
 
-// The marker ticked by hand, in each layout.
-for (int option : {0, 1, 2}) {
-        import(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
-            for (int r = 0;
-        r < w.grid().rowCount(); ++r)
+    // The marker ticked by hand, in each layout.
+    for (int option : {0, 1, 2}) {
+        importFile(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
+            for (int r = 0; r < w.grid().rowCount(); ++r)
                 w.grid().setTicked(r, r == 4);
-        append(option)(w);
-});
-dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
-dialogs.expect(QStringLiteral("Row 5 (2000/01/01 00:00:80) has no valid date and time and "
-                              "cannot be appended."));
-dialogs.expect(kNothing);
-}
-EXPECT_EQ(
-    scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE FullDate IS NULL").arg(kId)).toInt(), 0);
+            append(option)(w);
+        });
+        dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+        dialogs.expect(QStringLiteral("Row 5 (2000/01/01 00:00:80) has no valid date and time and "
+                                      "cannot be appended."));
+        dialogs.expect(kNothing);
+    }
+    // A long or many-line date text is shown by its start, on one line.
+    importFile(write("\"2005/03/14\n\n13h\",1\r\n" + QByteArray(60, 'x') + ",2\r\n"),
+               [&](frmSlugData& w) {
+                   w.grid().setTicked(0, true);
+                   w.grid().setTicked(1, true);
+                   append(0)(w);
+               });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral("Row 1 (2005/03/14 13h) has no valid date and time and cannot "
+                                  "be appended."));
+    dialogs.expect(QStringLiteral("Row 2 (") + QString(40, u'x') +
+                   QStringLiteral("...) has no valid date and time and cannot be appended."));
+    dialogs.expect(kNothing);
+    EXPECT_EQ(
+        scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE FullDate IS NULL").arg(kId)).toInt(),
+        0);
 }
 
 TEST_F(ImportTest, ACancelWhileAppendingLeavesTheDatabaseAsItWasAndTheWindowOpen) {
     interval = QStringLiteral("1");
     bool stillOpen = false;
     progress.cancelAppending = true;
-    import(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
+    importFile(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
         append(0)(w);
-    stillOpen = !w.unloaded();
-    EXPECT_EQ(marks(w), "xxxx.xxxxxxxx") << "the marks are kept for another try";
-    EXPECT_TRUE(w.cmdAppend->isEnabled());
-    // A second try without a cancel appends them all.
-    progress.cancelAppending = false;
+        stillOpen = !w.unloaded();
+        EXPECT_EQ(marks(w), "xxxx.xxxxxxxx") << "the marks are kept for another try";
+        EXPECT_TRUE(w.cmdAppend->isEnabled());
+        // A second try without a cancel appends them all.
+        progress.cancelAppending = false;
+        dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+        dialogs.expect(
+            QStringLiteral("The append was cancelled: no reading was added to sensor 200625001."));
+        EXPECT_EQ(readingCount(), 0);
+        dialogs.answerYes();
+        w.cmdAppend->click();
+    });
+    EXPECT_TRUE(stillOpen);
     dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
-    dialogs.expect(
-        QStringLiteral("The append was cancelled: no reading was added to sensor 200625001."));
-    EXPECT_EQ(readingCount(), 0);
-    dialogs.answerYes();
-    w.cmdAppend->click();
-});
-EXPECT_TRUE(stillOpen);
-dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
-dialogs.expect(QStringLiteral(" 12 records appended to 200625001"));
-EXPECT_EQ(readingCount(), 12);
-EXPECT_TRUE(progress.labels.contains(QStringLiteral("Appending readings to sensor 200625001")));
+    dialogs.expect(QStringLiteral(" 12 records appended to 200625001"));
+    EXPECT_EQ(readingCount(), 12);
+    EXPECT_TRUE(progress.labels.contains(QStringLiteral("Appending readings to sensor 200625001")));
 }
 
 TEST_F(ImportTest, AReadingTheDatabaseRefusesUndoesTheWholeAppend) {
@@ -648,7 +666,7 @@ TEST_F(ImportTest, AReadingTheDatabaseRefusesUndoesTheWholeAppend) {
                            "'103.40' BEGIN SELECT RAISE(ABORT, 'refused by a test'); END")
                 .arg(kId));
     interval = QStringLiteral("1");
-    import(put(QStringLiteral("six-hourly.txt")), append(0));
+    importFile(put(QStringLiteral("six-hourly.txt")), append(0));
     dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
     dialogs.expect(QStringLiteral("No reading was added to sensor 200625001: the database refused "
                                   "them.\r\nrefused by a test"),
@@ -728,7 +746,7 @@ TEST_F(ImportTest, AReadingsTableOfAnotherShapeGetsTheStoresOwnConversions) {
 }
 
 TEST_F(ImportTest, ClosingTheWindowShowsTheRememberedReadingOrTheLast) {
-    import(put(QStringLiteral("six-hourly.txt")), append(0));
+    importFile(put(QStringLiteral("six-hourly.txt")), append(0));
     dialogs.clear();
     Recordset& rs = session->rsReadings;
     ASSERT_EQ(rs.recordCount(), 3);
@@ -738,21 +756,21 @@ TEST_F(ImportTest, ClosingTheWindowShowsTheRememberedReadingOrTheLast) {
     // On the second reading when the window opens: it is shown again afterwards.
     ASSERT_TRUE(rs.setAbsolutePosition(2).ok());
     interval = QStringLiteral("1");
-    import(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
+    importFile(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
         EXPECT_EQ(session->gReadingBookmark, 2);
-    w.reject();
-});
-EXPECT_EQ(rs.absolutePosition(), 2);
-// A bookmark that names no reading any more gives the last one.
-session->gReadingBookmark = 99;
-interval = QStringLiteral("24");
-execSql(QStringLiteral("DELETE FROM `%1`").arg(kId));
-ASSERT_TRUE(rs.requery().ok());
-import(put(QStringLiteral("anchor.txt")), append(0));
-dialogs.clear();
-EXPECT_EQ(rs.recordCount(), 2);
-EXPECT_EQ(rs.absolutePosition(), 2);
-EXPECT_EQ(shown, 3);
+        w.reject();
+    });
+    EXPECT_EQ(rs.absolutePosition(), 2);
+    // A bookmark that names no reading any more gives the last one.
+    session->gReadingBookmark = 99;
+    interval = QStringLiteral("24");
+    execSql(QStringLiteral("DELETE FROM `%1`").arg(kId));
+    ASSERT_TRUE(rs.requery().ok());
+    importFile(put(QStringLiteral("anchor.txt")), append(0));
+    dialogs.clear();
+    EXPECT_EQ(rs.recordCount(), 2);
+    EXPECT_EQ(rs.absolutePosition(), 2);
+    EXPECT_EQ(shown, 3);
 }
 
 TEST_F(ImportTest, AppendingLeavesTheReadingsAsOneRequeryAfterEachRowWould) {
@@ -809,7 +827,7 @@ TEST_F(ImportTest, AppendingLeavesTheReadingsAsOneRequeryAfterEachRowWould) {
 TEST_F(ImportTest, AfterAnAppendTheDownloadIsMovedIntoTheBackupFolderOfItsOwnFolder) {
     const QString downloaded =
         write("downloaded by the datalogger", QStringLiteral("MS200625001.txt"));
-    import(put(QStringLiteral("six-hourly.txt")), append(0));
+    importFile(put(QStringLiteral("six-hourly.txt")), append(0));
     dialogs.clear();
     const QString archived = download + QStringLiteral("/backup/MS200625001_2026-03-14.txt");
     EXPECT_EQ(bytesOf(archived), "downloaded by the datalogger");
@@ -821,7 +839,7 @@ TEST_F(ImportTest, AfterAnAppendTheDownloadIsMovedIntoTheBackupFolderOfItsOwnFol
     // A later download of the same day replaces the archive of that day.
     write("a second download", QStringLiteral("MS200625001.txt"));
     execSql(QStringLiteral("DELETE FROM `%1`").arg(kId));
-    import(put(QStringLiteral("six-hourly.txt")), append(0));
+    importFile(put(QStringLiteral("six-hourly.txt")), append(0));
     dialogs.clear();
     EXPECT_EQ(bytesOf(archived), "a second download");
     EXPECT_FALSE(QFile::exists(downloaded));
@@ -829,14 +847,14 @@ TEST_F(ImportTest, AfterAnAppendTheDownloadIsMovedIntoTheBackupFolderOfItsOwnFol
 
 TEST_F(ImportTest, WithoutAnAppendNothingIsArchived) {
     const QString downloaded = write("downloaded", QStringLiteral("MS200625001.txt"));
-    import(put(QStringLiteral("six-hourly.txt")), append(0, Answer::No));
+    importFile(put(QStringLiteral("six-hourly.txt")), append(0, Answer::No));
     dialogs.clear();
     EXPECT_TRUE(QFile::exists(downloaded));
     EXPECT_FALSE(QDir(download + QStringLiteral("/backup")).exists());
 }
 
 TEST_F(ImportTest, TheBackupFolderIsMadeEvenWithoutADownloadAndAFailedCopyKeepsTheDownload) {
-    import(put(QStringLiteral("anchor.txt")), append(0));
+    importFile(put(QStringLiteral("anchor.txt")), append(0));
     dialogs.clear();
     EXPECT_TRUE(QDir(download + QStringLiteral("/backup")).exists());
 
@@ -854,7 +872,7 @@ TEST_F(ImportTest, TheBackupFolderIsMadeEvenWithoutADownloadAndAFailedCopyKeepsT
     downloaded.write("the only copy");
     downloaded.close();
     execSql(QStringLiteral("DELETE FROM `%1`").arg(kId));
-    import(other + QStringLiteral("/200625001.txt"), append(0));
+    importFile(other + QStringLiteral("/200625001.txt"), append(0));
     dialogs.clear();
     EXPECT_EQ(readingCount(), 3);
     EXPECT_EQ(bytesOf(downloaded.fileName()), "the only copy");
@@ -882,7 +900,7 @@ TEST_F(ImportTest, FilesThatAreNoDataloggerFilesAreRefusedNamingTheReason) {
          "characters."},
     };
     for (const auto& [bytes, message] : cases) {
-        import(write(QByteArray(bytes.constData(), bytes.size())));
+        importFile(write(QByteArray(bytes.constData(), bytes.size())));
         dialogs.expect(message + QStringLiteral("\r\nNothing was imported."), kAppTitle,
                        Icon::Exclamation);
         EXPECT_EQ(windows, 0);
@@ -897,7 +915,7 @@ TEST_F(ImportTest, AFileOfTwoHundredMegabytesIsRefusedBeforeItIsCopied) {
     ASSERT_TRUE(big.open(QIODevice::WriteOnly));
     ASSERT_TRUE(big.resize(qint64(200) * 1024 * 1024)); // sparse: costs no disk
     big.close();
-    import(path);
+    importFile(path);
     dialogs.expect(QStringLiteral("The file 200625001.txt is too large to be a datalogger file: it "
                                   "holds 200.0 MB, and a datalogger file at most 64.0 MB.\r\n"
                                   "Nothing was imported."),
@@ -916,9 +934,9 @@ TEST_F(ImportTest, OddButReadableFilesAreStagedAsTheyAre) {
                        std::to_string(w.grid().rowCount()));
         w.reject();
     };
-    import(put(QStringLiteral("one-line.txt")), firstRow);
-    import(put(QStringLiteral("forty-values.txt")), firstRow);
-    import(put(QStringLiteral("latin1.txt")), firstRow);
+    importFile(put(QStringLiteral("one-line.txt")), firstRow);
+    importFile(put(QStringLiteral("forty-values.txt")), firstRow);
+    importFile(put(QStringLiteral("latin1.txt")), firstRow);
     EXPECT_EQ(seen, (std::vector<std::string>{
                         "2005/03/14 13:00:00|17|25|001|12.4|101.55 rows 1",
                         "2005/03/14 13:00:00|17|25|001|12.4|101.55 rows 1",
@@ -926,7 +944,7 @@ TEST_F(ImportTest, OddButReadableFilesAreStagedAsTheyAre) {
                     }));
     // The temperature that is not a number stays empty; the reading is written.
     interval = QStringLiteral("1");
-    import(put(QStringLiteral("latin1.txt")), append(0));
+    importFile(put(QStringLiteral("latin1.txt")), append(0));
     dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
     dialogs.expect(QStringLiteral(" 2 records appended to 200625001"));
     EXPECT_EQ(stored()[0], "200625001 2005/03/14 13:00:00|2005-03-14|13:00:00|2005-03-14 "
@@ -941,19 +959,19 @@ TEST_F(ImportTest, ALargeFileIsStagedProposedAndAppendedWhole) {
     for (int i = 0; i < rows; ++i, t = t.addSecs(6 * 3600))
         bytes += readingKey(QString(), t).mid(1).toLatin1() + ",17,25,001,12.5," +
                  QByteArray::number(100 + i % 100) + ".25\r\n";
-    import(write(bytes), [&](frmSlugData& w) {
+    importFile(write(bytes), [&](frmSlugData& w) {
         ASSERT_EQ(w.grid().rowCount(), rows);
-    EXPECT_EQ(cell(w, rows - 1, 0), readingKey(QString(), t.addSecs(-6 * 3600)).mid(1));
-    int ticked = 0;
-    for (int r = 0; r < rows; ++r)
-        ticked += w.grid().ticked(r);
-    EXPECT_EQ(ticked, rows / 4);
-    append(0)(w);
-});
-dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
-dialogs.expect(QStringLiteral(" 5000 records appended to 200625001"));
-EXPECT_EQ(readingCount(), rows / 4);
-EXPECT_EQ(session->rsReadings.recordCount(), rows / 4);
+        EXPECT_EQ(cell(w, rows - 1, 0), readingKey(QString(), t.addSecs(-6 * 3600)).mid(1));
+        int ticked = 0;
+        for (int r = 0; r < rows; ++r)
+            ticked += w.grid().ticked(r);
+        EXPECT_EQ(ticked, rows / 4);
+        append(0)(w);
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral(" 5000 records appended to 200625001"));
+    EXPECT_EQ(readingCount(), rows / 4);
+    EXPECT_EQ(session->rsReadings.recordCount(), rows / 4);
 }
 
 } // namespace
@@ -970,17 +988,17 @@ QString sample(const QString& name) {
 TEST_F(ImportTest, TheSampleFileOfSensor200625001ImportsItsDailyReadings) {
     const QString path = download + QStringLiteral("/200625001.txt");
     ASSERT_TRUE(QFile::copy(sample(QStringLiteral("200625001.txt")), path));
-    import(path, [&](frmSlugData& w) {
+    importFile(path, [&](frmSlugData& w) {
         ASSERT_EQ(w.grid().rowCount(), 92 * 4 + 1);
-    const std::string m = marks(w);
-    EXPECT_EQ(std::count(m.begin(), m.end(), 'x'), 92) << "one reading a day";
-    append(0)(w);
-});
-dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
-dialogs.expect(QStringLiteral(" 92 records appended to 200625001"));
-const std::vector<std::string> rows = stored();
-EXPECT_EQ(rows.front().substr(0, 29), "200625001 2005/03/14 00:00:00");
-EXPECT_EQ(rows.back().substr(0, 29), "200625001 2005/06/13 00:00:00");
+        const std::string m = marks(w);
+        EXPECT_EQ(std::count(m.begin(), m.end(), 'x'), 92) << "one reading a day";
+        append(0)(w);
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral(" 92 records appended to 200625001"));
+    const std::vector<std::string> rows = stored();
+    EXPECT_EQ(rows.front().substr(0, 29), "200625001 2005/03/14 00:00:00");
+    EXPECT_EQ(rows.back().substr(0, 29), "200625001 2005/06/13 00:00:00");
 } // namespace
 
 TEST_F(ImportTest, TheDayFirstSampleFileReadsAsEvenlySpacedReadings) {
