@@ -6,6 +6,7 @@
 #include "import/frmSlugData.h"
 #include "store/Session.h"
 #include <QFileInfo>
+#include <QScopeGuard>
 
 namespace rv {
 
@@ -14,6 +15,12 @@ const QString kLabel = QStringLiteral(" imgAddSlugData_Click");
 } // namespace
 
 void imgAddSlugData_Click(Session& s, const ImportHost& host) {
+    // The progress of a large file lets events through: a second click on the picture
+    // meanwhile starts no second import.
+    static bool importing = false;
+    if (importing) return;
+    importing = true;
+    const auto done = qScopeGuard([] { importing = false; });
     logged(s, kLabel, [&] {
         if (host.SaveReadings) host.SaveReadings();
         s.gSensorID = displayText(need(s.rsSensors.value(QStringLiteral("InstrumentID"))));

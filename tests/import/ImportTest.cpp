@@ -286,6 +286,19 @@ TEST_F(ImportTest, StagingCopiesTheFileAndReadsItThroughTheSchemaFileThenRemoves
     EXPECT_EQ(bytesOf(dataFolder + QStringLiteral("/datafile.txt")), bytesOf(other));
 }
 
+TEST_F(ImportTest, AClickOnThePictureDuringAnImportStartsNoSecondOne) {
+    int nested = 0;
+    progress.onBegin = [&](const QString&) {
+        // The user clicks the picture again while the file is read.
+        ++nested;
+        imgAddSlugData_Click(*session, host);
+    };
+    importFile(put(QStringLiteral("six-hourly.txt")), [](frmSlugData& w) { w.reject(); });
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(dialogs.fileRequests.size(), 1u) << "no second file dialog";
+    EXPECT_EQ(windows, 1);
+}
+
 TEST_F(ImportTest, ACancelWhileReadingOpensNoWindow) {
     progress.cancelReading = true;
     importFile(put(QStringLiteral("six-hourly.txt")));
