@@ -7,6 +7,7 @@
 #include "bench/BenchData.h"
 #include "core/DateText.h"
 #include "import/ImportHost.h"
+#include "import/SlugAppend.h"
 #include "import/SlugGrid.h"
 #include "import/SlugStaging.h"
 #include "import/StagedRows.h"
@@ -282,6 +283,29 @@ BENCHMARK(ImportAppend100k)
     ->UseManualTime()
     ->Iterations(1)
     ->Repetitions(kRepetitions);
+
+// The writing alone: 100,000 planned readings inserted into the empty readings table in
+// one transaction through one prepared statement (writeReadings), without the window.
+void ImportWriteReadings100k(benchmark::State& state) {
+    ImportData& d = importData();
+    std::vector<PlannedReading> readings;
+    readings.reserve(kLines);
+    QDateTime t = wallClock(QDate(1980, 1, 1));
+    for (int i = 0; i < kLines; ++i, t = t.addSecs(6 * 3600))
+        readings.push_back(PlannedReading{t, QByteArray::number(10 + i % 97 * 0.1, 'f', 1),
+                                          QByteArray::number(80 + i % 1013 * 0.117, 'f', 2)});
+    NoProgress none;
+    for (auto _ : state) {
+        state.PauseTiming();
+        d.emptyTable();
+        state.ResumeTiming();
+        const WriteOutcome written = writeReadings(d.session->gConnection, d.id, readings, none);
+        if (!check(state, written.kind == WriteOutcome::Kind::Written && d.readings() == kLines,
+                   "the readings were not written"))
+            return;
+    }
+}
+BENCHMARK(ImportWriteReadings100k)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
 
 } // namespace
 } // namespace rv::bench
