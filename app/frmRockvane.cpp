@@ -4,8 +4,11 @@
 #include "app/frmSplash.h"
 #include "core/Values.h"
 #include "graphs/ChartPage.h"
+#include "import/ImportDataFiles.h"
+#include "import/ImportHost.h"
 #include "platform/Desktop.h"
 #include "platform/Paths.h"
+#include "platform/QtProgress.h"
 #include "platform/SingleInstance.h"
 #include "readings/ReadingsTab.h"
 #include "sensors/LevelsGroup.h"
@@ -88,6 +91,8 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     // The tab control's second event comes after a click on a tab has been handled.
     connect(SSTab1, &QTabWidget::tabBarClicked, this, &frmRockvane::SSTab1_MouseUp,
             Qt::QueuedConnection);
+    connect(readings->imgAddSlugData, &PictureButton::clicked, this,
+            &frmRockvane::imgAddSlugData_Click);
     connect(utilities->imgHelp, &PictureButton::clicked, this, &frmRockvane::imgHelp_Click);
     connect(utilities->Label66, &CaptionLabel::clicked, this, &frmRockvane::imgHelp_Click);
     connect(utilities->imgInternet, &PictureButton::clicked, this, &frmRockvane::imgInternet_Click);
@@ -286,6 +291,17 @@ void frmRockvane::Form_Terminate() {
 void frmRockvane::closeEvent(QCloseEvent* event) {
     Form_Unload();
     event->accept();
+}
+
+void frmRockvane::imgAddSlugData_Click() {
+    QtProgress progress(this);
+    ImportHost host;
+    host.SaveReadings = [this] { readings->SaveReadings(); };
+    host.slugIntervalText = [this] { return readings->slugIntervalText(); };
+    host.showReading = [this] { readings->showCurrentReading(); };
+    host.progress = &progress;
+    host.parent = this;
+    rv::imgAddSlugData_Click(*m_session, host);
 }
 
 void frmRockvane::imgHelp_Click() {

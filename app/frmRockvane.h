@@ -51,6 +51,8 @@ public:
     void Form_Unload();
     void Form_Terminate();
 
+    // The Readings tab's "Import Datafiles:" picture: a datalogger file is imported.
+    void imgAddSlugData_Click();
     void imgHelp_Click();
     void imgInternet_Click();
     void imgAbout_Click();

@@ -2,8 +2,26 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace rv {
+
+QString qtFileFilter(const QString& filter) {
+    const QStringList pieces = filter.split(u'|');
+    if (pieces.size() < 2 || pieces.size() % 2 != 0) return filter;
+    static const QRegularExpression bracketsAtEnd(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+    QStringList entries;
+    for (qsizetype i = 0; i < pieces.size(); i += 2) {
+        QString description = pieces[i].trimmed();
+        description.remove(bracketsAtEnd);
+        QStringList patterns = pieces[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (QString& p : patterns)
+            p = p.trimmed();
+        patterns.removeAll(QString());
+        entries << description + QStringLiteral(" (") + patterns.join(u' ') + u')';
+    }
+    return entries.join(QStringLiteral(";;"));
+}
 
 Answer QtDialogs::show(const Message& message) {
     QMessageBox box(m_owner);
@@ -49,7 +67,7 @@ std::optional<QString> QtDialogs::prompt(const QString& text, const QString& tit
 
 QString QtDialogs::openFileName(const QString& title, const QString& folder,
                                 const QString& filter) {
-    return QFileDialog::getOpenFileName(m_owner, title, folder, filter);
+    return QFileDialog::getOpenFileName(m_owner, title, folder, qtFileFilter(filter));
 }
 
 } // namespace rv

@@ -6,6 +6,12 @@ class QWidget;
 
 namespace rv {
 
+// A file dialog filter written as the system writes it, descriptions and patterns in
+// pairs separated by "|" ("Text (*.txt) | *.txt", "Text | *.txt;*.csv"), in Qt's form:
+// each description with its patterns in brackets, the pairs separated by ";;"
+// ("Text (*.txt)"). A filter without "|" is already in Qt's form and is kept as it is.
+QString qtFileFilter(const QString& filter);
+
 class QtDialogs : public Dialogs {
 public:
     void setOwner(QWidget* owner) { m_owner = owner; }

@@ -212,6 +212,12 @@ void ReadingsTab::reopenReadings() {
     }
 }
 
+void ReadingsTab::showCurrentReading() {
+    if (!m_s) return;
+    skip([&] { fillreadings(); });
+    skip([&] { txtRcount->setText(counterOf(m_s->rsReadings)); });
+}
+
 void ReadingsTab::leaveTab() {
     if (!m_s) return;
     Session& s = *m_s;

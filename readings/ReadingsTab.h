@@ -53,6 +53,11 @@ public:
     void unloading();
     // The run ends: from now on the tab no longer touches the run's state.
     void release();
+    // A window that changed the readings has closed: shows the current reading of
+    // rsReadings and its counter.
+    void showCurrentReading();
+    // The text of "Time Period (hr)": the hours between the readings an import proposes.
+    QString slugIntervalText() const { return cboSlugInt->currentText(); }
 
     // Shows the current reading of rsReadings.
     void fillreadings();

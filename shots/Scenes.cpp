@@ -1,6 +1,7 @@
 // The scenes: which window, in which state, goes into which picture.
 #include "app/UtilitiesTab.h"
 #include "app/frmRockvane.h"
+#include "import/frmSlugData.h"
 #include "maintenance/Maintenance.h"
 #include "readings/ReadingsTab.h"
 #include "readings/frmBatchDel.h"
@@ -9,6 +10,8 @@
 #include "reports/frmReport.h"
 #include "shots/Shots.h"
 #include "store/Session.h"
+#include <QApplication>
+#include <QRadioButton>
 #include <QTabWidget>
 
 namespace rv::shots {
@@ -49,6 +52,18 @@ std::vector<Scene> scenes() {
                   return &report;
               },
               [](frmRockvane& w) { w.report->reportWindow().open(); }},
+        Scene{QStringLiteral("import-window.png"),
+              [](frmRockvane& w) {
+                  w.SSTab1->setCurrentIndex(2);
+                  if (auto* d = dynamic_cast<ShotDialogs*>(&w.session().dialogs))
+                      d->nextFile = QStringLiteral(ROCKVANE_SOURCE_DIR "/samples/200625001.txt");
+              },
+              [](frmRockvane&) -> QWidget* {
+                  auto* window = qobject_cast<frmSlugData*>(QApplication::activeModalWidget());
+                  if (window) window->optDateFormat[0]->click();
+                  return window;
+              },
+              [](frmRockvane& w) { w.imgAddSlugData_Click(); }},
         Scene{QStringLiteral("datasheet.png"), [](frmRockvane& w) { w.SSTab1->setCurrentIndex(2); },
               [](frmRockvane& w) -> QWidget* {
                   frmDatasheet* sheet = w.readings->datasheetWindow();

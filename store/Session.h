@@ -45,6 +45,10 @@ struct Session {
     qint64 gReadingBookmark = 0;
     qint64 gReadingPosition = 0;
     QString gSensorID;
+    // The datalogger import: whether the chosen file was missing, and the folder the
+    // chosen file came from (where a datalogger download is archived).
+    bool gNoImportData = false;
+    QString gDownloadFolder;
 
     bool gDelSingle = false;
     bool gDelBatch = false;

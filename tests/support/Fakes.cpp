@@ -28,7 +28,9 @@ std::optional<QString> FakeDialogs::prompt(const QString& text, const QString& t
     return a;
 }
 
-QString FakeDialogs::openFileName(const QString&, const QString&, const QString&) {
+QString FakeDialogs::openFileName(const QString& title, const QString& folder,
+                                  const QString& filter) {
+    fileRequests.push_back(FileRequest{title, folder, filter});
     if (m_files.empty()) {
         ADD_FAILURE() << "Unexpected file dialog";
         return {};

@@ -44,6 +44,11 @@ public:
         QString text, title, defaultAnswer;
     };
     std::vector<Prompt> prompts;
+    // Every file dialog shown, in order.
+    struct FileRequest {
+        QString title, folder, filter;
+    };
+    std::vector<FileRequest> fileRequests;
 
 private:
     std::deque<Message> m_shown;

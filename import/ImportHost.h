@@ -1,0 +1,32 @@
+#pragma once
+// What the datalogger import needs from the main window, which wires it: the Readings
+// tab's steps before and after an import, the proposal interval, and how the import
+// window is shown.
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace rv {
+
+class frmSlugData;
+class Progress;
+
+struct ImportHost {
+    // Writes back the reading shown on the Readings tab (SaveReadings).
+    std::function<void()> SaveReadings;
+    // The text of the Readings tab's "Time Period (hr)" box (cboSlugInt).
+    std::function<QString()> slugIntervalText;
+    // Shows the current reading of rsReadings and its counter on the Readings tab
+    // (fillreadings and txtRcount).
+    std::function<void()> showReading;
+    // Shows the import window modally and returns once it is closed; when empty, the
+    // window's own exec() does.
+    std::function<void(frmSlugData&)> runWindow;
+    // Progress of staging and appending a file; none shown when null.
+    Progress* progress = nullptr;
+    // The window the import's windows belong to.
+    QWidget* parent = nullptr;
+};
+
+} // namespace rv

@@ -1,0 +1,57 @@
+#pragma once
+// Appending the ticked staged rows to the current sensor's readings: the readings each
+// ticked row makes, the messages for the rows that cannot be appended, and the writing of
+// all the rest in one transaction through one prepared statement.
+#include "import/SlugRules.h"
+#include "import/StagedRows.h"
+#include "platform/Progress.h"
+#include "platform/Status.h"
+#include <QVariant>
+#include <vector>
+
+namespace rv {
+
+struct Session;
+class Connection;
+
+// One reading to be appended: its moment (which gives its key, date and time texts) and
+// its channel values.
+struct PlannedReading {
+    QDateTime fullDate;
+    QByteArray channelT; // "##0.0" text; a null array for Null
+    QByteArray channel1; // "##0.00" text; a null array for Null
+};
+
+struct WriteOutcome {
+    enum class Kind { Written, Cancelled, Failed };
+    Kind kind = Kind::Written;
+    Error error; // for Failed
+};
+
+// Inserts the readings into the readings table of the sensor `sensorId` in one
+// transaction with one prepared statement, writing DateTimeKey, ReadingDate,
+// ReadingTime, FullDate, ChannelT, Channel1, IsDirty (Yes) and DoNotPlot (No) and no
+// other column. Progress counts the rows written; a cancel, or any failure, rolls
+// everything back: the table then holds exactly what it held before.
+WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
+                           const std::vector<PlannedReading>& readings, Progress& progress);
+
+struct AppendOutcome {
+    enum class Kind { Appended, Cancelled, Failed };
+    Kind kind = Kind::Appended;
+    qint64 appended = 0; // rows written (0 unless Appended)
+    Error error;         // for Failed
+};
+
+// Appends the ticked staged rows (marks[r] non-zero) to the current sensor gSensorID, in
+// file order, reading their date texts in the given layout. A row whose key the sensor
+// already has, or an earlier ticked row of the same file had, is announced as a duplicate
+// and skipped; so is a row whose date and time cannot be read, with a message naming it.
+// All the others are written at once (writeReadings). Afterwards rsReadings holds the
+// table's rows as a re-query gives them, on the last reading when the last ticked row was
+// appended and on the first when it was skipped; it is left as it was when no row was
+// ticked, or when nothing was written.
+AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector<char>& marks,
+                           SlugDateFormat format, DayOrder order, Progress& progress);
+
+} // namespace rv

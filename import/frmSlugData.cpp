@@ -1,0 +1,282 @@
+#include "import/frmSlugData.h"
+#include "core/Values.h"
+#include "import/SlugAppend.h"
+#include "import/SlugGrid.h"
+#include "import/SlugStaging.h"
+#include "import/StagedRows.h"
+#include "store/Module1.h"
+#include "store/Session.h"
+#include "ui/Pictures.h"
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace rv {
+
+namespace {
+const QString kAppendLabel = QStringLiteral(" cmdAppend_Click");
+const QStringList kFormatCaptions{QStringLiteral("YYYY/MM/DD"), QStringLiteral("DD/MM/YYYY"),
+                                  QStringLiteral("MM/DD/YYYY")};
+// Closes rsReadings and opens it again on the current sensor's readings (OpenSensorData).
+// When it is open on those readings already it is re-queried instead, which gives the same
+// rows, order, position and bookmarks, and costs next to nothing when the table has not
+// changed since they were read.
+void reopenReadings(Session& s) {
+    Recordset& rs = s.rsReadings;
+    const QString id = displayText(s.rsSensors.value(QStringLiteral("InstrumentID")).valueOr({}));
+    if (rs.isOpen() && !id.isEmpty() && rs.statement() == sql::S8(id) && rs.requery().ok()) {
+        if (rs.recordCount() > 0) need(rs.moveFirst());
+        return;
+    }
+    rs.close();
+    OpenSensorData(s);
+}
+
+} // namespace
+
+frmSlugData::frmSlugData(Session& session, StagedRows& rsImport, const ImportHost& host,
+                         QWidget* parent)
+    : QDialog(parent), m_s(session), m_rsImport(rsImport), m_host(host) {
+    setObjectName(QStringLiteral("frmSlugData"));
+    setWindowTitle(QStringLiteral("Import DataFiles"));
+    setModal(true);
+
+    lblHeader = new QLabel(this);
+    lblHeader->setObjectName(QStringLiteral("lblHeader"));
+    QFont bold = lblHeader->font();
+    bold.setBold(true);
+    lblHeader->setFont(bold);
+    fraDateFormat = new QGroupBox(QStringLiteral("Datafile Date Format:"), this);
+    fraDateFormat->setObjectName(QStringLiteral("fraDateFormat"));
+    for (int i = 0; i < 3; ++i) {
+        optDateFormat[std::size_t(i)] = new QRadioButton(kFormatCaptions[i], fraDateFormat);
+        optDateFormat[std::size_t(i)]->setObjectName(QStringLiteral("optDateFormat_") +
+                                                     QString::number(i));
+        connect(optDateFormat[std::size_t(i)], &QRadioButton::clicked, this,
+                [this, i] { optDateFormat_Click(i); });
+    }
+    cmdAppend = new QPushButton(QStringLiteral("append"), this);
+    cmdAppend->setObjectName(QStringLiteral("cmdAppend"));
+    cmdAppend->setAutoDefault(false);
+    connect(cmdAppend, &QPushButton::clicked, this, &frmSlugData::cmdAppend_Click);
+
+    img_x_on = new PictureButton(QStringLiteral("img_x_on"), pictures::boxTicked(), this);
+    img_x_off = new PictureButton(QStringLiteral("img_x_off"), pictures::boxEmpty(), this);
+    img_x_on->hide();
+    img_x_off->hide();
+
+    m_model = new SlugGridModel(m_rsImport, this);
+    m_model->setMarkPictures(img_x_on->pixmap(), img_x_off->pixmap());
+    MSFlexGrid1 = new QTableView(this);
+    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
+    MSFlexGrid1->setModel(m_model);
+    MSFlexGrid1->setItemDelegateForColumn(SlugGridModel::kMarkColumn,
+                                          new CentredPictureDelegate(MSFlexGrid1));
+    MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MSFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    MSFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    MSFlexGrid1->setWordWrap(false);
+    MSFlexGrid1->verticalHeader()->hide(); // one fixed row, no fixed column
+    // Rows of one height are laid out without measuring any: a file of 100,000 rows
+    // scrolls as smoothly as one of ten.
+    MSFlexGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    MSFlexGrid1->verticalHeader()->setDefaultSectionSize(
+        qMax(MSFlexGrid1->fontMetrics().height() + 6, img_x_on->pixmap().height() + 4));
+    MSFlexGrid1->horizontalHeader()->setStretchLastSection(false);
+    MSFlexGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    MSFlexGrid1->installEventFilter(this);
+    connect(MSFlexGrid1, &QTableView::clicked, this, &frmSlugData::MSFlexGrid1_Click);
+
+    layOut();
+}
+
+frmSlugData::~frmSlugData() = default;
+
+int frmSlugData::twipsToPixels(int twips) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
+    const int twipsPerPixel = qMax(1, qRound(1440.0 / (dpi > 0 ? dpi : 96.0)));
+    return twips / twipsPerPixel;
+}
+
+void frmSlugData::layOut() {
+    auto* options = new QHBoxLayout(fraDateFormat);
+    for (QRadioButton* option : optDateFormat)
+        options->addWidget(option);
+    auto* controls = new QHBoxLayout;
+    controls->addWidget(fraDateFormat);
+    controls->addStretch();
+    controls->addWidget(cmdAppend, 0, Qt::AlignBottom);
+    auto* page = new QVBoxLayout(this);
+    page->addWidget(lblHeader);
+    page->addLayout(controls);
+    page->addWidget(MSFlexGrid1, 1);
+
+    int gridWidth = 0;
+    for (int c = 0; c < SlugGridModel::kColumns; ++c)
+        gridWidth += twipsToPixels(SlugGridModel::widthTwips(c));
+    gridWidth +=
+        MSFlexGrid1->verticalScrollBar()->sizeHint().width() + 2 * MSFlexGrid1->frameWidth();
+    const QMargins margins = page->contentsMargins();
+    resize(gridWidth + margins.left() + margins.right(), 520);
+}
+
+// ---------------------------------------------------------------------------------
+// Opening
+
+void frmSlugData::Form_Load() {
+    Session& s = m_s;
+    // Each step that fails is skipped and the next one runs.
+    skip([&] { s.gReadingBookmark = need(s.rsReadings.bookmark()); });
+    skip([&] { reopenReadings(s); });
+    cmdAppend->setEnabled(false);
+    lblHeader->setText(
+        QStringLiteral("Select date format and click Append to download data to Sensor ") +
+        s.gSensorID);
+    skip([&] { PopulateSFlexGrid(); });
+}
+
+bool frmSlugData::PopulateSFlexGrid() {
+    const double interval =
+        slugInterval(m_host.slugIntervalText ? m_host.slugIntervalText() : QString());
+    if (m_rsImport.isEmpty()) {
+        m_model->showNoReadings();
+        MSFlexGrid1->setColumnWidth(0, twipsToPixels(SlugGridModel::widthTwips(0)));
+        return true;
+    }
+    m_model->populate(proposeMarks(
+        m_rsImport.rowCount(), [this](qint64 row) { return m_rsImport.text(row, 0); }, interval,
+        regionalDayOrder()));
+    for (int c = 0; c < SlugGridModel::kColumns; ++c)
+        MSFlexGrid1->setColumnWidth(c, twipsToPixels(SlugGridModel::widthTwips(c)));
+    return true;
+}
+
+// ---------------------------------------------------------------------------------
+// The user's choices
+
+void frmSlugData::optDateFormat_Click(int index) {
+    (void)index; // the option checked is read when appending
+    cmdAppend->setEnabled(true);
+}
+
+std::optional<SlugDateFormat> frmSlugData::dateFormat() const {
+    for (int i = 0; i < 3; ++i)
+        if (optDateFormat[std::size_t(i)]->isChecked()) return SlugDateFormat(i);
+    return std::nullopt;
+}
+
+void frmSlugData::MSFlexGrid1_Click(const QModelIndex& cell) {
+    if (!cell.isValid()) return;
+    MSFlexGrid1->setCurrentIndex(cell);
+    if (cell.column() == SlugGridModel::kMarkColumn) m_model->toggle(cell.row());
+}
+
+bool frmSlugData::eventFilter(QObject* watched, QEvent* event) {
+    // The space bar changes the mark of the current cell, as a click on it does.
+    if (watched == MSFlexGrid1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
+        const QModelIndex current = MSFlexGrid1->currentIndex();
+        if (current.isValid() && current.column() == SlugGridModel::kMarkColumn) {
+            MSFlexGrid1_Click(current);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------
+// Appending
+
+void frmSlugData::cmdAppend_Click() {
+    Session& s = m_s;
+    const std::optional<SlugDateFormat> format = dateFormat();
+    if (!format || m_appending) return; // "append" is enabled only once a layout is chosen
+    const QString id = s.gSensorID;
+    bool yes = false;
+    skip([&] {
+        yes = s.dialogs.ask(QStringLiteral("All the checked data will be added to sensor:  ") + id +
+                            QStringLiteral(" ?"));
+    });
+    if (yes) {
+        NoProgress none;
+        Progress& progress = m_host.progress ? *m_host.progress : none;
+        AppendOutcome outcome;
+        m_appending = true;
+        cmdAppend->setEnabled(false);
+        MSFlexGrid1->setEnabled(false);
+        const auto appended = qScopeGuard([this] {
+            m_appending = false;
+            MSFlexGrid1->setEnabled(true);
+        });
+        try {
+            outcome = appendTicked(s, m_rsImport, m_model->marks(), *format, regionalDayOrder(),
+                                   progress);
+        } catch (const Abort& a) {
+            outcome = AppendOutcome{AppendOutcome::Kind::Failed, 0, a.error};
+        } catch (const std::exception& e) {
+            outcome = AppendOutcome{AppendOutcome::Kind::Failed, 0,
+                                    Error{err::InvalidArgument, QString::fromLocal8Bit(e.what())}};
+        }
+        if (outcome.kind == AppendOutcome::Kind::Cancelled) {
+            // Nothing was written: the window stays open for another try.
+            s.dialogs.inform(QStringLiteral("The append was cancelled: no reading was added to "
+                                            "sensor ") +
+                             id + u'.');
+            cmdAppend->setEnabled(true);
+            return;
+        }
+        if (outcome.kind == AppendOutcome::Kind::Failed) {
+            // All or nothing: the readings of this file are not in the database.
+            s.logFailure(outcome.error, kAppendLabel);
+            s.dialogs.inform(QStringLiteral("No reading was added to sensor ") + id +
+                                 QStringLiteral(": the database refused them.") + kCrLf +
+                                 outcome.error.description,
+                             kAppTitle, Icon::Critical);
+        } else if (outcome.appended == 0) {
+            s.dialogs.inform(QStringLiteral(" No data was found to append"));
+        } else {
+            s.dialogs.inform(u' ' + QString::number(outcome.appended) +
+                             QStringLiteral(" records appended to ") + id);
+        }
+        if (outcome.appended >= 1) archiveDownload(s.gDownloadFolder, id, s.clock.today());
+    }
+    m_model->clearGrid();
+    cmdAppend->setEnabled(false);
+    accept();
+}
+
+// ---------------------------------------------------------------------------------
+// Closing
+
+void frmSlugData::done(int result) {
+    if (m_appending) return; // the append's progress dialog is the way to stop it
+    Form_Unload();
+    QDialog::done(result);
+}
+
+void frmSlugData::Form_Unload() {
+    if (m_unloaded) return;
+    m_unloaded = true;
+    Session& s = m_s;
+    Recordset& rs = s.rsReadings;
+    m_model->clearGrid();
+    skip([&] { m_rsImport.clear(); });
+    skip([&] { reopenReadings(s); });
+    skip([&] {
+        if (rs.recordCount() < 1) return;
+        // A remembered reading that is no longer there gives the newest one.
+        if (s.gReadingBookmark != 0 && rs.setBookmark(s.gReadingBookmark).ok()) return;
+        need(rs.moveLast());
+    });
+    skip([&] {
+        if (m_host.showReading) m_host.showReading();
+    });
+}
+
+} // namespace rv

@@ -1,0 +1,76 @@
+#pragma once
+// The import window "Import DataFiles": the staged rows of a datalogger file in a grid,
+// a proposed mark on each (ticked: to be appended), the layout of the file's date column,
+// and "append", which appends the ticked rows to the current sensor and closes the window.
+#include "import/ImportHost.h"
+#include "import/SlugRules.h"
+#include "ui/Controls.h"
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <array>
+#include <optional>
+
+namespace rv {
+
+struct Session;
+class StagedRows;
+class SlugGridModel;
+
+class frmSlugData : public QDialog {
+    Q_OBJECT
+public:
+    frmSlugData(Session& session, StagedRows& rsImport, const ImportHost& host,
+                QWidget* parent = nullptr);
+    ~frmSlugData() override;
+
+    // The window opens: remembers the reading shown, re-opens the sensor's readings, and
+    // fills the grid.
+    void Form_Load();
+    // Fills the grid from the staged rows and proposes the marks; true when it walked
+    // every staged row.
+    bool PopulateSFlexGrid();
+    void optDateFormat_Click(int index);
+    // A click on a cell of the grid: a mark cell changes from ticked to unticked or back.
+    void MSFlexGrid1_Click(const QModelIndex& cell);
+    void cmdAppend_Click();
+    // The window closes, whichever way: the Readings tab shows the refreshed readings.
+    void Form_Unload();
+    bool unloaded() const { return m_unloaded; }
+
+    // The layout chosen for the date column; nothing until an option is clicked.
+    std::optional<SlugDateFormat> dateFormat() const;
+    SlugGridModel& grid() { return *m_model; }
+
+    QLabel* lblHeader;
+    QGroupBox* fraDateFormat; // "Datafile Date Format:"
+    std::array<QRadioButton*, 3> optDateFormat{};
+    QPushButton* cmdAppend;
+    QTableView* MSFlexGrid1;
+    PictureButton* img_x_on;  // the ticked mark
+    PictureButton* img_x_off; // the unticked mark
+
+    void done(int result) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void layOut();
+    // Column widths in pixels of this screen for the widths in twips.
+    static int twipsToPixels(int twips);
+
+    Session& m_s;
+    StagedRows& m_rsImport;
+    ImportHost m_host;
+    SlugGridModel* m_model;
+    bool m_unloaded = false;
+    // An append is under way: its progress lets events through, and neither a second
+    // append nor closing the window may start until it ends.
+    bool m_appending = false;
+};
+
+} // namespace rv
