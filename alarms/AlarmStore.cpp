@@ -1,5 +1,6 @@
 #include "alarms/AlarmStore.h"
 #include "core/DateText.h"
+#include "core/Loads.h"
 #include "core/NumberText.h"
 #include "core/Values.h"
 #include "store/Connection.h"
@@ -82,11 +83,6 @@ Status deleteAlarmLevels(Connection& c, const QString& instrumentId) {
     return run(c, QStringLiteral("DELETE FROM AlarmLevels WHERE InstrumentID = ?"), {instrumentId});
 }
 
-double loadFromOffset(const QString& channel1, double offset) {
-    if (channel1.isEmpty()) return 0;
-    return leadingNumber(channel1) - double(float(offset));
-}
-
 Result<std::vector<SensorBeyond>> sensorsBeyondLevels(Connection& c) {
     std::vector<SensorBeyond> beyond;
     if (!hasAlarmTable(c)) return beyond;
@@ -110,7 +106,9 @@ Result<std::vector<SensorBeyond>> sensorsBeyondLevels(Connection& c) {
             if (!latest.status().ok()) return latest.status();
             continue;
         }
-        const double load = loadFromOffset(displayText(latest.value(0)), offset);
+        const QString channel1 = displayText(latest.value(0));
+        // The stored offset is narrowed as the offset box's text is for the plots.
+        const double load = loadAfterOffset(QStringView(channel1), double(float(offset)));
         const LevelCheck check = checkLoad({load, {}}, std::nullopt, levels);
         if (check.reached == LevelReached::None) continue;
         const auto at = readDateTime(latest.value(1).toString());

@@ -24,10 +24,6 @@ Result<AlarmLevels> loadAlarmLevels(Connection& c, const QString& instrumentId);
 Status saveAlarmLevels(Connection& c, const QString& instrumentId, const AlarmLevels& levels);
 Status deleteAlarmLevels(Connection& c, const QString& instrumentId);
 
-// The load the plots show for a reading: channel 1 less the installation offset, the
-// offset held in single precision; an empty channel gives 0.
-double loadFromOffset(const QString& channel1, double offset);
-
 // A sensor whose latest plotted reading is at or above one of its levels.
 struct SensorBeyond {
     QString instrumentId;

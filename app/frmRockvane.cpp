@@ -167,15 +167,7 @@ bool frmRockvane::Form_Load() {
                              kTitle, Icon::Exclamation);
             utilities->txtSCount->setText(QStringLiteral("0"));
         } else {
-            need(rs.moveFirst());
-            QStringList ids;
-            ids.reserve(int(rs.recordCount()));
-            while (!rs.eof()) {
-                ids << displayText(need(rs.value(QStringLiteral("InstrumentID"))));
-                need(rs.moveNext());
-            }
-            ids.sort(Qt::CaseInsensitive);
-            identification->cboSensors->addItems(ids);
+            relistSensors();
             need(rs.moveFirst());
             utilities->txtSCount->setText(QString::number(rs.recordCount()));
             record->fillfields();

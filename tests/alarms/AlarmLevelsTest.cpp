@@ -79,12 +79,6 @@ TEST(AlarmLevelsRules, TheRiseIsJudgedPerDayFromThePreviousReading) {
               "12.00 tons/day since the previous reading (limit 1.5 tons/day)"_s);
 }
 
-TEST(AlarmLevelsRules, TheLoadIsChannelOneLessTheSinglePrecisionOffset) {
-    EXPECT_DOUBLE_EQ(loadFromOffset(u"12.50"_s, 0.10), 12.399999998509884);
-    EXPECT_DOUBLE_EQ(loadFromOffset(u""_s, 0.5), 0.0);
-    EXPECT_DOUBLE_EQ(loadFromOffset(u"abc"_s, 0.5), -0.5);
-}
-
 class AlarmStoreTest : public DataFolderTest {
 protected:
     void SetUp() override {
