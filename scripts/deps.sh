@@ -4,6 +4,7 @@ ROCKVANE_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev libsqlite3-dev
     libgtest-dev libgmock-dev tzdata
+    dpkg-dev file desktop-file-utils
 )
 
 rockvane_install_deps() {
