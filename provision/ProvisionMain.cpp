@@ -4,6 +4,7 @@
 #include "provision/ManualWriter.h"
 #include "store/Provisioning.h"
 #include <QDir>
+#include <QFile>
 #include <QTextStream>
 #include <optional>
 #include <variant>
@@ -108,6 +109,14 @@ int provisionMain(const QStringList& args, const Paths& paths, QTextStream& out,
         return 1;
     }
     const ProvisionReport& made = report.value();
+    // A new data folder is its user's alone: on a machine where one user may look into
+    // another's home folder, no one else reads or changes the database. A folder that
+    // was there keeps the permissions it has.
+    if (made.createdFolder &&
+        !QFile::setPermissions(dataFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ReadUser | QFile::WriteUser | QFile::ExeUser))
+        err << "rockvane-provision: Could not make the data folder " << dataFolder
+            << " private to its user" << Qt::endl;
     if (made.createdFolder) out << "Created the data folder: " << dataFolder << Qt::endl;
     if (made.createdDatabase)
         out << "Created the database: " << dataFolder << '/' << kDatabaseFileName << Qt::endl;

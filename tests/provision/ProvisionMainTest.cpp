@@ -87,6 +87,29 @@ TEST_F(ProvisionMainTest, FirstRunCreatesTheFolderTheDatabaseAndTheManual) {
     EXPECT_EQ(manual.read(4), QByteArray("%PDF"));
 }
 
+// Users of one machine never see each other's data: a new data folder is its user's
+// alone, whatever the home folder allows; a folder that was there keeps its permissions.
+TEST_F(ProvisionMainTest, ANewDataFolderIsPrivateToItsUser) {
+    ASSERT_EQ(run({}), 0) << errors.toStdString();
+    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                      QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    const QFile::Permissions mine = QFileInfo(dataFolder).permissions();
+    EXPECT_EQ(mine & others, QFile::Permissions()) << std::hex << int(mine);
+    EXPECT_TRUE(mine.testFlags(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
+
+    const QString shared = tmp.filePath(QStringLiteral("Shared"));
+    const QString sharedFolder = shared + QStringLiteral("/Brackwell/Rockvane");
+    ASSERT_TRUE(QDir().mkpath(sharedFolder));
+    const QFile::Permissions open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ReadUser | QFile::WriteUser | QFile::ExeUser |
+                                    QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                    QFile::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(sharedFolder, open));
+    ASSERT_EQ(run({QStringLiteral("--documents"), shared}), 0) << errors.toStdString();
+    EXPECT_EQ(QFileInfo(sharedFolder).permissions(), open);
+}
+
 TEST_F(ProvisionMainTest, SecondRunChangesNothing) {
     ASSERT_EQ(run({}), 0) << errors.toStdString();
     ageFiles();
