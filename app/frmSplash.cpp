@@ -3,9 +3,8 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#ifndef ROCKVANE_VERSION
-#define ROCKVANE_VERSION "0.0.0"
-#endif
+// ROCKVANE_VERSION comes from the project's version in the top CMakeLists.txt, the one
+// place the version is set; the package and the manual take it from there too.
 
 namespace rv {
 

@@ -5,12 +5,16 @@
 #include "platform/QtDesktop.h"
 #include "platform/QtDialogs.h"
 #include "platform/SingleInstance.h"
+#include "ui/Pictures.h"
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rockvane"));
     QApplication::setOrganizationName(QStringLiteral("Brackwell"));
+    // The desktop menu's launcher and icon belong to this window.
+    QApplication::setDesktopFileName(QStringLiteral("rockvane"));
+    QApplication::setWindowIcon(rv::pictures::logoIcon());
     rv::QtDialogs dialogs;
     rv::SystemClock clock;
     rv::SystemPaths paths;

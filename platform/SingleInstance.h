@@ -14,10 +14,15 @@ public:
     virtual bool anotherCopyRunning() = 0;
 };
 
-// A lock file in the temporary folder held for the whole run.
+// A lock file in the temporary folder held for the whole run. Each user of the machine
+// has a lock of their own (and a data folder of their own): one user's running copy
+// never refuses another user's.
 class LockFileInstance : public SingleInstance {
 public:
+    // The lock of the user who runs the program, unless lockPath names another.
     explicit LockFileInstance(QString lockPath = {});
+    // The lock file of the user known to the system by userKey.
+    static QString lockPathFor(const QString& userKey);
     ~LockFileInstance() override;
     bool anotherCopyRunning() override;
 

@@ -194,16 +194,39 @@ QPixmap restore() {
     });
 }
 
+const std::vector<LogoPart>& logoParts() {
+    // A load cell on its bearing plate, set on the rock.
+    static const std::vector<LogoPart> parts{
+        {QRectF(2, 20, 28, 10), QColor(90, 70, 50)},  // the rock
+        {QRectF(12, 6, 8, 14), QColor(220, 160, 40)}, // the cell
+        {QRectF(9, 4, 14, 3), QColor(40, 40, 40)},    // the plate
+    };
+    return parts;
+}
+
+QImage logoImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(double(size) / kLogoGrid, double(size) / kLogoGrid);
+    p.setPen(Qt::NoPen);
+    for (const LogoPart& part : logoParts()) {
+        p.setBrush(part.colour);
+        p.drawRect(part.rect);
+    }
+    return image;
+}
+
 QPixmap logo() {
-    return draw([](QPainter& p) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(90, 70, 50));
-        p.drawRect(QRectF(2, 20, 28, 10));
-        p.setBrush(QColor(220, 160, 40));
-        p.drawRect(QRectF(12, 6, 8, 14));
-        p.setBrush(QColor(40, 40, 40));
-        p.drawRect(QRectF(9, 4, 14, 3));
-    });
+    return QPixmap::fromImage(logoImage(kSize));
+}
+
+QIcon logoIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(QPixmap::fromImage(logoImage(size)));
+    return icon;
 }
 
 namespace {

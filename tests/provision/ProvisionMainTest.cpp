@@ -1,4 +1,5 @@
 #include "provision/ProvisionMain.h"
+#include "provision/ManualSource.h"
 #include "store/Provisioning.h"
 #include "tests/support/Fakes.h"
 #include <QCryptographicHash>
@@ -46,7 +47,7 @@ protected:
         errors.clear();
         QTextStream out(&output);
         QTextStream err(&errors);
-        return provisionMain(args, paths, out, err);
+        return provisionMain(args, paths, out, err, &dialogs);
     }
     QStringList outputLines() const { return output.split(u'\n', Qt::SkipEmptyParts); }
     QString file(const QString& name) const { return dataFolder + u'/' + name; }
@@ -65,6 +66,7 @@ protected:
     QString documents;
     QString dataFolder;
     test::FakePaths paths;
+    test::FakeDialogs dialogs;
     QString output;
     QString errors;
 };
@@ -83,6 +85,29 @@ TEST_F(ProvisionMainTest, FirstRunCreatesTheFolderTheDatabaseAndTheManual) {
     QFile manual(file(kManualFileName));
     ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
     EXPECT_EQ(manual.read(4), QByteArray("%PDF"));
+}
+
+// Users of one machine never see each other's data: a new data folder is its user's
+// alone, whatever the home folder allows; a folder that was there keeps its permissions.
+TEST_F(ProvisionMainTest, ANewDataFolderIsPrivateToItsUser) {
+    ASSERT_EQ(run({}), 0) << errors.toStdString();
+    const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                      QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    const QFile::Permissions mine = QFileInfo(dataFolder).permissions();
+    EXPECT_EQ(mine & others, QFile::Permissions()) << std::hex << int(mine);
+    EXPECT_TRUE(mine.testFlags(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
+
+    const QString shared = tmp.filePath(QStringLiteral("Shared"));
+    const QString sharedFolder = shared + QStringLiteral("/Brackwell/Rockvane");
+    ASSERT_TRUE(QDir().mkpath(sharedFolder));
+    const QFile::Permissions open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ReadUser | QFile::WriteUser | QFile::ExeUser |
+                                    QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                    QFile::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(sharedFolder, open));
+    ASSERT_EQ(run({QStringLiteral("--documents"), shared}), 0) << errors.toStdString();
+    EXPECT_EQ(QFileInfo(sharedFolder).permissions(), open);
 }
 
 TEST_F(ProvisionMainTest, SecondRunChangesNothing) {
@@ -144,6 +169,46 @@ TEST_F(ProvisionMainTest, FailuresAreReportedOnTheErrorStreamWithExitCodeOne) {
     EXPECT_TRUE(errors.contains(dataFolder)) << errors.toStdString();
     EXPECT_TRUE(output.isEmpty());
     EXPECT_EQ(QFileInfo(dataFolder).size(), 0);
+}
+
+// The desktop menu's launcher runs the command with --window: it has no terminal, so a
+// failure is also shown in a message window, and only a failure is.
+TEST_F(ProvisionMainTest, WithWindowAFailureIsAlsoShownInAMessageWindow) {
+    const QString window = QStringLiteral("--window");
+    ASSERT_EQ(run({window}), 0) << errors.toStdString();
+    EXPECT_TRUE(dialogs.pending().empty()) << "a prepared folder is not reported in a window";
+    ASSERT_EQ(run({window}), 0) << errors.toStdString();
+    EXPECT_TRUE(dialogs.pending().empty());
+
+    // A file stands where the data folder should be.
+    const QString blocked = tmp.filePath(QStringLiteral("Blocked"));
+    const QString blockedFolder = blocked + QStringLiteral("/Brackwell/Rockvane");
+    ASSERT_TRUE(QDir().mkpath(blocked + QStringLiteral("/Brackwell")));
+    writeFile(blockedFolder, QByteArray("not a folder"));
+    EXPECT_EQ(run({window, QStringLiteral("--documents"), blocked}), 1);
+    EXPECT_TRUE(errors.contains(blockedFolder)) << errors.toStdString();
+    dialogs.expect(QStringLiteral("Rockvane could not prepare its data folder\r\n") +
+                       blockedFolder + QStringLiteral("\r\n\r\n") + blockedFolder +
+                       QStringLiteral(" exists and is not a folder\r\n\r\nRockvane cannot start "
+                                      "without it. Files already in the folder were left as "
+                                      "they were."),
+                   kTitle, Icon::Critical);
+
+    // No documents folder at all.
+    paths.documents.clear();
+    EXPECT_EQ(run({window}), 1);
+    dialogs.expect(QStringLiteral("Rockvane could not find a documents folder to keep its data "
+                                  "folder in.\r\n\r\nRockvane cannot start without it."),
+                   kTitle, Icon::Critical);
+
+    // Without --window the terminal alone is told.
+    EXPECT_EQ(run({}), 1);
+    EXPECT_FALSE(errors.isEmpty());
+    EXPECT_TRUE(dialogs.pending().empty());
+}
+
+TEST_F(ProvisionMainTest, TheManualCarriesTheProjectsVersion) {
+    EXPECT_STREQ(manual::kVersion, ROCKVANE_TEST_VERSION);
 }
 
 } // namespace
