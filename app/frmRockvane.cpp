@@ -50,6 +50,8 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     utilities = new UtilitiesTab;
     loadVsTime = new ChartPage(*m_session, ChartPage::Kind::LoadVsTime);
     loadVsTimeTemp = new ChartPage(*m_session, ChartPage::Kind::LoadVsTimeWithTemp);
+    // The report's picture is the Load v Time chart as its export button writes it.
+    loadVsTimeExport = [this](const QString& path) { return loadVsTime->exportPicture(path); };
     for (ChartPage* page : {loadVsTime, loadVsTimeTemp})
         page->setOffsetSource([this] { return installation->txtOffset->text(); });
     SSTab1->addTab(identification, QStringLiteral("1. Identification"));
@@ -371,7 +373,7 @@ void frmRockvane::selectTab(int index) {
 }
 
 bool frmRockvane::exportLoadVsTime(const QString& path) {
-    return loadVsTime && loadVsTime->exportPicture(path);
+    return loadVsTimeExport && loadVsTimeExport(path);
 }
 
 } // namespace rv

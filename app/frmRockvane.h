@@ -69,6 +69,9 @@ public:
     SensorRecord* record = nullptr;
     SensorRegistry* registry = nullptr;
     LevelsGroup* levels = nullptr;
+    // Exports the Load v Time chart as a JPEG picture to a path (false on failure): the
+    // chart page's export; tests may put a stand-in in its place.
+    std::function<bool(const QString&)> loadVsTimeExport;
     BackupGroup* backups = nullptr;
     Maintenance* maintenance = nullptr;
     SensorReport* report = nullptr;
