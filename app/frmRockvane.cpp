@@ -54,6 +54,7 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     loadVsTimeExport = [this](const QString& path) { return loadVsTime->exportPicture(path); };
     for (ChartPage* page : {loadVsTime, loadVsTimeTemp})
         page->setOffsetSource([this] { return installation->txtOffset->text(); });
+    readings->setOffsetSource([this] { return installation->txtOffset->text(); });
     SSTab1->addTab(identification, QStringLiteral("1. Identification"));
     SSTab1->addTab(installation, QStringLiteral("2. Installation"));
     SSTab1->addTab(readings, QStringLiteral("3. Readings"));

@@ -101,6 +101,7 @@ void ReadingsTab::fillreadings() {
     m_shownKey.clear();
     const bool filled = logged(s, kFillreadings, [&] {
         Recordset& rs = s.rsReadings;
+        lblLevels->hide();
         if (rs.recordCount() == 0) {
             clearReading();
             showError(kNoReadings);
@@ -133,6 +134,7 @@ void ReadingsTab::fillreadings() {
         m_shown = bookmark;
         m_shownKey = key;
         CheckFutureDate();
+        showLevelNotice(channel1);
     });
     if (!filled) {
         m_shown = 0;

@@ -88,6 +88,9 @@ void ReadingsTab::buildControls() {
     txtRcount->setReadOnly(true);
     txtRcount->setAlignment(Qt::AlignCenter);
     txtRcount->setMaximumWidth(120);
+    lblLevels = named(new QLabel(this), QStringLiteral("lblLevels"));
+    lblLevels->setWordWrap(true);
+    lblLevels->hide();
     lblError = named(new QLabel(QStringLiteral("Error:"), this), QStringLiteral("lblError"));
     lblError->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
     lblError->setWordWrap(true);
@@ -197,6 +200,7 @@ void ReadingsTab::layOut() {
     page->addLayout(identity);
     page->addLayout(middle, 1);
     page->addLayout(navigation);
+    page->addWidget(lblLevels);
     page->addWidget(lblError);
 
     setTabOrder(dtpRdate, dtpRtime);

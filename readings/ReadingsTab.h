@@ -17,6 +17,7 @@
 #include <QTimeEdit>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -61,6 +62,11 @@ public:
 
     // Shows the current reading of rsReadings.
     void fillreadings();
+    // Where the installation offset shown on the "2. Installation" tab is read from, for
+    // the loads the level notice judges.
+    void setOffsetSource(std::function<QString()> offsetText) {
+        m_offsetText = std::move(offsetText);
+    }
     // Sets or clears the future-date warning from the date picker.
     void CheckFutureDate();
     // Validates the reading shown as a whole; the first failure shows in lblError.
@@ -114,6 +120,9 @@ public:
     // The channel captions by index, 1 to 10: lbln[1] is lbln_1; 2 to 10 have no caption.
     std::array<QLabel*, 11> lbln{};
     QCheckBox* chkDontPlot;
+    // A coloured notice when the reading shown is at or beyond one of the sensor's alarm
+    // levels, or rose faster than its rate limit since the previous plotted reading.
+    QLabel* lblLevels;
     QLineEdit* txtRcount;
     QLabel* lblError;
 
@@ -190,7 +199,11 @@ private:
     // Puts the focus on a control of the tab.
     void focusOn(QWidget* control);
 
+    // Sets or hides the level notice for the reading shown, from its stored channel 1.
+    void showLevelNotice(const QString& channel1);
+
     Session* m_s;
+    std::function<QString()> m_offsetText;
     // The bookmark of the reading the controls show; 0 when they show none.
     qint64 m_shown = 0;
     // The key of that reading as stored; with the bookmark it names the row for certain.

@@ -1,6 +1,7 @@
 // Alarm levels on the "2. Installation" tab: typed, validated, saved with the sensor,
 // deleted with it; a database that cannot gain the table works on without them.
 #include "alarms/AlarmStore.h"
+#include "readings/ReadingsTab.h"
 #include "sensors/LevelsGroup.h"
 #include "sensors/SensorTabs.h"
 #include "tests/sensors/RegistryFixture.h"
@@ -137,6 +138,48 @@ TEST_F(AlarmWindowTest, TheUtilitiesTabListsSensorsBeyondTheirLevelsAndGoesToThe
     EXPECT_FALSE(registry().goToSensor(u"200525999"_s));
     EXPECT_TRUE(dialogs.take().text.contains(u"filter hides it"_s));
     EXPECT_EQ(id().txtSensor->text(), u"200525003"_s);
+}
+
+} // namespace
+
+namespace {
+
+// The Readings tab tells when the reading shown is at or beyond a level, or rose too fast.
+TEST_F(AlarmWindowTest, TheReadingsTabShowsANoticeForAReadingBeyondItsLevels) {
+    addSensorRow(u"200525001"_s);
+    auto reading = [&](const QString& day, const QString& load, int doNotPlot) {
+        execSql(u"INSERT INTO `200525001` (DateTimeKey, ReadingDate, ReadingTime, FullDate, "
+                "Channel1, DoNotPlot) VALUES ('200525001 %1 06:00:00', '%2', '06:00:00', "
+                "'%2 06:00:00', '%3', %4)"_s.arg(QString(day).replace(u'-', u'/'), day, load)
+                    .arg(doNotPlot));
+    };
+    reading(u"2026-03-01"_s, u"5.00"_s, 0);
+    reading(u"2026-03-02"_s, u"20.00"_s, 1); // not plotted: never the previous reading
+    reading(u"2026-03-03"_s, u"11.00"_s, 0);
+    reading(u"2026-03-04"_s, u"11.50"_s, 0);
+    ASSERT_TRUE(start());
+    {
+        Connection c;
+        ASSERT_TRUE(c.open(databasePath).ok());
+        ASSERT_TRUE(saveAlarmLevels(c, u"200525001"_s, {10.0, 12.0, 2.0}).ok());
+    }
+    window->SSTab1->setCurrentIndex(2);
+    QLabel* notice = window->readings->lblLevels;
+    EXPECT_TRUE(notice->isVisibleTo(window.get())) << "11.5 is above the alert load";
+    EXPECT_EQ(notice->text(), u"ALERT: load 11.50 tons is at or above the alert load of 10 tons"_s);
+
+    window->readings->imgPrevData->click(); // 11.00, 6 tons in 2 days from 5.00
+    EXPECT_EQ(notice->text(), u"ALERT: load 11.00 tons is at or above the alert load of 10 "
+                              "tons; RISING FAST: 3.00 tons/day since the previous reading "
+                              "(limit 2 tons/day)"_s);
+    window->readings->imgPrevData->click(); // the reading kept out of the plots
+    window->readings->imgPrevData->click(); // 5.00, the first: nothing to say
+    EXPECT_FALSE(notice->isVisibleTo(window.get()));
+
+    // The load is taken from the offset shown, as the plots take it.
+    window->installation->txtOffset->setText(u"1.6"_s);
+    window->readings->imgLast->click();
+    EXPECT_FALSE(notice->isVisibleTo(window.get())) << "11.5 - 1.6 is below the alert load";
 }
 
 } // namespace
