@@ -23,6 +23,9 @@ struct ImportHost {
     // Shows the import window modally and returns once it is closed; when empty, the
     // window's own exec() does.
     std::function<void(frmSlugData&)> runWindow;
+    // Makes the safety backup of the database before readings are appended; false when
+    // the import must not go on (the user was told why).
+    std::function<bool()> safetyBackup;
     // Progress of staging and appending a file; none shown when null.
     Progress* progress = nullptr;
     // The window the import's windows belong to.
