@@ -1,5 +1,6 @@
 #include "import/SlugAppend.h"
 #include "core/Values.h"
+#include "import/StagedChecks.h"
 #include "store/ColumnType.h"
 #include "store/Connection.h"
 #include "store/Module1.h"
@@ -25,26 +26,24 @@ constexpr qint64 kProgressEvery = 512;
 // How much of a date text that cannot be read its message shows.
 constexpr qsizetype kShownDateText = 40;
 
-// The keys the sensor's readings hold, letter case folded as the search for a key
-// ignores it.
-Result<QSet<QString>> existingKeys(Connection& connection, const QString& table) {
-    QSet<QString> keys;
-    Query q(connection, QStringLiteral("SELECT DateTimeKey FROM ") + sql::quoted(table));
-    if (!q.prepared().ok()) return q.prepared().error();
-    while (q.next()) {
-        const QVariant key = q.value(0);
-        if (!key.isNull()) keys.insert(displayText(key).toCaseFolded());
-    }
-    if (!q.status().ok()) return q.status().error();
-    return keys;
-}
-
 // A channel value as the bytes written; Null stays a null array.
 QByteArray channelBytes(const QVariant& value) {
     return value.isNull() ? QByteArray() : value.toString().toUtf8();
 }
 
 } // namespace
+
+Result<QSet<QString>> storedReadingKeys(Connection& connection, const QString& table) {
+    QSet<QString> keys;
+    Query q(connection, QStringLiteral("SELECT DateTimeKey FROM ") + sql::quoted(table));
+    if (!q.prepared().ok()) return q.prepared().error();
+    while (q.next()) {
+        const QVariant key = q.value(0);
+        if (!key.isNull()) keys.insert(foldedKey(displayText(key)));
+    }
+    if (!q.status().ok()) return q.status().error();
+    return keys;
+}
 
 WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
                            const std::vector<PlannedReading>& readings, Progress& progress) {
@@ -236,7 +235,7 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
                            SlugDateFormat format, DayOrder order, Progress& progress) {
     AppendOutcome outcome;
     const QString id = s.gSensorID;
-    auto keys = existingKeys(s.gConnection, id);
+    auto keys = storedReadingKeys(s.gConnection, id);
     if (!keys.ok()) {
         outcome.kind = AppendOutcome::Kind::Failed;
         outcome.error = keys.error();
@@ -249,6 +248,7 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
     // appended row then leaves it on the new reading, the last one.
     enum class Last { Untouched, First, Appended } last = Last::Untouched;
     std::vector<PlannedReading> planned;
+    std::vector<qint64> written; // the staged row of each planned reading
     const qint64 n = qMin(rows.rowCount(), qint64(marks.size()));
     for (qint64 r = 0; r < n; ++r) {
         if (!marks[std::size_t(r)]) continue;
@@ -269,12 +269,13 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
         // file share a key exactly when they share a moment.
         const qint64 second = moment->fullDate.toSecsSinceEpoch();
         if (inFile.contains(second) ||
-            (!known.isEmpty() && known.contains(moment->key.toCaseFolded()))) {
+            (!known.isEmpty() && known.contains(foldedKey(moment->key)))) {
             s.dialogs.inform(moment->key +
                              QStringLiteral(" is a duplicate reading and cannot be appended."));
             continue;
         }
         inFile.insert(second);
+        written.push_back(r);
         planned.push_back(PlannedReading{moment->fullDate,
                                          channelBytes(importedChannel(rows.text(r, 4), 1)),
                                          channelBytes(importedChannel(rows.text(r, 5), 2))});
@@ -283,15 +284,16 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
 
     Recordset& rs = s.rsReadings;
     if (!planned.empty()) {
-        const WriteOutcome written = writeReadings(s.gConnection, id, planned, progress);
-        if (written.kind != WriteOutcome::Kind::Written) {
-            outcome.kind = written.kind == WriteOutcome::Kind::Cancelled
+        const WriteOutcome result = writeReadings(s.gConnection, id, planned, progress);
+        if (result.kind != WriteOutcome::Kind::Written) {
+            outcome.kind = result.kind == WriteOutcome::Kind::Cancelled
                                ? AppendOutcome::Kind::Cancelled
                                : AppendOutcome::Kind::Failed;
-            outcome.error = written.error;
+            outcome.error = result.error;
             return outcome;
         }
         outcome.appended = qint64(planned.size());
+        outcome.rows = std::move(written);
         // One re-query gives what a re-query after each appended row would have given.
         skip([&] {
             if (rs.isOpen())

@@ -6,6 +6,7 @@
 #include "import/StagedRows.h"
 #include "platform/Progress.h"
 #include "platform/Status.h"
+#include <QSet>
 #include <QVariant>
 #include <vector>
 
@@ -21,6 +22,10 @@ struct PlannedReading {
     QByteArray channelT; // "##0.0" text; a null array for Null
     QByteArray channel1; // "##0.00" text; a null array for Null
 };
+
+// The keys of the readings the table holds, letter case folded (foldedKey) as the test for
+// a duplicate compares them: one query.
+Result<QSet<QString>> storedReadingKeys(Connection& connection, const QString& table);
 
 struct WriteOutcome {
     enum class Kind { Written, Cancelled, Failed };
@@ -39,8 +44,9 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
 struct AppendOutcome {
     enum class Kind { Appended, Cancelled, Failed };
     Kind kind = Kind::Appended;
-    qint64 appended = 0; // rows written (0 unless Appended)
-    Error error;         // for Failed
+    qint64 appended = 0;      // rows written (0 unless Appended)
+    Error error;              // for Failed
+    std::vector<qint64> rows; // the staged rows written, in file order
 };
 
 // Appends the ticked staged rows (marks[r] non-zero) to the current sensor gSensorID, in
