@@ -50,6 +50,8 @@ struct AppendedRow {
 
 // Records a batch and its rows. Runs inside the append's own transaction (it begins and
 // commits none), so the batch exists exactly when its readings do. Answers the batch id.
+// The file name is kept without its folder, the moment as "yyyy-MM-dd HH:mm:ss", and the
+// row count is the number of rows given; no rows record no batch (answers 0).
 Result<qint64> recordBatch(Connection& c, const ImportBatch& batch,
                            const std::vector<AppendedRow>& rows);
 
@@ -63,6 +65,8 @@ Result<std::optional<ImportBatch>> findBatchBySha(Connection& c, const QString& 
 // What undoing a batch would do: how many of its readings are still stored (and will be
 // removed), the keys of those whose values were changed since the append, and how many
 // are gone already (deleted by hand).
+// A reading counts as edited when its temperature or load text (ChannelT, Channel1)
+// differs from what the append wrote, or when it is marked "Do not plot".
 struct UndoPreview {
     qint64 stored = 0;
     QStringList editedKeys;
@@ -72,7 +76,13 @@ Result<UndoPreview> previewUndo(Connection& c, qint64 batchId);
 
 // Removes the batch's readings that are still stored, and the batch's record, in one
 // transaction: a failure or a cancel leaves every reading and the record as they were.
-// No reading outside the batch is touched. Answers the number of readings removed.
+// No reading outside the batch is touched. Answers the number of readings removed; a
+// cancel answers the error kUndoCancelled. A reading is known by its key: the reading
+// stored under one of the batch's keys is the batch's reading and is removed, whether it
+// was edited since (previewUndo names those) or deleted and typed in again at the same
+// moment (which cannot be told from an edit). The record of a batch whose sensor's
+// readings table is gone (the sensor was deleted) is simply forgotten.
+inline constexpr long long kUndoCancelled = 3059;
 Result<qint64> undoBatch(Connection& c, qint64 batchId, Progress& progress);
 
 // Forgets every batch of a sensor (the sensor is deleted).
