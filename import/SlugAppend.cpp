@@ -46,7 +46,8 @@ Result<QSet<QString>> storedReadingKeys(Connection& connection, const QString& t
 }
 
 WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
-                           const std::vector<PlannedReading>& readings, Progress& progress) {
+                           const std::vector<PlannedReading>& readings, Progress& progress,
+                           const ImportBatch* batch) {
     const QString& table = sensorId;
     WriteOutcome outcome;
     auto fail = [&](const Error& e) {
@@ -117,6 +118,10 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
     const QByteArray idBytes = sensorId.toUtf8();
     sqlite3_stmt* stmt = insert.statement();
     const qint64 total = qint64(readings.size());
+    // What the import history keeps of each reading: its key and the channel values as
+    // they were stored.
+    std::vector<AppendedRow> recorded;
+    if (batch) recorded.reserve(readings.size());
     for (qint64 i = 0; i < total; ++i) {
         const PlannedReading& r = readings[std::size_t(i)];
         const QDate date = r.fullDate.date();
@@ -135,6 +140,11 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
         storedDate[10] = ' ';
         writeTimeDigits(storedDate + 11, time);
         const int fullLength = time == QTime(0, 0) ? 10 : 19;
+        AppendedRow* kept = nullptr;
+        if (batch) {
+            recorded.push_back(AppendedRow{QString::fromUtf8(key), QVariant(), QVariant()});
+            kept = &recorded.back();
+        }
 
         for (std::size_t t = 0; t < targets.size(); ++t) {
             const int slot = int(t) + 1;
@@ -142,11 +152,13 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
                 auto text = [&](const char* bytes, qsizetype length) {
                     sqlite3_bind_text(stmt, slot, bytes, int(length), SQLITE_STATIC);
                 };
-                auto channel = [&](const QByteArray& value) {
-                    if (value.isNull())
+                auto channel = [&](const QByteArray& value, QVariant* keptValue) {
+                    if (value.isNull()) {
                         sqlite3_bind_null(stmt, slot);
-                    else
-                        text(value.constData(), value.size());
+                        return;
+                    }
+                    text(value.constData(), value.size());
+                    if (kept) *keptValue = QString::fromLatin1(value);
                 };
                 switch (targets[t].what) {
                 case Key:
@@ -162,10 +174,10 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
                     text(storedDate, fullLength);
                     break;
                 case ChannelT:
-                    channel(r.channelT);
+                    channel(r.channelT, kept ? &kept->channelT : nullptr);
                     break;
                 case Channel1:
-                    channel(r.channel1);
+                    channel(r.channel1, kept ? &kept->channel1 : nullptr);
                     break;
                 case IsDirty:
                     sqlite3_bind_int(stmt, slot, 1);
@@ -213,6 +225,8 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
                 stored = QVariant();
             }
             insert.bind(slot, stored.value());
+            if (kept && targets[t].what == ChannelT) kept->channelT = stored.value();
+            if (kept && targets[t].what == Channel1) kept->channel1 = stored.value();
         }
         if (sqlite3_step(stmt) != SQLITE_DONE) {
             const Error error = connection.lastError();
@@ -226,13 +240,22 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
             return outcome;
         }
     }
+    if (batch) {
+        // Recorded before the commit: a failure here appends nothing either.
+        ImportBatch record = *batch;
+        record.instrumentId = sensorId;
+        record.rows = total;
+        const Result<qint64> id = recordBatch(connection, record, recorded);
+        if (!id.ok()) return fail(id.error());
+    }
     if (Status st = connection.commit(); !st.ok()) return fail(st.error());
     committed = true;
     return outcome;
 }
 
 AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector<char>& marks,
-                           SlugDateFormat format, DayOrder order, Progress& progress) {
+                           SlugDateFormat format, DayOrder order, Progress& progress,
+                           const ImportSource* source) {
     AppendOutcome outcome;
     const QString id = s.gSensorID;
     auto keys = storedReadingKeys(s.gConnection, id);
@@ -284,7 +307,12 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
 
     Recordset& rs = s.rsReadings;
     if (!planned.empty()) {
-        const WriteOutcome result = writeReadings(s.gConnection, id, planned, progress);
+        std::optional<ImportBatch> batch;
+        if (source && hasHistoryTables(s.gConnection))
+            batch = ImportBatch{
+                0, id, source->fileName, source->sha256, s.clock.now(), qint64(planned.size())};
+        const WriteOutcome result =
+            writeReadings(s.gConnection, id, planned, progress, batch ? &*batch : nullptr);
         if (result.kind != WriteOutcome::Kind::Written) {
             outcome.kind = result.kind == WriteOutcome::Kind::Cancelled
                                ? AppendOutcome::Kind::Cancelled

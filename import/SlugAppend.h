@@ -2,6 +2,7 @@
 // Appending the ticked staged rows to the current sensor's readings: the readings each
 // ticked row makes, the messages for the rows that cannot be appended, and the writing of
 // all the rest in one transaction through one prepared statement.
+#include "history/ImportHistory.h"
 #include "import/SlugRules.h"
 #include "import/StagedRows.h"
 #include "platform/Progress.h"
@@ -37,9 +38,18 @@ struct WriteOutcome {
 // transaction with one prepared statement, writing DateTimeKey, ReadingDate,
 // ReadingTime, FullDate, ChannelT, Channel1, IsDirty (Yes) and DoNotPlot (No) and no
 // other column. Progress counts the rows written; a cancel, or any failure, rolls
-// everything back: the table then holds exactly what it held before.
+// everything back: the table then holds exactly what it held before. With a batch, the
+// import history records it, with the key and the stored channel values of every reading,
+// in the same transaction: the record exists exactly when the readings do.
 WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
-                           const std::vector<PlannedReading>& readings, Progress& progress);
+                           const std::vector<PlannedReading>& readings, Progress& progress,
+                           const ImportBatch* batch = nullptr);
+
+// The file the staged rows came from, for the import history.
+struct ImportSource {
+    QString fileName; // without its folder
+    QString sha256;
+};
 
 struct AppendOutcome {
     enum class Kind { Appended, Cancelled, Failed };
@@ -56,8 +66,11 @@ struct AppendOutcome {
 // All the others are written at once (writeReadings). Afterwards rsReadings holds the
 // table's rows as a re-query gives them, on the last reading when the last ticked row was
 // appended and on the first when it was skipped; it is left as it was when no row was
-// ticked, or when nothing was written.
+// ticked, or when nothing was written. With a source, and when the database holds the
+// import history's tables, the append is recorded there as a batch of that file (the
+// readings are appended all the same on a database without them).
 AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector<char>& marks,
-                           SlugDateFormat format, DayOrder order, Progress& progress);
+                           SlugDateFormat format, DayOrder order, Progress& progress,
+                           const ImportSource* source = nullptr);
 
 } // namespace rv

@@ -295,7 +295,7 @@ void frmSlugData::cmdAppend_Click() {
         });
         try {
             outcome = appendTicked(s, m_rsImport, m_model->marks(), *format, regionalDayOrder(),
-                                   progress);
+                                   progress, m_source ? &*m_source : nullptr);
         } catch (const Abort& a) {
             outcome = AppendOutcome{AppendOutcome::Kind::Failed, 0, a.error, {}};
         } catch (const std::exception& e) {

@@ -7,6 +7,7 @@
 // says how many of the appended readings crossed each level.
 #include "alarms/AlarmLevels.h"
 #include "import/ImportHost.h"
+#include "import/SlugAppend.h"
 #include "import/SlugRules.h"
 #include "ui/Controls.h"
 #include <QDialog>
@@ -48,6 +49,9 @@ public:
     void Form_Unload();
     bool unloaded() const { return m_unloaded; }
 
+    // The file the staged rows came from: an append records it in the import history.
+    void setSource(const ImportSource& source) { m_source = source; }
+
     // The layout chosen for the date column; nothing until an option is clicked.
     std::optional<SlugDateFormat> dateFormat() const;
     SlugGridModel& grid() { return *m_model; }
@@ -86,6 +90,7 @@ private:
     QSet<QString> m_storedKeys;
     AlarmLevels m_levels;
     double m_offset = 0;
+    std::optional<ImportSource> m_source;
     bool m_unloaded = false;
     // An append is under way: its progress lets events through, and neither a second
     // append nor closing the window may start until it ends.

@@ -1,8 +1,11 @@
 // The import window beyond the staged rows themselves: the rows a sensor already holds
 // greyed, counted and unticked by one button, the rows beyond the sensor's alarm levels
-// coloured and summed up after the append, and the safety backup before anything is
-// written.
+// coloured and summed up after the append, the safety backup before anything is written,
+// and the import history: each append recorded as a batch in its own transaction, and a
+// file imported before named before anything is staged.
 #include "alarms/AlarmStore.h"
+#include "core/DateText.h"
+#include "history/ImportHistory.h"
 #include "import/ImportDataFiles.h"
 #include "import/ImportHost.h"
 #include "import/SlugGrid.h"
@@ -11,6 +14,7 @@
 #include "tests/TestPaths.h"
 #include "tests/support/DataFolder.h"
 #include <QBrush>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 
@@ -33,6 +37,7 @@ protected:
         download = tmp.path() + QStringLiteral("/download");
         ASSERT_TRUE(QDir().mkpath(download));
         host.slugIntervalText = [this] { return interval; };
+        host.progress = &progress;
         host.runWindow = [this](frmSlugData& w) {
             ++windows;
             if (user) user(w);
@@ -108,8 +113,44 @@ protected:
         return w.grid().data(w.grid().index(row, column), Qt::ToolTipRole).toString();
     }
 
+    // The batches recorded: "file|sha|when|rows" each, newest first.
+    std::vector<std::string> batches() {
+        std::vector<std::string> out;
+        const auto listed = listBatches(session->gConnection, kId);
+        EXPECT_TRUE(listed.ok());
+        if (!listed.ok()) return out;
+        for (const ImportBatch& b : listed.value())
+            out.push_back(QStringLiteral("%1|%2|%3|%4")
+                              .arg(b.fileName, b.sha256,
+                                   b.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                              .arg(b.rows)
+                              .toStdString());
+        return out;
+    }
+    // The rows of every batch: "key|ChannelT|Channel1", "~" for Null.
+    std::vector<std::string> batchRows() {
+        std::vector<std::string> out;
+        Query q(session->gConnection,
+                QStringLiteral("SELECT DateTimeKey, ChannelT, Channel1 FROM ImportBatchRows "
+                               "ORDER BY BatchID, DateTimeKey"));
+        while (q.next()) {
+            QStringList cells;
+            for (int i = 0; i < 3; ++i)
+                cells << (q.value(i).isNull() ? QStringLiteral("~") : q.value(i).toString());
+            out.push_back(cells.join(u'|').toStdString());
+        }
+        return out;
+    }
+    static QString sha256Of(const QString& path) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return QString::fromLatin1(
+            QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex());
+    }
+
     QString download;
     QString interval = QStringLiteral("24");
+    RecordingProgress progress;
     ImportHost host;
     std::function<void(frmSlugData&)> user;
     int windows = 0;
@@ -398,6 +439,166 @@ TEST_F(ImportOverlapTest, NoBackupIsMadeWhenNoRowIsTicked) {
     dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
     dialogs.expect(QStringLiteral(" No data was found to append"));
     EXPECT_EQ(backups, 0);
+}
+
+// ---------------------------------------------------------------------------------
+// The import history
+
+TEST_F(ImportOverlapTest, EachAppendRecordsItsBatchWithExactlyTheReadingsAppended) {
+    ASSERT_TRUE(ensureHistoryTables(session->gConnection).ok());
+    store("2005/03/15 00:00:00"); // the second ticked row is a duplicate
+    OpenSensorData(*session);
+    const QString path = put(QStringLiteral("six-hourly.txt"));
+    const QString sha = sha256Of(path);
+    importFile(path, [&](frmSlugData& w) {
+        w.optDateFormat[0]->click();
+        dialogs.answerYes();
+        w.cmdAppend->click();
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(
+        QStringLiteral("200625001 2005/03/15 00:00:00 is a duplicate reading and cannot be "
+                       "appended."));
+    dialogs.expect(QStringLiteral(" 2 records appended to 200625001"));
+    EXPECT_EQ(batches(), std::vector<std::string>{
+                             ("200625001.txt|" + sha + "|2026-03-14 09:30:15|2").toStdString()});
+    EXPECT_EQ(batchRows(), (std::vector<std::string>{"200625001 2005/03/14 00:00:00|12.4|101.55",
+                                                     "200625001 2005/03/16 00:00:00|12.8|103.40"}));
+    // What was recorded is what was stored: nothing counts as edited since.
+    const auto listed = listBatches(session->gConnection, kId);
+    ASSERT_TRUE(listed.ok());
+    ASSERT_EQ(listed.value().size(), 1u);
+    const auto preview = previewUndo(session->gConnection, listed.value()[0].id);
+    ASSERT_TRUE(preview.ok());
+    EXPECT_EQ(preview.value().stored, 2);
+    EXPECT_TRUE(preview.value().editedKeys.isEmpty());
+
+    // Empty channel values are recorded as the Null they were stored as, every row ticked.
+    execSql(QStringLiteral("DELETE FROM `%1`").arg(kId));
+    interval = QStringLiteral("1");
+    dialogs.answerYes(); // import the same file anyway
+    importFile(path, [&](frmSlugData& w) {
+        w.optDateFormat[0]->click();
+        dialogs.answerYes();
+        w.cmdAppend->click();
+    });
+    EXPECT_EQ(dialogs.take().icon, Icon::Exclamation);
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral(" 12 records appended to 200625001"));
+    const std::vector<std::string> rows = batchRows();
+    ASSERT_EQ(rows.size(), 14u);
+    EXPECT_EQ(rows[5], "200625001 2005/03/14 18:00:00|12.9|~");
+    EXPECT_EQ(rows.back(), "200625001 2005/03/16 18:00:00|13.5|-1.01");
+}
+
+TEST_F(ImportOverlapTest, AFileImportedBeforeIsNamedBeforeAnythingIsStaged) {
+    ASSERT_TRUE(ensureHistoryTables(session->gConnection).ok());
+    const QString path = put(QStringLiteral("six-hourly.txt"));
+    importFile(path, [&](frmSlugData& w) {
+        w.optDateFormat[0]->click();
+        dialogs.answerYes();
+        w.cmdAppend->click();
+    });
+    dialogs.clear();
+    ASSERT_EQ(windows, 1);
+    progress.labels.clear();
+
+    const QString warning = QStringLiteral("This file was already imported on ") +
+                            generalDateText(clock.now()) +
+                            QStringLiteral(": 3 rows appended to sensor 200625001.\r\n\r\n"
+                                           "Do you want to import it anyway?");
+    // No, the default: nothing is staged and no window opens.
+    clock.set(clock.now().addDays(1));
+    dialogs.answerNo();
+    importFile(path, [](frmSlugData& w) { w.reject(); });
+    const Message m = dialogs.take();
+    EXPECT_EQ(m.text, warning);
+    EXPECT_EQ(m.icon, Icon::Exclamation);
+    EXPECT_EQ(m.buttons, Buttons::YesNo);
+    EXPECT_EQ(m.defaultAnswer, Answer::No);
+    EXPECT_EQ(windows, 1);
+    EXPECT_TRUE(progress.labels.isEmpty()) << "the file was not read";
+
+    // Yes goes on as before.
+    dialogs.answerYes();
+    importFile(path, [](frmSlugData& w) { w.reject(); });
+    EXPECT_EQ(dialogs.take().text, warning);
+    EXPECT_EQ(windows, 2);
+    EXPECT_EQ(progress.labels, QStringList{QStringLiteral("Reading 200625001.txt")});
+
+    // The same file changed by one byte, or chosen for another sensor, is not the same.
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("\r\n");
+    f.close();
+    importFile(path, [](frmSlugData& w) { w.reject(); });
+    EXPECT_EQ(windows, 3);
+    addSensorRow(QStringLiteral("200625002"));
+    ASSERT_TRUE(session->rsSensors.requery().ok());
+    ASSERT_TRUE(session->rsSensors.moveLast().ok());
+    dialogs.answerYes(); // the name that does not match
+    importFile(put(QStringLiteral("six-hourly.txt")), [](frmSlugData& w) { w.reject(); });
+    EXPECT_TRUE(dialogs.take().text.startsWith(QStringLiteral("WARNING:")));
+    EXPECT_EQ(windows, 4);
+}
+
+TEST_F(ImportOverlapTest, ACancelledOrRefusedAppendLeavesNoBatchAndNoReading) {
+    ASSERT_TRUE(ensureHistoryTables(session->gConnection).ok());
+    const QString path = put(QStringLiteral("six-hourly.txt"));
+    importFile(path, [&](frmSlugData& w) {
+        w.optDateFormat[0]->click();
+        progress.cancelAt = 1; // the file is read; the append is cancelled
+        dialogs.answerYes();
+        w.cmdAppend->click();
+        EXPECT_FALSE(w.unloaded());
+        w.reject();
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral("The append was cancelled: no reading was added to sensor "
+                                  "200625001."));
+    EXPECT_TRUE(batches().empty());
+    EXPECT_EQ(readingCount(), 0);
+
+    // The record refused after every reading was written: the readings go with it.
+    progress.cancelAt = -1;
+    execSql(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON ImportBatchRows "
+                           "WHEN NEW.DateTimeKey LIKE '%2005/03/16%' BEGIN "
+                           "SELECT RAISE(ABORT, 'no room for the record'); END"));
+    importFile(path, [&](frmSlugData& w) {
+        w.optDateFormat[0]->click();
+        dialogs.answerYes();
+        w.cmdAppend->click();
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    const Message refused = dialogs.take();
+    EXPECT_TRUE(refused.text.startsWith(
+        QStringLiteral("No reading was added to sensor 200625001: the database refused them.")));
+    EXPECT_TRUE(refused.text.contains(QStringLiteral("no room for the record")));
+    EXPECT_EQ(readingCount(), 0);
+    EXPECT_TRUE(batches().empty());
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM ImportBatchRows")).toInt(), 0);
+    EXPECT_EQ(logEntries(), 1);
+}
+
+TEST_F(ImportOverlapTest, WithoutTheHistoryTablesTheAppendGoesOnUnrecorded) {
+    const QString path = put(QStringLiteral("six-hourly.txt"));
+    for (int i = 0; i < 2; ++i) {
+        importFile(path, [&](frmSlugData& w) {
+            w.optDateFormat[0]->click();
+            dialogs.answerYes();
+            w.cmdAppend->click();
+        });
+        dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+        if (i == 1)
+            for (const char* day : {"14", "15", "16"})
+                dialogs.expect(QStringLiteral("200625001 2005/03/%1 00:00:00 is a duplicate "
+                                              "reading and cannot be appended.")
+                                   .arg(QLatin1String(day)));
+        dialogs.expect(i == 0 ? QStringLiteral(" 3 records appended to 200625001")
+                              : QStringLiteral(" No data was found to append"));
+    }
+    EXPECT_FALSE(hasHistoryTables(session->gConnection));
+    EXPECT_EQ(readingCount(), 3);
 }
 
 } // namespace
