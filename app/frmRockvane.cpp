@@ -4,6 +4,7 @@
 #include "app/frmSplash.h"
 #include "core/Values.h"
 #include "graphs/ChartPage.h"
+#include "history/ImportHistory.h"
 #include "import/ImportDataFiles.h"
 #include "import/ImportHost.h"
 #include "platform/Desktop.h"
@@ -162,6 +163,7 @@ bool frmRockvane::Form_Load() {
         // A database of this program made before alarm levels existed gains their table;
         // one that cannot be written works on without them (the Installation tab says so).
         (void)ensureAlarmTable(s.gConnection);
+        (void)ensureHistoryTables(s.gConnection); // the import history, likewise
 
         Recordset& rs = s.rsSensors;
         if (rs.bof() || rs.eof()) {

@@ -192,6 +192,10 @@ bool hasHistoryTables(Connection& c) {
     return tableExists(c, kImportBatchesTable) && tableExists(c, kImportBatchRowsTable);
 }
 
+bool canUndoImports(Connection& c) {
+    return c.isOpen() && sqlite3_db_readonly(c.handle(), "main") == 0 && hasHistoryTables(c);
+}
+
 Status ensureHistoryTables(Connection& c) {
     if (hasHistoryTables(c)) return {};
     if (Status s = c.begin(); !s.ok()) return s;

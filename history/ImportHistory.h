@@ -28,6 +28,8 @@ inline const QString kImportBatchRowsTable = QStringLiteral("ImportBatchRows");
 Status ensureHistoryTables(Connection& c);
 // Whether the database holds both history tables.
 bool hasHistoryTables(Connection& c);
+// Whether batches can be undone: the tables are there and the database can be written.
+bool canUndoImports(Connection& c);
 
 // The SHA-256 of a file's bytes as 64 lower-case hexadecimal digits.
 Result<QString> fileSha256(const QString& path);

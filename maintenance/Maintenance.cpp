@@ -1,6 +1,7 @@
 #include "maintenance/Maintenance.h"
 #include "alarms/AlarmStore.h"
 #include "core/Values.h"
+#include "history/ImportHistory.h"
 #include "store/Module1.h"
 #include "store/Provisioning.h"
 #include "store/Session.h"
@@ -218,6 +219,7 @@ bool Maintenance::reopenDatabase(const QString& label, bool restored) {
         need(s.rsSensors.open(s.gConnection, sql::S2));
         // A backup made before alarm levels existed gains their table, as at start-up.
         (void)ensureAlarmTable(s.gConnection);
+        (void)ensureHistoryTables(s.gConnection); // the import history, likewise
         Recordset& rs = s.rsSensors;
         if (rs.bof() || rs.eof()) {
             s.dialogs.inform(QStringLiteral("There are no sensors in the database, ") + kCrLf +

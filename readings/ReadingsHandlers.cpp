@@ -212,12 +212,14 @@ void ReadingsTab::reopenReadings() {
         skip([&] { fillreadings(); });
         s.gReadingBookmark = 0;
     }
+    refreshImportHistory();
 }
 
 void ReadingsTab::showCurrentReading() {
     if (!m_s) return;
     skip([&] { fillreadings(); });
     skip([&] { txtRcount->setText(counterOf(m_s->rsReadings)); });
+    refreshImportHistory();
 }
 
 void ReadingsTab::leaveTab() {

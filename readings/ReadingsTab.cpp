@@ -9,6 +9,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
@@ -127,6 +128,24 @@ void ReadingsTab::buildControls() {
     cboSlugInt->setFixedWidth(80);
     lblSlugInt =
         named(new QLabel(QStringLiteral("Time Period (hr)"), this), QStringLiteral("lblSlugInt"));
+
+    fraImportHistory = named(new QGroupBox(QStringLiteral("Import history"), this),
+                             QStringLiteral("fraImportHistory"));
+    lstImports = named(new QTreeWidget(fraImportHistory), QStringLiteral("lstImports"));
+    lstImports->setColumnCount(3);
+    lstImports->setHeaderLabels(
+        {QStringLiteral("Imported"), QStringLiteral("File"), QStringLiteral("Rows")});
+    lstImports->setRootIsDecorated(false);
+    lstImports->setUniformRowHeights(true);
+    lstImports->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstImports->setAllColumnsShowFocus(true);
+    lstImports->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    lblImportHistory = named(new QLabel(fraImportHistory), QStringLiteral("lblImportHistory"));
+    lblImportHistory->setWordWrap(true);
+    lblImportHistory->hide();
+    cmdUndoImport = named(new QPushButton(QStringLiteral("Undo import"), fraImportHistory),
+                          QStringLiteral("cmdUndoImport"));
+    cmdUndoImport->setEnabled(false);
 }
 
 void ReadingsTab::layOut() {
@@ -161,6 +180,22 @@ void ReadingsTab::layOut() {
     fields->setColumnStretch(3, 1);
     fields->setRowStretch(5, 1);
 
+    // The imports of the sensor, below the reading.
+    auto* history = new QVBoxLayout(fraImportHistory);
+    history->addWidget(lstImports, 1);
+    history->addWidget(lblImportHistory);
+    auto* undoRow = new QHBoxLayout;
+    undoRow->addStretch();
+    undoRow->addWidget(cmdUndoImport);
+    history->addLayout(undoRow);
+    lstImports->header()->setStretchLastSection(false);
+    lstImports->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    lstImports->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    lstImports->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    auto* left = new QVBoxLayout;
+    left->addWidget(reading, 3);
+    left->addWidget(fraImportHistory, 2);
+
     // Moving through the readings.
     auto* navigation = new QHBoxLayout;
     navigation->addWidget(imgFirst);
@@ -193,7 +228,7 @@ void ReadingsTab::layOut() {
     actionRows->addStretch();
 
     auto* middle = new QHBoxLayout;
-    middle->addWidget(reading, 3);
+    middle->addLayout(left, 3);
     middle->addWidget(actions, 2);
 
     auto* page = new QVBoxLayout(this);
@@ -225,6 +260,8 @@ void ReadingsTab::wire() {
     connect(dtpRdate, &QDateTimeEdit::dateChanged, this, &ReadingsTab::dtpRdate_Change);
     connect(dtpRtime, &QDateTimeEdit::timeChanged, this, &ReadingsTab::dtpRtime_Change);
     connect(chkDontPlot, &QCheckBox::clicked, this, &ReadingsTab::chkDontPlot_MouseUp);
+    connect(lstImports, &QTreeWidget::itemSelectionChanged, this, &ReadingsTab::importChosen);
+    connect(cmdUndoImport, &QPushButton::clicked, this, &ReadingsTab::cmdUndoImport_Click);
 
     for (QWidget* w :
          std::initializer_list<QWidget*>{txtChannel_1, txtChannelT, dtpRdate, dtpRtime})

@@ -11,10 +11,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimeEdit>
+#include <QTreeWidget>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -94,8 +97,14 @@ public:
     // The windows while they are open (none when closed).
     frmDatasheet* datasheetWindow() const;
     frmBatchDel* batchDeleteWindow() const;
-    // Where long work started from the tab (the spreadsheet export) shows its progress; a
-    // progress dialog unless set.
+    // The import history of the current sensor (ImportHistoryPanel.cpp): lists its imports,
+    // newest first, and says when the history is unavailable.
+    void refreshImportHistory();
+    // "Undo import": removes the readings of the import chosen in the list, after a
+    // confirmation that counts them and names those edited since.
+    void cmdUndoImport_Click();
+    // Where long work started from the tab (the spreadsheet export, an undo) shows its
+    // progress; a progress dialog unless set.
     void setProgress(Progress* progress) { m_progress = progress; }
 
     void txtChannel_Validate(int index, bool& cancel);
@@ -142,6 +151,13 @@ public:
     CaptionLabel* Label65; // "Delete/Batch"
     CaptionLabel* Label45; // "Datasheet"
     CaptionLabel* Label46; // "Report"
+
+    // The imports of the current sensor, newest first: when, the file's name, the rows
+    // appended. Each item holds its batch id (Qt::UserRole of column 0).
+    QGroupBox* fraImportHistory;
+    QTreeWidget* lstImports;
+    QLabel* lblImportHistory; // why the history is unavailable, when it is
+    QPushButton* cmdUndoImport;
 
     PictureButton* imgAddSlugData;
     QLabel* lblImport; // "Import Datafiles:" (does not react to clicks)
@@ -201,6 +217,9 @@ private:
 
     // Sets or hides the level notice for the reading shown, from its stored channel 1.
     void showLevelNotice(const QString& channel1);
+    // Enables "Undo import" when an import is chosen and the history can be changed.
+    void importChosen();
+    bool m_historyWritable = false;
 
     Session* m_s;
     std::function<QString()> m_offsetText;

@@ -1,6 +1,7 @@
 // Deleting the current sensor: its readings table, its NetworkConfig row and its Sensors
 // row. Every step that fails is skipped and the next one runs; nothing is logged.
 #include "alarms/AlarmStore.h"
+#include "history/ImportHistory.h"
 #include "platform/Dialogs.h"
 #include "sensors/SensorRecord.h"
 #include "sensors/SensorRegistry.h"
@@ -52,6 +53,10 @@ void SensorRegistry::imgDelete_Click() {
     // identifier starts without levels.
     skip([&] {
         if (hasAlarmTable(m_s.gConnection)) need(deleteAlarmLevels(m_s.gConnection, id));
+    });
+    // Its import history too: its readings are gone, there is nothing left to undo.
+    skip([&] {
+        if (hasHistoryTables(m_s.gConnection)) need(deleteBatchesOf(m_s.gConnection, id));
     });
     skip([&] { need(rs.remove()); });
     skip([&] { m_id.cboSensors->clear(); });

@@ -2,11 +2,15 @@
 #include "alarms/AlarmStore.h"
 #include "core/DateText.h"
 #include "core/NumberText.h"
+#include "history/ImportHistory.h"
+#include "readings/ReadingRules.h"
 #include "store/Connection.h"
 #include "store/Module1.h"
 #include "store/Provisioning.h"
 #include "store/Recordset.h"
+#include <QCryptographicHash>
 #include <QtMath>
+#include <map>
 
 namespace rv::shots {
 
@@ -87,6 +91,7 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
 
     // The sample sensor is watched: an alert load it has reached, an alarm load above.
     if (Status s = ensureAlarmTable(c); !s.ok()) return s;
+    if (Status s = ensureHistoryTables(c); !s.ok()) return s;
     if (Status s = saveAlarmLevels(c, kSampleSensor, AlarmLevels{10.0, 14.0, 1.5}); !s.ok())
         return s;
 
@@ -95,10 +100,13 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
     Recordset rs;
     if (Status s = rs.open(c, sql::S8(kSampleSensor)); !s.ok()) return s;
     if (Status s = c.begin(); !s.ok()) return s;
+    // The readings came in one datalogger file a month: each is an import of the history.
+    std::map<int, std::vector<AppendedRow>> months;
     for (QDateTime at = kFirstReading; at <= until; at = at.addSecs(6 * 3600)) {
         const double load = sampleLoad(at);
         const double temp = sampleTemperature(at);
         const QString key = readingKey(kSampleSensor, at);
+        months[at.date().month()].push_back({key, formatNumber(temp, 1), formatNumber(load, 2)});
         bool ok = rs.addNew().ok() && rs.setValue(QStringLiteral("DateTimeKey"), key).ok() &&
                   rs.setValue(QStringLiteral("FullDate"), at).ok() &&
                   rs.setValue(QStringLiteral("ReadingDate"), wallClock(at.date())).ok() &&
@@ -110,6 +118,20 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
             c.rollback();
             return Status::fail(err::InvalidArgument,
                                 QStringLiteral("Could not add the sample reading ") + key);
+        }
+    }
+    for (const auto& [month, rows] : months) {
+        const QString file =
+            QStringLiteral("%1_2026-%2.txt").arg(kSampleSensor).arg(month, 2, 10, QLatin1Char('0'));
+        // Fetched the morning after the last reading of the file.
+        const QDateTime fetched = wallClock(
+            keyDate(rows.back().key).value_or(QDate(2026, month, 1)).addDays(1), QTime(8, 15));
+        const QString sha = QString::fromLatin1(
+            QCryptographicHash::hash(file.toUtf8(), QCryptographicHash::Sha256).toHex());
+        if (auto b = recordBatch(c, ImportBatch{0, kSampleSensor, file, sha, fetched, 0}, rows);
+            !b.ok()) {
+            c.rollback();
+            return b.error();
         }
     }
     return c.commit();

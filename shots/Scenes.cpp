@@ -44,6 +44,16 @@ std::vector<Scene> scenes() {
               },
               [](frmRockvane& w) -> QWidget* { return &w; },
               {}},
+        Scene{QStringLiteral("import-history.png"),
+              [](frmRockvane& w) {
+                  // The readings tab with the latest import chosen, ready to be undone.
+                  w.SSTab1->setCurrentIndex(2);
+                  QTreeWidget* list = w.readings->lstImports;
+                  if (list->topLevelItemCount() > 0)
+                      list->setCurrentItem(list->topLevelItem(0));
+              },
+              [](frmRockvane& w) -> QWidget* { return &w; },
+              {}},
         tab(QStringLiteral("load-v-time.png"), 3),
         tab(QStringLiteral("load-v-time-with-temp.png"), 4),
         Scene{QStringLiteral("about.png"), {}, {}, [](frmRockvane& w) { w.imgAbout_Click(); }},

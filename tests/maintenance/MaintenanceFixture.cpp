@@ -1,6 +1,7 @@
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "alarms/AlarmStore.h"
 #include "app/UtilitiesTab.h"
+#include "history/ImportHistory.h"
 #include "store/Provisioning.h"
 #include <QCryptographicHash>
 #include <QFile>
@@ -181,6 +182,7 @@ void MaintenanceTest::addSensorsWithReadings(int n) {
     Connection c;
     ASSERT_TRUE(c.open(databasePath).ok());
     ASSERT_TRUE(ensureAlarmTable(c).ok());
+    ASSERT_TRUE(ensureHistoryTables(c).ok());
 }
 
 QString MaintenanceTest::contents(const QString& path) {
