@@ -276,7 +276,8 @@ void frmSlugData::cmdAppend_Click() {
         // The safety backup comes before anything is written; without it nothing is
         // appended and the window stays open (the backup told the user why).
         const auto& marks = m_model->marks();
-        const bool anyTicked = std::find(marks.begin(), marks.end(), 1) != marks.end();
+        const bool anyTicked =
+            std::any_of(marks.begin(), marks.end(), [](char mark) { return mark != 0; });
         if (anyTicked && m_host.safetyBackup) {
             bool backedUp = false;
             skip([&] { backedUp = m_host.safetyBackup(); });
