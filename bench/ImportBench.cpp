@@ -4,8 +4,10 @@
 // the same rows into a table of the same shape. The file, the data folder and the
 // database are made outside the timing; the widgets need a QApplication, made here on
 // first use (run with QT_QPA_PLATFORM=offscreen on a machine without a display).
+#include "alarms/AlarmStore.h"
 #include "bench/BenchData.h"
 #include "core/DateText.h"
+#include "history/ImportHistory.h"
 #include "import/ImportHost.h"
 #include "import/SlugAppend.h"
 #include "import/SlugGrid.h"
@@ -127,7 +129,7 @@ struct ImportData {
         ImportHost host;
         std::unique_ptr<frmSlugData> window;
     };
-    std::unique_ptr<Window> open(const QString& interval) {
+    std::unique_ptr<Window> open(const QString& interval, bool recorded = false) {
         auto w = std::make_unique<Window>();
         NoProgress none;
         const StagingOutcome staged =
@@ -135,6 +137,12 @@ struct ImportData {
         if (staged.kind != StagingOutcome::Kind::Staged) fail(QStringLiteral("not staged"));
         w->host.slugIntervalText = [interval] { return interval; };
         w->window = std::make_unique<frmSlugData>(*session, w->rows, w->host);
+        // As imgAddSlugData_Click does on a database with the import history.
+        if (recorded) {
+            const Result<QString> sha = fileSha256(dataloggerFile);
+            if (!sha.ok()) fail(QStringLiteral("cannot read the datalogger file"));
+            w->window->setSource(ImportSource{id + QStringLiteral(".txt"), sha.value()});
+        }
         w->window->Form_Load();
         w->window->show();
         QApplication::processEvents(); // the grid is laid out and painted
@@ -148,6 +156,19 @@ struct ImportData {
         if (!session->gConnection.execute(QStringLiteral("DELETE FROM `%1`").arg(id)).ok())
             fail(QStringLiteral("cannot empty the readings table"));
         OpenSensorData(*session);
+    }
+    // The import history's tables, made or removed.
+    void history(bool on) {
+        Connection& c = session->gConnection;
+        const Status done =
+            on ? ensureHistoryTables(c)
+               : c.execute(QStringLiteral("DROP TABLE IF EXISTS ImportBatchRows; DROP TABLE IF "
+                                          "EXISTS ImportBatches"));
+        if (!done.ok()) fail(QStringLiteral("cannot change the import history's tables"));
+    }
+    qint64 batchRows() {
+        Query q(session->gConnection, QStringLiteral("SELECT count(*) FROM ImportBatchRows"));
+        return q.next() ? q.value(0).toLongLong() : -1;
     }
 
     // The sqlite3 shell's ".import" of the same rows into a new table of the readings'
@@ -244,15 +265,20 @@ BENCHMARK(ImportGridScroll100k)->Unit(benchmark::kMillisecond)->Repetitions(kRep
 // the re-query, the count message, and the window's closing, which re-opens the readings.
 // The time is that of the click; in the same iteration, outside that time, the sqlite3
 // shell imports the same rows, and the ratio of the two means is given.
-void ImportAppend100k(benchmark::State& state) {
+void appendAll(benchmark::State& state, bool recorded) {
     ImportData& d = importData();
     double appendSeconds = 0, shellSeconds = 0;
     int iterations = 0;
     bool shell = true;
+    d.history(recorded);
     for (auto _ : state) {
         d.emptyTable();
+        if (recorded) {
+            d.history(false); // the last iteration's batch forgotten
+            d.history(true);
+        }
         resetPeakResident();
-        auto w = d.open(QStringLiteral("1"));
+        auto w = d.open(QStringLiteral("1"), recorded);
         w->window->optDateFormat[0]->click();
         QElapsedTimer timer;
         timer.start();
@@ -262,6 +288,8 @@ void ImportAppend100k(benchmark::State& state) {
         state.counters["PeakRSS_MiB"] = double(peakResidentKiB()) / 1024;
         if (!check(state, d.readings() == kLines && w->window->unloaded(),
                    "the rows were not appended"))
+            return;
+        if (recorded && !check(state, d.batchRows() == kLines, "the batch was not recorded"))
             return;
         w.reset();
         appendSeconds += seconds;
@@ -277,11 +305,58 @@ void ImportAppend100k(benchmark::State& state) {
     } else {
         state.SetLabel("no sqlite3 shell on this machine: no comparison");
     }
+    d.history(false);
+}
+void ImportAppend100k(benchmark::State& state) {
+    appendAll(state, false);
 }
 BENCHMARK(ImportAppend100k)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(1)
+    ->Repetitions(kRepetitions);
+
+// The same append on a database with the import history: the batch and its 100,000 rows
+// recorded in the append's own transaction.
+void ImportAppend100kRecorded(benchmark::State& state) {
+    appendAll(state, true);
+}
+BENCHMARK(ImportAppend100kRecorded)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(kRepetitions);
+
+// The import window opened on a download whose 100,000 rows the sensor holds already,
+// the sensor having alarm levels: the stored keys read in one query, every row looked up
+// and judged against the levels, on top of the staging and the proposal.
+void ImportStageAndShow100kAllStored(benchmark::State& state) {
+    ImportData& d = importData();
+    d.emptyTable();
+    {
+        auto w = d.open(QStringLiteral("1"));
+        w->window->optDateFormat[0]->click();
+        w->window->cmdAppend->click();
+    }
+    Connection& c = d.session->gConnection;
+    if (!ensureAlarmTable(c).ok() ||
+        !saveAlarmLevels(c, d.id, AlarmLevels{150.0, 180.0, 20.0}).ok())
+        fail(QStringLiteral("cannot set the alarm levels"));
+    for (auto _ : state) {
+        auto w = d.open(QStringLiteral("24"));
+        state.PauseTiming();
+        if (!check(state, w->window->grid().checks().stored == kLines,
+                   "the stored rows were not found"))
+            return;
+        w->window->reject();
+        w.reset();
+        state.ResumeTiming();
+    }
+    if (!deleteAlarmLevels(c, d.id).ok()) fail(QStringLiteral("cannot remove the levels"));
+    d.emptyTable();
+}
+BENCHMARK(ImportStageAndShow100kAllStored)
+    ->Unit(benchmark::kMillisecond)
     ->Repetitions(kRepetitions);
 
 // The writing alone: 100,000 planned readings inserted into the empty readings table in

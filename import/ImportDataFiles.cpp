@@ -1,6 +1,9 @@
 #include "import/ImportDataFiles.h"
+#include "core/DateText.h"
 #include "core/Values.h"
+#include "history/ImportHistory.h"
 #include "import/ImportHost.h"
+#include "import/SlugAppend.h"
 #include "import/SlugStaging.h"
 #include "import/StagedRows.h"
 #include "import/frmSlugData.h"
@@ -12,6 +15,24 @@ namespace rv {
 
 namespace {
 const QString kLabel = QStringLiteral(" imgAddSlugData_Click");
+
+// Whether to go on with a file whose SHA-256 an earlier import of the current sensor
+// recorded: the user is asked, No being the default. A history that cannot be read asks
+// nothing (the append's own duplicate test still stands).
+bool alreadyImportedGoOn(Session& s, const QString& sha256) {
+    const auto found = findBatchBySha(s.gConnection, s.gSensorID, sha256);
+    if (!found.ok() || !found.value()) return true;
+    const ImportBatch& earlier = *found.value();
+    const QString text = QStringLiteral("This file was already imported on ") +
+                         generalDateText(earlier.when) + QStringLiteral(": ") +
+                         QString::number(earlier.rows) +
+                         (earlier.rows == 1 ? QStringLiteral(" row") : QStringLiteral(" rows")) +
+                         QStringLiteral(" appended to sensor ") + s.gSensorID + u'.' + kCrLf +
+                         kCrLf + QStringLiteral("Do you want to import it anyway?");
+    return s.dialogs.show(Message{text, kAppTitle, Icon::Exclamation, Buttons::YesNo,
+                                  Answer::No}) == Answer::Yes;
+}
+
 } // namespace
 
 void imgAddSlugData_Click(Session& s, const ImportHost& host) {
@@ -48,6 +69,15 @@ void imgAddSlugData_Click(Session& s, const ImportHost& host) {
             if (answer != Answer::Yes) return;
         }
 
+        // A file imported into this sensor before is named before anything is staged, so
+        // the user is not walked through one duplicate message per reading.
+        ImportSource source{fileName, QString()};
+        if (s.gConnection.isOpen() && hasHistoryTables(s.gConnection)) {
+            if (const Result<QString> digest = fileSha256(path); digest.ok())
+                source.sha256 = digest.value();
+            if (!source.sha256.isEmpty() && !alreadyImportedGoOn(s, source.sha256)) return;
+        }
+
         NoProgress none;
         Progress& progress = host.progress ? *host.progress : none;
         StagedRows rsImport;
@@ -68,6 +98,7 @@ void imgAddSlugData_Click(Session& s, const ImportHost& host) {
         }
 
         frmSlugData window(s, rsImport, host, host.parent);
+        window.setSource(source);
         window.Form_Load();
         if (host.runWindow)
             host.runWindow(window);

@@ -1,5 +1,6 @@
 #include "import/SlugAppend.h"
 #include "core/Values.h"
+#include "import/StagedChecks.h"
 #include "store/ColumnType.h"
 #include "store/Connection.h"
 #include "store/Module1.h"
@@ -25,20 +26,6 @@ constexpr qint64 kProgressEvery = 512;
 // How much of a date text that cannot be read its message shows.
 constexpr qsizetype kShownDateText = 40;
 
-// The keys the sensor's readings hold, letter case folded as the search for a key
-// ignores it.
-Result<QSet<QString>> existingKeys(Connection& connection, const QString& table) {
-    QSet<QString> keys;
-    Query q(connection, QStringLiteral("SELECT DateTimeKey FROM ") + sql::quoted(table));
-    if (!q.prepared().ok()) return q.prepared().error();
-    while (q.next()) {
-        const QVariant key = q.value(0);
-        if (!key.isNull()) keys.insert(displayText(key).toCaseFolded());
-    }
-    if (!q.status().ok()) return q.status().error();
-    return keys;
-}
-
 // A channel value as the bytes written; Null stays a null array.
 QByteArray channelBytes(const QVariant& value) {
     return value.isNull() ? QByteArray() : value.toString().toUtf8();
@@ -46,8 +33,21 @@ QByteArray channelBytes(const QVariant& value) {
 
 } // namespace
 
+Result<QSet<QString>> storedReadingKeys(Connection& connection, const QString& table) {
+    QSet<QString> keys;
+    Query q(connection, QStringLiteral("SELECT DateTimeKey FROM ") + sql::quoted(table));
+    if (!q.prepared().ok()) return q.prepared().error();
+    while (q.next()) {
+        const QVariant key = q.value(0);
+        if (!key.isNull()) keys.insert(foldedKey(displayText(key)));
+    }
+    if (!q.status().ok()) return q.status().error();
+    return keys;
+}
+
 WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
-                           const std::vector<PlannedReading>& readings, Progress& progress) {
+                           const std::vector<PlannedReading>& readings, Progress& progress,
+                           const ImportBatch* batch) {
     const QString& table = sensorId;
     WriteOutcome outcome;
     auto fail = [&](const Error& e) {
@@ -118,6 +118,10 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
     const QByteArray idBytes = sensorId.toUtf8();
     sqlite3_stmt* stmt = insert.statement();
     const qint64 total = qint64(readings.size());
+    // What the import history keeps of each reading: its key and the channel values as
+    // they were stored.
+    std::vector<AppendedRow> recorded;
+    if (batch) recorded.reserve(readings.size());
     for (qint64 i = 0; i < total; ++i) {
         const PlannedReading& r = readings[std::size_t(i)];
         const QDate date = r.fullDate.date();
@@ -136,6 +140,11 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
         storedDate[10] = ' ';
         writeTimeDigits(storedDate + 11, time);
         const int fullLength = time == QTime(0, 0) ? 10 : 19;
+        AppendedRow* kept = nullptr;
+        if (batch) {
+            recorded.push_back(AppendedRow{QString::fromUtf8(key), QVariant(), QVariant()});
+            kept = &recorded.back();
+        }
 
         for (std::size_t t = 0; t < targets.size(); ++t) {
             const int slot = int(t) + 1;
@@ -143,11 +152,13 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
                 auto text = [&](const char* bytes, qsizetype length) {
                     sqlite3_bind_text(stmt, slot, bytes, int(length), SQLITE_STATIC);
                 };
-                auto channel = [&](const QByteArray& value) {
-                    if (value.isNull())
+                auto channel = [&](const QByteArray& value, QVariant* keptValue) {
+                    if (value.isNull()) {
                         sqlite3_bind_null(stmt, slot);
-                    else
-                        text(value.constData(), value.size());
+                        return;
+                    }
+                    text(value.constData(), value.size());
+                    if (kept) *keptValue = QString::fromLatin1(value);
                 };
                 switch (targets[t].what) {
                 case Key:
@@ -163,10 +174,10 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
                     text(storedDate, fullLength);
                     break;
                 case ChannelT:
-                    channel(r.channelT);
+                    channel(r.channelT, kept ? &kept->channelT : nullptr);
                     break;
                 case Channel1:
-                    channel(r.channel1);
+                    channel(r.channel1, kept ? &kept->channel1 : nullptr);
                     break;
                 case IsDirty:
                     sqlite3_bind_int(stmt, slot, 1);
@@ -214,6 +225,8 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
                 stored = QVariant();
             }
             insert.bind(slot, stored.value());
+            if (kept && targets[t].what == ChannelT) kept->channelT = stored.value();
+            if (kept && targets[t].what == Channel1) kept->channel1 = stored.value();
         }
         if (sqlite3_step(stmt) != SQLITE_DONE) {
             const Error error = connection.lastError();
@@ -227,16 +240,25 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
             return outcome;
         }
     }
+    if (batch) {
+        // Recorded before the commit: a failure here appends nothing either.
+        ImportBatch record = *batch;
+        record.instrumentId = sensorId;
+        record.rows = total;
+        const Result<qint64> id = recordBatch(connection, record, recorded);
+        if (!id.ok()) return fail(id.error());
+    }
     if (Status st = connection.commit(); !st.ok()) return fail(st.error());
     committed = true;
     return outcome;
 }
 
 AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector<char>& marks,
-                           SlugDateFormat format, DayOrder order, Progress& progress) {
+                           SlugDateFormat format, DayOrder order, Progress& progress,
+                           const ImportSource* source) {
     AppendOutcome outcome;
     const QString id = s.gSensorID;
-    auto keys = existingKeys(s.gConnection, id);
+    auto keys = storedReadingKeys(s.gConnection, id);
     if (!keys.ok()) {
         outcome.kind = AppendOutcome::Kind::Failed;
         outcome.error = keys.error();
@@ -249,6 +271,7 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
     // appended row then leaves it on the new reading, the last one.
     enum class Last { Untouched, First, Appended } last = Last::Untouched;
     std::vector<PlannedReading> planned;
+    std::vector<qint64> written; // the staged row of each planned reading
     const qint64 n = qMin(rows.rowCount(), qint64(marks.size()));
     for (qint64 r = 0; r < n; ++r) {
         if (!marks[std::size_t(r)]) continue;
@@ -269,12 +292,13 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
         // file share a key exactly when they share a moment.
         const qint64 second = moment->fullDate.toSecsSinceEpoch();
         if (inFile.contains(second) ||
-            (!known.isEmpty() && known.contains(moment->key.toCaseFolded()))) {
+            (!known.isEmpty() && known.contains(foldedKey(moment->key)))) {
             s.dialogs.inform(moment->key +
                              QStringLiteral(" is a duplicate reading and cannot be appended."));
             continue;
         }
         inFile.insert(second);
+        written.push_back(r);
         planned.push_back(PlannedReading{moment->fullDate,
                                          channelBytes(importedChannel(rows.text(r, 4), 1)),
                                          channelBytes(importedChannel(rows.text(r, 5), 2))});
@@ -283,15 +307,21 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
 
     Recordset& rs = s.rsReadings;
     if (!planned.empty()) {
-        const WriteOutcome written = writeReadings(s.gConnection, id, planned, progress);
-        if (written.kind != WriteOutcome::Kind::Written) {
-            outcome.kind = written.kind == WriteOutcome::Kind::Cancelled
+        std::optional<ImportBatch> batch;
+        if (source && hasHistoryTables(s.gConnection))
+            batch = ImportBatch{
+                0, id, source->fileName, source->sha256, s.clock.now(), qint64(planned.size())};
+        const WriteOutcome result =
+            writeReadings(s.gConnection, id, planned, progress, batch ? &*batch : nullptr);
+        if (result.kind != WriteOutcome::Kind::Written) {
+            outcome.kind = result.kind == WriteOutcome::Kind::Cancelled
                                ? AppendOutcome::Kind::Cancelled
                                : AppendOutcome::Kind::Failed;
-            outcome.error = written.error;
+            outcome.error = result.error;
             return outcome;
         }
         outcome.appended = qint64(planned.size());
+        outcome.rows = std::move(written);
         // One re-query gives what a re-query after each appended row would have given.
         skip([&] {
             if (rs.isOpen())

@@ -2,10 +2,12 @@
 // Appending the ticked staged rows to the current sensor's readings: the readings each
 // ticked row makes, the messages for the rows that cannot be appended, and the writing of
 // all the rest in one transaction through one prepared statement.
+#include "history/ImportHistory.h"
 #include "import/SlugRules.h"
 #include "import/StagedRows.h"
 #include "platform/Progress.h"
 #include "platform/Status.h"
+#include <QSet>
 #include <QVariant>
 #include <vector>
 
@@ -22,6 +24,10 @@ struct PlannedReading {
     QByteArray channel1; // "##0.00" text; a null array for Null
 };
 
+// The keys of the readings the table holds, letter case folded (foldedKey) as the test for
+// a duplicate compares them: one query.
+Result<QSet<QString>> storedReadingKeys(Connection& connection, const QString& table);
+
 struct WriteOutcome {
     enum class Kind { Written, Cancelled, Failed };
     Kind kind = Kind::Written;
@@ -32,15 +38,25 @@ struct WriteOutcome {
 // transaction with one prepared statement, writing DateTimeKey, ReadingDate,
 // ReadingTime, FullDate, ChannelT, Channel1, IsDirty (Yes) and DoNotPlot (No) and no
 // other column. Progress counts the rows written; a cancel, or any failure, rolls
-// everything back: the table then holds exactly what it held before.
+// everything back: the table then holds exactly what it held before. With a batch, the
+// import history records it, with the key and the stored channel values of every reading,
+// in the same transaction: the record exists exactly when the readings do.
 WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
-                           const std::vector<PlannedReading>& readings, Progress& progress);
+                           const std::vector<PlannedReading>& readings, Progress& progress,
+                           const ImportBatch* batch = nullptr);
+
+// The file the staged rows came from, for the import history.
+struct ImportSource {
+    QString fileName; // without its folder
+    QString sha256;
+};
 
 struct AppendOutcome {
     enum class Kind { Appended, Cancelled, Failed };
     Kind kind = Kind::Appended;
-    qint64 appended = 0; // rows written (0 unless Appended)
-    Error error;         // for Failed
+    qint64 appended = 0;      // rows written (0 unless Appended)
+    Error error;              // for Failed
+    std::vector<qint64> rows; // the staged rows written, in file order
 };
 
 // Appends the ticked staged rows (marks[r] non-zero) to the current sensor gSensorID, in
@@ -50,8 +66,11 @@ struct AppendOutcome {
 // All the others are written at once (writeReadings). Afterwards rsReadings holds the
 // table's rows as a re-query gives them, on the last reading when the last ticked row was
 // appended and on the first when it was skipped; it is left as it was when no row was
-// ticked, or when nothing was written.
+// ticked, or when nothing was written. With a source, and when the database holds the
+// import history's tables, the append is recorded there as a batch of that file (the
+// readings are appended all the same on a database without them).
 AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector<char>& marks,
-                           SlugDateFormat format, DayOrder order, Progress& progress);
+                           SlugDateFormat format, DayOrder order, Progress& progress,
+                           const ImportSource* source = nullptr);
 
 } // namespace rv

@@ -40,6 +40,7 @@ void SlugGridModel::populate(std::vector<char> marks) {
 void SlugGridModel::showNoReadings() {
     beginResetModel();
     m_marks.clear();
+    m_checks = StagedChecks();
     m_state = State::NoReadings;
     endResetModel();
 }
@@ -47,6 +48,7 @@ void SlugGridModel::showNoReadings() {
 void SlugGridModel::clearGrid() {
     beginResetModel();
     std::vector<char>().swap(m_marks);
+    m_checks = StagedChecks();
     m_state = State::Empty;
     endResetModel();
 }
@@ -64,6 +66,30 @@ void SlugGridModel::setTicked(int row, bool ticked) {
 
 void SlugGridModel::toggle(int row) {
     setTicked(row, !ticked(row));
+}
+
+void SlugGridModel::setChecks(StagedChecks checks) {
+    m_checks = std::move(checks);
+    if (m_state == State::Rows && !m_marks.empty())
+        emit dataChanged(index(0, 0), index(int(m_marks.size()) - 1, kColumns - 1),
+                         {Qt::ForegroundRole, Qt::BackgroundRole, Qt::ToolTipRole});
+}
+
+qint64 SlugGridModel::untickStored() {
+    qint64 changed = 0;
+    int first = -1, last = -1;
+    for (std::size_t r = 0; r < m_marks.size(); ++r) {
+        if (!m_marks[r] || !m_checks.isStored(qint64(r))) continue;
+        m_marks[r] = 0;
+        ++changed;
+        if (first < 0) first = int(r);
+        last = int(r);
+    }
+    // One signal for all the marks changed: 100,000 rows are unticked at once.
+    if (changed > 0)
+        emit dataChanged(index(first, kMarkColumn), index(last, kMarkColumn),
+                         {Qt::DecorationRole, Qt::UserRole, Qt::ToolTipRole});
+    return changed;
 }
 
 int SlugGridModel::rowCount(const QModelIndex& parent) const {
@@ -88,15 +114,47 @@ QVariant SlugGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || m_state != State::Rows) return {};
     const int row = index.row();
     const int column = index.column();
+    const StagedRowCheck* check = m_checks.row(row);
+    switch (role) {
+    case Qt::ForegroundRole:
+        if (!check) return {};
+        if (check->stored) return storedText();
+        if (check->level.reached == LevelReached::Alarm || check->level.rateExceeded)
+            return alarmText();
+        if (check->level.reached == LevelReached::Alert) return alertText();
+        return {};
+    case Qt::BackgroundRole:
+        if (!check) return {};
+        if (check->stored) return storedBackground();
+        if (check->level.reached == LevelReached::Alarm || check->level.rateExceeded)
+            return alarmBackground();
+        if (check->level.reached == LevelReached::Alert) return alertBackground();
+        return {};
+    default:
+        break;
+    }
+    // What is known of the row, for the tips.
+    auto note = [&]() -> QString {
+        if (!check) return {};
+        if (check->stored) return QStringLiteral("Already stored for this sensor");
+        return levelNotice(check->level, check->load, m_checks.levels);
+    };
     if (column == kMarkColumn) {
         if (role == Qt::DecorationRole) return ticked(row) ? m_ticked : m_unticked;
         if (role == Qt::UserRole) return ticked(row);
-        if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
-            return ticked(row) ? QStringLiteral("Ticked: to be appended")
-                               : QStringLiteral("Not ticked");
+        if (role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) {
+            const QString mark = ticked(row) ? QStringLiteral("Ticked: to be appended")
+                                             : QStringLiteral("Not ticked");
+            const QString more = role == Qt::ToolTipRole ? note() : QString();
+            return more.isEmpty() ? mark : mark + u'\n' + more;
+        }
         return {};
     }
     if (role == Qt::DisplayRole) return m_rows.text(row, column);
+    if (role == Qt::ToolTipRole) {
+        const QString more = note();
+        return more.isEmpty() ? QVariant() : QVariant(more);
+    }
     return {};
 }
 

@@ -1,8 +1,11 @@
 #include "import/frmSlugData.h"
+#include "alarms/AlarmStore.h"
+#include "core/Loads.h"
 #include "core/Values.h"
 #include "import/SlugAppend.h"
 #include "import/SlugGrid.h"
 #include "import/SlugStaging.h"
+#include "import/StagedChecks.h"
 #include "import/StagedRows.h"
 #include "store/Module1.h"
 #include "store/Session.h"
@@ -15,6 +18,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace rv {
 
@@ -51,6 +55,18 @@ frmSlugData::frmSlugData(Session& session, StagedRows& rsImport, const ImportHos
     QFont bold = lblHeader->font();
     bold.setBold(true);
     lblHeader->setFont(bold);
+    lblStored = new QLabel(this);
+    lblStored->setObjectName(QStringLiteral("lblStored"));
+    lblStored->hide();
+    lblBeyond = new QLabel(this);
+    lblBeyond->setObjectName(QStringLiteral("lblBeyond"));
+    lblBeyond->setWordWrap(true);
+    lblBeyond->hide();
+    cmdUntickStored = new QPushButton(QStringLiteral("Untick rows already stored"), this);
+    cmdUntickStored->setObjectName(QStringLiteral("cmdUntickStored"));
+    cmdUntickStored->setAutoDefault(false);
+    cmdUntickStored->setEnabled(false);
+    connect(cmdUntickStored, &QPushButton::clicked, this, &frmSlugData::cmdUntickStored_Click);
     fraDateFormat = new QGroupBox(QStringLiteral("Datafile Date Format:"), this);
     fraDateFormat->setObjectName(QStringLiteral("fraDateFormat"));
     for (int i = 0; i < 3; ++i) {
@@ -111,9 +127,12 @@ void frmSlugData::layOut() {
     auto* controls = new QHBoxLayout;
     controls->addWidget(fraDateFormat);
     controls->addStretch();
+    controls->addWidget(cmdUntickStored, 0, Qt::AlignBottom);
     controls->addWidget(cmdAppend, 0, Qt::AlignBottom);
     auto* page = new QVBoxLayout(this);
     page->addWidget(lblHeader);
+    page->addWidget(lblStored);
+    page->addWidget(lblBeyond);
     page->addLayout(controls);
     page->addWidget(MSFlexGrid1, 1);
 
@@ -139,6 +158,49 @@ void frmSlugData::Form_Load() {
         QStringLiteral("Select date format and click Append to download data to Sensor ") +
         s.gSensorID);
     skip([&] { PopulateSFlexGrid(); });
+    readSensorState();
+    checkRows();
+}
+
+void frmSlugData::readSensorState() {
+    Session& s = m_s;
+    m_storedKeys.clear();
+    m_levels = AlarmLevels();
+    m_offset = 0;
+    if (m_rsImport.isEmpty()) return;
+    // A table that cannot be read leaves every row unmarked: the append's own duplicate
+    // test still stands.
+    skip([&] { m_storedKeys = need(storedReadingKeys(s.gConnection, s.gSensorID)); });
+    // Without the table of levels (a database that could not gain it) nothing is judged.
+    skip([&] {
+        if (!hasAlarmTable(s.gConnection)) return;
+        const AlarmLevels levels = need(loadAlarmLevels(s.gConnection, s.gSensorID));
+        // The offset as the Installation tab shows it, from which the plots compute loads.
+        m_offset = installationOffset(
+            formatNumberValue(need(s.rsSensors.value(QStringLiteral("Recess"))), 2));
+        m_levels = levels;
+    });
+}
+
+void frmSlugData::checkRows() {
+    lblStored->hide();
+    lblBeyond->hide();
+    cmdUntickStored->setEnabled(false);
+    if (!m_model->populated() || m_rsImport.isEmpty()) return;
+    const SlugDateFormat format = dateFormat().value_or(SlugDateFormat::YearMonthDay);
+    m_model->setChecks(checkStagedRows(m_rsImport, format, regionalDayOrder(), m_s.gSensorID,
+                                       m_storedKeys, m_levels, m_offset));
+    const StagedChecks& checks = m_model->checks();
+    lblStored->setText(QString::number(checks.stored) + QStringLiteral(" of ") +
+                       QString::number(m_rsImport.rowCount()) +
+                       QStringLiteral(" rows already stored"));
+    lblStored->show();
+    cmdUntickStored->setEnabled(checks.stored > 0 && !m_appending);
+    const QString beyond = beyondLine(checks);
+    if (!beyond.isEmpty()) {
+        lblBeyond->setText(beyond);
+        lblBeyond->show();
+    }
 }
 
 bool frmSlugData::PopulateSFlexGrid() {
@@ -163,6 +225,13 @@ bool frmSlugData::PopulateSFlexGrid() {
 void frmSlugData::optDateFormat_Click(int index) {
     (void)index; // the option checked is read when appending
     cmdAppend->setEnabled(true);
+    // The keys, and so which rows are stored, follow the layout the dates are read in.
+    checkRows();
+}
+
+void frmSlugData::cmdUntickStored_Click() {
+    if (m_appending) return;
+    m_model->untickStored();
 }
 
 std::optional<SlugDateFormat> frmSlugData::dateFormat() const {
@@ -204,11 +273,22 @@ void frmSlugData::cmdAppend_Click() {
                             QStringLiteral(" ?"));
     });
     if (yes) {
+        // The safety backup comes before anything is written; without it nothing is
+        // appended and the window stays open (the backup told the user why).
+        const auto& marks = m_model->marks();
+        const bool anyTicked =
+            std::any_of(marks.begin(), marks.end(), [](char mark) { return mark != 0; });
+        if (anyTicked && m_host.safetyBackup) {
+            bool backedUp = false;
+            skip([&] { backedUp = m_host.safetyBackup(); });
+            if (!backedUp) return;
+        }
         NoProgress none;
         Progress& progress = m_host.progress ? *m_host.progress : none;
         AppendOutcome outcome;
         m_appending = true;
         cmdAppend->setEnabled(false);
+        cmdUntickStored->setEnabled(false);
         MSFlexGrid1->setEnabled(false);
         const auto appended = qScopeGuard([this] {
             m_appending = false;
@@ -216,12 +296,14 @@ void frmSlugData::cmdAppend_Click() {
         });
         try {
             outcome = appendTicked(s, m_rsImport, m_model->marks(), *format, regionalDayOrder(),
-                                   progress);
+                                   progress, m_source ? &*m_source : nullptr);
         } catch (const Abort& a) {
-            outcome = AppendOutcome{AppendOutcome::Kind::Failed, 0, a.error};
+            outcome = AppendOutcome{AppendOutcome::Kind::Failed, 0, a.error, {}};
         } catch (const std::exception& e) {
-            outcome = AppendOutcome{AppendOutcome::Kind::Failed, 0,
-                                    Error{err::InvalidArgument, QString::fromLocal8Bit(e.what())}};
+            outcome = AppendOutcome{AppendOutcome::Kind::Failed,
+                                    0,
+                                    Error{err::InvalidArgument, QString::fromLocal8Bit(e.what())},
+                                    {}};
         }
         if (outcome.kind == AppendOutcome::Kind::Cancelled) {
             // Nothing was written: the window stays open for another try.
@@ -229,6 +311,7 @@ void frmSlugData::cmdAppend_Click() {
                                             "sensor ") +
                              id + u'.');
             cmdAppend->setEnabled(true);
+            cmdUntickStored->setEnabled(m_model->checks().stored > 0);
             return;
         }
         if (outcome.kind == AppendOutcome::Kind::Failed) {
@@ -243,6 +326,11 @@ void frmSlugData::cmdAppend_Click() {
         } else {
             s.dialogs.inform(u' ' + QString::number(outcome.appended) +
                              QStringLiteral(" records appended to ") + id);
+            // Then how many of the readings appended crossed the sensor's levels.
+            const StagedChecks& checks = m_model->checks();
+            const QString summary = appendSummary(countBeyond(checks, outcome.rows), checks.levels,
+                                                  outcome.appended, id);
+            if (!summary.isEmpty()) s.dialogs.inform(summary, kAppTitle, Icon::Exclamation);
         }
         if (outcome.appended >= 1) archiveDownload(s.gDownloadFolder, id, s.clock.today());
     }

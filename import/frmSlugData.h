@@ -2,7 +2,12 @@
 // The import window "Import DataFiles": the staged rows of a datalogger file in a grid,
 // a proposed mark on each (ticked: to be appended), the layout of the file's date column,
 // and "append", which appends the ticked rows to the current sensor and closes the window.
+// The rows the sensor already holds are greyed and counted, with a button that unticks
+// them; rows beyond the sensor's alarm levels are coloured, and after an append a summary
+// says how many of the appended readings crossed each level.
+#include "alarms/AlarmLevels.h"
 #include "import/ImportHost.h"
+#include "import/SlugAppend.h"
 #include "import/SlugRules.h"
 #include "ui/Controls.h"
 #include <QDialog>
@@ -10,6 +15,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QTableView>
 #include <array>
 #include <optional>
@@ -37,15 +43,23 @@ public:
     // A click on a cell of the grid: a mark cell changes from ticked to unticked or back.
     void MSFlexGrid1_Click(const QModelIndex& cell);
     void cmdAppend_Click();
+    // "Untick rows already stored": unticks exactly the rows the sensor holds already.
+    void cmdUntickStored_Click();
     // The window closes, whichever way: the Readings tab shows the refreshed readings.
     void Form_Unload();
     bool unloaded() const { return m_unloaded; }
+
+    // The file the staged rows came from: an append records it in the import history.
+    void setSource(const ImportSource& source) { m_source = source; }
 
     // The layout chosen for the date column; nothing until an option is clicked.
     std::optional<SlugDateFormat> dateFormat() const;
     SlugGridModel& grid() { return *m_model; }
 
     QLabel* lblHeader;
+    QLabel* lblStored; // "N of M rows already stored"
+    QLabel* lblBeyond; // the rows beyond the sensor's levels, when there are any
+    QPushButton* cmdUntickStored;
     QGroupBox* fraDateFormat; // "Datafile Date Format:"
     std::array<QRadioButton*, 3> optDateFormat{};
     QPushButton* cmdAppend;
@@ -60,6 +74,12 @@ protected:
 
 private:
     void layOut();
+    // Reads once what the rows are judged against: the keys the sensor's readings hold,
+    // its levels and its offset.
+    void readSensorState();
+    // Judges every staged row in the date layout in force (the proposal's reading of the
+    // dates until an option is clicked) and shows the result.
+    void checkRows();
     // Column widths in pixels of this screen for the widths in twips.
     static int twipsToPixels(int twips);
 
@@ -67,6 +87,10 @@ private:
     StagedRows& m_rsImport;
     ImportHost m_host;
     SlugGridModel* m_model;
+    QSet<QString> m_storedKeys;
+    AlarmLevels m_levels;
+    double m_offset = 0;
+    std::optional<ImportSource> m_source;
     bool m_unloaded = false;
     // An append is under way: its progress lets events through, and neither a second
     // append nor closing the window may start until it ends.

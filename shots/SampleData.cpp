@@ -39,6 +39,20 @@ const SampleSensor kSensors[] = {
      "Rock bolt load at the intersection", 0.12, true},
 };
 
+// The sample sensor's load and temperature at a moment, `step` counting the six-hour
+// readings from the first (fractional between them).
+const QDateTime kFirstReading = wallClock(QDate(2026, 1, 5), QTime(6, 0));
+double sampleLoad(const QDateTime& at) {
+    const double days = kFirstReading.secsTo(at) / 86400.0;
+    const double step = days * 4;
+    return 0.3 + 11.2 * (1.0 - qExp(-days / 24.0)) + 0.15 * qSin(step * 1.7) +
+           (days > 40 ? 0.02 * (days - 40) : 0.0);
+}
+double sampleTemperature(const QDateTime& at) {
+    const double step = kFirstReading.secsTo(at) / 21600.0;
+    return 21.0 + 2.5 * qSin(2 * M_PI * (at.time().hour() - 9) / 24.0) + 0.3 * qCos(step * 0.9);
+}
+
 Status exec(Connection& c, const QString& sql) {
     return c.execute(sql);
 }
@@ -86,16 +100,11 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
     Recordset rs;
     if (Status s = rs.open(c, sql::S8(kSampleSensor)); !s.ok()) return s;
     if (Status s = c.begin(); !s.ok()) return s;
-    const QDateTime first = wallClock(QDate(2026, 1, 5), QTime(6, 0));
     // The readings came in one datalogger file a month: each is an import of the history.
     std::map<int, std::vector<AppendedRow>> months;
-    int n = 0;
-    for (QDateTime at = first; at <= until; at = at.addSecs(6 * 3600), ++n) {
-        const double days = first.secsTo(at) / 86400.0;
-        const double load = 0.3 + 11.2 * (1.0 - qExp(-days / 24.0)) + 0.15 * qSin(n * 1.7) +
-                            (days > 40 ? 0.02 * (days - 40) : 0.0);
-        const double temp =
-            21.0 + 2.5 * qSin(2 * M_PI * (at.time().hour() - 9) / 24.0) + 0.3 * qCos(n * 0.9);
+    for (QDateTime at = kFirstReading; at <= until; at = at.addSecs(6 * 3600)) {
+        const double load = sampleLoad(at);
+        const double temp = sampleTemperature(at);
         const QString key = readingKey(kSampleSensor, at);
         months[at.date().month()].push_back({key, formatNumber(temp, 1), formatNumber(load, 2)});
         bool ok = rs.addNew().ok() && rs.setValue(QStringLiteral("DateTimeKey"), key).ok() &&
@@ -126,6 +135,21 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
         }
     }
     return c.commit();
+}
+
+QByteArray sampleDownload(const QDateTime& until) {
+    QByteArray lines;
+    // The last stored reading, and the two days of hourly readings the logger holds up to it.
+    const QDateTime last = kFirstReading.addSecs(kFirstReading.secsTo(until) / 21600 * 21600);
+    for (QDateTime at = last.addDays(-2); at <= last; at = at.addSecs(3600)) {
+        double load = sampleLoad(at);
+        // The rock bursts once: the load jumps for an hour, then settles back.
+        if (at == last.addDays(-2).addSecs(9 * 3600)) load += 3.2;
+        lines += readingKey(QString(), at).mid(1).toLatin1() + ",17,25,001," +
+                 formatNumber(sampleTemperature(at), 1).toLatin1() + ',' +
+                 formatNumber(load, 2).toLatin1() + "\r\n";
+    }
+    return lines;
 }
 
 } // namespace rv::shots

@@ -14,4 +14,9 @@ inline const QString kSampleSensor = QStringLiteral("200625001");
 // the readings of kSampleSensor, up to and including `until`.
 Status buildSampleDatabase(const QString& databasePath, const QDateTime& until);
 
+// A datalogger download of kSampleSensor: hourly readings of the two days up to its last
+// stored reading (the six-hourly ones among them are stored already), one of them the
+// hour of a rock burst.
+QByteArray sampleDownload(const QDateTime& until);
+
 } // namespace rv::shots

@@ -8,9 +8,12 @@
 #include "readings/frmDatasheet.h"
 #include "reports/SensorReport.h"
 #include "reports/frmReport.h"
+#include "shots/SampleData.h"
 #include "shots/Shots.h"
 #include "store/Session.h"
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QRadioButton>
 #include <QTabWidget>
 
@@ -64,8 +67,16 @@ std::vector<Scene> scenes() {
         Scene{QStringLiteral("import-window.png"),
               [](frmRockvane& w) {
                   w.SSTab1->setCurrentIndex(2);
+                  // A download that repeats readings already stored, with the hour of a
+                  // rock burst among the new ones.
+                  const QString folder = w.session().gDataFolder + QStringLiteral("/download");
+                  QDir().mkpath(folder);
+                  QFile file(folder + QStringLiteral("/") + kSampleSensor + QStringLiteral(".txt"));
+                  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                      file.write(sampleDownload(w.session().clock.now()));
+                  file.close();
                   if (auto* d = dynamic_cast<ShotDialogs*>(&w.session().dialogs))
-                      d->nextFile = QStringLiteral(ROCKVANE_SOURCE_DIR "/samples/200625001.txt");
+                      d->nextFile = file.fileName();
               },
               [](frmRockvane&) -> QWidget* {
                   auto* window = qobject_cast<frmSlugData*>(QApplication::activeModalWidget());
