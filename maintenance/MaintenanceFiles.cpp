@@ -341,15 +341,18 @@ Status MaintenanceFiles::backupInto(sqlite3* source, const QString& target) {
             int rc = SQLITE_OK;
             for (;;) {
                 rc = sqlite3_backup_step(backup, -1);
-                if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || waited >= busyTimeoutMs) break;
+                const int primary = rc & 0xff;
+                if ((primary != SQLITE_BUSY && primary != SQLITE_LOCKED) || waited >= busyTimeoutMs)
+                    break;
                 sqlite3_sleep(25);
                 waited += 25;
             }
             const int finished = sqlite3_backup_finish(backup);
             if (rc == SQLITE_DONE) rc = finished;
-            if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
-                s = Error{rc, QStringLiteral("The database is in use by another program (") +
-                                  QString::fromUtf8(sqlite3_errstr(rc)) + QStringLiteral(")")};
+            if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+                s = Error{rc & 0xff, QStringLiteral("The database is in use by another program (") +
+                                         QString::fromUtf8(sqlite3_errstr(rc)) +
+                                         QStringLiteral(")")};
             else if ((rc & 0xff) == SQLITE_FULL)
                 s = Error{err::DiskFull, engineError(copy.handle(), rc, target).description};
             else if (rc != SQLITE_OK && rc != SQLITE_DONE)
