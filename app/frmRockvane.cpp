@@ -7,6 +7,7 @@
 #include "history/ImportHistory.h"
 #include "import/ImportDataFiles.h"
 #include "import/ImportHost.h"
+#include "maintenance/DatabaseCheck.h"
 #include "platform/Desktop.h"
 #include "platform/Paths.h"
 #include "platform/QtProgress.h"
@@ -148,7 +149,11 @@ bool frmRockvane::Form_Load() {
         s.gDatabasePath = s.gDataFolder + QStringLiteral("/") + kDatabaseFileName;
         s.gConnectString = QStringLiteral("Provider=SQLite;Data Source=") + s.gDatabasePath;
 
-        need(s.gConnection.open(s.gDatabasePath));
+        const Status opened = s.gConnection.open(s.gDatabasePath);
+        // A file that is there but damaged gets the message naming the backup to restore.
+        if (!opened.ok() && isDamagedDatabase(opened.error()))
+            tellDatabaseDamaged(s, maintenance->files(), true);
+        need(opened);
         if (!s.gConnection.isOpen()) {
             s.dialogs.inform(QStringLiteral("ERROR: could not connect to database") + kCrLf +
                                  QStringLiteral("Program must exit"),
@@ -156,6 +161,8 @@ bool frmRockvane::Form_Load() {
             mustEnd = true;
             return;
         }
+        // The quick check of the file, and the one notice of a database open for reading.
+        G_CheckOpenedDatabase(s, maintenance->files(), kFormLoad);
         need(s.rsConfig.open(s.gConnection, sql::S1));
         need(s.rsConfig.moveFirst());
         GetPrefs(s);
@@ -296,6 +303,7 @@ void frmRockvane::imgAddSlugData_Click() {
     host.SaveReadings = [this] { readings->SaveReadings(); };
     host.slugIntervalText = [this] { return readings->slugIntervalText(); };
     host.showReading = [this] { readings->showCurrentReading(); };
+    host.safetyBackup = [this] { return maintenance->G_SafetyBackup(SafetyReason::Import); };
     host.progress = &progress;
     host.parent = this;
     rv::imgAddSlugData_Click(*m_session, host);

@@ -1,7 +1,8 @@
-// Maintenance on a database of about 100 MB: a backup and a restore, each timed once and
-// set against copying the same file with cp (the ratio is printed as a counter, also
-// against cp followed by a flush of the copy to the disk, which the backup does); the
-// compaction at the end of a run; and the sensor report with its plot picture.
+// Maintenance on a database of about 100 MB: a backup, a restore and the safety backup
+// before an import, each timed once and set against copying the same file with cp (the
+// ratio is printed as a counter, also against cp followed by a flush of the copy to the
+// disk, which the backup does); the quick check of every start; the compaction at the end
+// of a run; and the sensor report with its plot picture.
 //
 // The data folder is generated once, outside the timing. The report's chart is a picture
 // of the chart's usual size drawn here and saved as a JPEG, as the chart page's export
@@ -177,6 +178,50 @@ void Restore100MB(benchmark::State& state) {
     setCopyCounters(state, seconds, data.backupFolder + QStringLiteral("/") + name);
 }
 BENCHMARK(Restore100MB)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+// The safety backup made before an import: the engine's page copy from the open connection
+// into the work name, its flush, the rename, and the pruning of the folder. Timed once, as
+// the user meets it, and set against cp like the backup.
+void SafetyBackup100MB(benchmark::State& state) {
+    BigDatabase& data = bigDatabase();
+    Session& s = data.folder.session();
+    BackupGroup group;
+    QuietHost host;
+    Maintenance maintenance(s, group, host);
+    if (!s.gConnection.open(data.folder.databasePath()).ok() ||
+        !s.rsSensors.open(s.gConnection, sql::S2).ok())
+        fail(QStringLiteral("opening the database"));
+    double seconds = 0;
+    QString name;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        const Result<QString> made = maintenance.writeSafetyBackup(SafetyReason::Import);
+        seconds = double(t.nsecsElapsed()) / 1e9;
+        if (!made.ok())
+            fail(QStringLiteral("the safety backup failed: ") + made.error().description);
+        name = made.value();
+        state.SetIterationTime(seconds);
+    }
+    s.rsSensors.close();
+    s.gConnection.close();
+    const QString path = data.backupFolder + QStringLiteral("/") + name;
+    setCopyCounters(state, seconds, data.folder.databasePath());
+    QFile::remove(path);
+}
+BENCHMARK(SafetyBackup100MB)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+// The engine's quick check of the 100 MB database, as start-up runs it on every start.
+void StartUpQuickCheck100MB(benchmark::State& state) {
+    BigDatabase& data = bigDatabase();
+    MaintenanceFiles files;
+    for (auto _ : state) {
+        if (!files.checkDatabase(data.folder.databasePath(), MaintenanceFiles::Check::Quick).ok())
+            fail(QStringLiteral("the quick check failed"));
+    }
+    state.counters["MB"] = double(data.size()) / (1024.0 * 1024.0);
+}
+BENCHMARK(StartUpQuickCheck100MB)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
 
 // Each repetition compacts a fresh copy of the 100 MB database with its deleted rows.
 void Compact100MB(benchmark::State& state) {

@@ -161,10 +161,15 @@ void Maintenance::imgRestore_Click() {
                                             "Continue?"),
                          kTitleCaps, Icon::Exclamation))
         return;
+    // The database about to be replaced is kept first, while it is still open; without
+    // that copy the restore goes on only when the user says so.
+    if (!G_SafetyBackup(SafetyReason::Restore, backupName)) return;
     if (m_s.gConnection.isOpen()) m_s.gConnection.close();
     const bool restored =
         G_RestoreDB(m_s.gDataFolder + QStringLiteral("/"), kDatabaseFileName, backupName);
     if (!reopenDatabase(kRestoreClick, restored)) return;
+    // The list shows the safety backup just made.
+    G_ListBackups();
     skip([&] {
         Recordset& rs = m_s.rsSensors;
         if (rs.isOpen() && !rs.bof() && !rs.eof())
@@ -263,7 +268,7 @@ bool G_CompactDB(Session& session, const QString& folder, const QString& name,
                               QStringLiteral("File already exists: ") + copy));
         copyMade = true;
         need(files.compactInto(database, copy));
-        need(files.checkDatabase(copy, MaintenanceFiles::Check::EngineCopy));
+        need(files.checkDatabase(copy, MaintenanceFiles::Check::Quick));
         need(files.copyPermissions(database, copy));
         need(files.replaceFile(copy, database));
         copyMade = false;

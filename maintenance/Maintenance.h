@@ -7,12 +7,16 @@
 // database. The shared connection is closed while the file is copied and opened again
 // afterwards; the sensor display then comes from the reopened file.
 //
+// Before every import and every restore a safety backup of the database is written to the
+// same folder under a name of its own (see SafetyBackup.h); the last ten are kept.
+//
 // Neither ever costs the database: a backup is written under a work name and renamed into
 // place; a restore first checks the chosen file (a sound database holding the fixed
 // tables), then renames the checked copy over the database in one step; the compacted
 // copy replaces the database by one rename too, with no moment without a database.
 #include "maintenance/BackupGroup.h"
 #include "maintenance/MaintenanceFiles.h"
+#include "maintenance/SafetyBackup.h"
 #include <QDate>
 #include <QObject>
 #include <QString>
@@ -64,6 +68,19 @@ public:
     bool G_BackupDB(const QString& folder, const QString& name);
     bool G_RestoreDB(const QString& folder, const QString& name, const QString& backupName);
     void G_ListBackups();
+
+    // Makes the safety backup of the database before an import or a restore. Answers
+    // whether the import or the restore may go on: the backup was made; or the database
+    // opens for reading only and an import is to come (nothing can be written, so nothing
+    // can be lost); or the backup failed, the user was told why (and one log entry
+    // written) and chose to go on without it. A safety backup never removes the file
+    // named spare (the backup about to be restored).
+    bool G_SafetyBackup(SafetyReason reason, const QString& spare = QString());
+    // The safety backup's steps alone: the name of the file written, or the first failure.
+    // The copy comes through the engine from the open connection (the recordsets stay
+    // open); with no connection open (a database start-up could not read), the file is
+    // copied byte for byte as it is.
+    Result<QString> writeSafetyBackup(SafetyReason reason, const QString& spare = QString());
 
 private:
     // Opens the database again after a copy and shows its sensors. False when the

@@ -195,6 +195,7 @@ public:
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
+    sqlite3* handle() const { return m_db; }
     // Runs a statement to its end; rows, if any, go to onRow (first column as text).
     template <class F> Status run(const char* sql, const QString& bound, F&& onRow) {
         sqlite3_stmt* stmt = nullptr;
@@ -317,6 +318,53 @@ Status MaintenanceFiles::compactInto(const QString& source, const QString& targe
     return {};
 }
 
+Status MaintenanceFiles::backupInto(sqlite3* source, const QString& target) {
+    if (!source)
+        return Error{err::ObjectClosed, QStringLiteral("The connection to the database is closed")};
+    // The engine fills the target page by page; what an earlier attempt left there is
+    // no database to start from.
+    QFile::remove(target);
+    Engine copy;
+    Status s = copy.open(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyTimeoutMs);
+    // The copy needs no journal of its own: until it is complete and renamed it is only
+    // a work file, removed when anything fails.
+    if (s.ok()) s = copy.run("PRAGMA journal_mode = OFF");
+    if (s.ok()) {
+        sqlite3_backup* backup = sqlite3_backup_init(copy.handle(), "main", source, "main");
+        if (!backup) {
+            s = engineError(copy.handle(), sqlite3_errcode(copy.handle()), target);
+        } else {
+            // Every page in one step, under one read lock of the source: a copy of one
+            // moment. Another program writing to the file is waited for, as long as a
+            // lock waits.
+            int waited = 0;
+            int rc = SQLITE_OK;
+            for (;;) {
+                rc = sqlite3_backup_step(backup, -1);
+                const int primary = rc & 0xff;
+                if ((primary != SQLITE_BUSY && primary != SQLITE_LOCKED) || waited >= busyTimeoutMs)
+                    break;
+                sqlite3_sleep(25);
+                waited += 25;
+            }
+            const int finished = sqlite3_backup_finish(backup);
+            if (rc == SQLITE_DONE) rc = finished;
+            if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+                s = Error{rc & 0xff, QStringLiteral("The database is in use by another program (") +
+                                         QString::fromUtf8(sqlite3_errstr(rc)) +
+                                         QStringLiteral(")")};
+            else if ((rc & 0xff) == SQLITE_FULL)
+                s = Error{err::DiskFull, engineError(copy.handle(), rc, target).description};
+            else if (rc != SQLITE_OK && rc != SQLITE_DONE)
+                s = engineError(copy.handle(), rc, target);
+        }
+    }
+    copy.close();
+    if (s.ok()) s = syncFile(target);
+    if (!s.ok()) QFile::remove(target);
+    return s;
+}
+
 Status MaintenanceFiles::checkDatabase(const QString& path, Check check) {
     if (!fileExists(path)) return fileError(ENOENT, QStringLiteral("Could not find"), path);
     Engine engine;
@@ -330,7 +378,7 @@ Status MaintenanceFiles::checkDatabase(const QString& path, Check check) {
         return Error{SQLITE_CORRUPT, QStringLiteral("The file failed the integrity check (") +
                                          problems.value(0) + QStringLiteral("): ") +
                                          QDir::toNativeSeparators(path)};
-    if (check == Check::EngineCopy) return {};
+    if (check == Check::Quick) return {};
     QStringList tables;
     if (Status s = engine.run("SELECT name FROM sqlite_master WHERE type = 'table'", QString(),
                               [&](const QString& name) { tables << name; });

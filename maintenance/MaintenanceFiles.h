@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <memory>
 
+struct sqlite3;
+
 namespace rv {
 
 // Error numbers of the file steps, as the log shows them.
@@ -53,11 +55,18 @@ public:
     // Writes a compacted copy of the database at source to target (which must not
     // exist), flushed to the disk; the source is left as it was.
     virtual Status compactInto(const QString& source, const QString& target);
+    // Writes a copy of the database open on source (its main file) to target, through the
+    // engine's own page copy, while the connection and everything read through it stay
+    // open; the copy is flushed to the disk. A file at target is replaced. Fails, leaving
+    // no file at target, when the engine cannot read the source or write the copy.
+    virtual Status backupInto(sqlite3* source, const QString& target);
     // Whether the file at path is a sound database. A backup to restore must open, pass the
     // engine's full integrity check and hold the fixed tables of this program's databases;
-    // a copy the engine has just written must open and pass the engine's quick check of
-    // every page and row.
-    enum class Check { Backup, EngineCopy };
+    // for the quick check (a copy the engine has just written, the database at start-up)
+    // the file must open and pass the engine's quick check of every page and row. A file
+    // that fails a check answers the engine's "corrupt" number; one that is no database
+    // at all, the engine's "not a database".
+    enum class Check { Backup, Quick };
     virtual Status checkDatabase(const QString& path, Check check = Check::Backup);
     // Locks the database at path against writers for as long as the answer lives. A file
     // that is missing or no database gets an empty lock (there is nothing to protect); a

@@ -53,6 +53,30 @@ std::vector<Scene> scenes() {
               },
               [](frmRockvane& w) -> QWidget* { return &w; },
               {}},
+        Scene{QStringLiteral("safety-backups.png"),
+              [](frmRockvane& w) {
+                  // Today's backup, the safety backups of two earlier imports and a restore
+                  // (copies of the sample database under their names), and the one made
+                  // before an import now.
+                  w.maintenance->imgBackup_Click();
+                  const QString folder = w.session().gDataFolder + QStringLiteral("/LODIXbackup/");
+                  const struct {
+                      QDateTime at;
+                      SafetyReason reason;
+                  } earlier[] = {
+                      {wallClock(QDate(2026, 3, 12), QTime(14, 22, 8)), SafetyReason::Import},
+                      {wallClock(QDate(2026, 3, 13), QTime(8, 5, 41)), SafetyReason::Restore},
+                      {wallClock(QDate(2026, 3, 13), QTime(16, 47, 3)), SafetyReason::Import},
+                  };
+                  for (const auto& e : earlier)
+                      QFile::copy(w.session().gDatabasePath,
+                                  folder + safetyBackupFileName(e.at, e.reason));
+                  w.maintenance->G_SafetyBackup(SafetyReason::Import);
+                  w.SSTab1->setCurrentIndex(5);
+                  w.backups->lstFiles->setCurrentRow(5);
+              },
+              [](frmRockvane& w) -> QWidget* { return w.backups; },
+              {}},
         tab(QStringLiteral("load-v-time.png"), 3),
         tab(QStringLiteral("load-v-time-with-temp.png"), 4),
         Scene{QStringLiteral("about.png"), {}, {}, [](frmRockvane& w) { w.imgAbout_Click(); }},

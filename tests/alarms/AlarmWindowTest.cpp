@@ -1,6 +1,7 @@
 // Alarm levels on the "2. Installation" tab: typed, validated, saved with the sensor,
 // deleted with it; a database that cannot gain the table works on without them.
 #include "alarms/AlarmStore.h"
+#include "maintenance/DatabaseCheck.h"
 #include "readings/ReadingsTab.h"
 #include "sensors/LevelsGroup.h"
 #include "sensors/SensorTabs.h"
@@ -94,6 +95,8 @@ TEST_F(AlarmWindowTest, AReadOnlyDatabaseWorksWithoutLevelsAndSaysSo) {
     addSensorRow(u"200525001"_s);
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
     ASSERT_TRUE(start());
+    // Start-up says once what a database that can only be read goes without.
+    dialogs.expect(readOnlyDatabaseText(), kTitle, Icon::Information);
     EXPECT_FALSE(inst().fraLevels->isEnabled());
     EXPECT_TRUE(inst().fraLevels->title().contains(u"read-only"_s));
     EXPECT_EQ(logEntries(), 0);

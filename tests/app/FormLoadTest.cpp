@@ -1,6 +1,7 @@
 // Start-up: the paths, the store, the sensor list and the first sensor, and every way
 // the database can be missing or unusable.
 #include "app/UtilitiesTab.h"
+#include "maintenance/DatabaseCheck.h"
 #include "readings/ReadingsTab.h"
 #include "sensors/SensorTabs.h"
 #include "tests/support/MainWindow.h"
@@ -83,11 +84,14 @@ TEST_F(FormLoadTest, ASecondCopyIsRefusedWithoutTouchingAnything) {
     EXPECT_EQ(logEntries(), 0);
 }
 
-// A database that cannot be used: one log entry under " Form_Load", no message, the
-// window still opens with an empty sensor list, and the file is never changed.
+// A database that cannot be used: one log entry under " Form_Load", the window still opens
+// with an empty sensor list, and the file is never changed. A file that is there but no
+// database is reported as damaged (there is no backup to name); a missing or empty file
+// gets no message.
 struct BadDatabase {
     const char* name;
     std::function<void(const QString&)> spoil;
+    bool damaged = false;
 };
 
 void PrintTo(const BadDatabase& bad, std::ostream* os) {
@@ -100,6 +104,13 @@ TEST_P(UnusableDatabase, LogsOnceAndOpensAnEmptyWindow) {
     GetParam().spoil(databasePath);
     const QByteArray before = digest(databasePath);
     EXPECT_TRUE(start());
+    if (GetParam().damaged)
+        dialogs.expect(QStringLiteral("The database RockvaneLODIX.mdb is damaged: it cannot be "
+                                      "read as a database.\r\n\r\nThere is no backup in the "
+                                      "folder LODIXbackup to restore from. Keep a copy of "
+                                      "RockvaneLODIX.mdb and send it with the log file "
+                                      "LODIX_logfile.txt when you report the problem."),
+                       kTitle, Icon::Exclamation);
     EXPECT_EQ(logEntries(), 1);
     EXPECT_TRUE(logText().contains(QStringLiteral(" Form_Load\r\n"))) << logText().toStdString();
     EXPECT_EQ(window->identification->cboSensors->count(), 0);
@@ -121,7 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
                                       for (int i = 0; i < 8192; ++i)
                                           junk.append(char((i * 131) % 253));
                                       f.write(junk);
-                                  }},
+                                  },
+                                  true},
                       BadDatabase{"Empty",
                                   [](const QString& p) {
                                       QFile f(p);
@@ -137,6 +149,7 @@ TEST_F(FormLoadTest, AReadOnlyDatabaseShowsTheSensorsAndRefusesSaves) {
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
     const QByteArray before = digest(databasePath);
     ASSERT_TRUE(start());
+    dialogs.expect(readOnlyDatabaseText(), kTitle, Icon::Information);
     EXPECT_EQ(window->identification->txtSensor->text(), "200525001");
     window->installation->txtLevel->setText(QStringLiteral("L1"));
     window->installation->cmdSave->click();

@@ -2,6 +2,7 @@
 // disk, the files and other programs can make them fail. After each failure the database
 // is whole and the program starts again with every sensor and reading that was saved.
 #include "app/UtilitiesTab.h"
+#include "maintenance/DatabaseCheck.h"
 #include "readings/ReadingsTab.h"
 #include "sensors/SensorTabs.h"
 #include "store/Provisioning.h"
@@ -418,6 +419,8 @@ TEST_P(RestoreStepFails, LeavesTheDatabaseAsItWas) {
     const QByteArray before = digest(databasePath);
     faulty.step = QLatin1String(GetParam());
     faulty.fault = FaultyFiles::Fault::Fail;
+    // The restore's own step, not that of the safety backup made before it.
+    faulty.onlyOn = kDatabaseFileName;
     restore();
     if (faulty.step == QLatin1String("checkDatabase"))
         dialogs.expect(refusal(kToday), kTitle, Icon::Exclamation);
@@ -454,7 +457,13 @@ TEST_F(RestoreTest, ADatabaseAnotherProgramIsWritingIsNotReplaced) {
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     faulty.step = QStringLiteral("lockDatabase");
     faulty.afterStep = [&] { sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr); };
+    // The safety backup meets the other program's write first; the user goes on without.
+    dialogs.answerYes();
     restore();
+    const Message asked = dialogs.take();
+    EXPECT_TRUE(asked.text.contains(QStringLiteral("in use by another program")))
+        << asked.text.toStdString();
+    EXPECT_EQ(asked.buttons, Buttons::YesNo);
     dialogs.expect(kRestoreFailed);
     EXPECT_TRUE(logText().contains(QStringLiteral("Err #5: "))) << logText().toStdString();
     EXPECT_EQ(digest(databasePath), before);
@@ -504,6 +513,7 @@ TEST_F(RestoreTest, ARestoreRecoversADamagedDatabase) {
     window.reset();
     writeBytes(databasePath, QByteArray(4096, 'x'));
     ASSERT_TRUE(start());
+    dialogs.expect(damagedDatabaseText(kToday, true), kTitle, Icon::Exclamation);
     EXPECT_EQ(logEntries(), 1) << "start-up logs the damaged file";
     EXPECT_EQ(window->identification->cboSensors->count(), 0);
     enterUtilities();

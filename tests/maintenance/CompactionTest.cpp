@@ -1,6 +1,7 @@
 // The compaction of the database at the end of every normal run: a smaller file with every
 // row, no work file left, and the database whole whatever step fails or is cut short.
 #include "app/UtilitiesTab.h"
+#include "maintenance/DatabaseCheck.h"
 #include "sensors/SensorTabs.h"
 #include "store/Provisioning.h"
 #include "tests/maintenance/MaintenanceFixture.h"
@@ -94,6 +95,7 @@ TEST_F(CompactionTest, OnlyADatabaseTheRunHadOpenForWritingIsCompacted) {
         ASSERT_TRUE(makeDatabaseReadOnly());
         const QByteArray before = digest(databasePath);
         ASSERT_TRUE(start());
+        dialogs.expect(readOnlyDatabaseText(), kTitle, Icon::Information);
         window.reset();
         EXPECT_EQ(digest(databasePath), before);
     }

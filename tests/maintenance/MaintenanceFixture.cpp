@@ -19,14 +19,21 @@ namespace rv::test {
 // ---------------------------------------------------------------------------------
 // FaultyFiles
 
-bool FaultyFiles::before(const char* name) const {
+bool FaultyFiles::affects(const char* name, const QString& path, const QString& other) const {
     if (step != QLatin1String(name)) return false;
+    return onlyOn.isEmpty() || path.contains(onlyOn) ||
+           (!other.isEmpty() && other.contains(onlyOn));
+}
+
+bool FaultyFiles::before(const char* name, const QString& path, const QString& other) const {
+    if (!affects(name, path, other)) return false;
     if (fault == Fault::Kill) _exit(0);
     return fault == Fault::Fail;
 }
 
-template <class R> R FaultyFiles::after(const char* name, R result) const {
-    if (step != QLatin1String(name)) return result;
+template <class R>
+R FaultyFiles::after(const char* name, R result, const QString& path, const QString& other) const {
+    if (!affects(name, path, other)) return result;
     if (fault == Fault::KillAfter) _exit(0);
     if (fault == Fault::None && afterStep) afterStep();
     return result;
@@ -39,18 +46,18 @@ Error injected(const QString& path) {
 } // namespace
 
 Status FaultyFiles::makeFolder(const QString& path) {
-    if (before("makeFolder")) return injected(path);
-    return after("makeFolder", MaintenanceFiles::makeFolder(path));
+    if (before("makeFolder", path)) return injected(path);
+    return after("makeFolder", MaintenanceFiles::makeFolder(path), path);
 }
 
 Result<QStringList> FaultyFiles::listFiles(const QString& folder) const {
-    if (before("listFiles")) return injected(folder);
-    return after("listFiles", MaintenanceFiles::listFiles(folder));
+    if (before("listFiles", folder)) return injected(folder);
+    return after("listFiles", MaintenanceFiles::listFiles(folder), folder);
 }
 
 Status FaultyFiles::copyFile(const QString& from, const QString& to) {
-    if (before("copyFile")) return injected(to);
-    if (step == QLatin1String("copyFile") && fault == Fault::KillMidway) {
+    if (before("copyFile", from, to)) return injected(to);
+    if (affects("copyFile", from, to) && fault == Fault::KillMidway) {
         QFile in(from);
         QFile out(to);
         if (in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -59,27 +66,27 @@ Status FaultyFiles::copyFile(const QString& from, const QString& to) {
         }
         _exit(0);
     }
-    return after("copyFile", MaintenanceFiles::copyFile(from, to));
+    return after("copyFile", MaintenanceFiles::copyFile(from, to), from, to);
 }
 
 Status FaultyFiles::replaceFile(const QString& from, const QString& to) {
-    if (before("replaceFile")) return injected(to);
-    return after("replaceFile", MaintenanceFiles::replaceFile(from, to));
+    if (before("replaceFile", from, to)) return injected(to);
+    return after("replaceFile", MaintenanceFiles::replaceFile(from, to), from, to);
 }
 
 Status FaultyFiles::removeFile(const QString& path) {
-    if (before("removeFile")) return injected(path);
-    return after("removeFile", MaintenanceFiles::removeFile(path));
+    if (before("removeFile", path)) return injected(path);
+    return after("removeFile", MaintenanceFiles::removeFile(path), path);
 }
 
 Status FaultyFiles::copyPermissions(const QString& from, const QString& to) {
-    if (before("copyPermissions")) return injected(to);
-    return after("copyPermissions", MaintenanceFiles::copyPermissions(from, to));
+    if (before("copyPermissions", from, to)) return injected(to);
+    return after("copyPermissions", MaintenanceFiles::copyPermissions(from, to), from, to);
 }
 
 Status FaultyFiles::compactInto(const QString& source, const QString& target) {
-    if (before("compactInto")) return injected(target);
-    if (step == QLatin1String("compactInto") && fault == Fault::KillMidway) {
+    if (before("compactInto", source, target)) return injected(target);
+    if (affects("compactInto", source, target) && fault == Fault::KillMidway) {
         // The engine dies halfway through writing the compacted copy.
         QFile in(source);
         QFile out(target);
@@ -89,19 +96,34 @@ Status FaultyFiles::compactInto(const QString& source, const QString& target) {
         }
         _exit(0);
     }
-    return after("compactInto", MaintenanceFiles::compactInto(source, target));
+    return after("compactInto", MaintenanceFiles::compactInto(source, target), source, target);
+}
+
+Status FaultyFiles::backupInto(sqlite3* source, const QString& target) {
+    if (before("backupInto", target)) return injected(target);
+    if (affects("backupInto", target, QString()) && fault == Fault::KillMidway) {
+        // The process dies halfway through the engine's copy: half a file under the work
+        // name.
+        QFile out(target);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            out.write(QByteArray(8192, 'S'));
+            out.flush();
+        }
+        _exit(0);
+    }
+    return after("backupInto", MaintenanceFiles::backupInto(source, target), target);
 }
 
 Status FaultyFiles::checkDatabase(const QString& path, Check check) {
-    if (before("checkDatabase")) return injected(path);
-    return after("checkDatabase", MaintenanceFiles::checkDatabase(path, check));
+    if (before("checkDatabase", path)) return injected(path);
+    return after("checkDatabase", MaintenanceFiles::checkDatabase(path, check), path);
 }
 
 Result<std::unique_ptr<DatabaseLock>> FaultyFiles::lockDatabase(const QString& path) {
-    if (before("lockDatabase")) return injected(path);
+    if (before("lockDatabase", path)) return injected(path);
     auto lock = MaintenanceFiles::lockDatabase(path);
-    if (step == QLatin1String("lockDatabase") && fault == Fault::KillAfter) _exit(0);
-    if (step == QLatin1String("lockDatabase") && fault == Fault::None && afterStep) afterStep();
+    if (affects("lockDatabase", path, QString()) && fault == Fault::KillAfter) _exit(0);
+    if (affects("lockDatabase", path, QString()) && fault == Fault::None && afterStep) afterStep();
     return lock;
 }
 
@@ -217,6 +239,7 @@ void MaintenanceTest::choose(int row) {
 
 void MaintenanceTest::TearDown() {
     faulty.step.clear();
+    faulty.onlyOn.clear();
     faulty.fault = FaultyFiles::Fault::None;
     faulty.afterStep = nullptr;
     MainWindowTest::TearDown();

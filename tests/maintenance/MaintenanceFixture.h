@@ -17,6 +17,9 @@ public:
     enum class Fault { None, Fail, Kill, KillMidway, KillAfter };
     QString step; // "makeFolder", "lockDatabase", "copyFile", "replaceFile", ...
     Fault fault = Fault::None;
+    // When set, only the step on a path containing this text (either path of a copy or a
+    // rename) is affected: a restore's own rename, not that of its safety backup.
+    QString onlyOn;
     // Called once the chosen step has run (for Fault::None): the moment another program
     // acts between two steps.
     std::function<void()> afterStep;
@@ -28,13 +31,17 @@ public:
     Status removeFile(const QString& path) override;
     Status copyPermissions(const QString& from, const QString& to) override;
     Status compactInto(const QString& source, const QString& target) override;
+    Status backupInto(sqlite3* source, const QString& target) override;
     Status checkDatabase(const QString& path, Check check) override;
     Result<std::unique_ptr<DatabaseLock>> lockDatabase(const QString& path) override;
 
 private:
     // Before a step: true when the step must fail; never returns when it must die.
-    bool before(const char* name) const;
-    template <class R> R after(const char* name, R result) const;
+    bool before(const char* name, const QString& path, const QString& other = QString()) const;
+    template <class R>
+    R after(const char* name, R result, const QString& path,
+            const QString& other = QString()) const;
+    bool affects(const char* name, const QString& path, const QString& other) const;
 };
 
 // The failure FaultyFiles reports.

@@ -1,0 +1,63 @@
+#include "maintenance/DatabaseCheck.h"
+#include "maintenance/Maintenance.h"
+#include "maintenance/SafetyBackup.h"
+#include "platform/Log.h"
+#include "store/Provisioning.h"
+#include "store/Session.h"
+#include <sqlite3.h>
+
+namespace rv {
+
+bool isDamagedDatabase(const Error& error) {
+    const long long primary = error.number & 0xff;
+    return error.number >= 0 && (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB);
+}
+
+QString damagedDatabaseText(const QString& latestBackupName, bool unreadable) {
+    QString text = QStringLiteral("The database ") + kDatabaseFileName +
+                   (unreadable ? QStringLiteral(" is damaged: it cannot be read as a database.")
+                               : QStringLiteral(" is damaged: the integrity check found faults "
+                                                "in it.") +
+                                     kCrLf +
+                                     QStringLiteral("Sensors and readings shown from it may be "
+                                                    "missing or wrong."));
+    text += kCrLf + kCrLf;
+    if (latestBackupName.isEmpty())
+        return text + QStringLiteral("There is no backup in the folder ") + kBackupFolderName +
+               QStringLiteral(" to restore from. Keep a copy of ") + kDatabaseFileName +
+               QStringLiteral(" and send it with the log file ") + kLogFileName +
+               QStringLiteral(" when you report the problem.");
+    return text + QStringLiteral("The latest backup is ") + latestBackupName + QStringLiteral(".") +
+           kCrLf +
+           QStringLiteral("To restore it, open the tab \"6. Utilities\", choose it in the list "
+                          "of backups and click \"Restore from Backup\".");
+}
+
+QString readOnlyDatabaseText() {
+    return QStringLiteral("The database ") + kDatabaseFileName +
+           QStringLiteral(" can only be read: it is write-protected or on a disk that cannot "
+                          "be written.") +
+           kCrLf +
+           QStringLiteral("Until Rockvane runs on a database it can write, alarm levels, the "
+                          "import history and the safety backup before each import are not "
+                          "available.");
+}
+
+void tellDatabaseDamaged(Session& s, const MaintenanceFiles& files, bool unreadable) {
+    const QString folder = s.gDataFolder + QStringLiteral("/") + kBackupFolderName;
+    s.dialogs.inform(damagedDatabaseText(latestBackup(files, folder), unreadable), kTitle,
+                     Icon::Exclamation);
+}
+
+bool G_CheckOpenedDatabase(Session& s, MaintenanceFiles& files, const QString& label) {
+    const Status sound = files.checkDatabase(s.gDatabasePath, MaintenanceFiles::Check::Quick);
+    if (!sound.ok()) {
+        if (isDamagedDatabase(sound.error())) tellDatabaseDamaged(s, files, false);
+        s.logFailure(sound.error(), label);
+    }
+    if (s.gConnection.isOpen() && !opensForWriting(s.gConnection))
+        s.dialogs.inform(readOnlyDatabaseText(), kTitle, Icon::Information);
+    return sound.ok();
+}
+
+} // namespace rv

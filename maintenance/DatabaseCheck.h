@@ -1,0 +1,35 @@
+#pragma once
+// What start-up learns of the database once it has opened it: whether the file is sound
+// (the engine's quick check of every page and row, fast enough for every start), and
+// whether it can be written. A damaged database is reported with the latest backup and
+// how to restore it; the program goes on, so that the restore can be made. A database
+// that can only be read is announced once, with what this run has to do without.
+#include "maintenance/MaintenanceFiles.h"
+#include <QString>
+
+namespace rv {
+
+struct Session;
+
+// Whether a failure of the engine on the database means the file itself is damaged (it
+// is corrupt, or no database at all), as opposed to missing, locked or refused.
+bool isDamagedDatabase(const Error& error);
+
+// The message about a damaged database: what is wrong, the latest backup in the backup
+// folder (user or safety backup, the newest by time) and how to restore it, or that
+// there is none. unreadable: the file could not be opened as a database at all.
+QString damagedDatabaseText(const QString& latestBackupName, bool unreadable);
+// The one message of a run on a database that can only be read.
+QString readOnlyDatabaseText();
+
+// Shows the message about the damaged database of the session (no log entry: the caller
+// writes it with the failure).
+void tellDatabaseDamaged(Session& session, const MaintenanceFiles& files, bool unreadable);
+
+// Runs on the database start-up has just opened: its quick check (a damaged file gets the
+// message and one log entry under label; a check that cannot run, one log entry), then,
+// for a database open for reading only, the one message saying so. Answers whether the
+// database passed the check.
+bool G_CheckOpenedDatabase(Session& session, MaintenanceFiles& files, const QString& label);
+
+} // namespace rv

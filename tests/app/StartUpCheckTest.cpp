@@ -1,0 +1,166 @@
+// Start-up's check of the database it opened: a damaged file is reported with the latest
+// backup and a log entry, and the program goes on so that the backup can be restored; a
+// database that can only be read is announced once.
+#include "app/UtilitiesTab.h"
+#include "maintenance/DatabaseCheck.h"
+#include "maintenance/Maintenance.h"
+#include "sensors/SensorTabs.h"
+#include "tests/support/MainWindow.h"
+#include <QDir>
+#include <QFile>
+#include <QTabWidget>
+
+using namespace rv;
+using namespace rv::test;
+
+namespace {
+
+const QString kSensor = QStringLiteral("200525001");
+
+QString damaged(const QString& tail) {
+    return QStringLiteral("The database RockvaneLODIX.mdb is damaged: the integrity check found "
+                          "faults in it.\r\nSensors and readings shown from it may be missing or "
+                          "wrong.\r\n\r\n") +
+           tail;
+}
+
+QString restoreHint(const QString& name) {
+    return QStringLiteral("The latest backup is ") + name +
+           QStringLiteral(".\r\nTo restore it, open the tab \"6. Utilities\", choose it in the "
+                          "list of backups and click \"Restore from Backup\".");
+}
+
+const QString kNoBackup = QStringLiteral(
+    "There is no backup in the folder LODIXbackup to restore from. Keep a copy of "
+    "RockvaneLODIX.mdb and send it with the log file LODIX_logfile.txt when you report the "
+    "problem.");
+
+const QString kReadOnly = QStringLiteral(
+    "The database RockvaneLODIX.mdb can only be read: it is write-protected or on a disk that "
+    "cannot be written.\r\nUntil Rockvane runs on a database it can write, alarm levels, the "
+    "import history and the safety backup before each import are not available.");
+
+class StartUpCheckTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        addSensorRow(kSensor);
+        // Enough readings that the sensor's table fills the last pages of the file.
+        QString sql = QStringLiteral("BEGIN;");
+        for (int i = 0; i < 3000; ++i) {
+            const QDateTime at = wallClock(QDate(2020, 1, 1).addDays(i), QTime(8, 0));
+            sql += QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, "
+                                  "FullDate, Channel1, ChannelT, DoNotPlot) VALUES ('%2', '%3', "
+                                  "'08:00:00', '%3 08:00:00', '12.50', '20.0', 0);")
+                       .arg(kSensor, readingKey(kSensor, at), at.date().toString(Qt::ISODate));
+        }
+        execSql(sql + QStringLiteral("COMMIT;"));
+    }
+    // Overwrites the last pages of the database with junk: the file still opens, its
+    // sensors still read, but the engine's quick check finds the damaged pages.
+    void damagePages(int pages = 3) {
+        QFile f(databasePath);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        const qint64 size = f.size();
+        ASSERT_GT(size, 40 * 4096);
+        ASSERT_TRUE(f.seek(size - pages * 4096));
+        f.write(QByteArray(pages * 4096, char(0x5a)));
+    }
+    QString backupFolder() const { return dataFolder + QStringLiteral("/LODIXbackup"); }
+    // A backup file written at a given number of minutes from a fixed past moment.
+    void backupWritten(const QString& name, int minutes) {
+        ASSERT_TRUE(QDir().mkpath(backupFolder()));
+        const QString path = backupFolder() + QStringLiteral("/") + name;
+        QFile::remove(path);
+        ASSERT_TRUE(QFile::copy(databasePath, path));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        const QDateTime base = QDateTime::currentDateTime().addDays(-3);
+        ASSERT_TRUE(f.setFileTime(base.addSecs(minutes * 60), QFileDevice::FileModificationTime));
+    }
+};
+
+TEST_F(StartUpCheckTest, ADamagedDatabaseNamesTheLatestBackupLogsOnceAndGoesOn) {
+    const QString safety = QStringLiteral("LODIXsafety2026-03-12 080000 before import.mdb");
+    backupWritten(QStringLiteral("LODIXbackup2026-03-13.mdb"), 0);
+    // The newest by the time written, though its name says an earlier day.
+    backupWritten(safety, 30);
+    backupWritten(QStringLiteral("LODIXbackup2026-03-11.mdb"), 10);
+    damagePages();
+    ASSERT_TRUE(start());
+    dialogs.expect(damaged(restoreHint(safety)), kTitle, Icon::Exclamation);
+    EXPECT_EQ(logEntries(), 1);
+    // The engine's "corrupt" number, whether the check listed the faults or stopped at one.
+    EXPECT_TRUE(logText().contains(QStringLiteral("Err #11: "))) << logText().toStdString();
+    EXPECT_TRUE(logText().contains(databasePath));
+    EXPECT_TRUE(logText().contains(QStringLiteral(" Form_Load\r\n")));
+    // The program goes on: the sensor is shown, and the backup can be chosen and restored.
+    EXPECT_EQ(window->identification->txtSensor->text(), kSensor);
+    EXPECT_FALSE(s().Firstload);
+    window->SSTab1->setCurrentIndex(5);
+    EXPECT_EQ(window->backups->lstFiles->count(), 4);
+    window->backups->lstFiles->setCurrentRow(3);
+    window->backups->lstFiles->item(3)->setSelected(true);
+    ASSERT_EQ(window->backups->lstFiles->item(3)->text(), safety);
+    dialogs.answerYes();
+    window->backups->imgRestore->click();
+    dialogs.take(); // "Restoring Rockvane from backup ..."
+    dialogs.expect(QStringLiteral("Restore was successful"), kTitle, Icon::Information);
+    window.reset();
+    ASSERT_TRUE(start());
+    EXPECT_EQ(logEntries(), 1) << "the restored database passes the check";
+}
+
+TEST_F(StartUpCheckTest, ADamagedDatabaseWithoutBackupsSaysThereIsNone) {
+    // An empty backup folder, and one holding only a work file, offer nothing.
+    ASSERT_TRUE(QDir().mkpath(backupFolder()));
+    QFile part(backupFolder() + QStringLiteral("/LODIXbackup2026-03-14.mdb.part"));
+    ASSERT_TRUE(part.open(QIODevice::WriteOnly));
+    part.close();
+    damagePages(1);
+    ASSERT_TRUE(start());
+    dialogs.expect(damaged(kNoBackup), kTitle, Icon::Exclamation);
+    EXPECT_EQ(logEntries(), 1);
+}
+
+TEST_F(StartUpCheckTest, ASoundDatabaseShowsNothingAndLogsNothing) {
+    backupWritten(QStringLiteral("LODIXbackup2026-03-13.mdb"), 0);
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(dialogs.pending().empty());
+    EXPECT_EQ(logEntries(), 0);
+    EXPECT_EQ(window->identification->txtSensor->text(), kSensor);
+}
+
+TEST_F(StartUpCheckTest, ACheckThatCannotRunIsLoggedWithoutAMessage) {
+    // The check at start-up cannot read the file; later checks (the compaction's) can.
+    class Refusing : public MaintenanceFiles {
+    public:
+        Status checkDatabase(const QString& path, Check check) override {
+            if (refused++ == 0)
+                return Error{err::PermissionDenied, QStringLiteral("Could not read ") + path};
+            return MaintenanceFiles::checkDatabase(path, check);
+        }
+        int refused = 0;
+    } refusing;
+    window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
+    window->maintenance->setFiles(refusing);
+    ASSERT_TRUE(window->Form_Load());
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(QStringLiteral("Err #70: Could not read ")))
+        << logText().toStdString();
+    EXPECT_EQ(window->identification->txtSensor->text(), kSensor);
+    window.reset();
+}
+
+TEST_F(StartUpCheckTest, AReadOnlyDatabaseIsAnnouncedOnceAtStartUp) {
+    if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
+    ASSERT_TRUE(start());
+    dialogs.expect(kReadOnly, kTitle, Icon::Information);
+    // Going round the tabs says nothing more.
+    for (int tab : {1, 2, 5, 0})
+        window->SSTab1->setCurrentIndex(tab);
+    EXPECT_TRUE(dialogs.pending().empty());
+    EXPECT_EQ(window->identification->txtSensor->text(), kSensor);
+}
+
+} // namespace
