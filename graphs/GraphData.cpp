@@ -278,4 +278,36 @@ PlotData readPlotData(Session& s) {
     return data;
 }
 
+Result<SensorLoads> readSensorLoads(Connection& c, const QString& instrumentId,
+                                    const QString& offsetText) {
+    if (instrumentId.isEmpty() || instrumentId.contains(QLatin1Char('`')))
+        return Error{err::ItemNotFound,
+                     QStringLiteral("No readings table can have the name ") + instrumentId};
+    // The rows and the order of the plot's own query (sql::S9), two columns only.
+    Query q(c, QStringLiteral("SELECT FullDate, Channel1 FROM ") + sql::quoted(instrumentId) +
+                   QStringLiteral(" WHERE DoNotPlot = False ORDER BY FullDate"));
+    if (!q.prepared().ok()) return q.prepared();
+    const double offset = installationOffset(offsetText);
+    SensorLoads result;
+    sqlite3_stmt* row = q.statement();
+    while (q.next()) {
+        ++result.readings;
+        // FullDate read as the readings' recordset reads it.
+        const QVariant when = fromStored(q.value(0), ColumnType::Date);
+        if (when.typeId() != QMetaType::QDateTime || !when.toDateTime().isValid()) continue;
+        std::optional<QString> channel1;
+        if (sqlite3_column_type(row, 1) != SQLITE_NULL)
+            channel1 = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, 1)),
+                                         sqlite3_column_bytes(row, 1));
+        // The recomputation would store this load as Null, which the plot leaves out.
+        const double load = loadAfterOffset(view(channel1), offset);
+        if (!std::isfinite(load)) continue;
+        result.times << timeAxisValue(when.toDateTime());
+        result.loads << load;
+    }
+    if (!q.status().ok()) return q.status();
+    inTimeOrder(result.times, result.loads);
+    return result;
+}
+
 } // namespace rv
