@@ -136,7 +136,12 @@ void ComparePlot::draw(const std::vector<SensorCurve>& curves, const QString& ti
 void ComparePlot::showWhole() {
     xAxis->setRange(m_wholeTime);
     yAxis->setRange(m_wholeLoad);
+    // The labels' spacing is chosen from the plot area's size before the drawing lays it
+    // out: when the layout changes (the first drawing, a new legend, a resized window)
+    // the drawing is made again with the real size.
+    const QRect before = axisRect()->rect();
     replot();
+    if (axisRect()->rect() != before) replot();
 }
 
 void ComparePlot::timeRangeChanged(const QCPRange& range) {

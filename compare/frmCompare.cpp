@@ -64,7 +64,7 @@ frmCompare::frmCompare(Session& session, QWidget* parent) : QDialog(parent), m_s
 
     lstSensors = new QListWidget(this);
     lstSensors->setObjectName(QStringLiteral("lstSensors"));
-    lstSensors->setMinimumWidth(250);
+    lstSensors->setMinimumWidth(330);
     cboLevel = new QComboBox(this);
     cboLevel->setObjectName(QStringLiteral("cboLevel"));
     cboLocation = new QComboBox(this);

@@ -159,6 +159,10 @@ TEST_F(CompareTest, TwoTickedSensorsAreDrawnWithTheLoadsOfTheirPlotsAndTheirLeve
               QCPRange(at("2026/01/04 00:00:00"), at("2026/01/08 00:00:00")));
     EXPECT_EQ(plot().yAxis->range().lower, 0);
     EXPECT_NEAR(plot().yAxis->range().upper, 12.4 + 12.4 / 20, 1e-6);
+    const QVector<QString> dates = plot().xAxis->tickVectorLabels();
+    EXPECT_GE(dates.size(), 2) << "the days are labelled from the first drawing";
+    for (const QString& date : dates)
+        EXPECT_TRUE(readDate(date).has_value()) << date.toStdString();
     EXPECT_EQ(window().lblNote->text(), "");
     EXPECT_TRUE(window().cmdExport->isEnabled());
     EXPECT_EQ(progress.labels, QStringList{"Reading the loads of 2 sensors"});
@@ -222,6 +226,21 @@ TEST_F(CompareTest, SensorsThatCannotBeDrawnAreLeftOutAndNoted) {
     EXPECT_TRUE(logText().contains(" G_CompareSensors"));
     EXPECT_EQ(tables(kD), 0);
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(broken)).toInt(), 0);
+}
+
+TEST_F(CompareTest, DatesInOtherFormsArePlacedAsThePlotPlacesThemAndUnreadableOnesLeftOut) {
+    // Written by another program: a time without its leading zero, and a month that does
+    // not exist; the readings table's checks let both through.
+    execSql(QStringLiteral("INSERT INTO `%1` (DateTimeKey, FullDate, Channel1, DoNotPlot) "
+                           "VALUES ('k1', '2026-01-05 7:05', '1.5', 0), ('k2', '2026-13-45', "
+                           "'9', 0)")
+                .arg(kC));
+    tick({kC});
+    window().cmdPlot->click();
+    EXPECT_EQ(keys(0), (QVector<double>{at("2026/01/05 00:00:00"), at("2026/01/05 07:05:00"),
+                                        at("2026/01/06 00:00:00")}));
+    EXPECT_EQ(values(0), (QVector<double>{1, 1.5, 2}));
+    EXPECT_EQ(plot().titleText(), "Sensor 200625003");
 }
 
 TEST_F(CompareTest, NothingTickedSaysWhatToDo) {
