@@ -7,6 +7,7 @@
 #include "store/Provisioning.h"
 #include "store/Recordset.h"
 #include <QtMath>
+#include <functional>
 
 namespace rv::shots {
 
@@ -44,6 +45,37 @@ QString quotedText(const char* text) {
            QStringLiteral("'");
 }
 
+// Readings of one sensor every six hours from first up to until: the load from the
+// days since the first reading (and the reading's number), the temperature following
+// the day.
+Status addReadings(Connection& c, const QString& id, const QDateTime& first, const QDateTime& until,
+                   const std::function<double(double, int)>& loadAt) {
+    Recordset rs;
+    if (Status s = rs.open(c, sql::S8(id)); !s.ok()) return s;
+    if (Status s = c.begin(); !s.ok()) return s;
+    int n = 0;
+    for (QDateTime at = first; at <= until; at = at.addSecs(6 * 3600), ++n) {
+        const double days = first.secsTo(at) / 86400.0;
+        const double load = loadAt(days, n);
+        const double temp =
+            21.0 + 2.5 * qSin(2 * M_PI * (at.time().hour() - 9) / 24.0) + 0.3 * qCos(n * 0.9);
+        const QString key = readingKey(id, at);
+        bool ok = rs.addNew().ok() && rs.setValue(QStringLiteral("DateTimeKey"), key).ok() &&
+                  rs.setValue(QStringLiteral("FullDate"), at).ok() &&
+                  rs.setValue(QStringLiteral("ReadingDate"), wallClock(at.date())).ok() &&
+                  rs.setValue(QStringLiteral("ReadingTime"), readingTimeText(at.time())).ok() &&
+                  rs.setValue(QStringLiteral("ChannelT"), formatNumber(temp, 1)).ok() &&
+                  rs.setValue(QStringLiteral("Channel1"), formatNumber(load, 2)).ok() &&
+                  rs.setValue(QStringLiteral("DoNotPlot"), false).ok() && rs.update().ok();
+        if (!ok) {
+            c.rollback();
+            return Status::fail(err::InvalidArgument,
+                                QStringLiteral("Could not add the sample reading ") + key);
+        }
+    }
+    return c.commit();
+}
+
 } // namespace
 
 Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) {
@@ -78,32 +110,31 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
 
     // The sample sensor's readings: every six hours from its installation, the load
     // rising as the ground closes in and settling, the temperature following the day.
-    Recordset rs;
-    if (Status s = rs.open(c, sql::S8(kSampleSensor)); !s.ok()) return s;
-    if (Status s = c.begin(); !s.ok()) return s;
-    const QDateTime first = wallClock(QDate(2026, 1, 5), QTime(6, 0));
-    int n = 0;
-    for (QDateTime at = first; at <= until; at = at.addSecs(6 * 3600), ++n) {
-        const double days = first.secsTo(at) / 86400.0;
-        const double load = 0.3 + 11.2 * (1.0 - qExp(-days / 24.0)) + 0.15 * qSin(n * 1.7) +
-                            (days > 40 ? 0.02 * (days - 40) : 0.0);
-        const double temp =
-            21.0 + 2.5 * qSin(2 * M_PI * (at.time().hour() - 9) / 24.0) + 0.3 * qCos(n * 0.9);
-        const QString key = readingKey(kSampleSensor, at);
-        bool ok = rs.addNew().ok() && rs.setValue(QStringLiteral("DateTimeKey"), key).ok() &&
-                  rs.setValue(QStringLiteral("FullDate"), at).ok() &&
-                  rs.setValue(QStringLiteral("ReadingDate"), wallClock(at.date())).ok() &&
-                  rs.setValue(QStringLiteral("ReadingTime"), readingTimeText(at.time())).ok() &&
-                  rs.setValue(QStringLiteral("ChannelT"), formatNumber(temp, 1)).ok() &&
-                  rs.setValue(QStringLiteral("Channel1"), formatNumber(load, 2)).ok() &&
-                  rs.setValue(QStringLiteral("DoNotPlot"), false).ok() && rs.update().ok();
-        if (!ok) {
-            c.rollback();
-            return Status::fail(err::InvalidArgument,
-                                QStringLiteral("Could not add the sample reading ") + key);
-        }
-    }
-    return c.commit();
+    if (Status s = addReadings(c, kSampleSensor, wallClock(QDate(2026, 1, 5), QTime(6, 0)), until,
+                               [](double days, int n) {
+                                   return 0.3 + 11.2 * (1.0 - qExp(-days / 24.0)) +
+                                          0.15 * qSin(n * 1.7) +
+                                          (days > 40 ? 0.02 * (days - 40) : 0.0);
+                               });
+        !s.ok())
+        return s;
+    // Its neighbours, for the comparison plot: the west wall takes load more slowly and is
+    // watched too; the rock bolt in the north drive settles early.
+    if (Status s =
+            saveAlarmLevels(c, QStringLiteral("200625002"), AlarmLevels{9.0, 12.0, std::nullopt});
+        !s.ok())
+        return s;
+    if (Status s = addReadings(
+            c, QStringLiteral("200625002"), wallClock(QDate(2026, 1, 5), QTime(12, 0)), until,
+            [](double days, int n) {
+                return 0.2 + 7.4 * (1.0 - qExp(-days / 35.0)) + 0.12 * qSin(n * 1.3);
+            });
+        !s.ok())
+        return s;
+    return addReadings(c, QStringLiteral("200625003"), wallClock(QDate(2026, 1, 19), QTime(6, 0)),
+                       until, [](double days, int n) {
+                           return 0.1 + 4.1 * (1.0 - qExp(-days / 9.0)) + 0.1 * qSin(n * 2.1);
+                       });
 }
 
 } // namespace rv::shots
