@@ -60,6 +60,9 @@ LevelLineItems addLevelLine(QCustomPlot& plot, QCPAxisRect& rect, const LevelLin
     font.setBold(true);
     items.label->setFont(font);
     items.label->setPadding(QMargins(4, 1, 6, 1));
+    // Above the curves, on a light ground, so that a curve crossing it leaves it legible.
+    items.label->setLayer(QStringLiteral("axes"));
+    items.label->setBrush(QColor(255, 255, 255, 210));
     return items;
 }
 
