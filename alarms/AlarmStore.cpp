@@ -5,6 +5,7 @@
 #include "core/Values.h"
 #include "store/Connection.h"
 #include "store/Module1.h"
+#include <QSet>
 #include <algorithm>
 
 namespace rv {
@@ -86,15 +87,24 @@ Status deleteAlarmLevels(Connection& c, const QString& instrumentId) {
 Result<std::vector<SensorBeyond>> sensorsBeyondLevels(Connection& c) {
     std::vector<SensorBeyond> beyond;
     if (!hasAlarmTable(c)) return beyond;
+    // The readings tables there are, read once: asking the schema table about each sensor
+    // in turn scans it once per sensor (a thousand sensors: a million rows looked at).
+    QSet<QString> tables;
+    {
+        Query names(c, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+        if (!names.prepared().ok()) return names.prepared();
+        while (names.next())
+            tables.insert(names.value(0).toString());
+        if (!names.status().ok()) return names.status();
+    }
     Query sensors(
         c, QStringLiteral("SELECT a.InstrumentID, a.AlertLoad, a.AlarmLoad, s.Recess "
                           "FROM AlarmLevels a JOIN Sensors s ON s.InstrumentID = a.InstrumentID "
-                          "WHERE (a.AlertLoad IS NOT NULL OR a.AlarmLoad IS NOT NULL) AND "
-                          "EXISTS (SELECT 1 FROM sqlite_master m WHERE m.type = 'table' AND "
-                          "m.name = a.InstrumentID)"));
+                          "WHERE a.AlertLoad IS NOT NULL OR a.AlarmLoad IS NOT NULL"));
     if (!sensors.prepared().ok()) return sensors.prepared();
     while (sensors.next()) {
         const QString id = sensors.value(0).toString();
+        if (!tables.contains(id)) continue;
         AlarmLevels levels{level(sensors.value(1)), level(sensors.value(2)), std::nullopt};
         const double offset = sensors.value(3).toDouble();
         if (id.contains(QLatin1Char('`'))) continue; // never a name that ends the quoting

@@ -1,4 +1,5 @@
 #include "app/UtilitiesTab.h"
+#include "compare/frmCompare.h"
 #include "ui/Pictures.h"
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,6 +24,10 @@ UtilitiesTab::UtilitiesTab(QWidget* parent) : QWidget(parent) {
     txtSCount->setReadOnly(true);
     txtSCount->setMaximumWidth(80);
 
+    imgCompare = new PictureButton(QStringLiteral("imgCompare"), comparePicture(), this);
+    lblCompare = new CaptionLabel(QStringLiteral("lblCompare"),
+                                  QStringLiteral("Compare sensors on one plot..."), this);
+
     auto* help = new QGroupBox(this);
     auto* helpLayout = new QGridLayout(help);
     int row = 0;
@@ -44,6 +49,12 @@ UtilitiesTab::UtilitiesTab(QWidget* parent) : QWidget(parent) {
     layout->addLayout(groups, 2);
     auto* side = new QVBoxLayout;
     side->addWidget(help);
+    auto* plots = new QGroupBox(this);
+    auto* plotsLayout = new QGridLayout(plots);
+    plotsLayout->addWidget(imgCompare, 0, 0);
+    plotsLayout->addWidget(lblCompare, 0, 1);
+    plotsLayout->setColumnStretch(1, 1);
+    side->addWidget(plots);
     side->addStretch();
     layout->addLayout(side, 1);
 }

@@ -24,6 +24,8 @@ public:
     PictureButton* imgAbout;
     CaptionLabel* Label29; // "About Brackwell's Rockvane"
     QLineEdit* txtSCount;
+    PictureButton* imgCompare;
+    CaptionLabel* lblCompare; // "Compare sensors on one plot"
 };
 
 } // namespace rv

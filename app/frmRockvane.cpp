@@ -2,6 +2,7 @@
 #include "alarms/AlarmStore.h"
 #include "app/UtilitiesTab.h"
 #include "app/frmSplash.h"
+#include "compare/frmCompare.h"
 #include "core/Values.h"
 #include "graphs/ChartPage.h"
 #include "history/ImportHistory.h"
@@ -104,6 +105,8 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     connect(utilities->Label40, &CaptionLabel::clicked, this, &frmRockvane::imgInternet_Click);
     connect(utilities->imgAbout, &PictureButton::clicked, this, &frmRockvane::imgAbout_Click);
     connect(utilities->Label29, &CaptionLabel::clicked, this, &frmRockvane::imgAbout_Click);
+    connect(utilities->imgCompare, &PictureButton::clicked, this, &frmRockvane::imgCompare_Click);
+    connect(utilities->lblCompare, &CaptionLabel::clicked, this, &frmRockvane::imgCompare_Click);
 }
 
 frmRockvane::~frmRockvane() {
@@ -321,6 +324,14 @@ void frmRockvane::imgAbout_Click() {
     splash->setWindowModality(Qt::ApplicationModal);
     splash->show();
     splash->raise();
+}
+
+void frmRockvane::imgCompare_Click() {
+    if (m_compare) return;
+    frmCompare window(*m_session, this);
+    m_compare = &window;
+    window.exec();
+    m_compare = nullptr;
 }
 
 void frmRockvane::setSensorCount(const QString& text) {

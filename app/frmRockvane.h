@@ -27,6 +27,7 @@ class ChartPage;
 class frmSplash;
 class SensorRegistry;
 class LevelsGroup;
+class frmCompare;
 
 inline const QString kWebSite = QStringLiteral("https://www.brackwell.example/rockvane");
 
@@ -56,6 +57,10 @@ public:
     void imgHelp_Click();
     void imgInternet_Click();
     void imgAbout_Click();
+    // The Utilities tab's "Compare sensors on one plot...": the comparison window.
+    void imgCompare_Click();
+    // The comparison window while it is open (nothing otherwise).
+    frmCompare* compareWindow() const { return m_compare; }
 
     Session& session() { return *m_session; }
     QTabWidget* SSTab1 = nullptr;
@@ -111,6 +116,7 @@ private:
     bool m_connectionLost = false;
     bool m_terminated = false;
     int m_currentTab = 0;
+    frmCompare* m_compare = nullptr;
 };
 
 } // namespace rv

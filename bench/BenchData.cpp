@@ -82,20 +82,13 @@ BenchFolder::BenchFolder() : m_tmp(QDir::tempPath() + QStringLiteral("/rockvane-
     m_session->gDatabasePath = m_databasePath;
 }
 
-void BenchFolder::addReadingsTable(const QString& id, int count) {
-    {
-        Connection c;
-        openForSetUp(c, m_databasePath);
-        check(c.execute(sql::S7(id)), QStringLiteral("creating readings table ") + id);
-    }
+namespace {
 
-    sqlite3* db = nullptr;
-    checkSql(
-        db,
-        sqlite3_open_v2(m_databasePath.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr),
-        "opening the database");
-    checkSql(db, sqlite3_exec(db, "PRAGMA synchronous = OFF; BEGIN", nullptr, nullptr, nullptr),
-             "BEGIN");
+// Writes count readings into the readings table id: one every 15 minutes from 2010-01-01
+// 00:00:00, a load cell's day: a temperature that swings between 21.5 and 24.5 degrees
+// and a load that drifts slowly with some noise, from a fixed seed so every run writes
+// the same rows.
+void fillReadings(sqlite3* db, const QString& id, int count) {
     const QByteArray insert =
         (QStringLiteral("INSERT INTO ") + sql::quoted(id) +
          QStringLiteral(" (DateTimeKey, ReadingDate, ReadingTime, FullDate, ChannelT, Channel1, "
@@ -105,10 +98,6 @@ void BenchFolder::addReadingsTable(const QString& id, int count) {
     sqlite3_stmt* stmt = nullptr;
     checkSql(db, sqlite3_prepare_v2(db, insert.constData(), int(insert.size()), &stmt, nullptr),
              "preparing the insert");
-
-    // A load cell's day: a temperature that swings between 21.5 and 24.5 degrees and a load
-    // that drifts slowly with some noise, from a fixed seed so every run writes the same
-    // rows.
     std::mt19937 random(20100101);
     std::normal_distribution<double> noise(0.0, 0.8);
     const QByteArray idText = id.toUtf8();
@@ -142,8 +131,44 @@ void BenchFolder::addReadingsTable(const QString& id, int count) {
         sqlite3_reset(stmt);
     }
     sqlite3_finalize(stmt);
-    checkSql(db, sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), "COMMIT");
-    sqlite3_close(db);
+}
+
+} // namespace
+
+void BenchFolder::addReadingsTable(const QString& id, int count) {
+    addReadingsTables({id}, count);
+}
+
+void BenchFolder::addReadingsTables(const QStringList& ids, int count) {
+    Connection c;
+    openForSetUp(c, m_databasePath);
+    // The program's copying statement makes each table in a transaction of its own; the
+    // readings of all of them go in one.
+    for (const QString& id : ids)
+        check(c.execute(sql::S7(id)), QStringLiteral("creating readings table ") + id);
+    check(c.begin(), QStringLiteral("BEGIN"));
+    for (const QString& id : ids)
+        fillReadings(c.handle(), id, count);
+    check(c.commit(), QStringLiteral("COMMIT"));
+}
+
+void BenchFolder::addSensorRows(const QStringList& ids) {
+    Connection c;
+    openForSetUp(c, m_databasePath);
+    check(c.begin(), QStringLiteral("BEGIN"));
+    Query insert(c, QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, SensorType, "
+                                   "TypeID, SensorNo, Level, Location, Destroyed, Recess) VALUES "
+                                   "(?1, substr(?1, 1, 4), '25', '25', substr(?1, 7, 3), ?2, ?3, "
+                                   "'No', 0.1)"));
+    check(insert.prepared(), QStringLiteral("preparing the sensors"));
+    for (int i = 0; i < ids.size(); ++i) {
+        insert.reset();
+        insert.bind(1, ids[i]);
+        insert.bind(2, QStringLiteral("L%1").arg(i % 20));
+        insert.bind(3, i % 2 ? QStringLiteral("North") : QStringLiteral("South"));
+        check(insert.run(), QStringLiteral("adding sensor ") + ids[i]);
+    }
+    check(c.commit(), QStringLiteral("COMMIT"));
 }
 
 void BenchFolder::addEmptyReadingsTables(int count) {

@@ -23,6 +23,7 @@ public:
         return std::nullopt;
     }
     QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
 };
 
 class StillClock : public Clock {
@@ -60,6 +61,11 @@ public:
     // statement) holding count readings, one every 15 minutes from 2010-01-01 00:00:00,
     // written through the SQLite C API in one transaction.
     void addReadingsTable(const QString& id, int count);
+    // The same for every sensor of ids, through one connection in one transaction.
+    void addReadingsTables(const QStringList& ids, int count);
+    // Adds the sensors' rows to the Sensors table (offset 0.1, Levels "L0" to "L19",
+    // Locations "North" and "South" in turn), in one transaction.
+    void addSensorRows(const QStringList& ids);
     // Adds count empty readings tables, the identifiers of sensorIds(count), through the
     // program's own copying statement.
     void addEmptyReadingsTables(int count);

@@ -37,6 +37,7 @@ public:
         return std::nullopt;
     }
     QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
     int unexpected = 0; // messages other than questions: a benchmark that meets one is void
 };
 

@@ -57,39 +57,26 @@ private:
     double m_current = 1;
 };
 
-// Wall-clock labels: the axis holds seconds since 1970-01-01 00:00 of the wall clock,
-// labelled as such under any time zone.
-class TimeTicker : public QCPAxisTicker {
-public:
-    explicit TimeTicker(QCPAxis* axis) : m_axis(axis) {}
-    void setLabelling(const axis::TimeLabelling& labelling) { m_labelling = labelling; }
-    const axis::TimeLabelling& labelling() const { return m_labelling; }
+double TimeTicker::getTickStep(const QCPRange& range) {
+    const QFontMetrics metrics(m_axis ? m_axis->tickLabelFont() : QFont());
+    // A wide label of the format: 23:58 on the 28th of December 2000.
+    const QString sample = QLocale::c().toString(
+        QDateTime(QDate(2000, 12, 28), QTime(23, 58), Qt::UTC), m_labelling.format);
+    // Labels turned by 15 degrees take their width's and their height's share.
+    const double angle = 15.0 * M_PI / 180.0;
+    const double room = metrics.horizontalAdvance(sample) * std::cos(angle) +
+                        metrics.height() * std::sin(angle) + metrics.height();
+    const int fits = labelsThatFit(axisLength(m_axis, true), room);
+    return axis::timeLabelStep(range.size(), double(m_labelling.minimumStep), fits);
+}
 
-protected:
-    double getTickStep(const QCPRange& range) override {
-        const QFontMetrics metrics(m_axis ? m_axis->tickLabelFont() : QFont());
-        // A wide label of the format: 23:58 on the 28th of December 2000.
-        const QString sample = QLocale::c().toString(
-            QDateTime(QDate(2000, 12, 28), QTime(23, 58), Qt::UTC), m_labelling.format);
-        // Labels turned by 15 degrees take their width's and their height's share.
-        const double angle = 15.0 * M_PI / 180.0;
-        const double room = metrics.horizontalAdvance(sample) * std::cos(angle) +
-                            metrics.height() * std::sin(angle) + metrics.height();
-        const int fits = labelsThatFit(axisLength(m_axis, true), room);
-        return axis::timeLabelStep(range.size(), double(m_labelling.minimumStep), fits);
-    }
-    int getSubTickCount(double) override { return 0; }
-    QString getTickLabel(double tick, const QLocale&, QChar, int) override {
-        return axis::timeLabel(tick, m_labelling.format);
-    }
-    QVector<double> createTickVector(double step, const QCPRange& range) override {
-        return axis::timeTicks(range.lower, range.upper, step);
-    }
+QString TimeTicker::getTickLabel(double tick, const QLocale&, QChar, int) {
+    return axis::timeLabel(tick, m_labelling.format);
+}
 
-private:
-    QPointer<QCPAxis> m_axis;
-    axis::TimeLabelling m_labelling = axis::initialTimeLabelling();
-};
+QVector<double> TimeTicker::createTickVector(double step, const QCPRange& range) {
+    return axis::timeTicks(range.lower, range.upper, step);
+}
 
 namespace {
 
@@ -415,6 +402,21 @@ void Chart::zoomTo(const QRect& pixels) {
 
 bool Chart::zoomed() const {
     return xAxis->range() != m_fullTime || yAxis->range() != m_fullLoad;
+}
+
+void Chart::setLevelLines(const std::vector<LevelLine>& lines) {
+    for (const LevelLineItems& items : m_levels)
+        removeLevelLine(*this, items);
+    m_levels.clear();
+    for (const LevelLine& line : lines)
+        m_levels.push_back(addLevelLine(*this, *axisRect(), line));
+}
+
+std::vector<LevelLine> Chart::levelLines() const {
+    std::vector<LevelLine> lines;
+    for (const LevelLineItems& items : m_levels)
+        lines.push_back(drawnLevelLine(items));
+    return lines;
 }
 
 void Chart::setNotice(const QString& text) {

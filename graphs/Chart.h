@@ -7,6 +7,7 @@
 // The chart only shows what a drawing gives it; the drawing procedures (ChartPage) and
 // the scale rules (AxisRules.h) decide what that is.
 #include "graphs/AxisRules.h"
+#include "graphs/LevelLines.h"
 #include <QImage>
 #include <QPointer>
 #include <array>
@@ -15,7 +16,26 @@
 namespace rv {
 
 class LoadTicker;
-class TimeTicker;
+
+// Wall-clock labels on a time axis that holds seconds since 1970-01-01 00:00 of the wall
+// clock (timeAxisValue), labelled as such under any time zone, in the format and at the
+// smallest step of a labelling (axis::timeLabelling), never overlapping.
+class TimeTicker : public QCPAxisTicker {
+public:
+    explicit TimeTicker(QCPAxis* axis) : m_axis(axis) {}
+    void setLabelling(const axis::TimeLabelling& labelling) { m_labelling = labelling; }
+    const axis::TimeLabelling& labelling() const { return m_labelling; }
+
+protected:
+    double getTickStep(const QCPRange& range) override;
+    int getSubTickCount(double) override { return 0; }
+    QString getTickLabel(double tick, const QLocale&, QChar, int) override;
+    QVector<double> createTickVector(double step, const QCPRange& range) override;
+
+private:
+    QPointer<QCPAxis> m_axis;
+    axis::TimeLabelling m_labelling = axis::initialTimeLabelling();
+};
 
 class Chart : public QCustomPlot {
     Q_OBJECT
@@ -61,6 +81,13 @@ public:
     void zoomTo(const QRect& pixels);
     bool zoomed() const;
 
+    // The current sensor's alert and alarm loads as labelled horizontal lines across the
+    // plot area (none: no lines). They follow zooming and scrolling but never change the
+    // load axis' range.
+    void setLevelLines(const std::vector<LevelLine>& lines);
+    // The level lines as drawn, read back from the chart.
+    std::vector<LevelLine> levelLines() const;
+
     // A message drawn in the middle of the plot area (empty: none).
     void setNotice(const QString& text);
     QString notice() const;
@@ -98,6 +125,7 @@ private:
     QSharedPointer<LoadTicker> m_loadTicker;
     QSharedPointer<TimeTicker> m_timeTicker;
     QList<int> m_listed;
+    std::vector<LevelLineItems> m_levels;
     QCPRange m_fullTime{0, 86400};
     QCPRange m_fullLoad{0, 20};
 

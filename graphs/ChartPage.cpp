@@ -1,4 +1,5 @@
 #include "graphs/ChartPage.h"
+#include "alarms/AlarmStore.h"
 #include "core/Values.h"
 #include "graphs/GraphData.h"
 #include "platform/Desktop.h"
@@ -203,6 +204,7 @@ void ChartPage::draw() {
         }
         c.clearLegend();
         c.setNotice(QString());
+        c.setLevelLines({});
     });
     // 3. No zoom left over from the last drawing.
     skip([&] { c.unzoom(); });
@@ -225,6 +227,15 @@ void ChartPage::draw() {
         c.series(Chart::kLoadSeries)->setName(QStringLiteral("Load 1"));
         c.series(Chart::kLoadSeries)->setData(data.loadTimes, data.loads, true);
         c.listInLegend(Chart::kLoadSeries);
+    });
+
+    // The sensor's alert and alarm loads across the plot, drawn at their values on the
+    // load axis like the loads themselves (both relative to the installation offset); they
+    // take no part in the load axis' scale below. A database without the levels' table
+    // (read-only) draws none.
+    skip([&] {
+        if (!s.gConnection.isOpen() || !hasAlarmTable(s.gConnection)) return;
+        c.setLevelLines(levelLines(need(loadAlarmLevels(s.gConnection, sensorId()))));
     });
 
     // 6. and 8. to 11. The load axis, from the values drawn.
@@ -286,7 +297,10 @@ QString ChartPage::picturePath() const {
 }
 
 bool ChartPage::exportPicture(const QString& path) {
-    const QImage image = chart->picture();
+    return saveJpeg(chart->picture(), path);
+}
+
+bool saveJpeg(const QImage& image, const QString& path) {
     if (image.isNull()) return false;
     QByteArray bytes;
     QBuffer buffer(&bytes);

@@ -93,6 +93,10 @@ private:
     std::function<bool(QPrinter&)> m_choosePrinter;
 };
 
+// Saves a picture as a JPEG file at path (quality 90), replacing any file there only once
+// the new one is written whole. False when it cannot be written.
+bool saveJpeg(const QImage& image, const QString& path);
+
 // The graphing tips: four lines under the title "Graphing Tips and Hints".
 void ShowGraphTips(Dialogs& dialogs);
 

@@ -144,6 +144,32 @@ void inTimeOrder(QVector<double>& times, QVector<double>& values) {
     values = std::move(v);
 }
 
+// The time-axis value of a FullDate stored as "yyyy-MM-dd HH:mm:ss" (or "yyyy-MM-dd"),
+// from its bytes: what timeAxisValue gives for the same wall-clock moment. Nothing for
+// any other text, which the general reading then handles.
+std::optional<double> storedMomentSeconds(const char* text, int n) {
+    if (!text || (n != 10 && n != 19)) return std::nullopt;
+    auto digits = [&](int from, int count, int& out) {
+        out = 0;
+        for (int i = from; i < from + count; ++i) {
+            if (text[i] < '0' || text[i] > '9') return false;
+            out = out * 10 + (text[i] - '0');
+        }
+        return true;
+    };
+    int y, mo, d, h = 0, mi = 0, se = 0;
+    if (!digits(0, 4, y) || text[4] != '-' || !digits(5, 2, mo) || text[7] != '-' ||
+        !digits(8, 2, d))
+        return std::nullopt;
+    if (n == 19 && (text[10] != ' ' || !digits(11, 2, h) || text[13] != ':' || !digits(14, 2, mi) ||
+                    text[16] != ':' || !digits(17, 2, se)))
+        return std::nullopt;
+    const QDate date(y, mo, d);
+    if (!date.isValid() || h > 23 || mi > 59 || se > 59) return std::nullopt;
+    constexpr qint64 kEpochDay = 2440588; // the Julian day of 1970-01-01
+    return double((date.toJulianDay() - kEpochDay) * 86400 + h * 3600 + mi * 60 + se);
+}
+
 std::optional<QDate> dayOf(const Recordset& rs) {
     for (const char* column : {"ReadingDate", "FullDate"}) {
         const QVariant v = need(rs.value(QLatin1String(column)));
@@ -276,6 +302,49 @@ PlotData readPlotData(Session& s) {
     inTimeOrder(data.loadTimes, data.loads);
     inTimeOrder(data.temperatureTimes, data.temperatures);
     return data;
+}
+
+Result<SensorLoads> readSensorLoads(Connection& c, const QString& instrumentId,
+                                    const QString& offsetText) {
+    if (instrumentId.isEmpty() || instrumentId.contains(QLatin1Char('`')))
+        return Error{err::ItemNotFound,
+                     QStringLiteral("No readings table can have the name ") + instrumentId};
+    // The rows of the plot's own query (sql::S9), two columns only, read in the table's
+    // own order and then put in time order, equal moments keeping the table's order: for
+    // the date forms the store writes, the order of S9's ORDER BY FullDate. Walking the
+    // FullDate index instead seeks every row in the table again, and took twice as long.
+    Query q(c, QStringLiteral("SELECT FullDate, Channel1 FROM ") + sql::quoted(instrumentId) +
+                   QStringLiteral(" WHERE DoNotPlot = False"));
+    if (!q.prepared().ok()) return q.prepared();
+    const double offset = installationOffset(offsetText);
+    SensorLoads result;
+    sqlite3_stmt* row = q.statement();
+    while (q.next()) {
+        ++result.readings;
+        // FullDate read as the readings' recordset reads it; the form the store writes
+        // is read straight from the engine's bytes.
+        std::optional<double> t;
+        if (sqlite3_column_type(row, 0) == SQLITE_TEXT)
+            t = storedMomentSeconds(reinterpret_cast<const char*>(sqlite3_column_text(row, 0)),
+                                    sqlite3_column_bytes(row, 0));
+        if (!t) {
+            const QVariant when = fromStored(q.value(0), ColumnType::Date);
+            if (when.typeId() != QMetaType::QDateTime || !when.toDateTime().isValid()) continue;
+            t = timeAxisValue(when.toDateTime());
+        }
+        std::optional<QString> channel1;
+        if (sqlite3_column_type(row, 1) != SQLITE_NULL)
+            channel1 = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, 1)),
+                                         sqlite3_column_bytes(row, 1));
+        // The recomputation would store this load as Null, which the plot leaves out.
+        const double load = loadAfterOffset(view(channel1), offset);
+        if (!std::isfinite(load)) continue;
+        result.times << *t;
+        result.loads << load;
+    }
+    if (!q.status().ok()) return q.status();
+    inTimeOrder(result.times, result.loads);
+    return result;
 }
 
 } // namespace rv

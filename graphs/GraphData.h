@@ -2,6 +2,7 @@
 // The data behind the two plots: which readings of the current sensor are plotted (the
 // rows whose DoNotPlot is false, in FullDate order), the recomputation of their loads and
 // temperatures from the installation offset, and the values a drawing reads.
+#include "platform/Status.h"
 #include <QDate>
 #include <QString>
 #include <QVector>
@@ -10,6 +11,7 @@
 namespace rv {
 
 struct Session;
+class Connection;
 class Progress;
 
 // Opens rsGraph on the current sensor's plottable readings and makes the first current.
@@ -49,6 +51,18 @@ struct PlotData {
     QDate firstDay;
 };
 PlotData readPlotData(Session& s);
+
+// The loads of one sensor's plottable readings exactly as "4. Load v Time" draws them
+// (the rows whose DoNotPlot is false, channel 1 less the installation offset given as the
+// offset box would show it, a load that cannot be stored left out, the points in time
+// order), computed without storing anything: one query on the sensor's readings table.
+// A missing or unreadable table is a failure; nothing is created or announced.
+struct SensorLoads {
+    QVector<double> times, loads;
+    qint64 readings = 0; // plottable rows read
+};
+Result<SensorLoads> readSensorLoads(Connection& c, const QString& instrumentId,
+                                    const QString& offsetText);
 
 // Seconds of wall-clock time on the time axis for a stored date and time.
 double timeAxisValue(const QDateTime& wallClock);

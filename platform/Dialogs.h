@@ -37,6 +37,10 @@ public:
     // The open-file dialog: the chosen path, or an empty text when cancelled.
     virtual QString openFileName(const QString& title, const QString& folder,
                                  const QString& filter) = 0;
+    // The save-file dialog, starting at a suggested path: the chosen path, or an empty
+    // text when cancelled. Choosing an existing file has been confirmed by the user.
+    virtual QString saveFileName(const QString& title, const QString& suggestedPath,
+                                 const QString& filter) = 0;
 
     // An OK message.
     void inform(const QString& text, const QString& title = kAppTitle, Icon icon = Icon::None) {

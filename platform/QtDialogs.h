@@ -20,6 +20,8 @@ public:
                                   const QString& defaultAnswer) override;
     QString openFileName(const QString& title, const QString& folder,
                          const QString& filter) override;
+    QString saveFileName(const QString& title, const QString& suggestedPath,
+                         const QString& filter) override;
 
 private:
     QWidget* m_owner = nullptr;

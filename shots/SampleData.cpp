@@ -11,6 +11,7 @@
 #include <QCryptographicHash>
 #include <QtMath>
 #include <map>
+#include <functional>
 
 namespace rv::shots {
 
@@ -60,6 +61,37 @@ Status exec(Connection& c, const QString& sql) {
 QString quotedText(const char* text) {
     return QStringLiteral("'") + QString::fromUtf8(text).replace(u'\'', QStringLiteral("''")) +
            QStringLiteral("'");
+}
+
+// Readings of one sensor every six hours from first up to until: the load from the
+// days since the first reading (and the reading's number), the temperature following
+// the day.
+Status addReadings(Connection& c, const QString& id, const QDateTime& first, const QDateTime& until,
+                   const std::function<double(double, int)>& loadAt) {
+    Recordset rs;
+    if (Status s = rs.open(c, sql::S8(id)); !s.ok()) return s;
+    if (Status s = c.begin(); !s.ok()) return s;
+    int n = 0;
+    for (QDateTime at = first; at <= until; at = at.addSecs(6 * 3600), ++n) {
+        const double days = first.secsTo(at) / 86400.0;
+        const double load = loadAt(days, n);
+        const double temp =
+            21.0 + 2.5 * qSin(2 * M_PI * (at.time().hour() - 9) / 24.0) + 0.3 * qCos(n * 0.9);
+        const QString key = readingKey(id, at);
+        bool ok = rs.addNew().ok() && rs.setValue(QStringLiteral("DateTimeKey"), key).ok() &&
+                  rs.setValue(QStringLiteral("FullDate"), at).ok() &&
+                  rs.setValue(QStringLiteral("ReadingDate"), wallClock(at.date())).ok() &&
+                  rs.setValue(QStringLiteral("ReadingTime"), readingTimeText(at.time())).ok() &&
+                  rs.setValue(QStringLiteral("ChannelT"), formatNumber(temp, 1)).ok() &&
+                  rs.setValue(QStringLiteral("Channel1"), formatNumber(load, 2)).ok() &&
+                  rs.setValue(QStringLiteral("DoNotPlot"), false).ok() && rs.update().ok();
+        if (!ok) {
+            c.rollback();
+            return Status::fail(err::InvalidArgument,
+                                QStringLiteral("Could not add the sample reading ") + key);
+        }
+    }
+    return c.commit();
 }
 
 } // namespace
@@ -134,7 +166,24 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
             return b.error();
         }
     }
-    return c.commit();
+    if (Status s = c.commit(); !s.ok()) return s;
+    // Its neighbours, for the comparison plot: the west wall takes load more slowly and is
+    // watched too; the rock bolt in the north drive settles early.
+    if (Status s =
+            saveAlarmLevels(c, QStringLiteral("200625002"), AlarmLevels{9.0, 12.0, std::nullopt});
+        !s.ok())
+        return s;
+    if (Status s = addReadings(
+            c, QStringLiteral("200625002"), wallClock(QDate(2026, 1, 5), QTime(12, 0)), until,
+            [](double days, int n) {
+                return 0.2 + 7.4 * (1.0 - qExp(-days / 35.0)) + 0.12 * qSin(n * 1.3);
+            });
+        !s.ok())
+        return s;
+    return addReadings(c, QStringLiteral("200625003"), wallClock(QDate(2026, 1, 19), QTime(6, 0)),
+                       until, [](double days, int n) {
+                           return 0.1 + 4.1 * (1.0 - qExp(-days / 9.0)) + 0.1 * qSin(n * 2.1);
+                       });
 }
 
 QByteArray sampleDownload(const QDateTime& until) {

@@ -1,6 +1,6 @@
 #pragma once
 // The sample mine the pictures of the README and the manual are drawn on: a handful of
-// load cells on two levels, one of them read every six hours for ten weeks.
+// load cells on two levels, three of them read every six hours for up to ten weeks.
 #include "platform/Status.h"
 #include <QDateTime>
 #include <QString>

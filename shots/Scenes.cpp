@@ -1,6 +1,7 @@
 // The scenes: which window, in which state, goes into which picture.
 #include "app/UtilitiesTab.h"
 #include "app/frmRockvane.h"
+#include "compare/frmCompare.h"
 #include "import/frmSlugData.h"
 #include "maintenance/Maintenance.h"
 #include "readings/ReadingsTab.h"
@@ -79,6 +80,21 @@ std::vector<Scene> scenes() {
               {}},
         tab(QStringLiteral("load-v-time.png"), 3),
         tab(QStringLiteral("load-v-time-with-temp.png"), 4),
+        Scene{QStringLiteral("compare-window.png"),
+              [](frmRockvane& w) { w.SSTab1->setCurrentIndex(5); },
+              [](frmRockvane& w) -> QWidget* {
+                  frmCompare* window = w.compareWindow();
+                  if (window) {
+                      // The three sensors of the sample mine that have readings.
+                      window->resize(1100, 600);
+                      QApplication::processEvents();
+                      window->tickSensors({QStringLiteral("200625001"), QStringLiteral("200625002"),
+                                           QStringLiteral("200625003")});
+                      window->cmdPlot_Click();
+                  }
+                  return window;
+              },
+              [](frmRockvane& w) { w.imgCompare_Click(); }},
         Scene{QStringLiteral("about.png"), {}, {}, [](frmRockvane& w) { w.imgAbout_Click(); }},
         Scene{QStringLiteral("report-window.png"),
               {},

@@ -31,6 +31,7 @@ public:
     QString openFileName(const QString&, const QString&, const QString&) override {
         return nextFile;
     }
+    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
     QString nextFile;
     QStringList shown;
 };

@@ -40,6 +40,18 @@ QString FakeDialogs::openFileName(const QString& title, const QString& folder,
     return a;
 }
 
+QString FakeDialogs::saveFileName(const QString& title, const QString& suggestedPath,
+                                  const QString& filter) {
+    fileRequests.push_back(FileRequest{title, suggestedPath, filter, true});
+    if (m_files.empty()) {
+        ADD_FAILURE() << "Unexpected save-file dialog";
+        return {};
+    }
+    QString a = m_files.front();
+    m_files.pop_front();
+    return a;
+}
+
 Message FakeDialogs::take() {
     if (m_shown.empty()) {
         ADD_FAILURE() << "No message was shown";

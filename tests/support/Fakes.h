@@ -21,6 +21,9 @@ public:
                                   const QString& defaultAnswer) override;
     QString openFileName(const QString& title, const QString& folder,
                          const QString& filter) override;
+    // Answered from the same queue as the open-file dialog (fileAnswer).
+    QString saveFileName(const QString& title, const QString& suggestedPath,
+                         const QString& filter) override;
 
     // Answers for the next Yes/No questions, in order. A question without a queued
     // answer fails the test and is answered No.
@@ -46,7 +49,8 @@ public:
     std::vector<Prompt> prompts;
     // Every file dialog shown, in order.
     struct FileRequest {
-        QString title, folder, filter;
+        QString title, folder, filter; // folder: the suggested path of a save dialog
+        bool save = false;
     };
     std::vector<FileRequest> fileRequests;
 

@@ -1,0 +1,173 @@
+#include "compare/CompareData.h"
+#include "alarms/AlarmStore.h"
+#include "core/Values.h"
+#include "graphs/GraphData.h"
+#include "platform/Progress.h"
+#include "store/ColumnType.h"
+#include "store/Connection.h"
+#include "store/Module1.h"
+#include "store/Session.h"
+#include <QScopeGuard>
+#include <algorithm>
+
+namespace rv {
+
+namespace {
+
+const QString kCompareLabel = QStringLiteral(" G_CompareSensors");
+
+// Compares two texts the way people read them: runs of digits by their number ("Level
+// 2" before "Level 12"), the rest without regard to letter case.
+bool naturalLess(const QString& a, const QString& b) {
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype ei = i, ej = j;
+            while (ei < a.size() && a[ei].isDigit())
+                ++ei;
+            while (ej < b.size() && b[ej].isDigit())
+                ++ej;
+            // Leading zeros aside, a longer run of digits is a larger number.
+            QStringView x = QStringView(a).mid(i, ei - i), y = QStringView(b).mid(j, ej - j);
+            while (x.size() > 1 && x.front() == u'0')
+                x = x.mid(1);
+            while (y.size() > 1 && y.front() == u'0')
+                y = y.mid(1);
+            if (x.size() != y.size()) return x.size() < y.size();
+            if (const int c = x.compare(y); c != 0) return c < 0;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        const QChar x = a[i].toCaseFolded(), y = b[j].toCaseFolded();
+        if (x != y) return x < y;
+        ++i;
+        ++j;
+    }
+    if (a.size() - i != b.size() - j) return a.size() - i < b.size() - j;
+    return a < b;
+}
+
+QStringList naturalOrder(QStringList values) {
+    values.removeDuplicates();
+    std::stable_sort(values.begin(), values.end(), naturalLess);
+    return values;
+}
+
+} // namespace
+
+Result<std::vector<ComparedSensor>> comparedSensors(Connection& c) {
+    Query q(c, QStringLiteral("SELECT InstrumentID, Level, Location, Recess, Destroyed FROM "
+                              "Sensors ORDER BY InstrumentID"));
+    if (!q.prepared().ok()) return q.prepared();
+    std::vector<ComparedSensor> sensors;
+    while (q.next()) {
+        ComparedSensor sensor;
+        sensor.instrumentId = displayText(q.value(0)).trimmed();
+        if (sensor.instrumentId.isEmpty()) continue;
+        sensor.level = displayText(q.value(1)).trimmed();
+        sensor.location = displayText(q.value(2)).trimmed();
+        // As the Installation tab fills its offset box from the stored offset.
+        sensor.offsetText = formatNumberValue(fromStored(q.value(3), ColumnType::Number), 2);
+        sensor.destroyed =
+            displayText(q.value(4)).trimmed().compare(QStringLiteral("Yes"), Qt::CaseInsensitive) ==
+            0;
+        sensors.push_back(sensor);
+    }
+    if (!q.status().ok()) return q.status();
+    return sensors;
+}
+
+QStringList levelsOf(const std::vector<ComparedSensor>& sensors) {
+    QStringList values;
+    for (const ComparedSensor& s : sensors)
+        if (!s.level.isEmpty()) values << s.level;
+    return naturalOrder(values);
+}
+
+QStringList locationsOf(const std::vector<ComparedSensor>& sensors) {
+    QStringList values;
+    for (const ComparedSensor& s : sensors)
+        if (!s.location.isEmpty()) values << s.location;
+    return naturalOrder(values);
+}
+
+QStringList sensorsOnLevel(const std::vector<ComparedSensor>& sensors, const QString& level) {
+    QStringList ids;
+    for (const ComparedSensor& s : sensors)
+        if (!level.trimmed().isEmpty() && s.level == level.trimmed()) ids << s.instrumentId;
+    return ids;
+}
+
+QStringList sensorsAtLocation(const std::vector<ComparedSensor>& sensors, const QString& location) {
+    QStringList ids;
+    for (const ComparedSensor& s : sensors)
+        if (!location.trimmed().isEmpty() && s.location == location.trimmed())
+            ids << s.instrumentId;
+    return ids;
+}
+
+Comparison readComparison(Session& s, const std::vector<ComparedSensor>& chosen,
+                          Progress& progress) {
+    Comparison result;
+    Connection& c = s.gConnection;
+    result.levelsAvailable = c.isOpen() && hasAlarmTable(c);
+    progress.begin(QStringLiteral("Reading the loads of %1 sensors").arg(chosen.size()),
+                   qint64(chosen.size()));
+    const auto ended = qScopeGuard([&] { progress.end(); });
+    for (const ComparedSensor& sensor : chosen) {
+        if (!progress.step(result.read)) {
+            result.cancelled = true;
+            break;
+        }
+        ++result.read;
+        const QString& id = sensor.instrumentId;
+        if (!c.isOpen() || !TableExists(s, s.gDatabasePath, id)) {
+            result.leftOut.push_back({id, QStringLiteral("no readings table")});
+            continue;
+        }
+        auto loads = readSensorLoads(c, id, sensor.offsetText);
+        if (!loads) {
+            s.logFailure(loads.error(), kCompareLabel);
+            result.leftOut.push_back({id, QStringLiteral("its readings could not be read")});
+            continue;
+        }
+        if (loads.value().times.isEmpty()) {
+            result.leftOut.push_back({id, QStringLiteral("no plottable readings")});
+            continue;
+        }
+        SensorCurve curve;
+        curve.instrumentId = id;
+        curve.times = std::move(loads.value().times);
+        curve.loads = std::move(loads.value().loads);
+        if (result.levelsAvailable) {
+            if (const auto levels = loadAlarmLevels(c, id))
+                curve.levels = levels.value();
+            else
+                s.logFailure(levels.error(), kCompareLabel);
+        }
+        result.curves.push_back(std::move(curve));
+    }
+    progress.step(result.read);
+    return result;
+}
+
+QString comparisonNote(const Comparison& comparison, int chosen) {
+    QStringList lines;
+    if (comparison.cancelled)
+        lines << QStringLiteral("Stopped after %1 of %2 sensors: only those are drawn.")
+                     .arg(comparison.read)
+                     .arg(chosen);
+    if (!comparison.leftOut.empty()) {
+        QStringList items;
+        for (const LeftOut& l : comparison.leftOut)
+            items << l.instrumentId + QStringLiteral(" (") + l.reason + QStringLiteral(")");
+        lines << QStringLiteral("Left out: ") + items.join(QStringLiteral(", ")) +
+                     QStringLiteral(".");
+    }
+    if (!comparison.levelsAvailable)
+        lines << QStringLiteral("Alarm levels are not available: the database is read-only.");
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace rv

@@ -1,0 +1,200 @@
+#include "compare/ComparePlot.h"
+#include "graphs/AxisRules.h"
+#include "graphs/Chart.h"
+#include <QDateTime>
+#include <algorithm>
+#include <array>
+
+namespace rv {
+
+namespace {
+
+// Curves with more points than this are drawn as lines alone: markers on every reading
+// of a long record would only blot the line.
+constexpr int kMarkerLimit = 400;
+// Legend lines side by side under the plot.
+constexpr int kLegendColumns = 6;
+
+const std::array<QColor, 10> kPalette = {
+    QColor(0, 90, 200),  QColor(0, 150, 60),   QColor(150, 40, 170), QColor(0, 160, 170),
+    QColor(190, 95, 0),  QColor(220, 20, 120), QColor(90, 90, 90),   QColor(130, 110, 0),
+    QColor(40, 40, 130), QColor(200, 30, 30)};
+
+QFont plotFont(int pixelSize, bool bold = false) {
+    QFont font = Chart::designFont(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+QColor ComparePlot::sensorColour(int n) {
+    if (n >= 0 && n < int(kPalette.size())) return kPalette[std::size_t(n)];
+    // Beyond the palette: hues spread by the golden angle, alternately darker.
+    return QColor::fromHsv((n * 137) % 360, 220, n % 2 ? 150 : 200);
+}
+
+ComparePlot::ComparePlot(QWidget* parent) : QCustomPlot(parent) {
+    setObjectName(QStringLiteral("ChartCompare"));
+    setBackground(Qt::white);
+    setMinimumSize(480, 320);
+    setNoAntialiasingOnDrag(true);
+    setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
+    axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
+
+    m_title = new QCPTextElement(this, QString(), plotFont(16, true));
+    plotLayout()->insertRow(0);
+    plotLayout()->addElement(0, 0, m_title);
+    // The legend under the plot, its lines side by side.
+    QCPAxisRect* rect = axisRect();
+    rect->insetLayout()->take(legend);
+    plotLayout()->addElement(2, 0, legend);
+    plotLayout()->setRowStretchFactor(2, 0.001);
+    legend->setVisible(true);
+    legend->setFont(plotFont(12));
+    legend->setBorderPen(QPen(Qt::gray, 1));
+    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    legend->setWrap(kLegendColumns);
+    // Legend lines answer clicks (legendClick) without ever being selected: legend
+    // selection is not among the plot's interactions.
+    legend->setSelectableParts(QCPLegend::spItems);
+    legend->setMargins(QMargins(6, 3, 6, 3));
+
+    for (QCPAxis* a : {xAxis, yAxis}) {
+        a->setTickLabelFont(plotFont(12));
+        a->setLabelFont(plotFont(13, true));
+        a->grid()->setPen(QPen(QColor(210, 210, 210), 1));
+        a->setSubTicks(false);
+    }
+    yAxis->setLabel(QStringLiteral("Load (tons)"));
+    m_timeTicker = QSharedPointer<TimeTicker>::create(xAxis);
+    xAxis->setTicker(m_timeTicker);
+    xAxis->setTickLabelRotation(15);
+    connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+            &ComparePlot::timeRangeChanged);
+    connect(this, &QCustomPlot::legendClick, this, &ComparePlot::legendClicked);
+    timeRangeChanged(xAxis->range());
+}
+
+void ComparePlot::draw(const std::vector<SensorCurve>& curves, const QString& title) {
+    for (const auto& lines : m_levels)
+        for (const LevelLineItems& items : lines)
+            removeLevelLine(*this, items);
+    m_levels.clear();
+    clearGraphs();
+    m_title->setText(title);
+
+    double first = 0, last = 0, lowest = 0, highest = 0;
+    bool any = false;
+    for (std::size_t n = 0; n < curves.size(); ++n) {
+        const SensorCurve& c = curves[n];
+        const QColor colour = sensorColour(int(n));
+        QCPGraph* g = addGraph(xAxis, yAxis);
+        g->setName(c.instrumentId);
+        g->setPen(QPen(colour, 1.5));
+        g->setLineStyle(QCPGraph::lsLine);
+        g->setAdaptiveSampling(true);
+        if (c.times.size() <= kMarkerLimit)
+            g->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, colour, colour, 5));
+        g->setData(c.times, c.loads, true);
+
+        std::vector<LevelLineItems> lines;
+        for (const LevelLine& line :
+             levelLines(c.levels, {colour, colour, c.instrumentId + QStringLiteral(": ")}))
+            lines.push_back(addLevelLine(*this, *axisRect(), line));
+        m_levels.push_back(std::move(lines));
+
+        if (c.times.isEmpty()) continue;
+        const auto [lo, hi] = std::minmax_element(c.loads.cbegin(), c.loads.cend());
+        if (!any) {
+            first = c.times.front();
+            last = c.times.back();
+            lowest = *lo;
+            highest = *hi;
+            any = true;
+        } else {
+            first = std::min(first, c.times.front());
+            last = std::max(last, c.times.back());
+            lowest = std::min(lowest, *lo);
+            highest = std::max(highest, *hi);
+        }
+    }
+
+    // The time axis from the first to the last reading; the load axis from the data
+    // (from 0 when no load is below it), a twentieth of the span spare at either end.
+    // The level lines take no part: a level beyond the loads is off the view.
+    const axis::Span time = any ? axis::timeSpan(first, last) : axis::Span{0, 86400};
+    m_wholeTime = QCPRange(time.lower, time.upper);
+    const double span = std::max(highest - std::min(lowest, 0.0), 1e-9);
+    const double spare = highest > lowest ? span / 20 : 1.0;
+    m_wholeLoad = QCPRange(lowest >= 0 ? 0.0 : lowest - spare, highest + spare);
+    if (!QCPRange::validRange(m_wholeLoad)) m_wholeLoad = QCPRange(0, 1);
+    showWhole();
+}
+
+void ComparePlot::showWhole() {
+    xAxis->setRange(m_wholeTime);
+    yAxis->setRange(m_wholeLoad);
+    // The labels' spacing is chosen from the plot area's size before the drawing lays it
+    // out: when the layout changes (the first drawing, a new legend, a resized window)
+    // the drawing is made again with the real size.
+    const QRect before = axisRect()->rect();
+    replot();
+    if (axisRect()->rect() != before) replot();
+}
+
+void ComparePlot::timeRangeChanged(const QCPRange& range) {
+    // Labels for the days in view: hours when a day or two is shown, dates otherwise.
+    const QDateTime from = QDateTime::fromMSecsSinceEpoch(qint64(range.lower * 1000), Qt::UTC);
+    const QDateTime to = QDateTime::fromMSecsSinceEpoch(qint64(range.upper * 1000), Qt::UTC);
+    const axis::TimeLabelling labelling =
+        axis::timeLabelling(from.date().daysTo(to.date()), from.date());
+    m_timeTicker->setLabelling(labelling);
+    xAxis->setLabel(labelling.title);
+}
+
+QString ComparePlot::titleText() const {
+    return m_title->text();
+}
+
+QStringList ComparePlot::sensorNames() const {
+    QStringList names;
+    for (int n = 0; n < graphCount(); ++n)
+        names << graph(n)->name();
+    return names;
+}
+
+std::vector<LevelLine> ComparePlot::levelLinesOf(int n) const {
+    std::vector<LevelLine> lines;
+    if (n < 0 || n >= int(m_levels.size())) return lines;
+    for (const LevelLineItems& items : m_levels[std::size_t(n)])
+        lines.push_back(drawnLevelLine(items));
+    return lines;
+}
+
+void ComparePlot::setSensorShown(int n, bool shown) {
+    if (n < 0 || n >= graphCount()) return;
+    graph(n)->setVisible(shown);
+    for (const LevelLineItems& items : m_levels[std::size_t(n)]) {
+        items.line->setVisible(shown);
+        items.label->setVisible(shown);
+    }
+    if (auto* item = legend->itemWithPlottable(graph(n)))
+        item->setTextColor(shown ? Qt::black : Qt::gray);
+    replot();
+}
+
+void ComparePlot::legendClicked(QCPLegend*, QCPAbstractLegendItem* item, QMouseEvent*) {
+    auto* line = qobject_cast<QCPPlottableLegendItem*>(item);
+    if (!line) return;
+    for (int n = 0; n < graphCount(); ++n)
+        if (graph(n) == line->plottable()) setSensorShown(n, !graph(n)->visible());
+}
+
+QImage ComparePlot::picture() {
+    const QSize size = isVisible() && width() > 100 ? this->size() : kPictureSize;
+    return toPixmap(size.width(), size.height(), 1.0).toImage();
+}
+
+} // namespace rv
