@@ -224,11 +224,12 @@ Result<qint64> recordBatch(Connection& c, const ImportBatch& batch,
     // Nothing appended, nothing to undo: no batch is recorded.
     if (rows.empty()) return qint64(0);
     const QString when = batch.when.isValid() ? batch.when.toString(kStoredMoment) : QString();
-    if (Status s = run(c,
-                       QStringLiteral("INSERT INTO ImportBatches (InstrumentID, FileName, Sha256, "
-                                      "ImportedAt, RowsAppended) VALUES (?, ?, ?, ?, ?)"),
-                       {batch.instrumentId, QFileInfo(batch.fileName).fileName(), batch.sha256,
-                        when.isEmpty() ? QVariant() : QVariant(when), qint64(rows.size())});
+    if (Status s =
+            run(c,
+                QStringLiteral("INSERT INTO ImportBatches (InstrumentID, FileName, Sha256, "
+                               "ImportedAt, RowsAppended) VALUES (?, ?, ?, ?, ?)"),
+                {batch.instrumentId, QFileInfo(batch.fileName).fileName(), batch.sha256.toLower(),
+                 when.isEmpty() ? QVariant() : QVariant(when), qint64(rows.size())});
         !s.ok())
         return s;
     const qint64 id = sqlite3_last_insert_rowid(c.handle());
