@@ -7,6 +7,7 @@
 #include "store/Module1.h"
 #include <QSet>
 #include <algorithm>
+#include <sqlite3.h>
 
 namespace rv {
 
@@ -47,12 +48,16 @@ bool hasAlarmTable(Connection& c) {
 
 Status ensureAlarmTable(Connection& c) {
     if (hasAlarmTable(c)) return {};
-    if (Status s = c.begin(); !s.ok()) return s;
+    // Inside the caller's transaction when there is one (the new tables of a database are
+    // made together); in one of its own otherwise.
+    const bool own = sqlite3_get_autocommit(c.handle()) != 0;
+    if (own)
+        if (Status s = c.begin(); !s.ok()) return s;
     if (Status s = c.execute(kCreate); !s.ok()) {
-        c.rollback();
+        if (own) c.rollback();
         return s;
     }
-    return c.commit();
+    return own ? c.commit() : Status();
 }
 
 Result<AlarmLevels> loadAlarmLevels(Connection& c, const QString& instrumentId) {

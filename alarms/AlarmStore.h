@@ -12,8 +12,9 @@ class Connection;
 
 inline const QString kAlarmLevelsTable = QStringLiteral("AlarmLevels");
 
-// Creates the AlarmLevels table when it is missing, in one transaction. Fails on a
-// database that cannot be written and lacks the table.
+// Creates the AlarmLevels table when it is missing, inside the caller's transaction when
+// one is open, else in one of its own. Fails on a database that cannot be written and
+// lacks the table.
 Status ensureAlarmTable(Connection& c);
 // Whether the database holds the AlarmLevels table.
 bool hasAlarmTable(Connection& c);

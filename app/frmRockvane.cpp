@@ -170,10 +170,10 @@ bool frmRockvane::Form_Load() {
         need(s.rsConfig.moveFirst());
         GetPrefs(s);
         need(s.rsSensors.open(s.gConnection, sql::S2));
-        // A database of this program made before alarm levels existed gains their table;
-        // one that cannot be written works on without them (the Installation tab says so).
-        (void)ensureAlarmTable(s.gConnection);
-        (void)ensureHistoryTables(s.gConnection); // the import history, likewise
+        // A database of this program made before alarm levels and the import history gains
+        // their tables; one that cannot be written works on without them (said once above,
+        // and by the parts of the tabs concerned).
+        (void)ensureNewTables(s.gConnection);
 
         Recordset& rs = s.rsSensors;
         if (rs.bof() || rs.eof()) {

@@ -32,6 +32,9 @@ const QString kCreateRows = QStringLiteral("CREATE TABLE IF NOT EXISTS ImportBat
                                            " Channel1 TEXT)");
 const QString kCreateRowsIndex = QStringLiteral(
     "CREATE INDEX IF NOT EXISTS ImportBatchRows_BatchID ON ImportBatchRows (BatchID)");
+// Finds the later imports of a key (see survey).
+const QString kCreateRowsKeyIndex = QStringLiteral(
+    "CREATE INDEX IF NOT EXISTS ImportBatchRows_DateTimeKey ON ImportBatchRows (DateTimeKey)");
 
 // How often long work reports its progress, in rows.
 constexpr qint64 kProgressEvery = 512;
@@ -114,14 +117,22 @@ Result<Survey> survey(Connection& c, qint64 batchId, const QString& table) {
     // moment cannot be told from it; a changed value shows it as edited). Where a table
     // holds one key twice, one reading per batch row is taken: the first that still
     // holds the appended values, else the first; another row is never touched.
+    //
+    // A reading the user deleted by hand and a later import of the same sensor appended
+    // again belongs to that later import: it is not this batch's reading (the row counts
+    // as gone), so undoing the earlier import never takes it.
     Query q(c, QStringLiteral("SELECT b.rowid, b.DateTimeKey, b.ChannelT, b.Channel1, r.rowid, "
                               "r.ChannelT, r.Channel1, r.DoNotPlot FROM ImportBatchRows b "
                               "LEFT JOIN ") +
                    quoteName(table) +
-                   QStringLiteral(" r ON r.DateTimeKey = b.DateTimeKey WHERE b.BatchID = ? "
-                                  "ORDER BY b.rowid, r.rowid"));
+                   QStringLiteral(
+                       " r ON r.DateTimeKey = b.DateTimeKey AND NOT EXISTS (SELECT 1 FROM "
+                       "ImportBatchRows n JOIN ImportBatches nb ON nb.BatchID = n.BatchID "
+                       "WHERE n.DateTimeKey = b.DateTimeKey AND n.BatchID > b.BatchID AND "
+                       "nb.InstrumentID = ?2) WHERE b.BatchID = ?1 ORDER BY b.rowid, r.rowid"));
     if (!q.prepared().ok()) return q.prepared();
     q.bind(1, batchId);
+    q.bind(2, table);
     Survey s;
     QSet<qint64> taken;
     qint64 current = -1; // the batch row being gathered
@@ -198,13 +209,18 @@ bool canUndoImports(Connection& c) {
 
 Status ensureHistoryTables(Connection& c) {
     if (hasHistoryTables(c)) return {};
-    if (Status s = c.begin(); !s.ok()) return s;
-    for (const QString& sql : {kCreateBatches, kCreateBatchesIndex, kCreateRows, kCreateRowsIndex})
+    // Inside the caller's transaction when there is one (the new tables of a database are
+    // made together); in one of its own otherwise.
+    const bool own = sqlite3_get_autocommit(c.handle()) != 0;
+    if (own)
+        if (Status s = c.begin(); !s.ok()) return s;
+    for (const QString& sql :
+         {kCreateBatches, kCreateBatchesIndex, kCreateRows, kCreateRowsIndex, kCreateRowsKeyIndex})
         if (Status s = c.execute(sql); !s.ok()) {
-            c.rollback();
+            if (own) c.rollback();
             return s;
         }
-    return c.commit();
+    return own ? c.commit() : Status();
 }
 
 Result<QString> fileSha256(const QString& path) {

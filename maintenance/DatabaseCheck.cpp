@@ -1,4 +1,6 @@
 #include "maintenance/DatabaseCheck.h"
+#include "alarms/AlarmStore.h"
+#include "history/ImportHistory.h"
 #include "maintenance/Maintenance.h"
 #include "maintenance/SafetyBackup.h"
 #include "platform/Log.h"
@@ -58,6 +60,17 @@ bool G_CheckOpenedDatabase(Session& s, MaintenanceFiles& files, const QString& l
     if (s.gConnection.isOpen() && !opensForWriting(s.gConnection))
         s.dialogs.inform(readOnlyDatabaseText(), kTitle, Icon::Information);
     return sound.ok();
+}
+
+Status ensureNewTables(Connection& c) {
+    if (hasAlarmTable(c) && hasHistoryTables(c)) return {};
+    if (Status s = c.begin(); !s.ok()) return s;
+    for (auto ensure : {&ensureAlarmTable, &ensureHistoryTables})
+        if (Status s = ensure(c); !s.ok()) {
+            c.rollback();
+            return s;
+        }
+    return c.commit();
 }
 
 } // namespace rv

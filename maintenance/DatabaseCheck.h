@@ -10,6 +10,12 @@
 namespace rv {
 
 struct Session;
+class Connection;
+
+// Gives a database made before alarm levels and the import history their tables, all in
+// one transaction (a failure leaves none of them). A database that cannot be written
+// works on without them: the parts of the windows concerned say so.
+Status ensureNewTables(Connection& connection);
 
 // Whether a failure of the engine on the database means the file itself is damaged (it
 // is corrupt, or no database at all), as opposed to missing, locked or refused.

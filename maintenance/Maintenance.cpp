@@ -2,6 +2,7 @@
 #include "alarms/AlarmStore.h"
 #include "core/Values.h"
 #include "history/ImportHistory.h"
+#include "maintenance/DatabaseCheck.h"
 #include "store/Module1.h"
 #include "store/Provisioning.h"
 #include "store/Session.h"
@@ -222,9 +223,9 @@ bool Maintenance::reopenDatabase(const QString& label, bool restored) {
             GetPrefs(s);
         }
         need(s.rsSensors.open(s.gConnection, sql::S2));
-        // A backup made before alarm levels existed gains their table, as at start-up.
-        (void)ensureAlarmTable(s.gConnection);
-        (void)ensureHistoryTables(s.gConnection); // the import history, likewise
+        // A backup made before alarm levels and the import history gains their tables, as
+        // at start-up.
+        (void)ensureNewTables(s.gConnection);
         Recordset& rs = s.rsSensors;
         if (rs.bof() || rs.eof()) {
             s.dialogs.inform(QStringLiteral("There are no sensors in the database, ") + kCrLf +

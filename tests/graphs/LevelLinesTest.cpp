@@ -4,6 +4,7 @@
 #include "graphs/LevelLines.h"
 #include "alarms/AlarmStore.h"
 #include "graphs/ChartPage.h"
+#include "maintenance/DatabaseCheck.h"
 #include "sensors/SensorTabs.h"
 #include "tests/support/MainWindow.h"
 #include <QTabWidget>
@@ -187,6 +188,8 @@ TEST_F(LevelLinesTest, AReadOnlyDatabaseWithoutTheLevelsTableDrawsNoLines) {
     threeMonths();
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
     startShown();
+    // Start-up says once what a database that can only be read goes without.
+    dialogs.expect(readOnlyDatabaseText(), kTitle, Icon::Information);
     window->SSTab1->setCurrentIndex(1);
     window->SSTab1->setCurrentIndex(3);
     ASSERT_EQ(window->SSTab1->currentIndex(), 3);

@@ -221,6 +221,31 @@ TEST_F(ImportHistoryTest, ABatchPartlyDeletedByHandLosesTheRestOnly) {
     EXPECT_TRUE(stored(kSensor, nth(10)));
 }
 
+TEST_F(ImportHistoryTest, AReadingDeletedByHandAndImportedAgainBelongsToTheLaterImport) {
+    // The first download, some of it deleted by hand, then the same download imported
+    // again: its readings that were gone are appended anew, in the second batch.
+    const qint64 first = importBatch(kSensor, kStart, 10);
+    execSql(u"DELETE FROM `%1` WHERE FullDate < '2026-01-11 01'"_s.arg(kSensor)); // readings 0-3
+    const qint64 second = importBatch(kSensor, kStart, 4);
+    ASSERT_GT(second, first);
+    ASSERT_EQ(readings(kSensor), 10);
+
+    // Undoing the first import takes its own six readings and none of the second's.
+    const auto preview = previewUndo(c, first);
+    EXPECT_EQ(preview.value().stored, 6);
+    EXPECT_EQ(preview.value().missing, 4);
+    NoProgress none;
+    EXPECT_EQ(undoBatch(c, first, none).valueOr(-1), 6);
+    EXPECT_EQ(readings(kSensor), 4);
+    EXPECT_TRUE(stored(kSensor, nth(0)));
+    EXPECT_TRUE(stored(kSensor, nth(3)));
+    EXPECT_FALSE(stored(kSensor, nth(4)));
+    // The second import is still whole and undoes in turn.
+    EXPECT_EQ(previewUndo(c, second).value().stored, 4);
+    EXPECT_EQ(undoBatch(c, second, none).valueOr(-1), 4);
+    EXPECT_EQ(readings(kSensor), 0);
+}
+
 TEST_F(ImportHistoryTest, ABatchWhoseReadingsAreAllGoneIsForgotten) {
     const qint64 batch = importBatch(kSensor, kStart, 10);
     execSql(u"DELETE FROM `%1`"_s.arg(kSensor));
