@@ -10,8 +10,8 @@
 #include "store/Recordset.h"
 #include <QCryptographicHash>
 #include <QtMath>
-#include <map>
 #include <functional>
+#include <map>
 
 namespace rv::shots {
 
