@@ -2,6 +2,7 @@
 #include "store/Connection.h"
 #include "store/Module1.h"
 #include "store/Provisioning.h"
+#include <QApplication>
 #include <QDir>
 #include <cmath>
 #include <cstdio>
@@ -16,8 +17,6 @@
 
 namespace rv::bench {
 
-namespace {
-
 [[noreturn]] void fail(const QString& what) {
     std::fprintf(stderr, "rockvane-bench: %s\n", what.toLocal8Bit().constData());
     std::exit(EXIT_FAILURE);
@@ -26,6 +25,21 @@ namespace {
 void check(const Status& s, const QString& what) {
     if (!s.ok()) fail(what + QStringLiteral(": ") + s.error().description);
 }
+
+QApplication& application() {
+    // One application object for the whole program, made by the first benchmark that
+    // needs windows.
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
+    static int argc = 1;
+    static char name[] = "rockvane-bench";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+namespace {
 
 void checkSql(sqlite3* db, int rc, const char* what) {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)

@@ -12,7 +12,17 @@
 #include <QTemporaryDir>
 #include <memory>
 
+class QApplication;
+
 namespace rv::bench {
+
+// Ends the benchmark program with the reason: a benchmark on missing data would measure
+// nothing.
+[[noreturn]] void fail(const QString& what);
+// Ends the program when s failed, naming what failed and why.
+void check(const Status& s, const QString& what);
+// The program's one application object (offscreen unless a platform is set).
+QApplication& application();
 
 // Dialogs that show nothing: every message is answered Ok (a question No), every
 // prompt and file dialog is cancelled.

@@ -24,28 +24,6 @@ constexpr int kComparedSensors = 10;
 constexpr int kComparedReadings = 100000;
 constexpr int kRepetitions = 5;
 
-QApplication& application() {
-    // One application object for the whole program: another area's benchmarks may have
-    // made it already.
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    static int argc = 1;
-    static char name[] = "rockvane-bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "rockvane-bench: %s\n", what);
-    std::exit(EXIT_FAILURE);
-}
-
-void check(const Status& s, const char* what) {
-    if (!s.ok()) fail(what);
-}
-
 // 1,000 sensors, each with 500 readings (about five days, the loads drifting from 120
 // tons) and levels: an alert load between 115 and 125 tons and an alarm load 3 tons
 // above it, so that about half of them are beyond a level.

@@ -34,24 +34,6 @@ public:
     bool anotherCopyRunning() override { return false; }
 };
 
-QApplication& application() {
-    // One application object for the whole program: another area's benchmarks may have
-    // made it already.
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    static int argc = 1;
-    static char name[] = "rockvane-bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "rockvane-bench: %s\n", what);
-    std::exit(EXIT_FAILURE);
-}
-
 // The main window started on a data folder whose one sensor has 100,000 plottable
 // readings, one every 15 minutes from 2010 (nearly three years), showing
 // "2. Installation".

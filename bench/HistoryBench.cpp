@@ -25,11 +25,6 @@ constexpr int kTableReadings = 110000;
 constexpr int kBatchReadings = 100000;
 constexpr int kRepetitions = 5;
 
-[[noreturn]] void fail(const QString& what) {
-    std::fprintf(stderr, "rockvane-bench: %s\n", what.toLocal8Bit().constData());
-    std::exit(EXIT_FAILURE);
-}
-
 struct RecordedBatch {
     BenchFolder folder;
     QString id = sensorIds(1).front();

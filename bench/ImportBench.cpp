@@ -37,19 +37,6 @@ namespace {
 constexpr int kLines = 100000;
 constexpr int kRepetitions = 5;
 
-QApplication& application() {
-    // One application object for the whole program: another area's benchmarks may have
-    // made it already. Made once and kept to the end of the process.
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    static int argc = 1;
-    static char name[] = "rockvane-bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
 // Every question answered Yes, every message Ok.
 class YesDialogs : public QuietDialogs {
 public:
@@ -57,11 +44,6 @@ public:
         return message.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
 };
-
-[[noreturn]] void fail(const QString& what) {
-    std::fprintf(stderr, "rockvane-bench: %s\n", qPrintable(what));
-    std::exit(EXIT_FAILURE);
-}
 
 // A sensor with an empty readings table, its datalogger file of 100,000 lines, and the
 // same rows as the readings table stores them, as a CSV file for the sqlite3 shell.

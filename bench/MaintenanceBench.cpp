@@ -37,24 +37,6 @@ constexpr qint64 kTargetBytes = 100LL * 1024 * 1024;
 constexpr int kReadingsPerTable = 100000;
 constexpr int kRepetitions = 5;
 
-QApplication& application() {
-    // One application object for the whole program: another area's benchmarks may have
-    // made it already.
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    static int argc = 1;
-    static char name[] = "rockvane-bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
-[[noreturn]] void fail(const QString& what) {
-    std::fprintf(stderr, "rockvane-bench: %s\n", what.toLocal8Bit().constData());
-    std::exit(EXIT_FAILURE);
-}
-
 class QuietHost : public MaintenanceHost {
 public:
     void setSensorCount(const QString&) override {}

@@ -39,19 +39,6 @@ public:
     bool anotherCopyRunning() override { return false; }
 };
 
-QApplication& application() {
-    // One application object for the whole program: another area's benchmarks may have
-    // made it already. Made once and kept to the end of the process.
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    static int argc = 1;
-    static char name[] = "rockvane-bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
 // The main window started on a data folder whose one sensor has 100,000 readings (one
 // every 15 minutes from 2010), showing the Readings tab.
 struct ReadingsWindow {

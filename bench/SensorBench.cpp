@@ -46,21 +46,6 @@ public:
     bool anotherCopyRunning() override { return false; }
 };
 
-// The Qt application the window needs, on the offscreen platform unless one is chosen.
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "rockvane-bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
-}
-
-void fail(const char* what) {
-    std::fprintf(stderr, "rockvane-bench: %s\n", what);
-    std::exit(EXIT_FAILURE);
-}
-
 // 5,000 sensors with levels, locations, install dates over twenty years and one in ten
 // destroyed, written in one transaction; then their empty readings tables.
 void addSensors(BenchFolder& folder, const QStringList& ids) {

@@ -36,22 +36,6 @@ public:
     bool anotherCopyRunning() override { return false; }
 };
 
-QApplication& application() {
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    static int argc = 1;
-    static char name[] = "rockvane-bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "rockvane-bench: %s\n", what);
-    std::exit(EXIT_FAILURE);
-}
-
 // The main window on the Readings tab of a sensor with 100,000 readings, with a copy of
 // those readings from which they are restored after a deletion.
 struct SheetWindow {
