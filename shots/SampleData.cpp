@@ -40,17 +40,14 @@ const SampleSensor kSensors[] = {
      "Rock bolt load at the intersection", 0.12, true},
 };
 
-// The sample sensor's load and temperature at a moment, `step` counting the six-hour
-// readings from the first (fractional between them).
+// The sample sensor's load and a sensor's temperature, `days` and `step` counting from the
+// sensor's first reading (`step` in six-hour readings, fractional between them).
 const QDateTime kFirstReading = wallClock(QDate(2026, 1, 5), QTime(6, 0));
-double sampleLoad(const QDateTime& at) {
-    const double days = kFirstReading.secsTo(at) / 86400.0;
-    const double step = days * 4;
+double sampleLoad(double days, double step) {
     return 0.3 + 11.2 * (1.0 - qExp(-days / 24.0)) + 0.15 * qSin(step * 1.7) +
            (days > 40 ? 0.02 * (days - 40) : 0.0);
 }
-double sampleTemperature(const QDateTime& at) {
-    const double step = kFirstReading.secsTo(at) / 21600.0;
+double sampleTemperature(const QDateTime& at, double step) {
     return 21.0 + 2.5 * qSin(2 * M_PI * (at.time().hour() - 9) / 24.0) + 0.3 * qCos(step * 0.9);
 }
 
@@ -65,9 +62,10 @@ QString quotedText(const char* text) {
 
 // Readings of one sensor every six hours from first up to until: the load from the
 // days since the first reading (and the reading's number), the temperature following
-// the day.
+// the day. `added` learns of each reading as it is stored.
 Status addReadings(Connection& c, const QString& id, const QDateTime& first, const QDateTime& until,
-                   const std::function<double(double, int)>& loadAt) {
+                   const std::function<double(double, int)>& loadAt,
+                   const std::function<void(const AppendedRow&)>& added = {}) {
     Recordset rs;
     if (Status s = rs.open(c, sql::S8(id)); !s.ok()) return s;
     if (Status s = c.begin(); !s.ok()) return s;
@@ -75,9 +73,9 @@ Status addReadings(Connection& c, const QString& id, const QDateTime& first, con
     for (QDateTime at = first; at <= until; at = at.addSecs(6 * 3600), ++n) {
         const double days = first.secsTo(at) / 86400.0;
         const double load = loadAt(days, n);
-        const double temp =
-            21.0 + 2.5 * qSin(2 * M_PI * (at.time().hour() - 9) / 24.0) + 0.3 * qCos(n * 0.9);
+        const double temp = sampleTemperature(at, n);
         const QString key = readingKey(id, at);
+        if (added) added({key, formatNumber(temp, 1), formatNumber(load, 2)});
         bool ok = rs.addNew().ok() && rs.setValue(QStringLiteral("DateTimeKey"), key).ok() &&
                   rs.setValue(QStringLiteral("FullDate"), at).ok() &&
                   rs.setValue(QStringLiteral("ReadingDate"), wallClock(at.date())).ok() &&
@@ -129,29 +127,17 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
 
     // The sample sensor's readings: every six hours from its installation, the load
     // rising as the ground closes in and settling, the temperature following the day.
-    Recordset rs;
-    if (Status s = rs.open(c, sql::S8(kSampleSensor)); !s.ok()) return s;
-    if (Status s = c.begin(); !s.ok()) return s;
     // The readings came in one datalogger file a month: each is an import of the history.
     std::map<int, std::vector<AppendedRow>> months;
-    for (QDateTime at = kFirstReading; at <= until; at = at.addSecs(6 * 3600)) {
-        const double load = sampleLoad(at);
-        const double temp = sampleTemperature(at);
-        const QString key = readingKey(kSampleSensor, at);
-        months[at.date().month()].push_back({key, formatNumber(temp, 1), formatNumber(load, 2)});
-        bool ok = rs.addNew().ok() && rs.setValue(QStringLiteral("DateTimeKey"), key).ok() &&
-                  rs.setValue(QStringLiteral("FullDate"), at).ok() &&
-                  rs.setValue(QStringLiteral("ReadingDate"), wallClock(at.date())).ok() &&
-                  rs.setValue(QStringLiteral("ReadingTime"), readingTimeText(at.time())).ok() &&
-                  rs.setValue(QStringLiteral("ChannelT"), formatNumber(temp, 1)).ok() &&
-                  rs.setValue(QStringLiteral("Channel1"), formatNumber(load, 2)).ok() &&
-                  rs.setValue(QStringLiteral("DoNotPlot"), false).ok() && rs.update().ok();
-        if (!ok) {
-            c.rollback();
-            return Status::fail(err::InvalidArgument,
-                                QStringLiteral("Could not add the sample reading ") + key);
-        }
-    }
+    if (Status s = addReadings(
+            c, kSampleSensor, kFirstReading, until,
+            [](double days, int n) { return sampleLoad(days, n); },
+            [&](const AppendedRow& row) {
+                months[keyDate(row.key).value_or(QDate()).month()].push_back(row);
+            });
+        !s.ok())
+        return s;
+    if (Status s = c.begin(); !s.ok()) return s;
     for (const auto& [month, rows] : months) {
         const QString file =
             QStringLiteral("%1_2026-%2.txt").arg(kSampleSensor).arg(month, 2, 10, QLatin1Char('0'));
@@ -191,11 +177,12 @@ QByteArray sampleDownload(const QDateTime& until) {
     // The last stored reading, and the two days of hourly readings the logger holds up to it.
     const QDateTime last = kFirstReading.addSecs(kFirstReading.secsTo(until) / 21600 * 21600);
     for (QDateTime at = last.addDays(-2); at <= last; at = at.addSecs(3600)) {
-        double load = sampleLoad(at);
+        const double step = kFirstReading.secsTo(at) / 21600.0;
+        double load = sampleLoad(step / 4, step);
         // The rock bursts once: the load jumps for an hour, then settles back.
         if (at == last.addDays(-2).addSecs(9 * 3600)) load += 3.2;
         lines += readingKey(QString(), at).mid(1).toLatin1() + ",17,25,001," +
-                 formatNumber(sampleTemperature(at), 1).toLatin1() + ',' +
+                 formatNumber(sampleTemperature(at, step), 1).toLatin1() + ',' +
                  formatNumber(load, 2).toLatin1() + "\r\n";
     }
     return lines;
