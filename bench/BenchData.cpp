@@ -78,7 +78,7 @@ long long statusField(const char* field) {
 } // namespace
 
 Answer QuietDialogs::show(const Message& message) {
-    return message.buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    return message.buttons == Buttons::Ok ? Answer::Ok : Answer::No;
 }
 
 BenchFolder::BenchFolder() : m_tmp(QDir::tempPath() + QStringLiteral("/rockvane-bench-XXXXXX")) {

@@ -15,7 +15,7 @@ inline const QString kTitleCaps = QStringLiteral("Brackwell's ROCKVANE");
 inline const QString kCrLf = QStringLiteral("\r\n");
 
 enum class Icon { None, Information, Exclamation, Critical };
-enum class Buttons { Ok, YesNo };
+enum class Buttons { Ok, YesNo, YesNoCancel };
 enum class Answer { Ok, Yes, No, Cancel };
 
 struct Message {
@@ -49,6 +49,11 @@ public:
     // A Yes/No question, Yes the default button; true when answered Yes.
     bool ask(const QString& text, const QString& title = kAppTitle, Icon icon = Icon::None) {
         return show(Message{text, title, icon, Buttons::YesNo, Answer::Yes}) == Answer::Yes;
+    }
+    // A Yes/No/Cancel question, Yes the default button; closing the box answers Cancel.
+    Answer askOrCancel(const QString& text, const QString& title = kAppTitle,
+                       Icon icon = Icon::None) {
+        return show(Message{text, title, icon, Buttons::YesNoCancel, Answer::Yes});
     }
 };
 

@@ -41,7 +41,13 @@ Answer QtDialogs::show(const Message& message) {
         box.setIcon(QMessageBox::Critical);
         break;
     }
-    if (message.buttons == Buttons::YesNo) {
+    // A path or a number in a message can be selected and copied.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    if (message.buttons == Buttons::YesNoCancel) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else if (message.buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(message.defaultAnswer == Answer::No ? QMessageBox::No
                                                                  : QMessageBox::Yes);
@@ -51,6 +57,10 @@ Answer QtDialogs::show(const Message& message) {
         box.setDefaultButton(QMessageBox::Ok);
     }
     const int pressed = box.exec();
+    if (message.buttons == Buttons::YesNoCancel)
+        return pressed == QMessageBox::Yes  ? Answer::Yes
+               : pressed == QMessageBox::No ? Answer::No
+                                            : Answer::Cancel;
     if (message.buttons == Buttons::YesNo)
         return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
     return Answer::Ok;

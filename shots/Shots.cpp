@@ -39,7 +39,7 @@ bool save(QWidget* widget, const QString& path) {
 Answer ShotDialogs::show(const Message& message) {
     shown << message.text;
     std::fprintf(stderr, "rockvane-shots: message \"%s\"\n", qPrintable(message.text));
-    return message.buttons == Buttons::YesNo ? message.defaultAnswer : Answer::Ok;
+    return message.buttons == Buttons::Ok ? Answer::Ok : message.defaultAnswer;
 }
 
 QDateTime ShotClock::now() const {

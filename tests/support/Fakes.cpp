@@ -72,7 +72,7 @@ void FakeDialogs::expect(const QString& text, const QString& title, Icon icon, B
 
 bool FakeDesktop::openFile(const QString& path) {
     openedFiles << path;
-    return QFileInfo(path).isFile();
+    return opens && QFileInfo(path).isFile();
 }
 
 } // namespace rv::test

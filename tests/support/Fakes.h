@@ -83,6 +83,8 @@ public:
 class FakeDesktop : public Desktop {
 public:
     QStringList openedFiles, openedAddresses;
+    // False: no program opens any file (as on a desktop without one for the type).
+    bool opens = true;
     bool openFile(const QString& path) override;
     bool openAddress(const QString& url) override {
         openedAddresses << url;
