@@ -13,16 +13,14 @@ Status openWritten(Dialogs& dialogs, Desktop& desktop, const QString& path,
                    const QString& ownMessage, const QString& title, Icon icon) {
     if (desktop.openFile(path)) return {};
     const bool there = QFileInfo(path).isFile();
-    const QString where =
-        there ? writtenButNotOpened(path)
-              : QStringLiteral("The file") + kCrLf + QDir::toNativeSeparators(path) + kCrLf +
-                    QStringLiteral("could not be found.");
-    dialogs.inform(ownMessage.isEmpty() ? where : ownMessage + kCrLf + kCrLf + where, title,
-                   icon);
-    return Status::fail(err::FileError,
-                        (there ? QStringLiteral("No program could open ")
-                               : QStringLiteral("There is no file "))
-                            + QDir::toNativeSeparators(path));
+    const QString where = there ? writtenButNotOpened(path)
+                                : QStringLiteral("The file") + kCrLf +
+                                      QDir::toNativeSeparators(path) + kCrLf +
+                                      QStringLiteral("could not be found.");
+    dialogs.inform(ownMessage.isEmpty() ? where : ownMessage + kCrLf + kCrLf + where, title, icon);
+    return Status::fail(err::FileError, (there ? QStringLiteral("No program could open ")
+                                               : QStringLiteral("There is no file ")) +
+                                            QDir::toNativeSeparators(path));
 }
 
 } // namespace rv

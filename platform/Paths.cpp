@@ -1,11 +1,17 @@
 #include "platform/Paths.h"
 #include <QStandardPaths>
+#include <QStorageInfo>
 #ifdef Q_OS_WIN
 #include <shlobj.h>
 #include <windows.h>
 #endif
 
 namespace rv {
+
+qint64 Paths::bytesFree(const QString& folder) const {
+    const QStorageInfo disk(folder);
+    return disk.isValid() ? disk.bytesAvailable() : -1;
+}
 
 QString SystemPaths::specialFolder(int id) const {
 #ifdef Q_OS_WIN

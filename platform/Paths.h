@@ -12,6 +12,8 @@ public:
     // The path of a special folder by its id (46: the all-users common documents
     // folder). Empty when the machine has none.
     virtual QString specialFolder(int id) const = 0;
+    // The bytes free to this user on the disk that holds `folder`; -1 when unknown.
+    virtual qint64 bytesFree(const QString& folder) const;
 };
 
 // Windows: the shell's common documents folder; elsewhere the user's Documents folder.

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryFile>
 #include <sqlite3.h>
 
 namespace rv::test {
@@ -22,8 +23,10 @@ void DataFolderTest::SetUp() {
 
 void DataFolderTest::TearDown() {
     session.reset();
-    if (m_immutable)
-        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), databasePath});
+    for (const QString& path : m_immutable)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
+    for (const QString& path : m_protected)
+        QFile::setPermissions(path, QFileInfo(path).permissions() | QFile::WriteOwner);
     for (const Message& m : dialogs.pending())
         ADD_FAILURE() << "Message not checked by the test: \"" << m.text.toStdString()
                       << "\" titled \"" << m.title.toStdString() << "\"";
@@ -80,11 +83,24 @@ QString DataFolderTest::logText() const {
 }
 
 bool DataFolderTest::makeDatabaseReadOnly() {
-    QFile::setPermissions(databasePath, QFile::ReadOwner | QFile::ReadGroup);
-    if (!QFileInfo(databasePath).isWritable()) return true;
-    m_immutable =
-        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), databasePath}) == 0;
-    return m_immutable;
+    return makeReadOnly(databasePath);
+}
+
+bool DataFolderTest::makeReadOnly(const QString& path) {
+    const bool folder = QFileInfo(path).isDir();
+    QFile::setPermissions(path, folder ? QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                             QFile::ExeGroup
+                                       : QFile::ReadOwner | QFile::ReadGroup);
+    m_protected << path;
+    // The superuser writes through permissions: the file or folder is made immutable.
+    QTemporaryFile probe(path + QStringLiteral("/probe-XXXXXX"));
+    const bool writable = folder ? probe.open() : QFileInfo(path).isWritable();
+    if (folder) probe.remove();
+    if (!writable) return true;
+    if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) != 0)
+        return false;
+    m_immutable << path;
+    return true;
 }
 
 int DataFolderTest::logEntries() const {

@@ -33,6 +33,9 @@ protected:
     // (chattr) where permissions do not bind this user; undone at the end of the test.
     // False when neither is possible here.
     bool makeDatabaseReadOnly();
+    // The same for any file or folder (a read-only data folder: nothing can be made in
+    // it). Undone when the test ends.
+    bool makeReadOnly(const QString& path);
 
     QTemporaryDir tmp;
     QString documents;
@@ -45,7 +48,7 @@ protected:
     std::unique_ptr<Session> session;
 
 private:
-    bool m_immutable = false;
+    QStringList m_immutable, m_protected;
 };
 
 } // namespace rv::test

@@ -78,6 +78,11 @@ public:
     QString specialFolder(int id) const override {
         return id == kCommonDocumentsFolder ? documents : QString();
     }
+    // Set: every disk has this many bytes free (a full disk: a few bytes).
+    std::optional<qint64> free;
+    qint64 bytesFree(const QString& folder) const override {
+        return free ? *free : Paths::bytesFree(folder);
+    }
 };
 
 class FakeDesktop : public Desktop {
