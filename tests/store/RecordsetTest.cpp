@@ -134,6 +134,19 @@ TEST_F(RecordsetTest, AddNewAndUpdateWriteOneRowWithTheTablesDefaults) {
               2.5);
     EXPECT_EQ(rs().value(QStringLiteral("HeadLocation")).value(), QVariant(false))
         << "the table's default is read back";
+    // The added row answers a bookmark of its own, which brings back that row and no other.
+    const qint64 added = rs().bookmark().value();
+    ASSERT_TRUE(rs().moveFirst().ok());
+    const qint64 first = rs().bookmark().value();
+    EXPECT_NE(added, first);
+    ASSERT_TRUE(rs().moveLast().ok());
+    ASSERT_TRUE(rs().movePrevious().ok());
+    EXPECT_NE(rs().bookmark().value(), added) << "the row before it has another bookmark";
+    ASSERT_TRUE(rs().setBookmark(added).ok());
+    EXPECT_EQ(id(), "200525010");
+    EXPECT_EQ(rs().absolutePosition(), 4);
+    ASSERT_TRUE(rs().setBookmark(first).ok());
+    EXPECT_EQ(id(), "200525001");
     ASSERT_TRUE(rs().requery().ok());
     EXPECT_EQ(rs().recordCount(), 4);
 }
