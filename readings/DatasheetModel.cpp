@@ -4,6 +4,7 @@
 #include "store/Recordset.h"
 #include "ui/Pictures.h"
 #include <QFont>
+#include <algorithm>
 
 namespace rv {
 
@@ -76,6 +77,15 @@ QString DatasheetModel::cellText(int gridRow, int column) const {
 
 bool DatasheetModel::isEdited(int gridRow, int column) const {
     return gridRow >= 1 && m_edits.contains(cellKey(gridRow - 1, column));
+}
+
+std::vector<std::pair<int, int>> DatasheetModel::editedCells() const {
+    std::vector<std::pair<int, int>> cells;
+    cells.reserve(std::size_t(m_edits.size()));
+    for (auto it = m_edits.constBegin(); it != m_edits.constEnd(); ++it)
+        cells.emplace_back(int(it.key() >> 16) + 1, int(it.key() & 0xFFFF));
+    std::sort(cells.begin(), cells.end());
+    return cells;
 }
 
 void DatasheetModel::setCellText(int gridRow, int column, const QString& text) {

@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QPixmap>
 #include <QStringList>
+#include <utility>
 #include <vector>
 
 namespace rv {
@@ -41,6 +42,9 @@ public:
     // Whether the cell's text was changed in the grid.
     bool isEdited(int gridRow, int column) const;
     void setCellText(int gridRow, int column, const QString& text);
+    // Every cell whose text was changed in the grid, as grid rows and columns, in grid
+    // order (by row, then column).
+    std::vector<std::pair<int, int>> editedCells() const;
     // The plot mark of a reading row: ticked (true) means "do not plot". A reading whose
     // DoNotPlot is anything but No shows ticked.
     bool isTicked(int gridRow) const;

@@ -26,13 +26,27 @@ int datasheetColumnTwips(int column, int last) {
     return 120 * int(datasheetHeader(column, last).trimmed().size());
 }
 
-GridKey datasheetKey(int code, int column, bool editable) {
+GridKey datasheetKey(int code, int column, bool editable, const QString& cell) {
     if (code == '\t') return GridKey::NextCell;
     const bool channel = editable && column >= kFirstChannelColumn;
     if (code == '\b') return channel ? GridKey::RemoveLast : GridKey::Nothing;
-    if ((code >= '0' && code <= '9') || code == '.')
-        return channel ? GridKey::Append : GridKey::MessageA;
+    if (code == 127) return channel ? GridKey::Empty : GridKey::Nothing;
+    if ((code >= '0' && code <= '9') || code == '.') {
+        if (!channel) return GridKey::MessageA;
+        const QString typed = cell + QChar(code);
+        return isNumberText(typed) || typed == QStringLiteral(".") ? GridKey::Append
+                                                                   : GridKey::MessageB;
+    }
     return channel ? GridKey::MessageB : GridKey::MessageA;
+}
+
+bool isChannelValue(const QString& text) {
+    return text.trimmed().isEmpty() || isNumberText(text);
+}
+
+QString datasheetHint() {
+    return QStringLiteral("Type to add to a value, Backspace removes its last character, "
+                          "Delete empties the cell.");
 }
 
 QString datasheetMessageA() {

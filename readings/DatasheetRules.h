@@ -28,16 +28,27 @@ constexpr int kFirstChannelColumn = 3;
 enum class GridKey {
     Nothing,    // the cell is left as it is
     RemoveLast, // backspace: the cell's last character goes (the grid counts as changed)
+    Empty,      // delete: the cell is emptied (the grid counts as changed)
     NextCell,   // tab: the next cell, wrapping to the next row and to the top
     Append,     // a digit or ".": added at the end of the cell
     MessageA,   // "Only Channel Data is editable in this datasheet" ...
     MessageB    // "Channel Data must be a numeric value" ...
 };
 
-// The effect of the character `code` (backspace 8, tab 9, "0"-"9", "." and any other)
-// typed into a cell of column `column`; `editable` is false for cells that hold no
-// channel value whatever their column (the plot-mark column and the fixed row).
-GridKey datasheetKey(int code, int column, bool editable = true);
+// The effect of the character `code` (backspace 8, tab 9, delete 127, "0"-"9", "." and
+// any other) typed into a cell of column `column` that holds `cell`; `editable` is false
+// for cells that hold no channel value whatever their column (the plot-mark column and
+// the fixed row). A digit or "." that would leave a channel cell holding something other
+// than a number ("85.80" followed by ".") is refused with message B, like any other
+// refused key; a "." typed into an empty cell is taken as the start of a number (".5").
+GridKey datasheetKey(int code, int column, bool editable = true, const QString& cell = QString());
+
+// Whether a channel value may be written back into a reading: empty, or a number
+// ("12.5", "-3", "85.", "1e3"), blanks around it allowed.
+bool isChannelValue(const QString& text);
+
+// The hint shown under the grid on how its cells are edited.
+QString datasheetHint();
 
 // The two messages of the datasheet's keys.
 QString datasheetMessageA();

@@ -1,10 +1,15 @@
 // The level notice of the Readings tab: the reading shown judged against the sensor's
 // alarm levels, its load computed as the plots compute it (channel 1 less the offset
 // shown on the Installation tab), its rise from the previous plotted reading per day.
+// A reading without a load (an empty channel 1, or a text such as a logger's "ERR") is
+// judged by no level and is no previous reading, as a reading kept out of the plots is
+// not. Everything here only reads, so it works on a write-protected database too.
 #include "alarms/AlarmStore.h"
 #include "core/DateText.h"
 #include "core/Loads.h"
+#include "core/NumberText.h"
 #include "core/Values.h"
+#include "readings/ReadingRules.h"
 #include "readings/ReadingsTab.h"
 #include "store/Connection.h"
 #include "store/Module1.h"
@@ -13,27 +18,36 @@
 namespace rv {
 
 void ReadingsTab::showLevelNotice(const QString& channel1) {
+    // The notice keeps its room while hidden, so the buttons above it never move.
+    lblLevels->clear();
     lblLevels->hide();
     Session& s = *m_s;
+    if (!hasLeadingNumber(channel1)) return;
     if (!s.gConnection.isOpen() || !hasAlarmTable(s.gConnection)) return;
     const QString id = sensorId();
     const auto levels = loadAlarmLevels(s.gConnection, id);
     if (!levels || levels.value().empty()) return;
     const double offset = installationOffset(m_offsetText ? m_offsetText() : QString());
     const QDateTime at = wallClock(currentReadingDate(), currentReadingTime());
+    const double value = leadingNumber(channel1);
     const LoadAt reading{loadAfterOffset(QStringView(channel1), offset), at};
 
-    // The previous plotted reading, by FullDate (stored as "yyyy-MM-dd HH:mm:ss").
+    // The previous plotted reading that has a load. FullDate holds "yyyy-MM-dd HH:mm:ss",
+    // or the date alone for a reading at midnight: compared as moments, never as texts
+    // (as a text "2005-03-28" sorts before "2005-03-28 00:00:00", its own moment).
     std::optional<LoadAt> previous;
     if (!id.contains(QLatin1Char('`'))) {
-        Query q(s.gConnection, QStringLiteral("SELECT Channel1, FullDate FROM ") + sql::quoted(id) +
-                                   QStringLiteral(" WHERE DoNotPlot = 0 AND FullDate < ? "
-                                                  "ORDER BY FullDate DESC LIMIT 1"));
+        Query q(s.gConnection,
+                QStringLiteral("SELECT Channel1, FullDate FROM ") + sql::quoted(id) +
+                    QStringLiteral(" WHERE DoNotPlot = 0 AND datetime(FullDate) < datetime(?1) "
+                                   "ORDER BY datetime(FullDate) DESC"));
         q.bind(1, at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        if (q.prepared().ok() && q.next()) {
+        while (q.prepared().ok() && q.next()) {
             const QString before = displayText(q.value(0));
+            if (!hasLeadingNumber(before)) continue;
             if (const auto when = readDateTime(q.value(1).toString()))
                 previous = LoadAt{loadAfterOffset(QStringView(before), offset), *when};
+            break;
         }
     }
     const LevelCheck check = checkLoad(reading, previous, levels.value());
@@ -43,7 +57,9 @@ void ReadingsTab::showLevelNotice(const QString& channel1) {
                                                     "font-weight: bold; padding: 4px;")
                                    : QStringLiteral("background: #f9a825; color: black; "
                                                     "font-weight: bold; padding: 4px;"));
-    lblLevels->setText(levelNotice(check, reading.load, levels.value()));
+    lblLevels->setText(readingLevelNotice(
+        check, value, offset, previous ? std::optional<double>(previous->load) : std::nullopt,
+        levels.value()));
     lblLevels->show();
 }
 

@@ -2,6 +2,7 @@
 #include "core/DateText.h"
 #include "core/NumberText.h"
 #include "core/Values.h"
+#include "platform/Dialogs.h"
 #include <QDateTime>
 #include <QRegularExpression>
 
@@ -98,6 +99,63 @@ std::optional<QTime> keyTime(const QString& key) {
 
 QTime toSecond(const QTime& time) {
     return time.isValid() ? QTime(time.hour(), time.minute(), time.second()) : time;
+}
+
+bool hasLeadingNumber(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ++i;
+    if (i < text.size() && text[i] == u'.') ++i;
+    return i < text.size() && text[i] >= u'0' && text[i] <= u'9';
+}
+
+bool isReadingValue(const QString& typed, const QString& stored) {
+    const QString text = typed.trimmed();
+    return text.isEmpty() || isNumberText(text) || text == stored.trimmed();
+}
+
+QString notNumberError(const QString& box, const QString& readingKey, const QString& typed) {
+    return QStringLiteral("Error: ") + box + QStringLiteral(" of the reading ") + readingKey +
+           QStringLiteral(" is not a number: ") + typed.trimmed();
+}
+
+QString notNumberNotSaved(const QString& box, const QString& readingKey, const QString& typed) {
+    return QStringLiteral("The reading ") + readingKey + QStringLiteral(" was not saved: ") + box +
+           QStringLiteral(" holds \"") + typed.trimmed() +
+           QStringLiteral("\", which is not a number.") + kCrLf +
+           QStringLiteral("The reading keeps its stored values.");
+}
+
+QString readingLevelNotice(const LevelCheck& check, double reading, double offset,
+                           std::optional<double> previousLoad, const AlarmLevels& levels) {
+    const double load = reading - offset;
+    const QString tons = QStringLiteral(" t");
+    const QString loadPart = QStringLiteral("load ") + formatNumber(load, 2) +
+                             QStringLiteral(" t above the installation offset (reading ") +
+                             formatNumber(reading, 2) + QStringLiteral(" t \u2212 offset ") +
+                             formatNumber(offset, 2) + QStringLiteral(" t)");
+    QStringList parts;
+    if (check.reached == LevelReached::Alarm)
+        parts << QStringLiteral("ALARM: ") + loadPart +
+                     QStringLiteral(" is at or above the alarm load of ") +
+                     plainDecimal(*levels.alarm) + tons;
+    else if (check.reached == LevelReached::Alert)
+        parts << QStringLiteral("ALERT: ") + loadPart +
+                     QStringLiteral(" is at or above the alert load of ") +
+                     plainDecimal(*levels.alert) + tons;
+    if (check.rateExceeded) {
+        QString rate = QStringLiteral("RISING FAST: ");
+        if (parts.isEmpty()) rate += loadPart + QStringLiteral(" rose ");
+        rate +=
+            formatNumber(check.risePerDay, 2) + QStringLiteral(" t/day since the previous reading");
+        if (previousLoad)
+            rate += QStringLiteral(" (") + formatNumber(*previousLoad, 2) + tons + u')';
+        rate += QStringLiteral(", faster than the limit of ") + plainDecimal(*levels.ratePerDay) +
+                QStringLiteral(" t/day");
+        parts << rate;
+    }
+    return parts.join(QStringLiteral("; "));
 }
 
 } // namespace rv

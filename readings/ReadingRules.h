@@ -2,6 +2,7 @@
 // The rules of the Readings tab that need no widget and no database: which typed
 // characters the number boxes take, the limits of a sensor type and their messages,
 // the reading counter, and reading a stored date or time of day back.
+#include "alarms/AlarmLevels.h"
 #include <QDate>
 #include <QString>
 #include <QTime>
@@ -53,5 +54,31 @@ std::optional<QTime> keyTime(const QString& key);
 
 // A time of day to the whole second, as the readings hold it.
 QTime toSecond(const QTime& time);
+
+// Whether a text begins with a number (after leading blanks: an optional sign, then a
+// digit, or "." and a digit), so that its leading-number value is a load and not the 0
+// of a blank reading or of a logger's "ERR".
+bool hasLeadingNumber(const QString& text);
+
+// Whether the text typed into a load or temperature box may be written into a reading:
+// empty, a number, or the value the reading already holds (a logger's "ERR" left as it
+// is). Blanks around the text do not count.
+bool isReadingValue(const QString& typed, const QString& stored);
+
+// "Error: Load 1 of the reading <key> is not a number: 1.2.3": the line shown when a box
+// holds a text that cannot be written into the reading.
+QString notNumberError(const QString& box, const QString& readingKey, const QString& typed);
+// The message shown when a reading is written back without validation (the tab is left,
+// a window opens) while a box holds such a text: the reading keeps its stored values.
+QString notNumberNotSaved(const QString& box, const QString& readingKey, const QString& typed);
+
+// What the level notice says of a reading whose channel 1 reads `reading` tons with the
+// installation offset `offset`: its load above the offset, where that load comes from,
+// and the level it reached; the rise per day since the previous plotted reading (whose
+// load was `previousLoad`) when that is too fast. Empty when nothing is reached. E.g.
+// "ALARM: load 56.65 t above the installation offset (reading 136.65 t \u2212 offset
+// 80.00 t) is at or above the alarm load of 50 t".
+QString readingLevelNotice(const LevelCheck& check, double reading, double offset,
+                           std::optional<double> previousLoad, const AlarmLevels& levels);
 
 } // namespace rv

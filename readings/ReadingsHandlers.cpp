@@ -338,6 +338,10 @@ bool ReadingsTab::G_ReadingValid() {
             focusOn(dtpRtime);
             return;
         }
+        if (const auto bad = notNumberBox()) {
+            showError(notNumberError(bad->box, m_shownKey, bad->text));
+            return;
+        }
         const std::optional<ReadingLimits> limits = readingLimits();
         if (!limits) {
             valid = true;
@@ -357,8 +361,31 @@ bool ReadingsTab::G_ReadingValid() {
     return valid;
 }
 
+std::optional<ReadingsTab::NotNumber> ReadingsTab::notNumberIn(const QLineEdit* box) const {
+    const bool temperature = box == txtChannelT;
+    // A text the reading already holds is no edit: a logger's "ERR" may stay as it is.
+    QString stored;
+    if (showsCurrentRow()) {
+        const Result<QVariant> v = m_s->rsReadings.value(temperature ? cChannelT : cChannel1);
+        if (v.ok()) stored = displayText(v.value());
+    }
+    if (isReadingValue(box->text(), stored)) return std::nullopt;
+    return NotNumber{temperature ? QStringLiteral("Temperature") : QStringLiteral("Load 1"),
+                     box->text()};
+}
+
+std::optional<ReadingsTab::NotNumber> ReadingsTab::notNumberBox() const {
+    if (auto bad = notNumberIn(txtChannelT)) return bad;
+    return notNumberIn(txtChannel_1);
+}
+
 void ReadingsTab::txtChannel_Validate(int index, bool& cancel) {
     if (!m_s || index != 1) return;
+    if (const auto bad = notNumberIn(txtChannel_1)) {
+        cancel = true;
+        showError(notNumberError(bad->box, m_shownKey, bad->text));
+        return;
+    }
     const std::optional<ReadingLimits> limits = readingLimits();
     if (!limits) return;
     if (limits->load.accepts(leadingNumber(txtChannel_1->text()))) {
@@ -371,6 +398,11 @@ void ReadingsTab::txtChannel_Validate(int index, bool& cancel) {
 
 void ReadingsTab::txtChannelT_Validate(bool& cancel) {
     if (!m_s) return;
+    if (const auto bad = notNumberIn(txtChannelT)) {
+        cancel = true;
+        showError(notNumberError(bad->box, m_shownKey, bad->text));
+        return;
+    }
     const std::optional<ReadingLimits> limits = readingLimits();
     if (!limits || !limits->testTemperature) return;
     if (limits->temperature.accepts(leadingNumber(txtChannelT->text()))) {
@@ -550,6 +582,12 @@ void ReadingsTab::SaveReadings() {
             throw Abort{Error{err::RowNotFound,
                               QStringLiteral("The reading shown is not the current reading; it "
                                              "was not written back.")}};
+        // A text that is no number never reaches the reading: nothing of it is written.
+        if (const auto bad = notNumberBox()) {
+            s.dialogs.inform(notNumberNotSaved(bad->box, m_shownKey, bad->text), kTitle,
+                             Icon::Exclamation);
+            return;
+        }
         const QDate date = dtpRdate->date();
         const QTime time = toSecond(dtpRtime->time());
         const QDateTime moment = wallClock(date, time);

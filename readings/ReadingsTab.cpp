@@ -6,6 +6,7 @@
 #include "ui/Pictures.h"
 #include <QApplication>
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -91,6 +92,15 @@ void ReadingsTab::buildControls() {
     txtRcount->setMaximumWidth(120);
     lblLevels = named(new QLabel(this), QStringLiteral("lblLevels"));
     lblLevels->setWordWrap(true);
+    lblLevels->setStyleSheet(QStringLiteral("font-weight: bold; padding: 4px;"));
+    // The notice keeps the room of two lines whether it shows or not, so that the
+    // navigation buttons above it stay where they are while the user clicks through.
+    QSizePolicy keepNotice = lblLevels->sizePolicy();
+    keepNotice.setRetainSizeWhenHidden(true);
+    lblLevels->setSizePolicy(keepNotice);
+    QFont noticeFont = lblLevels->font();
+    noticeFont.setBold(true);
+    lblLevels->setMinimumHeight(2 * QFontMetrics(noticeFont).lineSpacing() + 12);
     lblLevels->hide();
     lblError = named(new QLabel(QStringLiteral("Error:"), this), QStringLiteral("lblError"));
     lblError->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));

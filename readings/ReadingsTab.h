@@ -208,6 +208,16 @@ private:
     std::optional<ReadingLimits> readingLimits();
     void noteMissingLimits(const Error& error);
 
+    // The first of the temperature and load boxes whose text may not be written into the
+    // reading shown (isReadingValue): its caption and its text.
+    struct NotNumber {
+        QString box;
+        QString text;
+    };
+    std::optional<NotNumber> notNumberBox() const;
+    // The same for one of the two boxes.
+    std::optional<NotNumber> notNumberIn(const QLineEdit* box) const;
+
     // A key typed into a load or temperature box: true when it is discarded.
     static bool discardsKey(const QKeyEvent& key);
     // Whether a focus change leaves a control for another control of this tab.

@@ -7,6 +7,7 @@
 #include "store/Connection.h"
 #include "store/Recordset.h"
 #include "store/Statements.h"
+#include <QLocale>
 #include <sqlite3.h>
 #include <vector>
 
@@ -48,8 +49,29 @@ private:
 
 } // namespace
 
+std::optional<NotNumberCell> firstNotNumber(const DatasheetModel& grid) {
+    const QString doNotPlot = QStringLiteral("DoNotPlot");
+    for (const auto& [row, column] : grid.editedCells()) {
+        if (column < kFirstChannelColumn || column >= grid.lastColumn()) continue;
+        const QString name = grid.fieldName(column);
+        if (name.compare(doNotPlot, Qt::CaseInsensitive) == 0) continue;
+        const QString text = grid.cellText(row, column);
+        if (isChannelValue(text)) continue;
+        return NotNumberCell{row, column,
+                             QStringLiteral("The ") + grid.cellText(0, column) +
+                                 QStringLiteral(" value \"") + text +
+                                 QStringLiteral("\" of the reading ") + grid.cellText(row, 0) +
+                                 QStringLiteral(" is not a number.")};
+    }
+    return std::nullopt;
+}
+
 Status writeDatasheet(Connection& connection, Recordset& readings, const DatasheetModel& grid) {
     if (!readings.isOpen()) return closedError();
+    // A text that is no number never reaches a reading, and then no other cell does.
+    if (const auto bad = firstNotNumber(grid))
+        return Status::fail(err::TypeMismatch,
+                            bad->sentence + QStringLiteral(" Nothing was written back."));
     const qint64 count = readings.recordCount();
     if (count != grid.readingCount())
         return Status::fail(err::InvalidArgument,
@@ -138,6 +160,27 @@ std::optional<QDate> readingDay(const Recordset& readings) {
     if (const auto v = readings.value(QStringLiteral("DateTimeKey")); v.ok())
         if (const auto d = keyDate(displayText(v.value()))) return d;
     return std::nullopt;
+}
+
+std::optional<ReadingDays> firstAndLastDays(Recordset& readings) {
+    if (!readings.isOpen() || readings.recordCount() == 0) return std::nullopt;
+    const Result<qint64> shown = readings.bookmark();
+    const qint64 count = readings.recordCount();
+    std::optional<QDate> first, last;
+    for (qint64 r = 1; r <= count && !first; ++r)
+        if (readings.setAbsolutePosition(r).ok()) first = readingDay(readings);
+    for (qint64 r = count; r >= 1 && !last; --r)
+        if (readings.setAbsolutePosition(r).ok()) last = readingDay(readings);
+    if (shown.ok()) (void)readings.setBookmark(shown.value());
+    if (!first || !last) return std::nullopt;
+    return ReadingDays{*first, *last};
+}
+
+QString readingDaysText(const std::optional<ReadingDays>& days) {
+    if (!days) return QStringLiteral("No readings");
+    const QString form = QStringLiteral("d MMM yyyy");
+    return QStringLiteral("Readings from ") + QLocale::c().toString(days->first, form) +
+           QStringLiteral(" to ") + QLocale::c().toString(days->last, form);
 }
 
 Result<qint64> deleteReadingsBetween(Connection& connection, Recordset& readings,

@@ -5,6 +5,7 @@
 // so it is all or nothing and never touches another sensor's readings. No widget here.
 #include "platform/Status.h"
 #include <QDate>
+#include <QString>
 #include <optional>
 
 namespace rv {
@@ -20,9 +21,32 @@ class DatasheetModel;
 // that is no longer there, leaves every reading as it was.
 Status writeDatasheet(Connection& connection, Recordset& readings, const DatasheetModel& grid);
 
+// The first cell changed in the grid whose text is no channel value (isChannelValue),
+// described for the user: the column and the reading by its key, e.g. "The Channel1
+// value "1.2." of the reading 200525001 2005/03/28 00:00:00 is not a number."; nothing
+// when every changed cell may be written back. writeDatasheet refuses such a grid.
+struct NotNumberCell {
+    int row = 0;
+    int column = 0;
+    QString sentence;
+};
+std::optional<NotNumberCell> firstNotNumber(const DatasheetModel& grid);
+
 // The calendar day of the current reading: its ReadingDate, or else the day of its
 // FullDate, or else the day its key names; nothing when none of them can be read.
 std::optional<QDate> readingDay(const Recordset& readings);
+
+// The days of the first and the last reading of the open recordset (its order), each
+// the nearest reading whose day can be read; nothing when there is none. The current
+// reading stays current.
+struct ReadingDays {
+    QDate first;
+    QDate last;
+};
+std::optional<ReadingDays> firstAndLastDays(Recordset& readings);
+
+// "Readings from 14 Mar 2005 to 13 Jun 2005", or "No readings".
+QString readingDaysText(const std::optional<ReadingDays>& days);
 
 // Deletes every reading of the open recordset whose day (readingDay) lies from first to
 // last, both included; a reading whose day cannot be read is kept. Answers how many were

@@ -92,6 +92,10 @@ frmDatasheet::frmDatasheet(Session& session, Progress& progress, QWidget* parent
     lblImage1 = new CaptionLabel(QStringLiteral("lblImage1"),
                                  QStringLiteral("Export to spreadsheet"), this);
 
+    lblHint = new QLabel(datasheetHint(), this);
+    lblHint->setObjectName(QStringLiteral("lblHint"));
+    lblHint->setWordWrap(true);
+
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Image1);
     buttons->addWidget(lblImage1);
@@ -99,6 +103,7 @@ frmDatasheet::frmDatasheet(Session& session, Progress& progress, QWidget* parent
     auto* page = new QVBoxLayout(this);
     page->addWidget(lblHeader);
     page->addWidget(MSFlexGrid1, 1);
+    page->addWidget(lblHint);
     page->addLayout(buttons);
     resize(760, 540);
 
@@ -200,7 +205,8 @@ void frmDatasheet::MSFlexGrid1_KeyPress(int keyAscii) {
         const int col = Col();
         // The fixed row and the plot marks hold no channel value, whatever their column.
         const bool editable = row >= 1 && model->readingCount() > 0 && col != model->lastColumn();
-        switch (datasheetKey(keyAscii, col, editable)) {
+        const QString cell = editable ? model->cellText(row, col) : QString();
+        switch (datasheetKey(keyAscii, col, editable, cell)) {
         case GridKey::Nothing:
             return;
         case GridKey::RemoveLast: {
@@ -212,6 +218,10 @@ void frmDatasheet::MSFlexGrid1_KeyPress(int keyAscii) {
             }
             return;
         }
+        case GridKey::Empty:
+            m_gridChanged = true;
+            if (!cell.isEmpty()) model->setCellText(row, col, QString());
+            return;
         case GridKey::Append:
             m_gridChanged = true;
             model->setCellText(row, col, model->cellText(row, col) + QChar(keyAscii));
@@ -260,6 +270,9 @@ bool frmDatasheet::eventFilter(QObject* watched, QEvent* event) {
     case Qt::Key_Backspace:
         MSFlexGrid1_KeyPress('\b');
         return true;
+    case Qt::Key_Delete:
+        MSFlexGrid1_KeyPress(127);
+        return true;
     default:
         break;
     }
@@ -297,6 +310,19 @@ void frmDatasheet::Form_Unload() {
 }
 
 void frmDatasheet::done(int result) {
+    // A changed cell that holds no number is never written back: the window stays open
+    // on that cell, with every edit, until the user corrects it.
+    if (!m_unloaded && m_gridChanged) {
+        if (const auto bad = firstNotNumber(*model)) {
+            setCurrentCell(bad->row, bad->column);
+            m_s.dialogs.inform(bad->sentence + kCrLf +
+                                   QStringLiteral("Correct it, or empty the cell with the Delete "
+                                                  "key, before closing: nothing has been "
+                                                  "written back yet."),
+                               kTitle, Icon::Exclamation);
+            return;
+        }
+    }
     if (!m_unloaded) {
         m_unloaded = true;
         Form_Unload();

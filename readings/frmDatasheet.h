@@ -1,10 +1,12 @@
 #pragma once
 // "Rockvane DataSheet": every reading of the current sensor in one grid, in FullDate
 // order. Only the channel cells take typed characters (digits and "." at the end of the
-// cell, backspace to remove the last one); the plot mark of a reading is toggled by a
-// click. Edits live in the grid until the window closes; closing then writes the whole
-// grid back if anything was changed (there is no cancel). A picture button exports the
-// grid to a spreadsheet.
+// cell, as long as the cell still holds a number; backspace to remove the last one,
+// delete to empty it); the plot mark of a reading is toggled by a click. Edits live in
+// the grid until the window closes; closing then writes the whole grid back if anything
+// was changed (there is no cancel). A changed cell that holds no number keeps the window
+// open, with a message naming it, until it is corrected: nothing is written before. A
+// picture button exports the grid to a spreadsheet.
 //
 // The grid is counted as the datasheet's procedures count it: row 0 is the fixed header
 // row, rows 1 and on are the readings; column L (lastColumn) holds the plot marks.
@@ -34,7 +36,8 @@ public:
     void Read_Values_From_Grid();
     // A click on the current cell: a plot mark is toggled.
     void MSFlexGrid1_Click();
-    // A character typed into the current cell (8 backspace, 9 tab, any other code).
+    // A character typed into the current cell (8 backspace, 9 tab, 127 delete, any other
+    // code).
     void MSFlexGrid1_KeyPress(int keyAscii);
     void Image1_Click();
     // The window closes: a changed grid is written back, then unloaded() is signalled.
@@ -50,6 +53,7 @@ public:
 
     QLabel* lblHeader;
     QTableView* MSFlexGrid1;
+    QLabel* lblHint; // how the cells are edited
     PictureButton* Image1;
     CaptionLabel* lblImage1; // "Export to spreadsheet"
     DatasheetModel* model;

@@ -75,6 +75,30 @@ TEST(DatasheetRulesTest, KeysInDateColumnsAndChannelColumns) {
             << "key " << c.code << " in column " << c.column;
 }
 
+TEST(DatasheetRulesTest, ADigitOrPointIsTakenOnlyWhileTheCellStillHoldsANumber) {
+    const struct {
+        int code;
+        const char* cell;
+        GridKey effect;
+    } cases[] = {
+        {'.', "85.80", GridKey::MessageB}, {'.', "85", GridKey::Append},
+        {'.', "", GridKey::Append},        {'.', ".", GridKey::MessageB},
+        {'6', "85.80", GridKey::Append},   {'5', "ERR", GridKey::MessageB},
+        {'5', "-", GridKey::Append},       {'5', "1e", GridKey::Append},
+        {127, "85.80", GridKey::Empty},    {127, "", GridKey::Empty},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(int(datasheetKey(c.code, 4, true, QLatin1String(c.cell))), int(c.effect))
+            << "key " << c.code << " after " << c.cell;
+    // Delete empties channel cells only.
+    EXPECT_EQ(int(datasheetKey(127, 2, true, QStringLiteral("08:00:00"))), int(GridKey::Nothing));
+    EXPECT_EQ(int(datasheetKey(127, 5, false)), int(GridKey::Nothing));
+    for (const char* value : {"", " ", "12.5", "-3", "85.", "1e3"})
+        EXPECT_TRUE(isChannelValue(QLatin1String(value))) << value;
+    for (const char* value : {".", "1.2.", "85.8086.10", "ER", "-", "1e"})
+        EXPECT_FALSE(isChannelValue(QLatin1String(value))) << value;
+}
+
 TEST(DatasheetRulesTest, TheTwoMessagesHaveTwoLines) {
     EXPECT_EQ(datasheetMessageA(), "Only Channel Data is editable in this datasheet\r\nPlease use "
                                    "the main form to change dates and times");

@@ -282,8 +282,8 @@ TEST_F(DatasheetTest, AValueAColumnRefusesLeavesEveryReadingAsItWasAndIsLogged) 
     execSql(QStringLiteral("DROP TABLE `%1`").arg(kId));
     execSql(QStringLiteral("CREATE TABLE `%1` (DateTimeKey TEXT UNIQUE, ReadingDate DATETIME, "
                            "ReadingTime TEXT, ChannelT TEXT, Channel1 DOUBLE CHECK "
-                           "(typeof(Channel1) IN ('null', 'real', 'integer')), DoNotPlot YESNO, "
-                           "FullDate DATETIME)")
+                           "(typeof(Channel1) IN ('null', 'real', 'integer') AND Channel1 < "
+                           "100), DoNotPlot YESNO, FullDate DATETIME)")
                 .arg(kId));
     addReading(k10, "10", "12.5");
     addReading(k11, "11", "21.0", 1);
@@ -291,15 +291,73 @@ TEST_F(DatasheetTest, AValueAColumnRefusesLeavesEveryReadingAsItWasAndIsLogged) 
     startOnReadings();
     frmDatasheet& f = open();
     watchWrites(kId);
-    type(f, 1, 3, QStringLiteral("1"));   // fine
-    clickCell(f, 2, 5);                   // fine
-    type(f, 3, 4, QStringLiteral("..5")); // "12..5" is no number
+    type(f, 1, 3, QStringLiteral("1")); // fine
+    clickCell(f, 2, 5);                 // fine
+    type(f, 3, 4, QStringLiteral("5")); // 125 is more than the column takes
     close(f);
     EXPECT_EQ(logCount(" frmDatasheet.G_ReadValuesFromGrid"), 1);
     EXPECT_EQ(writesTo(kId), 0);
     EXPECT_EQ(stored("ChannelT", k10), "12.5");
     EXPECT_EQ(stored("DoNotPlot", k11), "1");
     EXPECT_EQ(counter(), "3 of 3") << "the tab shows the readings again";
+
+    // Nothing of the failed write-back is left pending: the next one is stored.
+    frmDatasheet& again = open();
+    type(again, 1, 3, QStringLiteral("7"));
+    close(again);
+    EXPECT_EQ(stored("ChannelT", k10), "12.57");
+    EXPECT_EQ(logCount(" frmDatasheet.G_ReadValuesFromGrid"), 1);
+}
+
+TEST_F(DatasheetTest, ASecondPointIsRefusedAndDeleteEmptiesTheCellToRetypeIt) {
+    addReading(k10, "85.80", "12.5");
+    startOnReadings();
+    frmDatasheet& f = open();
+    EXPECT_EQ(f.lblHint->text(), "Type to add to a value, Backspace removes its last character, "
+                                 "Delete empties the cell.");
+    type(f, 1, 4, QStringLiteral("86.10"));
+    dialogs.expect(QStringLiteral("Channel Data must be a numeric value\r\nUse the backspace key "
+                                  "to delete, field accepts numeric values only"),
+                   kTitle, Icon::Information);
+    EXPECT_EQ(cell(f, 1, 4), "85.808610") << "the second point alone was refused";
+    QTest::keyClick(f.MSFlexGrid1, Qt::Key_Delete);
+    EXPECT_EQ(cell(f, 1, 4), "");
+    type(f, 1, 4, QStringLiteral("86.10"));
+    f.setCurrentCell(1, 1);
+    QTest::keyClick(f.MSFlexGrid1, Qt::Key_Delete); // a date cell is not emptied
+    EXPECT_EQ(cell(f, 1, 1), shortDateText(QDate(2026, 3, 10)));
+    close(f);
+    EXPECT_EQ(stored("Channel1", k10), "86.10");
+    EXPECT_EQ(stored("ReadingDate", k10), "2026-03-10");
+}
+
+TEST_F(DatasheetTest, AChangedCellThatIsNoNumberKeepsTheWindowOpenAndWritesNothing) {
+    threeReadings();
+    // Stored before: a value the grid would never have let the user type.
+    execSql(QStringLiteral("UPDATE `%1` SET Channel1 = '1.2.3' WHERE ChannelT = '21.0'").arg(kId));
+    startOnReadings();
+    frmDatasheet& f = open();
+    type(f, 1, 3, QStringLiteral("1")); // 12.51
+    backspace(f, 2, 4);                 // 1.2. is no number
+    watchWrites(kId);
+    f.close();
+    settle();
+    dialogs.expect(QStringLiteral("The Channel1 value \"1.2.\" of the reading 200525001 "
+                                  "2026/03/11 08:00:00 is not a number.\r\nCorrect it, or empty "
+                                  "the cell with the Delete key, before closing: nothing has been "
+                                  "written back yet."),
+                   kTitle, Icon::Exclamation);
+    ASSERT_EQ(tab().datasheetWindow(), &f);
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(f.Row(), 2);
+    EXPECT_EQ(f.Col(), 4);
+    EXPECT_EQ(writesTo(kId), 0);
+    // Emptied, the cell may be written back, and every other edit with it.
+    QTest::keyClick(f.MSFlexGrid1, Qt::Key_Delete);
+    close(f);
+    EXPECT_EQ(stored("Channel1", k11), "");
+    EXPECT_EQ(stored("ChannelT", k10), "12.51");
+    EXPECT_EQ(logEntries(), 0);
 }
 
 TEST_F(DatasheetTest, NoReadingOfAnotherSensorIsTouched) {

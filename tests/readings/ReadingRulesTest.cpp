@@ -59,4 +59,56 @@ TEST(ReadingRules, StoredDatesAndTimesAreReadBackAsWallClockValues) {
     EXPECT_EQ(toSecond(QTime(9, 30, 15, 999)), QTime(9, 30, 15));
 }
 
+TEST(ReadingRules, ALoadIsATextThatBeginsWithANumber) {
+    const struct {
+        const char* text;
+        bool load;
+    } cases[] = {{"12.5", true}, {"  -3", true}, {"+.5", true},  {".5e", true},  {"7abc", true},
+                 {"0", true},    {"", false},    {"   ", false}, {"ERR", false}, {"-", false},
+                 {".", false},   {"-.", false},  {"e5", false},  {"- 5", false}, {"abc1", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(hasLeadingNumber(QLatin1String(c.text)), c.load) << c.text;
+}
+
+TEST(ReadingRules, ABoxMayHoldANumberNothingOrWhatTheReadingAlreadyHolds) {
+    const struct {
+        const char *typed, *stored;
+        bool accepted;
+    } cases[] = {
+        {"85.80", "", true},  {" 7 ", "1.00", true},  {"", "1.00", true},
+        {"1e3", "", true},    {"-0.5", "", true},     {"85.8086.10", "85.80", false},
+        {"1.2.3", "", false}, {"-", "", false},       {".", "", false},
+        {"ERR", "ERR", true}, {" ERR", "ERR ", true}, {"ERR5", "ERR", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isReadingValue(QLatin1String(c.typed), QLatin1String(c.stored)), c.accepted)
+            << c.typed << " / " << c.stored;
+    EXPECT_EQ(notNumberError(QStringLiteral("Load 1"),
+                             QStringLiteral("200525001 2005/03/28 "
+                                            "00:00:00"),
+                             QStringLiteral(" 1.2.3 ")),
+              "Error: Load 1 of the reading 200525001 2005/03/28 00:00:00 is not a number: 1.2.3");
+}
+
+TEST(ReadingRules, TheLevelNoticeSaysTheLoadAboveTheOffsetAndWhereItComesFrom) {
+    const AlarmLevels levels{40.0, 50.0, 1.5};
+    LevelCheck alert;
+    alert.reached = LevelReached::Alert;
+    EXPECT_EQ(readingLevelNotice(alert, 120.5, 80.0, std::nullopt, levels),
+              QStringLiteral("ALERT: load 40.50 t above the installation offset (reading "
+                             "120.50 t \u2212 offset 80.00 t) is at or above the alert load of "
+                             "40 t"));
+    LevelCheck both;
+    both.reached = LevelReached::Alarm;
+    both.rateExceeded = true;
+    both.risePerDay = 3.525;
+    EXPECT_EQ(readingLevelNotice(both, 136.65, 80.0, 53.1, levels),
+              QStringLiteral("ALARM: load 56.65 t above the installation offset (reading "
+                             "136.65 t \u2212 offset 80.00 t) is at or above the alarm load of "
+                             "50 t; RISING FAST: 3.53 t/day since the previous reading (53.10 t), "
+                             "faster than the limit of 1.5 t/day"));
+    LevelCheck none;
+    EXPECT_EQ(readingLevelNotice(none, 136.65, 80.0, 53.1, levels), "");
+}
+
 } // namespace

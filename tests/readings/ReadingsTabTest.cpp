@@ -187,9 +187,17 @@ TEST_F(ReadingsTabTest, LimitsAreAcceptedAtBothEndsAndRefusedJustOutside) {
     const struct {
         const char *load, *temp, *error; // error nullptr: valid
     } cases[] = {
-        {"0", "20", nullptr},       {"300", "-20", nullptr},    {"", "", nullptr},
-        {"12.5.3", "60", nullptr},  {"-0.01", "20", loadError}, {"300.01", "20", loadError},
-        {"12", "-20.1", tempError}, {"12", "60.1", tempError},  {"999", "99", tempError},
+        {"0", "20", nullptr},
+        {"300", "-20", nullptr},
+        {"", "", nullptr},
+        {"12.5.3", "60",
+         "Error: Load 1 of the reading 200525001 2026/03/12 08:00:00 is not a "
+         "number: 12.5.3"},
+        {"-0.01", "20", loadError},
+        {"300.01", "20", loadError},
+        {"12", "-20.1", tempError},
+        {"12", "60.1", tempError},
+        {"999", "99", tempError},
     };
     for (const auto& c : cases) {
         tab().lblError->hide();
@@ -295,14 +303,18 @@ TEST_F(ReadingsTabTest, NumberBoxesDiscardEveryTypedCharacterButDigitsSignAndPoi
         QTest::keyClick(box, Qt::Key_Delete);
         EXPECT_EQ(box->text(), "2.5-");
     }
-    // Pasted text is not filtered; a text that is no number is written back unchanged.
+    // Pasted text is not filtered, but a text that is no number never reaches the reading.
     QApplication::clipboard()->setText(QStringLiteral("abc"));
+    tab().txtChannelT->setText(QStringLiteral("20"));
     tab().txtChannel_1->clear();
     tab().txtChannel_1->setFocus();
     QTest::keyClick(tab().txtChannel_1, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(tab().txtChannel_1->text(), "abc");
     tab().imgPrevData->click();
-    EXPECT_EQ(stored("Channel1", k12), "abc");
+    EXPECT_EQ(counter(), "3 of 3");
+    EXPECT_EQ(tab().lblError->text(),
+              "Error: Load 1 of the reading 200525001 2026/03/12 08:00:00 is not a number: abc");
+    EXPECT_EQ(stored("Channel1", k12), "12.00");
 }
 
 // ---------------------------------------------------------------------------------
@@ -313,10 +325,8 @@ TEST_F(ReadingsTabTest, MovingWritesTheReadingWithItsNumbersFormatted) {
     startOnReadings();
     const struct {
         const char *load, *temp, *storedLoad, *storedTemp;
-    } cases[] = {{"7", "21.25", "7.00", "21.3"},
-                 {" 5.5 ", "-0.05", "5.50", "-0.1"},
-                 {"", "", "", ""},
-                 {"-", "1.2.3", "-", "1.2.3"}};
+    } cases[] = {
+        {"7", "21.25", "7.00", "21.3"}, {" 5.5 ", "-0.05", "5.50", "-0.1"}, {"", "", "", ""}};
     for (const auto& c : cases) {
         tab().txtChannel_1->setText(QLatin1String(c.load));
         tab().txtChannelT->setText(QLatin1String(c.temp));
@@ -327,6 +337,56 @@ TEST_F(ReadingsTabTest, MovingWritesTheReadingWithItsNumbersFormatted) {
         EXPECT_EQ(stored("FullDate", k12), "2026-03-12 08:00:00");
         EXPECT_EQ(stored("ReadingTime", k12), "08:00:00");
     }
+    EXPECT_EQ(logEntries(), 0);
+}
+
+TEST_F(ReadingsTabTest, ATextThatIsNoNumberNeverReachesTheReading) {
+    threeReadings();
+    // A logger's "ERR" already stored is no edit: the reading can be left as it is.
+    execSql(QStringLiteral("UPDATE `%1` SET ChannelT = 'ERR' WHERE Channel1 = '11.00'").arg(kId));
+    startOnReadings();
+    const struct {
+        const char *load, *temp, *error;
+    } refused[] = {
+        {"85.8086.10", "22.0",
+         "Error: Load 1 of the reading 200525001 2026/03/12 08:00:00 is not a number: "
+         "85.8086.10"},
+        {"12", "1.2.3",
+         "Error: Temperature of the reading 200525001 2026/03/12 08:00:00 is not a number: "
+         "1.2.3"},
+        {"-", "22.0",
+         "Error: Load 1 of the reading 200525001 2026/03/12 08:00:00 is not a number: -"},
+    };
+    for (const auto& c : refused) {
+        tab().txtChannel_1->setText(QLatin1String(c.load));
+        tab().txtChannelT->setText(QLatin1String(c.temp));
+        tab().imgPrevData->click();
+        EXPECT_EQ(counter(), "3 of 3") << c.load;
+        EXPECT_EQ(tab().lblError->text(), QLatin1String(c.error));
+        bool cancel = false;
+        tab().txtChannel_Validate(1, cancel);
+        tab().txtChannelT_Validate(cancel);
+        EXPECT_TRUE(cancel) << "leaving the box is refused too";
+    }
+    // Left without validation, the reading keeps every stored value, the mark included.
+    tab().txtChannel_1->setText(QStringLiteral("1.2.3"));
+    tab().txtChannelT->setText(QStringLiteral("30"));
+    tab().chkDontPlot->setChecked(true);
+    window->SSTab1->setCurrentIndex(1);
+    dialogs.expect(QStringLiteral("The reading 200525001 2026/03/12 08:00:00 was not saved: Load "
+                                  "1 holds \"1.2.3\", which is not a number.\r\nThe reading "
+                                  "keeps its stored values."),
+                   QStringLiteral("Brackwell's Rockvane"), Icon::Exclamation);
+    EXPECT_EQ(stored("Channel1", k12), "12.00");
+    EXPECT_EQ(stored("ChannelT", k12), "22.0");
+    EXPECT_EQ(stored("DoNotPlot", k12), "0");
+
+    window->SSTab1->setCurrentIndex(2);
+    tab().imgPrevData->click();
+    EXPECT_EQ(tab().txtChannelT->text(), "ERR");
+    tab().imgPrevData->click();
+    EXPECT_EQ(counter(), "1 of 3") << "a stored ERR does not hold the user on its reading";
+    EXPECT_EQ(stored("ChannelT", k11), "ERR");
     EXPECT_EQ(logEntries(), 0);
 }
 
