@@ -27,7 +27,8 @@ void ReadingsTab::imgDeleteReading_Click() {
         form->setAttribute(Qt::WA_DeleteOnClose);
         // Closing the window in any way (a button, its frame, Escape) ends here.
         connect(form, &QDialog::finished, this, &ReadingsTab::DeleteChosenReadings);
-        form->Form_Load();
+        // The calendars open on today; the line above them says where the readings lie.
+        form->Form_Load(readingDaysText(firstAndLastDays(s.rsReadings)));
         m_batchDel = form;
         form->setWindowModality(Qt::ApplicationModal);
         form->show();

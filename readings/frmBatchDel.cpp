@@ -3,6 +3,7 @@
 #include <QCalendarWidget>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -25,6 +26,7 @@ frmBatchDel::frmBatchDel(Session& session, QWidget* parent) : QDialog(parent), m
     QFont bold = Label9->font();
     bold.setBold(true);
     Label9->setFont(bold);
+    lblReadingDays = named(new QLabel(this), QStringLiteral("lblReadingDays"));
     Label2 = named(new QLabel(QStringLiteral("Select start date"), this), QStringLiteral("Label2"));
     Label3 = named(new QLabel(QStringLiteral("Select end date"), this), QStringLiteral("Label3"));
     for (QCalendarWidget** calendar : {&DelStart, &DelEnd}) {
@@ -86,6 +88,7 @@ frmBatchDel::frmBatchDel(Session& session, QWidget* parent) : QDialog(parent), m
     single->addWidget(cmdSingleDel);
     auto* page = new QVBoxLayout(this);
     page->addWidget(Label9);
+    page->addWidget(lblReadingDays);
     page->addLayout(calendars);
     page->addWidget(Label1);
     page->addLayout(batchButtons);
@@ -95,19 +98,50 @@ frmBatchDel::frmBatchDel(Session& session, QWidget* parent) : QDialog(parent), m
     page->addSpacing(8);
     page->addWidget(Label4);
 
+    // Every part of the window reports the keys it sees (see eventFilter).
+    for (QWidget* part : findChildren<QWidget*>())
+        part->installEventFilter(this);
+
     connect(OKButton, &QPushButton::clicked, this, &frmBatchDel::OKButton_Click);
     connect(CancelButton, &QPushButton::clicked, this, &frmBatchDel::CancelButton_Click);
     connect(Command1, &QPushButton::clicked, this, &frmBatchDel::Command1_Click);
     connect(cmdSingleDel, &QPushButton::clicked, this, &frmBatchDel::cmdSingleDel_Click);
 }
 
-void frmBatchDel::Form_Load() {
+void frmBatchDel::Form_Load(const QString& readingDays) {
+    lblReadingDays->setText(readingDays);
     m_s.gDelSingle = false;
     m_s.gDelBatch = false;
     m_s.gDelAll = false;
     const QDate today = m_s.clock.today();
     DelStart->setSelectedDate(today);
     DelEnd->setSelectedDate(today);
+}
+
+bool frmBatchDel::eventFilter(QObject* watched, QEvent* event) {
+    // Whether the last key that reached a part of the window was Enter in a calendar: a
+    // key that part does not take comes on to the window itself.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const auto* part = qobject_cast<QWidget*>(watched);
+        const bool inCalendar =
+            part && (DelStart->isAncestorOf(part) || DelEnd->isAncestorOf(part) ||
+                     part == DelStart || part == DelEnd);
+        m_enterInCalendar = inCalendar && (key == Qt::Key_Return || key == Qt::Key_Enter);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmBatchDel::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    // The year box moves its calendar on Enter and then passes the key on, as the day grid
+    // does: it is no press of CANCEL.
+    if (enter && m_enterInCalendar) {
+        m_enterInCalendar = false;
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void frmBatchDel::OKButton_Click() {

@@ -8,6 +8,7 @@
 #include <QDialog>
 
 class QCalendarWidget;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 
@@ -20,14 +21,16 @@ class frmBatchDel : public QDialog {
 public:
     explicit frmBatchDel(Session& session, QWidget* parent = nullptr);
 
-    // No choice yet; both calendars on today's date.
-    void Form_Load();
+    // No choice yet; both calendars on today's date; the line above them says which days
+    // the sensor's readings span (readingDaysText).
+    void Form_Load(const QString& readingDays = QString());
     void OKButton_Click();
     void cmdSingleDel_Click();
     void Command1_Click();
     void CancelButton_Click();
 
     QLabel* Label9;
+    QLabel* lblReadingDays; // "Readings from 14 Mar 2005 to 13 Jun 2005"
     QLabel* Label2;
     QCalendarWidget* DelStart;
     QLabel* Label3;
@@ -43,8 +46,15 @@ public:
     QPushButton* cmdSingleDel;
     QLabel* Label4;
 
+protected:
+    // Enter in a calendar (its day grid, its year box) moves that calendar and never
+    // closes the window; elsewhere it presses the default button, CANCEL.
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     Session& m_s;
+    bool m_enterInCalendar = false;
 };
 
 } // namespace rv

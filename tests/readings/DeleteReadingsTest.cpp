@@ -3,9 +3,13 @@
 #include "core/DateText.h"
 #include "readings/frmBatchDel.h"
 #include "tests/readings/ReadingsFixture.h"
+#include <QAbstractItemView>
 #include <QCalendarWidget>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
 
 using namespace rv;
 using namespace rv::test;
@@ -105,6 +109,47 @@ TEST_F(DeleteReadingsTest, CancelOrClosingTheWindowDeletesNothing) {
     EXPECT_EQ(counter(), "5 of 5");
     EXPECT_FALSE(s().gDelSingle || s().gDelBatch || s().gDelAll);
     EXPECT_EQ(logEntries(), 0);
+}
+
+TEST_F(DeleteReadingsTest, TheWindowSaysWhereTheReadingsLieAndEnterInACalendarOnlyMovesIt) {
+    aroundTheFirstOfMarch();
+    startOnReadings();
+    tab().imgFirst->click();
+    frmBatchDel& f = open();
+    EXPECT_EQ(f.lblReadingDays->text(), "Readings from 28 Feb 2013 to 2 Mar 2013");
+    EXPECT_EQ(counter(), "1 of 5") << "the reading shown stays the current one";
+    // A year typed into the start calendar's year box, then Enter.
+    auto* yearButton =
+        f.DelStart->findChild<QToolButton*>(QStringLiteral("qt_calendar_yearbutton"));
+    auto* yearBox = f.DelStart->findChild<QSpinBox*>(QStringLiteral("qt_calendar_yearedit"));
+    ASSERT_TRUE(yearButton && yearBox);
+    yearButton->click();
+    yearBox->selectAll();
+    QTest::keyClicks(yearBox, QStringLiteral("2013"));
+    QTest::keyClick(yearBox, Qt::Key_Return);
+    settle();
+    ASSERT_EQ(tab().batchDeleteWindow(), &f) << "Enter closed the window";
+    EXPECT_EQ(f.DelStart->yearShown(), 2013);
+    // Enter on the end calendar's days neither closes the window.
+    auto* days =
+        f.DelEnd->findChild<QAbstractItemView*>(QStringLiteral("qt_calendar_calendarview"));
+    ASSERT_TRUE(days);
+    QTest::keyClick(days, Qt::Key_Enter);
+    settle();
+    ASSERT_EQ(tab().batchDeleteWindow(), &f);
+    // Elsewhere Enter is CANCEL, as before.
+    QTest::keyClick(f.Label1, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(tab().batchDeleteWindow(), nullptr);
+    EXPECT_EQ(readingCount(), 5);
+
+    // Without readings the window says so.
+    open().Command1->click();
+    settle();
+    frmBatchDel& empty = open();
+    EXPECT_EQ(empty.lblReadingDays->text(), "No readings");
+    empty.CancelButton->click();
+    settle();
 }
 
 // ---------------------------------------------------------------------------------
@@ -256,9 +301,35 @@ TEST_F(DeleteReadingsTest, ABatchIsAllOrNothing) {
     EXPECT_EQ(readingCount(), 5);
     EXPECT_EQ(s().rsReadings.recordCount(), 5);
     EXPECT_EQ(counter(), "5 of 5");
-    // The tab goes on working.
+    // The tab goes on working, and nothing of the failed deletion is left pending: the
+    // next deletion is carried out and counts what it deleted.
     tab().imgFirst->click();
     EXPECT_EQ(counter(), "1 of 5");
+    batch(QDate(2013, 3, 2), QDate(2013, 3, 2));
+    expectBatchMessage(1, QDate(2013, 3, 2), QDate(2013, 3, 2));
+    EXPECT_EQ(logCount(" imgDeleteReading_Click"), 1);
+    EXPECT_EQ(counter(), "4 of 4");
+    EXPECT_EQ(readingCount(), 4);
+}
+
+TEST_F(DeleteReadingsTest, MidnightReadingsOnTheFirstAndTheLastDayAreDeleted) {
+    addReading("2005/03/27 00:00:00", "1.00");
+    addReading("2005/03/28 00:00:00", "2.00");
+    addReading("2005/03/29 12:00:00", "3.00");
+    addReading("2005/03/30 00:00:00", "4.00");
+    addReading("2005/03/31 00:00:00", "5.00");
+    // As the program stores them: the date alone for a reading at midnight.
+    execSql(QStringLiteral("UPDATE `%1` SET FullDate = date(FullDate) WHERE time(FullDate) = "
+                           "'00:00:00'")
+                .arg(kId));
+    startOnReadings();
+    batch(QDate(2005, 3, 28), QDate(2005, 3, 30));
+    expectBatchMessage(3, QDate(2005, 3, 28), QDate(2005, 3, 30));
+    EXPECT_EQ(stored("Channel1", "2005/03/27 00:00:00"), "1.00");
+    EXPECT_EQ(stored("Channel1", "2005/03/28 00:00:00"), "<none>");
+    EXPECT_EQ(stored("Channel1", "2005/03/30 00:00:00"), "<none>");
+    EXPECT_EQ(stored("Channel1", "2005/03/31 00:00:00"), "5.00");
+    EXPECT_EQ(counter(), "2 of 2");
 }
 
 TEST_F(DeleteReadingsTest, ASensorWithMoreThan32767ReadingsIsHandledLikeAnyOther) {
