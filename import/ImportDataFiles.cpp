@@ -69,6 +69,15 @@ void imgAddSlugData_Click(Session& s, const ImportHost& host) {
             if (answer != Answer::Yes) return;
         }
 
+        // Nothing is written where it cannot all be written: the user is told what stops
+        // the import before the first file or reading.
+        if (const QString why = whyImportCannotWrite(s, path); !why.isEmpty()) {
+            s.dialogs.inform(QStringLiteral("The readings of ") + fileName +
+                                 QStringLiteral(" cannot be imported:") + kCrLf + why,
+                             kAppTitle, Icon::Exclamation);
+            return;
+        }
+
         // A file imported into this sensor before is named before anything is staged, so
         // the user is not walked through one duplicate message per reading.
         ImportSource source{fileName, QString()};
@@ -81,7 +90,19 @@ void imgAddSlugData_Click(Session& s, const ImportHost& host) {
         NoProgress none;
         Progress& progress = host.progress ? *host.progress : none;
         StagedRows rsImport;
-        const StagingOutcome staged = OpenSlugData(s, fileName, path, rsImport, progress);
+        StagingOutcome staged;
+        try {
+            staged = OpenSlugData(s, fileName, path, rsImport, progress);
+        } catch (const Abort& a) {
+            // A write that fails all the same (a disk filling up meanwhile) is said, then
+            // logged; the schema file and any part of the copy are gone again.
+            s.dialogs.inform(QStringLiteral("The readings of ") + fileName +
+                                 QStringLiteral(" could not be staged in the data folder:") +
+                                 kCrLf + a.error.description + kCrLf +
+                                 QStringLiteral("Nothing was imported."),
+                             kAppTitle, Icon::Critical);
+            throw;
+        }
         switch (staged.kind) {
         case StagingOutcome::Kind::Staged:
             break;

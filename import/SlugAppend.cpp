@@ -33,6 +33,10 @@ QByteArray channelBytes(const QVariant& value) {
 
 } // namespace
 
+bool connectionWritable(const Connection& connection) {
+    return connection.isOpen() && sqlite3_db_readonly(connection.handle(), "main") == 0;
+}
+
 Result<QSet<QString>> storedReadingKeys(Connection& connection, const QString& table) {
     QSet<QString> keys;
     Query q(connection, QStringLiteral("SELECT DateTimeKey FROM ") + sql::quoted(table));

@@ -24,6 +24,9 @@ struct PlannedReading {
     QByteArray channel1; // "##0.00" text; a null array for Null
 };
 
+// Whether the database can take readings: it was opened for writing.
+bool connectionWritable(const Connection& connection);
+
 // The keys of the readings the table holds, letter case folded (foldedKey) as the test for
 // a duplicate compares them: one query.
 Result<QSet<QString>> storedReadingKeys(Connection& connection, const QString& table);

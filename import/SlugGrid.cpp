@@ -1,4 +1,5 @@
 #include "import/SlugGrid.h"
+#include "core/DateText.h"
 #include "import/StagedRows.h"
 #include <QApplication>
 #include <QPainter>
@@ -118,6 +119,7 @@ QVariant SlugGridModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::ForegroundRole:
         if (!check) return {};
+        if (check->future) return futureText();
         if (check->stored) return storedText();
         if (check->level.reached == LevelReached::Alarm || check->level.rateExceeded)
             return alarmText();
@@ -125,6 +127,7 @@ QVariant SlugGridModel::data(const QModelIndex& index, int role) const {
         return {};
     case Qt::BackgroundRole:
         if (!check) return {};
+        if (check->future) return futureBackground();
         if (check->stored) return storedBackground();
         if (check->level.reached == LevelReached::Alarm || check->level.rateExceeded)
             return alarmBackground();
@@ -136,6 +139,9 @@ QVariant SlugGridModel::data(const QModelIndex& index, int role) const {
     // What is known of the row, for the tips.
     auto note = [&]() -> QString {
         if (!check) return {};
+        if (check->future)
+            return QStringLiteral("Dated after ") + shortDateText(m_checks.lastDay) +
+                   QStringLiteral(": a date in the future is never proposed");
         if (check->stored) return QStringLiteral("Already stored for this sensor");
         return levelNotice(check->level, check->load, m_checks.levels);
     };

@@ -3,7 +3,8 @@
 // columns and the row's mark), and a delegate that draws a mark picture centred in its
 // cell. Nothing is copied per cell, so a file of 100,000 rows shows and scrolls at once.
 // Rows already stored are greyed; rows beyond the sensor's levels are coloured amber (the
-// alert load) or red (the alarm load, or a rise faster than the rate limit).
+// alert load) or red (the alarm load, or a rise faster than the rate limit); rows dated in
+// the future are violet.
 #include "import/StagedChecks.h"
 #include <QAbstractTableModel>
 #include <QColor>
@@ -31,6 +32,8 @@ public:
     static QColor alertText() { return QColor(Qt::black); }
     static QColor alarmBackground() { return QColor(0xc6, 0x28, 0x28); }
     static QColor alarmText() { return QColor(Qt::white); }
+    static QColor futureBackground() { return QColor(0xd1, 0xc4, 0xe9); }
+    static QColor futureText() { return QColor(0x4a, 0x14, 0x8c); }
 
     SlugGridModel(const StagedRows& rows, QObject* parent = nullptr);
 
@@ -49,7 +52,8 @@ public:
     void toggle(int row);
     const std::vector<char>& marks() const { return m_marks; }
 
-    // What is known of each row (stored already, beyond the levels): colours and tips.
+    // What is known of each row (stored already, dated in the future, beyond the levels):
+    // colours and tips.
     void setChecks(StagedChecks checks);
     const StagedChecks& checks() const { return m_checks; }
     // Unticks every row already stored; the other rows keep their marks. Answers how many

@@ -184,7 +184,7 @@ qint64 hourBoundaries(const QDateTime& from, const QDateTime& to) {
 }
 
 std::vector<char> proposeMarks(qint64 rows, const std::function<QString(qint64)>& dateText,
-                               double interval, DayOrder order) {
+                               double interval, DayOrder order, const QDate& lastDay) {
     std::vector<char> marks(std::size_t(rows > 0 ? rows : 0), 0);
     std::optional<QDateTime> anchor;
     for (qint64 r = 0; r < rows; ++r) {
@@ -192,7 +192,9 @@ std::vector<char> proposeMarks(qint64 rows, const std::function<QString(qint64)>
         const bool marker = text == kSlugMarker;
         const std::optional<QDateTime> moment = readSlugDateTime(text, order);
         bool ticked = false;
-        if (r == 0) {
+        if (moment && datedAfter(*moment, lastDay)) {
+            ticked = false;
+        } else if (r == 0) {
             ticked = !marker;
         } else if (moment) {
             ticked = !anchor || double(hourBoundaries(*anchor, *moment)) >= interval;

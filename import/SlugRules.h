@@ -45,14 +45,22 @@ std::optional<QDateTime> readSlugDateTime(const QString& text, DayOrder order);
 // counts 0; negative when the second comes first).
 qint64 hourBoundaries(const QDateTime& from, const QDateTime& to);
 
+// Whether a reading's moment lies after the last day a reading may be dated (tomorrow by
+// the program's clock): such a date is a logger's clock gone wrong, not a reading.
+inline bool datedAfter(const QDateTime& moment, const QDate& lastDay) {
+    return lastDay.isValid() && moment.date() > lastDay;
+}
+
 // The proposed marks (true: ticked, to be appended) of rows whose date texts are given
 // in file order. The first row is ticked unless it is the marker. A later row is ticked
 // when its moment is at least `interval` hour boundaries after the anchor, the moment of
 // the last ticked row, and it is not the marker; it then becomes the anchor. A row whose
 // date text cannot be read is not proposed (the first row excepted) and never anchors:
-// until a row that can be read is reached, the next one that can is ticked.
+// until a row that can be read is reached, the next one that can is ticked. A row dated
+// after `lastDay` is never proposed and never anchors, the first row included: the
+// proposal goes on from the last row before it.
 std::vector<char> proposeMarks(qint64 rows, const std::function<QString(qint64)>& dateText,
-                               double interval, DayOrder order);
+                               double interval, DayOrder order, const QDate& lastDay = QDate());
 
 // How the date column of a datalogger file is laid out: the three options of the import
 // window, by their index.

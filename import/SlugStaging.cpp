@@ -1,5 +1,7 @@
 #include "import/SlugStaging.h"
+#include "import/SlugAppend.h"
 #include "import/SlugRules.h"
+#include "platform/WriteCheck.h"
 #include "store/Module1.h"
 #include "store/Session.h"
 #include <QDir>
@@ -143,20 +145,60 @@ QString refusedFileMessage(const QString& fileName, const StagingOutcome& outcom
     return head + why + kCrLf + QStringLiteral("Nothing was imported.");
 }
 
-void archiveDownload(const QString& downloadFolder, const QString& sensorId, const QDate& today) {
-    if (downloadFolder.isEmpty()) return;
+Status archiveDownload(const QString& downloadFolder, const QString& sensorId, const QDate& today) {
+    if (downloadFolder.isEmpty()) return {};
     const QString backup = downloadFolder + QStringLiteral("/backup");
-    skip([&] {
-        if (!FolderExists(backup)) QDir().mkpath(backup);
-    });
-    skip([&] {
-        const QString download = downloadFolder + u'/' + downloadFileName(sensorId);
-        if (!FileExists(download)) return;
-        const QString archived = backup + u'/' + archiveFileName(sensorId, today);
-        need(copyReplacing(download, archived));
-        // The download is the only copy until its archive is complete: it goes only then.
-        if (QFileInfo(archived).size() == QFileInfo(download).size()) QFile::remove(download);
-    });
+    const QString download = downloadFolder + u'/' + downloadFileName(sensorId);
+    const bool downloaded = FileExists(download);
+    // The backup folder is made even when there is nothing to archive yet; only a download
+    // that cannot be archived is a failure.
+    if (!FolderExists(backup) && !QDir().mkpath(backup) && downloaded)
+        return fileError(QStringLiteral("cannot make the folder"), backup,
+                         QStringLiteral("it cannot be created"));
+    if (!downloaded) return {};
+    const QString archived = backup + u'/' + archiveFileName(sensorId, today);
+    if (Status st = copyReplacing(download, archived); !st.ok()) return st;
+    // The download is the only copy until its archive is complete: it goes only then.
+    if (QFileInfo(archived).size() != QFileInfo(download).size())
+        return fileError(QStringLiteral("cannot copy"), download,
+                         QStringLiteral("the copy is incomplete"));
+    QFile file(download);
+    if (!file.remove())
+        return fileError(QStringLiteral("cannot remove"), download, file.errorString());
+    return {};
+}
+
+QString whyImportCannotWrite(const Session& s, const QString& fullPath) {
+    // The database takes the readings (and the import history).
+    if (!s.gDatabasePath.isEmpty() && QFileInfo::exists(s.gDatabasePath)) {
+        QString why = whyCannotChange(s.gDatabasePath);
+        if (why.isEmpty() && s.gConnection.isOpen() && !connectionWritable(s.gConnection))
+            why = QStringLiteral("The file ") + QDir::toNativeSeparators(s.gDatabasePath) +
+                  QStringLiteral(" is read-only: nothing can be written to it.");
+        if (!why.isEmpty()) return why;
+    }
+    // The data folder takes the schema file and the working copy, and its disk the
+    // readings the database gains.
+    const qint64 fileBytes = QFileInfo(fullPath).size();
+    if (QString why = whyCannotWrite(s.paths, s.gDataFolder, importNeedBytes(fileBytes));
+        !why.isEmpty())
+        return why;
+    // The download folder takes the archive of the datalogger's download, when there is
+    // one, and loses the download itself.
+    const QString folder = s.gDownloadFolder;
+    if (folder.isEmpty()) return {};
+    const QString download = folder + u'/' + downloadFileName(s.gSensorID);
+    if (!QFileInfo(download).isFile()) return {};
+    if (QString why = whyCannotWrite(s.paths, folder); !why.isEmpty()) return why;
+    const QString backup = folder + QStringLiteral("/backup");
+    const QString target = QFileInfo::exists(backup) ? backup : folder;
+    return whyCannotWrite(s.paths, target, QFileInfo(download).size());
+}
+
+qint64 importNeedBytes(qint64 fileBytes) {
+    // The working copy, the schema file, and about as much again for the readings the
+    // database gains (a reading stored takes about the bytes of its line).
+    return 2 * qMax<qint64>(fileBytes, 0) + schemaIniBytes().size();
 }
 
 } // namespace rv

@@ -54,7 +54,19 @@ Status copyReplacing(const QString& from, const QString& to);
 // After an append: makes the "backup" subfolder of the download folder when it is
 // missing, and moves the datalogger's download file "MS" + id + ".txt" there as
 // "MS" + id + "_" + yyyy-mm-dd + ".txt" (replacing a file of that name). The download file
-// is deleted only once its copy is complete. A step that fails is skipped.
-void archiveDownload(const QString& downloadFolder, const QString& sensorId, const QDate& today);
+// is deleted only once its copy is complete. Fails, saying why, only when a download
+// there could not be archived (it is then kept where it was).
+Status archiveDownload(const QString& downloadFolder, const QString& sensorId, const QDate& today);
+
+// The bytes an import of a datalogger file of `fileBytes` bytes needs on the disk of the
+// data folder: the working copy, the schema file, and the readings the database gains.
+qint64 importNeedBytes(qint64 fileBytes);
+
+// Why the import of the chosen file (gDownloadFolder its folder) cannot write what it
+// writes, in one sentence naming the place; empty when it can. Checked before anything is
+// written: the database (read-only), the data folder (read-only, or its disk too full for
+// the working copy and the readings), and, when the datalogger's download lies there, the
+// download folder and its "backup" subfolder that take its archive.
+QString whyImportCannotWrite(const Session& s, const QString& fullPath);
 
 } // namespace rv

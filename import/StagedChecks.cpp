@@ -1,4 +1,5 @@
 #include "import/StagedChecks.h"
+#include "core/DateText.h"
 #include "core/Loads.h"
 #include "core/NumberText.h"
 #include "platform/Dialogs.h"
@@ -8,22 +9,36 @@ namespace rv {
 
 StagedChecks checkStagedRows(const StagedRows& rows, SlugDateFormat format, DayOrder order,
                              const QString& sensorId, const QSet<QString>& storedKeys,
-                             const AlarmLevels& levels, double offset) {
+                             const AlarmLevels& levels, double offset, const QDate& lastDay) {
     StagedChecks checks;
     checks.levels = levels;
+    checks.lastDay = lastDay;
     const bool judge = !levels.empty();
-    if (storedKeys.isEmpty() && !judge) return checks;
     const qint64 n = rows.rowCount();
-    checks.rows.resize(std::size_t(n));
+    // The rows are kept only once one of them has something to show.
+    auto at = [&](qint64 r) -> StagedRowCheck& {
+        if (checks.rows.empty()) checks.rows.resize(std::size_t(n));
+        return checks.rows[std::size_t(r)];
+    };
+    if (judge) checks.rows.resize(std::size_t(n));
     std::optional<LoadAt> previous;
     for (qint64 r = 0; r < n; ++r) {
         const std::optional<SlugMoment> moment =
             slugMoment(rows.text(r, 0), format, sensorId, order);
         if (!moment) continue;
-        StagedRowCheck& check = checks.rows[std::size_t(r)];
-        check.stored = !storedKeys.isEmpty() && storedKeys.contains(foldedKey(moment->key));
-        if (check.stored) ++checks.stored;
+        const bool stored = !storedKeys.isEmpty() && storedKeys.contains(foldedKey(moment->key));
+        const bool future = datedAfter(moment->fullDate, lastDay);
+        if (stored) {
+            at(r).stored = true;
+            ++checks.stored;
+        }
+        if (future) {
+            at(r).future = true;
+            ++checks.future;
+            continue;
+        }
         if (!judge) continue;
+        StagedRowCheck& check = at(r);
         // The load as the plots compute it from the value "append" writes.
         const QVariant written = importedChannel(rows.text(r, 5), 2);
         if (written.isNull()) continue;
@@ -75,6 +90,31 @@ QString beyondLine(const StagedChecks& checks) {
                      QStringLiteral(" rising faster than the rate limit");
     if (parts.isEmpty()) return {};
     return QStringLiteral("Rows beyond the sensor's levels: ") + parts.join(QStringLiteral(", "));
+}
+
+QString futureLine(const StagedChecks& checks) {
+    if (checks.future <= 0) return {};
+    return (checks.future == 1
+                ? QStringLiteral("1 row is dated after ")
+                : QString::number(checks.future) + QStringLiteral(" rows are dated after ")) +
+           shortDateText(checks.lastDay) +
+           QStringLiteral(", later than today allows (shown in violet): a date in the future is "
+                          "never proposed. Tick such a row by hand to append it all the same.");
+}
+
+qint64 futureLeftOut(const StagedChecks& checks, const std::vector<char>& marks) {
+    qint64 n = 0;
+    for (std::size_t r = 0; r < checks.rows.size(); ++r)
+        if (checks.rows[r].future && !(r < marks.size() && marks[r])) ++n;
+    return n;
+}
+
+QString futureLeftOutLine(qint64 leftOut, const QDate& lastDay) {
+    if (leftOut <= 0) return {};
+    return (leftOut == 1 ? QStringLiteral("1 row dated after ")
+                         : QString::number(leftOut) + QStringLiteral(" rows dated after ")) +
+           shortDateText(lastDay) +
+           (leftOut == 1 ? QStringLiteral(" was left out.") : QStringLiteral(" were left out."));
 }
 
 QString appendSummary(const LevelCounts& counts, const AlarmLevels& levels, qint64 appended,

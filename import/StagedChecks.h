@@ -15,16 +15,20 @@ namespace rv {
 
 struct StagedRowCheck {
     bool stored = false; // a reading with the row's key is stored already
+    bool future = false; // dated after the last day a reading may be dated
     LevelCheck level;    // the row judged against the levels (rows not stored only)
     double load = 0;     // the row's load in tons, when it was judged
 };
 
 struct StagedChecks {
-    // One per staged row, or none at all when nothing is stored and there are no levels
-    // (a large file into an empty sensor then costs nothing more).
+    // One per staged row, or none at all when no row is stored, none is dated in the
+    // future and there are no levels (a large file into an empty sensor then costs
+    // nothing more).
     std::vector<StagedRowCheck> rows;
     AlarmLevels levels;
+    QDate lastDay;     // the last day a reading may be dated (tomorrow)
     qint64 stored = 0; // rows already stored
+    qint64 future = 0; // rows dated after lastDay
     qint64 alarm = 0;  // rows not stored at or above the alarm load
     qint64 alert = 0;  // rows not stored at or above the alert load, below the alarm load
     qint64 rate = 0;   // rows not stored that rose faster than the rate limit
@@ -35,6 +39,10 @@ struct StagedChecks {
     bool isStored(qint64 r) const {
         const StagedRowCheck* c = row(r);
         return c && c->stored;
+    }
+    bool isFuture(qint64 r) const {
+        const StagedRowCheck* c = row(r);
+        return c && c->future;
     }
     bool beyond(qint64 r) const {
         const StagedRowCheck* c = row(r);
@@ -53,10 +61,21 @@ inline QString foldedKey(const QString& key) {
 // is judged against the levels: its load is the channel 1 value as "append" writes it less
 // the offset (core/Loads.h), and its rise is taken from the previous such row of the file
 // (stored or not) that lies earlier in time. Rows without a date or a channel 1 value are
-// never marked and are not a previous row.
+// never marked and are not a previous row. A row dated after `lastDay` is marked as such,
+// is not judged against the levels and is not a previous row: its date is no moment.
 StagedChecks checkStagedRows(const StagedRows& rows, SlugDateFormat format, DayOrder order,
                              const QString& sensorId, const QSet<QString>& storedKeys,
-                             const AlarmLevels& levels, double offset);
+                             const AlarmLevels& levels, double offset,
+                             const QDate& lastDay = QDate());
+
+// The window's line on rows dated in the future ("2 rows are dated after 15 Mar 2026 ...");
+// empty when none is.
+QString futureLine(const StagedChecks& checks);
+// How many rows dated in the future are left unticked by the marks.
+qint64 futureLeftOut(const StagedChecks& checks, const std::vector<char>& marks);
+// The line the message after an append adds on them ("2 rows dated after 15 Mar 2026 were
+// left out."); empty when none was.
+QString futureLeftOutLine(qint64 leftOut, const QDate& lastDay);
 
 // The counts of a set of rows (those appended): how many reached the alarm load, the alert
 // load, and rose faster than the rate limit.

@@ -62,6 +62,15 @@ frmSlugData::frmSlugData(Session& session, StagedRows& rsImport, const ImportHos
     lblBeyond->setObjectName(QStringLiteral("lblBeyond"));
     lblBeyond->setWordWrap(true);
     lblBeyond->hide();
+    lblFuture = new QLabel(this);
+    lblFuture->setObjectName(QStringLiteral("lblFuture"));
+    lblFuture->setWordWrap(true);
+    {
+        QPalette palette = lblFuture->palette();
+        palette.setColor(QPalette::WindowText, SlugGridModel::futureText());
+        lblFuture->setPalette(palette);
+    }
+    lblFuture->hide();
     cmdUntickStored = new QPushButton(QStringLiteral("Untick rows already stored"), this);
     cmdUntickStored->setObjectName(QStringLiteral("cmdUntickStored"));
     cmdUntickStored->setAutoDefault(false);
@@ -133,6 +142,7 @@ void frmSlugData::layOut() {
     page->addWidget(lblHeader);
     page->addWidget(lblStored);
     page->addWidget(lblBeyond);
+    page->addWidget(lblFuture);
     page->addLayout(controls);
     page->addWidget(MSFlexGrid1, 1);
 
@@ -182,14 +192,19 @@ void frmSlugData::readSensorState() {
     });
 }
 
+QDate frmSlugData::lastDay() const {
+    return m_s.clock.today().addDays(1);
+}
+
 void frmSlugData::checkRows() {
     lblStored->hide();
     lblBeyond->hide();
+    lblFuture->hide();
     cmdUntickStored->setEnabled(false);
     if (!m_model->populated() || m_rsImport.isEmpty()) return;
     const SlugDateFormat format = dateFormat().value_or(SlugDateFormat::YearMonthDay);
     m_model->setChecks(checkStagedRows(m_rsImport, format, regionalDayOrder(), m_s.gSensorID,
-                                       m_storedKeys, m_levels, m_offset));
+                                       m_storedKeys, m_levels, m_offset, lastDay()));
     const StagedChecks& checks = m_model->checks();
     lblStored->setText(QString::number(checks.stored) + QStringLiteral(" of ") +
                        QString::number(m_rsImport.rowCount()) +
@@ -200,6 +215,11 @@ void frmSlugData::checkRows() {
     if (!beyond.isEmpty()) {
         lblBeyond->setText(beyond);
         lblBeyond->show();
+    }
+    const QString future = futureLine(checks);
+    if (!future.isEmpty()) {
+        lblFuture->setText(future);
+        lblFuture->show();
     }
 }
 
@@ -213,7 +233,7 @@ bool frmSlugData::PopulateSFlexGrid() {
     }
     m_model->populate(proposeMarks(
         m_rsImport.rowCount(), [this](qint64 row) { return m_rsImport.text(row, 0); }, interval,
-        regionalDayOrder()));
+        regionalDayOrder(), lastDay()));
     for (int c = 0; c < SlugGridModel::kColumns; ++c)
         MSFlexGrid1->setColumnWidth(c, twipsToPixels(SlugGridModel::widthTwips(c)));
     return true;
@@ -262,6 +282,30 @@ bool frmSlugData::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------------------------
 // Appending
 
+bool frmSlugData::leaveOutStoredRows() {
+    const StagedChecks& checks = m_model->checks();
+    const std::vector<char>& marks = m_model->marks();
+    qint64 ticked = 0, stored = 0;
+    for (std::size_t r = 0; r < marks.size(); ++r) {
+        if (!marks[r]) continue;
+        ++ticked;
+        if (checks.isStored(qint64(r))) ++stored;
+    }
+    if (stored == 0) return true;
+    const QString text =
+        QString::number(stored) +
+        (stored == 1 ? QStringLiteral(" of the ticked rows is already stored. Untick it")
+                     : QStringLiteral(" of the ticked rows are already stored. Untick them")) +
+        QStringLiteral(" and append the other ") + QString::number(ticked - stored) +
+        QStringLiteral("?");
+    Answer answer = Answer::Cancel;
+    skip([&] { answer = m_s.dialogs.askOrCancel(text); });
+    if (answer == Answer::Cancel) return false;
+    // No: they stay ticked, and each is announced as a duplicate when appending.
+    if (answer == Answer::Yes) m_model->untickStored();
+    return true;
+}
+
 void frmSlugData::cmdAppend_Click() {
     Session& s = m_s;
     const std::optional<SlugDateFormat> format = dateFormat();
@@ -273,6 +317,9 @@ void frmSlugData::cmdAppend_Click() {
                             QStringLiteral(" ?"));
     });
     if (yes) {
+        // Every question comes before anything is written: the rows already stored, then
+        // the safety backup. A cancel leaves the window open with nothing written.
+        if (!leaveOutStoredRows()) return;
         // The safety backup comes before anything is written; without it nothing is
         // appended and the window stays open (the backup told the user why).
         const auto& marks = m_model->marks();
@@ -283,6 +330,12 @@ void frmSlugData::cmdAppend_Click() {
             skip([&] { backedUp = m_host.safetyBackup(); });
             if (!backedUp) return;
         }
+        // The rows dated in the future that stay out of this append, for its summary.
+        const QString leftOut =
+            futureLeftOutLine(futureLeftOut(m_model->checks(), marks), m_model->checks().lastDay);
+        auto withLeftOut = [&](const QString& text) {
+            return leftOut.isEmpty() ? text : text + kCrLf + leftOut;
+        };
         NoProgress none;
         Progress& progress = m_host.progress ? *m_host.progress : none;
         AppendOutcome outcome;
@@ -322,17 +375,25 @@ void frmSlugData::cmdAppend_Click() {
                                  outcome.error.description,
                              kAppTitle, Icon::Critical);
         } else if (outcome.appended == 0) {
-            s.dialogs.inform(QStringLiteral(" No data was found to append"));
+            s.dialogs.inform(withLeftOut(QStringLiteral(" No data was found to append")));
         } else {
-            s.dialogs.inform(u' ' + QString::number(outcome.appended) +
-                             QStringLiteral(" records appended to ") + id);
+            // The download is archived before the count is shown, so that a failure of the
+            // archive is said in the same message.
+            const Status archived = archiveDownload(s.gDownloadFolder, id, s.clock.today());
+            QString text = withLeftOut(u' ' + QString::number(outcome.appended) +
+                                       QStringLiteral(" records appended to ") + id);
+            if (!archived.ok()) {
+                s.logFailure(archived.error(), kAppendLabel);
+                text += kCrLf + QStringLiteral("The download could not be archived: ") +
+                        archived.error().description;
+            }
+            s.dialogs.inform(text);
             // Then how many of the readings appended crossed the sensor's levels.
             const StagedChecks& checks = m_model->checks();
             const QString summary = appendSummary(countBeyond(checks, outcome.rows), checks.levels,
                                                   outcome.appended, id);
             if (!summary.isEmpty()) s.dialogs.inform(summary, kAppTitle, Icon::Exclamation);
         }
-        if (outcome.appended >= 1) archiveDownload(s.gDownloadFolder, id, s.clock.today());
     }
     m_model->clearGrid();
     cmdAppend->setEnabled(false);

@@ -3,8 +3,10 @@
 // a proposed mark on each (ticked: to be appended), the layout of the file's date column,
 // and "append", which appends the ticked rows to the current sensor and closes the window.
 // The rows the sensor already holds are greyed and counted, with a button that unticks
-// them; rows beyond the sensor's alarm levels are coloured, and after an append a summary
-// says how many of the appended readings crossed each level.
+// them, and "append" asks once whether to leave out those still ticked; rows beyond the
+// sensor's alarm levels are coloured, and after an append a summary says how many of the
+// appended readings crossed each level. Rows dated after tomorrow are coloured, never
+// proposed, and counted after the append when they were left out.
 #include "alarms/AlarmLevels.h"
 #include "import/ImportHost.h"
 #include "import/SlugAppend.h"
@@ -59,6 +61,7 @@ public:
     QLabel* lblHeader;
     QLabel* lblStored; // "N of M rows already stored"
     QLabel* lblBeyond; // the rows beyond the sensor's levels, when there are any
+    QLabel* lblFuture; // the rows dated after tomorrow, when there are any
     QPushButton* cmdUntickStored;
     QGroupBox* fraDateFormat; // "Datafile Date Format:"
     std::array<QRadioButton*, 3> optDateFormat{};
@@ -80,6 +83,11 @@ private:
     // Judges every staged row in the date layout in force (the proposal's reading of the
     // dates until an option is clicked) and shows the result.
     void checkRows();
+    // The last day a reading may be dated: tomorrow by the program's clock.
+    QDate lastDay() const;
+    // Asks once about the ticked rows the sensor holds already: false when the user
+    // cancelled (nothing is to be written); Yes unticks them first.
+    bool leaveOutStoredRows();
     // Column widths in pixels of this screen for the widths in twips.
     static int twipsToPixels(int twips);
 

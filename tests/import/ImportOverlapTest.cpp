@@ -84,8 +84,8 @@ protected:
             m += w.grid().ticked(r) ? 'x' : '.';
         return m;
     }
-    // How each row looks: 's' stored (greyed), 'a' alert, 'A' alarm or rising too fast, '.'
-    // plain; checked on the first and the mark column, which must agree.
+    // How each row looks: 's' stored (greyed), 'a' alert, 'A' alarm or rising too fast, 'f'
+    // dated in the future, '.' plain; checked on the first and the mark column, which must agree.
     static std::string looks(frmSlugData& w) {
         SlugGridModel& g = w.grid();
         std::string out;
@@ -104,6 +104,9 @@ protected:
             else if (back.value<QColor>() == SlugGridModel::alarmBackground() &&
                      text.value<QColor>() == SlugGridModel::alarmText())
                 c = 'A';
+            else if (back.value<QColor>() == SlugGridModel::futureBackground() &&
+                     text.value<QColor>() == SlugGridModel::futureText())
+                c = 'f';
             if (g.data(g.index(r, SlugGridModel::kMarkColumn), Qt::BackgroundRole) != back) c = '!';
             out += c;
         }
@@ -194,6 +197,102 @@ TEST_F(ImportOverlapTest, RowsAlreadyStoredAreGreyedCountedAndUntickedByTheButto
     EXPECT_EQ(readingCount(), 6);
 }
 
+TEST_F(ImportOverlapTest, TickedRowsAlreadyStoredAreAskedAboutOnceBeforeAnythingIsWritten) {
+    store("2005/03/14 00:00:00");
+    store("2005/03/16 00:00:00");
+    OpenSensorData(*session);
+    frmSlugData* window = nullptr;
+    std::vector<std::string> marksAtBackup;
+    std::vector<size_t> messagesAtBackup;
+    host.safetyBackup = [&] {
+        marksAtBackup.push_back(marks(*window));
+        messagesAtBackup.push_back(dialogs.pending().size());
+        return true;
+    };
+    const QString question = QStringLiteral("2 of the ticked rows are already stored. Untick them "
+                                            "and append the other 1?");
+    importFile(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
+        window = &w;
+        w.optDateFormat[0]->click();
+        EXPECT_EQ(marks(w), "x....x...x...");
+        // Cancel: back to the window, nothing written, nothing unticked.
+        dialogs.answerYes();
+        dialogs.answer(Answer::Cancel);
+        w.cmdAppend->click();
+        dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+        dialogs.expect(question, kAppTitle, Icon::None, Buttons::YesNoCancel);
+        EXPECT_FALSE(w.unloaded());
+        EXPECT_TRUE(w.cmdAppend->isEnabled());
+        EXPECT_EQ(marks(w), "x....x...x...");
+        EXPECT_TRUE(marksAtBackup.empty()) << "no backup before every answer is in";
+        EXPECT_EQ(readingCount(), 2);
+
+        // Yes: the stored rows are unticked before the backup, the other one appended.
+        dialogs.answerYes();
+        dialogs.answerYes();
+        w.cmdAppend->click();
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(question, kAppTitle, Icon::None, Buttons::YesNoCancel);
+    dialogs.expect(QStringLiteral(" 1 records appended to 200625001"));
+    EXPECT_EQ(marksAtBackup, std::vector<std::string>{".....x......."});
+    EXPECT_EQ(messagesAtBackup, std::vector<size_t>{2}) << "the backup comes after both answers";
+    EXPECT_EQ(readingCount(), 3);
+    EXPECT_EQ(logEntries(), 0);
+}
+
+// Rows dated after tomorrow (the clock stands at 14 Mar 2026): the 9999/12/31 row of a
+// logger whose clock went wrong, and one of the day after tomorrow.
+const QByteArray kFutureFile = "2005/03/14 00:00:00,17,25,001,12,101.00\r\n"
+                               "9999/12/31 00:00:00,17,25,001,12,50.00\r\n"
+                               "2005/03/15 00:00:00,17,25,001,12,102.00\r\n"
+                               "2026/03/16 00:00:00,17,25,001,12,103.00\r\n"
+                               "2026/03/15 23:59:59,17,25,001,12,104.00\r\n";
+
+TEST_F(ImportOverlapTest, RowsDatedInTheFutureAreMarkedNeverProposedAndCountedWhenLeftOut) {
+    if (shortDateText(QDate(2026, 3, 15)) != QStringLiteral("15 Mar 2026"))
+        GTEST_SKIP() << "the texts below are written in the C locale's date form";
+    importFile(write(kFutureFile), [&](frmSlugData& w) {
+        EXPECT_EQ(marks(w), "x.x.x") << "the proposal goes on from the row before the future";
+        EXPECT_EQ(looks(w), ".f.f.");
+        EXPECT_FALSE(w.lblFuture->isHidden());
+        EXPECT_EQ(w.lblFuture->text(),
+                  "2 rows are dated after 15 Mar 2026, later than today allows (shown in violet): "
+                  "a date in the future is never proposed. Tick such a row by hand to append it "
+                  "all the same.");
+        EXPECT_EQ(tip(w, 1), "Dated after 15 Mar 2026: a date in the future is never proposed");
+        EXPECT_EQ(tip(w, 3, SlugGridModel::kMarkColumn),
+                  "Not ticked\nDated after 15 Mar 2026: a date in the future is never proposed");
+        EXPECT_EQ(tip(w, 4), "");
+        w.grid().setTicked(3, true); // on purpose
+        w.optDateFormat[0]->click();
+        dialogs.answerYes();
+        w.cmdAppend->click();
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral(" 4 records appended to 200625001\r\n"
+                                  "1 row dated after 15 Mar 2026 was left out."));
+    EXPECT_EQ(readingCount(), 4);
+    EXPECT_EQ(
+        scalar(
+            QStringLiteral("SELECT count(*) FROM `%1` WHERE DateTimeKey LIKE '%9999/%'").arg(kId))
+            .toInt(),
+        0);
+
+    // Nothing appended: the count still says what was left out.
+    importFile(write(kFutureFile), [&](frmSlugData& w) {
+        EXPECT_FALSE(w.lblFuture->isHidden());
+        for (int r = 0; r < w.grid().rowCount(); ++r)
+            w.grid().setTicked(r, false);
+        w.optDateFormat[0]->click();
+        dialogs.answerYes();
+        w.cmdAppend->click();
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral(" No data was found to append\r\n"
+                                  "2 rows dated after 15 Mar 2026 were left out."));
+}
+
 TEST_F(ImportOverlapTest, ADuplicateLeftTickedIsStillAnnouncedAsBefore) {
     store("2005/03/15 00:00:00");
     OpenSensorData(*session);
@@ -202,9 +301,13 @@ TEST_F(ImportOverlapTest, ADuplicateLeftTickedIsStillAnnouncedAsBefore) {
         EXPECT_EQ(looks(w), ".....s.......");
         w.optDateFormat[0]->click();
         dialogs.answerYes();
+        dialogs.answerNo(); // keep the stored row ticked
         w.cmdAppend->click();
     });
     dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral("1 of the ticked rows is already stored. Untick it and append "
+                                  "the other 2?"),
+                   kAppTitle, Icon::None, Buttons::YesNoCancel);
     dialogs.expect(
         QStringLiteral("200625001 2005/03/15 00:00:00 is a duplicate reading and cannot be "
                        "appended."));
@@ -453,9 +556,11 @@ TEST_F(ImportOverlapTest, EachAppendRecordsItsBatchWithExactlyTheReadingsAppende
     importFile(path, [&](frmSlugData& w) {
         w.optDateFormat[0]->click();
         dialogs.answerYes();
+        dialogs.answerNo(); // the stored row stays ticked
         w.cmdAppend->click();
     });
     dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.take();
     dialogs.expect(
         QStringLiteral("200625001 2005/03/15 00:00:00 is a duplicate reading and cannot be "
                        "appended."));
@@ -586,9 +691,11 @@ TEST_F(ImportOverlapTest, WithoutTheHistoryTablesTheAppendGoesOnUnrecorded) {
         importFile(path, [&](frmSlugData& w) {
             w.optDateFormat[0]->click();
             dialogs.answerYes();
+            if (i == 1) dialogs.answerNo(); // the stored rows stay ticked
             w.cmdAppend->click();
         });
         dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+        if (i == 1) dialogs.take();
         if (i == 1)
             for (const char* day : {"14", "15", "16"})
                 dialogs.expect(QStringLiteral("200625001 2005/03/%1 00:00:00 is a duplicate "

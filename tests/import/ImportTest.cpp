@@ -157,6 +157,22 @@ protected:
             QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), dataFolder}) == 0;
         return m_immutableFolder;
     }
+    // The import of `path` is refused before anything is written, with one message that
+    // says why; no window opens, no file or reading is written, nothing is logged.
+    void expectRefused(const QString& path, const QString& why) {
+        const int entries = logEntries();
+        const int before = windows;
+        importFile(path);
+        dialogs.expect(QStringLiteral("The readings of ") + QFileInfo(path).fileName() +
+                           QStringLiteral(" cannot be imported:\r\n") + why,
+                       kAppTitle, Icon::Exclamation);
+        EXPECT_EQ(windows, before);
+        EXPECT_FALSE(schemaIniExists());
+        EXPECT_FALSE(workCopyExists());
+        EXPECT_EQ(readingCount(), 0);
+        EXPECT_EQ(logEntries(), entries);
+        EXPECT_TRUE(progress.labels.isEmpty()) << "the file was not even read";
+    }
     bool schemaIniExists() const {
         return QFile::exists(dataFolder + QStringLiteral("/Schema.ini"));
     }
@@ -307,20 +323,91 @@ TEST_F(ImportTest, ACancelWhileReadingOpensNoWindow) {
     EXPECT_EQ(logEntries(), 0);
 }
 
-TEST_F(ImportTest, AReadOnlyDataFolderEndsTheImportWithOneLogEntry) {
-    // The log file is there already, as it is after any earlier entry: a read-only folder
-    // still lets it grow.
-    {
-        QFile log(dataFolder + QStringLiteral("/LODIX_logfile.txt"));
-        ASSERT_TRUE(log.open(QIODevice::WriteOnly));
-    }
+// ---------------------------------------------------------------------------------
+// Imports that cannot write what they write
+
+TEST_F(ImportTest, AReadOnlyDatabaseRefusesTheImportInOneMessage) {
+    if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
+    expectRefused(put(QStringLiteral("six-hourly.txt")),
+                  QStringLiteral("The file ") + databasePath +
+                      QStringLiteral(" is read-only: nothing can be written to it."));
+}
+
+TEST_F(ImportTest, AReadOnlyDataFolderRefusesTheImportInOneMessage) {
     if (!makeDataFolderReadOnly()) GTEST_SKIP() << "the data folder cannot be made read-only here";
+    expectRefused(put(QStringLiteral("six-hourly.txt")),
+                  QStringLiteral("The folder ") + dataFolder +
+                      QStringLiteral(" is read-only: nothing can be written to it."));
+}
+
+TEST_F(ImportTest, ADiskWithoutRoomForTwiceTheFileRefusesTheImport) {
+    // six-hourly.txt holds 535 bytes, its working copy as many, the readings it may add
+    // about as many again, and the schema file 303: 1373 bytes are needed.
+    const QString path = put(QStringLiteral("six-hourly.txt"));
+    paths.free = 1372;
+    expectRefused(path, QStringLiteral("The disk that holds ") + dataFolder +
+                            QStringLiteral(" is full: 1 MB are needed and 1 MB are free."));
+    paths.free = 3 * 1024 * 1024;
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < 1600 * 1024; ++i)
+        bytes += "2005/03/14 00:00:00,17,25,001,12.36,101.55\r\n";
+    expectRefused(write(bytes), QStringLiteral("The disk that holds ") + dataFolder +
+                                    QStringLiteral(" is full: 4 MB are needed and 3 MB are free."));
+
+    paths.free = 1373;
+    importFile(put(QStringLiteral("six-hourly.txt")), [](frmSlugData& w) { w.reject(); });
+    EXPECT_EQ(windows, 1) << "exactly the room needed is enough";
+}
+
+TEST_F(ImportTest, ADownloadThatCouldNotBeArchivedRefusesTheImport) {
+    const QString downloaded = write("the only copy", QStringLiteral("MS200625001.txt"));
+    const QString path = put(QStringLiteral("six-hourly.txt"));
+    // A file where the backup folder should be.
+    {
+        QFile f(download + QStringLiteral("/backup"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    expectRefused(path, QStringLiteral("The folder ") + download +
+                            QStringLiteral("/backup does not exist."));
+    QFile::remove(download + QStringLiteral("/backup"));
+    if (!makeReadOnly(download)) GTEST_SKIP() << "the folder cannot be made read-only here";
+    expectRefused(path, QStringLiteral("The folder ") + download +
+                            QStringLiteral(" is read-only: nothing can be written to it."));
+    EXPECT_EQ(bytesOf(downloaded), "the only copy");
+}
+
+TEST_F(ImportTest, AWriteThatFailsAllTheSameEndsInOneMessageAndChangesNothing) {
+    // The working copy cannot be made (a folder stands in the way of its copy).
+    ASSERT_TRUE(QDir().mkpath(dataFolder + QStringLiteral("/datafile.txt.part/x")));
     importFile(put(QStringLiteral("six-hourly.txt")));
+    Message staged = dialogs.take();
+    EXPECT_TRUE(staged.text.startsWith(QStringLiteral(
+        "The readings of 200625001.txt could not be staged in the data folder:\r\nPath/File "
+        "access error: cannot copy ")));
+    EXPECT_TRUE(staged.text.endsWith(QStringLiteral("\r\nNothing was imported.")));
+    EXPECT_EQ(staged.icon, Icon::Critical);
     EXPECT_EQ(windows, 0);
+    EXPECT_FALSE(schemaIniExists());
+    EXPECT_FALSE(workCopyExists());
     EXPECT_EQ(logEntries(), 1);
-    EXPECT_TRUE(logText().contains(QStringLiteral("Err #75: Path/File access error")));
     EXPECT_TRUE(logText().contains(QStringLiteral(" imgAddSlugData_Click\r\n")));
+    QDir(dataFolder + QStringLiteral("/datafile.txt.part")).removeRecursively();
+
+    // The database's disk fills up while the readings are written: the database may not
+    // grow by a single page.
+    Query(session->gConnection, QStringLiteral("PRAGMA max_page_count = 1")).run().ok();
+    QByteArray bytes;
+    QDateTime t = wallClock(QDate(2005, 1, 1));
+    for (int i = 0; i < 2000; ++i, t = t.addSecs(3600))
+        bytes += readingKey(QString(), t).mid(1).toLatin1() + ",17,25,001,12.5,100.25\r\n";
+    interval = QStringLiteral("1");
+    importFile(write(bytes), append(0));
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral("No reading was added to sensor 200625001: the database refused "
+                                  "them.\r\ndatabase or disk is full"),
+                   kAppTitle, Icon::Critical);
     EXPECT_EQ(readingCount(), 0);
+    EXPECT_EQ(logEntries(), 2);
 }
 
 // ---------------------------------------------------------------------------------
@@ -561,8 +648,17 @@ TEST_F(ImportTest, ImportingTheSameFileTwiceAppendsNothingTheSecondTime) {
     dialogs.expect(QStringLiteral(" 3 records appended to 200625001"));
     const std::vector<std::string> first = stored();
 
-    importFile(put(QStringLiteral("six-hourly.txt")), append(0));
+    // Asked whether to leave the stored rows out, the user keeps them ticked.
+    importFile(put(QStringLiteral("six-hourly.txt")), [&](frmSlugData& w) {
+        dialogs.answerYes();
+        dialogs.answerNo();
+        w.optDateFormat[0]->click();
+        w.cmdAppend->click();
+    });
     dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral("3 of the ticked rows are already stored. Untick them and "
+                                  "append the other 0?"),
+                   kAppTitle, Icon::None, Buttons::YesNoCancel);
     for (const char* key : {"200625001 2005/03/14 00:00:00", "200625001 2005/03/15 00:00:00",
                             "200625001 2005/03/16 00:00:00"})
         dialogs.expect(QLatin1String(key) +
@@ -865,18 +961,15 @@ TEST_F(ImportTest, WithoutAnAppendNothingIsArchived) {
     EXPECT_FALSE(QDir(download + QStringLiteral("/backup")).exists());
 }
 
-TEST_F(ImportTest, TheBackupFolderIsMadeEvenWithoutADownloadAndAFailedCopyKeepsTheDownload) {
+TEST_F(ImportTest, TheBackupFolderIsMadeEvenWithoutADownloadAndAFailedArchiveIsSaid) {
     importFile(put(QStringLiteral("anchor.txt")), append(0));
     dialogs.clear();
     EXPECT_TRUE(QDir(download + QStringLiteral("/backup")).exists());
 
-    // A file where the backup folder should be: the copy fails, the download stays.
+    // A file takes the place of the backup folder while the window is open: the readings
+    // are appended, the download stays, and the one message says so.
     const QString other = tmp.path() + QStringLiteral("/other");
     ASSERT_TRUE(QDir().mkpath(other));
-    {
-        QFile f(other + QStringLiteral("/backup"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
     QFile::copy(dataFile(QStringLiteral("six-hourly.txt")),
                 other + QStringLiteral("/200625001.txt"));
     QFile downloaded(other + QStringLiteral("/MS200625001.txt"));
@@ -884,11 +977,18 @@ TEST_F(ImportTest, TheBackupFolderIsMadeEvenWithoutADownloadAndAFailedCopyKeepsT
     downloaded.write("the only copy");
     downloaded.close();
     execSql(QStringLiteral("DELETE FROM `%1`").arg(kId));
-    importFile(other + QStringLiteral("/200625001.txt"), append(0));
-    dialogs.clear();
+    importFile(other + QStringLiteral("/200625001.txt"), [&](frmSlugData& w) {
+        QFile f(other + QStringLiteral("/backup"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        append(0)(w);
+    });
+    dialogs.expect(kQuestion, kAppTitle, Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral(" 3 records appended to 200625001\r\nThe download could not be "
+                                  "archived: Path/File access error: cannot make the folder ") +
+                   other + QStringLiteral("/backup: it cannot be created"));
     EXPECT_EQ(readingCount(), 3);
     EXPECT_EQ(bytesOf(downloaded.fileName()), "the only copy");
-    EXPECT_EQ(logEntries(), 0) << "the archive step skips what fails without a log entry";
+    EXPECT_EQ(logEntries(), 1);
 }
 
 // ---------------------------------------------------------------------------------

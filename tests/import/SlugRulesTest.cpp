@@ -88,9 +88,10 @@ TEST(HourBoundaries, CountTheWholeHoursCrossed) {
 }
 
 // The marks proposed for rows with these date texts, as "x" (ticked) and "." per row.
-std::string marks(const QStringList& texts, double interval, DayOrder order = DayOrder::DayFirst) {
+std::string marks(const QStringList& texts, double interval, DayOrder order = DayOrder::DayFirst,
+                  const QDate& lastDay = QDate()) {
     const std::vector<char> m = proposeMarks(
-        texts.size(), [&](qint64 r) { return texts[r]; }, interval, order);
+        texts.size(), [&](qint64 r) { return texts[r]; }, interval, order, lastDay);
     std::string out;
     for (char c : m)
         out += c ? 'x' : '.';
@@ -120,6 +121,30 @@ TEST(ProposalMarks, FollowTheIntervalInHoursFromTheLastTickedRow) {
     EXPECT_EQ(marks({"2005/03/15 00:00:00", "2005/03/14 00:00:00", "2005/03/16 00:00:00"}, 1),
               "x.x");
     EXPECT_EQ(marks({}, 24), "");
+}
+
+TEST(ProposalMarks, NeverTickOrAnchorOnARowDatedAfterTheLastDay) {
+    const QDate tomorrow(2026, 3, 15);
+    struct Case {
+        QStringList texts;
+        double interval;
+        const char* expected;
+    };
+    const std::vector<Case> cases = {
+        // The proposal goes on from the last row before the one in the future.
+        {{"2005/03/14 00:00:00", "9999/12/31 00:00:00", "2005/03/15 00:00:00"}, 24, "x.x"},
+        {{"2005/03/14 00:00:00", "2026/03/16 00:00:00", "2005/03/14 06:00:00"}, 1, "x.x"},
+        // The last day itself, to its last second, is no future; the next day is.
+        {{"2026/03/15 23:59:59", "2026/03/16 00:00:00"}, 1, "x."},
+        {{"2026/03/14 00:00:00", "2026/03/15 00:00:00"}, 24, "xx"},
+        // A first row in the future: the next one that is not is ticked.
+        {{"9999/12/31 23:59:59", "2005/03/14 06:00:00", "2005/03/14 12:00:00"}, 24, ".x."},
+        {{"2026/03/16 00:00:00", "2027/01/01 00:00:00"}, 0, ".."},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(marks(c.texts, c.interval, DayOrder::DayFirst, tomorrow), c.expected)
+            << c.texts.join(u", ").toStdString();
+    EXPECT_EQ(marks({"2026/03/16 00:00:00"}, 24), "x") << "without a last day, no row is future";
 }
 
 TEST(ProposalMarks, NeverTickOrAnchorOnTheMarkerOrAnUnreadableDate) {
