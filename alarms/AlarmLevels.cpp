@@ -45,6 +45,17 @@ Result<AlarmLevels> readAlarmLevels(const QString& alert, const QString& alarm,
     return levels;
 }
 
+bool holdsLoad(std::optional<QStringView> channel1) {
+    if (!channel1) return false;
+    const QStringView text = *channel1;
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ++i;
+    if (i < text.size() && text[i] == u'.') ++i;
+    return i < text.size() && text[i] >= u'0' && text[i] <= u'9';
+}
+
 QString levelText(const std::optional<double>& level) {
     return level ? plainDecimal(*level) : QString();
 }

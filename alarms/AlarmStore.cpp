@@ -37,7 +37,31 @@ Status run(Connection& c, const QString& sql, const QVariantList& values) {
     return q.run();
 }
 
+// rv_holds_load(text): whether a channel's text holds a load.
+void holdsLoadFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_int(context, 0);
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const QString channel = QString::fromUtf8(text, sqlite3_value_bytes(argv[0]));
+    sqlite3_result_int(context, holdsLoad(QStringView(channel)) ? 1 : 0);
+}
+
 } // namespace
+
+HoldsLoadFunction::HoldsLoadFunction(Connection& c) : m_c(c) {
+    if (c.handle())
+        sqlite3_create_function_v2(c.handle(), "rv_holds_load", 1,
+                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, holdsLoadFunction,
+                                   nullptr, nullptr, nullptr);
+}
+
+HoldsLoadFunction::~HoldsLoadFunction() {
+    if (m_c.handle())
+        sqlite3_create_function_v2(m_c.handle(), "rv_holds_load", 1, SQLITE_UTF8, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr);
+}
 
 bool hasAlarmTable(Connection& c) {
     Query q(c, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
@@ -102,6 +126,7 @@ Result<std::vector<SensorBeyond>> sensorsBeyondLevels(Connection& c) {
             tables.insert(names.value(0).toString());
         if (!names.status().ok()) return names.status();
     }
+    const HoldsLoadFunction holdsLoadInSql(c);
     Query sensors(
         c, QStringLiteral("SELECT a.InstrumentID, a.AlertLoad, a.AlarmLoad, s.Recess "
                           "FROM AlarmLevels a JOIN Sensors s ON s.InstrumentID = a.InstrumentID "
@@ -114,8 +139,8 @@ Result<std::vector<SensorBeyond>> sensorsBeyondLevels(Connection& c) {
         const double offset = sensors.value(3).toDouble();
         if (id.contains(QLatin1Char('`'))) continue; // never a name that ends the quoting
         Query latest(c, QStringLiteral("SELECT Channel1, FullDate FROM ") + sql::quoted(id) +
-                            QStringLiteral(" WHERE DoNotPlot = 0 ORDER BY FullDate DESC, "
-                                           "rowid DESC LIMIT 1"));
+                            QStringLiteral(" WHERE DoNotPlot = 0 AND rv_holds_load(Channel1) "
+                                           "ORDER BY FullDate DESC, rowid DESC LIMIT 1"));
         if (!latest.prepared().ok()) return latest.prepared();
         if (!latest.next()) {
             if (!latest.status().ok()) return latest.status();

@@ -25,6 +25,20 @@ Result<AlarmLevels> loadAlarmLevels(Connection& c, const QString& instrumentId);
 Status saveAlarmLevels(Connection& c, const QString& instrumentId, const AlarmLevels& levels);
 Status deleteAlarmLevels(Connection& c, const QString& instrumentId);
 
+// While it lives, statements on the connection can ask rv_holds_load(Channel1): 1 when
+// the text holds a load (holdsLoad), else 0. Readings without a load are left out of
+// whatever is plotted or judged, as readings marked "Do not plot" are.
+class HoldsLoadFunction {
+public:
+    explicit HoldsLoadFunction(Connection& c);
+    ~HoldsLoadFunction();
+    HoldsLoadFunction(const HoldsLoadFunction&) = delete;
+    HoldsLoadFunction& operator=(const HoldsLoadFunction&) = delete;
+
+private:
+    Connection& m_c;
+};
+
 // A sensor whose latest plotted reading is at or above one of its levels.
 struct SensorBeyond {
     QString instrumentId;
@@ -34,8 +48,8 @@ struct SensorBeyond {
     QDateTime at;     // the reading's date and time
 };
 // Every sensor with levels whose latest plotted reading (by FullDate, not marked "Do not
-// plot") is at or above its alarm or alert load, alarms first, then by identifier. The
-// load is computed from the stored channel 1 and the sensor's stored offset.
+// plot", its channel 1 holding a load) is at or above its alarm or alert load, alarms first, then
+// by identifier. The load is computed from the stored channel 1 and the sensor's stored offset.
 Result<std::vector<SensorBeyond>> sensorsBeyondLevels(Connection& c);
 
 } // namespace rv

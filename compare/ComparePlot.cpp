@@ -60,6 +60,9 @@ ComparePlot::ComparePlot(QWidget* parent) : QCustomPlot(parent) {
     // selection is not among the plot's interactions.
     legend->setSelectableParts(QCPLegend::spItems);
     legend->setMargins(QMargins(6, 3, 6, 3));
+    // Room around the plot's edges, so that the legend's frame is never on them.
+    plotLayout()->setMargins(QMargins(4, 0, 6, 6));
+    connect(this, &QCustomPlot::beforeReplot, this, [this] { fitLegend(width()); });
 
     for (QCPAxis* a : {xAxis, yAxis}) {
         a->setTickLabelFont(plotFont(12));
@@ -74,16 +77,58 @@ ComparePlot::ComparePlot(QWidget* parent) : QCustomPlot(parent) {
     connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             &ComparePlot::timeRangeChanged);
     connect(this, &QCustomPlot::legendClick, this, &ComparePlot::legendClicked);
-    timeRangeChanged(xAxis->range());
+
+    m_hint = new QCPItemText(this);
+    m_hint->setClipToAxisRect(false);
+    m_hint->position->setType(QCPItemPosition::ptAxisRectRatio);
+    m_hint->position->setCoords(0.5, 0.5);
+    m_hint->setPositionAlignment(Qt::AlignCenter);
+    m_hint->setTextAlignment(Qt::AlignCenter);
+    m_hint->setFont(plotFont(15));
+    m_hint->setColor(QColor(90, 90, 90));
+    showEmpty(QString());
 }
 
-void ComparePlot::draw(const std::vector<SensorCurve>& curves, const QString& title) {
+void ComparePlot::clear() {
     for (const auto& lines : m_levels)
         for (const LevelLineItems& items : lines)
             removeLevelLine(*this, items);
     m_levels.clear();
     clearGraphs();
+}
+
+void ComparePlot::showEmpty(const QString& hint) {
+    clear();
+    m_title->setText(QString());
+    m_hint->setText(hint);
+    m_hint->setVisible(!hint.isEmpty());
+    // No dates and no loads: an axis with nothing on it would only show the epoch.
+    for (QCPAxis* a : {xAxis, yAxis}) {
+        a->setTickLabels(false);
+        a->setTicks(false);
+        a->grid()->setVisible(false);
+    }
+    yAxis->setLabel(QString());
+    xAxis->setLabel(QString());
+    legend->setVisible(false);
+    replot();
+}
+
+QString ComparePlot::hint() const {
+    return m_hint->visible() ? m_hint->text() : QString();
+}
+
+void ComparePlot::draw(const std::vector<SensorCurve>& curves, const QString& title) {
+    clear();
     m_title->setText(title);
+    m_hint->setVisible(false);
+    for (QCPAxis* a : {xAxis, yAxis}) {
+        a->setTickLabels(true);
+        a->setTicks(true);
+        a->grid()->setVisible(true);
+    }
+    yAxis->setLabel(QStringLiteral("Load (tons)"));
+    legend->setVisible(true);
 
     double first = 0, last = 0, lowest = 0, highest = 0;
     bool any = false;
@@ -130,6 +175,8 @@ void ComparePlot::draw(const std::vector<SensorCurve>& curves, const QString& ti
     const double spare = highest > lowest ? span / 20 : 1.0;
     m_wholeLoad = QCPRange(lowest >= 0 ? 0.0 : lowest - spare, highest + spare);
     if (!QCPRange::validRange(m_wholeLoad)) m_wholeLoad = QCPRange(0, 1);
+    // The labelling follows the range shown, also when it is the range already shown.
+    timeRangeChanged(m_wholeTime);
     showWhole();
 }
 
@@ -192,8 +239,23 @@ void ComparePlot::legendClicked(QCPLegend*, QCPAbstractLegendItem* item, QMouseE
         if (graph(n) == line->plottable()) setSensorShown(n, !graph(n)->visible());
 }
 
+void ComparePlot::fitLegend(int width) {
+    int widest = 1;
+    for (int i = 0; i < legend->itemCount(); ++i)
+        if (const QCPAbstractLegendItem* item = legend->item(i)) // a cell may be empty
+            widest = std::max(widest, item->minimumOuterSizeHint().width());
+    const QMargins outer = plotLayout()->margins(), inner = legend->margins();
+    const int room = width - outer.left() - outer.right() - inner.left() - inner.right();
+    const int columns = std::clamp(
+        (room + legend->columnSpacing()) / (widest + legend->columnSpacing()), 1, kLegendColumns);
+    if (legend->wrap() == columns) return;
+    legend->setWrap(columns);
+    legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true);
+}
+
 QImage ComparePlot::picture() {
     const QSize size = isVisible() && width() > 100 ? this->size() : kPictureSize;
+    fitLegend(size.width());
     return toPixmap(size.width(), size.height(), 1.0).toImage();
 }
 

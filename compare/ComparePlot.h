@@ -23,6 +23,11 @@ public:
 
     // Draws the curves (replacing any drawn before) under a title.
     void draw(const std::vector<SensorCurve>& curves, const QString& title);
+    // An empty plot (no curves, no title, no scale on either axis) with a hint in the
+    // middle of the plot area; the plot starts so, without a hint.
+    void showEmpty(const QString& hint);
+    // The hint shown, empty when curves are drawn.
+    QString hint() const;
     // The colour of the n-th sensor drawn (0-based): ten distinct colours, then more.
     static QColor sensorColour(int n);
 
@@ -36,14 +41,21 @@ public:
 
     // The view of the whole data, as after a drawing.
     void showWhole();
-    // The plot as it stands (zoom, hidden sensors), at its own size or kPictureSize.
+    // The plot as it stands (zoom, hidden sensors), at its own size or kPictureSize, the
+    // whole legend inside the picture.
     QImage picture();
 
 private:
     void legendClicked(QCPLegend*, QCPAbstractLegendItem* item, QMouseEvent*);
     void timeRangeChanged(const QCPRange& range);
 
+    void clear();
+    // As many legend lines side by side as fit in a plot of that width (at most
+    // kLegendColumns, at least one).
+    void fitLegend(int width);
+
     QCPTextElement* m_title = nullptr;
+    QCPItemText* m_hint = nullptr;
     QSharedPointer<TimeTicker> m_timeTicker;
     std::vector<std::vector<LevelLineItems>> m_levels; // per sensor
     QCPRange m_wholeTime{0, 86400};

@@ -2,6 +2,7 @@
 #include "compare/ComparePlot.h"
 #include "graphs/ChartPage.h"
 #include "platform/Desktop.h"
+#include "platform/OpenWritten.h"
 #include "platform/QtProgress.h"
 #include "store/Session.h"
 #include <QComboBox>
@@ -22,6 +23,12 @@ namespace {
 
 const QString kChoose = QStringLiteral("(choose)");
 const QString kExportTitle = QStringLiteral("Export the comparison as a JPEG picture");
+// What the plot says while it has nothing to show, in the window's own captions.
+const QString kPlotHint = QStringLiteral("Tick sensors in the list, then click \"Plot ticked "
+                                         "sensors\",\nor choose one in \"All sensors on "
+                                         "Level\" or \"All sensors at Location\".");
+const QString kNothingPlotted = QStringLiteral("None of the chosen sensors could be plotted:\n"
+                                               "the note under the list says why.");
 
 QString listText(const ComparedSensor& s) {
     QStringList where;
@@ -136,6 +143,7 @@ frmCompare::frmCompare(Session& session, QWidget* parent) : QDialog(parent), m_s
     connect(cboLocation, &QComboBox::currentIndexChanged, this, &frmCompare::cboLocation_Click);
 
     fillChoices();
+    ChartCompare->showEmpty(kPlotHint);
     cmdExport->setEnabled(false);
 }
 
@@ -224,7 +232,7 @@ void frmCompare::cboLocation_Click() {
 
 void frmCompare::plot(const QStringList& ids, const QString& title) {
     if (ids.isEmpty()) {
-        ChartCompare->draw({}, QString());
+        ChartCompare->showEmpty(kPlotHint);
         lblNote->setText(QStringLiteral("Tick the sensors to compare, or choose a Level or a "
                                         "Location."));
         cmdExport->setEnabled(false);
@@ -235,7 +243,10 @@ void frmCompare::plot(const QStringList& ids, const QString& title) {
         for (const ComparedSensor& sensor : m_sensors)
             if (sensor.instrumentId == id) chosen.push_back(sensor);
     const Comparison comparison = readComparison(m_s, chosen, progress());
-    ChartCompare->draw(comparison.curves, title);
+    if (comparison.curves.empty())
+        ChartCompare->showEmpty(kNothingPlotted);
+    else
+        ChartCompare->draw(comparison.curves, title);
     lblNote->setText(comparisonNote(comparison, int(chosen.size())));
     cmdExport->setEnabled(!comparison.curves.empty());
 }
@@ -259,7 +270,9 @@ void frmCompare::cmdExport_Click() {
                            kTitle, Icon::Exclamation);
         return;
     }
-    m_s.desktop.openFile(path);
+    // No picture viewer: the user learns where the picture lies.
+    if (const Status opened = openWritten(m_s.dialogs, m_s.desktop, path); !opened.ok())
+        m_s.logFailure(opened.error(), QStringLiteral(" cmdExport_Click"));
 }
 
 } // namespace rv

@@ -1,8 +1,10 @@
 #include "graphs/ChartPage.h"
 #include "alarms/AlarmStore.h"
+#include "core/Loads.h"
 #include "core/Values.h"
 #include "graphs/GraphData.h"
 #include "platform/Desktop.h"
+#include "platform/OpenWritten.h"
 #include "platform/QtProgress.h"
 #include "store/Session.h"
 #include <QBuffer>
@@ -172,12 +174,18 @@ void ChartPage::enterTab(const std::function<void()>& switchBack) {
     });
     if (const qint64 count = CountGraphData(s); count > 1) {
         const QString offset = m_offsetText ? m_offsetText() : QString();
-        if (G_GetTemporalData(s, offset, progress(), count) == Recomputed::Cancelled) {
+        const Recomputed recomputed = G_GetTemporalData(s, offset, progress(), count);
+        if (recomputed == Recomputed::Cancelled) {
             switchBack();
             return;
         }
         chart->show();
-        draw();
+        // Loads that could not be stored (a database that can only be read) are drawn as
+        // computed, the same numbers the store would have held.
+        if (recomputed == Recomputed::NotStored)
+            drawPlot(installationOffset(offset));
+        else
+            draw();
         return;
     }
     switchBack();
@@ -185,6 +193,10 @@ void ChartPage::enterTab(const std::function<void()>& switchBack) {
 }
 
 void ChartPage::draw() {
+    drawPlot(std::nullopt);
+}
+
+void ChartPage::drawPlot(std::optional<double> computeWithOffset) {
     if (!m_s) return;
     Session& s = *m_s;
     Chart& c = *chart;
@@ -216,7 +228,7 @@ void ChartPage::draw() {
     skip([&] {
         OpenGraphData(s);
         const auto closed = qScopeGuard([&] { s.rsGraph.close(); });
-        data = readPlotData(s);
+        data = readPlotData(s, computeWithOffset);
     });
     skip([&] {
         if (withTemperature) {
@@ -315,7 +327,7 @@ bool saveJpeg(const QImage& image, const QString& path) {
     return file.commit();
 }
 
-void ChartPage::exportAndOpen() {
+void ChartPage::exportAndOpen(const QString& label) {
     if (!m_s) return;
     const QString path = picturePath();
     if (!exportPicture(path)) {
@@ -326,15 +338,17 @@ void ChartPage::exportAndOpen() {
                             kTitle, Icon::Exclamation);
         return;
     }
-    m_s->desktop.openFile(path);
+    // No picture viewer: the user learns where the picture lies.
+    if (const Status opened = openWritten(m_s->dialogs, m_s->desktop, path); !opened.ok())
+        m_s->logFailure(opened.error(), label);
 }
 
 void ChartPage::cmdTemp_Click() {
-    exportAndOpen();
+    exportAndOpen(QStringLiteral(" cmdTemp_Click"));
 }
 
 void ChartPage::cmdExportT2_Click() {
-    exportAndOpen();
+    exportAndOpen(QStringLiteral(" cmdExportT2_Click"));
 }
 
 bool ChartPage::printChart(QPrinter& printer) {

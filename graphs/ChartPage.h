@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QPrinter;
 
@@ -58,7 +59,8 @@ public:
 
     // Saves the chart as it stands on screen (zoom, scroll, hidden series) as a JPEG
     // picture at path, replacing any picture there only once the new one is complete.
-    // Answers false on failure and shows nothing.
+    // Answers false on failure and shows nothing. (The export buttons save the picture
+    // and open it; when no program opens it, the user is told where it was written.)
     bool exportPicture(const QString& path);
     // "Temporal.jpg" or "Temporal2.jpg", in the data folder.
     QString picturePath() const;
@@ -81,7 +83,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void exportAndOpen();
+    // The drawing; with an offset, the loads are computed from the channels rather than
+    // read as stored (readPlotData).
+    void drawPlot(std::optional<double> computeWithOffset);
+    void exportAndOpen(const QString& label);
     Progress& progress();
     QString sensorId() const;
 

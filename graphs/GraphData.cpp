@@ -1,4 +1,5 @@
 #include "graphs/GraphData.h"
+#include "alarms/AlarmStore.h"
 #include "core/Loads.h"
 #include "core/Values.h"
 #include "platform/Progress.h"
@@ -170,7 +171,19 @@ std::optional<double> storedMomentSeconds(const char* text, int n) {
     return double((date.toJulianDay() - kEpochDay) * 86400 + h * 3600 + mi * 60 + se);
 }
 
+// The channel 1 text of the current row; nothing for Null.
+std::optional<QString> channelOf(const Recordset& rs, const char* column) {
+    const QVariant v = need(rs.value(QLatin1String(column)));
+    if (!v.isValid() || v.isNull()) return std::nullopt;
+    return displayText(v);
+}
+
+bool rowHoldsLoad(const Recordset& rs) {
+    return holdsLoad(view(channelOf(rs, "Channel1")));
+}
+
 std::optional<QDate> dayOf(const Recordset& rs) {
+    if (!rowHoldsLoad(rs)) return std::nullopt;
     for (const char* column : {"ReadingDate", "FullDate"}) {
         const QVariant v = need(rs.value(QLatin1String(column)));
         if (v.typeId() == QMetaType::QDateTime && v.toDateTime().isValid())
@@ -199,8 +212,10 @@ qint64 CountGraphData(Session& s) {
     qint64 count = 0;
     logged(s, kOpenGraphData, [&] {
         const QString id = currentSensorId(s);
+        const HoldsLoadFunction holdsLoadInSql(s.gConnection);
         Query q(s.gConnection, QStringLiteral("SELECT count(*) FROM ") + sql::quoted(id) +
-                                   QStringLiteral(" WHERE DoNotPlot = False"));
+                                   QStringLiteral(" WHERE DoNotPlot = False AND "
+                                                  "rv_holds_load(Channel1)"));
         if (!q.prepared().ok()) openFailed(s, id, q.prepared().error());
         // A table dropped by another program may only show when the statement runs.
         if (q.next()) count = q.value(0).toLongLong();
@@ -212,7 +227,7 @@ qint64 CountGraphData(Session& s) {
 Recomputed G_GetTemporalData(Session& s, const QString& offsetText, Progress& progress,
                              qint64 expected) {
     Recomputed result = Recomputed::Done;
-    logged(s, kGetTemporalData, [&] {
+    const bool ran = logged(s, kGetTemporalData, [&] {
         const QString id = currentSensorId(s);
         Connection& c = s.gConnection;
         Recomputation r;
@@ -254,10 +269,10 @@ Recomputed G_GetTemporalData(Session& s, const QString& offsetText, Progress& pr
         }
         progress.step(r.done);
     });
-    return result;
+    return ran ? result : Recomputed::NotStored;
 }
 
-PlotData readPlotData(Session& s) {
+PlotData readPlotData(Session& s, std::optional<double> computeWithOffset) {
     PlotData data;
     Recordset& rs = s.rsGraph;
     if (!rs.isOpen() || rs.recordCount() == 0) return data;
@@ -270,11 +285,11 @@ PlotData readPlotData(Session& s) {
     if (first) data.firstDay = *first;
     if (first && last) data.dayRange = first->daysTo(*last);
 
-    for (const char* column : {"FullDate", "zero1", "NumTemp"})
+    for (const char* column : {"FullDate", "Channel1", "zero1", "NumTemp"})
         if (rs.columnIndex(QLatin1String(column)) < 0)
-            throw Abort{
-                Error{err::ItemNotFound,
-                      QStringLiteral("The readings table lacks FullDate, zero1 or NumTemp")}};
+            throw Abort{Error{err::ItemNotFound, QStringLiteral("The readings table lacks "
+                                                                "FullDate, Channel1, zero1 or "
+                                                                "NumTemp")}};
     const qsizetype n = qsizetype(rs.recordCount());
     data.loadTimes.reserve(n);
     data.loads.reserve(n);
@@ -285,16 +300,28 @@ PlotData readPlotData(Session& s) {
         const double d = v.toDouble();
         return std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
     };
+    // The values as the recomputation would store them (a value it stores as Null is none).
+    auto computed = [](double v) {
+        return std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+    };
     for (need(rs.moveFirst()); !rs.eof(); need(rs.moveNext())) {
         ++data.readings;
+        const std::optional<QString> channel1 = channelOf(rs, "Channel1");
+        if (!holdsLoad(view(channel1))) continue;
         const QVariant when = need(rs.value(QStringLiteral("FullDate")));
         if (when.typeId() != QMetaType::QDateTime || !when.toDateTime().isValid()) continue;
         const double t = timeAxisValue(when.toDateTime());
-        if (const auto load = number(need(rs.value(QStringLiteral("zero1"))))) {
+        const auto load = computeWithOffset
+                              ? computed(loadAfterOffset(view(channel1), *computeWithOffset))
+                              : number(need(rs.value(QStringLiteral("zero1"))));
+        if (load) {
             data.loadTimes << t;
             data.loads << *load;
         }
-        if (const auto temperature = number(need(rs.value(QStringLiteral("NumTemp"))))) {
+        const auto temperature = computeWithOffset
+                                     ? computed(temperatureValue(view(channelOf(rs, "ChannelT"))))
+                                     : number(need(rs.value(QStringLiteral("NumTemp"))));
+        if (temperature) {
             data.temperatureTimes << t;
             data.temperatures << *temperature;
         }
@@ -336,6 +363,8 @@ Result<SensorLoads> readSensorLoads(Connection& c, const QString& instrumentId,
         if (sqlite3_column_type(row, 1) != SQLITE_NULL)
             channel1 = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, 1)),
                                          sqlite3_column_bytes(row, 1));
+        // A channel without a load is no load of zero: the plot leaves the reading out.
+        if (!holdsLoad(view(channel1))) continue;
         // The recomputation would store this load as Null, which the plot leaves out.
         const double load = loadAfterOffset(view(channel1), offset);
         if (!std::isfinite(load)) continue;

@@ -21,12 +21,13 @@ class Progress;
 // offered for replacement because of it).
 void OpenGraphData(Session& s);
 
-// The number of plottable readings of the current sensor, with the same handling of a
-// missing table as OpenGraphData; 0 when they cannot be counted. Counting does not read
-// the readings themselves.
+// The number of plottable readings of the current sensor (not marked "Do not plot", and
+// their channel 1 holding a load: see holdsLoad), with the same handling of a missing
+// table as OpenGraphData; 0 when they cannot be counted. Counting does not read the
+// readings themselves.
 qint64 CountGraphData(Session& s);
 
-enum class Recomputed { Done, Cancelled };
+enum class Recomputed { Done, Cancelled, NotStored };
 
 // Brings zero1 (the load after the offset) and NumTemp (the temperature) of every
 // plottable reading up to date and stores them, in one transaction with one prepared
@@ -34,15 +35,20 @@ enum class Recomputed { Done, Cancelled };
 // installation offset as shown at that moment; expected, the number of plottable
 // readings when known (for the progress). A value that cannot be stored (an infinite
 // load from a text such as "1e999") is stored as Null and logged under " G_SetZeros",
-// once per reading. A failure to store leaves every reading as it was, with one entry
-// under " G_GetTemporalData"; so does a cancel through the progress (without the entry).
+// once per reading. A failure to store (a database that can only be read) leaves every
+// reading as it was, with one entry under " G_GetTemporalData", and answers NotStored: the
+// values are then drawn as computed in memory (readPlotData with the offset). A cancel
+// through the progress leaves every reading as it was too (without the entry).
 Recomputed G_GetTemporalData(Session& s, const QString& offsetText, Progress& progress,
                              qint64 expected = 0);
 
 // The values a drawing takes from rsGraph (opened by OpenGraphData), one entry per
-// plottable reading in the recordset's order. A reading without a readable FullDate has
-// no place on the time axis and is left out; a Null zero1 or NumTemp leaves out that
-// series' point only.
+// plottable reading in the recordset's order. A reading whose channel 1 holds no load
+// (holdsLoad) is left out altogether, as is one without a readable FullDate, which has
+// no place on the time axis; a Null zero1 or NumTemp leaves out that series' point only.
+// With an offset given, the loads and temperatures are computed from the channels as
+// G_GetTemporalData computes them (a value it would store as Null is left out) instead
+// of being read from zero1 and NumTemp: for when they could not be stored.
 struct PlotData {
     QVector<double> loadTimes, loads;               // series "Load 1"
     QVector<double> temperatureTimes, temperatures; // series "Temp (C)"
@@ -50,12 +56,13 @@ struct PlotData {
     std::optional<qint64> dayRange; // ReadingDate of the last row less that of the first
     QDate firstDay;
 };
-PlotData readPlotData(Session& s);
+PlotData readPlotData(Session& s, std::optional<double> computeWithOffset = std::nullopt);
 
 // The loads of one sensor's plottable readings exactly as "4. Load v Time" draws them
-// (the rows whose DoNotPlot is false, channel 1 less the installation offset given as the
-// offset box would show it, a load that cannot be stored left out, the points in time
-// order), computed without storing anything: one query on the sensor's readings table.
+// (the rows whose DoNotPlot is false and whose channel 1 holds a load, channel 1 less the
+// installation offset given as the offset box would show it, a load that cannot be stored
+// left out, the points in time order), computed without storing anything: one query on
+// the sensor's readings table.
 // A missing or unreadable table is a failure; nothing is created or announced.
 struct SensorLoads {
     QVector<double> times, loads;

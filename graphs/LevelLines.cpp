@@ -4,6 +4,39 @@
 
 namespace rv {
 
+namespace {
+
+// A level's label: at the right end of its line, just above it; below it instead where a
+// label above would be cut off by the top of the plot area (a level at the top of the
+// load axis lies on the frame). A line outside the plot area keeps its label with it.
+class LevelLabel : public QCPItemText {
+public:
+    explicit LevelLabel(QCustomPlot* plot) : QCPItemText(plot) {}
+
+protected:
+    void draw(QCPPainter* painter) override {
+        place();
+        QCPItemText::draw(painter);
+    }
+
+private:
+    void place() {
+        const QCPAxisRect* rect = clipAxisRect();
+        if (!rect) return;
+        const QRect area = rect->rect();
+        const double y = position->pixelPosition().y();
+        const QFontMetrics metrics(mainFont());
+        const int height =
+            metrics.boundingRect(0, 0, 0, 0, Qt::TextDontClip | textAlignment(), text()).height() +
+            padding().top() + padding().bottom();
+        const bool inside = y >= area.top() - 1 && y <= area.bottom() + 1;
+        const bool below = inside && y - height < area.top();
+        setPositionAlignment(Qt::AlignRight | (below ? Qt::AlignTop : Qt::AlignBottom));
+    }
+};
+
+} // namespace
+
 QString levelLineLabel(LevelReached kind, double value) {
     const QString name =
         kind == LevelReached::Alarm ? QStringLiteral("Alarm ") : QStringLiteral("Alert ");
@@ -43,7 +76,7 @@ LevelLineItems addLevelLine(QCustomPlot& plot, QCPAxisRect& rect, const LevelLin
     items.line->point1->setCoords(0, line.value);
     items.line->point2->setCoords(1, line.value);
 
-    items.label = new QCPItemText(&plot);
+    items.label = new LevelLabel(&plot);
     items.label->setClipAxisRect(&rect);
     items.label->setClipToAxisRect(true);
     items.label->setSelectable(false);

@@ -1,8 +1,9 @@
 #pragma once
 // A sensor's alert and alarm loads drawn across a plot as labelled horizontal lines: a
 // dashed line at the level's value on the load axis, its label ("Alert 10 t") at the
-// right end, just above the line. The lines never take part in scaling an axis: a level
-// outside the load axis' range is simply not seen (or its label is cut at the edge).
+// right end, just above the line (just below it when the line lies so near the top of the
+// plot area that a label above would be cut off). The lines never take part in scaling an
+// axis: a level outside the load axis' range is simply not seen.
 #include "alarms/AlarmLevels.h"
 #include <QColor>
 #include <QString>

@@ -1,5 +1,6 @@
 #include "reports/FlexGridToExcel.h"
 #include "platform/Desktop.h"
+#include "platform/OpenWritten.h"
 #include "platform/Progress.h"
 #include "reports/SheetEntry.h"
 #include "store/Session.h"
@@ -182,8 +183,10 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
         s.dialogs.inform(kNoSpreadsheet, kTitle, Icon::Exclamation);
         return {};
     }
-    if (!s.desktop.openFile(path)) {
-        s.dialogs.inform(kNoSpreadsheet, kTitle, Icon::Exclamation);
+    // No spreadsheet program: the system's own message, then where the workbook lies.
+    if (const Status opened = openWritten(s.dialogs, s.desktop, path, kNoSpreadsheet);
+        !opened.ok()) {
+        s.logFailure(opened.error(), kLabel);
         return {};
     }
     return path;

@@ -25,7 +25,8 @@ inline const QString kNoSpreadsheet =
 //
 // The workbook is a new file named after the sheet in folder (the system's temporary
 // folder when empty); an earlier export is never overwritten. When it cannot be written,
-// or no program opens it, the user is told kNoSpreadsheet. The rows written are reported
+// the user is told kNoSpreadsheet; when no program opens it, kNoSpreadsheet followed by
+// where the workbook was written, and the failure is logged. The rows written are reported
 // to progress; a cancel removes the unfinished file. `number` is accepted for the
 // callers' sake and not used.
 //

@@ -57,6 +57,24 @@ TEST(AlarmLevelsRules, ALoadReachesALevelAtItAndAboveIt) {
     EXPECT_FALSE(checkLoad({99.0, {}}, std::nullopt, AlarmLevels{}).any()) << "no levels";
 }
 
+TEST(AlarmLevelsRules, AChannelHoldsALoadWhenItBeginsWithANumber) {
+    struct Case {
+        std::optional<QString> channel1;
+        bool holds;
+    };
+    const Case cases[] = {
+        {u"12.5"_s, true},     {u" -0.3"_s, true}, {u"+.5 t"_s, true}, {u"7e2"_s, true},
+        {u"1e999"_s, true},    {u"0"_s, true},     {u"\t3"_s, true},   {u"5."_s, true},
+        {std::nullopt, false}, {u""_s, false},     {u" "_s, false},    {u"ERR"_s, false},
+        {u"-"_s, false},       {u"."_s, false},    {u"+.e3"_s, false}, {u"t 12"_s, false},
+    };
+    for (const Case& c : cases) {
+        std::optional<QStringView> view;
+        if (c.channel1) view = QStringView(*c.channel1);
+        EXPECT_EQ(holdsLoad(view), c.holds) << (c.channel1 ? c.channel1->toStdString() : "Null");
+    }
+}
+
 TEST(AlarmLevelsRules, TheRiseIsJudgedPerDayFromThePreviousReading) {
     const AlarmLevels levels{std::nullopt, std::nullopt, 1.5};
     const QDateTime t0 = wallClock(QDate(2026, 3, 1), QTime(6, 0));
@@ -156,6 +174,44 @@ TEST_F(AlarmStoreTest, SensorsBeyondTheirLevelsAreJudgedOnTheirLatestPlottedRead
     EXPECT_EQ(second.instrumentId, u"200525003"_s);
     EXPECT_EQ(second.reached, LevelReached::Alert);
     EXPECT_DOUBLE_EQ(second.level, 7.9);
+}
+
+TEST_F(AlarmStoreTest, TheLatestReadingThatHoldsALoadIsJudgedAlsoOnADatabaseOnlyRead) {
+    ASSERT_TRUE(ensureAlarmTable(c).ok());
+    for (const char* id : {"200525001", "200525002", "200525003"})
+        addSensorRow(QString::fromLatin1(id));
+    // 001: later readings without a load (empty, a logger's "ERR", Null) are no load of 0.
+    reading(u"200525001"_s, u"2026-03-01 06:00:00"_s, u"12.50"_s);
+    reading(u"200525001"_s, u"2026-03-02 06:00:00"_s, u""_s);
+    reading(u"200525001"_s, u"2026-03-03 06:00:00"_s, u"ERR"_s);
+    execSql(u"INSERT INTO `200525001` (DateTimeKey, FullDate, DoNotPlot) VALUES ('n', "
+            "'2026-03-04 06:00:00', 0)"_s);
+    // 002: the latest reading is at midnight, stored as its date alone.
+    reading(u"200525002"_s, u"2026-03-01 23:00:00"_s, u"1"_s);
+    reading(u"200525002"_s, u"2026-03-02"_s, u"9"_s);
+    // 003: no reading with a load at all, against an alert load of 0.
+    reading(u"200525003"_s, u"2026-03-02 06:00:00"_s, u"ERR"_s);
+    ASSERT_TRUE(saveAlarmLevels(c, u"200525001"_s, {10.0, 12.0, std::nullopt}).ok());
+    ASSERT_TRUE(saveAlarmLevels(c, u"200525002"_s, {8.0, 20.0, std::nullopt}).ok());
+    ASSERT_TRUE(saveAlarmLevels(c, u"200525003"_s, {0.0, std::nullopt, std::nullopt}).ok());
+
+    for (const bool readOnly : {false, true}) {
+        if (readOnly) {
+            c.close();
+            if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only";
+            ASSERT_TRUE(c.open(databasePath).ok());
+        }
+        const auto beyond = sensorsBeyondLevels(c);
+        ASSERT_TRUE(beyond.ok()) << beyond.error().description.toStdString();
+        ASSERT_EQ(beyond.value().size(), 2u) << "read-only: " << readOnly;
+        EXPECT_EQ(beyond.value()[0].instrumentId, u"200525001"_s);
+        EXPECT_EQ(beyond.value()[0].reached, LevelReached::Alarm);
+        EXPECT_EQ(beyond.value()[0].load, 12.5);
+        EXPECT_EQ(beyond.value()[0].at, wallClock(QDate(2026, 3, 1), QTime(6, 0)));
+        EXPECT_EQ(beyond.value()[1].instrumentId, u"200525002"_s);
+        EXPECT_EQ(beyond.value()[1].reached, LevelReached::Alert);
+        EXPECT_EQ(beyond.value()[1].at, wallClock(QDate(2026, 3, 2), QTime(0, 0)));
+    }
 }
 
 } // namespace

@@ -243,6 +243,71 @@ TEST_F(CompareTest, DatesInOtherFormsArePlacedAsThePlotPlacesThemAndUnreadableOn
     EXPECT_EQ(plot().titleText(), "Sensor 200625003");
 }
 
+TEST_F(CompareTest, ReadingsWithoutALoadAreLeftOutAndAMidnightReadingPlacedAtMidnight) {
+    // Empty, Null, a logger's "ERR" and a reading added today without a load; the
+    // midnight reading is stored with its date alone.
+    addReading(kC, "2026/01/05 12:00:00", "");
+    addReading(kC, "2026/01/06 12:00:00", "ERR");
+    execSql(QStringLiteral("INSERT INTO `%1` (DateTimeKey, FullDate, DoNotPlot) VALUES ('n', "
+                           "'2026-01-06 18:00:00', 0)")
+                .arg(kC));
+    execSql(QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, FullDate, Channel1, "
+                           "DoNotPlot) VALUES ('m', '2026-01-07', '2026-01-07', '4', 0)")
+                .arg(kC));
+    addReading(kC, "2026/03/14 10:00:00", "");
+    tick({kC});
+    window().cmdPlot->click();
+    EXPECT_EQ(keys(0), (QVector<double>{at("2026/01/05 00:00:00"), at("2026/01/06 00:00:00"),
+                                        at("2026/01/07 00:00:00")}));
+    EXPECT_EQ(values(0), (QVector<double>{1, 2, 4})) << "no load of 0 among them";
+    EXPECT_EQ(plot().xAxis->range().upper, at("2026/01/07 00:00:00"));
+    EXPECT_EQ(plot().yAxis->range().lower, 0);
+
+    // A sensor whose every reading lacks a load has nothing to plot.
+    execSql(QStringLiteral("UPDATE `%1` SET Channel1 = 'ERR'").arg(kB));
+    tick({kB});
+    window().cmdPlot->click();
+    EXPECT_EQ(plot().sensorNames(), QStringList{kC});
+    EXPECT_EQ(window().lblNote->text(), "Left out: 200625002 (no plottable readings).");
+}
+
+TEST_F(CompareTest, OnADatabaseThatCanOnlyBeReadTheSensorsAreComparedAsEver) {
+    session->gConnection.close();
+    if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
+    ASSERT_TRUE(session->gConnection.open(databasePath).ok());
+    tick({kA, kB});
+    window().cmdPlot->click();
+    EXPECT_EQ(plot().sensorNames(), (QStringList{kA, kB}));
+    EXPECT_EQ(values(0), (QVector<double>{12.50 - double(0.10f), 11.00 - double(0.10f)}));
+    EXPECT_EQ(plot().levelLinesOf(1).size(), 1u) << "the levels stored before are read";
+    EXPECT_EQ(window().lblNote->text(), "");
+    EXPECT_EQ(logEntries(), 0);
+}
+
+TEST_F(CompareTest, BeforeAnythingIsPlottedThePlotIsEmptyWithAHint) {
+    const QString hint = "Tick sensors in the list, then click \"Plot ticked sensors\",\nor "
+                         "choose one in \"All sensors on Level\" or \"All sensors at "
+                         "Location\".";
+    EXPECT_EQ(plot().hint(), hint);
+    EXPECT_EQ(window().cmdPlot->text(), "Plot ticked sensors") << "the caption the hint names";
+    plot().replot();
+    EXPECT_TRUE(plot().xAxis->tickVectorLabels().isEmpty()) << "no date of 1970";
+    EXPECT_FALSE(plot().xAxis->tickLabels());
+    EXPECT_FALSE(plot().yAxis->tickLabels());
+    EXPECT_EQ(plot().xAxis->label(), "");
+
+    tick({kC});
+    window().cmdPlot->click();
+    EXPECT_EQ(plot().hint(), "");
+    EXPECT_TRUE(plot().xAxis->tickLabels());
+    choose(window().cboLevel, QStringLiteral("Level 14")); // its one sensor has no table
+    EXPECT_EQ(plot().hint(),
+              "None of the chosen sensors could be plotted:\nthe note under the list says why.");
+    window().cmdUntick->click();
+    window().cmdPlot->click();
+    EXPECT_EQ(plot().hint(), hint);
+}
+
 TEST_F(CompareTest, NothingTickedSaysWhatToDo) {
     window().cmdPlot->click();
     EXPECT_EQ(window().lblNote->text(),
@@ -322,6 +387,54 @@ TEST_F(CompareTest, ExportWritesAJpegWhereTheUserSaysAndAFailureSaysSo) {
     dialogs.fileAnswer(QString()); // cancelled
     window().cmdExport->click();
     EXPECT_EQ(desktop.openedFiles.size(), 1);
+}
+
+TEST_F(CompareTest, TheExportedPictureHoldsTheWholeLegend) {
+    QStringList ids;
+    for (int i = 5; i < 30; ++i) {
+        const QString id = QStringLiteral("2006250%1").arg(i, 2, 10, QLatin1Char('0'));
+        addSensorRow(id);
+        addReading(id, "2026/01/05 06:00:00", "1");
+        addReading(id, "2026/01/06 06:00:00", "2");
+        ids << id;
+    }
+    for (const int width : {1150, 800}) {
+        m_window.reset();
+        window().resize(width, 680);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
+        tick(ids);
+        window().cmdPlot->click();
+        ComparePlot& p = plot();
+        const QImage picture = p.picture();
+        // The legend as it was laid out for the picture: every line whole inside it.
+        const QRect whole(QPoint(0, 0), picture.size());
+        int lines = 0;
+        for (int i = 0; i < p.legend->itemCount(); ++i)
+            if (const QCPAbstractLegendItem* line = p.legend->item(i)) {
+                ++lines;
+                EXPECT_TRUE(whole.contains(line->outerRect()))
+                    << "line " << i << " at width " << width;
+            }
+        EXPECT_EQ(lines, 25);
+        EXPECT_TRUE(whole.adjusted(1, 1, -1, -1).contains(p.legend->outerRect()))
+            << "its frame off the edges, at width " << width;
+    }
+}
+
+TEST_F(CompareTest, WithoutAPictureViewerTheExportSaysWhereThePictureWasWritten) {
+    tick({kA});
+    window().cmdPlot->click();
+    desktop.opens = false;
+    const QString path = tmp.path() + QStringLiteral("/comparison.jpg");
+    dialogs.fileAnswer(path);
+    window().cmdExport->click();
+    dialogs.expect("The file was written to\r\n" + QDir::toNativeSeparators(path) +
+                       "\r\nbut no program could be started to open it.",
+                   kTitle, Icon::Exclamation);
+    EXPECT_EQ(QImageReader(path).format(), "jpeg");
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains("No program could open " + QDir::toNativeSeparators(path) +
+                                   " cmdExport_Click"));
 }
 
 TEST(CompareChoices, LevelsAndLocationsAreOfferedOnceEachInNaturalOrder) {

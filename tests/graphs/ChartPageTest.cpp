@@ -3,6 +3,8 @@
 // JPEG export, printing and the tips.
 #include "graphs/ChartPage.h"
 #include "core/DateText.h"
+#include "maintenance/DatabaseCheck.h"
+#include "readings/ReadingsTab.h"
 #include "sensors/SensorTabs.h"
 #include "tests/support/MainWindow.h"
 #include <QApplication>
@@ -352,8 +354,7 @@ TEST_F(ChartPageTest, BadChannelsNeverGiveABlankOrBoundlessChart) {
         const char* first;
         const char* second;
     };
-    const Case cases[] = {{"abc", "12.5"}, {"1e300", "2"}, {"-0", ""},
-                          {"", ""},        {"1e999", "5"}, {"1e999", "1e999"}};
+    const Case cases[] = {{"1e300", "2"}, {"-0", "0 t"}, {"1e999", "5"}, {"1e999", "1e999"}};
     startShown();
     for (const Case& c : cases) {
         execSql(QStringLiteral("DELETE FROM `%1`").arg(kId));
@@ -433,6 +434,90 @@ TEST_F(ChartPageTest, AnotherSensorIsDrawnAfreshOnTheNextEntry) {
     EXPECT_EQ(chart().titleText(), kOtherId);
     EXPECT_EQ(values(Chart::kLoadSeries), (QVector<double>{1, 2}));
     EXPECT_EQ(chart().timeAxis()->label(), "2026/03/12");
+}
+
+// ---------------------------------------------------------------------------------
+// Readings that hold no load, midnight readings, a database that can only be read
+
+TEST_F(ChartPageTest, AReadingWithoutALoadIsLeftOutOfBothPlotsAndTheirCount) {
+    addReading("2005/03/28 08:00:00", "10.00", "20");
+    addReading("2005/04/28 08:00:00", "12.6 t", "21"); // its leading number is its load
+    addReading("2005/05/28 08:00:00", "ERR", "22");    // a logger's error: no load
+    startShown();
+    window->installation->txtOffset->setText(QStringLiteral("0.10"));
+    // "Add New", then leaving the tab, stores a reading dated today with no load.
+    window->SSTab1->setCurrentIndex(2);
+    window->readings->imgAddReading->click();
+    window->SSTab1->setCurrentIndex(3);
+    ASSERT_EQ(window->SSTab1->currentIndex(), 3);
+    ASSERT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE Channel1 IS NULL OR "
+                                    "Channel1 = ''")
+                         .arg(kId))
+                  .toInt(),
+              1);
+    const double tenth = double(0.10f);
+    EXPECT_EQ(values(Chart::kLoadSeries), (QVector<double>{10 - tenth, 12.6 - tenth}));
+    EXPECT_EQ(chart().timeAxis()->range(),
+              QCPRange(at("2005/03/28 08:00:00"), at("2005/04/28 08:00:00")))
+        << "the time axis ends at the last load, not today";
+    EXPECT_EQ(chart().loadAxis()->range(), QCPRange(0, 13)) << "no load of 0 less the offset";
+    enter(4);
+    EXPECT_EQ(values(Chart::kTemperatureSeries, 4), (QVector<double>{20, 21}));
+    EXPECT_EQ(values(Chart::kLoadSeries, 4), (QVector<double>{10 - tenth, 12.6 - tenth}));
+    // Their stored loads are still computed: 0 for an empty channel, less the offset for
+    // a text without a number.
+    EXPECT_EQ(stored("zero1", "2005/05/28 08:00:00"), QString::number(-tenth, 'g', 17));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT zero1 FROM `%1` WHERE Channel1 IS NULL OR "
+                                    "Channel1 = ''")
+                         .arg(kId))
+                  .toDouble(),
+              0.0);
+
+    // One load left among three readings: both tabs are refused.
+    execSql(QStringLiteral("DELETE FROM `%1` WHERE Channel1 = '10.00'").arg(kId));
+    for (int tab : {3, 4}) {
+        enter(tab);
+        EXPECT_EQ(window->SSTab1->currentIndex(), 1) << tab;
+        dialogs.expect(kPlotRefusal, kTitle, Icon::Information);
+    }
+    EXPECT_EQ(logEntries(), 0);
+}
+
+TEST_F(ChartPageTest, AMidnightReadingStoredAsItsDateAloneIsPlottedAtMidnight) {
+    addReading("2005/03/27 18:00:00", "1", "5");
+    addTwin("midnight", "2005-03-28", "2", "6");
+    addReading("2005/03/28 06:00:00", "3", "7");
+    startShown();
+    enter(4);
+    const QVector<double> times = {at("2005/03/27 18:00:00"), at("2005/03/28 00:00:00"),
+                                   at("2005/03/28 06:00:00")};
+    EXPECT_EQ(keys(Chart::kLoadSeries, 4), times);
+    EXPECT_EQ(values(Chart::kLoadSeries, 4), (QVector<double>{1, 2, 3}));
+    EXPECT_EQ(keys(Chart::kTemperatureSeries, 4), times);
+    EXPECT_EQ(chart(4).timeAxis()->label(), "2005/03/27") << "two days: hours under the day";
+}
+
+TEST_F(ChartPageTest, OnADatabaseThatCanOnlyBeReadTheLoadsAreDrawnAsComputed) {
+    threeMonths(); // stored loads of 99: stale
+    if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
+    startShown();
+    dialogs.expect(readOnlyDatabaseText(), kTitle, Icon::Information);
+    window->SSTab1->setCurrentIndex(2);
+    window->installation->txtOffset->setText(QStringLiteral("0.10"));
+    window->SSTab1->setCurrentIndex(3);
+    ASSERT_EQ(window->SSTab1->currentIndex(), 3);
+    const double tenth = double(0.10f);
+    EXPECT_EQ(values(Chart::kLoadSeries),
+              (QVector<double>{0.40 - tenth, 6.00 - tenth, 12.36 - tenth}));
+    EXPECT_EQ(chart().loadAxis()->range(), QCPRange(0, 13));
+    EXPECT_EQ(chart().notice(), "");
+    window->SSTab1->setCurrentIndex(4);
+    EXPECT_EQ(values(Chart::kTemperatureSeries, 4), (QVector<double>{18, 20, 25}));
+    EXPECT_EQ(values(Chart::kLoadSeries, 4),
+              (QVector<double>{0.40 - tenth, 6.00 - tenth, 12.36 - tenth}));
+    EXPECT_EQ(stored("zero1", "2006/03/15 08:00:00"), "99") << "nothing could be stored";
+    EXPECT_EQ(int(logText().count(QStringLiteral(" G_GetTemporalData\r\n"))), 2)
+        << "each recomputation's failure is logged, nothing is shown";
 }
 
 // ---------------------------------------------------------------------------------
@@ -576,6 +661,30 @@ TEST_F(ChartPageTest, AFailedExportIsReportedAndOpensNothing) {
     // The report's way: a false answer, no message.
     EXPECT_FALSE(page().exportPicture(dataFolder + QStringLiteral("/missing/Temporal.jpg")));
     EXPECT_TRUE(page().exportPicture(dataFolder + QStringLiteral("/Report.jpg")));
+}
+
+TEST_F(ChartPageTest, WithoutAPictureViewerBothExportsSayWhereThePictureWasWritten) {
+    threeMonths();
+    startShown();
+    desktop.opens = false;
+    enter(3);
+    page().cmdTemp->click();
+    const QString first = QDir::toNativeSeparators(dataFolder + QStringLiteral("/Temporal.jpg"));
+    dialogs.expect(QStringLiteral("The file was written to\r\n") + first +
+                       QStringLiteral("\r\nbut no program could be started to open it."),
+                   kTitle, Icon::Exclamation);
+    enter(4);
+    page(4).cmdExportT2->click();
+    const QString second = QDir::toNativeSeparators(dataFolder + QStringLiteral("/Temporal2.jpg"));
+    dialogs.expect(QStringLiteral("The file was written to\r\n") + second +
+                       QStringLiteral("\r\nbut no program could be started to open it."),
+                   kTitle, Icon::Exclamation);
+    EXPECT_FALSE(QImage(second).isNull());
+    EXPECT_EQ(logEntries(), 2);
+    EXPECT_TRUE(logText().contains(QStringLiteral("No program could open ") + first +
+                                   QStringLiteral(" cmdTemp_Click")));
+    EXPECT_TRUE(logText().contains(QStringLiteral("No program could open ") + second +
+                                   QStringLiteral(" cmdExportT2_Click")));
 }
 
 TEST_F(ChartPageTest, PrintingStretchesTheChartInsideFivePercentMargins) {

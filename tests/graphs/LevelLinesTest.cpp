@@ -184,6 +184,38 @@ TEST_F(LevelLinesTest, ASensorWithoutLevelsHasNoLinesNorKeepsTheLastSensors) {
     EXPECT_TRUE(chart(3).levelLines().empty());
 }
 
+TEST_F(LevelLinesTest, ALevelAtTheTopOfTheLoadAxisKeepsItsLabelInsideThePlot) {
+    threeMonths();
+    startShown();
+    setLevels(kId, {12.0, 13.0, std::nullopt}); // the load axis runs from 0 to 13
+    for (int tab : {3, 4}) {
+        enter(tab);
+        Chart& c = chart(tab);
+        c.replot();
+        const double top = tab == 3 ? 13 : 22;
+        setLevels(kId, {12.0, top, std::nullopt});
+        enter(tab);
+        c.replot();
+        ASSERT_EQ(c.loadAxis()->range().upper, top) << "tab " << tab;
+        // The plot area and the frame around it, where a line at the top of the axis lies.
+        const QRectF plot = QRectF(c.axisRect()->rect()).adjusted(0, -1, 0, 1);
+        int seen = 0;
+        for (int i = 0; i < c.itemCount(); ++i) {
+            auto* label = qobject_cast<QCPItemText*>(c.item(i));
+            if (!label || !label->text().startsWith(u"Al")) continue;
+            ++seen;
+            const QRectF drawn(label->topLeft->pixelPosition(),
+                               label->bottomRight->pixelPosition());
+            EXPECT_TRUE(plot.contains(drawn)) << label->text().toStdString() << " tab " << tab;
+            // The alert line lies well inside: its label stays just above it.
+            if (label->text().startsWith(u"Alert")) {
+                EXPECT_LE(drawn.bottom(), c.loadAxis()->coordToPixel(12) + 1);
+            }
+        }
+        EXPECT_EQ(seen, 2) << "tab " << tab;
+    }
+}
+
 TEST_F(LevelLinesTest, AReadOnlyDatabaseWithoutTheLevelsTableDrawsNoLines) {
     threeMonths();
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";

@@ -162,19 +162,22 @@ TEST_F(FlexGridToExcelTest, AFolderThatCannotBeWrittenTellsTheUserAndLogsWhy) {
     EXPECT_TRUE(logText().contains(QStringLiteral(" Module1_FlexGridToExcel")));
 }
 
-TEST_F(FlexGridToExcelTest, NoProgramToOpenTheWorkbookTellsTheUser) {
-    class NoSpreadsheet : public FakeDesktop {
-    public:
-        bool openFile(const QString& path) override {
-            openedFiles << path;
-            return false;
-        }
-    } none;
-    Session s(dialogs, clock, paths, none);
+TEST_F(FlexGridToExcelTest, NoProgramToOpenTheWorkbookSaysWhereItWasWrittenAndLogsIt) {
+    desktop.opens = false;
     datasheetGrid({reading("2026/03/10", "08:00:00", "20.0", "10.50")});
-    EXPECT_EQ(FlexGridToExcel(s, grid, 2, 6, 1, kSensor, progress, folder), "");
-    dialogs.expect(kNoSpreadsheet, kTitle, Icon::Exclamation);
-    EXPECT_EQ(none.openedFiles.size(), 1);
+    EXPECT_EQ(exportGrid(), "");
+    const QString path = folder + QStringLiteral("/200625001.xlsx");
+    dialogs.expect(QStringLiteral("You need to have Microsoft Excel installed to use this "
+                                  "function\r\n\r\nThe file was written to\r\n") +
+                       QDir::toNativeSeparators(path) +
+                       QStringLiteral("\r\nbut no program could be started to open it."),
+                   kTitle, Icon::Exclamation);
+    EXPECT_EQ(desktop.openedFiles, QStringList{path});
+    EXPECT_EQ(readXlsx(path).sheets, QStringList{kSensor}) << "the workbook is kept";
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(QStringLiteral("No program could open ") +
+                                   QDir::toNativeSeparators(path) +
+                                   QStringLiteral(" Module1_FlexGridToExcel")));
 }
 
 TEST_F(FlexGridToExcelTest, ACancelLeavesNoWorkbookBehind) {
