@@ -1,9 +1,8 @@
 #include "reports/ReportDocument.h"
-#include <QBuffer>
+#include "reports/OdtWriter.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextDocumentWriter>
 #include <QTextImageFormat>
 #include <QUrl>
 
@@ -48,14 +47,7 @@ void ReportDocument::insertPicture(const QImage& picture) {
 }
 
 Result<QByteArray> ReportDocument::odt() const {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QTextDocumentWriter writer(&buffer, QByteArrayLiteral("odf"));
-    if (!writer.write(m_doc.get()))
-        return Error{err::FileError,
-                     QStringLiteral("The report could not be made into a document: ") +
-                         writer.device()->errorString()};
-    return buffer.data();
+    return writeOdt(*m_doc);
 }
 
 void writeCoverSection(ReportDocument& doc, const SensorInformation& sensor, const QString& date) {

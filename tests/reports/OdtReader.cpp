@@ -28,7 +28,8 @@ QByteArray unzip(const QStringList& arguments, QString* problem) {
 
 // White space in a paragraph as the format defines it: a run of blanks, tabs and line
 // ends in the text counts as one blank, and none at the start of the paragraph or after
-// another blank; <text:s text:c="n"/> stands for n blanks exactly.
+// another blank; <text:s text:c="n"/> stands for n blanks exactly. A picture is content:
+// a blank after it counts.
 struct ParagraphBuilder {
     OdtParagraph paragraph;
     bool lastWasSpace = true;
@@ -108,11 +109,16 @@ OdtDocument readOdt(const QString& path) {
                 paragraph->spaces(c.isEmpty() ? 1 : c.toInt(), bold());
             } else if (ns == kText && name == QLatin1String("tab") && paragraph) {
                 paragraph->append(QStringLiteral("\t"), bold());
+                paragraph->lastWasSpace = false;
+            } else if (ns == kText && name == QLatin1String("line-break") && paragraph) {
+                paragraph->append(QStringLiteral("\n"), bold());
+                paragraph->lastWasSpace = true;
             } else if (ns == kDraw && name == QLatin1String("frame") && paragraph) {
                 OdtPicture picture;
                 picture.width = xml.attributes().value(kSvg, QStringLiteral("width")).toString();
                 picture.height = xml.attributes().value(kSvg, QStringLiteral("height")).toString();
                 paragraph->paragraph.pictures.push_back(picture);
+                paragraph->lastWasSpace = false;
             } else if (ns == kDraw && name == QLatin1String("image") && paragraph &&
                        !paragraph->paragraph.pictures.empty()) {
                 paragraph->paragraph.pictures.back().target =

@@ -3,6 +3,7 @@
 // again, and a clear message with one log entry whenever the document cannot be made.
 #include "core/DateText.h"
 #include "readings/ReadingsTab.h"
+#include "reports/ReportDocument.h"
 #include "reports/SensorReport.h"
 #include "reports/frmReport.h"
 #include "store/Module1.h"
@@ -13,6 +14,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
 using namespace rv;
@@ -252,6 +254,32 @@ protected:
     std::unique_ptr<SensorReport> report;
     QString reports;
 };
+
+TEST(ReportDocumentText, EveryBlankIsReadBackAsTyped) {
+    // The paragraph after the picture and texts whose blanks a reader could lose.
+    ReportDocument doc;
+    QImage picture(40, 20, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    writePlotSection(doc, &picture);
+    // "|" stands for a line break inside a paragraph.
+    for (const char* text : {"a  b", " lead", "trail ", "x \t y", "bold  run", "line|two"}) {
+        doc.setBold(QLatin1String(text).startsWith(u"bold"));
+        doc.typeText(QString::fromUtf8(text).replace(u'|', QChar::LineSeparator));
+        doc.typeParagraph();
+    }
+    QTemporaryDir folder;
+    const auto bytes = doc.odt();
+    ASSERT_TRUE(bytes.ok());
+    const auto path = saveNewDocument(bytes.value(), folder.path(), QStringLiteral("Blanks"));
+    ASSERT_TRUE(path.ok());
+    const OdtDocument read = readOdt(path.value());
+    ASSERT_TRUE(read.ok) << read.problem.toStdString();
+    EXPECT_EQ(read.texts(), QStringList({"", "Load v Time", "[picture]   Notes:", "a  b", " lead",
+                                         "trail ", "x \t y", "bold  run", "line\ntwo", ""}));
+    EXPECT_EQ(read.paragraphs[7].boldText, "bold  run");
+    EXPECT_EQ(read.files.value(0), "mimetype") << "the package's type comes first";
+    EXPECT_TRUE(read.files.contains(read.paragraphs[2].pictures[0].target));
+}
 
 TEST_F(SensorReportTest, APictureIsShownAtItsSizeOrNarrowedToThePage) {
     const struct {

@@ -1,0 +1,37 @@
+#pragma once
+// The report's document written as an OpenDocument text file (.odt): its paragraphs with
+// their text, bold runs, tabs and line breaks, and its pictures (kept inside the file).
+// The text is written exactly as typed: no white space is added between the parts of a
+// paragraph, so a picture followed by "   Notes:" reads with exactly those three blanks.
+#include "platform/Status.h"
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+class QTextDocument;
+
+namespace rv {
+
+Result<QByteArray> writeOdt(const QTextDocument& document);
+
+// A zip archive whose files are stored as they are (ODF's package: "mimetype" first).
+class StoredZip {
+public:
+    void add(const QString& name, const QByteArray& data);
+    QByteArray finish();
+
+private:
+    struct Entry {
+        QByteArray name;
+        quint32 crc = 0;
+        quint32 size = 0;
+        quint32 offset = 0;
+    };
+    QByteArray m_bytes;
+    QList<Entry> m_entries;
+};
+
+// The CRC-32 of a zip entry (the polynomial 0xEDB88320).
+quint32 zipCrc32(const QByteArray& data);
+
+} // namespace rv
