@@ -115,7 +115,15 @@ public:
 class FakeInstance : public SingleInstance {
 public:
     bool running = false;
+    // False: the database's folder cannot hold a lock (the run opens it for reading only).
+    bool guards = true;
+    // What the holder's lock tells, for the log of a refused copy.
+    QString holderText;
+    QString guarded; // the database start-up named
+    void guard(const QString& databasePath) override { guarded = databasePath; }
     bool anotherCopyRunning() override { return running; }
+    bool guardsDatabase() const override { return guards; }
+    QString holder() const override { return holderText; }
 };
 
 } // namespace rv::test
