@@ -6,9 +6,54 @@
 #include "platform/Log.h"
 #include "store/Provisioning.h"
 #include "store/Session.h"
+#include <QDir>
 #include <sqlite3.h>
 
 namespace rv {
+
+namespace {
+const QString kRemoveLabel = QStringLiteral(" G_RemoveWorkFiles");
+
+void removeLeftOver(Session& s, MaintenanceFiles& files, const QString& path, const QString& what) {
+    if (Status removed = files.removeFile(path); !removed.ok()) {
+        s.logFailure(removed.error(), kRemoveLabel);
+        return;
+    }
+    s.LogError(what + QStringLiteral(" was removed: ") + QDir::toNativeSeparators(path));
+}
+} // namespace
+
+Status openDatabase(Connection& c, const QString& path, Connection::Mode mode) {
+    if (Status opened = c.open(path, mode); !opened.ok()) return opened;
+    const Result<QStringList> tables = c.tables();
+    if (tables.ok() && tables.value().isEmpty()) {
+        c.close();
+        return Status::fail(SQLITE_NOTADB, QStringLiteral("file is not a database (it holds no "
+                                                          "tables): ") +
+                                               QDir::toNativeSeparators(path));
+    }
+    return {};
+}
+
+void G_RemoveWorkFiles(Session& s, MaintenanceFiles& files) {
+    const QString database = databaseFileBehind(s.gDatabasePath);
+    const QString journal = journalOf(database);
+    if (files.fileExists(journal)) {
+        const auto lock = files.lockDatabase(database);
+        if (lock.ok() && lock.value()->holds() && !lock.value()->writerActive() &&
+            files.fileExists(journal))
+            removeLeftOver(s, files, journal,
+                           QStringLiteral("The journal of a write that was cut short, which "
+                                          "the database engine had finished with,"));
+    }
+    const std::pair<QString, QString> copies[] = {
+        {kCompactPrefix, QStringLiteral("The copy left by a compaction that was cut short")},
+        {kRestorePrefix, QStringLiteral("The copy left by a restore that was cut short")}};
+    for (const auto& [prefix, what] : copies) {
+        const QString path = workFileBeside(database, prefix);
+        if (files.fileExists(path)) removeLeftOver(s, files, path, what);
+    }
+}
 
 bool isDamagedDatabase(const Error& error) {
     const long long primary = error.number & 0xff;

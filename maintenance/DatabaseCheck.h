@@ -5,12 +5,18 @@
 // how to restore it; the program goes on, so that the restore can be made. A database
 // that can only be read is announced once, with what this run has to do without.
 #include "maintenance/MaintenanceFiles.h"
+#include "store/Connection.h"
 #include <QString>
 
 namespace rv {
 
 struct Session;
 class Connection;
+
+// Opens the database at path on the connection. A file that holds no table at all (an
+// empty file, which the engine would take for a new database) is no database of this
+// program: it is refused with the engine's "not a database" number, the connection closed.
+Status openDatabase(Connection& connection, const QString& path, Connection::Mode mode);
 
 // Gives a database made before alarm levels and the import history their tables, all in
 // one transaction (a failure leaves none of them). A database that cannot be written
@@ -37,5 +43,13 @@ void tellDatabaseDamaged(Session& session, const MaintenanceFiles& files, bool u
 // for a database open for reading only, the one message saying so. Answers whether the
 // database passed the check.
 bool G_CheckOpenedDatabase(Session& session, MaintenanceFiles& files, const QString& label);
+
+// Removes what a run cut short left beside the sound database this run has just opened
+// and locked against other copies of the program: the engine's journal of a write it has
+// finished with (opening the database rolled back a hot one; one no connection is writing
+// is left over), the compaction's "Copy_" file and the restore's "Restore_" file (each
+// only ever a copy: the database itself is always whole). Each file removed gets one log
+// entry saying so; one that cannot be removed, one entry with the failure.
+void G_RemoveWorkFiles(Session& session, MaintenanceFiles& files);
 
 } // namespace rv

@@ -3,9 +3,11 @@
 #include "core/Values.h"
 #include "history/ImportHistory.h"
 #include "maintenance/DatabaseCheck.h"
+#include "platform/WriteCheck.h"
 #include "store/Module1.h"
 #include "store/Provisioning.h"
 #include "store/Session.h"
+#include <QFileInfo>
 #include <optional>
 #include <sqlite3.h>
 
@@ -17,7 +19,6 @@ const QString kRestoreLabel = QStringLiteral(" G_RestoreDB");
 const QString kCompactLabel = QStringLiteral(" G_CompactDB");
 const QString kBackupClick = QStringLiteral(" imgBackup_Click");
 const QString kRestoreClick = QStringLiteral(" imgRestore_Click");
-const QString kJournalSuffix = QStringLiteral("-journal");
 
 // Runs the steps of a procedure; the first failing one ends them and is answered.
 template <class F> std::optional<Error> attempt(F&& steps) {
@@ -29,6 +30,20 @@ template <class F> std::optional<Error> attempt(F&& steps) {
         return Error{err::InvalidArgument, QString::fromLocal8Bit(e.what())};
     }
     return std::nullopt;
+}
+
+// What keeps a copy of `bytes` from being written into `folder` (read-only, missing, a
+// full disk), as the failure to tell and log; nothing when the copy can be written.
+std::optional<Error> cannotWrite(const Paths& paths, const QString& folder, qint64 bytes) {
+    const QString why = whyCannotWrite(paths, folder, bytes);
+    if (why.isEmpty()) return std::nullopt;
+    const qint64 free = paths.bytesFree(folder);
+    const bool full = bytes > 0 && free >= 0 && free < bytes;
+    return Error{full ? err::DiskFull : err::PermissionDenied, why};
+}
+
+qint64 fileSize(const QString& path) {
+    return QFileInfo(path).size();
 }
 } // namespace
 
@@ -64,11 +79,15 @@ bool Maintenance::G_BackupDB(const QString& folder, const QString& name) {
     // failed backup never leaves a truncated file under a backup's name.
     const QString partial = target + kPartialSuffix;
     bool partialWritten = false;
-    const std::optional<Error> failure = attempt([&] {
+    // A folder that cannot be written or a disk without room for the copy is named
+    // before anything is written.
+    const std::optional<Error> refusal = cannotWrite(
+        m_s.paths, files.folderExists(backups) ? backups : folder.chopped(1), fileSize(database));
+    const std::optional<Error> failure = refusal ? refusal : attempt([&] {
         if (!files.folderExists(backups)) need(files.makeFolder(backups));
         {
             // No other program writes to the file while it is copied.
-            const auto lock = need(files.lockDatabase(database));
+            const auto lock = need(files.lockDatabase(databaseFileBehind(database)));
             partialWritten = true;
             need(files.copyFile(database, partial));
         }
@@ -80,7 +99,8 @@ bool Maintenance::G_BackupDB(const QString& folder, const QString& name) {
         return true;
     }
     if (partialWritten) (void)files.removeFile(partial);
-    m_s.dialogs.inform(QStringLiteral("Error encountered during backup process of ") + name);
+    m_s.dialogs.inform(QStringLiteral("Error encountered during backup process of ") + name +
+                       (refusal ? kCrLf + refusal->description : QString()));
     m_s.logFailure(*failure, kBackupLabel);
     return false;
 }
@@ -100,15 +120,31 @@ void Maintenance::imgBackup_Click() {
 // ---------------------------------------------------------------------------------
 // Restore
 
+std::optional<Error> Maintenance::restoreCannotWrite(const QString& folder, const QString& name,
+                                                     const QString& backupName) const {
+    const QString source = folder + kBackupFolderName + QStringLiteral("/") + backupName;
+    return cannotWrite(m_s.paths, QFileInfo(databaseFileBehind(folder + name)).path(),
+                       fileSize(source));
+}
+
+bool Maintenance::refuseRestore(const Error& why) {
+    m_s.dialogs.inform(QStringLiteral("Error encountered during restore process") + kCrLf +
+                       why.description);
+    m_s.logFailure(why, kRestoreLabel);
+    return false;
+}
+
 bool Maintenance::G_RestoreDB(const QString& folder, const QString& name,
                               const QString& backupName) {
     MaintenanceFiles& files = *m_files;
-    const QString database = folder + name;
+    // A linked database is replaced where the link leads, the link left in place.
+    const QString database = databaseFileBehind(folder + name);
     const QString source = folder + kBackupFolderName + QStringLiteral("/") + backupName;
+    if (const auto why = restoreCannotWrite(folder, name, backupName)) return refuseRestore(*why);
     // The backup is copied beside the database, checked there, and only then put in the
     // database's place by one rename: an interruption leaves the old database or the new
     // one, whole.
-    const QString staged = folder + kRestorePrefix + name;
+    const QString staged = workFileBeside(database, kRestorePrefix);
     bool staging = false;
     bool refused = false;
     const std::optional<Error> failure = attempt([&] {
@@ -119,12 +155,13 @@ bool Maintenance::G_RestoreDB(const QString& folder, const QString& name,
             need(sound);
         }
         const auto lock = need(files.lockDatabase(database));
-        // A journal beside the database belongs to the database being replaced: with the
-        // lock held it can only be another program's write under way; without a lock (the
-        // file is no database) it is debris that must never be applied to the new file.
-        const QString journal = database + kJournalSuffix;
+        // A journal beside the database belongs to the database being replaced. While
+        // another connection holds the engine's write lock it is that write, under way;
+        // otherwise the engine has finished with it (a hot one it would have rolled back
+        // before the lock could hold), and it must never be applied to the new file.
+        const QString journal = journalOf(database);
         if (files.fileExists(journal)) {
-            if (lock->holds())
+            if (lock->writerActive())
                 need(Status::fail(err::DatabaseBusy,
                                   QStringLiteral("The database is in use by another program "
                                                  "(a write is under way)")));
@@ -162,12 +199,18 @@ void Maintenance::imgRestore_Click() {
                                             "Continue?"),
                          kTitleCaps, Icon::Exclamation))
         return;
+    // A data folder that cannot take the restored file is named before anything is
+    // written, the safety backup included.
+    const QString folder = m_s.gDataFolder + QStringLiteral("/");
+    if (const auto why = restoreCannotWrite(folder, kDatabaseFileName, backupName)) {
+        refuseRestore(*why);
+        return;
+    }
     // The database about to be replaced is kept first, while it is still open; without
     // that copy the restore goes on only when the user says so.
     if (!G_SafetyBackup(SafetyReason::Restore, backupName)) return;
     if (m_s.gConnection.isOpen()) m_s.gConnection.close();
-    const bool restored =
-        G_RestoreDB(m_s.gDataFolder + QStringLiteral("/"), kDatabaseFileName, backupName);
+    const bool restored = G_RestoreDB(folder, kDatabaseFileName, backupName);
     if (!reopenDatabase(kRestoreClick, restored)) return;
     // The list shows the safety backup just made.
     G_ListBackups();
@@ -202,7 +245,9 @@ bool Maintenance::reopenDatabase(const QString& label, bool restored) {
     Session& s = m_s;
     s.gDatabasePath = s.gDataFolder + QStringLiteral("/") + kDatabaseFileName;
     s.gConnectString = QStringLiteral("Provider=SQLite;Data Source=") + s.gDatabasePath;
-    const Status opened = s.gConnection.open(s.gDatabasePath);
+    const Status opened =
+        openDatabase(s.gConnection, s.gDatabasePath,
+                     m_readOnly ? Connection::Mode::ReadOnly : Connection::Mode::ReadWrite);
     if (!s.gConnection.isOpen()) {
         if (!opened.ok()) s.logFailure(opened.error(), label);
         s.dialogs.inform(QStringLiteral("ERROR: could not connect to database") + kCrLf +
@@ -256,8 +301,9 @@ bool Maintenance::reopenDatabase(const QString& label, bool restored) {
 
 bool G_CompactDB(Session& session, const QString& folder, const QString& name,
                  MaintenanceFiles& files) {
-    const QString database = folder + name;
-    const QString copy = folder + kCompactPrefix + name;
+    // A linked database is compacted where the link leads, the link left in place.
+    const QString database = databaseFileBehind(folder + name);
+    const QString copy = workFileBeside(database, kCompactPrefix);
     bool copyMade = false;
     const std::optional<Error> failure = attempt([&] {
         // No other program writes to the file between the compaction and the rename.

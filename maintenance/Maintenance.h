@@ -20,6 +20,7 @@
 #include <QDate>
 #include <QObject>
 #include <QString>
+#include <optional>
 
 namespace rv {
 
@@ -61,6 +62,9 @@ public:
     // The file operations used from now on (tests put a faulty one in).
     void setFiles(MaintenanceFiles& files) { m_files = &files; }
     MaintenanceFiles& files() { return *m_files; }
+    // The database is opened for reading only (this run could not lock it against other
+    // copies of the program): it is reopened so after a backup or a restore.
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
 
     void imgBackup_Click();
     void imgRestore_Click();
@@ -87,12 +91,19 @@ private:
     // program must end (the message has been shown and the host told).
     bool reopenDatabase(const QString& label, bool restored);
     QString backupFolder() const;
+    // What keeps the backup chosen from being restored into the database's folder (the
+    // folder read-only, the disk without room for it); nothing when it can be.
+    std::optional<Error> restoreCannotWrite(const QString& folder, const QString& name,
+                                            const QString& backupName) const;
+    // Tells why a restore cannot be made (one message, one log entry); answers false.
+    bool refuseRestore(const Error& why);
 
     Session& m_s;
     BackupGroup& m_group;
     MaintenanceHost& m_host;
     MaintenanceFiles m_diskFiles;
     MaintenanceFiles* m_files = &m_diskFiles;
+    bool m_readOnly = false;
 };
 
 // Compacts the database folder + name at the end of a run: the engine writes a compacted

@@ -229,12 +229,39 @@ public:
     Engine engine;
     bool held = false;
     bool holds() const override { return held; }
+    bool writerActive() const override {
+        if (!held) return false;
+        // The engine's own test, as it makes it before it calls a journal hot: does any
+        // connection, of this program or another, hold the write lock on the file?
+        sqlite3_file* file = nullptr;
+        if (sqlite3_file_control(engine.handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) !=
+                SQLITE_OK ||
+            !file || !file->pMethods)
+            return true; // not known: taken as a write under way
+        int reserved = 0;
+        if (file->pMethods->xCheckReservedLock(file, &reserved) != SQLITE_OK) return true;
+        return reserved != 0;
+    }
     ~ReadLock() override {
         if (held) (void)engine.run("ROLLBACK");
     }
 };
 
 } // namespace
+
+QString databaseFileBehind(const QString& path) {
+    const QString file = QFileInfo(path).canonicalFilePath();
+    return file.isEmpty() ? path : file;
+}
+
+QString workFileBeside(const QString& databasePath, const QString& prefix) {
+    const QFileInfo file(databaseFileBehind(databasePath));
+    return file.path() + QStringLiteral("/") + prefix + file.fileName();
+}
+
+QString journalOf(const QString& databasePath) {
+    return databaseFileBehind(databasePath) + QStringLiteral("-journal");
+}
 
 const QStringList& fixedTables() {
     static const QStringList names{QStringLiteral("Configuration"), QStringLiteral("Sensors"),

@@ -32,7 +32,22 @@ public:
     virtual ~DatabaseLock() = default;
     // False for the empty lock of a file that is missing or no database.
     virtual bool holds() const { return false; }
+    // Whether, while the lock holds, another connection is writing to the file: it holds
+    // the engine's write lock (its journal is then its own, live). A journal beside the
+    // file while no one writes is one the engine has finished with: had it been hot, the
+    // engine would have rolled it back before the lock could hold.
+    virtual bool writerActive() const { return false; }
 };
+
+// The file a database path leads to: links resolved, so that work files go beside the
+// file itself and it is replaced in place, the link left as it is. The path itself when
+// it leads to no file.
+QString databaseFileBehind(const QString& path);
+// The work file prefix + name beside the database file (links resolved):
+// "<folder>/Copy_RockvaneLODIX.mdb".
+QString workFileBeside(const QString& databasePath, const QString& prefix);
+// The engine's rollback journal of the database file (links resolved).
+QString journalOf(const QString& databasePath);
 
 class MaintenanceFiles {
 public:

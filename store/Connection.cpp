@@ -55,6 +55,10 @@ Status Connection::open(const QString& path, Mode mode) {
     return {};
 }
 
+bool Connection::readOnly() const {
+    return m_db && sqlite3_db_readonly(m_db, "main") == 1;
+}
+
 void Connection::close() {
     if (m_db) {
         sqlite3_close_v2(m_db);

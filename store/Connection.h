@@ -35,6 +35,8 @@ public:
     void close();
     bool isOpen() const { return m_db != nullptr; }
     const QString& path() const { return m_path; }
+    // Whether the open database can only be read (write-protected, or opened so).
+    bool readOnly() const;
 
     // Runs a statement that returns no rows (see translateStatement).
     Status execute(const QString& statement);

@@ -198,12 +198,65 @@ TEST_F(BackupTest, AnUnwritableBackupFolderIsReportedAndLogged) {
     const Immutable locked(backupFolder());
     ASSERT_TRUE(locked.ok()) << "chattr is needed to make a folder unwritable for root";
     backup();
-    dialogs.expect(kBackupFailed);
+    const QString why = QStringLiteral("The folder ") + backupFolder() +
+                        QStringLiteral(" is read-only: nothing can be written to it.");
+    dialogs.expect(kBackupFailed + QStringLiteral("\r\n") + why);
     EXPECT_EQ(logEntries(), 1);
-    EXPECT_TRUE(logText().contains(QStringLiteral("Err #70: "))) << logText().toStdString();
+    EXPECT_TRUE(
+        logText().contains(QStringLiteral("Err #70: ") + why + QStringLiteral(" G_BackupDB")))
+        << logText().toStdString();
     EXPECT_TRUE(filesIn(backupFolder()).isEmpty());
     EXPECT_TRUE(s().gConnection.isOpen());
 }
+
+// Where nothing can be written, a backup and a restore each say what stopped them, in one
+// message, before anything is written; the database stays as it was and open.
+struct Unwritable {
+    const char* name;
+    bool readOnlyFolder; // else a full disk
+    const char* reason;  // %1: the data folder
+    long long number;
+};
+
+void PrintTo(const Unwritable& u, std::ostream* os) {
+    *os << u.name;
+}
+
+const Unwritable kUnwritable[] = {
+    {"ReadOnlyDataFolder", true, "The folder %1 is read-only: nothing can be written to it.", 70},
+    {"FullDisk", false, "The disk that holds %1 is full: 1 MB are needed and 0 MB are free.", 61}};
+
+class BackupUnwritable : public BackupTest, public ::testing::WithParamInterface<Unwritable> {};
+
+TEST_P(BackupUnwritable, SaysWhatStoppedIt) {
+    if (GetParam().readOnlyFolder) {
+        if (!makeReadOnly(dataFolder)) GTEST_SKIP() << "the folder cannot be made read-only here";
+    } else {
+        paths.free = 0;
+    }
+    const QByteArray before = digest(databasePath);
+    backup();
+    const QString why = QString::fromLatin1(GetParam().reason).arg(dataFolder);
+    dialogs.expect(kBackupFailed + QStringLiteral("\r\n") + why);
+    // A read-only data folder cannot take the log either.
+    EXPECT_EQ(logEntries(), GetParam().readOnlyFolder ? 0 : 1);
+    if (!GetParam().readOnlyFolder) {
+        EXPECT_TRUE(logText().contains(QStringLiteral("Err #") +
+                                       QString::number(GetParam().number) + QStringLiteral(": ") +
+                                       why + QStringLiteral(" G_BackupDB")))
+            << logText().toStdString();
+    }
+    EXPECT_FALSE(QDir(backupFolder()).exists());
+    EXPECT_EQ(digest(databasePath), before);
+    EXPECT_TRUE(s().gConnection.isOpen());
+    window.reset();
+    // Nor can the compacted copy be written beside the database.
+    if (GetParam().readOnlyFolder)
+        dialogs.expect(QStringLiteral("Error compacting RockvaneLODIX.mdb"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backup, BackupUnwritable, ::testing::ValuesIn(kUnwritable),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BackupTest, AFullDiskLeavesNoTruncatedBackup) {
     addReadings(QStringLiteral("200525002"), 6000, 100);
@@ -441,6 +494,40 @@ INSTANTIATE_TEST_SUITE_P(Restore, RestoreStepFails,
                          ::testing::Values("copyFile", "checkDatabase", "lockDatabase",
                                            "replaceFile"));
 
+class RestoreUnwritable : public RestoreTest, public ::testing::WithParamInterface<Unwritable> {};
+
+TEST_P(RestoreUnwritable, SaysWhatStoppedItBeforeTheSafetyBackup) {
+    if (GetParam().readOnlyFolder) {
+        if (!makeReadOnly(dataFolder)) GTEST_SKIP() << "the folder cannot be made read-only here";
+    } else {
+        paths.free = 0;
+    }
+    const QByteArray before = digest(databasePath);
+    sqlite3* const handle = s().gConnection.handle();
+    restore();
+    const QString why = QString::fromLatin1(GetParam().reason).arg(dataFolder);
+    dialogs.expect(kRestoreFailed + QStringLiteral("\r\n") + why);
+    // A read-only data folder cannot take the log either.
+    EXPECT_EQ(logEntries(), GetParam().readOnlyFolder ? 0 : 1);
+    if (!GetParam().readOnlyFolder) {
+        EXPECT_TRUE(logText().contains(QStringLiteral("Err #") +
+                                       QString::number(GetParam().number) + QStringLiteral(": ") +
+                                       why + QStringLiteral(" G_RestoreDB")))
+            << logText().toStdString();
+    }
+    EXPECT_EQ(filesIn(backupFolder()), QStringList{kToday}) << "no safety backup was written";
+    EXPECT_EQ(digest(databasePath), before);
+    EXPECT_FALSE(QFile::exists(staged()));
+    EXPECT_EQ(s().gConnection.handle(), handle) << "the connection stays open as it was";
+    EXPECT_EQ(window->utilities->txtSCount->text(), "3");
+    window.reset();
+    if (GetParam().readOnlyFolder)
+        dialogs.expect(QStringLiteral("Error compacting RockvaneLODIX.mdb"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Restore, RestoreUnwritable, ::testing::ValuesIn(kUnwritable),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(RestoreTest, ABackupDeletedMeanwhileIsReported) {
     ASSERT_TRUE(QFile::remove(todaysBackup()));
     const QByteArray before = digest(databasePath);
@@ -490,7 +577,18 @@ TEST_P(RestoreKilled, LeavesTheOldOrTheNewDatabaseWhole) {
     const bool replaced = faulty.step == QLatin1String("replaceFile") &&
                           faulty.fault == FaultyFiles::Fault::KillAfter;
     EXPECT_EQ(digest(databasePath), replaced ? restored : old);
+    const bool leftOver = QFile::exists(staged());
+    EXPECT_EQ(leftOver, !replaced);
     restart();
+    // The next start removes the work file, as big as the database, and says so once.
+    EXPECT_FALSE(QFile::exists(staged()));
+    EXPECT_EQ(logEntries(), leftOver ? 1 : 0);
+    if (leftOver) {
+        EXPECT_TRUE(logText().contains(QStringLiteral("The copy left by a restore that was cut "
+                                                      "short was removed: ") +
+                                       staged()))
+            << logText().toStdString();
+    }
     EXPECT_EQ(contents(databasePath), replaced ? backupContents : latest);
     EXPECT_EQ(window->utilities->txtSCount->text(), replaced ? "2" : "3");
     window->maintenance->setFiles(faulty);
@@ -498,7 +596,7 @@ TEST_P(RestoreKilled, LeavesTheOldOrTheNewDatabaseWhole) {
     restore();
     dialogs.expect(kRestoreOk, kTitle, Icon::Information);
     EXPECT_EQ(digest(databasePath), restored);
-    EXPECT_EQ(logEntries(), 0);
+    EXPECT_EQ(logEntries(), leftOver ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -54,28 +54,61 @@ TEST_F(CompactionTest, ANormalExitLeavesASmallerFileWithEveryRow) {
     EXPECT_EQ(window->identification->txtSensor->text(), "200525001");
 }
 
-TEST_F(CompactionTest, AWorkFileLeftFromBeforeIsKeptAndTheDatabaseStaysUsable) {
+// A work file left by a compaction that was cut short: the database itself is whole, so
+// the next start removes it and says so once, and every later close compacts again. One
+// that cannot be removed still makes the compaction say so.
+TEST_F(CompactionTest, AWorkFileLeftFromBeforeGoesAtTheNextStart) {
     QFile stale(workFile());
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
     stale.write("what an earlier compaction left");
     stale.close();
-    const QByteArray staleBytes = digest(workFile());
-    const QByteArray before = digest(databasePath);
-    ASSERT_TRUE(start());
+    const QString rows = contents(databasePath);
+
+    window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
+    window->maintenance->setFiles(faulty);
+    faulty.step = QStringLiteral("removeFile");
+    faulty.fault = FaultyFiles::Fault::Fail;
+    ASSERT_TRUE(window->Form_Load());
+    EXPECT_TRUE(QFile::exists(workFile()));
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(kInjected + QStringLiteral(" at ") + workFile() +
+                                   QStringLiteral(" G_RemoveWorkFiles\r\n")))
+        << logText().toStdString();
+    faulty.fault = FaultyFiles::Fault::None;
     window.reset();
     dialogs.expect(kCompactFailed);
-    EXPECT_EQ(logEntries(), 1);
+    EXPECT_EQ(logEntries(), 2);
     EXPECT_TRUE(logText().contains(QStringLiteral("Err #58: File already exists: ")));
-    EXPECT_TRUE(logText().contains(QStringLiteral(" G_CompactDB\r\n")));
-    EXPECT_EQ(digest(workFile()), staleBytes) << "the work file may be all that is left";
-    EXPECT_EQ(digest(databasePath), before);
-    // The next start works as usual, and so does the compaction once the file is gone.
+
     ASSERT_TRUE(start());
+    EXPECT_FALSE(QFile::exists(workFile()));
+    EXPECT_EQ(logEntries(), 3);
+    EXPECT_TRUE(logText().contains(
+        QStringLiteral("The copy left by a compaction that was cut short was removed: ") +
+        workFile() + QStringLiteral("\r\n")))
+        << logText().toStdString();
     EXPECT_EQ(window->utilities->txtSCount->text(), "2");
-    ASSERT_TRUE(QFile::remove(workFile()));
     window.reset();
     EXPECT_FALSE(QFile::exists(workFile()));
-    EXPECT_EQ(logEntries(), 1);
+    EXPECT_EQ(contents(databasePath), rows);
+    ASSERT_TRUE(start());
+    window.reset();
+    EXPECT_EQ(logEntries(), 3) << "said once, and every later close compacts without a word";
+}
+
+// A damaged database keeps what lies beside it: the work file may be all that is left.
+TEST_F(CompactionTest, AWorkFileBesideADamagedDatabaseIsKept) {
+    ASSERT_TRUE(QFile::copy(databasePath, workFile()));
+    const QByteArray copy = digest(workFile());
+    QFile f(databasePath);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(QByteArray(8192, char(0x5a)));
+    f.close();
+    ASSERT_TRUE(start());
+    dialogs.expect(damagedDatabaseText(QString(), true), kTitle, Icon::Exclamation);
+    window.reset();
+    EXPECT_EQ(digest(workFile()), copy);
+    EXPECT_FALSE(logText().contains(QStringLiteral("was removed")));
 }
 
 TEST_F(CompactionTest, ARefusedSecondCopyDoesNotCompact) {
@@ -102,11 +135,13 @@ TEST_F(CompactionTest, OnlyADatabaseTheRunHadOpenForWritingIsCompacted) {
     QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), databasePath});
     QFile::setPermissions(databasePath, QFile::ReadOwner | QFile::WriteOwner);
     {
-        // Not a database at all: start-up has logged it; it is left exactly as it is.
+        // Not a database at all: start-up has said so and logged it; it is left exactly as
+        // it is.
         QFile f(databasePath);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.close();
         ASSERT_TRUE(start());
+        dialogs.expect(damagedDatabaseText(QString(), true), kTitle, Icon::Exclamation);
         window.reset();
         EXPECT_EQ(QFileInfo(databasePath).size(), 0);
     }
@@ -140,8 +175,7 @@ INSTANTIATE_TEST_SUITE_P(Compaction, CompactionStepFails,
                                            "copyPermissions", "replaceFile"));
 
 // Killed at each step: the database is whole (compacted only once the rename is done) and
-// the next start shows every row; a work file left behind is reported by the next
-// compaction and kept until removed.
+// the next start shows every row; a work file left behind goes at the next start.
 class CompactionKilled : public CompactionTest,
                          public ::testing::WithParamInterface<std::pair<const char*, int>> {};
 
@@ -159,13 +193,21 @@ TEST_P(CompactionKilled, LeavesTheDatabaseWhole) {
     EXPECT_EQ(contents(databasePath), rows);
     const bool leftOver = QFile::exists(workFile());
     EXPECT_EQ(leftOver, !compacted);
-    restart();
+    // The window of the run that was killed goes too; its own compaction meets the work
+    // file (the killed run is still "running" here).
+    faulty.fault = FaultyFiles::Fault::None;
+    window.reset();
     if (leftOver) dialogs.expect(kCompactFailed);
+    const int entries = logEntries();
+    ASSERT_TRUE(start());
+    EXPECT_FALSE(QFile::exists(workFile())) << "the next start removes it";
+    EXPECT_EQ(logEntries(), entries + (leftOver ? 1 : 0));
     EXPECT_EQ(window->utilities->txtSCount->text(), "2");
     EXPECT_EQ(contents(databasePath), rows);
-    QFile::remove(workFile());
     window.reset();
+    EXPECT_TRUE(dialogs.pending().empty()) << "the close after it compacts without a word";
     EXPECT_FALSE(QFile::exists(workFile()));
+    EXPECT_EQ(contents(databasePath), rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
