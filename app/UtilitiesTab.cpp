@@ -45,9 +45,11 @@ UtilitiesTab::UtilitiesTab(QWidget* parent) : QWidget(parent) {
 
     groups = new QVBoxLayout;
     groups->addStretch();
+    // Two columns, each with room for its groups at their full height: the filter's boxes
+    // must show what is typed in them.
     auto* layout = new QHBoxLayout(this);
-    layout->addLayout(groups, 2);
-    auto* side = new QVBoxLayout;
+    layout->addLayout(groups, 3);
+    side = new QVBoxLayout;
     side->addWidget(help);
     auto* plots = new QGroupBox(this);
     auto* plotsLayout = new QGridLayout(plots);
@@ -56,7 +58,7 @@ UtilitiesTab::UtilitiesTab(QWidget* parent) : QWidget(parent) {
     plotsLayout->setColumnStretch(1, 1);
     side->addWidget(plots);
     side->addStretch();
-    layout->addLayout(side, 1);
+    layout->addLayout(side, 2);
 }
 
 } // namespace rv

@@ -15,7 +15,10 @@ public:
 
     // Places a group (the filter, the backups) in the left column, top to bottom.
     void addGroup(QWidget* group) { groups->insertWidget(groups->count() - 1, group); }
+    // Places a group (the backups) in the right column, under the manual and the plots.
+    void addSideGroup(QWidget* group) { side->insertWidget(side->count() - 1, group); }
     QVBoxLayout* groups;
+    QVBoxLayout* side;
 
     PictureButton* imgHelp;
     CaptionLabel* Label66; // "View Rockvane Manual"

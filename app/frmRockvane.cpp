@@ -10,6 +10,7 @@
 #include "import/ImportHost.h"
 #include "maintenance/DatabaseCheck.h"
 #include "platform/Desktop.h"
+#include "platform/OpenWritten.h"
 #include "platform/Paths.h"
 #include "platform/QtProgress.h"
 #include "platform/SingleInstance.h"
@@ -22,6 +23,8 @@
 #include "store/Session.h"
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTabWidget>
@@ -31,6 +34,7 @@ namespace rv {
 namespace {
 const QString kFormLoad = QStringLiteral(" Form_Load");
 const QString kFormUnload = QStringLiteral(" Form_Unload");
+const QString kHelpClick = QStringLiteral(" imgHelp_Click");
 constexpr QSize kTabSize(780, 560); // pixels
 } // namespace
 
@@ -81,7 +85,7 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
         if (registry->goToSensor(id)) SSTab1->setCurrentIndex(0);
     });
     backups = new BackupGroup;
-    utilities->addGroup(backups);
+    utilities->addSideGroup(backups);
     maintenance = new Maintenance(*m_session, *backups, *this);
     maintenance->setParent(this);
     report = new SensorReport(*m_session, *this, this);
@@ -126,13 +130,32 @@ int frmRockvane::twipsPerPixel() {
 
 bool frmRockvane::Form_Load() {
     Session& s = *m_session;
+    s.gMakerFolder =
+        s.paths.specialFolder(kCommonDocumentsFolder).trimmed() + QStringLiteral("/Brackwell");
+    s.gDataFolder = s.gMakerFolder + QStringLiteral("/Rockvane");
+    s.gDatabasePath = s.gDataFolder + QStringLiteral("/") + kDatabaseFileName;
+    s.gConnectString = QStringLiteral("Provider=SQLite;Data Source=") + s.gDatabasePath;
+    // Another copy on the same database, whoever runs it and from wherever, is refused.
+    m_instance.guard(s.gDatabasePath);
     if (m_instance.anotherCopyRunning()) {
         s.dialogs.inform(QStringLiteral("Rockvane is already running") + kCrLf +
                              QStringLiteral("Cannot load program again"),
                          kTitle, Icon::Exclamation);
+        const QString holder = m_instance.holder();
+        s.logFailure(Error{err::DatabaseBusy,
+                           holder.isEmpty()
+                               ? QStringLiteral("The database ") +
+                                     QDir::toNativeSeparators(s.gDatabasePath) +
+                                     QStringLiteral(" is in use by another copy of Rockvane")
+                               : holder},
+                     kFormLoad);
         m_secondCopy = true;
         return false;
     }
+    // Without a lock beside the database other copies could write to it unseen: this run
+    // only reads it.
+    const bool readOnly = !m_instance.guardsDatabase();
+    maintenance->setReadOnly(readOnly);
     bool mustEnd = false;
     const bool finished = logged(s, kFormLoad, [&] {
         s.Firstload = true;
@@ -146,13 +169,9 @@ bool frmRockvane::Form_Load() {
         SSTab1->setCurrentIndex(0);
         readings->hideError();
 
-        s.gMakerFolder =
-            s.paths.specialFolder(kCommonDocumentsFolder).trimmed() + QStringLiteral("/Brackwell");
-        s.gDataFolder = s.gMakerFolder + QStringLiteral("/Rockvane");
-        s.gDatabasePath = s.gDataFolder + QStringLiteral("/") + kDatabaseFileName;
-        s.gConnectString = QStringLiteral("Provider=SQLite;Data Source=") + s.gDatabasePath;
-
-        const Status opened = s.gConnection.open(s.gDatabasePath);
+        const Status opened =
+            openDatabase(s.gConnection, s.gDatabasePath,
+                         readOnly ? Connection::Mode::ReadOnly : Connection::Mode::ReadWrite);
         // A file that is there but damaged gets the message naming the backup to restore.
         if (!opened.ok() && isDamagedDatabase(opened.error()))
             tellDatabaseDamaged(s, maintenance->files(), true);
@@ -165,7 +184,10 @@ bool frmRockvane::Form_Load() {
             return;
         }
         // The quick check of the file, and the one notice of a database open for reading.
-        G_CheckOpenedDatabase(s, maintenance->files(), kFormLoad);
+        // What a run cut short left beside a sound database goes, unless another copy
+        // might be at work on it.
+        if (G_CheckOpenedDatabase(s, maintenance->files(), kFormLoad) && !readOnly)
+            G_RemoveWorkFiles(s, maintenance->files());
         need(s.rsConfig.open(s.gConnection, sql::S1));
         need(s.rsConfig.moveFirst());
         GetPrefs(s);
@@ -313,7 +335,21 @@ void frmRockvane::imgAddSlugData_Click() {
 }
 
 void frmRockvane::imgHelp_Click() {
-    m_session->desktop.openFile(m_session->gDataFolder + QStringLiteral("/") + kManualFileName);
+    Session& s = *m_session;
+    const QString manual = s.gDataFolder + QStringLiteral("/") + kManualFileName;
+    if (!QFileInfo(manual).isFile()) {
+        s.dialogs.inform(QStringLiteral("The Rockvane manual could not be found. It belongs in "
+                                        "the data folder, as the file") +
+                             kCrLf + QDir::toNativeSeparators(manual),
+                         kTitle, Icon::Exclamation);
+        s.logFailure(Error{err::FileNotFound,
+                           QStringLiteral("There is no file ") + QDir::toNativeSeparators(manual)},
+                     kHelpClick);
+        return;
+    }
+    const Status opened = openWritten(s.dialogs, s.desktop, manual,
+                                      QStringLiteral("The Rockvane manual could not be opened."));
+    if (!opened.ok()) s.logFailure(opened.error(), kHelpClick);
 }
 
 void frmRockvane::imgInternet_Click() {

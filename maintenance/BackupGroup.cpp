@@ -23,15 +23,15 @@ BackupGroup::BackupGroup(QWidget* parent) : QWidget(parent) {
 
     auto* frame = new QGroupBox(this);
     auto* grid = new QGridLayout(frame);
+    // One action a row: the group fits a narrow column.
     grid->addWidget(imgBackup, 0, 0);
     grid->addWidget(Label42, 0, 1);
-    grid->addWidget(imgRestore, 0, 2);
-    grid->addWidget(Label27, 0, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Choose an mdb file to restore from:"), frame), 1, 0,
-                    1, 4);
-    grid->addWidget(lstFiles, 2, 0, 1, 4);
+    grid->addWidget(imgRestore, 1, 0);
+    grid->addWidget(Label27, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Choose an mdb file to restore from:"), frame), 2, 0,
+                    1, 2);
+    grid->addWidget(lstFiles, 3, 0, 1, 2);
     grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(3, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -57,6 +57,11 @@ FilterGroup::FilterGroup(QWidget* parent) : QWidget(parent) {
     lblFilter->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
     lblFilter->hide();
 
+    // A box is never squeezed below the height its text needs.
+    for (QWidget* box : std::initializer_list<QWidget*>{
+             txtFilterType, txtFilterLevel, txtFilterLocation, txtStartDate, txtEndDate})
+        box->setMinimumHeight(box->sizeHint().height());
+
     auto* frame = new QGroupBox(this);
     auto* grid = new QGridLayout(frame);
     int row = 0;

@@ -2,13 +2,18 @@
 // the database can be missing or unusable.
 #include "app/UtilitiesTab.h"
 #include "maintenance/DatabaseCheck.h"
+#include "platform/SingleInstance.h"
 #include "readings/ReadingsTab.h"
 #include "sensors/SensorTabs.h"
 #include "tests/support/MainWindow.h"
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QTabWidget>
+#include <pwd.h>
+#include <unistd.h>
 
 using namespace rv;
 using namespace rv::test;
@@ -75,19 +80,93 @@ TEST_F(FormLoadTest, TheDocumentsPathIsTrimmedBeforeTheMakersFolder) {
 
 TEST_F(FormLoadTest, ASecondCopyIsRefusedWithoutTouchingAnything) {
     instance.running = true;
+    instance.holderText = QStringLiteral("The database D is in use by Rockvane on the computer "
+                                         "pit-office, user anna");
+    const QByteArray before = digest(databasePath);
     EXPECT_FALSE(start());
     dialogs.expect(QStringLiteral("Rockvane is already running\r\nCannot load program again"),
                    kTitle, Icon::Exclamation);
+    EXPECT_EQ(instance.guarded, databasePath) << "the database itself is guarded";
     EXPECT_FALSE(s().gConnection.isOpen());
     window->close();
     window->Form_Terminate();
-    EXPECT_EQ(logEntries(), 0);
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(QStringLiteral("Err #5: The database D is in use by Rockvane "
+                                                  "on the computer pit-office, user anna "
+                                                  "Form_Load\r\n")))
+        << logText().toStdString();
+    window.reset();
+    EXPECT_EQ(digest(databasePath), before);
+}
+
+// Two copies on one database, with temporary folders of their own and reaching the file
+// by different paths (one through a link): the second is refused, and the log names the
+// database, the computer and the user that hold it. Once the first ends, a copy starts.
+TEST_F(FormLoadTest, ASecondCopyOnTheSameDatabaseIsRefusedWhoeverRunsItAndWhatever) {
+    addSensorRow(QStringLiteral("200525001"));
+    const QString linked = tmp.path() + QStringLiteral("/Linked");
+    ASSERT_TRUE(QFile::link(documents, linked));
+    FakePaths otherPaths;
+    otherPaths.documents = linked;
+    auto firstLock = std::make_unique<LockFileInstance>(tmp.path() + QStringLiteral("/first.lock"));
+    auto first = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, *firstLock);
+    ASSERT_TRUE(first->Form_Load());
+    const QString lockFile = databasePath + QStringLiteral(".lock");
+    ASSERT_TRUE(QFile::exists(lockFile)) << "the lock lies beside the database";
+
+    LockFileInstance secondLock(tmp.path() + QStringLiteral("/second.lock"));
+    auto second = std::make_unique<frmRockvane>(dialogs, clock, otherPaths, desktop, secondLock);
+    EXPECT_FALSE(second->Form_Load());
+    dialogs.expect(QStringLiteral("Rockvane is already running\r\nCannot load program again"),
+                   kTitle, Icon::Exclamation);
+    EXPECT_FALSE(second->session().gConnection.isOpen());
+    const passwd* user = getpwuid(getuid());
+    ASSERT_NE(user, nullptr);
+    const QString expected = QStringLiteral("Err #5: The database ") + linked +
+                             QStringLiteral("/Brackwell/Rockvane/") +
+                             QStringLiteral("RockvaneLODIX.mdb is in use by Rockvane on the "
+                                            "computer ") +
+                             QSysInfo::machineHostName() + QStringLiteral(", user ") +
+                             QString::fromLocal8Bit(user->pw_name) + QStringLiteral(", process ") +
+                             QString::number(QCoreApplication::applicationPid());
+    EXPECT_TRUE(logText().contains(expected)) << logText().toStdString();
+    second.reset();
+    first.reset();
+    firstLock.reset();
+    EXPECT_FALSE(QFile::exists(lockFile)) << "the lock goes with the copy that held it";
+
+    auto third = std::make_unique<frmRockvane>(dialogs, clock, otherPaths, desktop, secondLock);
+    EXPECT_TRUE(third->Form_Load());
+    EXPECT_EQ(third->identification->txtSensor->text(), "200525001");
+}
+
+// A data folder that cannot hold the lock: the user's own lock in the temporary folder
+// keeps this user's copies apart, and the database is only read.
+TEST_F(FormLoadTest, WhereTheDataFolderCannotHoldALockTheDatabaseIsOnlyRead) {
+    addSensorRow(QStringLiteral("200525001"));
+    if (!makeReadOnly(dataFolder)) GTEST_SKIP() << "the folder cannot be made read-only here";
+    const QByteArray before = digest(databasePath);
+    const QString fallback = tmp.path() + QStringLiteral("/user.lock");
+    LockFileInstance lock(fallback);
+    auto first = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, lock);
+    ASSERT_TRUE(first->Form_Load());
+    dialogs.expect(readOnlyDatabaseText(), kTitle, Icon::Information);
+    EXPECT_TRUE(first->session().gConnection.readOnly());
+    EXPECT_EQ(first->identification->txtSensor->text(), "200525001");
+    LockFileInstance again(fallback);
+    auto second = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, again);
+    EXPECT_FALSE(second->Form_Load());
+    dialogs.expect(QStringLiteral("Rockvane is already running\r\nCannot load program again"),
+                   kTitle, Icon::Exclamation);
+    second.reset();
+    first.reset();
+    EXPECT_EQ(digest(databasePath), before) << "nothing written, nothing compacted";
 }
 
 // A database that cannot be used: one log entry under " Form_Load", the window still opens
 // with an empty sensor list, and the file is never changed. A file that is there but no
-// database is reported as damaged (there is no backup to name); a missing or empty file
-// gets no message.
+// database, an empty one included, is reported as damaged (there is no backup to name); a
+// missing file gets no message.
 struct BadDatabase {
     const char* name;
     std::function<void(const QString&)> spoil;
@@ -138,7 +217,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   [](const QString& p) {
                                       QFile f(p);
                                       (void)f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-                                  }}),
+                                  },
+                                  true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A database the program may read but not write (write-protected, or immutable where

@@ -2,10 +2,16 @@
 #include "app/Placement.h"
 #include "app/UtilitiesTab.h"
 #include "app/frmSplash.h"
+#include "maintenance/BackupGroup.h"
+#include "sensors/FilterGroup.h"
+#include "sensors/SensorRegistry.h"
 #include "sensors/SensorTabs.h"
 #include "store/Provisioning.h"
 #include "tests/support/MainWindow.h"
+#include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QTabWidget>
 
 using namespace rv;
@@ -43,12 +49,69 @@ TEST_F(WindowTest, RestoredWindowPutsTheTabsAt120Twips) {
     EXPECT_EQ(window->SSTab1->pos(), QPoint(px, px));
 }
 
-TEST_F(WindowTest, HelpOpensTheManualInTheDataFolderAndAMissingOneFailsSilently) {
+// The manual opens from the data folder; when no program opens it, or it is missing, the
+// user is told where it is (or should be) and the log says so.
+TEST_F(WindowTest, HelpOpensTheManualOrSaysWhereItIs) {
+    const QString manual = dataFolder + QStringLiteral("/RockvaneManual.pdf");
+    const QString shown = QDir::toNativeSeparators(manual);
     window->utilities->Label66->click();
-    ASSERT_EQ(desktop.openedFiles.size(), 1);
-    EXPECT_EQ(desktop.openedFiles[0], dataFolder + QStringLiteral("/") + kManualFileName);
+    dialogs.expect(QStringLiteral("The Rockvane manual could not be found. It belongs in the data "
+                                  "folder, as the file\r\n") +
+                       shown,
+                   kTitle, Icon::Exclamation);
+    EXPECT_TRUE(desktop.openedFiles.isEmpty());
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(QStringLiteral("Err #53: There is no file ") + shown +
+                                   QStringLiteral(" imgHelp_Click\r\n")))
+        << logText().toStdString();
+
+    QFile pdf(manual);
+    ASSERT_TRUE(pdf.open(QIODevice::WriteOnly));
+    pdf.write("%PDF-1.4");
+    pdf.close();
+    window->utilities->imgHelp->click();
+    EXPECT_EQ(desktop.openedFiles, QStringList{manual});
     EXPECT_TRUE(dialogs.pending().empty());
-    EXPECT_EQ(logEntries(), 0);
+    EXPECT_EQ(logEntries(), 1);
+
+    desktop.opens = false;
+    window->utilities->Label66->click();
+    dialogs.expect(QStringLiteral("The Rockvane manual could not be opened.\r\n\r\nThe file was "
+                                  "written to\r\n") +
+                       shown + QStringLiteral("\r\nbut no program could be started to open it."),
+                   kTitle, Icon::Exclamation);
+    EXPECT_EQ(logEntries(), 2);
+    EXPECT_TRUE(logText().contains(QStringLiteral("No program could open ") + shown +
+                                   QStringLiteral(" imgHelp_Click\r\n")));
+}
+
+// Each filter box on "6. Utilities" is as tall as its text needs, and wide enough for a
+// typed criterion.
+TEST_F(WindowTest, TheFilterBoxesShowWhatIsTypedInThem) {
+    window->show();
+    window->SSTab1->setCurrentIndex(5);
+    QApplication::processEvents();
+    FilterGroup& f = window->registry->filter();
+    const std::pair<QWidget*, QString> boxes[] = {{f.txtFilterType, QStringLiteral("25: LODIX")},
+                                                  {f.txtFilterLevel, QStringLiteral("L12 Pillar")},
+                                                  {f.txtFilterLocation, QStringLiteral("North 4")},
+                                                  {f.txtStartDate, QStringLiteral("2026/03/14")},
+                                                  {f.txtEndDate, QStringLiteral("2026/12/31")}};
+    for (const auto& [box, typed] : boxes) {
+        const QFontMetrics metrics(box->font());
+        EXPECT_GE(box->height(), box->sizeHint().height()) << box->objectName().toStdString();
+        EXPECT_GE(box->height(), metrics.height() + 4) << box->objectName().toStdString();
+        EXPECT_GE(box->width(), metrics.horizontalAdvance(typed) + 12)
+            << box->objectName().toStdString();
+        EXPECT_TRUE(box->isVisible());
+        EXPECT_TRUE(window->SSTab1->currentWidget()->rect().contains(
+            QRect(box->mapTo(window->SSTab1->currentWidget(), QPoint(0, 0)), box->size())))
+            << box->objectName().toStdString() << " lies inside the tab";
+    }
+    // The backups below the filter keep their place on the tab too.
+    QWidget* list = window->backups->lstFiles;
+    EXPECT_TRUE(window->SSTab1->currentWidget()->rect().contains(
+        QRect(list->mapTo(window->SSTab1->currentWidget(), QPoint(0, 0)), list->size())));
 }
 
 TEST_F(WindowTest, WebSiteAndAbout) {
