@@ -3,12 +3,15 @@
 #include "core/DateText.h"
 #include "core/Values.h"
 #include "platform/Dialogs.h"
+#include "platform/WriteCheck.h"
 #include "sensors/SensorNumber.h"
 #include "sensors/SensorRecord.h"
 #include "sensors/SensorRegistry.h"
 #include "sensors/SensorTabs.h"
 #include "store/Module1.h"
 #include "store/Session.h"
+#include <QDir>
+#include <QFileInfo>
 
 namespace rv {
 
@@ -17,6 +20,19 @@ const QString kAddTypedSensor = QStringLiteral(" G_AddTypedSensor");
 
 QString findCriterion(const char* column, const QString& value) {
     return QString::fromLatin1(column) + QStringLiteral(" = '") + value + QStringLiteral("'");
+}
+
+// Why the database cannot take a new sensor: the file write-protected, its folder unable
+// to hold the engine's journal, or the connection open for reading only; empty when it can.
+QString whyDatabaseCannotBeWritten(const Session& s) {
+    if (QString why = whyCannotChange(s.gDatabasePath); !why.isEmpty()) return why;
+    if (QString why = whyCannotWrite(s.paths, QFileInfo(s.gDatabasePath).absolutePath());
+        !why.isEmpty())
+        return why;
+    if (s.gConnection.isOpen() && s.gConnection.readOnly())
+        return QStringLiteral("The database ") + QDir::toNativeSeparators(s.gDatabasePath) +
+               QStringLiteral(" is open for reading only.");
+    return {};
 }
 } // namespace
 
@@ -111,6 +127,13 @@ void SensorRegistry::G_AddTypedSensor() {
                                  QStringLiteral(" to the database?"),
                              kTitle))
             return;
+        // Nothing is written to a database that cannot take it all: the user learns why.
+        if (const QString why = whyDatabaseCannotBeWritten(m_s); !why.isEmpty()) {
+            m_s.dialogs.inform(QStringLiteral("Sensor ") + number +
+                                   QStringLiteral(" cannot be added.") + kCrLf + why,
+                               kTitle, Icon::Exclamation);
+            return;
+        }
 
         gNewFamily = displayText(need(config.value(QStringLiteral("Family"))));
         gNewModel = displayText(need(config.value(QStringLiteral("Model"))));

@@ -191,6 +191,45 @@ TEST_F(AddSensorTest, AFilterThatHidesTheNewSensorIsRemovedOneThatPassesItStays)
     EXPECT_EQ(logEntries(), 0);
 }
 
+// Both ends of the sequence number's range are sensors; the number below them is not.
+TEST_F(AddSensorTest, TheSequenceRunsFrom001To999) {
+    for (const QString& added : {u"200525999"_s, u"200625001"_s}) {
+        dialogs.answerYes();
+        prompted(added);
+        expectQuestion(dialogs, added);
+        EXPECT_EQ(shown(), added);
+        EXPECT_EQ(column(u"SensorNo"_s, added), added.right(3));
+        EXPECT_TRUE(tableExists(added));
+    }
+    prompted(u"200625000"_s);
+    dialogs.expect(u"Last 3 digits must be between 001 and 999"_s, u"Invalid Sensor Number"_s);
+    EXPECT_FALSE(tableExists(u"200625000"_s));
+    EXPECT_EQ(sensors(), 4);
+    EXPECT_EQ(logEntries(), 0);
+}
+
+// A database that cannot be written: the answer Yes is met with one message that names
+// what stopped it, and nothing is written.
+TEST_F(AddSensorTest, OnAReadOnlyDatabaseYesSaysWhyNothingIsAdded) {
+    window.reset();
+    if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
+    ASSERT_TRUE(start());
+    dialogs.take(); // the database can only be read
+    dialogs.answerYes();
+    prompted(u"200525007"_s);
+    expectQuestion(dialogs, u"200525007"_s);
+    dialogs.expect(u"Sensor 200525007 cannot be added.\r\nThe file "_s + databasePath +
+                       u" is read-only: nothing can be written to it."_s,
+                   kTitle, Icon::Exclamation);
+    EXPECT_EQ(sensors(), 2);
+    EXPECT_FALSE(tableExists(u"200525007"_s));
+    EXPECT_EQ(listed(), QStringList({"200525001", "200525003"}));
+    EXPECT_EQ(shown(), "200525001");
+    // Only the save of the sensor shown, refused as every save on this database is.
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(u" G_savefields\r\n"_s)) << logText().toStdString();
+}
+
 class FirstSensorTest : public RegistryTest {};
 
 TEST_F(FirstSensorTest, TheFirstSensorOfAnEmptyDatabase) {
