@@ -8,6 +8,7 @@
 #include "store/Connection.h"
 #include "store/Module1.h"
 #include "store/Session.h"
+#include <QLocale>
 
 namespace rv {
 
@@ -22,13 +23,14 @@ QString readings(qint64 n) {
     return QString::number(n) + (n == 1 ? QStringLiteral(" reading") : QStringLiteral(" readings"));
 }
 
-// The moment of a reading key in the program's usual date form; the key itself when it
-// holds no moment.
+// The moment of a reading key: its date in the short date form and its time, midnight
+// included (a reading at 00:00:00 is a reading like any other, not a date alone); the key
+// itself when it holds no moment.
 QString keyMoment(const QString& key) {
     const auto date = keyDate(key);
     const auto time = keyTime(key);
     if (!date || !time) return key;
-    return generalDateText(wallClock(*date, *time));
+    return shortDateText(*date) + u' ' + QLocale::system().toString(*time, longTimeFormat());
 }
 
 // The confirmation of an undo: what goes, what is gone already, what was edited since.
