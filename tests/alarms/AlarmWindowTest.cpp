@@ -169,12 +169,15 @@ TEST_F(AlarmWindowTest, TheReadingsTabShowsANoticeForAReadingBeyondItsLevels) {
     window->SSTab1->setCurrentIndex(2);
     QLabel* notice = window->readings->lblLevels;
     EXPECT_TRUE(notice->isVisibleTo(window.get())) << "11.5 is above the alert load";
-    EXPECT_EQ(notice->text(), u"ALERT: load 11.50 tons is at or above the alert load of 10 tons"_s);
+    EXPECT_EQ(notice->text(), u"ALERT: load 11.50 t above the installation offset (reading "
+                              "11.50 t \u2212 offset 0.00 t) is at or above the alert load of "
+                              "10 t"_s);
 
     window->readings->imgPrevData->click(); // 11.00, 6 tons in 2 days from 5.00
-    EXPECT_EQ(notice->text(), u"ALERT: load 11.00 tons is at or above the alert load of 10 "
-                              "tons; RISING FAST: 3.00 tons/day since the previous reading "
-                              "(limit 2 tons/day)"_s);
+    EXPECT_EQ(notice->text(), u"ALERT: load 11.00 t above the installation offset (reading "
+                              "11.00 t \u2212 offset 0.00 t) is at or above the alert load of "
+                              "10 t; RISING FAST: 3.00 t/day since the previous reading "
+                              "(5.00 t), faster than the limit of 2 t/day"_s);
     window->readings->imgPrevData->click(); // the reading kept out of the plots
     window->readings->imgPrevData->click(); // 5.00, the first: nothing to say
     EXPECT_FALSE(notice->isVisibleTo(window.get()));
