@@ -102,6 +102,9 @@ void ReadingsTab::refreshImportHistory() {
         }
     });
     importChosen();
+    // The whole list is drawn again: rows below the last one left must not keep the
+    // picture of the rows they held before (an undone import's place).
+    lstImports->viewport()->update();
 }
 
 void ReadingsTab::importChosen() {
