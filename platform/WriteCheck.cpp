@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace rv {
 
@@ -34,8 +37,15 @@ QString whyCannotWrite(const Paths& paths, const QString& folder, qint64 needByt
 }
 
 QString whyCannotChange(const QString& path) {
+#ifdef Q_OS_UNIX
+    // Asked of the system rather than by opening the file: closing a second handle on a
+    // database would drop the locks the database engine holds on it. access() answers
+    // for permissions, a read-only file system and an immutable file alike.
+    if (::access(QFile::encodeName(path).constData(), W_OK) == 0) return {};
+#else
     QFile file(path);
     if (file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) return {};
+#endif
     return QStringLiteral("The file ") + QDir::toNativeSeparators(path) +
            QStringLiteral(" is read-only: nothing can be written to it.");
 }

@@ -17,7 +17,7 @@ QString whyCannotWrite(const Paths& paths, const QString& folder, qint64 needByt
 
 // Empty when the existing file `path` can be changed in place; otherwise
 //   "The file <path> is read-only: nothing can be written to it."
-// The file is opened for writing and closed again, never changed.
+// The file itself is never opened: it may be the database the program holds open.
 QString whyCannotChange(const QString& path);
 
 } // namespace rv
