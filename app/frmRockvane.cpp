@@ -348,7 +348,8 @@ void frmRockvane::imgHelp_Click() {
         return;
     }
     const Status opened = openWritten(s.dialogs, s.desktop, manual,
-                                      QStringLiteral("The Rockvane manual could not be opened."));
+                                      QStringLiteral("The Rockvane manual could not be opened."),
+                                      kTitle, Icon::Exclamation, Opened::AlreadyThere);
     if (!opened.ok()) s.logFailure(opened.error(), kHelpClick);
 }
 

@@ -4,16 +4,18 @@
 
 namespace rv {
 
-QString writtenButNotOpened(const QString& path) {
-    return QStringLiteral("The file was written to") + kCrLf + QDir::toNativeSeparators(path) +
-           kCrLf + QStringLiteral("but no program could be started to open it.");
+QString writtenButNotOpened(const QString& path, Opened what) {
+    return (what == Opened::JustWritten ? QStringLiteral("The file was written to")
+                                        : QStringLiteral("The file is")) +
+           kCrLf + QDir::toNativeSeparators(path) + kCrLf +
+           QStringLiteral("but no program could be started to open it.");
 }
 
 Status openWritten(Dialogs& dialogs, Desktop& desktop, const QString& path,
-                   const QString& ownMessage, const QString& title, Icon icon) {
+                   const QString& ownMessage, const QString& title, Icon icon, Opened what) {
     if (desktop.openFile(path)) return {};
     const bool there = QFileInfo(path).isFile();
-    const QString where = there ? writtenButNotOpened(path)
+    const QString where = there ? writtenButNotOpened(path, what)
                                 : QStringLiteral("The file") + kCrLf +
                                       QDir::toNativeSeparators(path) + kCrLf +
                                       QStringLiteral("could not be found.");

@@ -8,10 +8,14 @@
 
 namespace rv {
 
+// Whether the file to open is one the program has just written (an export) or one it
+// only shows (the manual): the message says "The file was written to" or "The file is".
+enum class Opened { JustWritten, AlreadyThere };
+
 // The text that tells the user where a file that could not be opened lies:
-// "The file was written to" + CrLf + the full native path + CrLf + "but no program could
-// be started to open it."
-QString writtenButNotOpened(const QString& path);
+// "The file was written to" (or "The file is") + CrLf + the full native path + CrLf +
+// "but no program could be started to open it."
+QString writtenButNotOpened(const QString& path, Opened what = Opened::JustWritten);
 
 // Opens `path`. When that fails, shows one message: `ownMessage` (the window's own text
 // for the case, when it has one) followed by writtenButNotOpened(path), or that text
@@ -19,6 +23,6 @@ QString writtenButNotOpened(const QString& path);
 // A file that is not there at all gives the same message without "was written".
 Status openWritten(Dialogs& dialogs, Desktop& desktop, const QString& path,
                    const QString& ownMessage = {}, const QString& title = kTitle,
-                   Icon icon = Icon::Exclamation);
+                   Icon icon = Icon::Exclamation, Opened what = Opened::JustWritten);
 
 } // namespace rv

@@ -76,8 +76,8 @@ TEST_F(WindowTest, HelpOpensTheManualOrSaysWhereItIs) {
 
     desktop.opens = false;
     window->utilities->Label66->click();
-    dialogs.expect(QStringLiteral("The Rockvane manual could not be opened.\r\n\r\nThe file was "
-                                  "written to\r\n") +
+    dialogs.expect(QStringLiteral("The Rockvane manual could not be opened.\r\n\r\nThe file "
+                                  "is\r\n") +
                        shown + QStringLiteral("\r\nbut no program could be started to open it."),
                    kTitle, Icon::Exclamation);
     EXPECT_EQ(logEntries(), 2);
