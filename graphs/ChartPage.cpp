@@ -202,13 +202,13 @@ void ChartPage::drawPlot(std::optional<double> computeWithOffset) {
     Chart& c = *chart;
     const bool withTemperature = m_kind == Kind::LoadVsTimeWithTemp;
 
-    // 1. The title names the sensor; the time axis has no title until step 12 gives one.
+    // The title names the sensor; the time axis has no title until its labelling below.
     skip([&] {
         c.setTitleText(QString());
         c.timeAxis()->setLabel(QString());
         c.setTitleText(sensorId());
     });
-    // 2. No points and no legend lines; every series shown again.
+    // No points and no legend lines; every series shown again.
     skip([&] {
         for (int n = 0; n < Chart::kSeriesCount; ++n) {
             c.series(n)->data()->clear();
@@ -218,12 +218,12 @@ void ChartPage::drawPlot(std::optional<double> computeWithOffset) {
         c.setNotice(QString());
         c.setLevelLines({});
     });
-    // 3. No zoom left over from the last drawing.
+    // No zoom left over from the last drawing.
     skip([&] { c.unzoom(); });
-    // 4.
+    // The load axis' title.
     skip([&] { c.loadAxis()->setLabel(QStringLiteral("Load (tons)")); });
 
-    // 5. and 7. The plottable readings, read while rsGraph is open.
+    // The plottable readings, read while rsGraph is open.
     PlotData data;
     skip([&] {
         OpenGraphData(s);
@@ -250,7 +250,7 @@ void ChartPage::drawPlot(std::optional<double> computeWithOffset) {
         c.setLevelLines(levelLines(need(loadAlarmLevels(s.gConnection, sensorId()))));
     });
 
-    // 6. and 8. to 11. The load axis, from the values drawn.
+    // The load axis, from the values drawn.
     axis::LoadScale scale;
     skip([&] {
         axis::LoadValues values;
@@ -272,7 +272,7 @@ void ChartPage::drawPlot(std::optional<double> computeWithOffset) {
         c.setLoadStep(scale.step);
     });
 
-    // 12. The time axis, from the days the readings span.
+    // The time axis, from the days the readings span.
     skip([&] { c.setTimeLabelling(axis::timeLabelling(data.dayRange, data.firstDay)); });
 
     // The view: the time axis from the first to the last point (the temperature's

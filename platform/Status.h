@@ -2,7 +2,7 @@
 // Failures reported as values. Every store and platform operation that can fail
 // answers a Status or a Result<T> carrying an error number and a description; a
 // procedure ends on the first failure with need() and logs it under its label
-// (see app/Procedure.h).
+// (see store/Session.h: logged() and skip()).
 #include <QString>
 #include <optional>
 #include <utility>

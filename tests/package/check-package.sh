@@ -164,7 +164,8 @@ for program in usr/bin/rockvane-provision usr/libexec/rockvane/rockvane; do
         fi
     done
 done
-# The libraries the issue names, by name: the programs need them and Depends lists them.
+# The libraries the program is built on, by name: the programs need them and Depends
+# lists them.
 for lib_pkg in libQt6Core.so.6:libqt6core6 libQt6Gui.so.6:libqt6gui6 \
     libQt6Widgets.so.6:libqt6widgets6 libsqlite3.so.0:libsqlite3-0; do
     lib=${lib_pkg%%:*} pkg=${lib_pkg##*:}
