@@ -7,7 +7,6 @@
 #include "store/Provisioning.h"
 #include "store/Session.h"
 #include <QDir>
-#include <sqlite3.h>
 
 namespace rv {
 
@@ -28,9 +27,9 @@ Status openDatabase(Connection& c, const QString& path, Connection::Mode mode) {
     const Result<QStringList> tables = c.tables();
     if (tables.ok() && tables.value().isEmpty()) {
         c.close();
-        return Status::fail(SQLITE_NOTADB, QStringLiteral("file is not a database (it holds no "
-                                                          "tables): ") +
-                                               QDir::toNativeSeparators(path));
+        return Status::fail(err::NotADatabase, QStringLiteral("file is not a database (it holds no "
+                                                              "tables): ") +
+                                                   QDir::toNativeSeparators(path));
     }
     return {};
 }
@@ -56,8 +55,7 @@ void G_RemoveWorkFiles(Session& s, MaintenanceFiles& files) {
 }
 
 bool isDamagedDatabase(const Error& error) {
-    const long long primary = error.number & 0xff;
-    return error.number >= 0 && (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB);
+    return isDamagedDatabaseError(error);
 }
 
 QString damagedDatabaseText(const QString& latestBackupName, bool unreadable) {

@@ -9,7 +9,6 @@
 #include "store/Session.h"
 #include <QFileInfo>
 #include <optional>
-#include <sqlite3.h>
 
 namespace rv {
 
@@ -328,7 +327,7 @@ bool G_CompactDB(Session& session, const QString& folder, const QString& name,
 }
 
 bool opensForWriting(const Connection& connection) {
-    return connection.isOpen() && sqlite3_db_readonly(connection.handle(), "main") == 0;
+    return connection.isOpen() && !connection.readOnly();
 }
 
 } // namespace rv

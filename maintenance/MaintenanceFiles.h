@@ -1,17 +1,17 @@
 #pragma once
 // The file and engine operations behind backup, restore and compaction, gathered in one
 // class so that each step can be made to fail on purpose (a test overrides the step it
-// wants to break); the class itself works on the disk and the database engine.
+// wants to break); the class itself works on the disk, and on the database engine through
+// the store's operations on the database file (store/DatabaseFile.h).
 //
 // Every operation that writes leaves its result on the disk before it returns: a copy or
 // a compacted file is flushed, and a file takes the place of another by one rename, so an
 // interruption leaves either the old file or the new one, whole.
 #include "platform/Status.h"
+#include "store/DatabaseFile.h"
 #include <QString>
 #include <QStringList>
 #include <memory>
-
-struct sqlite3;
 
 namespace rv {
 
@@ -19,25 +19,10 @@ namespace rv {
 namespace err {
 constexpr long long FileNotFound = 53;
 constexpr long long FileAlreadyExists = 58;
-constexpr long long DiskFull = 61;
 constexpr long long PermissionDenied = 70;
 constexpr long long PathNotFound = 76;
-constexpr long long DatabaseBusy = 5; // the engine's own number for a locked file
+// DiskFull and DatabaseBusy: store/DatabaseFile.h.
 } // namespace err
-
-// Held while a database file is copied or replaced: no other program can write to the
-// file in the meantime. Let go when destroyed.
-class DatabaseLock {
-public:
-    virtual ~DatabaseLock() = default;
-    // False for the empty lock of a file that is missing or no database.
-    virtual bool holds() const { return false; }
-    // Whether, while the lock holds, another connection is writing to the file: it holds
-    // the engine's write lock (its journal is then its own, live). A journal beside the
-    // file while no one writes is one the engine has finished with: had it been hot, the
-    // engine would have rolled it back before the lock could hold.
-    virtual bool writerActive() const { return false; }
-};
 
 // The file a database path leads to: links resolved, so that work files go beside the
 // file itself and it is replaced in place, the link left as it is. The path itself when
@@ -74,7 +59,7 @@ public:
     // engine's own page copy, while the connection and everything read through it stay
     // open; the copy is flushed to the disk. A file at target is replaced. Fails, leaving
     // no file at target, when the engine cannot read the source or write the copy.
-    virtual Status backupInto(sqlite3* source, const QString& target);
+    virtual Status backupInto(const Connection& source, const QString& target);
     // Whether the file at path is a sound database. A backup to restore must open, pass the
     // engine's full integrity check and hold the fixed tables of this program's databases;
     // for the quick check (a copy the engine has just written, the database at start-up)
@@ -91,8 +76,5 @@ public:
     // How long a lock waits for another program to finish its write, in milliseconds.
     int busyTimeoutMs = 3000;
 };
-
-// The tables every database of this program holds.
-const QStringList& fixedTables();
 
 } // namespace rv

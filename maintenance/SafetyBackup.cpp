@@ -113,7 +113,7 @@ Result<QString> Maintenance::writeSafetyBackup(SafetyReason reason, const QStrin
         partial = target + kPartialSuffix;
         partialWritten = true;
         if (m_s.gConnection.isOpen()) {
-            need(files.backupInto(m_s.gConnection.handle(), partial));
+            need(files.backupInto(m_s.gConnection, partial));
         } else {
             // No connection: the file could not be read as a database at start-up. It is
             // kept exactly as it is, for whatever can still be saved from it.

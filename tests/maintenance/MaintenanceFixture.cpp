@@ -99,7 +99,7 @@ Status FaultyFiles::compactInto(const QString& source, const QString& target) {
     return after("compactInto", MaintenanceFiles::compactInto(source, target), source, target);
 }
 
-Status FaultyFiles::backupInto(sqlite3* source, const QString& target) {
+Status FaultyFiles::backupInto(const Connection& source, const QString& target) {
     if (before("backupInto", target)) return injected(target);
     if (affects("backupInto", target, QString()) && fault == Fault::KillMidway) {
         // The process dies halfway through the engine's copy: half a file under the work

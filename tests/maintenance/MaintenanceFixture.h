@@ -31,7 +31,7 @@ public:
     Status removeFile(const QString& path) override;
     Status copyPermissions(const QString& from, const QString& to) override;
     Status compactInto(const QString& source, const QString& target) override;
-    Status backupInto(sqlite3* source, const QString& target) override;
+    Status backupInto(const Connection& source, const QString& target) override;
     Status checkDatabase(const QString& path, Check check) override;
     Result<std::unique_ptr<DatabaseLock>> lockDatabase(const QString& path) override;
 

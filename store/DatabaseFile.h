@@ -1,0 +1,82 @@
+#pragma once
+// The engine's operations on the database file as a whole, beneath backup, restore,
+// compaction and the start-up check: copying the open database out to a file, checking
+// that a file is a sound database of this program, compacting a database into a new
+// file, and holding a file against writers while it is copied or replaced. Each opens its
+// own private connection to the file where it needs one. Failures are answered as values
+// with the engine's error numbers and descriptions, followed by the file's path.
+//
+// Naming, renaming, flushing and removing the files themselves is the caller's part.
+#include "platform/Status.h"
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace rv {
+
+class Connection;
+
+// Error numbers the operations on the database file answer.
+namespace err {
+constexpr long long DatabaseBusy = 5; // the engine's own number for a locked file
+constexpr long long DatabaseCorrupt = 11;
+constexpr long long NotADatabase = 26;
+constexpr long long DiskFull = 61;
+} // namespace err
+
+// The tables every database of this program holds.
+const QStringList& fixedTables();
+
+// Whether a failure of the engine on a database means the file itself is damaged (it is
+// corrupt, or no database at all), as opposed to missing, locked or refused.
+bool isDamagedDatabaseError(const Error& error);
+
+// Held while a database file is copied or replaced: no other program can write to the
+// file in the meantime. Let go when destroyed.
+class DatabaseLock {
+public:
+    virtual ~DatabaseLock() = default;
+    // False for the empty lock of a file that is missing or no database.
+    virtual bool holds() const { return false; }
+    // Whether, while the lock holds, another connection is writing to the file: it holds
+    // the engine's write lock (its journal is then its own, live). A journal beside the
+    // file while no one writes is one the engine has finished with: had it been hot, the
+    // engine would have rolled it back before the lock could hold.
+    virtual bool writerActive() const { return false; }
+};
+
+// Locks the existing file at path against writers for as long as the answer lives,
+// waiting up to busyTimeoutMs for a write under way. A file that cannot be opened or read
+// as a database gets an empty lock (there is nothing to protect); a database another
+// program is writing fails with the engine's "locked" number, DatabaseBusy.
+Result<std::unique_ptr<DatabaseLock>> lockDatabaseFile(const QString& path, int busyTimeoutMs);
+
+// How far checkDatabaseFile looks.
+enum class DatabaseCheckDepth {
+    // The engine's full integrity check, and the fixed tables present: a backup that is
+    // to become the database.
+    Full,
+    // The engine's quick check of every page and row: a copy the engine has just written,
+    // the database at start-up.
+    Quick,
+};
+
+// Whether the existing file at path is a sound database. A file that fails a check
+// answers DatabaseCorrupt; one that is no database at all, NotADatabase; one without a
+// fixed table, ItemNotFound.
+Status checkDatabaseFile(const QString& path, DatabaseCheckDepth depth, int busyTimeoutMs);
+
+// Writes a compacted copy of the database file at source to target, a path that holds no
+// file; the source is left as it was. What the engine wrote before a failure stays at
+// target for the caller to remove.
+Status compactDatabaseInto(const QString& source, const QString& target, int busyTimeoutMs);
+
+// Writes a copy of the database open on source (its main file) to target through the
+// engine's own page copy, under one read lock of the source: a copy of one moment. The
+// connection and everything read through it stay open. target should hold no file;
+// another program writing to the source is waited for up to busyTimeoutMs, then answered
+// with DatabaseBusy; a copy that does not fit on the disk answers DiskFull. What was
+// written before a failure stays at target for the caller to remove.
+Status copyOpenDatabase(const Connection& source, const QString& target, int busyTimeoutMs);
+
+} // namespace rv
