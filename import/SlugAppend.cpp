@@ -1,26 +1,15 @@
 #include "import/SlugAppend.h"
 #include "core/Values.h"
 #include "import/StagedChecks.h"
-#include "store/ColumnType.h"
 #include "store/Connection.h"
 #include "store/Module1.h"
+#include "store/ReadingsAppend.h"
 #include "store/Session.h"
-#include "store/Statements.h"
-#include <QScopeGuard>
 #include <QSet>
-#include <array>
-#include <sqlite3.h>
 
 namespace rv {
 
 namespace {
-
-// The columns an appended reading writes, in the order of the statement.
-enum Written { Key, ReadingDate, ReadingTime, FullDate, ChannelT, Channel1, IsDirty, DoNotPlot };
-const std::array<QString, 8> kWrittenColumns = {
-    QStringLiteral("DateTimeKey"), QStringLiteral("ReadingDate"), QStringLiteral("ReadingTime"),
-    QStringLiteral("FullDate"),    QStringLiteral("ChannelT"),    QStringLiteral("Channel1"),
-    QStringLiteral("IsDirty"),     QStringLiteral("DoNotPlot")};
 
 constexpr qint64 kProgressEvery = 512;
 // How much of a date text that cannot be read its message shows.
@@ -34,18 +23,14 @@ QByteArray channelBytes(const QVariant& value) {
 } // namespace
 
 bool connectionWritable(const Connection& connection) {
-    return connection.isOpen() && sqlite3_db_readonly(connection.handle(), "main") == 0;
+    return connection.isOpen() && !connection.readOnly();
 }
 
 Result<QSet<QString>> storedReadingKeys(Connection& connection, const QString& table) {
     QSet<QString> keys;
-    Query q(connection, QStringLiteral("SELECT DateTimeKey FROM ") + sql::quoted(table));
-    if (!q.prepared().ok()) return q.prepared().error();
-    while (q.next()) {
-        const QVariant key = q.value(0);
-        if (!key.isNull()) keys.insert(foldedKey(displayText(key)));
-    }
-    if (!q.status().ok()) return q.status().error();
+    const Status read = forEachReadingKey(connection, table,
+                                          [&](const QString& key) { keys.insert(foldedKey(key)); });
+    if (!read.ok()) return read.error();
     return keys;
 }
 
@@ -60,42 +45,10 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
         outcome.error = e;
         return outcome;
     };
-    auto tableColumns = connection.columns(table);
-    if (!tableColumns.ok()) return fail(tableColumns.error());
-
-    // The columns of the eight that the table has, with their types.
-    struct Target {
-        Written what;
-        ColumnInfo column;
-    };
-    std::vector<Target> targets;
-    for (int w = Key; w <= DoNotPlot; ++w)
-        for (const ColumnInfo& c : tableColumns.value())
-            if (c.name.compare(kWrittenColumns[std::size_t(w)], Qt::CaseInsensitive) == 0) {
-                targets.push_back({Written(w), c});
-                break;
-            }
-    if (targets.empty())
-        return fail(Error{err::ItemNotFound, QStringLiteral("The table ") + table +
-                                                 QStringLiteral(" has no column of a reading.")});
-    QStringList names, marks;
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-        names << quoteName(targets[i].column.name);
-        marks << QStringLiteral("?") + QString::number(i + 1);
-    }
-
-    if (Status st = connection.begin(); !st.ok()) return fail(st.error());
     // Whatever ends the writing before its commit (a failure, a cancel, even an exception)
     // leaves the table as it was.
-    bool committed = false;
-    const auto undo = qScopeGuard([&] {
-        if (!committed) connection.rollback();
-    });
-    Query insert(connection, QStringLiteral("INSERT INTO ") + sql::quoted(table) +
-                                 QStringLiteral(" (") + names.join(QStringLiteral(", ")) +
-                                 QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) +
-                                 QStringLiteral(")"));
-    if (!insert.prepared().ok()) return fail(insert.prepared().error());
+    ReadingsAppend append(connection, table);
+    if (!append.started().ok()) return fail(append.started().error());
 
     progress.begin(QStringLiteral("Appending readings to sensor ") + table,
                    qint64(readings.size()));
@@ -104,36 +57,20 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
         ~EndProgress() { p.end(); }
     } endProgress{progress};
 
-    // The usual readings table takes each value in the form written here directly; a
-    // column of another type gets the store's own conversion.
-    auto direct = [](const Target& t) {
-        const ColumnType type = t.column.type;
-        switch (t.what) {
-        case ReadingDate:
-        case FullDate:
-            return type == ColumnType::Date || type == ColumnType::Any;
-        case IsDirty:
-        case DoNotPlot:
-            return type == ColumnType::YesNo || type == ColumnType::Any;
-        default:
-            return type == ColumnType::Text || type == ColumnType::Any;
-        }
-    };
     const QByteArray idBytes = sensorId.toUtf8();
-    sqlite3_stmt* stmt = insert.statement();
     const qint64 total = qint64(readings.size());
     // What the import history keeps of each reading: its key and the channel values as
     // they were stored.
     std::vector<AppendedRow> recorded;
     if (batch) recorded.reserve(readings.size());
+    QByteArray key = idBytes;
+    key.resize(idBytes.size() + 20);
     for (qint64 i = 0; i < total; ++i) {
         const PlannedReading& r = readings[std::size_t(i)];
         const QDate date = r.fullDate.date();
         const QTime time = r.fullDate.time();
-        // The key (identifier, yyyy/mm/dd, hh:nn:ss), the stored date yyyy-mm-dd, the time,
-        // and the stored moment (the date alone at midnight), as the store writes them.
-        QByteArray key = idBytes;
-        key.resize(idBytes.size() + 20);
+        // The key (identifier, yyyy/mm/dd, hh:nn:ss), and the stored moment yyyy-mm-dd
+        // hh:nn:ss whose parts are the stored date and time (the date alone at midnight).
         char* k = key.data() + idBytes.size();
         k[0] = ' ';
         writeDateDigits(k + 1, date, '/');
@@ -143,103 +80,16 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
         writeDateDigits(storedDate, date, '-');
         storedDate[10] = ' ';
         writeTimeDigits(storedDate + 11, time);
-        const int fullLength = time == QTime(0, 0) ? 10 : 19;
-        AppendedRow* kept = nullptr;
-        if (batch) {
-            recorded.push_back(AppendedRow{QString::fromUtf8(key), QVariant(), QVariant()});
-            kept = &recorded.back();
-        }
-
-        for (std::size_t t = 0; t < targets.size(); ++t) {
-            const int slot = int(t) + 1;
-            if (direct(targets[t])) {
-                auto text = [&](const char* bytes, qsizetype length) {
-                    sqlite3_bind_text(stmt, slot, bytes, int(length), SQLITE_STATIC);
-                };
-                auto channel = [&](const QByteArray& value, QVariant* keptValue) {
-                    if (value.isNull()) {
-                        sqlite3_bind_null(stmt, slot);
-                        return;
-                    }
-                    text(value.constData(), value.size());
-                    if (kept) *keptValue = QString::fromLatin1(value);
-                };
-                switch (targets[t].what) {
-                case Key:
-                    text(key.constData(), key.size());
-                    break;
-                case ReadingDate:
-                    text(storedDate, 10);
-                    break;
-                case ReadingTime:
-                    text(storedDate + 11, 8);
-                    break;
-                case FullDate:
-                    text(storedDate, fullLength);
-                    break;
-                case ChannelT:
-                    channel(r.channelT, kept ? &kept->channelT : nullptr);
-                    break;
-                case Channel1:
-                    channel(r.channel1, kept ? &kept->channel1 : nullptr);
-                    break;
-                case IsDirty:
-                    sqlite3_bind_int(stmt, slot, 1);
-                    break;
-                case DoNotPlot:
-                    sqlite3_bind_int(stmt, slot, 0);
-                    break;
-                }
-                continue;
-            }
-            QVariant value;
-            switch (targets[t].what) {
-            case Key:
-                value = QString::fromUtf8(key);
-                break;
-            case ReadingDate:
-                value = wallClock(date);
-                break;
-            case ReadingTime:
-                value = QString::fromLatin1(storedDate + 11, 8);
-                break;
-            case FullDate:
-                value = r.fullDate;
-                break;
-            case ChannelT:
-                if (!r.channelT.isNull()) value = QString::fromLatin1(r.channelT);
-                break;
-            case Channel1:
-                if (!r.channel1.isNull()) value = QString::fromLatin1(r.channel1);
-                break;
-            case IsDirty:
-                value = true;
-                break;
-            case DoNotPlot:
-                value = false;
-                break;
-            }
-            Result<QVariant> stored =
-                toStored(value, targets[t].column.type, targets[t].column.name);
-            if (!stored.ok()) {
-                // A channel value the column refuses leaves the column empty; the reading
-                // is still written.
-                if (targets[t].what != ChannelT && targets[t].what != Channel1)
-                    return fail(stored.error());
-                stored = QVariant();
-            }
-            insert.bind(slot, stored.value());
-            if (kept && targets[t].what == ChannelT) kept->channelT = stored.value();
-            if (kept && targets[t].what == Channel1) kept->channel1 = stored.value();
-        }
-        if (sqlite3_step(stmt) != SQLITE_DONE) {
-            const Error error = connection.lastError();
-            sqlite3_reset(stmt);
-            return fail(error);
-        }
-        sqlite3_reset(stmt);
+        const ReadingToAppend reading{key.constData(), key.size(),  storedDate, time == QTime(0, 0),
+                                      r.fullDate,      &r.channelT, &r.channel1};
+        StoredChannels stored;
+        if (Status st = append.add(reading, batch ? &stored : nullptr); !st.ok())
+            return fail(st.error());
+        if (batch)
+            recorded.push_back(AppendedRow{QString::fromUtf8(key), std::move(stored.channelT),
+                                           std::move(stored.channel1)});
         if (((i + 1) % kProgressEvery == 0 || i + 1 == total) && !progress.step(i + 1)) {
-            connection.rollback();
+            append.rollback();
             outcome.kind = WriteOutcome::Kind::Cancelled;
             return outcome;
         }
@@ -252,8 +102,7 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
         const Result<qint64> id = recordBatch(connection, record, recorded);
         if (!id.ok()) return fail(id.error());
     }
-    if (Status st = connection.commit(); !st.ok()) return fail(st.error());
-    committed = true;
+    if (Status st = append.commit(); !st.ok()) return fail(st.error());
     return outcome;
 }
 

@@ -1,0 +1,252 @@
+#include "store/ImportHistoryTable.h"
+#include "core/DateText.h"
+#include "store/Statements.h"
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace rv {
+
+namespace {
+
+const QString kCreateBatches = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS ImportBatches ("
+    " BatchID INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " InstrumentID TEXT NOT NULL,"
+    " FileName TEXT,"
+    " Sha256 TEXT,"
+    " ImportedAt DATETIME CHECK (ImportedAt IS NULL OR (typeof(ImportedAt) = 'text' AND "
+    "ImportedAt GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*')),"
+    " RowsAppended INTEGER)");
+const QString kCreateBatchesIndex = QStringLiteral(
+    "CREATE INDEX IF NOT EXISTS ImportBatches_InstrumentID ON ImportBatches (InstrumentID)");
+const QString kCreateRows = QStringLiteral("CREATE TABLE IF NOT EXISTS ImportBatchRows ("
+                                           " BatchID INTEGER NOT NULL,"
+                                           " DateTimeKey TEXT NOT NULL,"
+                                           " ChannelT TEXT,"
+                                           " Channel1 TEXT)");
+const QString kCreateRowsIndex = QStringLiteral(
+    "CREATE INDEX IF NOT EXISTS ImportBatchRows_BatchID ON ImportBatchRows (BatchID)");
+// Finds the later imports of a key (see matchBatchRows).
+const QString kCreateRowsKeyIndex = QStringLiteral(
+    "CREATE INDEX IF NOT EXISTS ImportBatchRows_DateTimeKey ON ImportBatchRows (DateTimeKey)");
+
+// The stored form of the moment of an append: ordering by it is chronological.
+const QString kStoredMoment = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+const QString kBatchColumns = QStringLiteral(
+    "SELECT BatchID, InstrumentID, FileName, Sha256, ImportedAt, RowsAppended FROM ImportBatches ");
+
+Status run(Connection& c, const QString& sql, const QVariantList& values) {
+    Query q(c, sql);
+    if (!q.prepared().ok()) return q.prepared();
+    for (int i = 0; i < values.size(); ++i)
+        q.bind(i + 1, values.at(i));
+    return q.run();
+}
+
+// Whether the connection is outside any transaction (its statements commit one by one).
+bool autocommit(Connection& c) {
+    return sqlite3_get_autocommit(c.handle()) != 0;
+}
+
+ImportBatch batchFrom(const Query& q) {
+    ImportBatch b;
+    b.id = q.value(0).toLongLong();
+    b.instrumentId = q.value(1).toString();
+    b.fileName = q.value(2).toString();
+    b.sha256 = q.value(3).toString();
+    b.when = readDateTime(q.value(4).toString()).value_or(QDateTime());
+    b.rows = q.value(5).toLongLong();
+    return b;
+}
+
+} // namespace
+
+bool hasTable(Connection& c, const QString& name) {
+    Query q(c, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND "
+                              "name = ? COLLATE NOCASE"));
+    if (!q.prepared().ok()) return false;
+    q.bind(1, name);
+    return q.next();
+}
+
+bool hasHistoryTables(Connection& c) {
+    return hasTable(c, kImportBatchesTable) && hasTable(c, kImportBatchRowsTable);
+}
+
+Status ensureHistoryTables(Connection& c) {
+    if (hasHistoryTables(c)) return {};
+    // Inside the caller's transaction when there is one (the new tables of a database are
+    // made together); in one of its own otherwise.
+    const bool own = autocommit(c);
+    if (own)
+        if (Status s = c.begin(); !s.ok()) return s;
+    for (const QString& sql :
+         {kCreateBatches, kCreateBatchesIndex, kCreateRows, kCreateRowsIndex, kCreateRowsKeyIndex})
+        if (Status s = c.execute(sql); !s.ok()) {
+            if (own) c.rollback();
+            return s;
+        }
+    return own ? c.commit() : Status();
+}
+
+Result<qint64> recordBatch(Connection& c, const ImportBatch& batch,
+                           const std::vector<AppendedRow>& rows) {
+    // Nothing appended, nothing to undo: no batch is recorded.
+    if (rows.empty()) return qint64(0);
+    const QString when = batch.when.isValid() ? batch.when.toString(kStoredMoment) : QString();
+    if (Status s =
+            run(c,
+                QStringLiteral("INSERT INTO ImportBatches (InstrumentID, FileName, Sha256, "
+                               "ImportedAt, RowsAppended) VALUES (?, ?, ?, ?, ?)"),
+                {batch.instrumentId, QFileInfo(batch.fileName).fileName(), batch.sha256.toLower(),
+                 when.isEmpty() ? QVariant() : QVariant(when), qint64(rows.size())});
+        !s.ok())
+        return s;
+    const qint64 id = sqlite3_last_insert_rowid(c.handle());
+
+    Query insert(c, QStringLiteral("INSERT INTO ImportBatchRows (BatchID, DateTimeKey, ChannelT, "
+                                   "Channel1) VALUES (?1, ?2, ?3, ?4)"));
+    if (!insert.prepared().ok()) return insert.prepared();
+    sqlite3_stmt* stmt = insert.statement();
+    sqlite3_bind_int64(stmt, 1, id);
+    for (const AppendedRow& r : rows) {
+        insert.bind(2, r.key);
+        insert.bind(3, r.channelT);
+        insert.bind(4, r.channel1);
+        if (sqlite3_step(stmt) != SQLITE_DONE) {
+            const Error e = c.lastError();
+            sqlite3_reset(stmt);
+            return e;
+        }
+        sqlite3_reset(stmt);
+    }
+    return id;
+}
+
+Result<std::vector<ImportBatch>> listBatches(Connection& c, const QString& instrumentId) {
+    // The batch id grows with every append, so it orders the batches even when the
+    // clock was set back between two imports.
+    Query q(c, kBatchColumns + QStringLiteral("WHERE InstrumentID = ? ORDER BY BatchID DESC"));
+    if (!q.prepared().ok()) return q.prepared();
+    q.bind(1, instrumentId);
+    std::vector<ImportBatch> batches;
+    while (q.next())
+        batches.push_back(batchFrom(q));
+    if (!q.status().ok()) return q.status();
+    return batches;
+}
+
+Result<std::optional<ImportBatch>> findBatchBySha(Connection& c, const QString& instrumentId,
+                                                  const QString& sha256) {
+    Query q(c, kBatchColumns + QStringLiteral("WHERE InstrumentID = ? AND Sha256 = ? "
+                                              "ORDER BY BatchID DESC LIMIT 1"));
+    if (!q.prepared().ok()) return q.prepared();
+    q.bind(1, instrumentId);
+    q.bind(2, sha256.toLower());
+    std::optional<ImportBatch> found;
+    if (q.next()) found = batchFrom(q);
+    if (!q.status().ok()) return q.status();
+    return found;
+}
+
+Result<std::optional<ImportBatch>> findBatch(Connection& c, qint64 batchId) {
+    Query q(c, kBatchColumns + QStringLiteral("WHERE BatchID = ?"));
+    if (!q.prepared().ok()) return q.prepared();
+    q.bind(1, batchId);
+    std::optional<ImportBatch> found;
+    if (q.next()) found = batchFrom(q);
+    if (!q.status().ok()) return q.status();
+    return found;
+}
+
+qint64 batchRowCount(Connection& c, qint64 batchId) {
+    Query q(c, QStringLiteral("SELECT count(*) FROM ImportBatchRows WHERE BatchID = ?"));
+    if (!q.prepared().ok()) return 0;
+    q.bind(1, batchId);
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+Status matchBatchRows(Connection& c, qint64 batchId, const QString& table,
+                      const std::function<void(const BatchRowMatch&)>& visit) {
+    Query q(c, QStringLiteral("SELECT b.rowid, b.DateTimeKey, b.ChannelT, b.Channel1, r.rowid, "
+                              "r.ChannelT, r.Channel1, r.DoNotPlot FROM ImportBatchRows b "
+                              "LEFT JOIN ") +
+                   quoteName(table) +
+                   QStringLiteral(
+                       " r ON r.DateTimeKey = b.DateTimeKey AND NOT EXISTS (SELECT 1 FROM "
+                       "ImportBatchRows n JOIN ImportBatches nb ON nb.BatchID = n.BatchID "
+                       "WHERE n.DateTimeKey = b.DateTimeKey AND n.BatchID > b.BatchID AND "
+                       "nb.InstrumentID = ?2) WHERE b.BatchID = ?1 ORDER BY b.rowid, r.rowid"));
+    if (!q.prepared().ok()) return q.prepared();
+    q.bind(1, batchId);
+    q.bind(2, table);
+    BatchRowMatch m;
+    while (q.next()) {
+        m.batchRow = q.value(0).toLongLong();
+        m.key = q.value(1).toString();
+        m.appendedT = q.value(2);
+        m.appended1 = q.value(3);
+        const QVariant rowId = q.value(4);
+        if (rowId.isNull()) {
+            m.storedRowId.reset();
+            m.storedT = m.stored1 = m.doNotPlot = QVariant();
+        } else {
+            m.storedRowId = rowId.toLongLong();
+            m.storedT = q.value(5);
+            m.stored1 = q.value(6);
+            m.doNotPlot = q.value(7);
+        }
+        visit(m);
+    }
+    return q.status();
+}
+
+ReadingRemoval::ReadingRemoval(Connection& c, const QString& table)
+    : m_connection(c), m_delete(c, QStringLiteral("DELETE FROM ") + quoteName(table) +
+                                       QStringLiteral(" WHERE rowid = ?")) {}
+
+Status ReadingRemoval::remove(qint64 rowId) {
+    sqlite3_stmt* stmt = m_delete.statement();
+    sqlite3_bind_int64(stmt, 1, rowId);
+    if (sqlite3_step(stmt) != SQLITE_DONE) {
+        const Error e = m_connection.lastError();
+        sqlite3_reset(stmt);
+        return e;
+    }
+    sqlite3_reset(stmt);
+    return {};
+}
+
+Status forgetBatch(Connection& c, qint64 batchId) {
+    if (Status s =
+            run(c, QStringLiteral("DELETE FROM ImportBatchRows WHERE BatchID = ?"), {batchId});
+        !s.ok())
+        return s;
+    return run(c, QStringLiteral("DELETE FROM ImportBatches WHERE BatchID = ?"), {batchId});
+}
+
+Status deleteBatchesOf(Connection& c, const QString& instrumentId) {
+    // Inside the caller's transaction when there is one; in one of its own otherwise, so
+    // no batch is left without its rows.
+    const bool own = autocommit(c);
+    if (own)
+        if (Status s = c.begin(); !s.ok()) return s;
+    auto fail = [&](const Status& s) {
+        if (own) c.rollback();
+        return s;
+    };
+    if (Status s = run(c,
+                       QStringLiteral("DELETE FROM ImportBatchRows WHERE BatchID IN (SELECT "
+                                      "BatchID FROM ImportBatches WHERE InstrumentID = ?)"),
+                       {instrumentId});
+        !s.ok())
+        return fail(s);
+    if (Status s = run(c, QStringLiteral("DELETE FROM ImportBatches WHERE InstrumentID = ?"),
+                       {instrumentId});
+        !s.ok())
+        return fail(s);
+    return own ? c.commit() : Status();
+}
+
+} // namespace rv
