@@ -46,14 +46,7 @@ Result<AlarmLevels> readAlarmLevels(const QString& alert, const QString& alarm,
 }
 
 bool holdsLoad(std::optional<QStringView> channel1) {
-    if (!channel1) return false;
-    const QStringView text = *channel1;
-    qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ++i;
-    if (i < text.size() && text[i] == u'.') ++i;
-    return i < text.size() && text[i] >= u'0' && text[i] <= u'9';
+    return channel1 && hasLeadingNumber(*channel1);
 }
 
 QString levelText(const std::optional<double>& level) {

@@ -28,8 +28,8 @@ Result<AlarmLevels> readAlarmLevels(const QString& alert, const QString& alarm,
 // The typed form of a level: its shortest decimal, or empty when there is none.
 QString levelText(const std::optional<double>& level);
 
-// Whether a reading's channel 1 holds a load: a text that begins with a number once its
-// leading blanks are skipped ("12.5", " -0.3", ".5 t", "1e999"). An empty channel, a
+// Whether a reading's channel 1 holds a load: a text that begins with a number
+// (hasLeadingNumber: "12.5", " -0.3", ".5 t", "1e999"). An empty channel, a
 // Null one, or a text such as a logger's "ERR" holds none: such a reading is no load of
 // zero and takes no part in the plots or the level checks (it stays a reading).
 bool holdsLoad(std::optional<QStringView> channel1);

@@ -1,16 +1,16 @@
 #pragma once
 // Where the alarm levels are kept: the table AlarmLevels, one row per sensor, which
-// databases made before alarm levels existed gain when the program opens them.
+// databases made before alarm levels existed gain when the program opens them
+// (store/AlarmLevelsTable.h); and the level check over every sensor.
 #include "alarms/AlarmLevels.h"
 #include "platform/Status.h"
+#include "store/AlarmLevelsTable.h"
 #include <QString>
 #include <vector>
 
 namespace rv {
 
 class Connection;
-
-inline const QString kAlarmLevelsTable = QStringLiteral("AlarmLevels");
 
 // Creates the AlarmLevels table when it is missing, inside the caller's transaction when
 // one is open, else in one of its own. Fails on a database that cannot be written and
@@ -24,20 +24,6 @@ Result<AlarmLevels> loadAlarmLevels(Connection& c, const QString& instrumentId);
 // Stores the levels of one sensor; empty levels remove its row.
 Status saveAlarmLevels(Connection& c, const QString& instrumentId, const AlarmLevels& levels);
 Status deleteAlarmLevels(Connection& c, const QString& instrumentId);
-
-// While it lives, statements on the connection can ask rv_holds_load(Channel1): 1 when
-// the text holds a load (holdsLoad), else 0. Readings without a load are left out of
-// whatever is plotted or judged, as readings marked "Do not plot" are.
-class HoldsLoadFunction {
-public:
-    explicit HoldsLoadFunction(Connection& c);
-    ~HoldsLoadFunction();
-    HoldsLoadFunction(const HoldsLoadFunction&) = delete;
-    HoldsLoadFunction& operator=(const HoldsLoadFunction&) = delete;
-
-private:
-    Connection& m_c;
-};
 
 // A sensor whose latest plotted reading is at or above one of its levels.
 struct SensorBeyond {

@@ -3,9 +3,9 @@
 #include "core/Values.h"
 #include "graphs/GraphData.h"
 #include "platform/Progress.h"
-#include "store/ColumnType.h"
 #include "store/Connection.h"
 #include "store/Module1.h"
+#include "store/Recordset.h"
 #include "store/Session.h"
 #include <QScopeGuard>
 #include <algorithm>
@@ -57,24 +57,29 @@ QStringList naturalOrder(QStringList values) {
 } // namespace
 
 Result<std::vector<ComparedSensor>> comparedSensors(Connection& c) {
-    Query q(c, QStringLiteral("SELECT InstrumentID, Level, Location, Recess, Destroyed FROM "
-                              "Sensors ORDER BY InstrumentID"));
-    if (!q.prepared().ok()) return q.prepared();
+    // The sensor list's own statement: every sensor, by identifier.
+    Recordset rs;
+    if (Status opened = rs.open(c, sql::S2); !opened.ok()) return opened.error();
     std::vector<ComparedSensor> sensors;
-    while (q.next()) {
+    auto field = [&](const char* column) { return rs.value(QLatin1String(column)); };
+    for (qint64 row = 1; row <= rs.recordCount(); ++row) {
+        if (Status at = rs.setAbsolutePosition(row); !at.ok()) return at.error();
         ComparedSensor sensor;
-        sensor.instrumentId = displayText(q.value(0)).trimmed();
+        const auto id = field("InstrumentID"), level = field("Level"), location = field("Location"),
+                   offset = field("Recess"), destroyed = field("Destroyed");
+        for (const auto* read : {&id, &level, &location, &offset, &destroyed})
+            if (!read->ok()) return read->error();
+        sensor.instrumentId = displayText(id.value()).trimmed();
         if (sensor.instrumentId.isEmpty()) continue;
-        sensor.level = displayText(q.value(1)).trimmed();
-        sensor.location = displayText(q.value(2)).trimmed();
+        sensor.level = displayText(level.value()).trimmed();
+        sensor.location = displayText(location.value()).trimmed();
         // As the Installation tab fills its offset box from the stored offset.
-        sensor.offsetText = formatNumberValue(fromStored(q.value(3), ColumnType::Number), 2);
-        sensor.destroyed =
-            displayText(q.value(4)).trimmed().compare(QStringLiteral("Yes"), Qt::CaseInsensitive) ==
-            0;
+        sensor.offsetText = formatNumberValue(offset.value(), 2);
+        sensor.destroyed = displayText(destroyed.value())
+                               .trimmed()
+                               .compare(QStringLiteral("Yes"), Qt::CaseInsensitive) == 0;
         sensors.push_back(sensor);
     }
-    if (!q.status().ok()) return q.status();
     return sensors;
 }
 

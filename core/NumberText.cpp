@@ -172,6 +172,15 @@ QString formatPattern(const QString& text, int decimals) {
     return fixedText(toDecimal(n), std::max(decimals, 0));
 }
 
+bool hasLeadingNumber(QStringView text) {
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ++i;
+    if (i < text.size() && text[i] == u'.') ++i;
+    return i < text.size() && text[i] >= u'0' && text[i] <= u'9';
+}
+
 QString formatNumber(double value, int decimals) {
     // "nan" and "inf" are not numbers to the pattern and come back as they are.
     return formatPattern(shortestText(value), decimals);

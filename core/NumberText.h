@@ -2,6 +2,7 @@
 // Numbers typed or stored as text: the leading-number value and the
 // "##0.00" / "##0.0" patterns. Pure functions, no widgets, no database.
 #include <QString>
+#include <QStringView>
 
 namespace rv {
 
@@ -11,6 +12,12 @@ namespace rv {
 // A text without a leading number, or an empty text, gives 0.
 // "12.5.3" -> 12.5, "  -3abc" -> -3, "1e3" -> 1000, "1e" -> 1, ".5" -> 0.5, "-" -> 0.
 double leadingNumber(const QString& text);
+
+// Whether a text begins with a number: after its leading blanks, an optional sign, then a
+// digit, or "." and a digit. Such a text's leading-number value is what it says, and not
+// the 0 of an empty text or of a logger's "ERR" ("12.5", " -0.3", ".5 t", "1e999" do;
+// "", "ERR", "-", ".", "e5" do not).
+bool hasLeadingNumber(QStringView text);
 
 // True when the text, without its leading and trailing blanks, is one complete number
 // in the grammar above (sign, digits with at most one ".", at least one digit, optional

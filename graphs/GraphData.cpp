@@ -1,17 +1,15 @@
 #include "graphs/GraphData.h"
-#include "alarms/AlarmStore.h"
+#include "alarms/AlarmLevels.h"
 #include "core/Loads.h"
 #include "core/Values.h"
 #include "platform/Progress.h"
-#include "store/ColumnType.h"
 #include "store/Module1.h"
+#include "store/ReadingsTable.h"
 #include "store/Session.h"
 #include <QScopeGuard>
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <numeric>
-#include <sqlite3.h>
 #include <vector>
 
 namespace rv {
@@ -20,9 +18,6 @@ namespace {
 const QString kOpenGraphData = QStringLiteral(" Module1_OpenGraphData");
 const QString kGetTemporalData = QStringLiteral(" G_GetTemporalData");
 const QString kSetZeros = QStringLiteral(" G_SetZeros");
-
-// Engine instructions between two reports of progress (a few hundred readings).
-constexpr int kProgressInstructions = 20000;
 
 QString currentSensorId(Session& s) {
     return displayText(need(s.rsSensors.value(QStringLiteral("InstrumentID"))));
@@ -40,91 +35,10 @@ QString currentSensorId(Session& s) {
     throw Abort{error};
 }
 
-// What the recomputation's SQL functions share while its one statement runs.
-struct Recomputation {
-    double offset = 0;
-    Progress* progress = nullptr;
-    qint64 done = 0;                  // readings whose load has been computed
-    std::map<qint64, Error> failures; // per reading (rowid), its first value not stored
-    bool cancelled = false;
-};
-
-// A channel's text as the statement hands it: nothing for Null.
-std::optional<QString> channelText(sqlite3_value* value) {
-    if (sqlite3_value_type(value) == SQLITE_NULL) return std::nullopt;
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-    return QString::fromUtf8(text, sqlite3_value_bytes(value));
-}
-
 std::optional<QStringView> view(const std::optional<QString>& text) {
     if (!text) return std::nullopt;
     return QStringView(*text);
 }
-
-// A computed value as the number column stores it; a value the column cannot hold (an
-// infinite load) is stored as Null and remembered for the log.
-void storeNumber(sqlite3_context* context, Recomputation& r, qint64 rowid, double value,
-                 const char* column) {
-    if (std::isfinite(value)) {
-        sqlite3_result_double(context, value);
-        return;
-    }
-    const Result<QVariant> refused =
-        toStored(QVariant(value), ColumnType::Number, QLatin1String(column));
-    r.failures.try_emplace(rowid,
-                           refused.ok() ? Error{err::TypeMismatch, QString()} : refused.error());
-    sqlite3_result_null(context);
-}
-
-// rv_zero1(rowid, Channel1): the load after the offset (SetZeros' first value).
-void zero1Function(sqlite3_context* context, int, sqlite3_value** argv) {
-    auto& r = *static_cast<Recomputation*>(sqlite3_user_data(context));
-    ++r.done;
-    const auto channel1 = channelText(argv[1]);
-    storeNumber(context, r, sqlite3_value_int64(argv[0]), loadAfterOffset(view(channel1), r.offset),
-                "zero1");
-}
-
-// rv_numtemp(rowid, ChannelT): the temperature (SetZeros' second value).
-void numTempFunction(sqlite3_context* context, int, sqlite3_value** argv) {
-    auto& r = *static_cast<Recomputation*>(sqlite3_user_data(context));
-    const auto channelT = channelText(argv[1]);
-    storeNumber(context, r, sqlite3_value_int64(argv[0]), temperatureValue(view(channelT)),
-                "NumTemp");
-}
-
-// Called by the engine while the statement runs: reports progress, and stops the
-// statement when the user cancels.
-int progressHandler(void* data) {
-    auto& r = *static_cast<Recomputation*>(data);
-    if (r.progress->step(r.done)) return 0;
-    r.cancelled = true;
-    return 1;
-}
-
-// The functions and the progress handler live exactly as long as one recomputation.
-class RecomputeFunctions {
-public:
-    RecomputeFunctions(sqlite3* db, Recomputation& r) : m_db(db) {
-        sqlite3_create_function_v2(db, "rv_zero1", 2, SQLITE_UTF8, &r, zero1Function, nullptr,
-                                   nullptr, nullptr);
-        sqlite3_create_function_v2(db, "rv_numtemp", 2, SQLITE_UTF8, &r, numTempFunction, nullptr,
-                                   nullptr, nullptr);
-        sqlite3_progress_handler(db, kProgressInstructions, progressHandler, &r);
-    }
-    ~RecomputeFunctions() {
-        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
-        sqlite3_create_function_v2(m_db, "rv_zero1", 2, SQLITE_UTF8, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr);
-        sqlite3_create_function_v2(m_db, "rv_numtemp", 2, SQLITE_UTF8, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr);
-    }
-    RecomputeFunctions(const RecomputeFunctions&) = delete;
-    RecomputeFunctions& operator=(const RecomputeFunctions&) = delete;
-
-private:
-    sqlite3* m_db;
-};
 
 // Puts the points of a series in ascending time order when the stored order is not
 // (dates stored in a form that does not sort); equal times keep the database's order.
@@ -143,32 +57,6 @@ void inTimeOrder(QVector<double>& times, QVector<double>& values) {
     }
     times = std::move(t);
     values = std::move(v);
-}
-
-// The time-axis value of a FullDate stored as "yyyy-MM-dd HH:mm:ss" (or "yyyy-MM-dd"),
-// from its bytes: what timeAxisValue gives for the same wall-clock moment. Nothing for
-// any other text, which the general reading then handles.
-std::optional<double> storedMomentSeconds(const char* text, int n) {
-    if (!text || (n != 10 && n != 19)) return std::nullopt;
-    auto digits = [&](int from, int count, int& out) {
-        out = 0;
-        for (int i = from; i < from + count; ++i) {
-            if (text[i] < '0' || text[i] > '9') return false;
-            out = out * 10 + (text[i] - '0');
-        }
-        return true;
-    };
-    int y, mo, d, h = 0, mi = 0, se = 0;
-    if (!digits(0, 4, y) || text[4] != '-' || !digits(5, 2, mo) || text[7] != '-' ||
-        !digits(8, 2, d))
-        return std::nullopt;
-    if (n == 19 && (text[10] != ' ' || !digits(11, 2, h) || text[13] != ':' || !digits(14, 2, mi) ||
-                    text[16] != ':' || !digits(17, 2, se)))
-        return std::nullopt;
-    const QDate date(y, mo, d);
-    if (!date.isValid() || h > 23 || mi > 59 || se > 59) return std::nullopt;
-    constexpr qint64 kEpochDay = 2440588; // the Julian day of 1970-01-01
-    return double((date.toJulianDay() - kEpochDay) * 86400 + h * 3600 + mi * 60 + se);
 }
 
 // The channel 1 text of the current row; nothing for Null.
@@ -212,14 +100,9 @@ qint64 CountGraphData(Session& s) {
     qint64 count = 0;
     logged(s, kOpenGraphData, [&] {
         const QString id = currentSensorId(s);
-        const HoldsLoadFunction holdsLoadInSql(s.gConnection);
-        Query q(s.gConnection, QStringLiteral("SELECT count(*) FROM ") + sql::quoted(id) +
-                                   QStringLiteral(" WHERE DoNotPlot = False AND "
-                                                  "rv_holds_load(Channel1)"));
-        if (!q.prepared().ok()) openFailed(s, id, q.prepared().error());
-        // A table dropped by another program may only show when the statement runs.
-        if (q.next()) count = q.value(0).toLongLong();
-        if (!q.status().ok()) openFailed(s, id, q.status().error());
+        const Result<qint64> counted = countPlottableReadings(s.gConnection, id);
+        if (!counted.ok()) openFailed(s, id, counted.error());
+        count = counted.value();
     });
     return count;
 }
@@ -229,45 +112,24 @@ Recomputed G_GetTemporalData(Session& s, const QString& offsetText, Progress& pr
     Recomputed result = Recomputed::Done;
     const bool ran = logged(s, kGetTemporalData, [&] {
         const QString id = currentSensorId(s);
-        Connection& c = s.gConnection;
-        Recomputation r;
-        r.offset = installationOffset(offsetText);
-        r.progress = &progress;
-
         progress.begin(QStringLiteral("Computing the loads of sensor ") + id, expected);
         const auto ended = qScopeGuard([&] { progress.end(); });
         if (!progress.step(0)) {
             result = Recomputed::Cancelled;
             return;
         }
-        // SetZeros on every plottable reading: one statement in one transaction, the
-        // arithmetic done by the program's own rules through two SQL functions.
-        need(c.begin());
-        Status ran;
-        {
-            const RecomputeFunctions functions(c.handle(), r);
-            Query update(c, QStringLiteral("UPDATE ") + sql::quoted(id) +
-                                QStringLiteral(" SET zero1 = rv_zero1(rowid, Channel1), NumTemp = "
-                                               "rv_numtemp(rowid, ChannelT) WHERE DoNotPlot = "
-                                               "False"));
-            ran = update.prepared().ok() ? update.run() : update.prepared();
-        }
-        for (const auto& [rowid, error] : r.failures)
+        // SetZeros on every plottable reading, in one transaction; only the readings whose
+        // values changed are written.
+        const LoadsRecomputed done =
+            recomputeLoads(s.gConnection, id, installationOffset(offsetText), progress);
+        for (const Error& error : done.notStored)
             s.logFailure(error, kSetZeros);
-        if (r.cancelled) {
-            c.rollback();
+        if (done.cancelled) {
             result = Recomputed::Cancelled;
             return;
         }
-        if (!ran.ok()) {
-            c.rollback();
-            throw Abort{ran.error()};
-        }
-        if (const Status committed = c.commit(); !committed.ok()) {
-            c.rollback();
-            throw Abort{committed.error()};
-        }
-        progress.step(r.done);
+        need(done.status);
+        progress.step(done.computed);
     });
     return ran ? result : Recomputed::NotStored;
 }
@@ -333,45 +195,12 @@ PlotData readPlotData(Session& s, std::optional<double> computeWithOffset) {
 
 Result<SensorLoads> readSensorLoads(Connection& c, const QString& instrumentId,
                                     const QString& offsetText) {
-    if (instrumentId.isEmpty() || instrumentId.contains(QLatin1Char('`')))
-        return Error{err::ItemNotFound,
-                     QStringLiteral("No readings table can have the name ") + instrumentId};
-    // The rows of the plot's own query (sql::S9), two columns only, read in the table's
-    // own order and then put in time order, equal moments keeping the table's order: for
-    // the date forms the store writes, the order of S9's ORDER BY FullDate. Walking the
-    // FullDate index instead seeks every row in the table again, and took twice as long.
-    Query q(c, QStringLiteral("SELECT FullDate, Channel1 FROM ") + sql::quoted(instrumentId) +
-                   QStringLiteral(" WHERE DoNotPlot = False"));
-    if (!q.prepared().ok()) return q.prepared();
-    const double offset = installationOffset(offsetText);
-    SensorLoads result;
-    sqlite3_stmt* row = q.statement();
-    while (q.next()) {
-        ++result.readings;
-        // FullDate read as the readings' recordset reads it; the form the store writes
-        // is read straight from the engine's bytes.
-        std::optional<double> t;
-        if (sqlite3_column_type(row, 0) == SQLITE_TEXT)
-            t = storedMomentSeconds(reinterpret_cast<const char*>(sqlite3_column_text(row, 0)),
-                                    sqlite3_column_bytes(row, 0));
-        if (!t) {
-            const QVariant when = fromStored(q.value(0), ColumnType::Date);
-            if (when.typeId() != QMetaType::QDateTime || !when.toDateTime().isValid()) continue;
-            t = timeAxisValue(when.toDateTime());
-        }
-        std::optional<QString> channel1;
-        if (sqlite3_column_type(row, 1) != SQLITE_NULL)
-            channel1 = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, 1)),
-                                         sqlite3_column_bytes(row, 1));
-        // A channel without a load is no load of zero: the plot leaves the reading out.
-        if (!holdsLoad(view(channel1))) continue;
-        // The recomputation would store this load as Null, which the plot leaves out.
-        const double load = loadAfterOffset(view(channel1), offset);
-        if (!std::isfinite(load)) continue;
-        result.times << *t;
-        result.loads << load;
-    }
-    if (!q.status().ok()) return q.status();
+    auto read = readPlottedLoads(c, instrumentId, installationOffset(offsetText));
+    if (!read.ok()) return read.error();
+    // Equal moments keep the table's order: for the date forms the store writes, the
+    // order of the plot's own ORDER BY FullDate.
+    SensorLoads result{std::move(read.value().times), std::move(read.value().loads),
+                       read.value().readings};
     inTimeOrder(result.times, result.loads);
     return result;
 }

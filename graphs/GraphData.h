@@ -31,9 +31,10 @@ enum class Recomputed { Done, Cancelled, NotStored };
 
 // Brings zero1 (the load after the offset) and NumTemp (the temperature) of every
 // plottable reading up to date and stores them, in one transaction with one prepared
-// statement; readings marked DoNotPlot are never touched. offsetText is the text of the
-// installation offset as shown at that moment; expected, the number of plottable
-// readings when known (for the progress). A value that cannot be stored (an infinite
+// statement; readings marked DoNotPlot are never touched. Only the readings whose stored
+// values differ are written: entering a plot again with the offset unchanged writes none.
+// offsetText is the text of the installation offset as shown at that moment; expected, the number
+// of plottable readings when known (for the progress). A value that cannot be stored (an infinite
 // load from a text such as "1e999") is stored as Null and logged under " G_SetZeros",
 // once per reading. A failure to store (a database that can only be read) leaves every
 // reading as it was, with one entry under " G_GetTemporalData", and answers NotStored: the
@@ -62,7 +63,7 @@ PlotData readPlotData(Session& s, std::optional<double> computeWithOffset = std:
 // (the rows whose DoNotPlot is false and whose channel 1 holds a load, channel 1 less the
 // installation offset given as the offset box would show it, a load that cannot be stored
 // left out, the points in time order), computed without storing anything: one query on
-// the sensor's readings table.
+// the sensor's readings table (readPlottedLoads).
 // A missing or unreadable table is a failure; nothing is created or announced.
 struct SensorLoads {
     QVector<double> times, loads;

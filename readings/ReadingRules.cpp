@@ -101,15 +101,6 @@ QTime toSecond(const QTime& time) {
     return time.isValid() ? QTime(time.hour(), time.minute(), time.second()) : time;
 }
 
-bool hasLeadingNumber(const QString& text) {
-    qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ++i;
-    if (i < text.size() && text[i] == u'.') ++i;
-    return i < text.size() && text[i] >= u'0' && text[i] <= u'9';
-}
-
 bool isReadingValue(const QString& typed, const QString& stored) {
     const QString text = typed.trimmed();
     return text.isEmpty() || isNumberText(text) || text == stored.trimmed();

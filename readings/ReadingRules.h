@@ -3,6 +3,7 @@
 // characters the number boxes take, the limits of a sensor type and their messages,
 // the reading counter, and reading a stored date or time of day back.
 #include "alarms/AlarmLevels.h"
+#include "core/NumberText.h"
 #include <QDate>
 #include <QString>
 #include <QTime>
@@ -54,11 +55,6 @@ std::optional<QTime> keyTime(const QString& key);
 
 // A time of day to the whole second, as the readings hold it.
 QTime toSecond(const QTime& time);
-
-// Whether a text begins with a number (after leading blanks: an optional sign, then a
-// digit, or "." and a digit), so that its leading-number value is a load and not the 0
-// of a blank reading or of a logger's "ERR".
-bool hasLeadingNumber(const QString& text);
 
 // Whether the text typed into a load or temperature box may be written into a reading:
 // empty, a number, or the value the reading already holds (a logger's "ERR" left as it

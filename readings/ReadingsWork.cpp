@@ -5,10 +5,9 @@
 #include "readings/ReadingRules.h"
 #include "store/ColumnType.h"
 #include "store/Connection.h"
+#include "store/ReadingsTable.h"
 #include "store/Recordset.h"
-#include "store/Statements.h"
 #include <QLocale>
-#include <sqlite3.h>
 #include <vector>
 
 namespace rv {
@@ -19,33 +18,6 @@ Error closedError() {
     return Error{err::ObjectClosed,
                  QStringLiteral("Operation is not allowed when the object is closed.")};
 }
-
-Error goneError() {
-    return Error{err::RowNotFound, QStringLiteral("Row cannot be located for updating. Some "
-                                                  "values may have been changed since it was "
-                                                  "last read.")};
-}
-
-// One transaction: committed by commit(), rolled back when left any other way.
-class Transaction {
-public:
-    explicit Transaction(Connection& c) : m_c(c), m_status(c.begin()) {}
-    ~Transaction() {
-        if (m_status.ok() && !m_done) m_c.rollback();
-    }
-    const Status& started() const { return m_status; }
-    Status commit() {
-        m_done = true;
-        Status s = m_c.commit();
-        if (!s.ok()) m_c.rollback();
-        return s;
-    }
-
-private:
-    Connection& m_c;
-    Status m_status;
-    bool m_done = false;
-};
 
 } // namespace
 
@@ -80,8 +52,7 @@ Status writeDatasheet(Connection& connection, Recordset& readings, const Datashe
                                 .arg(grid.readingCount())
                                 .arg(count));
     if (count == 0) return {};
-    const QString table = readings.table();
-    auto tableColumns = connection.columns(table);
+    auto tableColumns = connection.columns(readings.table());
     if (!tableColumns.ok()) return tableColumns.error();
     auto typeOf = [&](const QString& name) {
         for (const ColumnInfo& c : tableColumns.value())
@@ -96,60 +67,38 @@ Status writeDatasheet(Connection& connection, Recordset& readings, const Datashe
         ColumnType type;
     };
     std::vector<Target> targets;
+    QStringList columns;
     const QString doNotPlot = QStringLiteral("DoNotPlot");
     for (int c = kFirstChannelColumn; c < grid.lastColumn(); ++c) {
         const QString name = grid.fieldName(c);
         if (name.isEmpty() || name.compare(doNotPlot, Qt::CaseInsensitive) == 0) continue;
         targets.push_back(Target{c, name, typeOf(name)});
+        columns << name;
     }
-    // A cell left unchanged keeps its stored value: "SET c = CASE WHEN changed THEN value
-    // ELSE c END".
-    QStringList sets;
-    int parameter = 0;
-    for (const Target& t : targets) {
-        const QString column = quoteName(t.name);
-        sets << column + QStringLiteral(" = CASE WHEN ?%1 THEN ?%2 ELSE %3 END")
-                             .arg(parameter + 1)
-                             .arg(parameter + 2)
-                             .arg(column);
-        parameter += 2;
-    }
-    const int markParameter = ++parameter;
-    const int rowParameter = ++parameter;
-    sets << quoteName(doNotPlot) + QStringLiteral(" = ?") + QString::number(markParameter);
     const ColumnType markType = typeOf(doNotPlot);
 
-    Transaction transaction(connection);
-    if (!transaction.started().ok()) return transaction.started();
-    Query update(connection, QStringLiteral("UPDATE ") + quoteName(table) +
-                                 QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
-                                 QStringLiteral(" WHERE rowid = ?") +
-                                 QString::number(rowParameter));
-    if (!update.prepared().ok()) return update.prepared();
+    // Every reading's values as its columns store them, before anything is written.
+    std::vector<ReadingValues> values;
+    values.reserve(std::size_t(count));
     for (qint64 r = 1; r <= count; ++r) {
         if (Status s = readings.setAbsolutePosition(r); !s.ok()) return s;
         auto rowid = readings.rowId();
         if (!rowid.ok()) return rowid.error();
-        update.reset();
-        int p = 0;
-        for (const Target& t : targets) {
-            const bool changed = grid.isEdited(int(r), t.column);
-            update.bind(p + 1, changed);
-            if (changed) {
-                auto value = toStored(grid.cellText(int(r), t.column), t.type, t.name);
-                if (!value.ok()) return value.error();
-                update.bind(p + 2, value.value());
-            }
-            p += 2;
+        ReadingValues reading;
+        reading.rowid = rowid.value();
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            if (!grid.isEdited(int(r), targets[t].column)) continue;
+            auto value = toStored(grid.cellText(int(r), targets[t].column), targets[t].type,
+                                  targets[t].name);
+            if (!value.ok()) return value.error();
+            reading.changed.emplace_back(int(t), value.value());
         }
         auto mark = toStored(grid.isTicked(int(r)), markType, doNotPlot);
         if (!mark.ok()) return mark.error();
-        update.bind(markParameter, mark.value());
-        update.bind(rowParameter, rowid.value());
-        if (Status s = update.run(); !s.ok()) return s;
-        if (sqlite3_changes(connection.handle()) != 1) return goneError();
+        reading.doNotPlot = mark.value();
+        values.push_back(std::move(reading));
     }
-    return transaction.commit();
+    return writeReadingValues(connection, readings.table(), columns, values);
 }
 
 std::optional<QDate> readingDay(const Recordset& readings) {
@@ -197,22 +146,7 @@ Result<qint64> deleteReadingsBetween(Connection& connection, Recordset& readings
         if (!rowid.ok()) return rowid.error();
         rows.push_back(rowid.value());
     }
-    if (rows.empty()) return qint64(0);
-
-    Transaction transaction(connection);
-    if (!transaction.started().ok()) return transaction.started().error();
-    Query remove(connection, QStringLiteral("DELETE FROM ") + quoteName(readings.table()) +
-                                 QStringLiteral(" WHERE rowid = ?1"));
-    if (!remove.prepared().ok()) return remove.prepared().error();
-    qint64 deleted = 0;
-    for (const qint64 rowid : rows) {
-        remove.reset();
-        remove.bind(1, rowid);
-        if (Status s = remove.run(); !s.ok()) return s.error();
-        deleted += sqlite3_changes(connection.handle());
-    }
-    if (Status s = transaction.commit(); !s.ok()) return s.error();
-    return deleted;
+    return deleteReadingRows(connection, readings.table(), rows);
 }
 
 } // namespace rv

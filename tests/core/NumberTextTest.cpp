@@ -22,6 +22,17 @@ TEST(NumberText, LeadingNumber) {
         EXPECT_FALSE(isNumberText(QString::fromUtf8(no))) << no;
 }
 
+TEST(NumberText, ALoadIsATextThatBeginsWithANumber) {
+    const struct {
+        const char* text;
+        bool load;
+    } cases[] = {{"12.5", true}, {"  -3", true}, {"+.5", true},  {".5e", true},  {"7abc", true},
+                 {"0", true},    {"", false},    {"   ", false}, {"ERR", false}, {"-", false},
+                 {".", false},   {"-.", false},  {"e5", false},  {"- 5", false}, {"abc1", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(hasLeadingNumber(QString::fromLatin1(c.text)), c.load) << c.text;
+}
+
 TEST(NumberText, FormatPatternRoundsTheWrittenDigitsHalfAwayFromZero) {
     // clang-format off
     const struct {

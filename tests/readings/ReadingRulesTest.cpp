@@ -59,17 +59,6 @@ TEST(ReadingRules, StoredDatesAndTimesAreReadBackAsWallClockValues) {
     EXPECT_EQ(toSecond(QTime(9, 30, 15, 999)), QTime(9, 30, 15));
 }
 
-TEST(ReadingRules, ALoadIsATextThatBeginsWithANumber) {
-    const struct {
-        const char* text;
-        bool load;
-    } cases[] = {{"12.5", true}, {"  -3", true}, {"+.5", true},  {".5e", true},  {"7abc", true},
-                 {"0", true},    {"", false},    {"   ", false}, {"ERR", false}, {"-", false},
-                 {".", false},   {"-.", false},  {"e5", false},  {"- 5", false}, {"abc1", false}};
-    for (const auto& c : cases)
-        EXPECT_EQ(hasLeadingNumber(QLatin1String(c.text)), c.load) << c.text;
-}
-
 TEST(ReadingRules, ABoxMayHoldANumberNothingOrWhatTheReadingAlreadyHolds) {
     const struct {
         const char *typed, *stored;

@@ -1,0 +1,98 @@
+#include "store/AlarmLevelsTable.h"
+#include <sqlite3.h>
+
+namespace rv {
+
+namespace {
+
+const QString kCreate =
+    QStringLiteral("CREATE TABLE IF NOT EXISTS AlarmLevels ("
+                   " InstrumentID TEXT NOT NULL PRIMARY KEY,"
+                   " AlertLoad DOUBLE CHECK (typeof(AlertLoad) IN ('null', 'real', 'integer')),"
+                   " AlarmLoad DOUBLE CHECK (typeof(AlarmLoad) IN ('null', 'real', 'integer')),"
+                   " RateLimit DOUBLE CHECK (typeof(RateLimit) IN ('null', 'real', 'integer')))");
+
+QVariant bound(const std::optional<double>& v) {
+    return v ? QVariant(*v) : QVariant();
+}
+
+std::optional<double> level(const QVariant& v) {
+    if (!v.isValid() || v.isNull()) return std::nullopt;
+    return v.toDouble();
+}
+
+Status run(Connection& c, const QString& sql, const QVariantList& values) {
+    Query q(c, sql);
+    if (!q.prepared().ok()) return q.prepared();
+    for (int i = 0; i < values.size(); ++i)
+        q.bind(i + 1, values.at(i));
+    return q.run();
+}
+
+} // namespace
+
+bool hasAlarmLevelsTable(Connection& c) {
+    Query q(c, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    if (!q.prepared().ok()) return false;
+    q.bind(1, kAlarmLevelsTable);
+    return q.next();
+}
+
+Status ensureAlarmLevelsTable(Connection& c) {
+    if (hasAlarmLevelsTable(c)) return {};
+    // Inside the caller's transaction when there is one (the new tables of a database are
+    // made together); in one of its own otherwise.
+    const bool own = sqlite3_get_autocommit(c.handle()) != 0;
+    if (own)
+        if (Status s = c.begin(); !s.ok()) return s;
+    if (Status s = c.execute(kCreate); !s.ok()) {
+        if (own) c.rollback();
+        return s;
+    }
+    return own ? c.commit() : Status();
+}
+
+Result<StoredLevels> readAlarmLevels(Connection& c, const QString& instrumentId) {
+    Query q(c, QStringLiteral("SELECT AlertLoad, AlarmLoad, RateLimit FROM AlarmLevels "
+                              "WHERE InstrumentID = ?"));
+    if (!q.prepared().ok()) return q.prepared();
+    q.bind(1, instrumentId);
+    StoredLevels levels;
+    if (q.next()) {
+        levels.alert = level(q.value(0));
+        levels.alarm = level(q.value(1));
+        levels.ratePerDay = level(q.value(2));
+    }
+    if (!q.status().ok()) return q.status();
+    return levels;
+}
+
+Status writeAlarmLevels(Connection& c, const QString& instrumentId, const StoredLevels& levels) {
+    return run(c,
+               QStringLiteral("INSERT INTO AlarmLevels (InstrumentID, AlertLoad, AlarmLoad, "
+                              "RateLimit) VALUES (?, ?, ?, ?) ON CONFLICT (InstrumentID) DO "
+                              "UPDATE SET AlertLoad = excluded.AlertLoad, AlarmLoad = "
+                              "excluded.AlarmLoad, RateLimit = excluded.RateLimit"),
+               {instrumentId, bound(levels.alert), bound(levels.alarm), bound(levels.ratePerDay)});
+}
+
+Status removeAlarmLevels(Connection& c, const QString& instrumentId) {
+    return run(c, QStringLiteral("DELETE FROM AlarmLevels WHERE InstrumentID = ?"), {instrumentId});
+}
+
+Result<std::vector<LevelledSensor>> sensorsWithLevels(Connection& c) {
+    std::vector<LevelledSensor> sensors;
+    if (!hasAlarmLevelsTable(c)) return sensors;
+    Query q(c,
+            QStringLiteral("SELECT a.InstrumentID, a.AlertLoad, a.AlarmLoad, s.Recess "
+                           "FROM AlarmLevels a JOIN Sensors s ON s.InstrumentID = a.InstrumentID "
+                           "WHERE a.AlertLoad IS NOT NULL OR a.AlarmLoad IS NOT NULL"));
+    if (!q.prepared().ok()) return q.prepared();
+    while (q.next())
+        sensors.push_back(LevelledSensor{q.value(0).toString(), level(q.value(1)),
+                                         level(q.value(2)), q.value(3).toDouble()});
+    if (!q.status().ok()) return q.status();
+    return sensors;
+}
+
+} // namespace rv

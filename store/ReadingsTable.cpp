@@ -1,0 +1,430 @@
+#include "store/ReadingsTable.h"
+#include "core/Loads.h"
+#include "core/NumberText.h"
+#include "core/Values.h"
+#include "platform/Progress.h"
+#include "store/ColumnType.h"
+#include "store/Module1.h"
+#include "store/Statements.h"
+#include <QDate>
+#include <QDateTime>
+#include <QSet>
+#include <cmath>
+#include <map>
+#include <sqlite3.h>
+
+namespace rv {
+
+namespace {
+
+// Engine instructions between two reports of progress (a few hundred readings).
+constexpr int kProgressInstructions = 20000;
+
+Error goneError() {
+    return Error{err::RowNotFound, QStringLiteral("Row cannot be located for updating. Some "
+                                                  "values may have been changed since it was "
+                                                  "last read.")};
+}
+
+// One transaction: committed by commit(), rolled back when left any other way.
+class Transaction {
+public:
+    explicit Transaction(Connection& c) : m_c(c), m_status(c.begin()) {}
+    ~Transaction() {
+        if (m_status.ok() && !m_done) m_c.rollback();
+    }
+    const Status& started() const { return m_status; }
+    Status commit() {
+        m_done = true;
+        Status s = m_c.commit();
+        if (!s.ok()) m_c.rollback();
+        return s;
+    }
+
+private:
+    Connection& m_c;
+    Status m_status;
+    bool m_done = false;
+};
+
+// A text value as the engine hands it: nothing for Null.
+std::optional<QString> textOf(sqlite3_value* value) {
+    if (sqlite3_value_type(value) == SQLITE_NULL) return std::nullopt;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    return QString::fromUtf8(text, sqlite3_value_bytes(value));
+}
+
+std::optional<QString> columnText(sqlite3_stmt* row, int i) {
+    if (sqlite3_column_type(row, i) == SQLITE_NULL) return std::nullopt;
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, i)),
+                             sqlite3_column_bytes(row, i));
+}
+
+std::optional<QStringView> view(const std::optional<QString>& text) {
+    if (!text) return std::nullopt;
+    return QStringView(*text);
+}
+
+bool holdsLoad(const std::optional<QString>& channel1) {
+    return channel1 && hasLeadingNumber(*channel1);
+}
+
+// rv_holds_load(text): whether a channel's text holds a load.
+void holdsLoadFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    sqlite3_result_int(context, holdsLoad(textOf(argv[0])) ? 1 : 0);
+}
+
+// While it lives, statements on the connection can ask rv_holds_load(Channel1).
+class HoldsLoadFunction {
+public:
+    explicit HoldsLoadFunction(Connection& c) : m_c(c) {
+        if (c.handle())
+            sqlite3_create_function_v2(c.handle(), "rv_holds_load", 1,
+                                       SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                       holdsLoadFunction, nullptr, nullptr, nullptr);
+    }
+    ~HoldsLoadFunction() {
+        if (m_c.handle())
+            sqlite3_create_function_v2(m_c.handle(), "rv_holds_load", 1, SQLITE_UTF8, nullptr,
+                                       nullptr, nullptr, nullptr, nullptr);
+    }
+    HoldsLoadFunction(const HoldsLoadFunction&) = delete;
+    HoldsLoadFunction& operator=(const HoldsLoadFunction&) = delete;
+
+private:
+    Connection& m_c;
+};
+
+// What the recomputation's SQL functions share while its one statement runs.
+struct Recomputation {
+    double offset = 0;
+    Progress* progress = nullptr;
+    qint64 done = 0;                  // readings whose values have been computed
+    std::map<qint64, Error> failures; // per reading (rowid), its first value not stored
+    bool cancelled = false;
+};
+
+// A computed value as the number column stores it: nothing (Null) for one it cannot hold.
+std::optional<double> storable(double value) {
+    return std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+}
+
+// The same, remembering a value that cannot be stored for the reading's log entry.
+std::optional<double> storable(Recomputation& r, qint64 rowid, double value, const char* column) {
+    if (std::isfinite(value)) return value;
+    const Result<QVariant> refused =
+        toStored(QVariant(value), ColumnType::Number, QLatin1String(column));
+    r.failures.try_emplace(rowid,
+                           refused.ok() ? Error{err::TypeMismatch, QString()} : refused.error());
+    return std::nullopt;
+}
+
+// Whether a stored value is other than the computed one (nothing: Null). A number equal
+// to it, whether the engine holds it as a real or as an integer, is the same value.
+bool differs(sqlite3_value* stored, const std::optional<double>& computed) {
+    switch (sqlite3_value_type(stored)) {
+    case SQLITE_NULL:
+        return computed.has_value();
+    case SQLITE_FLOAT:
+        return !computed || sqlite3_value_double(stored) != *computed;
+    case SQLITE_INTEGER: {
+        if (!computed) return true;
+        const double d = *computed;
+        const qint64 i = sqlite3_value_int64(stored);
+        // Compared exactly: a large integer and its nearest double are not the same value.
+        return !(d >= -9223372036854775808.0 && d < 9223372036854775808.0 && qint64(d) == i &&
+                 d == std::trunc(d));
+    }
+    default: // a text: the number replaces it
+        return true;
+    }
+}
+
+void resultNumber(sqlite3_context* context, const std::optional<double>& value) {
+    if (value)
+        sqlite3_result_double(context, *value);
+    else
+        sqlite3_result_null(context);
+}
+
+// rv_stale(rowid, Channel1, ChannelT, zero1, NumTemp): computes the reading's two values
+// (SetZeros) and answers whether either differs from what is stored. The one place that
+// counts the readings and remembers the values that cannot be stored.
+void staleFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    auto& r = *static_cast<Recomputation*>(sqlite3_user_data(context));
+    ++r.done;
+    const qint64 rowid = sqlite3_value_int64(argv[0]);
+    const auto channel1 = textOf(argv[1]);
+    const auto channelT = textOf(argv[2]);
+    const auto zero1 = storable(r, rowid, loadAfterOffset(view(channel1), r.offset), "zero1");
+    const auto numTemp = storable(r, rowid, temperatureValue(view(channelT)), "NumTemp");
+    sqlite3_result_int(context, differs(argv[3], zero1) || differs(argv[4], numTemp) ? 1 : 0);
+}
+
+// rv_zero1(Channel1): the load after the offset, as stored.
+void zero1Function(sqlite3_context* context, int, sqlite3_value** argv) {
+    const auto& r = *static_cast<const Recomputation*>(sqlite3_user_data(context));
+    resultNumber(context, storable(loadAfterOffset(view(textOf(argv[0])), r.offset)));
+}
+
+// rv_numtemp(ChannelT): the temperature, as stored.
+void numTempFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+    resultNumber(context, storable(temperatureValue(view(textOf(argv[0])))));
+}
+
+// Called by the engine while the statement runs: reports progress, and stops the
+// statement when the user cancels.
+int progressHandler(void* data) {
+    auto& r = *static_cast<Recomputation*>(data);
+    if (r.progress->step(r.done)) return 0;
+    r.cancelled = true;
+    return 1;
+}
+
+// The functions and the progress handler live exactly as long as one recomputation.
+class RecomputeFunctions {
+public:
+    RecomputeFunctions(sqlite3* db, Recomputation& r) : m_db(db) {
+        sqlite3_create_function_v2(db, "rv_stale", 5, SQLITE_UTF8, &r, staleFunction, nullptr,
+                                   nullptr, nullptr);
+        sqlite3_create_function_v2(db, "rv_zero1", 1, SQLITE_UTF8, &r, zero1Function, nullptr,
+                                   nullptr, nullptr);
+        sqlite3_create_function_v2(db, "rv_numtemp", 1, SQLITE_UTF8, &r, numTempFunction, nullptr,
+                                   nullptr, nullptr);
+        sqlite3_progress_handler(db, kProgressInstructions, progressHandler, &r);
+    }
+    ~RecomputeFunctions() {
+        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+        for (const auto& [name, args] :
+             {std::pair{"rv_stale", 5}, std::pair{"rv_zero1", 1}, std::pair{"rv_numtemp", 1}})
+            sqlite3_create_function_v2(m_db, name, args, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr);
+    }
+    RecomputeFunctions(const RecomputeFunctions&) = delete;
+    RecomputeFunctions& operator=(const RecomputeFunctions&) = delete;
+
+private:
+    sqlite3* m_db;
+};
+
+// The wall-clock seconds since 1970 of a stored date and time (a QDateTime that carries
+// Qt::UTC): the same under every time zone.
+double wallClockSeconds(const QDateTime& wallClock) {
+    return double(wallClock.toMSecsSinceEpoch()) / 1000.0;
+}
+
+// The wall-clock seconds of a FullDate stored as "yyyy-MM-dd HH:mm:ss" (or "yyyy-MM-dd"),
+// from its bytes: what wallClockSeconds gives for the same moment. Nothing for any other
+// text, which the general reading then handles.
+std::optional<double> storedMomentSeconds(const char* text, int n) {
+    if (!text || (n != 10 && n != 19)) return std::nullopt;
+    auto digits = [&](int from, int count, int& out) {
+        out = 0;
+        for (int i = from; i < from + count; ++i) {
+            if (text[i] < '0' || text[i] > '9') return false;
+            out = out * 10 + (text[i] - '0');
+        }
+        return true;
+    };
+    int y, mo, d, h = 0, mi = 0, se = 0;
+    if (!digits(0, 4, y) || text[4] != '-' || !digits(5, 2, mo) || text[7] != '-' ||
+        !digits(8, 2, d))
+        return std::nullopt;
+    if (n == 19 && (text[10] != ' ' || !digits(11, 2, h) || text[13] != ':' || !digits(14, 2, mi) ||
+                    text[16] != ':' || !digits(17, 2, se)))
+        return std::nullopt;
+    const QDate date(y, mo, d);
+    if (!date.isValid() || h > 23 || mi > 59 || se > 59) return std::nullopt;
+    constexpr qint64 kEpochDay = 2440588; // the Julian day of 1970-01-01
+    return double((date.toJulianDay() - kEpochDay) * 86400 + h * 3600 + mi * 60 + se);
+}
+
+} // namespace
+
+Result<qint64> countPlottableReadings(Connection& c, const QString& instrumentId) {
+    const HoldsLoadFunction holdsLoadInSql(c);
+    Query q(c, QStringLiteral("SELECT count(*) FROM ") + sql::quoted(instrumentId) +
+                   QStringLiteral(" WHERE DoNotPlot = False AND rv_holds_load(Channel1)"));
+    if (!q.prepared().ok()) return q.prepared();
+    qint64 count = 0;
+    // A table dropped by another program may only show when the statement runs.
+    if (q.next()) count = q.value(0).toLongLong();
+    if (!q.status().ok()) return q.status();
+    return count;
+}
+
+LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, double offset,
+                               Progress& progress) {
+    LoadsRecomputed result;
+    Recomputation r;
+    r.offset = offset;
+    r.progress = &progress;
+    Transaction transaction(c);
+    if (!transaction.started().ok()) {
+        result.status = transaction.started();
+        return result;
+    }
+    // SetZeros on every plotted reading, in one statement: rv_stale computes both values
+    // and lets through only the readings whose stored values differ, which rv_zero1 and
+    // rv_numtemp then write with the same arithmetic.
+    Status ran;
+    {
+        const RecomputeFunctions functions(c.handle(), r);
+        Query update(c, QStringLiteral("UPDATE ") + sql::quoted(instrumentId) +
+                            QStringLiteral(" SET zero1 = rv_zero1(Channel1), NumTemp = "
+                                           "rv_numtemp(ChannelT) WHERE DoNotPlot = False AND "
+                                           "rv_stale(rowid, Channel1, ChannelT, zero1, NumTemp)"));
+        ran = update.prepared().ok() ? update.run() : update.prepared();
+        if (ran.ok()) result.written = sqlite3_changes64(c.handle());
+    }
+    result.computed = r.done;
+    for (auto& [rowid, error] : r.failures)
+        result.notStored.push_back(std::move(error));
+    if (r.cancelled) {
+        result.cancelled = true;
+        result.written = 0;
+        return result;
+    }
+    if (!ran.ok()) {
+        result.status = ran;
+        result.written = 0;
+        return result;
+    }
+    result.status = transaction.commit();
+    if (!result.status.ok()) result.written = 0;
+    return result;
+}
+
+Result<PlottedLoads> readPlottedLoads(Connection& c, const QString& instrumentId, double offset) {
+    if (instrumentId.isEmpty() || instrumentId.contains(QLatin1Char('`')))
+        return Error{err::ItemNotFound,
+                     QStringLiteral("No readings table can have the name ") + instrumentId};
+    // The rows of the plot's own query (sql::S9), two columns only, read in the table's
+    // own order: walking the FullDate index instead seeks every row in the table again,
+    // and took twice as long. The caller puts them in time order.
+    Query q(c, QStringLiteral("SELECT FullDate, Channel1 FROM ") + sql::quoted(instrumentId) +
+                   QStringLiteral(" WHERE DoNotPlot = False"));
+    if (!q.prepared().ok()) return q.prepared();
+    PlottedLoads result;
+    sqlite3_stmt* row = q.statement();
+    while (q.next()) {
+        ++result.readings;
+        // FullDate read as the readings' recordset reads it; the form the store writes
+        // is read straight from the engine's bytes.
+        std::optional<double> t;
+        if (sqlite3_column_type(row, 0) == SQLITE_TEXT)
+            t = storedMomentSeconds(reinterpret_cast<const char*>(sqlite3_column_text(row, 0)),
+                                    sqlite3_column_bytes(row, 0));
+        if (!t) {
+            const QVariant when = fromStored(q.value(0), ColumnType::Date);
+            if (when.typeId() != QMetaType::QDateTime || !when.toDateTime().isValid()) continue;
+            t = wallClockSeconds(when.toDateTime());
+        }
+        const std::optional<QString> channel1 = columnText(row, 1);
+        // A channel without a load is no load of zero: the reading is left out.
+        if (!holdsLoad(channel1)) continue;
+        // The recomputation would store this load as Null, which the plot leaves out.
+        const auto load = storable(loadAfterOffset(view(channel1), offset));
+        if (!load) continue;
+        result.times << *t;
+        result.loads << *load;
+    }
+    if (!q.status().ok()) return q.status();
+    return result;
+}
+
+Result<std::vector<std::optional<LatestReading>>> latestPlottedReadings(Connection& c,
+                                                                        const QStringList& ids) {
+    std::vector<std::optional<LatestReading>> latest(std::size_t(ids.size()));
+    if (ids.isEmpty()) return latest;
+    // The readings tables there are, read once: asking the schema table about each sensor
+    // in turn scans it once per sensor (a thousand sensors: a million rows looked at).
+    QSet<QString> tables;
+    {
+        Query names(c, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+        if (!names.prepared().ok()) return names.prepared();
+        while (names.next())
+            tables.insert(names.value(0).toString());
+        if (!names.status().ok()) return names.status();
+    }
+    const HoldsLoadFunction holdsLoadInSql(c);
+    for (qsizetype i = 0; i < ids.size(); ++i) {
+        const QString& id = ids.at(i);
+        if (!tables.contains(id)) continue;
+        if (id.contains(QLatin1Char('`'))) continue; // never a name that ends the quoting
+        Query q(c, QStringLiteral("SELECT Channel1, FullDate FROM ") + sql::quoted(id) +
+                       QStringLiteral(" WHERE DoNotPlot = 0 AND rv_holds_load(Channel1) "
+                                      "ORDER BY FullDate DESC, rowid DESC LIMIT 1"));
+        if (!q.prepared().ok()) return q.prepared();
+        if (q.next())
+            latest[std::size_t(i)] = LatestReading{displayText(q.value(0)), q.value(1).toString()};
+        if (!q.status().ok()) return q.status();
+    }
+    return latest;
+}
+
+Status writeReadingValues(Connection& c, const QString& table, const QStringList& channelColumns,
+                          const std::vector<ReadingValues>& readings) {
+    // A cell left unchanged keeps its stored value: "SET c = CASE WHEN changed THEN value
+    // ELSE c END".
+    QStringList sets;
+    int parameter = 0;
+    for (const QString& name : channelColumns) {
+        const QString column = quoteName(name);
+        sets << column + QStringLiteral(" = CASE WHEN ?%1 THEN ?%2 ELSE %3 END")
+                             .arg(parameter + 1)
+                             .arg(parameter + 2)
+                             .arg(column);
+        parameter += 2;
+    }
+    const int markParameter = ++parameter;
+    const int rowParameter = ++parameter;
+    sets << quoteName(QStringLiteral("DoNotPlot")) + QStringLiteral(" = ?") +
+                QString::number(markParameter);
+
+    Transaction transaction(c);
+    if (!transaction.started().ok()) return transaction.started();
+    Query update(c, QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" SET ") +
+                        sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?") +
+                        QString::number(rowParameter));
+    if (!update.prepared().ok()) return update.prepared();
+    for (const ReadingValues& reading : readings) {
+        update.reset();
+        for (int p = 0; p < channelColumns.size(); ++p)
+            update.bind(2 * p + 1, false);
+        for (const auto& [column, value] : reading.changed) {
+            update.bind(2 * column + 1, true);
+            update.bind(2 * column + 2, value);
+        }
+        update.bind(markParameter, reading.doNotPlot);
+        update.bind(rowParameter, reading.rowid);
+        if (Status s = update.run(); !s.ok()) return s;
+        if (sqlite3_changes(c.handle()) != 1) return goneError();
+    }
+    return transaction.commit();
+}
+
+Result<qint64> deleteReadingRows(Connection& c, const QString& table,
+                                 const std::vector<qint64>& rowids) {
+    if (rowids.empty()) return qint64(0);
+    Transaction transaction(c);
+    if (!transaction.started().ok()) return transaction.started().error();
+    Query remove(c, QStringLiteral("DELETE FROM ") + quoteName(table) +
+                        QStringLiteral(" WHERE rowid = ?1"));
+    if (!remove.prepared().ok()) return remove.prepared().error();
+    qint64 deleted = 0;
+    for (const qint64 rowid : rowids) {
+        remove.reset();
+        remove.bind(1, rowid);
+        if (Status s = remove.run(); !s.ok()) return s.error();
+        deleted += sqlite3_changes(c.handle());
+    }
+    if (Status s = transaction.commit(); !s.ok()) return s.error();
+    return deleted;
+}
+
+qint64 rowsWrittenSinceOpen(const Connection& c) {
+    return c.handle() ? qint64(sqlite3_total_changes64(c.handle())) : 0;
+}
+
+} // namespace rv

@@ -1,0 +1,91 @@
+#pragma once
+// The readings table of a sensor (named after its InstrumentID): the work on its rows that
+// the plots, the comparison, the level checks, the datasheet and the deletion of readings
+// ask for. Many rows are always worked in one transaction with one prepared statement.
+//
+// A reading is plotted when its DoNotPlot is false; it has a load when its channel 1
+// begins with a number (hasLeadingNumber). The loads are channel 1 less the installation
+// offset and the temperatures channel T as a number (core/Loads.h).
+#include "platform/Status.h"
+#include "store/Connection.h"
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace rv {
+
+class Progress;
+
+// The number of plotted readings of the sensor whose channel 1 holds a load. A missing or
+// unreadable table is a failure (the engine's error).
+Result<qint64> countPlottableReadings(Connection& c, const QString& instrumentId);
+
+// What recomputeLoads did.
+struct LoadsRecomputed {
+    Status status;          // a failure stores nothing
+    bool cancelled = false; // the user cancelled through the progress: nothing stored
+    qint64 computed = 0;    // plotted readings whose values were computed
+    qint64 written = 0;     // readings whose stored values changed
+    // Per reading, the first value its number column cannot hold (an infinite load from a
+    // text such as "1e999"): stored as Null. Reported even when nothing was stored.
+    std::vector<Error> notStored;
+};
+// Brings zero1 and NumTemp of every plotted reading up to date (readings marked
+// DoNotPlot are never touched): zero1 the load after offset (the offset as the loads use
+// it, see installationOffset), NumTemp the temperature. Only a reading whose stored
+// values differ from the computed ones is written, so a second recomputation with the
+// same offset writes nothing; what is stored in the end is the same either way. One
+// transaction: a failure or a cancel leaves every reading as it was. The progress is
+// stepped with the readings computed so far while the statement runs (it is neither
+// begun nor ended here).
+LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, double offset,
+                               Progress& progress);
+
+// The loads of a sensor's plotted readings whose channel 1 holds a load, computed with the
+// offset given (a load that cannot be stored, an infinite one, is left out), each at its
+// FullDate as wall-clock seconds since 1970 (a reading without a readable FullDate is
+// left out). In the table's own order, not in time order; nothing is stored. One query.
+struct PlottedLoads {
+    QVector<double> times, loads;
+    qint64 readings = 0; // plotted rows read, including the ones left out
+};
+Result<PlottedLoads> readPlottedLoads(Connection& c, const QString& instrumentId, double offset);
+
+// The latest plotted reading with a load: by FullDate, the last written of equal moments.
+struct LatestReading {
+    QString channel1; // as text
+    QString fullDate; // as stored
+};
+// The latest plotted reading of each sensor named, in the same order: none for a sensor
+// without one, without a readings table, or whose identifier cannot name a table.
+Result<std::vector<std::optional<LatestReading>>> latestPlottedReadings(Connection& c,
+                                                                        const QStringList& ids);
+
+// New values for one reading of a table: its row, each changed channel column (its index in
+// the column list given with it) with the value to store, and its DoNotPlot mark, all as
+// the columns store them (see toStored).
+struct ReadingValues {
+    qint64 rowid = 0;
+    std::vector<std::pair<int, QVariant>> changed;
+    QVariant doNotPlot;
+};
+// Writes the values of every reading given into the table; a channel column that is not
+// among a reading's changed ones keeps its stored value. A reading that is no longer there
+// or a value a column refuses leaves every reading as it was.
+Status writeReadingValues(Connection& c, const QString& table, const QStringList& channelColumns,
+                          const std::vector<ReadingValues>& readings);
+
+// Deletes the readings of the table at these rows; answers how many were deleted. A
+// failure deletes nothing.
+Result<qint64> deleteReadingRows(Connection& c, const QString& table,
+                                 const std::vector<qint64>& rowids);
+
+// The rows written (added, changed or deleted) through the connection since it was opened,
+// in every table.
+qint64 rowsWrittenSinceOpen(const Connection& c);
+
+} // namespace rv
