@@ -2,6 +2,7 @@
 #include "app/UtilitiesTab.h"
 #include "app/frmRockvane.h"
 #include "compare/frmCompare.h"
+#include "fakes/Fakes.h"
 #include "import/frmSlugData.h"
 #include "maintenance/Maintenance.h"
 #include "readings/ReadingsTab.h"
@@ -115,8 +116,8 @@ std::vector<Scene> scenes() {
                   if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
                       file.write(sampleDownload(w.session().clock.now()));
                   file.close();
-                  if (auto* d = dynamic_cast<ShotDialogs*>(&w.session().dialogs))
-                      d->nextFile = file.fileName();
+                  if (auto* d = dynamic_cast<fakes::ScriptedDialogs*>(&w.session().dialogs))
+                      d->fileAnswer(file.fileName());
               },
               [](frmRockvane&) -> QWidget* {
                   auto* window = qobject_cast<frmSlugData*>(QApplication::activeModalWidget());

@@ -1,6 +1,7 @@
 #include "shots/Shots.h"
 #include "app/frmRockvane.h"
 #include "core/DateText.h"
+#include "fakes/Fakes.h"
 #include "shots/SampleData.h"
 #include "store/Provisioning.h"
 #include "store/Session.h"
@@ -36,20 +37,16 @@ bool save(QWidget* widget, const QString& path) {
 
 } // namespace
 
-Answer ShotDialogs::show(const Message& message) {
-    shown << message.text;
-    std::fprintf(stderr, "rockvane-shots: message \"%s\"\n", qPrintable(message.text));
-    return message.buttons == Buttons::Ok ? Answer::Ok : message.defaultAnswer;
-}
-
-QDateTime ShotClock::now() const {
-    return shotMoment();
-}
-
 int drawAll(const QString& outputFolder, const QStringList& only) {
     QTemporaryDir tmp;
     if (!tmp.isValid() || !QDir().mkpath(outputFolder)) return 1;
-    ShotPaths paths;
+    // Messages are answered with their default button and noted on the console; the
+    // file dialog answers what a scene queues.
+    fakes::ScriptedDialogs dialogs(fakes::Unscripted::Default);
+    fakes::FixedClock clock(shotMoment());
+    fakes::FolderPaths paths;
+    fakes::RecordingDesktop desktop;
+    fakes::FixedInstance instance;
     paths.documents = tmp.path();
     const QString dataFolder = tmp.path() + QStringLiteral("/Brackwell/Rockvane");
     QDir().mkpath(dataFolder);
@@ -60,10 +57,6 @@ int drawAll(const QString& outputFolder, const QStringList& only) {
         return 1;
     }
 
-    ShotDialogs dialogs;
-    ShotClock clock;
-    ShotDesktop desktop;
-    ShotInstance instance;
     auto window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
     if (!window->Form_Load()) return 1;
     window->show();

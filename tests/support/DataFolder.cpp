@@ -56,6 +56,59 @@ void DataFolderTest::execSql(const QString& sql) {
     sqlite3_close(db);
 }
 
+ReadingRow ReadingRow::at(const QString& id, const QString& dateTime) {
+    const QString date = dateTime.left(10).replace(u'/', u'-');
+    const QString time = dateTime.mid(11);
+    return ReadingRow(id + u' ' + dateTime)
+        .readingDate(date)
+        .readingTime(time)
+        .fullDate(date + u' ' + time);
+}
+
+ReadingRow& ReadingRow::set(const QString& column, const QVariant& value) {
+    const qsizetype at = m_columns.indexOf(column);
+    if (at >= 0) {
+        m_values[std::size_t(at)] = value;
+    } else {
+        m_columns << column;
+        m_values.push_back(value);
+    }
+    return *this;
+}
+
+void DataFolderTest::addReadings(const QString& id, const std::vector<ReadingRow>& rows) {
+    Connection c;
+    ASSERT_TRUE(c.open(databasePath).ok());
+    ASSERT_TRUE(c.begin().ok());
+    // One statement for each run of rows that set the same columns.
+    std::unique_ptr<Query> insert;
+    QStringList columns;
+    for (const ReadingRow& row : rows) {
+        if (!insert || row.columns() != columns) {
+            columns = row.columns();
+            QStringList places;
+            for (qsizetype i = 1; i <= columns.size(); ++i)
+                places << QStringLiteral("?%1").arg(i);
+            const QString sql =
+                QStringLiteral("INSERT INTO `%1` (%2) VALUES (%3)")
+                    .arg(id, columns.join(QStringLiteral(", ")), places.join(QStringLiteral(", ")));
+            insert.reset();
+            insert = std::make_unique<Query>(c, sql);
+            ASSERT_TRUE(insert->prepared().ok())
+                << insert->prepared().error().description.toStdString() << " in "
+                << sql.toStdString();
+        }
+        insert->reset();
+        for (std::size_t i = 0; i < row.values().size(); ++i)
+            insert->bind(int(i) + 1, row.values()[i]);
+        const Status written = insert->run();
+        ASSERT_TRUE(written.ok()) << written.error().description.toStdString() << " writing "
+                                  << row.values().front().toString().toStdString();
+    }
+    insert.reset();
+    ASSERT_TRUE(c.commit().ok());
+}
+
 QVariant DataFolderTest::scalar(const QString& sql) {
     Connection c;
     if (!c.open(databasePath, Connection::Mode::ReadOnly).ok()) return {};

@@ -3,6 +3,7 @@
 // folder, provisioned with the shipped database, a fixed clock and scripted dialogs.
 #include "store/Session.h"
 #include "tests/support/Fakes.h"
+#include "tests/support/ReadingRow.h"
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -21,6 +22,8 @@ protected:
     // Adds a sensor row (and its empty readings table) straight into the database.
     void addSensorRow(const QString& id, const QString& destroyed = QStringLiteral("No"),
                       const QString& installDate = QStringLiteral("2005-06-01"));
+    // Writes the rows into the readings table of sensor id, in one transaction.
+    void addReadings(const QString& id, const std::vector<ReadingRow>& rows);
     // Runs SQL directly on the database file (test set-up and checks only).
     void execSql(const QString& sql);
     // The first column of the first row of a query, straight from the file.

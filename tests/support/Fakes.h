@@ -1,129 +1,17 @@
 #pragma once
-// Scripted stand-ins for the edges of the world: dialogs that record every message and
-// answer from a queue, a clock that stands still, special folders and a desktop that
-// only record what they are asked.
-#include "platform/Clock.h"
-#include "platform/Desktop.h"
-#include "platform/Dialogs.h"
-#include "platform/Paths.h"
-#include "platform/Progress.h"
-#include "platform/SingleInstance.h"
-#include <QStringList>
-#include <deque>
-#include <optional>
+// The shared fakes (fakes/Fakes.h) under the names the tests use. In a test program a
+// fake used against its script fails the running test (TestMain.cpp installs the hook):
+// a question with no queued answer fails it and is answered No, as does a prompt or a
+// file dialog with no queued answer, or a message other than the one expected.
+#include "fakes/Fakes.h"
 
 namespace rv::test {
 
-class FakeDialogs : public Dialogs {
-public:
-    Answer show(const Message& message) override;
-    std::optional<QString> prompt(const QString& text, const QString& title,
-                                  const QString& defaultAnswer) override;
-    QString openFileName(const QString& title, const QString& folder,
-                         const QString& filter) override;
-    // Answered from the same queue as the open-file dialog (fileAnswer).
-    QString saveFileName(const QString& title, const QString& suggestedPath,
-                         const QString& filter) override;
-
-    // Answers for the next Yes/No questions, in order. A question without a queued
-    // answer fails the test and is answered No.
-    void answer(Answer a) { m_answers.push_back(a); }
-    void answerYes() { answer(Answer::Yes); }
-    void answerNo() { answer(Answer::No); }
-    // The next prompt's answer (nothing = Cancel), and the next file dialog's choice.
-    void promptAnswer(std::optional<QString> a) { m_prompts.push_back(std::move(a)); }
-    void fileAnswer(QString path) { m_files.push_back(std::move(path)); }
-
-    // Messages shown and not yet taken by the test. Every message must be taken:
-    // the fixture fails a test that leaves one behind.
-    const std::deque<Message>& pending() const { return m_shown; }
-    // Takes the oldest message shown; fails the test when there is none.
-    Message take();
-    // Takes the oldest message and checks its text, title, icon and buttons.
-    void expect(const QString& text, const QString& title = kAppTitle, Icon icon = Icon::None,
-                Buttons buttons = Buttons::Ok);
-    void clear() { m_shown.clear(); }
-    struct Prompt {
-        QString text, title, defaultAnswer;
-    };
-    std::vector<Prompt> prompts;
-    // Every file dialog shown, in order.
-    struct FileRequest {
-        QString title, folder, filter; // folder: the suggested path of a save dialog
-        bool save = false;
-    };
-    std::vector<FileRequest> fileRequests;
-
-private:
-    std::deque<Message> m_shown;
-    std::deque<Answer> m_answers;
-    std::deque<std::optional<QString>> m_prompts;
-    std::deque<QString> m_files;
-};
-
-class FixedClock : public Clock {
-public:
-    explicit FixedClock(QDateTime now = wallClock(QDate(2026, 3, 14), QTime(9, 30, 15)))
-        : m_now(std::move(now)) {}
-    QDateTime now() const override { return m_now; }
-    void set(const QDateTime& now) { m_now = now; }
-
-private:
-    QDateTime m_now;
-};
-
-class FakePaths : public Paths {
-public:
-    QString documents;
-    QString specialFolder(int id) const override {
-        return id == kCommonDocumentsFolder ? documents : QString();
-    }
-    // Set: every disk has this many bytes free (a full disk: a few bytes).
-    std::optional<qint64> free;
-    qint64 bytesFree(const QString& folder) const override {
-        return free ? *free : Paths::bytesFree(folder);
-    }
-};
-
-class FakeDesktop : public Desktop {
-public:
-    QStringList openedFiles, openedAddresses;
-    // False: no program opens any file (as on a desktop without one for the type).
-    bool opens = true;
-    bool openFile(const QString& path) override;
-    bool openAddress(const QString& url) override {
-        openedAddresses << url;
-        return true;
-    }
-};
-
-// Records the progress reported and cancels when asked to at a given step.
-class RecordingProgress : public Progress {
-public:
-    QStringList labels;   // every begin(), in order
-    qint64 lastDone = -1; // the last step reported
-    int ended = 0;        // end() calls
-    qint64 cancelAt = -1; // answer "cancel" once this many steps are reported
-    void begin(const QString& label, qint64) override { labels << label; }
-    bool step(qint64 done) override {
-        lastDone = done;
-        return cancelAt < 0 || done < cancelAt;
-    }
-    void end() override { ++ended; }
-};
-
-class FakeInstance : public SingleInstance {
-public:
-    bool running = false;
-    // False: the database's folder cannot hold a lock (the run opens it for reading only).
-    bool guards = true;
-    // What the holder's lock tells, for the log of a refused copy.
-    QString holderText;
-    QString guarded; // the database start-up named
-    void guard(const QString& databasePath) override { guarded = databasePath; }
-    bool anotherCopyRunning() override { return running; }
-    bool guardsDatabase() const override { return guards; }
-    QString holder() const override { return holderText; }
-};
+using FakeDialogs = fakes::ScriptedDialogs;
+using FixedClock = fakes::FixedClock;
+using FakePaths = fakes::FolderPaths;
+using FakeDesktop = fakes::RecordingDesktop;
+using RecordingProgress = fakes::RecordingProgress;
+using FakeInstance = fakes::FixedInstance;
 
 } // namespace rv::test

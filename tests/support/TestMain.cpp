@@ -1,5 +1,7 @@
 // The main() of every test program: a QApplication on the offscreen platform, so that
-// windows can be built and driven headless.
+// windows can be built and driven headless, and the shared fakes reporting a use against
+// their script as a failure of the running test.
+#include "fakes/Fakes.h"
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -8,5 +10,6 @@ int main(int argc, char** argv) {
                                                                     : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    rv::fakes::setFailureHook([](const QString& what) { ADD_FAILURE() << what.toStdString(); });
     return RUN_ALL_TESTS();
 }
