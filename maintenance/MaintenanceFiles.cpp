@@ -177,7 +177,7 @@ QString workFileBeside(const QString& databasePath, const QString& prefix) {
 }
 
 QString journalOf(const QString& databasePath) {
-    return databaseFileBehind(databasePath) + QStringLiteral("-journal");
+    return rollbackJournalOf(databaseFileBehind(databasePath));
 }
 
 bool MaintenanceFiles::folderExists(const QString& path) const {

@@ -113,6 +113,10 @@ bool isDamagedDatabaseError(const Error& error) {
     return error.number >= 0 && (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB);
 }
 
+QString rollbackJournalOf(const QString& databaseFile) {
+    return databaseFile + QStringLiteral("-journal");
+}
+
 Result<std::unique_ptr<DatabaseLock>> lockDatabaseFile(const QString& path, int busyTimeoutMs) {
     auto lock = std::make_unique<ReadLock>();
     if (Status s = lock->engine.open(path, SQLITE_OPEN_READWRITE, busyTimeoutMs); !s.ok())

@@ -45,6 +45,10 @@ public:
     virtual bool writerActive() const { return false; }
 };
 
+// The engine's rollback journal of a database file: written beside the file while a write
+// is under way, and left there by a write that was cut short.
+QString rollbackJournalOf(const QString& databaseFile);
+
 // Locks the existing file at path against writers for as long as the answer lives,
 // waiting up to busyTimeoutMs for a write under way. A file that cannot be opened or read
 // as a database gets an empty lock (there is nothing to protect); a database another
