@@ -105,9 +105,10 @@ protected:
     }
     void reading(const QString& id, const QString& fullDate, const QString& channel1,
                  bool doNotPlot = false) {
-        execSql(
-            u"INSERT INTO `%1` (DateTimeKey, FullDate, Channel1, DoNotPlot) VALUES "
-            "('%1 %2', '%2', '%3', %4)"_s.arg(id, fullDate, channel1, doNotPlot ? "1"_L1 : "0"_L1));
+        addReadings(id, {ReadingRow(id + u' ' + fullDate)
+                             .fullDate(fullDate)
+                             .channel1(channel1)
+                             .doNotPlot(doNotPlot ? 1 : 0)});
     }
     Connection c;
 };

@@ -46,15 +46,19 @@ protected:
         MainWindowTest::SetUp();
         addSensorRow(kSensor);
         // Enough readings that the sensor's table fills the last pages of the file.
-        QString sql = QStringLiteral("BEGIN;");
+        std::vector<ReadingRow> rows;
         for (int i = 0; i < 3000; ++i) {
             const QDateTime at = wallClock(QDate(2020, 1, 1).addDays(i), QTime(8, 0));
-            sql += QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, "
-                                  "FullDate, Channel1, ChannelT, DoNotPlot) VALUES ('%2', '%3', "
-                                  "'08:00:00', '%3 08:00:00', '12.50', '20.0', 0);")
-                       .arg(kSensor, readingKey(kSensor, at), at.date().toString(Qt::ISODate));
+            const QString date = at.date().toString(Qt::ISODate);
+            rows.push_back(ReadingRow(readingKey(kSensor, at))
+                               .readingDate(date)
+                               .readingTime(QStringLiteral("08:00:00"))
+                               .fullDate(date + QStringLiteral(" 08:00:00"))
+                               .channel1(QStringLiteral("12.50"))
+                               .channelT(QStringLiteral("20.0"))
+                               .doNotPlot(0));
         }
-        execSql(sql + QStringLiteral("COMMIT;"));
+        addReadings(kSensor, rows);
     }
     // Overwrites the last pages of the database with junk: the file still opens, its
     // sensors still read, but the engine's quick check finds the damaged pages.

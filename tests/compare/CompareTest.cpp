@@ -75,13 +75,9 @@ protected:
                     .arg(id, QLatin1String(level), QLatin1String(location), QLatin1String(recess)));
     }
     void addReading(const QString& id, const char* dateTime, const char* load, int doNotPlot = 0) {
-        const QString t = QLatin1String(dateTime);
-        const QString date = t.left(10).replace(u'/', u'-');
-        execSql(QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, "
-                               "FullDate, Channel1, DoNotPlot) VALUES ('%1 %2', '%3', '%4', "
-                               "'%3 %4', '%5', %6)")
-                    .arg(id, t, date, t.mid(11), QLatin1String(load))
-                    .arg(doNotPlot));
+        addReadings(id, {ReadingRow::at(id, QString::fromLatin1(dateTime))
+                             .channel1(QString::fromLatin1(load))
+                             .doNotPlot(doNotPlot)});
     }
     frmCompare& window() {
         if (!m_window) {

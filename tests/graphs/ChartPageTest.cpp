@@ -42,26 +42,22 @@ protected:
     // A reading written straight into a sensor's table; nullptr for a Null value.
     void addReading(const char* dateTime, const char* load, const char* temp = nullptr,
                     int doNotPlot = 0, const QString& id = kId) {
-        const QString t = QLatin1String(dateTime);
-        const QString date = t.left(10).replace(u'/', u'-');
-        auto value = [](const char* v) {
-            return v ? QStringLiteral("'%1'").arg(QLatin1String(v)) : QStringLiteral("NULL");
-        };
-        execSql(QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, "
-                               "FullDate, Channel1, ChannelT, DoNotPlot, zero1, NumTemp) VALUES "
-                               "('%1 %2', '%3', '%4', '%3 %4', %5, %6, %7, 99, 98)")
-                    .arg(id, t, date, t.mid(11), value(load), value(temp))
-                    .arg(doNotPlot));
+        addReadings(id, {ReadingRow::at(id, QString::fromLatin1(dateTime))
+                             .channel1(ReadingRow::text(load))
+                             .channelT(ReadingRow::text(temp))
+                             .doNotPlot(doNotPlot)
+                             .zero1(99)
+                             .numTemp(98)});
     }
     // A second reading at the very moment of another, under a key of its own.
     void addTwin(const char* key, const char* fullDate, const char* load, const char* temp) {
-        auto value = [](const char* v) {
-            return v ? QStringLiteral("'%1'").arg(QLatin1String(v)) : QStringLiteral("NULL");
-        };
         const QString full = QLatin1String(fullDate);
-        execSql(QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, FullDate, Channel1, "
-                               "ChannelT, DoNotPlot) VALUES ('%2', '%3', '%4', %5, %6, 0)")
-                    .arg(kId, QLatin1String(key), full.left(10), full, value(load), value(temp)));
+        addReadings(kId, {ReadingRow(QString::fromLatin1(key))
+                              .readingDate(full.left(10))
+                              .fullDate(full)
+                              .channel1(ReadingRow::text(load))
+                              .channelT(ReadingRow::text(temp))
+                              .doNotPlot(0)});
     }
     void startShown() {
         ASSERT_TRUE(start());

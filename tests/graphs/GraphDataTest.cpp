@@ -83,16 +83,12 @@ protected:
     // A reading written straight into the table; nullptr for a Null value. zero1 and
     // NumTemp start at 99 and 98 so that a recomputation shows.
     void addReading(const char* dateTime, const char* load, const char* temp, int doNotPlot = 0) {
-        const QString t = QLatin1String(dateTime);
-        const QString date = t.left(10).replace(u'/', u'-');
-        auto value = [](const char* v) {
-            return v ? QStringLiteral("'%1'").arg(QLatin1String(v)) : QStringLiteral("NULL");
-        };
-        execSql(QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, "
-                               "FullDate, Channel1, ChannelT, DoNotPlot, zero1, NumTemp) VALUES "
-                               "('%1 %2', '%3', '%4', '%3 %4', %5, %6, %7, 99, 98)")
-                    .arg(kId, t, date, t.mid(11), value(load), value(temp))
-                    .arg(doNotPlot));
+        addReadings(kId, {ReadingRow::at(kId, QString::fromLatin1(dateTime))
+                              .channel1(ReadingRow::text(load))
+                              .channelT(ReadingRow::text(temp))
+                              .doNotPlot(doNotPlot)
+                              .zero1(99)
+                              .numTemp(98)});
     }
     QString stored(const char* column, const char* dateTime) {
         const QVariant v = scalar(QStringLiteral("SELECT %1 FROM `%2` WHERE DateTimeKey = '%2 %3'")

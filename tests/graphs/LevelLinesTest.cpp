@@ -35,13 +35,13 @@ protected:
         addSensorRow(kOtherId);
     }
     void addReading(const char* dateTime, const char* load, const QString& id = kId) {
-        const QString t = QLatin1String(dateTime);
-        const QString date = t.left(10).replace(u'/', u'-');
-        execSql(
-            QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, "
-                           "FullDate, Channel1, ChannelT, DoNotPlot, zero1, NumTemp) VALUES ('%1 "
-                           "%2', '%3', '%4', '%3 %4', '%5', '20.0', 0, %5, 20)")
-                .arg(id, t, date, t.mid(11), QLatin1String(load)));
+        // zero1 holds the load as a number, as a recomputation stores it.
+        addReadings(id, {ReadingRow::at(id, QString::fromLatin1(dateTime))
+                             .channel1(QString::fromLatin1(load))
+                             .channelT(QStringLiteral("20.0"))
+                             .doNotPlot(0)
+                             .zero1(QString::fromLatin1(load).toDouble())
+                             .numTemp(20)});
     }
     // Loads from 0.4 to 12.36 tons over three months: a load axis from 0 to 13.
     void threeMonths(const QString& id = kId) {

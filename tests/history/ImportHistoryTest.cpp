@@ -60,9 +60,11 @@ protected:
     }
     // One reading typed in by hand.
     void typedReading(const QString& id, const QDateTime& at, const QString& channel1) {
-        execSql(u"INSERT INTO `%1` (DateTimeKey, FullDate, ChannelT, Channel1, DoNotPlot) "
-                "VALUES ('%2', '%3', '19.0', '%4', 0)"_s.arg(
-                    id, readingKey(id, at), at.toString(u"yyyy-MM-dd HH:mm:ss"_s), channel1));
+        addReadings(id, {ReadingRow(readingKey(id, at))
+                             .fullDate(at.toString(u"yyyy-MM-dd HH:mm:ss"_s))
+                             .channelT(u"19.0"_s)
+                             .channel1(channel1)
+                             .doNotPlot(0)});
     }
     int readings(const QString& id) {
         return scalar(u"SELECT count(*) FROM `%1`"_s.arg(id)).toInt();

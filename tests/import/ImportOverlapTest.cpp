@@ -62,11 +62,8 @@ protected:
         imgAddSlugData_Click(*session, host);
     }
     void store(const char* dateTime, const char* channel1 = "1.00") {
-        const QString t = QLatin1String(dateTime);
-        execSql(
-            QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, "
-                           "FullDate, Channel1) VALUES ('%1 %2', '%3', '%4', '%3 %4', '%5')")
-                .arg(kId, t, t.left(10).replace(u'/', u'-'), t.mid(11), QLatin1String(channel1)));
+        addReadings(kId, {ReadingRow::at(kId, QString::fromLatin1(dateTime))
+                              .channel1(QString::fromLatin1(channel1))});
     }
     void setLevels(const AlarmLevels& levels, const QString& offset = QStringLiteral("0.5")) {
         ASSERT_TRUE(ensureAlarmTable(session->gConnection).ok());

@@ -28,10 +28,8 @@ protected:
         ASSERT_TRUE(QDir().mkpath(download));
     }
     void addReading(const char* dateTime, const char* load) {
-        const QString t = QLatin1String(dateTime);
-        execSql(QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, "
-                               "FullDate, Channel1) VALUES ('%1 %2', '%3', '%4', '%3 %4', '%5')")
-                    .arg(kId, t, t.left(10).replace(u'/', u'-'), t.mid(11), QLatin1String(load)));
+        addReadings(kId, {ReadingRow::at(kId, QString::fromLatin1(dateTime))
+                              .channel1(QString::fromLatin1(load))});
     }
     void startOnReadings() {
         ASSERT_TRUE(start());

@@ -182,16 +182,19 @@ FileSizeLimit::~FileSizeLimit() {
 // MaintenanceTest
 
 void MaintenanceTest::addReadings(const QString& id, int count, int firstDay) {
-    QString sql = QStringLiteral("BEGIN;");
+    std::vector<ReadingRow> rows;
     for (int i = 0; i < count; ++i) {
         const QDateTime at = wallClock(QDate(2020, 1, 1).addDays(firstDay + i), QTime(8, 0));
-        sql += QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, FullDate, "
-                              "Channel1, ChannelT, DoNotPlot) VALUES ('%2', '%3', '08:00:00', "
-                              "'%3 08:00:00', '%4', '20.0', 0);")
-                   .arg(id, readingKey(id, at), at.date().toString(Qt::ISODate),
-                        QString::number(10 + i % 7, 'f', 2));
+        const QString date = at.date().toString(Qt::ISODate);
+        rows.push_back(ReadingRow(readingKey(id, at))
+                           .readingDate(date)
+                           .readingTime(QStringLiteral("08:00:00"))
+                           .fullDate(date + QStringLiteral(" 08:00:00"))
+                           .channel1(QString::number(10 + i % 7, 'f', 2))
+                           .channelT(QStringLiteral("20.0"))
+                           .doNotPlot(0));
     }
-    execSql(sql + QStringLiteral("COMMIT;"));
+    DataFolderTest::addReadings(id, rows);
 }
 
 void MaintenanceTest::addSensorsWithReadings(int n) {

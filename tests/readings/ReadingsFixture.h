@@ -20,17 +20,13 @@ protected:
     // Null value.
     void addReading(const char* dateTime, const char* load = "-", const char* temp = "-",
                     int doNotPlot = 0, const QString& id = kId) {
-        const QString t = QLatin1String(dateTime);
-        const QString date = t.left(10).replace(u'/', u'-');
         auto value = [](const char* v) {
-            return qstrcmp(v, "-") == 0 ? QStringLiteral("NULL")
-                                        : QStringLiteral("'%1'").arg(QLatin1String(v));
+            return qstrcmp(v, "-") == 0 ? QVariant() : ReadingRow::text(v);
         };
-        execSql(QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, FullDate, "
-                               "Channel1, ChannelT, DoNotPlot) VALUES ('%2', '%3', '%4', '%3 %4', "
-                               "%5, %6, %7)")
-                    .arg(id, id + u' ' + t, date, t.mid(11), value(load), value(temp))
-                    .arg(doNotPlot < 0 ? QStringLiteral("NULL") : QString::number(doNotPlot)));
+        addReadings(id, {ReadingRow::at(id, QString::fromLatin1(dateTime))
+                             .channel1(value(load))
+                             .channelT(value(temp))
+                             .doNotPlot(doNotPlot < 0 ? QVariant() : QVariant(doNotPlot))});
     }
     void startOnReadings() {
         ASSERT_TRUE(start());

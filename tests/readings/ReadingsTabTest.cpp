@@ -30,17 +30,13 @@ protected:
     // A reading written straight into the sensor's table; "-" for a Null value.
     void addReading(const char* dateTime, const char* load = "-", const char* temp = "-",
                     int doNotPlot = 0) {
-        const QString t = QLatin1String(dateTime);
-        const QString date = t.left(10).replace(u'/', u'-');
         auto value = [](const char* v) {
-            return qstrcmp(v, "-") == 0 ? QStringLiteral("NULL")
-                                        : QStringLiteral("'%1'").arg(QLatin1String(v));
+            return qstrcmp(v, "-") == 0 ? QVariant() : ReadingRow::text(v);
         };
-        execSql(QStringLiteral("INSERT INTO `%1` (DateTimeKey, ReadingDate, ReadingTime, FullDate, "
-                               "Channel1, ChannelT, DoNotPlot) VALUES ('%2', '%3', '%4', '%3 %4', "
-                               "%5, %6, %7)")
-                    .arg(kId, key(dateTime), date, t.mid(11), value(load), value(temp))
-                    .arg(doNotPlot));
+        addReadings(kId, {ReadingRow::at(kId, QString::fromLatin1(dateTime))
+                              .channel1(value(load))
+                              .channelT(value(temp))
+                              .doNotPlot(doNotPlot)});
     }
     void threeReadings() {
         addReading(k10, "10.00", "20.0");

@@ -18,9 +18,7 @@ protected:
         openStore();
     }
     void addReading(const QString& id, const QString& key) {
-        execSql(QStringLiteral("INSERT INTO `%1` (DateTimeKey, FullDate) VALUES ('%2', "
-                               "'2010-01-01 10:00:00')")
-                    .arg(id, key));
+        addReadings(id, {ReadingRow(key).fullDate(QStringLiteral("2010-01-01 10:00:00"))});
     }
 };
 

@@ -29,6 +29,10 @@ public:
     ReadingRow& doNotPlot(const QVariant& v) { return set(QStringLiteral("DoNotPlot"), v); }
     ReadingRow& zero1(const QVariant& v) { return set(QStringLiteral("zero1"), v); }
     ReadingRow& numTemp(const QVariant& v) { return set(QStringLiteral("NumTemp"), v); }
+    // A test's literal as a column's text; nullptr for Null.
+    static QVariant text(const char* v) {
+        return v ? QVariant(QString::fromLatin1(v)) : QVariant();
+    }
     // Any column by name; setting a column again replaces its value.
     ReadingRow& set(const QString& column, const QVariant& value);
 
