@@ -10,8 +10,6 @@
 
 namespace rv {
 
-class Connection;
-
 // Creates the AlarmLevels table when it is missing, inside the caller's transaction when
 // one is open, else in one of its own. Fails on a database that cannot be written and
 // lacks the table.
