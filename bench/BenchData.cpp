@@ -1,4 +1,5 @@
 #include "bench/BenchData.h"
+#include "app/frmRockvane.h"
 #include "store/Connection.h"
 #include "store/Module1.h"
 #include "store/Provisioning.h"
@@ -77,10 +78,6 @@ long long statusField(const char* field) {
 
 } // namespace
 
-Answer QuietDialogs::show(const Message& message) {
-    return message.buttons == Buttons::Ok ? Answer::Ok : Answer::No;
-}
-
 BenchFolder::BenchFolder() : m_tmp(QDir::tempPath() + QStringLiteral("/rockvane-bench-XXXXXX")) {
     if (!m_tmp.isValid())
         fail(QStringLiteral("cannot create a temporary folder: ") + m_tmp.errorString());
@@ -89,11 +86,27 @@ BenchFolder::BenchFolder() : m_tmp(QDir::tempPath() + QStringLiteral("/rockvane-
     m_databasePath = m_dataFolder + QStringLiteral("/") + kDatabaseFileName;
     if (!QDir().mkpath(m_dataFolder)) fail(QStringLiteral("cannot create ") + m_dataFolder);
     check(createShippedDatabase(m_databasePath), QStringLiteral("creating the shipped database"));
-    m_paths.documents = documents;
-    m_session = std::make_unique<Session>(m_dialogs, m_clock, m_paths, m_desktop);
+    paths.documents = documents;
+    desktop.opens = false;
+    m_session = std::make_unique<Session>(dialogs, clock, paths, desktop);
     m_session->gMakerFolder = documents + QStringLiteral("/Brackwell");
     m_session->gDataFolder = m_dataFolder;
     m_session->gDatabasePath = m_databasePath;
+}
+
+BenchFolder::~BenchFolder() = default;
+
+std::unique_ptr<frmRockvane> BenchFolder::newWindow(const Clock* clock) {
+    application();
+    return std::make_unique<frmRockvane>(dialogs, clock ? *clock : this->clock, paths, desktop,
+                                         instance);
+}
+
+std::unique_ptr<frmRockvane> BenchFolder::startWindow(const Clock* clock) {
+    std::unique_ptr<frmRockvane> window = newWindow(clock);
+    if (!window->Form_Load()) fail(QStringLiteral("the main window did not start"));
+    window->show();
+    return window;
 }
 
 namespace {

@@ -1,11 +1,9 @@
 #pragma once
 // Data folders for the benchmarks: a temporary folder holding a fresh shipped database,
-// filled with generated readings tables, and trivial stand-ins for the edges of the
-// world a Session needs. Nothing here is timed; every folder is removed at exit.
-#include "platform/Clock.h"
-#include "platform/Desktop.h"
-#include "platform/Dialogs.h"
-#include "platform/Paths.h"
+// filled with generated readings tables, with the stand-ins for the edges of the world a
+// Session needs, and the main window started on it. Nothing here is timed; every folder
+// is removed at exit.
+#include "fakes/Fakes.h"
 #include "store/Session.h"
 #include <QString>
 #include <QStringList>
@@ -13,6 +11,10 @@
 #include <memory>
 
 class QApplication;
+
+namespace rv {
+class frmRockvane;
+}
 
 namespace rv::bench {
 
@@ -24,48 +26,35 @@ void check(const Status& s, const QString& what);
 // The program's one application object (offscreen unless a platform is set).
 QApplication& application();
 
-// Dialogs that show nothing: every message is answered Ok (a question No), every
-// prompt and file dialog is cancelled.
-class QuietDialogs : public Dialogs {
-public:
-    Answer show(const Message& message) override;
-    std::optional<QString> prompt(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-    QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
-};
-
-class StillClock : public Clock {
-public:
-    QDateTime now() const override { return wallClock(QDate(2026, 3, 14), QTime(9, 30, 15)); }
-};
-
-class FolderPaths : public Paths {
-public:
-    QString documents;
-    QString specialFolder(int id) const override {
-        return id == kCommonDocumentsFolder ? documents : QString();
-    }
-};
-
-class NoDesktop : public Desktop {
-public:
-    bool openFile(const QString&) override { return false; }
-    bool openAddress(const QString&) override { return false; }
-};
-
 // A temporary data folder with the shipped database, and a Session whose paths name it.
 // Aborts the program when the folder or the database cannot be made: a benchmark on
 // missing data would measure nothing.
 class BenchFolder {
 public:
     BenchFolder();
+    ~BenchFolder();
     BenchFolder(const BenchFolder&) = delete;
     BenchFolder& operator=(const BenchFolder&) = delete;
 
     const QString& databasePath() const { return m_databasePath; }
     Session& session() { return *m_session; }
+
+    // What the folder's session and its windows meet: every message answered Ok and every
+    // question No (a benchmark may choose Yes), nothing shown, a clock standing at
+    // 2026/03/14 09:30:15, the documents folder holding this data folder, a desktop on
+    // which no program opens anything, and no other copy running.
+    fakes::ScriptedDialogs dialogs{fakes::Unscripted::No};
+    fakes::FixedClock clock;
+    fakes::FolderPaths paths;
+    fakes::RecordingDesktop desktop;
+    fakes::FixedInstance instance;
+
+    // The main window on this folder as the program starts on its data folder: Form_Load
+    // run and the window shown, with the folder's stand-ins and the clock given (the
+    // folder's own without one). Ends the program when the window does not start.
+    std::unique_ptr<frmRockvane> startWindow(const Clock* clock = nullptr);
+    // The same window built only, for a benchmark that times Form_Load itself.
+    std::unique_ptr<frmRockvane> newWindow(const Clock* clock = nullptr);
 
     // Adds a readings table copied from the template (through the program's own
     // statement) holding count readings, one every 15 minutes from 2010-01-01 00:00:00,
@@ -84,10 +73,6 @@ private:
     QTemporaryDir m_tmp;
     QString m_dataFolder;
     QString m_databasePath;
-    QuietDialogs m_dialogs;
-    StillClock m_clock;
-    FolderPaths m_paths;
-    NoDesktop m_desktop;
     std::unique_ptr<Session> m_session;
 };
 

@@ -8,12 +8,10 @@
 #include "graphs/ChartPage.h"
 #include "graphs/GraphData.h"
 #include "platform/Progress.h"
-#include "platform/SingleInstance.h"
 #include "store/Connection.h"
 #include "store/Module1.h"
 #include "store/Session.h"
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMouseEvent>
@@ -29,22 +27,12 @@ namespace {
 constexpr int kReadings = 100000;
 constexpr int kRepetitions = 5;
 
-class OnlyCopy : public SingleInstance {
-public:
-    bool anotherCopyRunning() override { return false; }
-};
-
 // The main window started on a data folder whose one sensor has 100,000 plottable
 // readings, one every 15 minutes from 2010 (nearly three years), showing
 // "2. Installation".
 struct PlotWindow {
     BenchFolder folder;
     QString id = sensorIds(1).front();
-    QuietDialogs dialogs;
-    StillClock clock;
-    FolderPaths paths;
-    NoDesktop desktop;
-    OnlyCopy instance;
     std::unique_ptr<frmRockvane> window;
 
     PlotWindow() {
@@ -60,13 +48,7 @@ struct PlotWindow {
                      .ok())
                 fail("cannot add the sensor");
         }
-        QDir documents = QFileInfo(folder.databasePath()).dir();
-        documents.cdUp();
-        documents.cdUp();
-        paths.documents = documents.path();
-        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
-        if (!window->Form_Load()) fail("the main window did not start");
-        window->show();
+        window = folder.startWindow();
         window->SSTab1->setCurrentIndex(1);
         window->SSTab1->setCurrentIndex(3);
         if (window->SSTab1->currentIndex() != 3 ||

@@ -37,14 +37,6 @@ namespace {
 constexpr int kLines = 100000;
 constexpr int kRepetitions = 5;
 
-// Every question answered Yes, every message Ok.
-class YesDialogs : public QuietDialogs {
-public:
-    Answer show(const Message& message) override {
-        return message.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
-    }
-};
-
 // A sensor with an empty readings table, its datalogger file of 100,000 lines, and the
 // same rows as the readings table stores them, as a CSV file for the sqlite3 shell.
 struct ImportData {
@@ -53,14 +45,16 @@ struct ImportData {
     QString id = sensorIds(1).front();
     QString dataloggerFile;
     QString shellCsv;
-    YesDialogs dialogs;
-    StillClock clock;
-    FolderPaths paths;
-    NoDesktop desktop;
+    // Every question answered Yes, every message Ok.
+    fakes::ScriptedDialogs dialogs{fakes::Unscripted::Yes};
+    fakes::FixedClock clock;
+    fakes::FolderPaths paths;
+    fakes::RecordingDesktop desktop;
     std::unique_ptr<Session> session;
 
     ImportData() {
         application();
+        desktop.opens = false;
         folder.addReadingsTable(id, 0);
         dataloggerFile = files.filePath(id + QStringLiteral(".txt"));
         shellCsv = files.filePath(QStringLiteral("rows.csv"));

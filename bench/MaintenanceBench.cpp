@@ -46,12 +46,6 @@ public:
     void endProgram() override { fail(QStringLiteral("the database could not be reopened")); }
 };
 
-class OpenedDesktop : public Desktop {
-public:
-    bool openFile(const QString& path) override { return QFileInfo(path).isFile(); }
-    bool openAddress(const QString&) override { return true; }
-};
-
 // Readings tables of 100,000 readings are added until the file holds 100 MB; a tenth of
 // the last table's readings is then deleted, leaving pages for the compaction to free.
 struct BigDatabase {
@@ -253,10 +247,10 @@ public:
 
 void ReportWithPlot(benchmark::State& state) {
     BigDatabase& data = bigDatabase();
-    QuietDialogs dialogs;
-    StillClock clock;
-    FolderPaths paths;
-    OpenedDesktop desktop;
+    fakes::ScriptedDialogs dialogs{fakes::Unscripted::No};
+    fakes::FixedClock clock;
+    fakes::FolderPaths paths;
+    fakes::RecordingDesktop desktop; // the written report opens
     Session s(dialogs, clock, paths, desktop);
     s.gDataFolder = data.dataFolder;
     if (!s.gConnection.open(data.folder.databasePath()).ok() ||

@@ -5,13 +5,10 @@
 // QT_QPA_PLATFORM=offscreen on a machine without a display).
 #include "app/frmRockvane.h"
 #include "bench/BenchData.h"
-#include "platform/SingleInstance.h"
 #include "readings/ReadingsTab.h"
 #include "store/Connection.h"
 #include "store/Session.h"
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QTabWidget>
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -34,21 +31,12 @@ private:
     mutable QDateTime m_next = wallClock(QDate(2026, 3, 14), QTime(9, 30, 0));
 };
 
-class OnlyCopy : public SingleInstance {
-public:
-    bool anotherCopyRunning() override { return false; }
-};
-
 // The main window started on a data folder whose one sensor has 100,000 readings (one
 // every 15 minutes from 2010), showing the Readings tab.
 struct ReadingsWindow {
     BenchFolder folder;
     QString id = sensorIds(1).front();
-    QuietDialogs dialogs;
     TickingClock clock;
-    FolderPaths paths;
-    NoDesktop desktop;
-    OnlyCopy instance;
     std::unique_ptr<frmRockvane> window;
 
     ReadingsWindow() {
@@ -68,17 +56,7 @@ struct ReadingsWindow {
                 std::exit(EXIT_FAILURE);
             }
         }
-        // The documents folder holds Brackwell/Rockvane/<database>.
-        QDir documents = QFileInfo(folder.databasePath()).dir();
-        documents.cdUp();
-        documents.cdUp();
-        paths.documents = documents.path();
-        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
-        if (!window->Form_Load()) {
-            std::fprintf(stderr, "rockvane-bench: the main window did not start\n");
-            std::exit(EXIT_FAILURE);
-        }
-        window->show();
+        window = folder.startWindow(&clock);
         window->SSTab1->setCurrentIndex(2);
         if (window->session().rsReadings.recordCount() != kReadings) {
             std::fprintf(stderr, "rockvane-bench: the readings tab shows no readings\n");

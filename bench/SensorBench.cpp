@@ -5,12 +5,12 @@
 // once, on first use, outside the timing.
 #include "app/frmRockvane.h"
 #include "bench/BenchData.h"
-#include "platform/SingleInstance.h"
 #include "sensors/FilterGroup.h"
 #include "sensors/SensorRegistry.h"
 #include "sensors/SensorTabs.h"
 #include "store/Session.h"
 #include <QApplication>
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
@@ -25,26 +25,13 @@ constexpr int kRepetitions = 5;
 // A number beyond every generated identifier: added and deleted again by the benchmarks.
 const QString kNewSensor = QStringLiteral("209925001");
 
-// Every question is answered Yes (adding and deleting ask first); nothing else is shown.
-class YesDialogs : public Dialogs {
-public:
-    Answer show(const Message& message) override {
-        if (message.buttons == Buttons::YesNo) return Answer::Yes;
-        ++unexpected;
-        return Answer::Ok;
-    }
-    std::optional<QString> prompt(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-    QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    int unexpected = 0; // messages other than questions: a benchmark that meets one is void
-};
-
-class OnlyCopy : public SingleInstance {
-public:
-    bool anotherCopyRunning() override { return false; }
-};
+// Whether a message other than a question was shown on the folder (adding and deleting
+// ask first, and are answered Yes; a benchmark that meets anything else is void).
+bool messageShown(BenchFolder& folder) {
+    const std::deque<Message>& shown = folder.dialogs.pending();
+    return std::any_of(shown.begin(), shown.end(),
+                       [](const Message& m) { return m.buttons != Buttons::YesNo; });
+}
 
 // 5,000 sensors with levels, locations, install dates over twenty years and one in ten
 // destroyed, written in one transaction; then their empty readings tables.
@@ -86,17 +73,14 @@ void addSensors(BenchFolder& folder, const QStringList& ids) {
 struct RegistryData {
     QApplication& app = application();
     BenchFolder folder;
-    YesDialogs dialogs;
-    OnlyCopy instance;
     std::unique_ptr<frmRockvane> window;
 
     RegistryData() {
         addSensors(folder, sensorIds(kSensors));
-        Session& s = folder.session();
-        window = std::make_unique<frmRockvane>(dialogs, s.clock, s.paths, s.desktop, instance);
-        if (!window->Form_Load() || window->session().rsSensors.recordCount() != kSensors)
+        folder.dialogs.unscripted = fakes::Unscripted::Yes;
+        window = folder.startWindow();
+        if (window->session().rsSensors.recordCount() != kSensors)
             fail("the window did not start on the generated sensors");
-        window->show();
     }
     ~RegistryData() { window.reset(); }
 
@@ -110,7 +94,7 @@ RegistryData& registryData() {
 }
 
 bool quiet(benchmark::State& state, RegistryData& data) {
-    if (data.dialogs.unexpected == 0) return true;
+    if (!messageShown(data.folder)) return true;
     state.SkipWithError("a message was shown");
     return false;
 }
@@ -227,18 +211,17 @@ BENCHMARK(DeleteSensor5000)->Unit(benchmark::kMillisecond)->Repetitions(kRepetit
 struct StartUpData {
     QApplication& app = application();
     BenchFolder folder;
-    YesDialogs dialogs;
-    OnlyCopy instance;
-    StartUpData() { addSensors(folder, sensorIds(1000)); }
+    StartUpData() {
+        addSensors(folder, sensorIds(1000));
+        folder.dialogs.unscripted = fakes::Unscripted::Yes;
+    }
 };
 
 void FormLoad1000(benchmark::State& state) {
     static StartUpData data;
-    Session& s = data.folder.session();
     for (auto _ : state) {
         state.PauseTiming();
-        auto window =
-            std::make_unique<frmRockvane>(data.dialogs, s.clock, s.paths, s.desktop, data.instance);
+        auto window = data.folder.newWindow();
         state.ResumeTiming();
         const bool started = window->Form_Load();
         state.PauseTiming();
@@ -251,7 +234,7 @@ void FormLoad1000(benchmark::State& state) {
             return;
         }
     }
-    if (data.dialogs.unexpected != 0) state.SkipWithError("a message was shown");
+    if (messageShown(data.folder)) state.SkipWithError("a message was shown");
 }
 BENCHMARK(FormLoad1000)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
 

@@ -4,7 +4,6 @@
 // the timing.
 #include "app/frmRockvane.h"
 #include "bench/BenchData.h"
-#include "platform/SingleInstance.h"
 #include "readings/ReadingsTab.h"
 #include "readings/frmDatasheet.h"
 #include "store/Connection.h"
@@ -31,22 +30,12 @@ const QDate kBatchFirst(2010, 1, 1);
 const QDate kBatchLast = kBatchFirst.addDays(520);
 constexpr int kBatchCount = 521 * 96;
 
-class OnlyCopy : public SingleInstance {
-public:
-    bool anotherCopyRunning() override { return false; }
-};
-
 // The main window on the Readings tab of a sensor with 100,000 readings, with a copy of
 // those readings from which they are restored after a deletion.
 struct SheetWindow {
     BenchFolder folder;
     QString id = sensorIds(1).front();
     QString table = sql::quoted(id);
-    QuietDialogs dialogs;
-    StillClock clock;
-    FolderPaths paths;
-    NoDesktop desktop;
-    OnlyCopy instance;
     NoProgress progress;
     std::unique_ptr<frmRockvane> window;
 
@@ -64,13 +53,7 @@ struct SheetWindow {
                 !c.execute(QStringLiteral("CREATE TABLE pristine AS SELECT * FROM ") + table).ok())
                 fail("cannot prepare the sensor");
         }
-        QDir documents = QFileInfo(folder.databasePath()).dir();
-        documents.cdUp();
-        documents.cdUp();
-        paths.documents = documents.path();
-        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
-        if (!window->Form_Load()) fail("the main window did not start");
-        window->show();
+        window = folder.startWindow();
         window->SSTab1->setCurrentIndex(2);
         tab().setProgress(&progress);
         if (count() != kReadings) fail("the readings tab shows no readings");
