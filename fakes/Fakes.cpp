@@ -98,9 +98,13 @@ std::optional<QString> ScriptedDialogs::prompt(const QString& text, const QStrin
             reportFailure(QStringLiteral("Unexpected prompt: ") + text);
         return std::nullopt;
     }
-    auto a = m_prompts.front();
+    // Taken apart rather than copied whole: the optimiser warns, wrongly, of a copied
+    // optional text read before it is set.
+    const bool typed = m_prompts.front().has_value();
+    const QString answer = m_prompts.front().value_or(QString());
     m_prompts.pop_front();
-    return a;
+    if (!typed) return std::nullopt;
+    return answer;
 }
 
 QString ScriptedDialogs::nextFile(const char* dialog) {

@@ -93,6 +93,9 @@ TEST(ScriptedDialogsTest, PromptsAndFileDialogsWithoutAnAnswerAreCancelled) {
               QStringLiteral("/data/200525001.txt"));
     EXPECT_EQ(strict.prompt(QStringLiteral("Sensor?"), kAppTitle, QString()),
               QStringLiteral("200525001"));
+    strict.promptAnswer(std::nullopt);
+    EXPECT_EQ(strict.prompt(QStringLiteral("Sensor?"), kAppTitle, QString()), std::nullopt)
+        << "a prompt cancelled by the script";
     EXPECT_TRUE(caught.reports.isEmpty());
     EXPECT_EQ(
         strict.saveFileName(QStringLiteral("Save"), QStringLiteral("/data/a.xlsx"), QString()),
