@@ -239,9 +239,18 @@ std::optional<double> storedMomentSeconds(const char* text, int n) {
     return double((date.toJulianDay() - kEpochDay) * 86400 + h * 3600 + mi * 60 + se);
 }
 
+// A sensor's identifier that can name its readings table: a backquote would end the
+// quoting and let the rest of the text be read as part of the statement.
+std::optional<Error> unusableName(const QString& instrumentId) {
+    if (!instrumentId.isEmpty() && !instrumentId.contains(QLatin1Char('`'))) return std::nullopt;
+    return Error{err::ItemNotFound,
+                 QStringLiteral("No readings table can have the name ") + instrumentId};
+}
+
 } // namespace
 
 Result<qint64> countPlottableReadings(Connection& c, const QString& instrumentId) {
+    if (const auto refused = unusableName(instrumentId)) return *refused;
     const HoldsLoadFunction holdsLoadInSql(c);
     Query q(c, QStringLiteral("SELECT count(*) FROM ") + sql::quoted(instrumentId) +
                    QStringLiteral(" WHERE DoNotPlot = False AND rv_holds_load(Channel1)"));
@@ -256,6 +265,10 @@ Result<qint64> countPlottableReadings(Connection& c, const QString& instrumentId
 LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, double offset,
                                Progress& progress) {
     LoadsRecomputed result;
+    if (const auto refused = unusableName(instrumentId)) {
+        result.status = *refused;
+        return result;
+    }
     Recomputation r;
     r.offset = offset;
     r.progress = &progress;
@@ -296,9 +309,7 @@ LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, doubl
 }
 
 Result<PlottedLoads> readPlottedLoads(Connection& c, const QString& instrumentId, double offset) {
-    if (instrumentId.isEmpty() || instrumentId.contains(QLatin1Char('`')))
-        return Error{err::ItemNotFound,
-                     QStringLiteral("No readings table can have the name ") + instrumentId};
+    if (const auto refused = unusableName(instrumentId)) return *refused;
     // The rows of the plot's own query (sql::S9), two columns only, read in the table's
     // own order: walking the FullDate index instead seeks every row in the table again,
     // and took twice as long. The caller puts them in time order.
@@ -351,7 +362,7 @@ Result<std::vector<std::optional<LatestReading>>> latestPlottedReadings(Connecti
     for (qsizetype i = 0; i < ids.size(); ++i) {
         const QString& id = ids.at(i);
         if (!tables.contains(id)) continue;
-        if (id.contains(QLatin1Char('`'))) continue; // never a name that ends the quoting
+        if (unusableName(id)) continue;
         Query q(c, QStringLiteral("SELECT Channel1, FullDate FROM ") + sql::quoted(id) +
                        QStringLiteral(" WHERE DoNotPlot = 0 AND rv_holds_load(Channel1) "
                                       "ORDER BY FullDate DESC, rowid DESC LIMIT 1"));

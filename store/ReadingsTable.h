@@ -4,8 +4,9 @@
 // ask for. Many rows are always worked in one transaction with one prepared statement.
 //
 // A reading is plotted when its DoNotPlot is false; it has a load when its channel 1
-// begins with a number (hasLeadingNumber). The loads are channel 1 less the installation
-// offset and the temperatures channel T as a number (core/Loads.h).
+// begins with a number (hasLeadingNumber). An identifier that cannot name a table (empty,
+// or holding a backquote) is refused before any statement is made of it. The loads are channel 1
+// less the installation offset and the temperatures channel T as a number (core/Loads.h).
 #include "platform/Status.h"
 #include "store/Connection.h"
 #include <QString>
