@@ -12,7 +12,7 @@
 #include "readings/ReadingRules.h"
 #include "readings/ReadingsTab.h"
 #include "store/Connection.h"
-#include "store/Module1.h"
+#include "store/ReadingsTable.h"
 #include "store/Session.h"
 
 namespace rv {
@@ -32,24 +32,14 @@ void ReadingsTab::showLevelNotice(const QString& channel1) {
     const double value = leadingNumber(channel1);
     const LoadAt reading{loadAfterOffset(QStringView(channel1), offset), at};
 
-    // The previous plotted reading that has a load. FullDate holds "yyyy-MM-dd HH:mm:ss",
-    // or the date alone for a reading at midnight: compared as moments, never as texts
-    // (as a text "2005-03-28" sorts before "2005-03-28 00:00:00", its own moment).
+    // The previous plotted reading that has a load (a reading at midnight, stored as its
+    // date alone, is never its own previous reading).
     std::optional<LoadAt> previous;
-    if (!id.contains(QLatin1Char('`'))) {
-        Query q(s.gConnection,
-                QStringLiteral("SELECT Channel1, FullDate FROM ") + sql::quoted(id) +
-                    QStringLiteral(" WHERE DoNotPlot = 0 AND datetime(FullDate) < datetime(?1) "
-                                   "ORDER BY datetime(FullDate) DESC"));
-        q.bind(1, at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        while (q.prepared().ok() && q.next()) {
-            const QString before = displayText(q.value(0));
-            if (!hasLeadingNumber(before)) continue;
-            if (const auto when = readDateTime(q.value(1).toString()))
-                previous = LoadAt{loadAfterOffset(QStringView(before), offset), *when};
-            break;
-        }
-    }
+    if (const auto before = previousPlottedReading(s.gConnection, id, at);
+        before.ok() && before.value())
+        if (const auto when = readDateTime(before.value()->fullDate))
+            previous =
+                LoadAt{loadAfterOffset(QStringView(before.value()->channel1), offset), *when};
     const LevelCheck check = checkLoad(reading, previous, levels.value());
     if (!check.any()) return;
     const bool alarm = check.reached == LevelReached::Alarm;

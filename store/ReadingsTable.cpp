@@ -262,6 +262,24 @@ Result<qint64> countPlottableReadings(Connection& c, const QString& instrumentId
     return count;
 }
 
+Result<std::optional<LatestReading>>
+previousPlottedReading(Connection& c, const QString& instrumentId, const QDateTime& at) {
+    if (const auto refused = unusableName(instrumentId)) return *refused;
+    const Result<QVariant> moment =
+        toStored(QVariant(at), ColumnType::Date, QStringLiteral("FullDate"));
+    if (!moment.ok()) return moment.error();
+    const HoldsLoadFunction holdsLoadInSql(c);
+    Query q(c, QStringLiteral("SELECT Channel1, FullDate FROM ") + sql::quoted(instrumentId) +
+                   QStringLiteral(" WHERE DoNotPlot = False AND FullDate < ?1 AND "
+                                  "rv_holds_load(Channel1) ORDER BY FullDate DESC LIMIT 1"));
+    if (!q.prepared().ok()) return q.prepared();
+    q.bind(1, moment.value());
+    std::optional<LatestReading> previous;
+    if (q.next()) previous = LatestReading{displayText(q.value(0)), q.value(1).toString()};
+    if (!q.status().ok()) return q.status();
+    return previous;
+}
+
 LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, double offset,
                                Progress& progress) {
     LoadsRecomputed result;

@@ -9,6 +9,7 @@
 // less the installation offset and the temperatures channel T as a number (core/Loads.h).
 #include "platform/Status.h"
 #include "store/Connection.h"
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -65,6 +66,13 @@ struct LatestReading {
 // without one, without a readings table, or whose identifier cannot name a table.
 Result<std::vector<std::optional<LatestReading>>> latestPlottedReadings(Connection& c,
                                                                         const QStringList& ids);
+
+// The latest plotted reading with a load dated before `at`: the reading a rise per day is
+// measured from. FullDate is compared in the form the store writes moments (the date
+// alone at midnight), so a reading at midnight is never its own previous reading; the
+// FullDate index serves the search. None when there is no such reading.
+Result<std::optional<LatestReading>>
+previousPlottedReading(Connection& c, const QString& instrumentId, const QDateTime& at);
 
 // New values for one reading of a table: its row, each changed channel column (its index in
 // the column list given with it) with the value to store, and its DoNotPlot mark, all as
