@@ -23,13 +23,6 @@ namespace {
 const QString kNoSensors = QStringLiteral("There are no sensors in the database, \r\nclick the "
                                           "ADD NEW button to begin using Rockvane");
 
-QByteArray digest(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly)
-               ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
-               : QByteArray();
-}
-
 class FormLoadTest : public MainWindowTest {};
 
 TEST_F(FormLoadTest, EmptyShippedDatabaseShowsTheNoSensorMessageAndSixTabs) {

@@ -142,13 +142,6 @@ bool diesInChild(const std::function<void()>& work) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-QByteArray digest(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly)
-               ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
-               : QByteArray();
-}
-
 Immutable::Immutable(QString path) : m_path(std::move(path)) {
     m_ok = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_path}) == 0;
 }

@@ -51,9 +51,6 @@ inline const QString kInjected = QStringLiteral("Injected failure of the step");
 // (exit code 0 from a kill); the parent's state is untouched by anything the child did.
 bool diesInChild(const std::function<void()>& work);
 
-// The SHA-256 of a file; empty when it cannot be read.
-QByteArray digest(const QString& path);
-
 // Keeps a file or folder immutable (even for root) while it lives.
 class Immutable {
 public:

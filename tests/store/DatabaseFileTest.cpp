@@ -14,12 +14,6 @@ using namespace rv::test;
 
 namespace {
 
-QByteArray digest(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
 // Another program's connection to the file, which never waits for a lock.
 class OtherProgram {
 public:

@@ -1,6 +1,7 @@
 #include "tests/support/DataFolder.h"
 #include "store/Module1.h"
 #include "store/Provisioning.h"
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,13 @@
 #include <sqlite3.h>
 
 namespace rv::test {
+
+QByteArray digest(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly)
+               ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+               : QByteArray();
+}
 
 void DataFolderTest::SetUp() {
     ASSERT_TRUE(tmp.isValid());

@@ -10,6 +10,9 @@
 
 namespace rv::test {
 
+// The SHA-256 of a file's bytes; empty when it cannot be read.
+QByteArray digest(const QString& path);
+
 class DataFolderTest : public ::testing::Test {
 protected:
     void SetUp() override;
