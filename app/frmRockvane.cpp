@@ -188,10 +188,10 @@ bool frmRockvane::Form_Load() {
         // might be at work on it.
         if (G_CheckOpenedDatabase(s, maintenance->files(), kFormLoad) && !readOnly)
             G_RemoveWorkFiles(s, maintenance->files());
-        need(s.rsConfig.open(s.gConnection, sql::S1));
+        need(s.rsConfig.open(s.gConnection, sql::ConfigurationByType));
         need(s.rsConfig.moveFirst());
         GetPrefs(s);
-        need(s.rsSensors.open(s.gConnection, sql::S2));
+        need(s.rsSensors.open(s.gConnection, sql::SensorsByNumber));
         // A database of this program made before alarm levels and the import history gains
         // their tables; one that cannot be written works on without them (said once above,
         // and by the parts of the tabs concerned).

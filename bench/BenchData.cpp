@@ -172,7 +172,8 @@ void BenchFolder::addReadingsTables(const QStringList& ids, int count) {
     // The program's copying statement makes each table in a transaction of its own; the
     // readings of all of them go in one.
     for (const QString& id : ids)
-        check(c.execute(sql::S7(id)), QStringLiteral("creating readings table ") + id);
+        check(c.execute(sql::newReadingsTable(id)),
+              QStringLiteral("creating readings table ") + id);
     check(c.begin(), QStringLiteral("BEGIN"));
     for (const QString& id : ids)
         fillReadings(c.handle(), id, count);
@@ -202,7 +203,8 @@ void BenchFolder::addEmptyReadingsTables(int count) {
     Connection c;
     openForSetUp(c, m_databasePath);
     for (const QString& id : sensorIds(count))
-        check(c.execute(sql::S7(id)), QStringLiteral("creating readings table ") + id);
+        check(c.execute(sql::newReadingsTable(id)),
+              QStringLiteral("creating readings table ") + id);
 }
 
 QStringList sensorIds(int count) {

@@ -93,7 +93,7 @@ struct ImportData {
                                              "('%1', '1980', '25', '25', '000', 'No')")
                                   .arg(id))
                         : opened;
-        if (!added.ok() || !s.rsSensors.open(s.gConnection, sql::S2).ok())
+        if (!added.ok() || !s.rsSensors.open(s.gConnection, sql::SensorsByNumber).ok())
             fail(QStringLiteral("cannot open the database"));
         s.gSensorID = id;
         OpenSensorData(s);

@@ -165,7 +165,7 @@ void SafetyBackup100MB(benchmark::State& state) {
     QuietHost host;
     Maintenance maintenance(s, group, host);
     if (!s.gConnection.open(data.folder.databasePath()).ok() ||
-        !s.rsSensors.open(s.gConnection, sql::S2).ok())
+        !s.rsSensors.open(s.gConnection, sql::SensorsByNumber).ok())
         fail(QStringLiteral("opening the database"));
     double seconds = 0;
     QString name;
@@ -254,7 +254,7 @@ void ReportWithPlot(benchmark::State& state) {
     Session s(dialogs, clock, paths, desktop);
     s.gDataFolder = data.dataFolder;
     if (!s.gConnection.open(data.folder.databasePath()).ok() ||
-        !s.rsSensors.open(s.gConnection, sql::S2).ok())
+        !s.rsSensors.open(s.gConnection, sql::SensorsByNumber).ok())
         fail(QStringLiteral("opening the sensors"));
     ChartHost host;
     SensorReport report(s, host, nullptr);

@@ -22,7 +22,7 @@ Result<qint64> openAndWalk(Session& s, const QString& id) {
     static const QString channel1 = QStringLiteral("Channel1");
     static const QString fullDate = QStringLiteral("FullDate");
     Recordset& rs = s.rsReadings;
-    if (Status st = rs.open(s.gConnection, sql::S8(id)); !st.ok()) return st;
+    if (Status st = rs.open(s.gConnection, sql::readingsByDate(id)); !st.ok()) return st;
     if (!rs.bof() && !rs.eof())
         if (Status st = rs.moveFirst(); !st.ok()) return st;
     qint64 rows = 0;

@@ -59,7 +59,7 @@ QStringList naturalOrder(QStringList values) {
 Result<std::vector<ComparedSensor>> comparedSensors(Connection& c) {
     // The sensor list's own statement: every sensor, by identifier.
     Recordset rs;
-    if (Status opened = rs.open(c, sql::S2); !opened.ok()) return opened.error();
+    if (Status opened = rs.open(c, sql::SensorsByNumber); !opened.ok()) return opened.error();
     std::vector<ComparedSensor> sensors;
     auto field = [&](const char* column) { return rs.value(QLatin1String(column)); };
     for (qint64 row = 1; row <= rs.recordCount(); ++row) {

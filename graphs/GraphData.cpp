@@ -90,7 +90,7 @@ double timeAxisValue(const QDateTime& wallClock) {
 void OpenGraphData(Session& s) {
     logged(s, kOpenGraphData, [&] {
         const QString id = currentSensorId(s);
-        const Status opened = s.rsGraph.open(s.gConnection, sql::S9(id));
+        const Status opened = s.rsGraph.open(s.gConnection, sql::plottableReadingsByDate(id));
         if (!opened.ok()) openFailed(s, id, opened.error());
         if (!s.rsGraph.bof() && !s.rsGraph.eof()) need(s.rsGraph.moveFirst());
     });

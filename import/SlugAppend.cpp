@@ -180,7 +180,7 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
             if (rs.isOpen())
                 need(rs.requery());
             else
-                need(rs.open(s.gConnection, sql::S8(id)));
+                need(rs.open(s.gConnection, sql::readingsByDate(id)));
         });
     }
     skip([&] {

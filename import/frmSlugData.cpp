@@ -33,7 +33,8 @@ const QStringList kFormatCaptions{QStringLiteral("YYYY/MM/DD"), QStringLiteral("
 void reopenReadings(Session& s) {
     Recordset& rs = s.rsReadings;
     const QString id = displayText(s.rsSensors.value(QStringLiteral("InstrumentID")).valueOr({}));
-    if (rs.isOpen() && !id.isEmpty() && rs.statement() == sql::S8(id) && rs.requery().ok()) {
+    if (rs.isOpen() && !id.isEmpty() && rs.statement() == sql::readingsByDate(id) &&
+        rs.requery().ok()) {
         if (rs.recordCount() > 0) need(rs.moveFirst());
         return;
     }

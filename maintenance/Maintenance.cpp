@@ -262,11 +262,11 @@ bool Maintenance::reopenDatabase(const QString& label, bool restored) {
             // come from the restored file from now on.
             s.rsReadings.close();
             s.gReadingBookmark = 0;
-            need(s.rsConfig.open(s.gConnection, sql::S1));
+            need(s.rsConfig.open(s.gConnection, sql::ConfigurationByType));
             need(s.rsConfig.moveFirst());
             GetPrefs(s);
         }
-        need(s.rsSensors.open(s.gConnection, sql::S2));
+        need(s.rsSensors.open(s.gConnection, sql::SensorsByNumber));
         // A backup made before alarm levels and the import history gains their tables, as
         // at start-up.
         (void)ensureNewTables(s.gConnection);

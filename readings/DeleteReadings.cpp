@@ -83,7 +83,7 @@ void ReadingsTab::DeleteChosenReadings() {
                 shortDateText(s.gDelStart) + QStringLiteral(" and ") + shortDateText(s.gDelEnd));
         }
         if (s.gDelAll) {
-            need(s.gConnection.execute(sql::S10(sensorId())));
+            need(s.gConnection.execute(sql::deleteAllReadings(sensorId())));
             m_shown = 0;
             need(rs.requery());
             fillreadings();

@@ -155,7 +155,7 @@ void ReadingsTab::cmdUndoImport_Click() {
         if (rs.isOpen())
             need(rs.requery());
         else
-            need(rs.open(s.gConnection, sql::S8(id)));
+            need(rs.open(s.gConnection, sql::readingsByDate(id)));
         showNewestReading();
         refreshImportHistory();
         s.dialogs.inform(

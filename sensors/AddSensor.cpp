@@ -52,7 +52,7 @@ bool SensorRegistry::sensorRegistered(const QString& id) {
     // A recordset of its own over every Sensors row: rsSensors may be filtered, and it
     // stays on the sensor the boxes show.
     Recordset all;
-    need(all.open(m_s.gConnection, sql::S2));
+    need(all.open(m_s.gConnection, sql::SensorsByNumber));
     if (all.recordCount() == 0) return false;
     need(all.find(findCriterion("InstrumentID", id)));
     return !all.eof();

@@ -36,11 +36,11 @@ void SensorRegistry::imgDelete_Click() {
         return;
 
     skip([&] {
-        if (isReadingsTableName(id)) need(m_s.gConnection.execute(sql::S5(id)));
+        if (isReadingsTableName(id)) need(m_s.gConnection.execute(sql::dropReadingsTable(id)));
     });
     skip([&] {
         Recordset& network = m_s.rsNetwork;
-        need(network.open(m_s.gConnection, sql::S4));
+        need(network.open(m_s.gConnection, sql::NetworkBySensor));
         need(network.moveFirst());
         need(network.find(QStringLiteral("SensorID = '") + id + QStringLiteral("'")));
         if (!network.eof()) {

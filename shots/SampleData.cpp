@@ -67,7 +67,7 @@ Status addReadings(Connection& c, const QString& id, const QDateTime& first, con
                    const std::function<double(double, int)>& loadAt,
                    const std::function<void(const AppendedRow&)>& added = {}) {
     Recordset rs;
-    if (Status s = rs.open(c, sql::S8(id)); !s.ok()) return s;
+    if (Status s = rs.open(c, sql::readingsByDate(id)); !s.ok()) return s;
     if (Status s = c.begin(); !s.ok()) return s;
     int n = 0;
     for (QDateTime at = first; at <= until; at = at.addSecs(6 * 3600), ++n) {
@@ -116,7 +116,7 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
                      sensor.destroyed ? QStringLiteral("Yes") : QStringLiteral("No"),
                      sensor.destroyed ? QStringLiteral("'2026-03-02'") : QStringLiteral("NULL"));
         if (Status s = exec(c, insert); !s.ok()) return s;
-        if (Status s = exec(c, sql::S7(id)); !s.ok()) return s;
+        if (Status s = exec(c, sql::newReadingsTable(id)); !s.ok()) return s;
     }
 
     // The sample sensor is watched: an alert load it has reached, an alarm load above.

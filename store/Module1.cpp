@@ -55,7 +55,7 @@ void AddDataTable(Session& s) {
                 QStringLiteral(" FROM sensordata WHERE datetimekey is null")));
             return;
         }
-        need(s.gConnection.execute(sql::S7(id)));
+        need(s.gConnection.execute(sql::newReadingsTable(id)));
     });
 }
 
@@ -63,7 +63,7 @@ void OpenSensorData(Session& s) {
     logged(s, kOpenSensorData, [&] {
         const QString id = currentSensorId(s, QStringLiteral("InstrumentID"));
         if (TableExists(s, s.gDatabasePath, id)) {
-            need(s.rsReadings.open(s.gConnection, sql::S8(id)));
+            need(s.rsReadings.open(s.gConnection, sql::readingsByDate(id)));
             if (!s.rsReadings.bof() && !s.rsReadings.eof()) need(s.rsReadings.moveFirst());
             return;
         }
@@ -75,7 +75,7 @@ void OpenSensorData(Session& s) {
                          QStringLiteral("A new table will be created"));
         AddDataTable(s);
         if (TableExists(s, s.gDatabasePath, id))
-            need(s.rsReadings.open(s.gConnection, sql::S8(id)));
+            need(s.rsReadings.open(s.gConnection, sql::readingsByDate(id)));
     });
 }
 
@@ -89,7 +89,7 @@ bool FolderExists(const QString& path) {
 
 void GetPrefs(Session& s) {
     logged(s, kGetPrefs, [&] {
-        need(s.rsPrefs.open(s.gConnection, sql::S3));
+        need(s.rsPrefs.open(s.gConnection, sql::PrefsRow));
         need(s.rsPrefs.moveFirst());
         const QVariant maxY = need(s.rsPrefs.value(QStringLiteral("MaxY")));
         if (maxY.isNull()) throw Abort{Error{94, QStringLiteral("Invalid use of Null")}};

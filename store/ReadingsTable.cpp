@@ -328,8 +328,8 @@ LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, doubl
 
 Result<PlottedLoads> readPlottedLoads(Connection& c, const QString& instrumentId, double offset) {
     if (const auto refused = unusableName(instrumentId)) return *refused;
-    // The rows of the plot's own query (sql::S9), two columns only, read in the table's
-    // own order: walking the FullDate index instead seeks every row in the table again,
+    // The rows of the plot's own query (sql::plottableReadingsByDate), two columns only, read in
+    // the table's own order: walking the FullDate index instead seeks every row in the table again,
     // and took twice as long. The caller puts them in time order.
     Query q(c, QStringLiteral("SELECT FullDate, Channel1 FROM ") + sql::quoted(instrumentId) +
                    QStringLiteral(" WHERE DoNotPlot = False"));

@@ -33,4 +33,46 @@ QString quoteName(const QString& name);
 // A name as written in a statement, without its quotes (`x`, "x", [x] or x).
 QString unquoteName(const QString& written);
 
+// The fixed statements the system issues against the database, named for what they
+// read or change; their texts are the system's own, translated when they are run.
+namespace sql {
+// The sensor types, by type number.
+inline const QString ConfigurationByType =
+    QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType");
+// Every sensor record, by sensor number.
+inline const QString SensorsByNumber =
+    QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;");
+// The one row of preferences.
+inline const QString PrefsRow = QStringLiteral("SELECT Prefs.* FROM Prefs;");
+// The datalogger network entries, by sensor.
+inline const QString NetworkBySensor =
+    QStringLiteral("SELECT * FROM NetworkConfig ORDER BY SensorID;");
+// The quoted name of a readings table: the identifier between two backquotes.
+inline QString quoted(const QString& id) {
+    return QStringLiteral("`") + id + QStringLiteral("`");
+}
+// Removes a sensor's readings table.
+inline QString dropReadingsTable(const QString& id) {
+    return QStringLiteral("DROP TABLE ") + quoted(id);
+}
+// Makes an empty readings table for a sensor, shaped like the sensordata template.
+inline QString newReadingsTable(const QString& id) {
+    return QStringLiteral("SELECT * INTO ") + quoted(id) +
+           QStringLiteral(" FROM sensordata WHERE DateTimeKey is null");
+}
+// A sensor's readings, oldest first.
+inline QString readingsByDate(const QString& id) {
+    return QStringLiteral("SELECT * FROM ") + quoted(id) + QStringLiteral(" ORDER BY FullDate");
+}
+// A sensor's readings not marked "do not plot", oldest first.
+inline QString plottableReadingsByDate(const QString& id) {
+    return QStringLiteral("SELECT * FROM ") + quoted(id) +
+           QStringLiteral(" WHERE DoNotPlot = False ORDER BY FullDate");
+}
+// Deletes every reading of a sensor.
+inline QString deleteAllReadings(const QString& id) {
+    return QStringLiteral("DELETE * FROM ") + quoted(id);
+}
+} // namespace sql
+
 } // namespace rv

@@ -348,7 +348,7 @@ TEST_F(SensorReportTest, NoWordProcessorIsToldAndTheDocumentKept) {
     Session other(dialogs, clock, paths, none);
     other.gDataFolder = dataFolder;
     ASSERT_TRUE(other.gConnection.open(databasePath).ok());
-    ASSERT_TRUE(other.rsSensors.open(other.gConnection, sql::S2).ok());
+    ASSERT_TRUE(other.rsSensors.open(other.gConnection, sql::SensorsByNumber).ok());
     makeReport(other);
     run(true, false);
     const QString written = reports + QStringLiteral("/Report 200525001.odt");

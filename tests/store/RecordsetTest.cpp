@@ -18,7 +18,7 @@ protected:
     }
     Recordset& rs() { return session->rsSensors; }
     QString id() { return rs().value(QStringLiteral("InstrumentID")).value().toString(); }
-    void openSensors() { ASSERT_TRUE(rs().open(session->gConnection, sql::S2).ok()); }
+    void openSensors() { ASSERT_TRUE(rs().open(session->gConnection, sql::SensorsByNumber).ok()); }
 };
 
 TEST_F(RecordsetTest, OpensInStatementOrderOnTheFirstRow) {
@@ -59,7 +59,7 @@ TEST_F(RecordsetTest, MovesPastTheEndsAndBack) {
 
 TEST_F(RecordsetTest, EmptyRecordsetIsAtBothEndsAndRefusesMoves) {
     Recordset empty;
-    ASSERT_TRUE(empty.open(session->gConnection, sql::S4).ok());
+    ASSERT_TRUE(empty.open(session->gConnection, sql::NetworkBySensor).ok());
     EXPECT_TRUE(empty.bof());
     EXPECT_TRUE(empty.eof());
     EXPECT_EQ(empty.recordCount(), 0);
@@ -273,7 +273,8 @@ TEST_F(RecordsetTest, TheFileItselfRefusesMistypedValues) {
 
 TEST_F(RecordsetTest, ReadingsOrderChronologicallyAndDefaultDoNotPlotToFalse) {
     Recordset& r = session->rsReadings;
-    ASSERT_TRUE(r.open(session->gConnection, sql::S8(QStringLiteral("200525001"))).ok());
+    ASSERT_TRUE(
+        r.open(session->gConnection, sql::readingsByDate(QStringLiteral("200525001"))).ok());
     const QDateTime moments[] = {wallClock(QDate(2010, 1, 2), QTime(9, 0)),
                                  wallClock(QDate(2009, 12, 31), QTime(23, 59, 59)),
                                  wallClock(QDate(2010, 1, 2))};
@@ -297,7 +298,10 @@ TEST_F(RecordsetTest, ReadingsOrderChronologicallyAndDefaultDoNotPlotToFalse) {
     Recordset plottable;
     ASSERT_TRUE(r.setValue(QStringLiteral("DoNotPlot"), true).ok());
     ASSERT_TRUE(r.update().ok());
-    ASSERT_TRUE(plottable.open(session->gConnection, sql::S9(QStringLiteral("200525001"))).ok());
+    ASSERT_TRUE(
+        plottable
+            .open(session->gConnection, sql::plottableReadingsByDate(QStringLiteral("200525001")))
+            .ok());
     EXPECT_EQ(plottable.recordCount(), 2);
 }
 
@@ -306,7 +310,7 @@ TEST_F(RecordsetTest, ReadingsOrderChronologicallyAndDefaultDoNotPlotToFalse) {
 TEST_F(RecordsetTest, RequeryAfterOwnWritesMatchesReadingTheTableAgain) {
     const QString id = QStringLiteral("200525001");
     Recordset& r = session->rsReadings;
-    ASSERT_TRUE(r.open(session->gConnection, sql::S8(id)).ok());
+    ASSERT_TRUE(r.open(session->gConnection, sql::readingsByDate(id)).ok());
     auto add = [&](const QString& key, const QVariant& when) {
         ASSERT_TRUE(r.addNew().ok());
         ASSERT_TRUE(r.setValue(QStringLiteral("DateTimeKey"), key).ok());
@@ -330,7 +334,7 @@ TEST_F(RecordsetTest, RequeryAfterOwnWritesMatchesReadingTheTableAgain) {
         add(QStringLiteral("n%1").arg(step), base.addSecs(3600 * (step % 4)));
         ASSERT_TRUE(r.requery().ok());
         Recordset fresh;
-        ASSERT_TRUE(fresh.open(session->gConnection, sql::S8(id)).ok());
+        ASSERT_TRUE(fresh.open(session->gConnection, sql::readingsByDate(id)).ok());
         ASSERT_EQ(r.recordCount(), fresh.recordCount());
         EXPECT_EQ(r.absolutePosition(), 1);
         for (qint64 i = 1; i <= fresh.recordCount(); ++i) {
@@ -347,18 +351,18 @@ TEST_F(RecordsetTest, RequeryAfterOwnWritesMatchesReadingTheTableAgain) {
 TEST_F(RecordsetTest, RequerySeesWhatOthersWrote) {
     const QString id = QStringLiteral("200525001");
     Recordset& r = session->rsReadings;
-    ASSERT_TRUE(r.open(session->gConnection, sql::S8(id)).ok());
+    ASSERT_TRUE(r.open(session->gConnection, sql::readingsByDate(id)).ok());
     // Another connection.
     execSql(QStringLiteral("INSERT INTO `200525001` (DateTimeKey) VALUES ('other')"));
     ASSERT_TRUE(r.requery().ok());
     EXPECT_EQ(r.recordCount(), 1);
     // A statement on the same connection.
-    ASSERT_TRUE(session->gConnection.execute(sql::S10(id)).ok());
+    ASSERT_TRUE(session->gConnection.execute(sql::deleteAllReadings(id)).ok());
     ASSERT_TRUE(r.requery().ok());
     EXPECT_EQ(r.recordCount(), 0);
     // The table dropped and made again with a row.
-    ASSERT_TRUE(session->gConnection.execute(sql::S5(id)).ok());
-    ASSERT_TRUE(session->gConnection.execute(sql::S7(id)).ok());
+    ASSERT_TRUE(session->gConnection.execute(sql::dropReadingsTable(id)).ok());
+    ASSERT_TRUE(session->gConnection.execute(sql::newReadingsTable(id)).ok());
     execSql(QStringLiteral("INSERT INTO `200525001` (DateTimeKey) VALUES ('again')"));
     ASSERT_TRUE(r.requery().ok());
     ASSERT_EQ(r.recordCount(), 1);
@@ -371,7 +375,8 @@ TEST_F(RecordsetTest, PositionsAreWideIntegers) {
                            "i < 40000) INSERT INTO `200525001` (DateTimeKey, FullDate) SELECT "
                            "'k' || i, '2010-01-01' FROM n"));
     Recordset& r = session->rsReadings;
-    ASSERT_TRUE(r.open(session->gConnection, sql::S8(QStringLiteral("200525001"))).ok());
+    ASSERT_TRUE(
+        r.open(session->gConnection, sql::readingsByDate(QStringLiteral("200525001"))).ok());
     EXPECT_EQ(r.recordCount(), 40000);
     ASSERT_TRUE(r.moveLast().ok());
     EXPECT_EQ(r.absolutePosition(), 40000);

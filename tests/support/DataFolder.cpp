@@ -49,9 +49,9 @@ void DataFolderTest::setPaths() {
 void DataFolderTest::openStore() {
     setPaths();
     ASSERT_TRUE(session->gConnection.open(databasePath).ok());
-    ASSERT_TRUE(session->rsConfig.open(session->gConnection, sql::S1).ok());
+    ASSERT_TRUE(session->rsConfig.open(session->gConnection, sql::ConfigurationByType).ok());
     ASSERT_TRUE(session->rsConfig.moveFirst().ok());
-    ASSERT_TRUE(session->rsSensors.open(session->gConnection, sql::S2).ok());
+    ASSERT_TRUE(session->rsSensors.open(session->gConnection, sql::SensorsByNumber).ok());
 }
 
 void DataFolderTest::execSql(const QString& sql) {
@@ -134,7 +134,7 @@ void DataFolderTest::addSensorRow(const QString& id, const QString& destroyed,
                 .arg(id, id.left(4), id.mid(4, 2), id.mid(6, 3), installDate, destroyed));
     Connection c;
     ASSERT_TRUE(c.open(databasePath).ok());
-    ASSERT_TRUE(c.execute(sql::S7(id)).ok());
+    ASSERT_TRUE(c.execute(sql::newReadingsTable(id)).ok());
 }
 
 QString DataFolderTest::logText() const {
