@@ -7,6 +7,7 @@
 #include "platform/Log.h"
 #include "platform/Status.h"
 #include "store/Connection.h"
+#include "store/CurrentSensor.h"
 #include "store/Recordset.h"
 #include <QDate>
 #include <QString>
@@ -36,6 +37,8 @@ struct Session {
     Recordset rsConfig;
     Recordset rsPrefs;
     Recordset rsSensors;
+    // The sensor shown (the current row of rsSensors), observed by every tab and window.
+    CurrentSensor currentSensor{rsSensors};
     Recordset rsReadings;
     Recordset rsNetwork;
     Recordset rsGraph; // the plottable readings, only while a plot is prepared
