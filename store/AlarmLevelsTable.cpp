@@ -1,5 +1,4 @@
 #include "store/AlarmLevelsTable.h"
-#include <sqlite3.h>
 
 namespace rv {
 
@@ -42,7 +41,7 @@ Status ensureAlarmLevelsTable(Connection& c) {
     if (hasAlarmLevelsTable(c)) return {};
     // Inside the caller's transaction when there is one (the new tables of a database are
     // made together); in one of its own otherwise.
-    const bool own = sqlite3_get_autocommit(c.handle()) != 0;
+    const bool own = !c.inTransaction();
     if (own)
         if (Status s = c.begin(); !s.ok()) return s;
     if (Status s = c.execute(kCreate); !s.ok()) {

@@ -1,69 +1,48 @@
 #include "store/Connection.h"
 #include "store/Statements.h"
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <sqlite3.h>
 
 namespace rv {
+
+// The number the engine gives a statement about a table it does not have.
+constexpr long long kNoSuchTable = 1;
 
 Connection::~Connection() {
     close();
 }
 
 Error Connection::lastError() const {
-    if (!m_db)
+    if (!m_engine)
         return Error{err::ObjectClosed, QStringLiteral("The connection to the database is closed")};
-    return Error{sqlite3_extended_errcode(m_db) & 0xff, QString::fromUtf8(sqlite3_errmsg(m_db))};
+    return m_engine->lastError();
 }
 
 Status Connection::open(const QString& path, Mode mode) {
     close();
-    const QFileInfo info(path);
-    if (!info.exists())
-        return Status::fail(SQLITE_CANTOPEN,
-                            QStringLiteral("Could not find file '") + path + QStringLiteral("'."));
-    if (!info.isFile())
-        return Status::fail(SQLITE_CANTOPEN,
-                            QStringLiteral("'") + path + QStringLiteral("' is not a file."));
-    // No SQLITE_OPEN_CREATE: the database is never created by opening it.
-    // One thread uses a connection: no locking around every call.
-    const int flags = (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
-                      SQLITE_OPEN_NOMUTEX;
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        const Error e{rc, db ? QString::fromUtf8(sqlite3_errmsg(db))
-                             : QStringLiteral("Could not open the database")};
-        sqlite3_close(db);
-        return e;
-    }
-    m_db = db;
+    auto opened = defaultEngine().open(path,
+                                       mode == Mode::ReadOnly ? DatabaseEngine::Mode::ReadOnly
+                                                              : DatabaseEngine::Mode::ReadWrite,
+                                       3000);
+    if (!opened.ok()) return opened.error();
+    m_engine = std::move(opened).value();
     m_path = path;
-    sqlite3_busy_timeout(m_db, 3000);
-    // A page cache large enough for a sensor's whole readings table: rows are read in
-    // FullDate order through its index, which visits the table's pages out of order.
-    sqlite3_exec(m_db, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
-    sqlite3_extended_result_codes(m_db, 1);
-    // Reading the table list proves the file is a database the engine can read.
-    Query probe(*this, QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    if (probe.prepared().ok()) probe.next();
-    if (!probe.status().ok()) {
-        const Error e = probe.status().error();
-        close();
-        return e;
-    }
     return {};
 }
 
 bool Connection::readOnly() const {
-    return m_db && sqlite3_db_readonly(m_db, "main") == 1;
+    return m_engine && m_engine->readOnly();
+}
+
+QString Connection::describe() const {
+    return m_engine ? m_engine->describe() : QString();
+}
+
+sqlite3* Connection::handle() const {
+    return m_engine ? static_cast<sqlite3*>(m_engine->nativeHandle()) : nullptr;
 }
 
 void Connection::close() {
-    if (m_db) {
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-    }
+    m_engine.reset();
     m_columns.clear();
 }
 
@@ -74,7 +53,7 @@ Status Connection::runPlain(const QString& sql) {
 }
 
 Status Connection::execute(const QString& statement) {
-    if (!m_db) return lastError();
+    if (!m_engine) return lastError();
     const TranslatedStatement t = translateStatement(statement);
     m_columns.clear();
     if (t.kind == TranslatedStatement::Kind::SelectInto)
@@ -101,14 +80,14 @@ Status Connection::runSelectInto(const QString& target, const QString& source,
         if (!q.status().ok()) return q.status();
     }
     if (createSql.isEmpty())
-        return Status::fail(SQLITE_ERROR, QStringLiteral("no such table: ") + source);
+        return Status::fail(kNoSuchTable, QStringLiteral("no such table: ") + source);
 
     static const QRegularExpression createHead(
         QStringLiteral(R"(^\s*CREATE\s+TABLE\s+(`[^`]+`|"[^"]+"|\[[^\]]+\]|\S+)\s*\()"),
         QRegularExpression::CaseInsensitiveOption);
     const auto m = createHead.match(createSql);
     if (!m.hasMatch())
-        return Status::fail(SQLITE_ERROR,
+        return Status::fail(kNoSuchTable,
                             QStringLiteral("Cannot copy the definition of ") + source);
     const QString newCreate = QStringLiteral("CREATE TABLE ") + quoteName(target) +
                               QStringLiteral(" (") + createSql.mid(m.capturedEnd());
@@ -146,90 +125,112 @@ Status Connection::runSelectInto(const QString& target, const QString& source,
 }
 
 Result<QStringList> Connection::tables() {
-    if (!m_db) return lastError();
-    QStringList names;
-    Query q(*this, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name "
-                                  "NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name"));
-    while (q.next())
-        names << q.value(0).toString();
-    if (!q.status().ok()) return q.status();
-    return names;
+    if (!m_engine) return lastError();
+    return m_engine->tables();
 }
 
 Result<std::vector<ColumnInfo>> Connection::columns(const QString& table) {
-    if (!m_db) return lastError();
+    if (!m_engine) return lastError();
     const QString key = table.toLower();
     if (auto it = m_columns.constFind(key); it != m_columns.constEnd()) return *it;
+    const auto described = m_engine->columns(table);
+    if (!described.ok()) return described.error();
     std::vector<ColumnInfo> cols;
-    Query q(*this, QStringLiteral("SELECT name, type FROM pragma_table_info(?1)"));
-    q.bind(1, table);
-    while (q.next())
-        cols.push_back(ColumnInfo{q.value(0).toString(), columnTypeOf(q.value(1).toString())});
-    if (!q.status().ok()) return q.status();
-    if (cols.empty()) return Status::fail(SQLITE_ERROR, QStringLiteral("no such table: ") + table);
+    cols.reserve(described.value().size());
+    for (const EngineColumn& c : described.value())
+        cols.push_back(ColumnInfo{c.name, columnTypeOf(c.declaredType)});
+    if (cols.empty()) return Status::fail(kNoSuchTable, QStringLiteral("no such table: ") + table);
     m_columns.insert(key, cols);
     return cols;
 }
 
 Status Connection::begin() {
-    return runPlain(QStringLiteral("BEGIN"));
+    if (!m_engine) return lastError();
+    return m_engine->begin();
 }
 Status Connection::commit() {
-    return runPlain(QStringLiteral("COMMIT"));
+    if (!m_engine) return lastError();
+    return m_engine->commit();
 }
 void Connection::rollback() {
-    if (m_db && !sqlite3_get_autocommit(m_db)) (void)runPlain(QStringLiteral("ROLLBACK"));
+    if (m_engine) m_engine->rollback();
+}
+bool Connection::inTransaction() const {
+    return m_engine && m_engine->inTransaction();
+}
+
+qint64 Connection::changes() const {
+    return m_engine ? m_engine->changes() : 0;
+}
+qint64 Connection::totalChanges() const {
+    return m_engine ? m_engine->totalChanges() : 0;
+}
+qint64 Connection::lastInsertId() const {
+    return m_engine ? m_engine->lastInsertId() : 0;
+}
+
+void Connection::setProgressHandler(int everySteps, std::function<bool()> carryOn) {
+    if (m_engine) m_engine->setProgressHandler(everySteps, std::move(carryOn));
+}
+
+Status Connection::defineFunction(const QString& name, int argumentCount, bool deterministic,
+                                  ScalarFunction function) {
+    if (!m_engine) return lastError();
+    return m_engine->defineFunction(name, argumentCount, deterministic, std::move(function));
+}
+
+Result<std::unique_ptr<BulkWrite>> Connection::bulkWrite(const QString& insertSql) {
+    if (!m_engine) return lastError();
+    return m_engine->bulkWrite(insertSql);
 }
 
 // ---------------------------------------------------------------------------------
 
 Query::Query(Connection& connection, const QString& sql) : m_connection(connection) {
-    if (!connection.handle()) {
+    EngineConnection* engine = connection.engine();
+    if (!engine) {
         m_status = connection.lastError();
         return;
     }
-    const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v2(connection.handle(), utf8.constData(), int(utf8.size()), &m_stmt,
-                           nullptr) != SQLITE_OK) {
-        m_status = connection.lastError();
-        sqlite3_finalize(m_stmt);
-        m_stmt = nullptr;
-    }
+    auto prepared = engine->prepare(sql);
+    if (!prepared.ok())
+        m_status = prepared.error();
+    else
+        m_stmt = std::move(prepared).value();
 }
 
-Query::~Query() {
-    sqlite3_finalize(m_stmt);
-}
+Query::~Query() = default;
 
 void Query::bind(int index, const QVariant& value) {
-    if (!m_stmt) return;
-    if (!value.isValid() || value.isNull()) {
-        sqlite3_bind_null(m_stmt, index);
-        return;
-    }
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::Bool:
-        sqlite3_bind_int64(m_stmt, index, value.toLongLong());
-        break;
-    case QMetaType::Double:
-    case QMetaType::Float:
-        sqlite3_bind_double(m_stmt, index, value.toDouble());
-        break;
-    default: {
-        const QByteArray utf8 = value.toString().toUtf8();
-        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-    }
-    }
+    if (m_stmt) m_stmt->bind(index, value);
+}
+void Query::bindNull(int index) {
+    if (m_stmt) m_stmt->bindNull(index);
+}
+void Query::bindInt64(int index, qint64 value) {
+    if (m_stmt) m_stmt->bindInt64(index, value);
+}
+void Query::bindDouble(int index, double value) {
+    if (m_stmt) m_stmt->bindDouble(index, value);
+}
+void Query::bindText(int index, const QString& value) {
+    if (m_stmt) m_stmt->bindText(index, value);
+}
+void Query::bindUtf8(int index, const char* bytes, qsizetype length) {
+    if (m_stmt) m_stmt->bindUtf8(index, bytes, length);
 }
 
 bool Query::next() {
     if (!m_stmt || !m_status.ok()) return false;
-    const int rc = sqlite3_step(m_stmt);
-    if (rc == SQLITE_ROW) return true;
-    if (rc != SQLITE_DONE) m_status = m_connection.lastError();
+    switch (m_stmt->step()) {
+    case EngineStatement::Step::Row:
+        return true;
+    case EngineStatement::Step::Done:
+        return false;
+    case EngineStatement::Step::Failed:
+        m_status = m_stmt->error();
+        return false;
+    }
     return false;
 }
 
@@ -241,37 +242,24 @@ Status Query::run() {
 }
 
 void Query::reset() {
-    if (m_stmt) {
-        sqlite3_reset(m_stmt);
-        sqlite3_clear_bindings(m_stmt);
-    }
+    if (m_stmt) m_stmt->reset();
     m_status = Status();
 }
 
 int Query::columnCount() const {
-    return m_stmt ? sqlite3_column_count(m_stmt) : 0;
+    return m_stmt ? m_stmt->columnCount() : 0;
 }
 
 QString Query::columnName(int i) const {
-    return m_stmt ? QString::fromUtf8(sqlite3_column_name(m_stmt, i)) : QString();
+    return m_stmt ? m_stmt->columnName(i) : QString();
 }
 
 QVariant Query::value(int i) const {
-    switch (sqlite3_column_type(m_stmt, i)) {
-    case SQLITE_INTEGER:
-        return QVariant(qint64(sqlite3_column_int64(m_stmt, i)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(m_stmt, i));
-    case SQLITE_TEXT: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
-        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, i)));
-    }
-    case SQLITE_BLOB:
-        return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, i)),
-                                   sqlite3_column_bytes(m_stmt, i)));
-    default:
-        return QVariant();
-    }
+    return m_stmt ? m_stmt->value(i) : QVariant();
+}
+
+sqlite3_stmt* Query::statement() const {
+    return m_stmt ? static_cast<sqlite3_stmt*>(m_stmt->nativeHandle()) : nullptr;
 }
 
 } // namespace rv

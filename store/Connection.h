@@ -1,9 +1,11 @@
 #pragma once
 // The one connection to the database file. It opens an existing file only (a missing
 // file is an error, never an empty new database), runs the system's statements through
-// the translation of Statements.h, lists the tables and describes their columns.
+// the translation of Statements.h, lists the tables and describes their columns. It works
+// through the engine interface (store/Engine.h) on the default engine.
 #include "platform/Status.h"
 #include "store/ColumnType.h"
+#include "store/Engine.h"
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -33,8 +35,11 @@ public:
     // database, or cannot be read; a write-protected file opens for reading only.
     Status open(const QString& path, Mode mode = Mode::ReadWrite);
     void close();
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const { return m_engine != nullptr; }
     const QString& path() const { return m_path; }
+    // Which engine and database the connection is open on: "SQLite file <path>"; empty
+    // when closed.
+    QString describe() const;
     // Whether the open database can only be read (write-protected, or opened so).
     bool readOnly() const;
 
@@ -49,10 +54,27 @@ public:
     Status begin();
     Status commit();
     void rollback();
+    // Whether a transaction is open.
+    bool inTransaction() const;
+
+    // Rows changed by the last insert, update or delete; by every one since opening.
+    qint64 changes() const;
+    qint64 totalChanges() const;
+    // The row number (rowid) the last insert gave its row.
+    qint64 lastInsertId() const;
+
+    // See EngineConnection::setProgressHandler and defineFunction.
+    void setProgressHandler(int everySteps, std::function<bool()> carryOn);
+    Status defineFunction(const QString& name, int argumentCount, bool deterministic,
+                          ScalarFunction function);
+    // A prepared insert for many rows in a transaction of its own.
+    Result<std::unique_ptr<BulkWrite>> bulkWrite(const QString& insertSql);
+    // The open engine connection (nullptr when closed).
+    EngineConnection* engine() const { return m_engine.get(); }
 
     // The engine's last error as an Error (number and description).
     Error lastError() const;
-    sqlite3* handle() const { return m_db; }
+    sqlite3* handle() const;
     // Forget cached column descriptions (after a table was created or dropped).
     void forgetColumns() { m_columns.clear(); }
 
@@ -60,7 +82,7 @@ private:
     Status runPlain(const QString& sql);
     Status runSelectInto(const QString& target, const QString& source, const QString& tail);
 
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<EngineConnection> m_engine;
     QString m_path;
     QHash<QString, std::vector<ColumnInfo>> m_columns;
 };
@@ -74,7 +96,14 @@ public:
     Query& operator=(const Query&) = delete;
 
     const Status& prepared() const { return m_status; }
-    void bind(int index, const QVariant& value); // 1-based
+    // Parameters are 1-based; binding on a statement that failed to prepare does nothing.
+    void bind(int index, const QVariant& value);
+    void bindNull(int index);
+    void bindInt64(int index, qint64 value);
+    void bindDouble(int index, double value);
+    void bindText(int index, const QString& value);
+    // UTF-8 bytes kept unchanged by the caller until the next step or reset.
+    void bindUtf8(int index, const char* bytes, qsizetype length);
     // Steps once: true while a row is available; a failure ends the rows and is kept
     // in status().
     bool next();
@@ -82,13 +111,23 @@ public:
     void reset();
     int columnCount() const;
     QString columnName(int i) const;
+    // Columns are 0-based, read on the current row.
     QVariant value(int i) const;
+    bool isNull(int i) const { return kind(i) == ValueKind::Null; }
+    ValueKind kind(int i) const { return m_stmt ? m_stmt->kind(i) : ValueKind::Null; }
+    qint64 int64(int i) const { return m_stmt ? m_stmt->int64(i) : 0; }
+    double real(int i) const { return m_stmt ? m_stmt->real(i) : 0.0; }
+    QString text(int i) const { return m_stmt ? m_stmt->text(i) : QString(); }
+    QByteArrayView bytes(int i) const { return m_stmt ? m_stmt->bytes(i) : QByteArrayView(); }
+    void readRow(CellView* cells, int count) const {
+        if (m_stmt) m_stmt->readRow(cells, count);
+    }
     const Status& status() const { return m_status; }
-    sqlite3_stmt* statement() const { return m_stmt; }
+    sqlite3_stmt* statement() const;
 
 private:
     Connection& m_connection;
-    sqlite3_stmt* m_stmt = nullptr;
+    std::unique_ptr<EngineStatement> m_stmt;
     Status m_status;
 };
 

@@ -8,6 +8,7 @@
 //
 // Naming, renaming, flushing and removing the files themselves is the caller's part.
 #include "platform/Status.h"
+#include "store/Engine.h"
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -16,13 +17,8 @@ namespace rv {
 
 class Connection;
 
-// Error numbers the operations on the database file answer.
-namespace err {
-constexpr long long DatabaseBusy = 5; // the engine's own number for a locked file
-constexpr long long DatabaseCorrupt = 11;
-constexpr long long NotADatabase = 26;
-constexpr long long DiskFull = 61;
-} // namespace err
+// The error numbers answered (DatabaseBusy, DatabaseCorrupt, NotADatabase, DiskFull), the
+// lock and the depths of a check are the engine interface's own (store/Engine.h).
 
 // The tables every database of this program holds.
 const QStringList& fixedTables();
@@ -30,20 +26,6 @@ const QStringList& fixedTables();
 // Whether a failure of the engine on a database means the file itself is damaged (it is
 // corrupt, or no database at all), as opposed to missing, locked or refused.
 bool isDamagedDatabaseError(const Error& error);
-
-// Held while a database file is copied or replaced: no other program can write to the
-// file in the meantime. Let go when destroyed.
-class DatabaseLock {
-public:
-    virtual ~DatabaseLock() = default;
-    // False for the empty lock of a file that is missing or no database.
-    virtual bool holds() const { return false; }
-    // Whether, while the lock holds, another connection is writing to the file: it holds
-    // the engine's write lock (its journal is then its own, live). A journal beside the
-    // file while no one writes is one the engine has finished with: had it been hot, the
-    // engine would have rolled it back before the lock could hold.
-    virtual bool writerActive() const { return false; }
-};
 
 // The engine's rollback journal of a database file: written beside the file while a write
 // is under way, and left there by a write that was cut short.
@@ -54,16 +36,6 @@ QString rollbackJournalOf(const QString& databaseFile);
 // as a database gets an empty lock (there is nothing to protect); a database another
 // program is writing fails with the engine's "locked" number, DatabaseBusy.
 Result<std::unique_ptr<DatabaseLock>> lockDatabaseFile(const QString& path, int busyTimeoutMs);
-
-// How far checkDatabaseFile looks.
-enum class DatabaseCheckDepth {
-    // The engine's full integrity check, and the fixed tables present: a backup that is
-    // to become the database.
-    Full,
-    // The engine's quick check of every page and row: a copy the engine has just written,
-    // the database at start-up.
-    Quick,
-};
 
 // Whether the existing file at path is a sound database. A file that fails a check
 // answers DatabaseCorrupt; one that is no database at all, NotADatabase; one without a

@@ -1,43 +1,29 @@
 #include "store/Provisioning.h"
 #include "data/ShippedDatabase.h"
 #include "store/Connection.h"
+#include "store/Engine.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <sqlite3.h>
 
 namespace rv {
-
-namespace {
-Status runScript(sqlite3* db, const char* script) {
-    char* message = nullptr;
-    if (sqlite3_exec(db, script, nullptr, nullptr, &message) != SQLITE_OK) {
-        const Error e{sqlite3_errcode(db), QString::fromUtf8(message ? message : "")};
-        sqlite3_free(message);
-        return e;
-    }
-    return {};
-}
-} // namespace
 
 Status createShippedDatabase(const QString& path) {
     if (QFileInfo::exists(path))
         return Status::fail(err::FileError, QStringLiteral("File already exists: ") + path);
     const QString temporary = path + QStringLiteral(".new");
     QFile::remove(temporary);
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(temporary.toUtf8().constData(), &db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        const Error e{sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))};
-        sqlite3_close(db);
-        return e;
+    Status s;
+    {
+        auto created = defaultEngine().create(temporary);
+        if (!created.ok()) return created.error();
+        EngineConnection& db = *created.value();
+        s = db.execute(QStringLiteral("BEGIN"));
+        if (s.ok()) s = db.execute(QString::fromUtf8(shipped::kSchemaSql));
+        if (s.ok()) s = db.execute(QString::fromUtf8(shipped::kSeedSql));
+        if (s.ok()) s = db.execute(QStringLiteral("COMMIT"));
     }
-    Status s = runScript(db, "BEGIN");
-    if (s.ok()) s = runScript(db, shipped::kSchemaSql);
-    if (s.ok()) s = runScript(db, shipped::kSeedSql);
-    if (s.ok()) s = runScript(db, "COMMIT");
-    sqlite3_close(db);
     if (!s.ok()) {
         QFile::remove(temporary);
         return s;
