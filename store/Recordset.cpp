@@ -4,7 +4,6 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cstring>
-#include <sqlite3.h>
 
 namespace rv {
 
@@ -35,7 +34,7 @@ QString baseTable(const QString& statement) {
 QVariant RowView::value(const QString& column) const {
     const int c = m_rs.columnIndex(column);
     if (c < 0) return QVariant();
-    return m_rs.logical(m_rs.m_rows[m_row], c);
+    return m_rs.logical(m_rs.rows()[m_row], c);
 }
 
 Status Recordset::open(Connection& connection, const QString& statement) {
@@ -56,9 +55,8 @@ Status Recordset::open(Connection& connection, const QString& statement) {
 void Recordset::close() {
     // The rows are released; their storage is kept for the next open of this recordset.
     m_open = false;
-    m_rows.clear();
+    m_store.clear();
     m_view.clear();
-    m_arena.resize(0);
     m_columns.clear();
     m_index.clear();
     m_exact.clear();
@@ -70,9 +68,8 @@ void Recordset::close() {
 
 void Recordset::releaseStorage() {
     close();
-    std::vector<Row>().swap(m_rows);
+    m_store.release();
     std::vector<std::size_t>().swap(m_view);
-    m_arena.release();
 }
 
 Status Recordset::load() {
@@ -108,64 +105,14 @@ Status Recordset::load() {
             if (tc.name.compare(info.name, Qt::CaseInsensitive) == 0) info.type = tc.type;
         columns.push_back(info);
     }
-    // Rows are read straight into the recordset's own storage, which keeps its capacity
-    // from the previous open: reopening a sensor's readings touches no new memory.
-    std::vector<Row>& rows = m_rows;
-    rows.clear();
     m_view.clear();
-    m_arena.resize(0);
+    // The table's row count bounds the statement's: the store reserves for it up front.
+    qint64 bound = 0;
     {
-        // The table's row count bounds the statement's: reserving for it up front spares
-        // copying the rows while the storage grows (reserved pages cost nothing untouched).
         Query count(*m_connection, QStringLiteral("SELECT count(*) FROM ") + quoteName(m_table));
-        if (count.next()) {
-            const qint64 bound = count.value(0).toLongLong();
-            rows.reserve(std::size_t(bound));
-            m_arena.reserve(qsizetype(bound) * qsizetype(n) * 12);
-        }
+        if (count.next()) bound = count.int64(0);
     }
-    qint64 bookmark = 0;
-    sqlite3_stmt* stmt = q.statement();
-    while (q.next()) {
-        Row row;
-        row.rowid = sqlite3_column_int64(stmt, 0);
-        row.bookmark = ++bookmark;
-        row.offset = m_arena.size();
-        for (int i = 1; i <= n; ++i) {
-            const int type = sqlite3_column_type(stmt, i);
-            switch (type) {
-            case SQLITE_INTEGER: {
-                const qint64 v = sqlite3_column_int64(stmt, i);
-                m_arena.append(char(Integer));
-                m_arena.append(reinterpret_cast<const char*>(&v), sizeof v);
-                break;
-            }
-            case SQLITE_FLOAT: {
-                const double v = sqlite3_column_double(stmt, i);
-                m_arena.append(char(Real));
-                m_arena.append(reinterpret_cast<const char*>(&v), sizeof v);
-                break;
-            }
-            case SQLITE_TEXT:
-            case SQLITE_BLOB: {
-                const char* bytes =
-                    type == SQLITE_TEXT
-                        ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, i))
-                        : static_cast<const char*>(sqlite3_column_blob(stmt, i));
-                const quint32 length = quint32(sqlite3_column_bytes(stmt, i));
-                m_arena.append(char(type == SQLITE_TEXT ? Text : Blob));
-                m_arena.append(reinterpret_cast<const char*>(&length), sizeof length);
-                m_arena.append(bytes, qsizetype(length));
-                break;
-            }
-            default:
-                m_arena.append(char(Null));
-                break;
-            }
-        }
-        rows.push_back(row);
-    }
-    if (!q.status().ok()) return q.status();
+    if (Status s = m_store.load(q, n, bound); !s.ok()) return s;
 
     m_columns = std::move(columns);
     m_index.clear();
@@ -175,7 +122,6 @@ Status Recordset::load() {
         if (!m_exact.contains(name)) m_exact.insert(name, i);
         if (!m_index.contains(name.toLower())) m_index.insert(name.toLower(), i);
     }
-    m_nextBookmark = bookmark + 1;
     m_edit.reset();
     m_onDeleted = false;
     static const QRegularExpression wholeTableByOne(
@@ -192,8 +138,8 @@ Status Recordset::load() {
 
 void Recordset::rebuildView() {
     m_view.clear();
-    m_view.reserve(m_rows.size());
-    for (std::size_t i = 0; i < m_rows.size(); ++i)
+    m_view.reserve(rows().size());
+    for (std::size_t i = 0; i < rows().size(); ++i)
         if (!m_filter || m_filter->accepts(RowView(*this, i))) m_view.push_back(i);
 }
 
@@ -285,7 +231,7 @@ Status Recordset::movePrevious() {
 
 Result<qint64> Recordset::bookmark() const {
     if (Status s = checkCurrent(); !s.ok()) return s;
-    return m_rows[m_view[std::size_t(m_pos)]].bookmark;
+    return currentRow().bookmark;
 }
 
 Result<qint64> Recordset::rowId() const {
@@ -298,8 +244,8 @@ Status Recordset::setBookmark(qint64 bookmark) {
     // Rows keep their bookmarks in ascending order, so the view can be searched.
     const auto it =
         std::lower_bound(m_view.begin(), m_view.end(), bookmark,
-                         [this](std::size_t row, qint64 b) { return m_rows[row].bookmark < b; });
-    if (it == m_view.end() || m_rows[*it].bookmark != bookmark)
+                         [this](std::size_t row, qint64 b) { return rows()[row].bookmark < b; });
+    if (it == m_view.end() || rows()[*it].bookmark != bookmark)
         return Status::fail(err::InvalidArgument, QStringLiteral("The bookmark ") +
                                                       QString::number(bookmark) +
                                                       QStringLiteral(" names no row."));
@@ -332,12 +278,12 @@ Status Recordset::find(const QString& criterion) {
     const QByteArray wantedUtf8 = wanted.toUtf8();
     const bool wantedAscii = wantedUtf8.size() == wanted.size();
     for (qint64 i = start; i < qint64(m_view.size()); ++i) {
-        const Row& row = m_rows[m_view[std::size_t(i)]];
-        const CellRef ref = cell(row, c);
+        const Row& row = rows()[m_view[std::size_t(i)]];
+        const CellRef ref = m_store.cell(row, c);
         bool equal = false;
-        if (ref.kind == Null) {
+        if (ref.kind == RowStore::Null) {
             equal = false; // Null equals no value, not even the empty text
-        } else if (plainText && ref.kind == Text) {
+        } else if (plainText && ref.kind == RowStore::Text) {
             // Texts are compared in place; equal UTF-8 bytes (ignoring ASCII case) settle
             // most comparisons without building a QString.
             if (ref.length == quint32(wantedUtf8.size()) &&
@@ -380,96 +326,8 @@ Result<int> Recordset::column(const QString& name) const {
     return c;
 }
 
-Recordset::CellRef Recordset::cell(const Row& row, int col) const {
-    const char* p = m_arena.constData() + row.offset;
-    for (int c = 0;; ++c) {
-        CellRef ref;
-        ref.kind = CellKind(*p++);
-        switch (ref.kind) {
-        case Integer:
-        case Real:
-            ref.data = p;
-            p += 8;
-            break;
-        case Text:
-        case Blob:
-            std::memcpy(&ref.length, p, sizeof ref.length);
-            ref.data = p + sizeof ref.length;
-            p = ref.data + ref.length;
-            break;
-        case Null:
-            break;
-        }
-        if (c == col) return ref;
-    }
-}
-
-QVariant Recordset::stored(const Row& row, int col) const {
-    const CellRef ref = cell(row, col);
-    switch (ref.kind) {
-    case Integer: {
-        qint64 v;
-        std::memcpy(&v, ref.data, sizeof v);
-        return QVariant(v);
-    }
-    case Real: {
-        double v;
-        std::memcpy(&v, ref.data, sizeof v);
-        return QVariant(v);
-    }
-    case Text:
-        return QVariant(QString::fromUtf8(ref.data, qsizetype(ref.length)));
-    case Blob:
-        return QVariant(QByteArray(ref.data, qsizetype(ref.length)));
-    case Null:
-        break;
-    }
-    return QVariant();
-}
-
 QVariant Recordset::logical(const Row& row, int col) const {
-    return fromStored(stored(row, col), m_columns[std::size_t(col)].type);
-}
-
-void Recordset::appendCell(const QVariant& value) {
-    if (!value.isValid() || value.isNull()) {
-        m_arena.append(char(Null));
-        return;
-    }
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::Bool: {
-        const qint64 v = value.toLongLong();
-        m_arena.append(char(Integer));
-        m_arena.append(reinterpret_cast<const char*>(&v), sizeof v);
-        return;
-    }
-    case QMetaType::Double:
-    case QMetaType::Float: {
-        const double v = value.toDouble();
-        m_arena.append(char(Real));
-        m_arena.append(reinterpret_cast<const char*>(&v), sizeof v);
-        return;
-    }
-    default:
-        break;
-    }
-    const bool blob = value.typeId() == QMetaType::QByteArray;
-    const QByteArray bytes = blob ? value.toByteArray() : value.toString().toUtf8();
-    const quint32 length = quint32(bytes.size());
-    m_arena.append(char(blob ? Blob : Text));
-    m_arena.append(reinterpret_cast<const char*>(&length), sizeof length);
-    m_arena.append(bytes);
-}
-
-void Recordset::storeCells(Row& row, const std::vector<QVariant>& cells) {
-    // The row gets a new record at the end of the arena; the old one is left unused.
-    const qsizetype offset = m_arena.size();
-    for (std::size_t c = 0; c < m_columns.size(); ++c)
-        appendCell(c < cells.size() ? cells[c] : QVariant());
-    row.offset = offset;
+    return fromStored(m_store.stored(row, col), m_columns[std::size_t(col)].type);
 }
 
 Result<QVariant> Recordset::value(const QString& name) const {
@@ -501,7 +359,7 @@ Status Recordset::setValue(const QString& name, const QVariant& value) {
         const Row& row = currentRow();
         e.cells.reserve(m_columns.size());
         for (int i = 0; i < int(m_columns.size()); ++i)
-            e.cells.push_back(stored(row, i));
+            e.cells.push_back(m_store.stored(row, i));
         e.changed.assign(m_columns.size(), false);
         m_edit = std::move(e);
     }
@@ -513,12 +371,8 @@ Status Recordset::setValue(const QString& name, const QVariant& value) {
 Status Recordset::addNew() {
     if (Status s = checkOpen(); !s.ok()) return s;
     (void)leaveRow();
-    Row row;
-    row.bookmark = m_nextBookmark++;
-    row.offset = m_arena.size();
-    m_arena.append(qsizetype(m_columns.size()), char(Null));
-    m_rows.push_back(row);
-    m_view.push_back(m_rows.size() - 1);
+    m_store.appendEmpty();
+    m_view.push_back(rows().size() - 1);
     m_pos = qint64(m_view.size()) - 1;
     m_onDeleted = false;
     Edit e;
@@ -533,12 +387,10 @@ void Recordset::cancelUpdate() {
     if (!m_edit) return;
     const bool wasNew = m_edit->isNew;
     m_edit.reset();
-    if (wasNew && !m_rows.empty() && m_pos >= 0 && m_pos < qint64(m_view.size())) {
+    if (wasNew && !rows().empty() && m_pos >= 0 && m_pos < qint64(m_view.size())) {
         // The unwritten new row leaves the snapshot; its place becomes the end.
         m_view.erase(m_view.begin() + m_pos);
-        if (m_rows.back().offset + qsizetype(m_columns.size()) == m_arena.size())
-            m_arena.resize(m_rows.back().offset);
-        m_rows.pop_back();
+        m_store.dropLast();
     }
 }
 
@@ -555,12 +407,12 @@ Status Recordset::refetch(Row& row) {
     std::vector<QVariant> cells;
     cells.reserve(m_columns.size());
     for (int c = 0; c < int(m_columns.size()); ++c)
-        cells.push_back(stored(row, c));
+        cells.push_back(m_store.stored(row, c));
     for (int i = 0; i < q.columnCount(); ++i) {
         const int c = columnIndex(q.columnName(i));
         if (c >= 0) cells[std::size_t(c)] = q.value(i);
     }
-    storeCells(row, cells);
+    m_store.store(row, cells);
     return {};
 }
 
@@ -568,7 +420,7 @@ Status Recordset::update() {
     if (Status s = checkOpen(); !s.ok()) return s;
     if (!m_edit) return checkCurrent();
     if (Status s = checkCurrent(); !s.ok()) return s;
-    Row& row = m_rows[m_view[std::size_t(m_pos)]];
+    Row& row = rows()[m_view[std::size_t(m_pos)]];
     auto tableColumns = m_connection->columns(m_table);
     if (!tableColumns.ok()) {
         cancelUpdate();
@@ -606,9 +458,9 @@ Status Recordset::update() {
             cancelUpdate();
             return s;
         }
-        row.rowid = sqlite3_last_insert_rowid(m_connection->handle());
+        row.rowid = m_connection->lastInsertId();
         ++m_ownChanges;
-        storeCells(row, m_edit->cells);
+        m_store.store(row, m_edit->cells);
         m_edit.reset();
         // Read the row back so defaults filled in by the table are seen.
         return refetch(row);
@@ -632,14 +484,14 @@ Status Recordset::update() {
         cancelUpdate();
         return s;
     }
-    if (sqlite3_changes(m_connection->handle()) != 1) {
+    if (m_connection->changes() != 1) {
         cancelUpdate();
         return Status::fail(err::RowNotFound,
                             QStringLiteral("Row cannot be located for updating. Some values may "
                                            "have been changed since it was last read."));
     }
     ++m_ownChanges;
-    storeCells(row, m_edit->cells);
+    m_store.store(row, m_edit->cells);
     m_edit.reset();
     return {};
 }
@@ -655,13 +507,13 @@ Status Recordset::remove() {
     const std::size_t r = m_view[std::size_t(m_pos)];
     Query q(*m_connection, QStringLiteral("DELETE FROM ") + quoteName(m_table) +
                                QStringLiteral(" WHERE rowid = ?1"));
-    q.bind(1, m_rows[r].rowid);
+    q.bindInt64(1, rows()[r].rowid);
     if (Status s = q.run(); !s.ok()) return s;
-    if (sqlite3_changes(m_connection->handle()) == 1)
+    if (m_connection->changes() == 1)
         ++m_ownChanges;
     else
         m_canResort = false; // the row was already gone: read the table again next time
-    m_rows.erase(m_rows.begin() + qint64(r));
+    rows().erase(rows().begin() + qint64(r));
     m_view.erase(m_view.begin() + m_pos);
     for (std::size_t& v : m_view)
         if (v > r) --v;
@@ -672,7 +524,7 @@ Status Recordset::remove() {
 Recordset::Fingerprint Recordset::fingerprint() const {
     Fingerprint f;
     if (!m_connection || !m_connection->isOpen()) return f;
-    f.totalChanges = sqlite3_total_changes64(m_connection->handle());
+    f.totalChanges = m_connection->totalChanges();
     Query data(*m_connection, QStringLiteral("PRAGMA data_version"));
     if (data.next()) f.dataVersion = data.value(0).toLongLong();
     Query schema(*m_connection, QStringLiteral("PRAGMA schema_version"));
@@ -680,61 +532,18 @@ Recordset::Fingerprint Recordset::fingerprint() const {
     return f;
 }
 
-// Orders two rows as the database orders the column: Null first, then numbers by value,
-// then texts byte by byte (shorter first on a common prefix), then blobs; ties by rowid.
-int Recordset::compareOrderKeys(const Row& a, const Row& b) const {
-    const CellRef x = cell(a, m_orderColumn);
-    const CellRef y = cell(b, m_orderColumn);
-    auto rank = [](CellKind k) {
-        switch (k) {
-        case Null:
-            return 0;
-        case Integer:
-        case Real:
-            return 1;
-        case Text:
-            return 2;
-        case Blob:
-            return 3;
-        }
-        return 4;
-    };
-    if (rank(x.kind) != rank(y.kind)) return rank(x.kind) < rank(y.kind) ? -1 : 1;
-    int c = 0;
-    if (rank(x.kind) == 1) {
-        auto number = [](const CellRef& r) {
-            if (r.kind == Integer) {
-                qint64 v;
-                std::memcpy(&v, r.data, sizeof v);
-                return double(v);
-            }
-            double v;
-            std::memcpy(&v, r.data, sizeof v);
-            return v;
-        };
-        const double u = number(x), v = number(y);
-        c = u < v ? -1 : (u > v ? 1 : 0);
-    } else if (rank(x.kind) >= 2) {
-        c = std::memcmp(x.data, y.data, std::min(x.length, y.length));
-        if (c == 0 && x.length != y.length) c = x.length < y.length ? -1 : 1;
-    }
-    if (c != 0) return c;
-    return a.rowid < b.rowid ? -1 : (a.rowid > b.rowid ? 1 : 0);
-}
-
 bool Recordset::sortedByOrderColumn() const {
-    for (std::size_t i = 1; i < m_rows.size(); ++i)
-        if (compareOrderKeys(m_rows[i - 1], m_rows[i]) > 0) return false;
+    const std::vector<Row>& all = rows();
+    for (std::size_t i = 1; i < all.size(); ++i)
+        if (m_store.compare(all[i - 1], all[i], m_orderColumn) > 0) return false;
     return true;
 }
 
 void Recordset::resortRows() {
-    std::sort(m_rows.begin(), m_rows.end(),
-              [this](const Row& a, const Row& b) { return compareOrderKeys(a, b) < 0; });
-    qint64 bookmark = 0;
-    for (Row& row : m_rows)
-        row.bookmark = ++bookmark;
-    m_nextBookmark = bookmark + 1;
+    std::sort(rows().begin(), rows().end(), [this](const Row& a, const Row& b) {
+        return m_store.compare(a, b, m_orderColumn) < 0;
+    });
+    m_store.renumberBookmarks();
 }
 
 Status Recordset::requery() {

@@ -28,8 +28,8 @@
 //  - setFilter narrows the rows the recordset presents, counts and walks to those
 //    passing a predicate, the first of them current; clearFilter shows all again.
 #include "platform/Status.h"
-#include "store/Arena.h"
 #include "store/Connection.h"
+#include "store/RowStore.h"
 #include <QHash>
 #include <QString>
 #include <QVariant>
@@ -114,21 +114,10 @@ public:
 
 private:
     friend class RowView;
-    // Every row is one record in the recordset's arena: for each column a kind byte
-    // followed by its value (8 bytes for a number, a 4-byte length and the UTF-8 bytes
-    // for a text, nothing for Null). Values become QVariants only when read, so opening
-    // 100,000 readings allocates and touches as little memory as the rows need.
-    enum CellKind : char { Null, Integer, Real, Text, Blob };
-    struct CellRef {
-        CellKind kind = Null;
-        const char* data = nullptr; // the value's bytes
-        quint32 length = 0;         // of a text or blob
-    };
-    struct Row {
-        qint64 rowid = 0;
-        qint64 bookmark = 0;
-        qsizetype offset = 0; // its record in m_arena
-    };
+    // The rows themselves are held by a RowStore; the recordset walks, filters, finds and
+    // edits them.
+    using Row = RowStore::Row;
+    using CellRef = RowStore::CellRef;
     struct Edit {
         bool isNew = false;
         std::vector<QVariant> cells; // as stored
@@ -142,13 +131,11 @@ private:
     Status leaveRow(); // abandons an unwritten edit before a move
     Status moveToEnd(bool last);
     Result<int> column(const QString& name) const;
-    CellRef cell(const Row& row, int col) const;
-    QVariant stored(const Row& row, int col) const;
     QVariant logical(const Row& row, int col) const;
-    void appendCell(const QVariant& stored);
-    void storeCells(Row& row, const std::vector<QVariant>& cells);
     Status refetch(Row& row);
-    const Row& currentRow() const { return m_rows[m_view[std::size_t(m_pos)]]; }
+    std::vector<Row>& rows() { return m_store.rows(); }
+    const std::vector<Row>& rows() const { return m_store.rows(); }
+    const Row& currentRow() const { return rows()[m_view[std::size_t(m_pos)]]; }
 
     // Requery without reading the table again: when the only changes to the database
     // since the rows were read are this recordset's own writes, the rows it holds are the
@@ -161,7 +148,6 @@ private:
     };
     Fingerprint fingerprint() const;
     bool sortedByOrderColumn() const;
-    int compareOrderKeys(const Row& a, const Row& b) const;
     void resortRows();
 
     int m_orderColumn = -1;   // the one ORDER BY column of a whole-table statement
@@ -176,12 +162,10 @@ private:
     std::vector<ColumnInfo> m_columns;
     QHash<QString, int> m_exact; // name as written -> column
     QHash<QString, int> m_index; // lower-case name -> column
-    std::vector<Row> m_rows;
-    Arena m_arena;
+    RowStore m_store;
     std::vector<std::size_t> m_view; // rows presented (all, or those passing the filter)
     qint64 m_pos = 0;                // index into m_view; -1 BOF, size() EOF
     bool m_onDeleted = false;
-    qint64 m_nextBookmark = 1;
     std::optional<Edit> m_edit;
     std::optional<RowFilter> m_filter;
 };
