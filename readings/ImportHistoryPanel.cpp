@@ -1,14 +1,15 @@
-// The Readings tab's "Import history" group: the imports of the current sensor, newest
-// first, and "Undo import", which removes the readings of the import chosen after a
-// confirmation that counts them and names those edited since the import.
+// The imports of the current sensor and the undo of one of them.
+#include "readings/ImportHistoryPanel.h"
 #include "core/DateText.h"
+#include "core/Values.h"
 #include "history/ImportHistory.h"
 #include "readings/ReadingRules.h"
-#include "readings/ReadingsTab.h"
 #include "store/Connection.h"
-#include "store/Module1.h"
 #include "store/Session.h"
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLocale>
+#include <QVBoxLayout>
 
 namespace rv {
 
@@ -64,9 +65,57 @@ QString confirmation(const QString& sensor, const ImportBatch& batch, const Undo
     }
     return text;
 }
+// The current sensor's identifier; a failure to read it is thrown to the caller's log.
+QString sensorId(const Session& s) {
+    return displayText(need(s.currentSensor.value(QStringLiteral("InstrumentID"))));
+}
 } // namespace
 
-void ReadingsTab::refreshImportHistory() {
+ImportHistoryPanel::ImportHistoryPanel(Session& session, Host host, QWidget* parent)
+    : QGroupBox(QStringLiteral("Import history"), parent), m_s(&session), m_host(std::move(host)) {
+    setObjectName(QStringLiteral("fraImportHistory"));
+    lstImports = new QTreeWidget(this);
+    lstImports->setObjectName(QStringLiteral("lstImports"));
+    lstImports->setColumnCount(3);
+    lstImports->setHeaderLabels(
+        {QStringLiteral("Imported"), QStringLiteral("File"), QStringLiteral("Rows")});
+    lstImports->setRootIsDecorated(false);
+    lstImports->setUniformRowHeights(true);
+    lstImports->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstImports->setAllColumnsShowFocus(true);
+    lstImports->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    lblImportHistory = new QLabel(this);
+    lblImportHistory->setObjectName(QStringLiteral("lblImportHistory"));
+    lblImportHistory->setWordWrap(true);
+    lblImportHistory->hide();
+    cmdUndoImport = new QPushButton(QStringLiteral("Undo import"), this);
+    cmdUndoImport->setObjectName(QStringLiteral("cmdUndoImport"));
+    cmdUndoImport->setEnabled(false);
+
+    auto* rows = new QVBoxLayout(this);
+    rows->addWidget(lstImports, 1);
+    rows->addWidget(lblImportHistory);
+    auto* undoRow = new QHBoxLayout;
+    undoRow->addStretch();
+    undoRow->addWidget(cmdUndoImport);
+    rows->addLayout(undoRow);
+    lstImports->header()->setStretchLastSection(false);
+    lstImports->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    lstImports->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    lstImports->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+
+    connect(lstImports, &QTreeWidget::itemSelectionChanged, this,
+            &ImportHistoryPanel::importChosen);
+    connect(cmdUndoImport, &QPushButton::clicked, this, &ImportHistoryPanel::cmdUndoImport_Click);
+}
+
+ImportHistoryPanel::~ImportHistoryPanel() {
+    // The list outlives this part of the object by a moment: its last signals must find
+    // nothing to act on.
+    m_s = nullptr;
+}
+
+void ImportHistoryPanel::refresh() {
     if (!m_s) return;
     Session& s = *m_s;
     lstImports->clear();
@@ -90,10 +139,9 @@ void ReadingsTab::refreshImportHistory() {
         say(QStringLiteral("The import history is unavailable: the database cannot be "
                            "written, so imports cannot be undone."));
     }
-    const Recordset& sensors = s.rsSensors;
-    if (!sensors.isOpen() || sensors.recordCount() == 0 || sensors.bof() || sensors.eof()) return;
+    if (!s.currentSensor.exists()) return;
     logged(s, kListImports, [&] {
-        const QString id = sensorId();
+        const QString id = sensorId(s);
         for (const ImportBatch& b : need(listBatches(s.gConnection, id))) {
             auto* item = new QTreeWidgetItem(
                 lstImports, {generalDateText(b.when), b.fileName, QString::number(b.rows)});
@@ -107,36 +155,36 @@ void ReadingsTab::refreshImportHistory() {
     lstImports->viewport()->update();
 }
 
-void ReadingsTab::importChosen() {
+void ImportHistoryPanel::importChosen() {
+    if (!m_s) return;
     cmdUndoImport->setEnabled(m_historyWritable && !lstImports->selectedItems().isEmpty());
 }
 
-void ReadingsTab::cmdUndoImport_Click() {
+void ImportHistoryPanel::cmdUndoImport_Click() {
     if (!m_s) return;
     Session& s = *m_s;
     const QList<QTreeWidgetItem*> chosen = lstImports->selectedItems();
     if (chosen.isEmpty() || !m_historyWritable) return;
     const qint64 batchId = chosen.front()->data(0, Qt::UserRole).toLongLong();
     logged(s, kUndoImport, [&] {
-        const QString id = sensorId();
+        const QString id = sensorId(s);
         std::optional<ImportBatch> batch;
         for (const ImportBatch& b : need(listBatches(s.gConnection, id)))
             if (b.id == batchId) batch = b;
         if (!batch) {
             // The import is no longer the sensor's (the history changed meanwhile).
-            refreshImportHistory();
+            refresh();
             return;
         }
         // The reading shown is written back first, as moving away from it does: an edit
         // typed into it then counts as an edit made since the import.
-        commitPickers();
-        SaveReadings();
+        m_host.writeBackShown();
         const UndoPreview preview = need(previewUndo(s.gConnection, batchId));
         if (s.dialogs.show(Message{confirmation(id, *batch, preview), kUndoTitle, Icon::Exclamation,
                                    Buttons::YesNo, Answer::No}) != Answer::Yes)
             return;
 
-        const Result<qint64> removed = undoBatch(s.gConnection, batchId, progress());
+        const Result<qint64> removed = undoBatch(s.gConnection, batchId, m_host.progress());
         if (!removed.ok() && removed.error().number == kUndoCancelled) {
             s.dialogs.inform(QStringLiteral("The undo was cancelled: no reading was removed."),
                              kUndoTitle, Icon::Exclamation);
@@ -150,14 +198,8 @@ void ReadingsTab::cmdUndoImport_Click() {
             need(removed); // and the failure goes to the log
         }
         // The readings shown again from the file, on the newest one left.
-        Recordset& rs = s.rsReadings;
-        m_shown = 0;
-        if (rs.isOpen())
-            need(rs.requery());
-        else
-            need(rs.open(s.gConnection, sql::readingsByDate(id)));
-        showNewestReading();
-        refreshImportHistory();
+        m_host.showReadingsAgain();
+        refresh();
         s.dialogs.inform(
             readings(removed.value()) + QStringLiteral(" of ") + batch->fileName +
                 (removed.value() == 1 ? QStringLiteral(" was") : QStringLiteral(" were")) +

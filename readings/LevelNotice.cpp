@@ -1,34 +1,56 @@
-// The level notice of the Readings tab: the reading shown judged against the sensor's
-// alarm levels, its load computed as the plots compute it (channel 1 less the offset
-// shown on the Installation tab), its rise from the previous plotted reading per day.
-// A reading without a load (an empty channel 1, or a text such as a logger's "ERR") is
-// judged by no level and is no previous reading, as a reading kept out of the plots is
-// not. Everything here only reads, so it works on a write-protected database too.
+// The reading shown judged against the sensor's alarm levels, its load computed as the
+// plots compute it (channel 1 less the offset shown on the Installation tab), its rise from
+// the previous plotted reading per day. A reading without a load (an empty channel 1, or a
+// text such as a logger's "ERR") is judged by no level and is no previous reading, as a
+// reading kept out of the plots is not.
+#include "readings/LevelNotice.h"
 #include "alarms/AlarmStore.h"
 #include "core/DateText.h"
 #include "core/Loads.h"
 #include "core/NumberText.h"
 #include "core/Values.h"
 #include "readings/ReadingRules.h"
-#include "readings/ReadingsTab.h"
 #include "store/Connection.h"
 #include "store/ReadingsTable.h"
 #include "store/Session.h"
+#include <QFontMetrics>
 
 namespace rv {
 
-void ReadingsTab::showLevelNotice(const QString& channel1) {
-    // The notice keeps its room while hidden, so the buttons above it never move.
-    lblLevels->clear();
-    lblLevels->hide();
+LevelNotice::LevelNotice(Session& session, QWidget* parent) : QLabel(parent), m_s(&session) {
+    setObjectName(QStringLiteral("lblLevels"));
+    setWordWrap(true);
+    setStyleSheet(QStringLiteral("font-weight: bold; padding: 4px;"));
+    // The notice keeps the room of two lines whether it shows or not, so that the
+    // navigation buttons above it stay where they are while the user clicks through.
+    QSizePolicy keepNotice = sizePolicy();
+    keepNotice.setRetainSizeWhenHidden(true);
+    setSizePolicy(keepNotice);
+    QFont noticeFont = font();
+    noticeFont.setBold(true);
+    setMinimumHeight(2 * QFontMetrics(noticeFont).lineSpacing() + 12);
+    hide();
+}
+
+LevelNotice::~LevelNotice() {
+    m_s = nullptr;
+}
+
+void LevelNotice::clearNotice() {
+    clear();
+    hide();
+}
+
+void LevelNotice::judge(const QDateTime& at, const QString& channel1) {
+    clearNotice();
+    if (!m_s) return;
     Session& s = *m_s;
     if (!hasLeadingNumber(channel1)) return;
     if (!s.gConnection.isOpen() || !hasAlarmTable(s.gConnection)) return;
-    const QString id = sensorId();
+    const QString id = displayText(need(s.currentSensor.value(QStringLiteral("InstrumentID"))));
     const auto levels = loadAlarmLevels(s.gConnection, id);
     if (!levels || levels.value().empty()) return;
     const double offset = installationOffset(m_offsetText ? m_offsetText() : QString());
-    const QDateTime at = wallClock(currentReadingDate(), currentReadingTime());
     const double value = leadingNumber(channel1);
     const LoadAt reading{loadAfterOffset(QStringView(channel1), offset), at};
 
@@ -43,14 +65,14 @@ void ReadingsTab::showLevelNotice(const QString& channel1) {
     const LevelCheck check = checkLoad(reading, previous, levels.value());
     if (!check.any()) return;
     const bool alarm = check.reached == LevelReached::Alarm;
-    lblLevels->setStyleSheet(alarm ? QStringLiteral("background: #c62828; color: white; "
-                                                    "font-weight: bold; padding: 4px;")
-                                   : QStringLiteral("background: #f9a825; color: black; "
-                                                    "font-weight: bold; padding: 4px;"));
-    lblLevels->setText(readingLevelNotice(
-        check, value, offset, previous ? std::optional<double>(previous->load) : std::nullopt,
-        levels.value()));
-    lblLevels->show();
+    setStyleSheet(alarm ? QStringLiteral("background: #c62828; color: white; "
+                                         "font-weight: bold; padding: 4px;")
+                        : QStringLiteral("background: #f9a825; color: black; "
+                                         "font-weight: bold; padding: 4px;"));
+    setText(readingLevelNotice(check, value, offset,
+                               previous ? std::optional<double>(previous->load) : std::nullopt,
+                               levels.value()));
+    show();
 }
 
 } // namespace rv

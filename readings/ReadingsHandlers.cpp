@@ -7,6 +7,7 @@
 #include "readings/ReadingsTab.h"
 #include "store/Module1.h"
 #include "store/Session.h"
+#include "store/Statements.h"
 #include <QFile>
 #include <QScopeGuard>
 #include <QSignalBlocker>
@@ -134,7 +135,7 @@ void ReadingsTab::fillreadings() {
         m_shown = bookmark;
         m_shownKey = key;
         CheckFutureDate();
-        showLevelNotice(channel1);
+        lblLevels->judge(wallClock(date, time), channel1);
     });
     if (!filled) {
         m_shown = 0;
@@ -170,7 +171,7 @@ void ReadingsTab::returnToShown() {
 }
 
 QString ReadingsTab::sensorId() const {
-    return displayText(need(m_s->rsSensors.value(QStringLiteral("InstrumentID"))));
+    return displayText(need(m_s->currentSensor.value(QStringLiteral("InstrumentID"))));
 }
 
 void ReadingsTab::commitPickers() {
@@ -212,14 +213,38 @@ void ReadingsTab::reopenReadings() {
         skip([&] { fillreadings(); });
         s.gReadingBookmark = 0;
     }
-    refreshImportHistory();
+    fraImportHistory->refresh();
+}
+
+void ReadingsTab::sensorChanged() {
+    if (!m_s) return;
+    txtSensor3->setText(m_s->currentSensor.id());
+    // The reading the controls showed is another sensor's: nothing of it may be written
+    // back under this sensor's name. A tab on screen shows this sensor's readings at once,
+    // from its newest; a hidden one reads them when it is entered.
+    m_shown = 0;
+    m_shownKey.clear();
+    if (!isVisible()) return;
+    m_s->gReadingBookmark = 0;
+    reopenReadings();
+}
+
+void ReadingsTab::readingsReplaced() {
+    Session& s = *m_s;
+    Recordset& rs = s.rsReadings;
+    m_shown = 0; // the snapshot is rebuilt: the old bookmarks name other rows
+    if (rs.isOpen())
+        need(rs.requery());
+    else
+        need(rs.open(s.gConnection, sql::readingsByDate(sensorId())));
+    showNewestReading();
 }
 
 void ReadingsTab::showCurrentReading() {
     if (!m_s) return;
     skip([&] { fillreadings(); });
     skip([&] { txtRcount->setText(counterOf(m_s->rsReadings)); });
-    refreshImportHistory();
+    fraImportHistory->refresh();
 }
 
 void ReadingsTab::leaveTab() {
@@ -316,8 +341,7 @@ void ReadingsTab::noteMissingLimits(const Error& error) {
     // Without the type's row there is nothing to test against: the reading is taken as
     // valid, so that it can still be moved from and written back, and the log says why,
     // once for each sensor rather than at every test.
-    const QString sensor =
-        displayText(m_s->rsSensors.value(QStringLiteral("InstrumentID")).valueOr(QVariant()));
+    const QString sensor = m_s->currentSensor.id();
     if (m_limitsNoted && m_limitsNotedFor == sensor) return;
     m_limitsNoted = true;
     m_limitsNotedFor = sensor;

@@ -3,14 +3,13 @@
 // ReadingsHandlers.cpp.
 #include "readings/ReadingsTab.h"
 #include "readings/ReadingRules.h"
+#include "store/Session.h"
 #include "ui/Pictures.h"
 #include <QApplication>
 #include <QFocusEvent>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
@@ -47,6 +46,8 @@ ReadingsTab::~ReadingsTab() {
 
 void ReadingsTab::release() {
     m_s = nullptr;
+    lblLevels->release();
+    fraImportHistory->release();
 }
 
 void ReadingsTab::buildControls() {
@@ -90,18 +91,7 @@ void ReadingsTab::buildControls() {
     txtRcount->setReadOnly(true);
     txtRcount->setAlignment(Qt::AlignCenter);
     txtRcount->setMaximumWidth(120);
-    lblLevels = named(new QLabel(this), QStringLiteral("lblLevels"));
-    lblLevels->setWordWrap(true);
-    lblLevels->setStyleSheet(QStringLiteral("font-weight: bold; padding: 4px;"));
-    // The notice keeps the room of two lines whether it shows or not, so that the
-    // navigation buttons above it stay where they are while the user clicks through.
-    QSizePolicy keepNotice = lblLevels->sizePolicy();
-    keepNotice.setRetainSizeWhenHidden(true);
-    lblLevels->setSizePolicy(keepNotice);
-    QFont noticeFont = lblLevels->font();
-    noticeFont.setBold(true);
-    lblLevels->setMinimumHeight(2 * QFontMetrics(noticeFont).lineSpacing() + 12);
-    lblLevels->hide();
+    lblLevels = new LevelNotice(*m_s, this);
     lblError = named(new QLabel(QStringLiteral("Error:"), this), QStringLiteral("lblError"));
     lblError->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
     lblError->setWordWrap(true);
@@ -139,23 +129,14 @@ void ReadingsTab::buildControls() {
     lblSlugInt =
         named(new QLabel(QStringLiteral("Time Period (hr)"), this), QStringLiteral("lblSlugInt"));
 
-    fraImportHistory = named(new QGroupBox(QStringLiteral("Import history"), this),
-                             QStringLiteral("fraImportHistory"));
-    lstImports = named(new QTreeWidget(fraImportHistory), QStringLiteral("lstImports"));
-    lstImports->setColumnCount(3);
-    lstImports->setHeaderLabels(
-        {QStringLiteral("Imported"), QStringLiteral("File"), QStringLiteral("Rows")});
-    lstImports->setRootIsDecorated(false);
-    lstImports->setUniformRowHeights(true);
-    lstImports->setSelectionMode(QAbstractItemView::SingleSelection);
-    lstImports->setAllColumnsShowFocus(true);
-    lstImports->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-    lblImportHistory = named(new QLabel(fraImportHistory), QStringLiteral("lblImportHistory"));
-    lblImportHistory->setWordWrap(true);
-    lblImportHistory->hide();
-    cmdUndoImport = named(new QPushButton(QStringLiteral("Undo import"), fraImportHistory),
-                          QStringLiteral("cmdUndoImport"));
-    cmdUndoImport->setEnabled(false);
+    ImportHistoryPanel::Host host;
+    host.writeBackShown = [this] {
+        commitPickers();
+        SaveReadings();
+    };
+    host.showReadingsAgain = [this] { readingsReplaced(); };
+    host.progress = [this]() -> Progress& { return progress(); };
+    fraImportHistory = new ImportHistoryPanel(*m_s, std::move(host), this);
 }
 
 void ReadingsTab::layOut() {
@@ -191,17 +172,6 @@ void ReadingsTab::layOut() {
     fields->setRowStretch(5, 1);
 
     // The imports of the sensor, below the reading.
-    auto* history = new QVBoxLayout(fraImportHistory);
-    history->addWidget(lstImports, 1);
-    history->addWidget(lblImportHistory);
-    auto* undoRow = new QHBoxLayout;
-    undoRow->addStretch();
-    undoRow->addWidget(cmdUndoImport);
-    history->addLayout(undoRow);
-    lstImports->header()->setStretchLastSection(false);
-    lstImports->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    lstImports->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-    lstImports->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     auto* left = new QVBoxLayout;
     left->addWidget(reading, 3);
     left->addWidget(fraImportHistory, 2);
@@ -270,8 +240,8 @@ void ReadingsTab::wire() {
     connect(dtpRdate, &QDateTimeEdit::dateChanged, this, &ReadingsTab::dtpRdate_Change);
     connect(dtpRtime, &QDateTimeEdit::timeChanged, this, &ReadingsTab::dtpRtime_Change);
     connect(chkDontPlot, &QCheckBox::clicked, this, &ReadingsTab::chkDontPlot_MouseUp);
-    connect(lstImports, &QTreeWidget::itemSelectionChanged, this, &ReadingsTab::importChosen);
-    connect(cmdUndoImport, &QPushButton::clicked, this, &ReadingsTab::cmdUndoImport_Click);
+    connect(&m_s->currentSensor, &CurrentSensor::changed, this, &ReadingsTab::sensorChanged);
+    connect(&m_s->currentSensor, &CurrentSensor::restored, this, &ReadingsTab::sensorChanged);
 
     for (QWidget* w :
          std::initializer_list<QWidget*>{txtChannel_1, txtChannelT, dtpRdate, dtpRtime})

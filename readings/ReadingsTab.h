@@ -4,9 +4,14 @@
 // adding a reading, re-keying a reading whose date or time changed, validating the
 // values against the sensor type's limits, and writing the reading back.
 //
-// The reading shown is always the current row of rsReadings. The controls hold the
+// The reading shown is always the current row of rsReadings, a reading of the current
+// sensor (session.currentSensor, whose announcements the tab follows). The controls hold the
 // user's edits until SaveReadings writes them; nothing is written while the user types.
+// Below the reading, the import history of the sensor (ImportHistoryPanel); under the
+// navigation, the level notice of the reading shown (LevelNotice).
 #include "platform/Progress.h"
+#include "readings/ImportHistoryPanel.h"
+#include "readings/LevelNotice.h"
 #include "ui/Controls.h"
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,7 +22,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimeEdit>
-#include <QTreeWidget>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -40,7 +44,8 @@ public:
     explicit ReadingsTab(Session& session, QWidget* parent = nullptr);
     ~ReadingsTab() override;
 
-    // The sensor whose readings the tab shows (txtSensor3).
+    // The sensor whose readings the tab shows (txtSensor3); the tab also takes it from the
+    // current sensor whenever that changes.
     void setSensorId(const QString& id) { txtSensor3->setText(id); }
     void hideError() { lblError->hide(); }
     // Enables the load and temperature boxes with a white background.
@@ -68,7 +73,7 @@ public:
     // Where the installation offset shown on the "2. Installation" tab is read from, for
     // the loads the level notice judges.
     void setOffsetSource(std::function<QString()> offsetText) {
-        m_offsetText = std::move(offsetText);
+        lblLevels->setOffsetSource(std::move(offsetText));
     }
     // Sets or clears the future-date warning from the date picker.
     void CheckFutureDate();
@@ -97,12 +102,6 @@ public:
     // The windows while they are open (none when closed).
     frmDatasheet* datasheetWindow() const;
     frmBatchDel* batchDeleteWindow() const;
-    // The import history of the current sensor (ImportHistoryPanel.cpp): lists its imports,
-    // newest first, and says when the history is unavailable.
-    void refreshImportHistory();
-    // "Undo import": removes the readings of the import chosen in the list, after a
-    // confirmation that counts them and names those edited since.
-    void cmdUndoImport_Click();
     // Where long work started from the tab (the spreadsheet export, an undo) shows its
     // progress; a progress dialog unless set.
     void setProgress(Progress* progress) { m_progress = progress; }
@@ -131,7 +130,7 @@ public:
     QCheckBox* chkDontPlot;
     // A coloured notice when the reading shown is at or beyond one of the sensor's alarm
     // levels, or rose faster than its rate limit since the previous plotted reading.
-    QLabel* lblLevels;
+    LevelNotice* lblLevels;
     QLineEdit* txtRcount;
     QLabel* lblError;
 
@@ -152,12 +151,8 @@ public:
     CaptionLabel* Label45; // "Datasheet"
     CaptionLabel* Label46; // "Report"
 
-    // The imports of the current sensor, newest first: when, the file's name, the rows
-    // appended. Each item holds its batch id (Qt::UserRole of column 0).
-    QGroupBox* fraImportHistory;
-    QTreeWidget* lstImports;
-    QLabel* lblImportHistory; // why the history is unavailable, when it is
-    QPushButton* cmdUndoImport;
+    // The imports of the current sensor, newest first, and "Undo import".
+    ImportHistoryPanel* fraImportHistory;
 
     PictureButton* imgAddSlugData;
     QLabel* lblImport; // "Import Datafiles:" (does not react to clicks)
@@ -184,8 +179,13 @@ private:
     // the other columns that hold them.
     QDate currentReadingDate() const;
     QTime currentReadingTime() const;
-    // The current sensor's identifier (rsSensors).
+    // The current sensor's identifier; a failure to read it is thrown (Abort).
     QString sensorId() const;
+    // The current sensor changed, or the whole database was replaced.
+    void sensorChanged();
+    // The readings were changed under the tab (an import undone): they are read again and
+    // the newest one left is shown.
+    void readingsReplaced();
     // Commits a date or time still being typed in a picker, as leaving it would.
     void commitPickers();
     // Whether the current row of rsReadings is the reading the controls show.
@@ -225,14 +225,7 @@ private:
     // Puts the focus on a control of the tab.
     void focusOn(QWidget* control);
 
-    // Sets or hides the level notice for the reading shown, from its stored channel 1.
-    void showLevelNotice(const QString& channel1);
-    // Enables "Undo import" when an import is chosen and the history can be changed.
-    void importChosen();
-    bool m_historyWritable = false;
-
     Session* m_s;
-    std::function<QString()> m_offsetText;
     // The bookmark of the reading the controls show; 0 when they show none.
     qint64 m_shown = 0;
     // The key of that reading as stored; with the bookmark it names the row for certain.

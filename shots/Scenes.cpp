@@ -50,7 +50,7 @@ std::vector<Scene> scenes() {
               [](frmRockvane& w) {
                   // The readings tab with the latest import chosen, ready to be undone.
                   w.SSTab1->setCurrentIndex(2);
-                  QTreeWidget* list = w.readings->lstImports;
+                  QTreeWidget* list = w.readings->fraImportHistory->lstImports;
                   if (list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0));
               },
               [](frmRockvane& w) -> QWidget* { return &w; },

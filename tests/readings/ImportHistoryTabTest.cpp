@@ -38,13 +38,14 @@ protected:
         EXPECT_TRUE(c.commit().ok());
         return batch.valueOr(0);
     }
-    QTreeWidget* list() { return tab().lstImports; }
+    ImportHistoryPanel& history() { return *tab().fraImportHistory; }
+    QTreeWidget* list() { return history().lstImports; }
     QStringList row(int i) {
         QTreeWidgetItem* item = list()->topLevelItem(i);
         return item ? QStringList{item->text(0), item->text(1), item->text(2)} : QStringList{};
     }
     void choose(int i) { list()->setCurrentItem(list()->topLevelItem(i)); }
-    void undo() { QTest::mouseClick(tab().cmdUndoImport, Qt::LeftButton); }
+    void undo() { QTest::mouseClick(history().cmdUndoImport, Qt::LeftButton); }
     int batchRecords() { return scalar(u"SELECT count(*) FROM ImportBatches"_s).toInt(); }
     const QDateTime jan10 = wallClock(QDate(2026, 1, 10), QTime(6, 0));
     const QDateTime feb1 = wallClock(QDate(2026, 2, 1), QTime(0, 0));
@@ -64,10 +65,10 @@ TEST_F(ImportHistoryTabTest, TheImportsAreListedNewestFirstAndUndoRemovesOnlyThe
     ASSERT_EQ(list()->topLevelItemCount(), 2);
     EXPECT_EQ(row(0), (QStringList{generalDateText(feb1.addDays(3)), u"feb.txt"_s, u"4"_s}));
     EXPECT_EQ(row(1), (QStringList{generalDateText(jan10.addDays(5)), u"jan.txt"_s, u"8"_s}));
-    EXPECT_TRUE(tab().lblImportHistory->isHidden());
-    EXPECT_FALSE(tab().cmdUndoImport->isEnabled()) << "nothing chosen yet";
+    EXPECT_TRUE(history().lblImportHistory->isHidden());
+    EXPECT_FALSE(history().cmdUndoImport->isEnabled()) << "nothing chosen yet";
     choose(0);
-    EXPECT_TRUE(tab().cmdUndoImport->isEnabled());
+    EXPECT_TRUE(history().cmdUndoImport->isEnabled());
 
     dialogs.answerYes();
     undo();
@@ -95,7 +96,7 @@ TEST_F(ImportHistoryTabTest, TheImportsAreListedNewestFirstAndUndoRemovesOnlyThe
     EXPECT_EQ(tab().txtReadingID->text(), key("2026/02/02 06:00:00"));
     ASSERT_EQ(list()->topLevelItemCount(), 1);
     EXPECT_EQ(row(0).at(1), u"jan.txt"_s);
-    EXPECT_FALSE(tab().cmdUndoImport->isEnabled());
+    EXPECT_FALSE(history().cmdUndoImport->isEnabled());
     EXPECT_EQ(batchRecords(), 2);
     EXPECT_EQ(scalar(u"SELECT count(*) FROM ImportBatches WHERE BatchID = %1"_s.arg(first)), 1);
     EXPECT_EQ(logEntries(), 0);
@@ -249,23 +250,23 @@ TEST_F(ImportHistoryTabTest, WithoutTheTablesOrOnAReadOnlyDatabaseTheHistoryIsUn
     imported(u"a.txt"_s, jan10, 2, jan10.addDays(1));
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
     startOnReadings();
-    EXPECT_TRUE(tab().lblImportHistory->isVisibleTo(&tab()));
-    EXPECT_EQ(tab().lblImportHistory->text(),
+    EXPECT_TRUE(history().lblImportHistory->isVisibleTo(&tab()));
+    EXPECT_EQ(history().lblImportHistory->text(),
               u"The import history is unavailable: the database cannot be written, so imports "
               "cannot be undone."_s);
     ASSERT_EQ(list()->topLevelItemCount(), 1) << "the imports are still listed";
     choose(0);
-    EXPECT_FALSE(tab().cmdUndoImport->isEnabled());
+    EXPECT_FALSE(history().cmdUndoImport->isEnabled());
     dialogs.clear(); // what the read-only start-up says is another feature's concern
 }
 
 TEST_F(ImportHistoryTabTest, ADatabaseThatCannotGainTheTablesSaysTheHistoryIsUnavailable) {
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
     startOnReadings();
-    EXPECT_EQ(tab().lblImportHistory->text(),
+    EXPECT_EQ(history().lblImportHistory->text(),
               u"The import history is unavailable: this database keeps no record of imports."_s);
     EXPECT_FALSE(list()->isEnabled());
-    EXPECT_FALSE(tab().cmdUndoImport->isEnabled());
+    EXPECT_FALSE(history().cmdUndoImport->isEnabled());
     dialogs.clear();
 }
 
