@@ -209,12 +209,11 @@ bool frmRockvane::Form_Load() {
             utilities->txtSCount->setText(QString::number(rs.recordCount()));
             record->fillfields();
             identification->cboSensors->setEditText(
-                displayText(need(rs.value(QStringLiteral("InstrumentID")))));
+                displayText(need(s.currentSensor.value(QStringLiteral("InstrumentID")))));
         }
-        s.gDelSingle = false;
-        s.gDelBatch = false;
-        s.gDelAll = false;
         s.Firstload = false;
+        // The first sensor (or none) is shown: every tab starts from it.
+        s.currentSensor.announceChanged();
     });
     (void)finished;
     return !mustEnd;
@@ -399,22 +398,7 @@ void frmRockvane::setSensorBoxText(const QString& text) {
 }
 
 void frmRockvane::relistSensors() {
-    // As at start-up: every sensor of rsSensors, in ascending order. Filling the list from
-    // code is no pick by the user, so nothing moves.
-    Session& s = *m_session;
-    QComboBox* box = identification->cboSensors;
-    box->clear();
-    Recordset& rs = s.rsSensors;
-    if (rs.bof() && rs.eof()) return;
-    need(rs.moveFirst());
-    QStringList ids;
-    ids.reserve(int(rs.recordCount()));
-    while (!rs.eof()) {
-        ids << displayText(need(rs.value(QStringLiteral("InstrumentID"))));
-        need(rs.moveNext());
-    }
-    ids.sort(Qt::CaseInsensitive);
-    box->addItems(ids);
+    registry->relistSensors();
 }
 
 void frmRockvane::endProgram() {

@@ -162,7 +162,7 @@ void ChartPage::resizeEvent(QResizeEvent* event) {
 }
 
 QString ChartPage::sensorId() const {
-    return displayText(need(m_s->rsSensors.value(QStringLiteral("InstrumentID"))));
+    return displayText(need(m_s->currentSensor.value(QStringLiteral("InstrumentID"))));
 }
 
 void ChartPage::enterTab(const std::function<void()>& switchBack) {

@@ -110,10 +110,13 @@ void Maintenance::imgBackup_Click() {
     if (!reopenDatabase(kBackupClick, false)) return;
     G_ListBackups();
     skip([&] {
-        Recordset& rs = m_s.rsSensors;
-        if (rs.isOpen() && !rs.bof() && !rs.eof())
-            m_host.setSensorBoxText(displayText(need(rs.value(QStringLiteral("InstrumentID")))));
+        const CurrentSensor& sensor = m_s.currentSensor;
+        if (sensor.exists())
+            m_host.setSensorBoxText(
+                displayText(need(sensor.value(QStringLiteral("InstrumentID")))));
     });
+    // The sensors were read again from the reopened file: the first one is shown.
+    m_s.currentSensor.announceChanged();
 }
 
 // ---------------------------------------------------------------------------------
@@ -214,10 +217,17 @@ void Maintenance::imgRestore_Click() {
     // The list shows the safety backup just made.
     G_ListBackups();
     skip([&] {
-        Recordset& rs = m_s.rsSensors;
-        if (rs.isOpen() && !rs.bof() && !rs.eof())
-            m_host.setSensorBoxText(displayText(need(rs.value(QStringLiteral("InstrumentID")))));
+        const CurrentSensor& sensor = m_s.currentSensor;
+        if (sensor.exists())
+            m_host.setSensorBoxText(
+                displayText(need(sensor.value(QStringLiteral("InstrumentID")))));
     });
+    // Everything shown came from the file replaced: every tab reads again. A restore that
+    // failed left the file as it was; its sensors were read again all the same.
+    if (restored)
+        m_s.currentSensor.announceRestored();
+    else
+        m_s.currentSensor.announceChanged();
 }
 
 // ---------------------------------------------------------------------------------

@@ -14,7 +14,7 @@ namespace {
 const QString kReportLabel = QStringLiteral(" imgReport_Click");
 
 QString field(const Session& s, const char* column) {
-    return displayText(need(s.rsSensors.value(QLatin1String(column))));
+    return displayText(need(s.currentSensor.value(QLatin1String(column))));
 }
 } // namespace
 
@@ -27,7 +27,7 @@ SensorReport::~SensorReport() {
 }
 
 frmReport& SensorReport::reportWindow() {
-    if (!m_form) m_form = new frmReport(m_s, m_window);
+    if (!m_form) m_form = new frmReport(m_window);
     return *m_form;
 }
 
@@ -35,15 +35,15 @@ void SensorReport::imgReport_Click() {
     Session& s = m_s;
     frmReport& form = reportWindow();
     form.exec();
-    if (!s.gReportOK) return;
+    const ReportChoice choice = form.result();
+    if (!choice.gReportOK) return;
 
     m_lastDocument.clear();
     logged(s, kReportLabel, [&] {
         ReportDocument doc;
         QString sensorId;
-        if (s.rsSensors.isOpen() && !s.rsSensors.bof() && !s.rsSensors.eof())
-            sensorId = field(s, "InstrumentID");
-        if (s.gReportCover) {
+        if (s.currentSensor.exists()) sensorId = field(s, "InstrumentID");
+        if (choice.gReportCover) {
             SensorInformation sensor;
             sensor.instrumentId = field(s, "InstrumentID");
             sensor.family = field(s, "Family");
@@ -55,7 +55,7 @@ void SensorReport::imgReport_Click() {
             sensor.notes = field(s, "Notes");
             writeCoverSection(doc, sensor, shortDateText(s.clock.today()));
         }
-        if (s.gReportPlot) {
+        if (choice.gReportPlot) {
             m_host.selectTab(kLoadVsTimeTab);
             // The tab refuses a sensor with fewer than two plottable readings (the user has
             // just been told): no picture then, rather than the chart of another sensor.

@@ -1,5 +1,4 @@
 #include "reports/frmReport.h"
-#include "store/Session.h"
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,7 +6,7 @@
 
 namespace rv {
 
-frmReport::frmReport(Session& session, QWidget* parent) : QDialog(parent), m_s(session) {
+frmReport::frmReport(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmReport"));
     setWindowTitle(QStringLiteral("Rockvane Reporting"));
     setModal(true);
@@ -46,15 +45,15 @@ frmReport::frmReport(Session& session, QWidget* parent) : QDialog(parent), m_s(s
 }
 
 void frmReport::cmdOK_Click() {
-    m_s.gReportOK = true;
-    m_s.gReportCover = chkCover->isChecked();
-    m_s.gReportPlot = chkTemp->isChecked();
+    m_result.gReportOK = true;
+    m_result.gReportCover = chkCover->isChecked();
+    m_result.gReportPlot = chkTemp->isChecked();
     // Hides the window and ends the modal wait; the window itself stays.
     QDialog::done(QDialog::Accepted);
 }
 
 void frmReport::cmdCancel_Click() {
-    m_s.gReportOK = false;
+    m_result.gReportOK = false;
     QDialog::done(QDialog::Rejected);
 }
 

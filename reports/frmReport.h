@@ -8,17 +8,24 @@
 
 namespace rv {
 
-struct Session;
+// What the report window hands back: OK pressed, the cover section, the plot section.
+struct ReportChoice {
+    bool gReportOK = false;
+    bool gReportCover = false;
+    bool gReportPlot = false;
+};
 
 class frmReport : public QDialog {
     Q_OBJECT
 public:
-    explicit frmReport(Session& session, QWidget* parent = nullptr);
+    explicit frmReport(QWidget* parent = nullptr);
 
     // OK: the choice is taken (gReportOK, gReportCover, gReportPlot) and the window hides.
     void cmdOK_Click();
     // Cancel: no report (gReportOK is False) and the window hides.
     void cmdCancel_Click();
+    // The choice the window was last closed with.
+    const ReportChoice& result() const { return m_result; }
 
     QCheckBox* chkCover; // "Sensor Information Cover Page"
     QCheckBox* chkTemp;  // "Load v Time", in the frame "Plots:"
@@ -30,7 +37,7 @@ protected:
     void reject() override;
 
 private:
-    Session& m_s;
+    ReportChoice m_result;
 };
 
 } // namespace rv

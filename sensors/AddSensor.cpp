@@ -89,6 +89,7 @@ void SensorRegistry::addSensorRow(const QString& id) {
 }
 
 void SensorRegistry::G_AddTypedSensor() {
+    const Announcing announcing(*this);
     logged(m_s, kAddTypedSensor, [&] {
         const QString number = gNewSensorID;
         setSensorBoxText(number);
@@ -138,7 +139,7 @@ void SensorRegistry::G_AddTypedSensor() {
         gNewFamily = displayText(need(config.value(QStringLiteral("Family"))));
         gNewModel = displayText(need(config.value(QStringLiteral("Model"))));
         addSensorRow(number);
-        m_record.fillfields();
+        showCurrent();
         AddDataTable(m_s);
         addSorted(m_id.cboSensors, number);
         setSensorBoxText(number);
@@ -155,11 +156,11 @@ void SensorRegistry::G_AddTypedSensor() {
         if (!findNewSensor() && rs.hasFilter()) {
             // The applied filter hides the new sensor: it is removed, so that the new
             // sensor can be the one shown.
-            G_RemoveFilter();
+            removeFilter();
             findNewSensor();
             setSensorBoxText(number);
         }
-        m_record.fillfields();
+        showCurrent();
         m_record.savefields();
     });
 }

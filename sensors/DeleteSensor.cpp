@@ -24,6 +24,7 @@ bool isReadingsTableName(const QString& id) {
 } // namespace
 
 void SensorRegistry::imgDelete_Click() {
+    const Announcing announcing(*this);
     Recordset& rs = m_s.rsSensors;
     QString id;
     skip([&] { id = currentSensorId(); });
@@ -68,7 +69,7 @@ void SensorRegistry::imgDelete_Click() {
             setSensorBoxText(currentSensorId());
         }
     });
-    skip([&] { m_record.fillfields(); });
+    skip([&] { showCurrent(); });
 }
 
 } // namespace rv

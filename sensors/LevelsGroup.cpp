@@ -36,7 +36,9 @@ LevelsGroup::LevelsGroup(Session& session, QWidget* parent)
     layout->addWidget(lstBeyond);
     connect(lstBeyond, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         if (QTableWidgetItem* item = lstBeyond->item(row, 0)) emit goToSensor(item->text());
-    });
+    }); // A restore replaces every sensor and reading the list was made from; it is shown on
+    // the tab the restore is made from, so it is made again at once.
+    connect(&m_s.currentSensor, &CurrentSensor::restored, this, &LevelsGroup::refresh);
 }
 
 void LevelsGroup::refresh() {

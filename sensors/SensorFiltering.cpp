@@ -29,6 +29,7 @@ void SensorRegistry::focusDateBox(QLineEdit* box) {
 }
 
 void SensorRegistry::imgFilter_Click() {
+    const Announcing announcing(*this);
     logged(m_s, kFilterClick, [&] {
         if (m_s.rsSensors.hasFilter()) {
             G_RemoveFilter();
@@ -68,6 +69,7 @@ void SensorRegistry::imgFilter_Click() {
 }
 
 void SensorRegistry::G_AddFilter(const RowFilter& filter) {
+    const Announcing announcing(*this);
     logged(m_s, kAddFilter, [&] {
         Recordset& rs = m_s.rsSensors;
         rs.setFilter(filter);
@@ -85,6 +87,11 @@ void SensorRegistry::G_AddFilter(const RowFilter& filter) {
 }
 
 void SensorRegistry::G_RemoveFilter() {
+    const Announcing announcing(*this);
+    removeFilter();
+}
+
+void SensorRegistry::removeFilter() {
     logged(m_s, kRemoveFilter, [&] {
         m_s.rsSensors.clearFilter();
         m_filter->lblFilter->hide();

@@ -25,7 +25,8 @@ void SensorRecord::fillLevels() {
                                                                          "database is read-only)"));
     AlarmLevels levels;
     if (available) {
-        const QString id = displayText(need(m_s.rsSensors.value(QStringLiteral("InstrumentID"))));
+        const QString id =
+            displayText(need(m_s.currentSensor.value(QStringLiteral("InstrumentID"))));
         if (const auto stored = loadAlarmLevels(m_s.gConnection, id))
             levels = stored.value();
         else

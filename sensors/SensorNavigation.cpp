@@ -30,6 +30,7 @@ int completionIndex(const QComboBox& box, const QString& text) {
 
 void SensorRegistry::cboSensors_Click() {
     if (m_s.Firstload) return;
+    const Announcing announcing(*this);
     logged(m_s, kClick, [&] {
         Recordset& rs = m_s.rsSensors;
         m_record.savefields();
@@ -38,13 +39,14 @@ void SensorRegistry::cboSensors_Click() {
                      QStringLiteral("'")));
         if (rs.eof())
             m_s.dialogs.inform(QStringLiteral("Error: Could not find data on the chosen sensor"));
-        m_record.fillfields();
+        showCurrent();
         m_host.setSensorCount(QString::number(rs.recordCount()));
     });
 }
 
 bool SensorRegistry::goToSensor(const QString& id) {
     bool found = false;
+    const Announcing announcing(*this);
     logged(m_s, QStringLiteral(" G_GoToSensor"), [&] {
         Recordset& rs = m_s.rsSensors;
         if (!rs.isOpen() || rs.recordCount() == 0) return;
@@ -62,13 +64,14 @@ bool SensorRegistry::goToSensor(const QString& id) {
                                kTitle, Icon::Information);
             return;
         }
-        m_record.fillfields();
+        showCurrent();
         setSensorBoxText(id);
     });
     return found;
 }
 
 void SensorRegistry::imgNext_Click() {
+    const Announcing announcing(*this);
     logged(m_s, kNext, [&] {
         Recordset& rs = m_s.rsSensors;
         if (rs.absolutePosition() == rs.recordCount()) {
@@ -77,12 +80,13 @@ void SensorRegistry::imgNext_Click() {
         }
         m_record.savefields();
         need(rs.moveNext());
-        m_record.fillfields();
+        showCurrent();
         setSensorBoxText(currentSensorId());
     });
 }
 
 void SensorRegistry::imgPrevious_Click() {
+    const Announcing announcing(*this);
     logged(m_s, kPrevious, [&] {
         Recordset& rs = m_s.rsSensors;
         if (rs.absolutePosition() == 1) {
@@ -91,7 +95,7 @@ void SensorRegistry::imgPrevious_Click() {
         }
         m_record.savefields();
         need(rs.movePrevious());
-        m_record.fillfields();
+        showCurrent();
         setSensorBoxText(currentSensorId());
     });
 }

@@ -16,7 +16,7 @@ const QString kEndsMessage =
 
 // A column of the current sensor as display text ("" for Null).
 QString text(Session& s, const char* column) {
-    return displayText(need(s.rsSensors.value(QString::fromLatin1(column))));
+    return displayText(need(s.currentSensor.value(QString::fromLatin1(column))));
 }
 } // namespace
 
@@ -61,14 +61,14 @@ void SensorRecord::setDestroyedText(const QString& value) {
 }
 
 void SensorRecord::fillfields() {
-    Recordset& rs = m_s.rsSensors;
-    if (!rs.isOpen() || rs.recordCount() == 0) {
+    const CurrentSensor& sensor = m_s.currentSensor;
+    if (sensor.count() == 0) {
         clearBoxes();
         m_host.setSensorCount(QStringLiteral("0"));
         m_id.txtSnav->setText(QStringLiteral("No records"));
         return;
     }
-    if (rs.bof() || rs.eof()) {
+    if (!sensor.exists()) {
         m_s.dialogs.inform(kEndsMessage, QStringLiteral("Cannot Fill Fields"), Icon::Exclamation);
         return;
     }
@@ -78,10 +78,10 @@ void SensorRecord::fillfields() {
     skip([&] { m_id.txtTypeID->setText(text(m_s, "TypeID")); });
     skip([&] { m_id.txtSensorNo->setText(text(m_s, "SensorNo")); });
     skip([&] { m_id.txtFamily->setText(text(m_s, "Family")); });
-    skip([&] { m_host.setSensorCount(QString::number(rs.recordCount())); });
+    skip([&] { m_host.setSensorCount(QString::number(sensor.count())); });
     skip([&] {
-        m_id.txtSnav->setText(QString::number(rs.absolutePosition()) + QStringLiteral(" of ") +
-                              QString::number(rs.recordCount()));
+        m_id.txtSnav->setText(QString::number(sensor.position()) + QStringLiteral(" of ") +
+                              QString::number(sensor.count()));
     });
     skip([&] { m_inst.txtSensor2->setText(text(m_s, "InstrumentID")); });
     skip([&] { m_inst.txtLevel->setText(text(m_s, "Level")); });
@@ -89,13 +89,14 @@ void SensorRecord::fillfields() {
     skip([&] { m_inst.txtBorehole->setText(text(m_s, "Borehole")); });
     skip([&] {
         m_inst.txtInstallDate->setText(formatDateValue(
-            need(rs.value(QStringLiteral("InstallDate"))), QStringLiteral("yyyy/MM/dd")));
+            need(sensor.value(QStringLiteral("InstallDate"))), QStringLiteral("yyyy/MM/dd")));
     });
     skip([&] { m_inst.txtInstallBy->setText(text(m_s, "InstallBy")); });
     skip([&] { m_inst.txtPurpose->setText(text(m_s, "Purpose")); });
     skip([&] { m_inst.txtNotes->setPlainText(text(m_s, "Notes")); });
     skip([&] {
-        m_inst.txtOffset->setText(formatNumberValue(need(rs.value(QStringLiteral("Recess"))), 2));
+        m_inst.txtOffset->setText(
+            formatNumberValue(need(sensor.value(QStringLiteral("Recess"))), 2));
     });
 
     skip([&] {
@@ -167,6 +168,7 @@ void SensorRecord::savefields() {
     });
     if (!saved) rs.cancelUpdate(); // the row stays exactly as stored
     saveLevels();
+    if (saved) m_s.currentSensor.announceSaved();
 }
 
 void SensorRecord::cmdSave_Click() {

@@ -5,6 +5,7 @@
 #include "sensors/SensorTabs.h"
 #include "store/Session.h"
 #include <QKeyEvent>
+#include <utility>
 
 namespace rv {
 
@@ -61,8 +62,22 @@ void SensorRegistry::setSensorBoxText(const QString& text) {
     box->setEditText(text);
 }
 
+SensorRegistry::Announcing::Announcing(SensorRegistry& registry) : m_r(registry) {
+    ++m_r.m_handling;
+}
+
+SensorRegistry::Announcing::~Announcing() {
+    if (--m_r.m_handling == 0 && std::exchange(m_r.m_moved, false))
+        m_r.m_s.currentSensor.announceChanged();
+}
+
+void SensorRegistry::showCurrent() {
+    m_record.fillfields();
+    m_moved = true;
+}
+
 QString SensorRegistry::currentSensorId() const {
-    return displayText(need(m_s.rsSensors.value(QStringLiteral("InstrumentID"))));
+    return displayText(need(m_s.currentSensor.value(QStringLiteral("InstrumentID"))));
 }
 
 void SensorRegistry::listSensors() {
@@ -78,6 +93,14 @@ void SensorRegistry::listSensors() {
     m_id.cboSensors->addItems(ids);
 }
 
+void SensorRegistry::relistSensors() {
+    m_id.cboSensors->clear();
+    Recordset& rs = m_s.rsSensors;
+    if (rs.bof() && rs.eof()) return;
+    need(rs.moveFirst());
+    listSensors();
+}
+
 void SensorRegistry::listAndShowFirst() {
     Recordset& rs = m_s.rsSensors;
     m_id.cboSensors->clear();
@@ -85,11 +108,11 @@ void SensorRegistry::listAndShowFirst() {
         need(rs.moveFirst());
         listSensors();
         need(rs.moveFirst());
-        m_record.fillfields();
+        showCurrent();
         setSensorBoxText(currentSensorId());
     } else {
         // Nothing to list or show: the boxes show the no-sensor state.
-        m_record.fillfields();
+        showCurrent();
     }
     m_host.setSensorCount(QString::number(rs.recordCount()));
 }

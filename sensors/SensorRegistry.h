@@ -34,6 +34,11 @@ public:
     QWidget* filterGroup();
     FilterGroup& filter() { return *m_filter; }
 
+    // Lists every sensor of rsSensors in the sensor box, in ascending order, leaving
+    // rsSensors after its last row (as at start-up and after a restore). Filling the list
+    // from code is no pick by the user, so no sensor is shown.
+    void relistSensors();
+
     // Moving between sensors.
     void cboSensors_Click();
     // What a key that went down in the sensor box means: Delete and Backspace switch the
@@ -73,6 +78,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Announces the sensor shown once per user action, however many steps of it show a
+    // sensor: the outermost handler announces when it ends, if any step moved.
+    class Announcing {
+    public:
+        explicit Announcing(SensorRegistry& registry);
+        ~Announcing();
+        Announcing(const Announcing&) = delete;
+        Announcing& operator=(const Announcing&) = delete;
+
+    private:
+        SensorRegistry& m_r;
+    };
+    // Shows the current row of rsSensors in the record's boxes (a step that moved).
+    void showCurrent();
+    // Takes the filter off and shows the first sensor (G_RemoveFilter without announcing).
+    void removeFilter();
+
     // A key for the sensor box: its KeyDown meaning, the key's own effect in the box
     // (unless discarded), then the completion of what the box now holds.
     void sensorBoxKey(QKeyEvent* key);
@@ -108,6 +130,8 @@ private:
     QObject* m_sensorBox;
     QObject* m_sensorEdit;
     bool m_focusGuard = false;
+    int m_handling = 0;   // handlers running, nested ones included
+    bool m_moved = false; // a step of the running handler showed a sensor
 };
 
 } // namespace rv

@@ -8,7 +8,7 @@ CurrentSensor::CurrentSensor(Recordset& sensors, QObject* parent)
     : QObject(parent), m_sensors(sensors) {}
 
 bool CurrentSensor::exists() const {
-    return m_sensors.isOpen() && m_sensors.absolutePosition() > 0;
+    return m_sensors.isOpen() && !m_sensors.bof() && !m_sensors.eof();
 }
 
 QString CurrentSensor::id() const {
@@ -31,7 +31,7 @@ qint64 CurrentSensor::count() const {
 }
 
 qint64 CurrentSensor::position() const {
-    return exists() ? m_sensors.absolutePosition() : 0;
+    return m_sensors.isOpen() ? m_sensors.absolutePosition() : 0;
 }
 
 void CurrentSensor::announceChanged() {

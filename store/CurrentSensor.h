@@ -23,7 +23,8 @@ class CurrentSensor : public QObject {
 public:
     explicit CurrentSensor(Recordset& sensors, QObject* parent = nullptr);
 
-    // Whether a sensor is shown: the sensors are open and on a row of their own.
+    // Whether a sensor is shown: the sensors are open and on a row (neither before the
+    // first nor after the last; a row just deleted stays current until the next move).
     bool exists() const;
     // The sensor's identifier (its InstrumentID) as display text; empty when none.
     QString id() const;
@@ -32,8 +33,9 @@ public:
     Result<QVariant> value(const QString& column) const;
     // A column as display text: "" for Null, for an unknown column or with no sensor.
     QString text(const QString& column) const;
-    // The sensors listed (those of the filter, when one is set) and the sensor's place
-    // among them (1-based; 0 when none is shown).
+    // The sensors listed (those of the filter, when one is set; 0 when the sensors are
+    // not open) and the sensor's place among them as the recordset counts it (1-based;
+    // -2 before the first, -3 after the last, -1 on a row just deleted; 0 when not open).
     qint64 count() const;
     qint64 position() const;
 

@@ -59,11 +59,6 @@ struct Session {
     QDate gDelStart;
     QDate gDelEnd;
 
-    // The report window's choices: OK pressed, the cover section, the plot section.
-    bool gReportOK = false;
-    bool gReportCover = false;
-    bool gReportPlot = false;
-
     // One log entry with a free message.
     void LogError(const QString& message) const { rv::LogError(gDataFolder, clock, message); }
     // One log entry for a failure: "Err #" + number + ": " + description + label.
