@@ -28,6 +28,15 @@ TEST_F(ConnectionTest, AMissingFileIsNeverCreated) {
     EXPECT_FALSE(QFile::exists(missing));
 }
 
+TEST_F(ConnectionTest, ItNamesItsEngineAndFileWhileOpen) {
+    Connection c;
+    EXPECT_EQ(c.describe(), QString());
+    ASSERT_TRUE(c.open(databasePath).ok());
+    EXPECT_EQ(c.describe(), QStringLiteral("SQLite file ") + databasePath);
+    c.close();
+    EXPECT_EQ(c.describe(), QString());
+}
+
 TEST_F(ConnectionTest, RandomBytesAreNotADatabase) {
     QByteArray junk;
     for (int i = 0; i < 4096; ++i)

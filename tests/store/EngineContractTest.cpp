@@ -1,0 +1,268 @@
+// What every database engine behind the store promises, written once and run on each
+// engine in kEngines. A new engine adds its line there.
+#include "store/Engine.h"
+#include "store/SqliteEngine.h"
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace rv;
+
+namespace {
+
+struct EngineCase {
+    const char* name;
+    DatabaseEngine& (*engine)();
+    // Spoils a closed database so that a check must find it damaged.
+    void (*damage)(const QString& location);
+};
+
+void overwriteLastPages(const QString& path) {
+    QFile f(path);
+    if (f.open(QIODevice::ReadWrite) && f.seek(f.size() - 2 * 4096))
+        f.write(QByteArray(2 * 4096, char(0x5a)));
+}
+
+const EngineCase kEngines[] = {
+    {"SQLite", &sqliteEngine, &overwriteLastPages},
+};
+
+class EngineContract : public ::testing::TestWithParam<EngineCase> {
+protected:
+    DatabaseEngine& engine() { return GetParam().engine(); }
+    QString location(const char* name) { return tmp.path() + QStringLiteral("/") + name; }
+    // A new database holding table R (id, load, note) with n rows: id i, load i + 0.5,
+    // note "row i".
+    std::unique_ptr<EngineConnection> freshDatabase(const char* name, int n = 0) {
+        auto created = engine().create(location(name));
+        EXPECT_TRUE(created.ok()) << created.error().description.toStdString();
+        if (!created.ok()) return nullptr;
+        auto c = std::move(created).value();
+        EXPECT_TRUE(c->execute(QStringLiteral("CREATE TABLE R (id INTEGER, load DOUBLE, note "
+                                              "TEXT)"))
+                        .ok());
+        if (n > 0) {
+            auto bulk = need(c->bulkWrite(QStringLiteral("INSERT INTO R VALUES (?1, ?2, ?3)")));
+            for (int i = 1; i <= n; ++i) {
+                bulk->row().bindInt64(1, i);
+                bulk->row().bindDouble(2, i + 0.5);
+                bulk->row().bindText(3, QStringLiteral("row %1").arg(i));
+                EXPECT_TRUE(bulk->add().ok());
+            }
+            EXPECT_TRUE(bulk->finish().ok());
+        }
+        return c;
+    }
+    // The first column of every row of sql, as text ("null" for Null).
+    static QStringList column(EngineConnection& c, const QString& sql) {
+        QStringList values;
+        auto q = need(c.prepare(sql));
+        while (q->step() == EngineStatement::Step::Row)
+            values << (q->isNull(0) ? QStringLiteral("null") : q->text(0));
+        return values;
+    }
+    static QString count(EngineConnection& c) {
+        return column(c, QStringLiteral("SELECT count(*) FROM R")).value(0);
+    }
+    QTemporaryDir tmp;
+};
+
+TEST_P(EngineContract, ValuesComeBackAsTheyWereBoundOfTheirOwnKind) {
+    auto c = freshDatabase("values.db");
+    ASSERT_TRUE(c);
+    ASSERT_TRUE(c->execute(QStringLiteral("CREATE TABLE V (n INTEGER, v)")).ok());
+    const struct {
+        QVariant bound;
+        ValueKind kind;
+        QVariant read;
+    } cases[] = {
+        {QVariant(12.345), ValueKind::Real, QVariant(12.345)},
+        {QVariant(-0.001), ValueKind::Real, QVariant(-0.001)},
+        {QVariant(QStringLiteral("ERR")), ValueKind::Text, QVariant(QStringLiteral("ERR"))},
+        {QVariant(QStringLiteral("")), ValueKind::Text, QVariant(QStringLiteral(""))},
+        {QVariant(QStringLiteral("Ünïcode ±")), ValueKind::Text,
+         QVariant(QStringLiteral("Ünïcode ±"))},
+        {QVariant(std::numeric_limits<qint64>::max()), ValueKind::Integer,
+         QVariant(std::numeric_limits<qint64>::max())},
+        {QVariant(std::numeric_limits<qint64>::min()), ValueKind::Integer,
+         QVariant(std::numeric_limits<qint64>::min())},
+        {QVariant(true), ValueKind::Integer, QVariant(qint64(1))},
+        {QVariant(), ValueKind::Null, QVariant()},
+    };
+    auto insert = need(c->prepare(QStringLiteral("INSERT INTO V VALUES (?1, ?2)")));
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        insert->bindInt64(1, i);
+        insert->bind(2, cases[i].bound);
+        ASSERT_EQ(insert->step(), EngineStatement::Step::Done);
+        insert->reset();
+    }
+    auto read = need(c->prepare(QStringLiteral("SELECT v FROM V ORDER BY n")));
+    for (const auto& k : cases) {
+        ASSERT_EQ(read->step(), EngineStatement::Step::Row);
+        EXPECT_EQ(read->kind(0), k.kind) << k.bound.toString().toStdString();
+        EXPECT_EQ(read->value(0), k.read) << k.bound.toString().toStdString();
+    }
+    EXPECT_EQ(read->step(), EngineStatement::Step::Done);
+    // The typed reads agree with the values.
+    auto typed = need(c->prepare(QStringLiteral("SELECT v FROM V WHERE n IN (0, 2, 3, 8) "
+                                                "ORDER BY n")));
+    ASSERT_EQ(typed->step(), EngineStatement::Step::Row);
+    EXPECT_EQ(typed->real(0), 12.345);
+    ASSERT_EQ(typed->step(), EngineStatement::Step::Row);
+    EXPECT_EQ(typed->text(0), QStringLiteral("ERR"));
+    EXPECT_EQ(typed->bytes(0), QByteArrayView("ERR"));
+    ASSERT_EQ(typed->step(), EngineStatement::Step::Row);
+    EXPECT_FALSE(typed->isNull(0)) << "an empty text is not Null";
+    ASSERT_EQ(typed->step(), EngineStatement::Step::Row);
+    EXPECT_TRUE(typed->isNull(0));
+}
+
+TEST_P(EngineContract, ARolledBackTransactionLeavesNothingAndACommittedOneKeepsAll) {
+    auto c = freshDatabase("tx.db");
+    ASSERT_TRUE(c);
+    c->rollback(); // none open: nothing happens
+    ASSERT_TRUE(c->begin().ok());
+    EXPECT_TRUE(c->inTransaction());
+    ASSERT_TRUE(c->execute(QStringLiteral("INSERT INTO R VALUES (1, 1.5, 'a')")).ok());
+    c->rollback();
+    EXPECT_FALSE(c->inTransaction());
+    EXPECT_EQ(count(*c), QStringLiteral("0"));
+    ASSERT_TRUE(c->begin().ok());
+    ASSERT_TRUE(c->execute(QStringLiteral("INSERT INTO R VALUES (1, 1.5, 'a'); INSERT INTO R "
+                                          "VALUES (2, 2.5, 'b')"))
+                    .ok());
+    ASSERT_TRUE(c->commit().ok());
+    EXPECT_FALSE(c->inTransaction());
+    EXPECT_EQ(count(*c), QStringLiteral("2"));
+}
+
+TEST_P(EngineContract, ABulkWriteKeepsEveryRowWhenFinishedAndNoneWhenAbandoned) {
+    auto c = freshDatabase("bulk.db", 5000);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(column(*c, QStringLiteral("SELECT note FROM R WHERE id IN (1, 5000) ORDER BY id")),
+              (QStringList{QStringLiteral("row 1"), QStringLiteral("row 5000")}));
+    EXPECT_EQ(column(*c, QStringLiteral("SELECT load FROM R WHERE id = 5000")),
+              QStringList{QStringLiteral("5000.5")});
+    {
+        auto abandoned = need(c->bulkWrite(QStringLiteral("INSERT INTO R (id) VALUES (?1)")));
+        abandoned->row().bindInt64(1, 9);
+        ASSERT_TRUE(abandoned->add().ok());
+    }
+    EXPECT_FALSE(c->inTransaction());
+    EXPECT_EQ(count(*c), QStringLiteral("5000"));
+}
+
+TEST_P(EngineContract, ChangesCountTheLastStatementsRowsAndInsertsTellTheirRowNumber) {
+    auto c = freshDatabase("changes.db", 3);
+    ASSERT_TRUE(c);
+    ASSERT_TRUE(c->execute(QStringLiteral("UPDATE R SET note = 'x' WHERE id >= 2")).ok());
+    EXPECT_EQ(c->changes(), 2);
+    ASSERT_TRUE(c->execute(QStringLiteral("DELETE FROM R WHERE id = 99")).ok());
+    EXPECT_EQ(c->changes(), 0);
+    const qint64 before = c->totalChanges();
+    ASSERT_TRUE(c->execute(QStringLiteral("INSERT INTO R VALUES (4, 4.5, 'row 4')")).ok());
+    EXPECT_EQ(c->changes(), 1);
+    EXPECT_EQ(c->totalChanges(), before + 1);
+    EXPECT_EQ(c->lastInsertId(), 4) << "the rows before it were numbered 1 to 3";
+}
+
+TEST_P(EngineContract, AMissingDatabaseIsRefusedAndNotMade) {
+    const QString missing = location("missing.db");
+    for (auto mode : {DatabaseEngine::Mode::ReadWrite, DatabaseEngine::Mode::ReadOnly}) {
+        EXPECT_FALSE(engine().open(missing, mode, 100).ok());
+        EXPECT_FALSE(QFileInfo::exists(missing));
+    }
+    ASSERT_TRUE(freshDatabase("twice.db"));
+    EXPECT_FALSE(engine().create(location("twice.db")).ok()) << "create never replaces";
+}
+
+TEST_P(EngineContract, AReadOnlyConnectionRefusesWritesAndKeepsTheRows) {
+    freshDatabase("ro.db", 2);
+    auto c = need(engine().open(location("ro.db"), DatabaseEngine::Mode::ReadOnly, 100));
+    EXPECT_TRUE(c->readOnly());
+    EXPECT_FALSE(c->execute(QStringLiteral("DELETE FROM R")).ok());
+    EXPECT_EQ(count(*c), QStringLiteral("2"));
+    auto rw = need(engine().open(location("ro.db"), DatabaseEngine::Mode::ReadWrite, 100));
+    EXPECT_FALSE(rw->readOnly());
+    EXPECT_TRUE(rw->describe().startsWith(engine().name() + QStringLiteral(" ")));
+}
+
+TEST_P(EngineContract, TablesAndColumnsAreTheProgramsOwnInTheirOrder) {
+    auto c = freshDatabase("tables.db", 3);
+    ASSERT_TRUE(c);
+    ASSERT_TRUE(c->execute(QStringLiteral("CREATE TABLE Alpha (Zeta TEXT, alpha DOUBLE, Mid "
+                                          "INTEGER); CREATE INDEX AlphaMid ON Alpha (Mid); "
+                                          "ANALYZE"))
+                    .ok());
+    EXPECT_EQ(need(c->tables()), (QStringList{QStringLiteral("Alpha"), QStringLiteral("R")}));
+    QStringList described;
+    for (const EngineColumn& col : need(c->columns(QStringLiteral("Alpha"))))
+        described << col.name + QStringLiteral(" ") + col.declaredType;
+    EXPECT_EQ(described, (QStringList{QStringLiteral("Zeta TEXT"), QStringLiteral("alpha DOUBLE"),
+                                      QStringLiteral("Mid INTEGER")}));
+    EXPECT_TRUE(need(c->columns(QStringLiteral("Nowhere"))).empty());
+}
+
+TEST_P(EngineContract, FunctionsOfTheProgramAnswerAndTheProgressCallbackCanStopAStatement) {
+    auto c = freshDatabase("functions.db", 3);
+    ASSERT_TRUE(c);
+    ASSERT_TRUE(c->defineFunction(QStringLiteral("rv_twice"), 1, true, [](FunctionCall& call) {
+                     if (call.kind(0) == ValueKind::Null)
+                         call.answerNull();
+                     else
+                         call.answerDouble(call.real(0) * 2);
+                 }).ok());
+    auto twice = need(c->prepare(QStringLiteral("SELECT rv_twice(load) FROM R ORDER BY id")));
+    for (double expected : {3.0, 5.0, 7.0}) {
+        ASSERT_EQ(twice->step(), EngineStatement::Step::Row);
+        EXPECT_EQ(twice->real(0), expected);
+    }
+    twice.reset();
+    EXPECT_EQ(column(*c, QStringLiteral("SELECT rv_twice(NULL)")), QStringList{"null"});
+    ASSERT_TRUE(c->defineFunction(QStringLiteral("rv_twice"), 1, true, {}).ok());
+    EXPECT_FALSE(c->prepare(QStringLiteral("SELECT rv_twice(1)")).ok()) << "removed";
+
+    int asked = 0;
+    c->setProgressHandler(100, [&] { return ++asked < 3; });
+    EXPECT_FALSE(c->execute(QStringLiteral("WITH RECURSIVE k(n) AS (SELECT 1 UNION ALL SELECT "
+                                           "n + 1 FROM k WHERE n < 10000000) SELECT count(*) "
+                                           "FROM k"))
+                     .ok());
+    EXPECT_EQ(asked, 3);
+    c->setProgressHandler(100, {});
+    EXPECT_EQ(count(*c), QStringLiteral("3"));
+}
+
+TEST_P(EngineContract, TheCopyOutTheCheckAndTheCompactionKeepEveryRow) {
+    auto c = freshDatabase("source.db", 3000);
+    ASSERT_TRUE(c);
+    ASSERT_TRUE(c->execute(QStringLiteral("DELETE FROM R WHERE id > 1500")).ok());
+    ASSERT_TRUE(c->copyTo(location("copy.db"), 100).ok());
+    EXPECT_EQ(count(*c), QStringLiteral("1500")) << "the connection goes on";
+    ASSERT_TRUE(engine().compactInto(location("source.db"), location("compact.db"), 100).ok());
+    for (const char* name : {"copy.db", "compact.db"}) {
+        for (auto depth : {DatabaseCheckDepth::Quick, DatabaseCheckDepth::Full})
+            EXPECT_EQ(need(engine().checkFile(location(name), depth, 100)).findings,
+                      QStringList{QStringLiteral("ok")})
+                << name;
+        auto copy = need(engine().open(location(name), DatabaseEngine::Mode::ReadOnly, 100));
+        EXPECT_EQ(column(*copy, QStringLiteral("SELECT note FROM R WHERE id IN (1, 1500) ORDER "
+                                               "BY id")),
+                  (QStringList{QStringLiteral("row 1"), QStringLiteral("row 1500")}))
+            << name;
+        EXPECT_EQ(count(*copy), QStringLiteral("1500")) << name;
+    }
+    EXPECT_LT(QFileInfo(location("compact.db")).size(), QFileInfo(location("source.db")).size());
+    GetParam().damage(location("compact.db"));
+    for (auto depth : {DatabaseCheckDepth::Quick, DatabaseCheckDepth::Full}) {
+        const auto check = engine().checkFile(location("compact.db"), depth, 100);
+        EXPECT_TRUE(!check.ok() || check.value().findings != QStringList{QStringLiteral("ok")});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, EngineContract, ::testing::ValuesIn(kEngines),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
