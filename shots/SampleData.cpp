@@ -12,6 +12,7 @@
 #include <QtMath>
 #include <functional>
 #include <map>
+#include <utility>
 
 namespace rv::shots {
 
@@ -51,13 +52,35 @@ double sampleTemperature(const QDateTime& at, double step) {
     return 21.0 + 2.5 * qSin(2 * M_PI * (at.time().hour() - 9) / 24.0) + 0.3 * qCos(step * 0.9);
 }
 
-Status exec(Connection& c, const QString& sql) {
-    return c.execute(sql);
-}
-
-QString quotedText(const char* text) {
-    return QStringLiteral("'") + QString::fromUtf8(text).replace(u'\'', QStringLiteral("''")) +
-           QStringLiteral("'");
+// Adds the sample sensor's record, as the sensor registry adds one, with its installation
+// filled in.
+Status addSensor(Recordset& sensors, const SampleSensor& sensor) {
+    const QString id = QString::fromLatin1(sensor.id);
+    if (Status s = sensors.addNew(); !s.ok()) return s;
+    const std::pair<const char*, QVariant> values[] = {
+        {"InstrumentID", id},
+        {"DateID", id.left(4)},
+        {"SensorType", id.mid(4, 2)},
+        {"TypeID", id.mid(4, 2)},
+        {"SensorNo", id.mid(6, 3)},
+        {"Family", QStringLiteral("Load Cell")},
+        {"Model", QStringLiteral("LODIX")},
+        {"Level", QString::fromUtf8(sensor.level)},
+        {"Location", QString::fromUtf8(sensor.location)},
+        {"Borehole", QString::fromUtf8(sensor.borehole)},
+        {"InstallDate", QString::fromLatin1(sensor.installDate)},
+        {"InstallBy", QString::fromUtf8(sensor.installBy)},
+        {"Purpose", QString::fromUtf8(sensor.purpose)},
+        {"Notes", sensor.destroyed ? QVariant(QStringLiteral("Blasting damage, replaced by RB-10"))
+                                   : QVariant()},
+        {"Recess", sensor.offset},
+        {"Destroyed", sensor.destroyed ? QStringLiteral("Yes") : QStringLiteral("No")},
+        {"DestructionDate", sensor.destroyed ? QVariant(QStringLiteral("2026-03-02")) : QVariant()},
+        {"HeadLocation", true},
+    };
+    for (const auto& [column, value] : values)
+        if (Status s = sensors.setValue(QString::fromLatin1(column), value); !s.ok()) return s;
+    return sensors.update();
 }
 
 // Readings of one sensor every six hours from first up to until: the load from the
@@ -98,26 +121,14 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
     if (Status s = createShippedDatabase(databasePath); !s.ok()) return s;
     Connection c;
     if (Status s = c.open(databasePath); !s.ok()) return s;
+    Recordset sensors;
+    if (Status s = sensors.open(c, sql::SensorsByNumber); !s.ok()) return s;
     for (const SampleSensor& sensor : kSensors) {
-        const QString id = QString::fromLatin1(sensor.id);
-        const QString insert =
-            QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, SensorType, TypeID, "
-                           "SensorNo, Family, Model, Level, Location, Borehole, InstallDate, "
-                           "InstallBy, Purpose, Notes, Recess, Destroyed, DestructionDate, "
-                           "HeadLocation) VALUES ('%1', '%2', '%3', '%3', '%4', 'Load Cell', "
-                           "'LODIX', %5, %6, %7, '%8', %9, %10, %11, %12, '%13', %14, 1)")
-                .arg(id, id.left(4), id.mid(4, 2), id.mid(6, 3), quotedText(sensor.level),
-                     quotedText(sensor.location), quotedText(sensor.borehole),
-                     QString::fromLatin1(sensor.installDate), quotedText(sensor.installBy))
-                .arg(quotedText(sensor.purpose),
-                     sensor.destroyed ? QStringLiteral("'Blasting damage, replaced by RB-10'")
-                                      : QStringLiteral("NULL"),
-                     plainDecimal(sensor.offset),
-                     sensor.destroyed ? QStringLiteral("Yes") : QStringLiteral("No"),
-                     sensor.destroyed ? QStringLiteral("'2026-03-02'") : QStringLiteral("NULL"));
-        if (Status s = exec(c, insert); !s.ok()) return s;
-        if (Status s = exec(c, sql::newReadingsTable(id)); !s.ok()) return s;
+        if (Status s = addSensor(sensors, sensor); !s.ok()) return s;
+        if (Status s = c.execute(sql::newReadingsTable(QString::fromLatin1(sensor.id))); !s.ok())
+            return s;
     }
+    sensors.close();
 
     // The sample sensor is watched: an alert load it has reached, an alarm load above.
     if (Status s = ensureAlarmTable(c); !s.ok()) return s;
