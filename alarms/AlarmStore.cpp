@@ -6,28 +6,16 @@
 
 namespace rv {
 
-bool hasAlarmTable(Connection& c) {
-    return hasAlarmLevelsTable(c);
-}
-
-Status ensureAlarmTable(Connection& c) {
-    return ensureAlarmLevelsTable(c);
-}
-
 Result<AlarmLevels> loadAlarmLevels(Connection& c, const QString& instrumentId) {
-    const auto stored = readAlarmLevels(c, instrumentId);
+    const auto stored = readStoredLevels(c, instrumentId);
     if (!stored.ok()) return stored.error();
     return AlarmLevels{stored.value().alert, stored.value().alarm, stored.value().ratePerDay};
 }
 
 Status saveAlarmLevels(Connection& c, const QString& instrumentId, const AlarmLevels& levels) {
     if (levels.empty()) return deleteAlarmLevels(c, instrumentId);
-    return writeAlarmLevels(c, instrumentId,
-                            StoredLevels{levels.alert, levels.alarm, levels.ratePerDay});
-}
-
-Status deleteAlarmLevels(Connection& c, const QString& instrumentId) {
-    return removeAlarmLevels(c, instrumentId);
+    return writeStoredLevels(c, instrumentId,
+                             StoredLevels{levels.alert, levels.alarm, levels.ratePerDay});
 }
 
 Result<std::vector<SensorBeyond>> sensorsBeyondLevels(Connection& c) {

@@ -1,7 +1,8 @@
 #pragma once
-// Where the alarm levels are kept: the table AlarmLevels, one row per sensor, which
-// databases made before alarm levels existed gain when the program opens them
-// (store/AlarmLevelsTable.h); and the level check over every sensor.
+// The alarm levels as the rest of the program keeps them: a sensor's levels loaded and
+// saved as AlarmLevels, and the level check over every sensor. The table itself, one row
+// per sensor, is store/AlarmLevelsTable.h: hasAlarmTable(), ensureAlarmTable() and
+// deleteAlarmLevels() are its own operations, reached through this header.
 #include "alarms/AlarmLevels.h"
 #include "platform/Status.h"
 #include "store/AlarmLevelsTable.h"
@@ -10,18 +11,10 @@
 
 namespace rv {
 
-// Creates the AlarmLevels table when it is missing, inside the caller's transaction when
-// one is open, else in one of its own. Fails on a database that cannot be written and
-// lacks the table.
-Status ensureAlarmTable(Connection& c);
-// Whether the database holds the AlarmLevels table.
-bool hasAlarmTable(Connection& c);
-
 // The levels of one sensor; no levels (empty) when it has no row.
 Result<AlarmLevels> loadAlarmLevels(Connection& c, const QString& instrumentId);
 // Stores the levels of one sensor; empty levels remove its row.
 Status saveAlarmLevels(Connection& c, const QString& instrumentId, const AlarmLevels& levels);
-Status deleteAlarmLevels(Connection& c, const QString& instrumentId);
 
 // A sensor whose latest plotted reading is at or above one of its levels.
 struct SensorBeyond {

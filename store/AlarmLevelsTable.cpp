@@ -30,15 +30,15 @@ Status run(Connection& c, const QString& sql, const QVariantList& values) {
 
 } // namespace
 
-bool hasAlarmLevelsTable(Connection& c) {
+bool hasAlarmTable(Connection& c) {
     Query q(c, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
     if (!q.prepared().ok()) return false;
     q.bind(1, kAlarmLevelsTable);
     return q.next();
 }
 
-Status ensureAlarmLevelsTable(Connection& c) {
-    if (hasAlarmLevelsTable(c)) return {};
+Status ensureAlarmTable(Connection& c) {
+    if (hasAlarmTable(c)) return {};
     // Inside the caller's transaction when there is one (the new tables of a database are
     // made together); in one of its own otherwise.
     const bool own = !c.inTransaction();
@@ -51,7 +51,7 @@ Status ensureAlarmLevelsTable(Connection& c) {
     return own ? c.commit() : Status();
 }
 
-Result<StoredLevels> readAlarmLevels(Connection& c, const QString& instrumentId) {
+Result<StoredLevels> readStoredLevels(Connection& c, const QString& instrumentId) {
     Query q(c, QStringLiteral("SELECT AlertLoad, AlarmLoad, RateLimit FROM AlarmLevels "
                               "WHERE InstrumentID = ?"));
     if (!q.prepared().ok()) return q.prepared();
@@ -66,7 +66,7 @@ Result<StoredLevels> readAlarmLevels(Connection& c, const QString& instrumentId)
     return levels;
 }
 
-Status writeAlarmLevels(Connection& c, const QString& instrumentId, const StoredLevels& levels) {
+Status writeStoredLevels(Connection& c, const QString& instrumentId, const StoredLevels& levels) {
     return run(c,
                QStringLiteral("INSERT INTO AlarmLevels (InstrumentID, AlertLoad, AlarmLoad, "
                               "RateLimit) VALUES (?, ?, ?, ?) ON CONFLICT (InstrumentID) DO "
@@ -75,13 +75,13 @@ Status writeAlarmLevels(Connection& c, const QString& instrumentId, const Stored
                {instrumentId, bound(levels.alert), bound(levels.alarm), bound(levels.ratePerDay)});
 }
 
-Status removeAlarmLevels(Connection& c, const QString& instrumentId) {
+Status deleteAlarmLevels(Connection& c, const QString& instrumentId) {
     return run(c, QStringLiteral("DELETE FROM AlarmLevels WHERE InstrumentID = ?"), {instrumentId});
 }
 
 Result<std::vector<LevelledSensor>> sensorsWithLevels(Connection& c) {
     std::vector<LevelledSensor> sensors;
-    if (!hasAlarmLevelsTable(c)) return sensors;
+    if (!hasAlarmTable(c)) return sensors;
     Query q(c,
             QStringLiteral("SELECT a.InstrumentID, a.AlertLoad, a.AlarmLoad, s.Recess "
                            "FROM AlarmLevels a JOIN Sensors s ON s.InstrumentID = a.InstrumentID "

@@ -25,16 +25,16 @@ struct StoredLevels {
 // Creates the AlarmLevels table when it is missing, inside the caller's transaction when
 // one is open, else in one of its own. Fails on a database that cannot be written and
 // lacks the table.
-Status ensureAlarmLevelsTable(Connection& c);
+Status ensureAlarmTable(Connection& c);
 // Whether the database holds the AlarmLevels table.
-bool hasAlarmLevelsTable(Connection& c);
+bool hasAlarmTable(Connection& c);
 
 // The levels of one sensor.
-Result<StoredLevels> readAlarmLevels(Connection& c, const QString& instrumentId);
+Result<StoredLevels> readStoredLevels(Connection& c, const QString& instrumentId);
 // Writes the row of one sensor (adding it or replacing its values).
-Status writeAlarmLevels(Connection& c, const QString& instrumentId, const StoredLevels& levels);
+Status writeStoredLevels(Connection& c, const QString& instrumentId, const StoredLevels& levels);
 // Removes the row of one sensor, if any.
-Status removeAlarmLevels(Connection& c, const QString& instrumentId);
+Status deleteAlarmLevels(Connection& c, const QString& instrumentId);
 
 // A sensor with an alert or an alarm load.
 struct LevelledSensor {
