@@ -1,4 +1,5 @@
 #include "readings/frmDatasheet.h"
+#include "core/Values.h"
 #include "readings/DatasheetRules.h"
 #include "readings/ReadingsWork.h"
 #include "reports/FlexGridToExcel.h"
@@ -127,12 +128,13 @@ bool frmDatasheet::Form_Load() {
             rs.close();
         }
         m_gridChanged = false;
+        m_sensor = displayText(need(m_s.currentSensor.value(QStringLiteral("InstrumentID"))));
         OpenSensorData(m_s);
         if (!rs.isOpen())
             throw Abort{Error{err::ObjectClosed, QStringLiteral("The readings of sensor ") +
-                                                     m_s.gSensorID +
+                                                     m_sensor +
                                                      QStringLiteral(" could not be opened.")}};
-        lblHeader->setText(QStringLiteral("Data for Sensor ") + m_s.gSensorID);
+        lblHeader->setText(QStringLiteral("Data for Sensor ") + m_sensor);
         if (!PopulateFlexGrid())
             throw Abort{
                 Error{err::ObjectClosed, QStringLiteral("The datasheet could not be filled.")}};
@@ -140,7 +142,7 @@ bool frmDatasheet::Form_Load() {
 }
 
 bool frmDatasheet::PopulateFlexGrid() {
-    if (!model->populate(m_s.gSensorID)) return false;
+    if (!model->populate(m_sensor)) return false;
     applyColumnWidths();
     setCurrentCell(model->readingCount() > 0 ? 1 : 0, 0);
     return true;
@@ -287,18 +289,17 @@ bool frmDatasheet::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmDatasheet::Image1_Click() {
-    FlexGridToExcel(m_s, *model, model->gridRows(), model->gridCols(), 1, m_s.gSensorID,
-                    m_progress);
+    FlexGridToExcel(m_s, *model, model->gridRows(), model->gridCols(), 1, m_sensor, m_progress);
 }
 
 void frmDatasheet::Read_Values_From_Grid() {
     logged(m_s, kReadValues, [&] {
         Recordset& rs = m_s.rsReadings;
         // The grid was filled from this sensor's readings and goes back to them alone.
-        if (rs.isOpen() && rs.table() != m_s.gSensorID)
+        if (rs.isOpen() && rs.table() != m_sensor)
             throw Abort{Error{err::InvalidArgument,
                               QStringLiteral("The open readings are not those of sensor ") +
-                                  m_s.gSensorID + QStringLiteral("; nothing was written back.")}};
+                                  m_sensor + QStringLiteral("; nothing was written back.")}};
         need(writeDatasheet(m_s.gConnection, rs, *model));
     });
     m_s.rsReadings.close();

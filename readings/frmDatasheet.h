@@ -74,6 +74,8 @@ private:
 
     Session& m_s;
     Progress& m_progress;
+    // The sensor whose readings the window shows: the current sensor when it was opened.
+    QString m_sensor;
     bool m_gridChanged = false;
     bool m_unloaded = false;
     // The current cell is on the fixed row (the view then has no current index).
