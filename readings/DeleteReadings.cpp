@@ -2,17 +2,28 @@
 // once it has closed the tab deletes the reading shown, the readings of a range of days,
 // or every reading of the sensor, then shows the newest reading left.
 #include "core/DateText.h"
+#include "core/Values.h"
 #include "readings/ReadingRules.h"
 #include "readings/ReadingsTab.h"
 #include "readings/ReadingsWork.h"
 #include "readings/frmBatchDel.h"
 #include "store/Module1.h"
+#include "store/ReadingsTable.h"
 #include "store/Session.h"
 
 namespace rv {
 
 namespace {
 const QString kDeleteReading = QStringLiteral(" imgDeleteReading_Click");
+
+// The day a reading is dated by for a batch deletion: its ReadingDate, or else its
+// FullDate, or else the date in its key; none when none can be read (the reading is kept).
+std::optional<QDate> dayOfReading(const QVariant& readingDate, const QVariant& fullDate,
+                                  const QVariant& dateTimeKey) {
+    if (const auto d = storedDate(readingDate)) return d;
+    if (const auto d = storedDate(fullDate)) return d;
+    return keyDate(displayText(dateTimeKey));
+}
 } // namespace
 
 frmBatchDel* ReadingsTab::batchDeleteWindow() const {
@@ -54,9 +65,11 @@ void ReadingsTab::showNewestReading() {
 void ReadingsTab::DeleteChosenReadings() {
     if (!m_s) return;
     Session& s = *m_s;
+    // The window has closed but is not yet gone: its choice is taken from it.
+    const BatchDeletion chosen = m_batchDel ? m_batchDel->choice() : BatchDeletion{};
     logged(s, kDeleteReading, [&] {
         Recordset& rs = s.rsReadings;
-        if (s.gDelSingle) {
+        if (chosen.gDelSingle) {
             // Only the reading the tab shows is ever deleted.
             if (rs.recordCount() > 0 && !showsCurrentRow())
                 throw Abort{Error{err::NoCurrentRow,
@@ -67,22 +80,26 @@ void ReadingsTab::DeleteChosenReadings() {
             need(rs.requery());
             showNewestReading();
         }
-        if (s.gDelBatch) {
+        if (chosen.gDelBatch) {
             // The reading shown is written back first, as moving away from it does: it may
             // well be kept.
             commitPickers();
             SaveReadings();
             need(rs.moveFirst()); // a sensor without readings ends here: nothing to delete
-            const qint64 count =
-                need(deleteReadingsBetween(s.gConnection, rs, s.gDelStart, s.gDelEnd));
+            const Result<qint64> deleted = deleteReadingsOnDays(
+                s.gConnection, rs.table(), chosen.gDelStart, chosen.gDelEnd, dayOfReading);
+            // Nothing was deleted: the reading shown stays the current one.
+            if (!deleted.ok()) returnToShown();
+            const qint64 count = need(deleted);
             m_shown = 0;
             need(rs.requery());
             showNewestReading();
-            s.dialogs.inform(
-                QString::number(count) + QStringLiteral(" readings were deleted from ") +
-                shortDateText(s.gDelStart) + QStringLiteral(" and ") + shortDateText(s.gDelEnd));
+            s.dialogs.inform(QString::number(count) +
+                             QStringLiteral(" readings were deleted from ") +
+                             shortDateText(chosen.gDelStart) + QStringLiteral(" and ") +
+                             shortDateText(chosen.gDelEnd));
         }
-        if (s.gDelAll) {
+        if (chosen.gDelAll) {
             need(s.gConnection.execute(sql::deleteAllReadings(sensorId())));
             m_shown = 0;
             need(rs.requery());

@@ -110,9 +110,7 @@ frmBatchDel::frmBatchDel(Session& session, QWidget* parent) : QDialog(parent), m
 
 void frmBatchDel::Form_Load(const QString& readingDays) {
     lblReadingDays->setText(readingDays);
-    m_s.gDelSingle = false;
-    m_s.gDelBatch = false;
-    m_s.gDelAll = false;
+    m_choice = BatchDeletion{};
     const QDate today = m_s.clock.today();
     DelStart->setSelectedDate(today);
     DelEnd->setSelectedDate(today);
@@ -145,19 +143,19 @@ void frmBatchDel::keyPressEvent(QKeyEvent* event) {
 }
 
 void frmBatchDel::OKButton_Click() {
-    m_s.gDelBatch = true;
-    m_s.gDelStart = DelStart->selectedDate();
-    m_s.gDelEnd = DelEnd->selectedDate();
+    m_choice.gDelBatch = true;
+    m_choice.gDelStart = DelStart->selectedDate();
+    m_choice.gDelEnd = DelEnd->selectedDate();
     accept();
 }
 
 void frmBatchDel::cmdSingleDel_Click() {
-    m_s.gDelSingle = true;
+    m_choice.gDelSingle = true;
     accept();
 }
 
 void frmBatchDel::Command1_Click() {
-    m_s.gDelAll = true;
+    m_choice.gDelAll = true;
     accept();
 }
 

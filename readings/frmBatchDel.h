@@ -2,9 +2,9 @@
 // "SensorData Deletion": the small window in which the user chooses one of three
 // deletions for the current sensor: the reading shown on the Readings tab, every reading
 // dated from one chosen day to another, or every reading. The window only records the
-// choice in the run's state (gDelSingle, gDelBatch, gDelAll, gDelStart, gDelEnd); the
-// Readings tab carries it out once the window has closed. The button pressed is the
-// confirmation: nothing asks again.
+// choice, its result (choice()); the Readings tab carries it out once the window has
+// closed. The button pressed is the confirmation: nothing asks again.
+#include <QDate>
 #include <QDialog>
 
 class QCalendarWidget;
@@ -15,6 +15,16 @@ class QPushButton;
 namespace rv {
 
 struct Session;
+
+// The deletion chosen: at most one of the three, none when the window was cancelled or
+// closed. The days are the two calendars' when "BATCH DELETE" was pressed.
+struct BatchDeletion {
+    bool gDelSingle = false; // the reading shown on the Readings tab
+    bool gDelBatch = false;  // the readings dated from gDelStart to gDelEnd, both included
+    bool gDelAll = false;    // every reading of the sensor
+    QDate gDelStart;
+    QDate gDelEnd;
+};
 
 class frmBatchDel : public QDialog {
     Q_OBJECT
@@ -28,6 +38,7 @@ public:
     void cmdSingleDel_Click();
     void Command1_Click();
     void CancelButton_Click();
+    const BatchDeletion& choice() const { return m_choice; }
 
     QLabel* Label9;
     QLabel* lblReadingDays; // "Readings from 14 Mar 2005 to 13 Jun 2005"
@@ -54,6 +65,7 @@ protected:
 
 private:
     Session& m_s;
+    BatchDeletion m_choice;
     bool m_enterInCalendar = false;
 };
 

@@ -452,6 +452,83 @@ Result<qint64> deleteReadingRows(Connection& c, const QString& table,
     return deleted;
 }
 
+namespace {
+
+// Whether a date column of the row holds a day in the form the store writes it: the text
+// "yyyy-MM-dd" of a day that exists (the engine's date() with a modifier moves a 30th of
+// February on, so it differs), alone or with a time of day "HH:mm:ss" that exists. Exactly
+// the texts the store reads back without its general date reader.
+QString storedDayForm(const char* column) {
+    const QString c = QLatin1String(column);
+    const QString day = QStringLiteral("[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]");
+    return QStringLiteral("(typeof(%1) = 'text' AND (%1 GLOB '%2' OR (%1 GLOB '%2 "
+                          "[0-2][0-9]:[0-5][0-9]:[0-5][0-9]' AND substr(%1, 12, 2) < '24')) AND "
+                          "substr(%1, 1, 4) <> '0000' AND date(substr(%1, 1, 10), '+0 days') = "
+                          "substr(%1, 1, 10))")
+        .arg(c, day);
+}
+
+// The readings dated by their ReadingDate that one statement on FullDate can choose: the
+// ReadingDate a day in the stored form, FullDate a text of that same day followed by
+// nothing or by a blank (so that it sorts among that day's texts).
+QString datedByFullDate() {
+    return storedDayForm("ReadingDate") +
+           QStringLiteral(" AND typeof(FullDate) = 'text' AND substr(FullDate, 1, 10) = "
+                          "substr(ReadingDate, 1, 10) AND (length(FullDate) = 10 OR "
+                          "substr(FullDate, 11, 1) = ' ')");
+}
+
+} // namespace
+
+Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const QDate& first,
+                                    const QDate& last, const ReadingDayRule& dayOf) {
+    if (!first.isValid() || !last.isValid() || first > last) return qint64(0);
+    Transaction transaction(c);
+    if (!transaction.started().ok()) return transaction.started().error();
+    const QString name = quoteName(table);
+    const QString condition = datedByFullDate();
+    // The readings the statement cannot date, chosen first (seldom any: a reading written
+    // by another program).
+    std::vector<qint64> others;
+    {
+        Query odd(c, QStringLiteral("SELECT rowid, ReadingDate, FullDate, DateTimeKey FROM ") +
+                         name + QStringLiteral(" WHERE NOT (") + condition +
+                         QStringLiteral(") IS 1"));
+        if (!odd.prepared().ok()) return odd.prepared().error();
+        while (odd.next()) {
+            const std::optional<QDate> day =
+                dayOf(fromStored(odd.value(1), ColumnType::Date),
+                      fromStored(odd.value(2), ColumnType::Date), odd.value(3));
+            if (day && *day >= first && *day <= last) others.push_back(odd.value(0).toLongLong());
+        }
+        if (!odd.status().ok()) return odd.status().error();
+    }
+    // A FullDate on a day from first to last sorts from "first" up to "last~": every text of
+    // the last day that the condition lets through ("yyyy-MM-dd" or "yyyy-MM-dd ...") sorts
+    // below it, every later day above it.
+    const QString form = QStringLiteral("yyyy-MM-dd");
+    Query chosen(c, QStringLiteral("DELETE FROM ") + name +
+                        QStringLiteral(" WHERE FullDate >= ?1 AND FullDate < ?2 AND ") + condition);
+    if (!chosen.prepared().ok()) return chosen.prepared().error();
+    chosen.bind(1, first.toString(form));
+    chosen.bind(2, last.toString(form) + QLatin1Char('~'));
+    if (Status s = chosen.run(); !s.ok()) return s.error();
+    qint64 deleted = sqlite3_changes64(c.handle());
+    if (!others.empty()) {
+        Query remove(c,
+                     QStringLiteral("DELETE FROM ") + name + QStringLiteral(" WHERE rowid = ?1"));
+        if (!remove.prepared().ok()) return remove.prepared().error();
+        for (const qint64 rowid : others) {
+            remove.reset();
+            remove.bind(1, rowid);
+            if (Status s = remove.run(); !s.ok()) return s.error();
+            deleted += sqlite3_changes64(c.handle());
+        }
+    }
+    if (Status s = transaction.commit(); !s.ok()) return s.error();
+    return deleted;
+}
+
 qint64 rowsWrittenSinceOpen(const Connection& c) {
     return c.handle() ? qint64(sqlite3_total_changes64(c.handle())) : 0;
 }

@@ -9,11 +9,13 @@
 // less the installation offset and the temperatures channel T as a number (core/Loads.h).
 #include "platform/Status.h"
 #include "store/Connection.h"
+#include <QDate>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -92,6 +94,20 @@ Status writeReadingValues(Connection& c, const QString& table, const QStringList
 // failure deletes nothing.
 Result<qint64> deleteReadingRows(Connection& c, const QString& table,
                                  const std::vector<qint64>& rowids);
+
+// The day of a reading from its ReadingDate, FullDate and DateTimeKey as field values (the
+// dates as fromStored gives them); nothing when no day can be read.
+using ReadingDayRule = std::function<std::optional<QDate>(
+    const QVariant& readingDate, const QVariant& fullDate, const QVariant& dateTimeKey)>;
+// Deletes the readings of the table dated from `first` to `last`, both days included, in
+// one transaction, and answers how many were deleted; a start after the end deletes none.
+// A reading whose ReadingDate is a day in the form the store writes it ("yyyy-MM-dd", with
+// or without a valid time) and whose FullDate falls on that same day is dated by that day:
+// those readings are chosen by one statement on FullDate, which the FullDate index serves.
+// Every other reading is dated by `dayOf`, and kept when it gives no day. A failure
+// deletes nothing.
+Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const QDate& first,
+                                    const QDate& last, const ReadingDayRule& dayOf);
 
 // The rows written (added, changed or deleted) through the connection since it was opened,
 // in every table.

@@ -27,12 +27,18 @@ protected:
         }
         return *form;
     }
-    void batch(const QDate& first, const QDate& last) {
+    // Answers the window's choice, taken as the tab takes it: after it has closed.
+    BatchDeletion batch(const QDate& first, const QDate& last) {
         frmBatchDel& f = open();
         f.DelStart->setSelectedDate(first);
         f.DelEnd->setSelectedDate(last);
         f.OKButton->click();
+        const BatchDeletion chosen = f.choice();
         settle();
+        return chosen;
+    }
+    static bool anyChoice(const frmBatchDel& f) {
+        return f.choice().gDelSingle || f.choice().gDelBatch || f.choice().gDelAll;
     }
     void expectBatchMessage(int count, const QDate& first, const QDate& last) {
         dialogs.expect(QString::number(count) + QStringLiteral(" readings were deleted from ") +
@@ -50,7 +56,6 @@ protected:
 
 TEST_F(DeleteReadingsTest, TheWindowShowsItsTextsAndStartsOnTodayWithNoChoice) {
     startOnReadings();
-    s().gDelAll = true; // left from an earlier choice
     frmBatchDel& f = open();
     EXPECT_EQ(f.windowTitle(), "SensorData Deletion");
     EXPECT_EQ(f.windowModality(), Qt::ApplicationModal);
@@ -87,7 +92,7 @@ TEST_F(DeleteReadingsTest, TheWindowShowsItsTextsAndStartsOnTodayWithNoChoice) {
     }
     EXPECT_EQ(f.DelStart->selectedDate(), QDate(2026, 3, 14));
     EXPECT_EQ(f.DelEnd->selectedDate(), QDate(2026, 3, 14));
-    EXPECT_FALSE(s().gDelSingle || s().gDelBatch || s().gDelAll);
+    EXPECT_FALSE(anyChoice(f));
     f.CancelButton->click();
     settle();
     EXPECT_EQ(tab().batchDeleteWindow(), nullptr);
@@ -103,11 +108,11 @@ TEST_F(DeleteReadingsTest, CancelOrClosingTheWindowDeletesNothing) {
     settle();
     frmBatchDel& f = open();
     f.reject(); // Escape
+    EXPECT_FALSE(anyChoice(f));
     settle();
     EXPECT_EQ(writesTo(kId), 0);
     EXPECT_EQ(readingCount(), 5);
     EXPECT_EQ(counter(), "5 of 5");
-    EXPECT_FALSE(s().gDelSingle || s().gDelBatch || s().gDelAll);
     EXPECT_EQ(logEntries(), 0);
 }
 
@@ -215,7 +220,7 @@ TEST_F(DeleteReadingsTest, ABatchOfOneDayDeletesThatWholeDayAndNoneAroundIt) {
     aroundTheFirstOfMarch();
     startOnReadings();
     const QDate day(2013, 3, 1);
-    batch(day, day);
+    const BatchDeletion chosen = batch(day, day);
     expectBatchMessage(3, day, day);
     EXPECT_EQ(readingCount(), 2);
     EXPECT_EQ(stored("Channel1", "2013/02/28 23:59:59"), "1.00");
@@ -223,9 +228,10 @@ TEST_F(DeleteReadingsTest, ABatchOfOneDayDeletesThatWholeDayAndNoneAroundIt) {
     EXPECT_EQ(counter(), "2 of 2");
     EXPECT_EQ(tab().txtReadingID->text(), key("2013/03/02 00:00:00"));
     EXPECT_EQ(s().gReadingBookmark, 2);
-    EXPECT_TRUE(s().gDelBatch);
-    EXPECT_EQ(s().gDelStart, day);
-    EXPECT_EQ(s().gDelEnd, day);
+    EXPECT_TRUE(chosen.gDelBatch);
+    EXPECT_FALSE(chosen.gDelSingle || chosen.gDelAll);
+    EXPECT_EQ(chosen.gDelStart, day);
+    EXPECT_EQ(chosen.gDelEnd, day);
     EXPECT_EQ(logEntries(), 0);
 }
 
@@ -286,6 +292,48 @@ TEST_F(DeleteReadingsTest, AReadingIsDatedByItsReadingDateOrElseByItsFullDateOrI
     expectBatchMessage(3, QDate(2013, 3, 1), QDate(2013, 3, 31));
     EXPECT_EQ(readingCount(), 1);
     EXPECT_EQ(scalar(QStringLiteral("SELECT Channel1 FROM `%1`").arg(kId)).toString(), "4.00");
+}
+
+TEST_F(DeleteReadingsTest, AReadingDatedOtherwiseThanItsFullDateIsDeletedByItsReadingDate) {
+    // Channel 1 names each reading; its ReadingDate, FullDate and key are set below.
+    const struct {
+        const char *load, *readingDate, *fullDate, *keyDate;
+        bool deleted; // by a batch of 2013/03/01 to 2013/03/02
+    } rows[] = {
+        {"1.00", "2013-03-01", "2013-03-05 10:00:00", "2013/03/05 10:00:00", true},
+        {"2.00", "2013-03-05", "2013-03-01 10:00:00", "2013/03/01 10:00:00", false},
+        {"3.00", "2013-03-02 23:59:59", "2013-03-02 23:59:59", "2013/03/02 23:59:59", true},
+        {"4.00", "2013-03-03 00:00:00", "2013-03-02 23:59:59", "2013/03/03 00:00:00", false},
+        // A day that does not exist sorts among the chosen ones but dates nothing: the
+        // FullDate of the same day neither, so the key dates the reading.
+        {"5.00", "2013-02-30", "2013-02-30 10:00:00", "2013/03/07 10:00:00", false},
+        {"6.00", "2013-02-31", "2013-02-31 10:00:00", "2013/03/01 11:00:00", true},
+        // A time of day that does not exist: no day is read from that text either.
+        {"7.00", "2013-03-02 24:00:00", "2013-03-02 24:00:00", "2013/03/09 10:00:00", false},
+        {"8.00", "2013-02-28 12:00:00", "2013-02-28 12:00:00", "2013/02/28 12:00:00", false},
+    };
+    int second = 0;
+    for (const auto& r : rows) {
+        addReading(
+            qPrintable(
+                QStringLiteral("2000/01/01 00:00:%1").arg(second++, 2, 10, QLatin1Char('0'))),
+            r.load);
+        execSql(QStringLiteral("UPDATE `%1` SET ReadingDate = '%2', FullDate = '%3', "
+                               "DateTimeKey = '%1 %4' WHERE Channel1 = '%5'")
+                    .arg(kId, QLatin1String(r.readingDate), QLatin1String(r.fullDate),
+                         QLatin1String(r.keyDate), QLatin1String(r.load)));
+    }
+    startOnReadings();
+    batch(QDate(2013, 3, 1), QDate(2013, 3, 2));
+    expectBatchMessage(3, QDate(2013, 3, 1), QDate(2013, 3, 2));
+    for (const auto& r : rows)
+        EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `%1` WHERE Channel1 = '%2'")
+                             .arg(kId, QLatin1String(r.load)))
+                      .toInt(),
+                  r.deleted ? 0 : 1)
+            << r.load;
+    EXPECT_EQ(counter(), "5 of 5");
+    EXPECT_EQ(logEntries(), 0);
 }
 
 TEST_F(DeleteReadingsTest, ABatchIsAllOrNothing) {
