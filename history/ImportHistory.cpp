@@ -169,6 +169,7 @@ Result<qint64> undoBatch(Connection& c, qint64 batchId, Progress& progress) {
                 return Error{kUndoCancelled, QStringLiteral("The undo was cancelled: every "
                                                             "reading is kept.")};
         }
+        if (Status st = removal.finish(); !st.ok()) return st;
         removed = total;
     }
     if (Status s = forgetBatch(c, batchId); !s.ok()) return s;

@@ -6,6 +6,7 @@
 #include "store/ReadingsAppend.h"
 #include "store/Session.h"
 #include <QSet>
+#include <optional>
 
 namespace rv {
 
@@ -59,10 +60,18 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
 
     const QByteArray idBytes = sensorId.toUtf8();
     const qint64 total = qint64(readings.size());
-    // What the import history keeps of each reading: its key and the channel values as
-    // they were stored.
-    std::vector<AppendedRow> recorded;
-    if (batch) recorded.reserve(readings.size());
+    // The import history keeps the key of each reading and the channel values as they
+    // were stored, written beside the readings in the same transaction.
+    std::optional<BatchRowsWrite> recorded;
+    if (batch && total > 0) {
+        ImportBatch record = *batch;
+        record.instrumentId = sensorId;
+        record.rows = total;
+        const Result<qint64> id = startBatch(connection, record);
+        if (!id.ok()) return fail(id.error());
+        recorded.emplace(connection, id.value());
+        if (!recorded->prepared().ok()) return fail(recorded->prepared().error());
+    }
     QByteArray key = idBytes;
     key.resize(idBytes.size() + 20);
     for (qint64 i = 0; i < total; ++i) {
@@ -83,42 +92,43 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
         const ReadingToAppend reading{key.constData(), key.size(),  storedDate, time == QTime(0, 0),
                                       r.fullDate,      &r.channelT, &r.channel1};
         StoredChannels stored;
-        if (Status st = append.add(reading, batch ? &stored : nullptr); !st.ok())
+        if (Status st = append.add(reading, recorded ? &stored : nullptr); !st.ok())
             return fail(st.error());
-        if (batch)
-            recorded.push_back(AppendedRow{QString::fromUtf8(key), std::move(stored.channelT),
-                                           std::move(stored.channel1)});
+        if (recorded)
+            if (Status st = recorded->add(QByteArrayView(key), stored); !st.ok())
+                return fail(st.error());
         if (((i + 1) % kProgressEvery == 0 || i + 1 == total) && !progress.step(i + 1)) {
             append.rollback();
             outcome.kind = WriteOutcome::Kind::Cancelled;
             return outcome;
         }
     }
-    if (batch) {
-        // Recorded before the commit: a failure here appends nothing either.
-        ImportBatch record = *batch;
-        record.instrumentId = sensorId;
-        record.rows = total;
-        const Result<qint64> id = recordBatch(connection, record, recorded);
-        if (!id.ok()) return fail(id.error());
-    }
+    // The last rows of the record and of the readings go before the commit: a failure
+    // of either appends nothing.
+    if (recorded)
+        if (Status st = recorded->finish(); !st.ok()) return fail(st.error());
     if (Status st = append.commit(); !st.ok()) return fail(st.error());
     return outcome;
 }
 
 AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector<char>& marks,
                            SlugDateFormat format, DayOrder order, Progress& progress,
-                           const ImportSource* source) {
+                           const ImportSource* source, QSet<QString>* storedKeys) {
     AppendOutcome outcome;
     const QString id = s.gSensorID;
-    auto keys = storedReadingKeys(s.gConnection, id);
-    if (!keys.ok()) {
-        outcome.kind = AppendOutcome::Kind::Failed;
-        outcome.error = keys.error();
-        return outcome;
+    QSet<QString> readKeys;
+    if (!storedKeys) {
+        auto keys = storedReadingKeys(s.gConnection, id);
+        if (!keys.ok()) {
+            outcome.kind = AppendOutcome::Kind::Failed;
+            outcome.error = keys.error();
+            return outcome;
+        }
+        readKeys = std::move(keys).value();
     }
-    const QSet<QString> known = std::move(keys).value();
+    const QSet<QString>& known = storedKeys ? *storedKeys : readKeys;
     QSet<qint64> inFile;
+    std::vector<QString> plannedKeys; // folded, for the snapshot
 
     // Which way rsReadings ends: each ticked row first goes to the first reading; an
     // appended row then leaves it on the new reading, the last one.
@@ -151,6 +161,7 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
             continue;
         }
         inFile.insert(second);
+        if (storedKeys) plannedKeys.push_back(foldedKey(moment->key));
         written.push_back(r);
         planned.push_back(PlannedReading{moment->fullDate,
                                          channelBytes(importedChannel(rows.text(r, 4), 1)),
@@ -175,6 +186,13 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
         }
         outcome.appended = qint64(planned.size());
         outcome.rows = std::move(written);
+        if (storedKeys) {
+            // The snapshot now knows the readings written; rsReadings is the caller's to
+            // refresh once.
+            for (QString& key : plannedKeys)
+                storedKeys->insert(std::move(key));
+            return outcome;
+        }
         // One re-query gives what a re-query after each appended row would have given.
         skip([&] {
             if (rs.isOpen())

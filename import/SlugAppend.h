@@ -38,8 +38,8 @@ struct WriteOutcome {
 };
 
 // Inserts the readings into the readings table of the sensor `sensorId` in one
-// transaction with one prepared statement, writing DateTimeKey, ReadingDate,
-// ReadingTime, FullDate, ChannelT, Channel1, IsDirty (Yes) and DoNotPlot (No) and no
+// transaction, a chunk of readings per step of one prepared statement, writing DateTimeKey,
+// ReadingDate, ReadingTime, FullDate, ChannelT, Channel1, IsDirty (Yes) and DoNotPlot (No) and no
 // other column. Progress counts the rows written; a cancel, or any failure, rolls
 // everything back: the table then holds exactly what it held before. With a batch, the
 // import history records it, with the key and the stored channel values of every reading,
@@ -72,8 +72,14 @@ struct AppendOutcome {
 // ticked, or when nothing was written. With a source, and when the database holds the
 // import history's tables, the append is recorded there as a batch of that file (the
 // readings are appended all the same on a database without them).
+//
+// With storedKeys, the snapshot of the sensor's keys (folded) that the import window read
+// when it opened, the keys are not read again and the keys written are added to it; and
+// rsReadings is then left as it is, for the caller to refresh once (the window does so as
+// it closes).
 AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector<char>& marks,
                            SlugDateFormat format, DayOrder order, Progress& progress,
-                           const ImportSource* source = nullptr);
+                           const ImportSource* source = nullptr,
+                           QSet<QString>* storedKeys = nullptr);
 
 } // namespace rv

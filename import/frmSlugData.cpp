@@ -162,8 +162,9 @@ void frmSlugData::layOut() {
 void frmSlugData::Form_Load() {
     Session& s = m_s;
     // Each step that fails is skipped and the next one runs.
+    // The reading shown is remembered; rsReadings itself is refreshed once, as the window
+    // closes: until then the window judges the rows by its own snapshot of the keys.
     skip([&] { s.gReadingBookmark = need(s.rsReadings.bookmark()); });
-    skip([&] { reopenReadings(s); });
     cmdAppend->setEnabled(false);
     lblHeader->setText(
         QStringLiteral("Select date format and click Append to download data to Sensor ") +
@@ -176,12 +177,16 @@ void frmSlugData::Form_Load() {
 void frmSlugData::readSensorState() {
     Session& s = m_s;
     m_storedKeys.clear();
+    m_keysRead = false;
     m_levels = AlarmLevels();
     m_offset = 0;
     if (m_rsImport.isEmpty()) return;
-    // A table that cannot be read leaves every row unmarked: the append's own duplicate
-    // test still stands.
-    skip([&] { m_storedKeys = need(storedReadingKeys(s.gConnection, s.gSensorID)); });
+    // A table that cannot be read leaves every row unmarked: the append then reads the
+    // keys itself for its duplicate test.
+    skip([&] {
+        m_storedKeys = need(storedReadingKeys(s.gConnection, s.gSensorID));
+        m_keysRead = true;
+    });
     // Without the table of levels (a database that could not gain it) nothing is judged.
     skip([&] {
         if (!hasAlarmTable(s.gConnection)) return;
@@ -349,8 +354,9 @@ void frmSlugData::cmdAppend_Click() {
             MSFlexGrid1->setEnabled(true);
         });
         try {
-            outcome = appendTicked(s, m_rsImport, m_model->marks(), *format, regionalDayOrder(),
-                                   progress, m_source ? &*m_source : nullptr);
+            outcome =
+                appendTicked(s, m_rsImport, m_model->marks(), *format, regionalDayOrder(), progress,
+                             m_source ? &*m_source : nullptr, m_keysRead ? &m_storedKeys : nullptr);
         } catch (const Abort& a) {
             outcome = AppendOutcome{AppendOutcome::Kind::Failed, 0, a.error, {}};
         } catch (const std::exception& e) {

@@ -35,7 +35,7 @@ public:
                 QWidget* parent = nullptr);
     ~frmSlugData() override;
 
-    // The window opens: remembers the reading shown, re-opens the sensor's readings, and
+    // The window opens: remembers the reading shown, reads the keys the sensor holds, and
     // fills the grid.
     void Form_Load();
     // Fills the grid from the staged rows and proposes the marks; true when it walked
@@ -95,7 +95,10 @@ private:
     StagedRows& m_rsImport;
     ImportHost m_host;
     SlugGridModel* m_model;
+    // The keys the sensor's readings hold (folded), read once when the window opens and
+    // kept up to date by the append: whether they could be read.
     QSet<QString> m_storedKeys;
+    bool m_keysRead = false;
     AlarmLevels m_levels;
     double m_offset = 0;
     std::optional<ImportSource> m_source;

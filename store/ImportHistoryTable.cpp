@@ -2,7 +2,6 @@
 #include "core/DateText.h"
 #include "store/Statements.h"
 #include <QFileInfo>
-#include <sqlite3.h>
 
 namespace rv {
 
@@ -46,7 +45,7 @@ Status run(Connection& c, const QString& sql, const QVariantList& values) {
 
 // Whether the connection is outside any transaction (its statements commit one by one).
 bool autocommit(Connection& c) {
-    return sqlite3_get_autocommit(c.handle()) != 0;
+    return !c.inTransaction();
 }
 
 ImportBatch batchFrom(const Query& q) {
@@ -90,38 +89,65 @@ Status ensureHistoryTables(Connection& c) {
     return own ? c.commit() : Status();
 }
 
-Result<qint64> recordBatch(Connection& c, const ImportBatch& batch,
-                           const std::vector<AppendedRow>& rows) {
-    // Nothing appended, nothing to undo: no batch is recorded.
-    if (rows.empty()) return qint64(0);
+Result<qint64> startBatch(Connection& c, const ImportBatch& batch) {
     const QString when = batch.when.isValid() ? batch.when.toString(kStoredMoment) : QString();
     if (Status s =
             run(c,
                 QStringLiteral("INSERT INTO ImportBatches (InstrumentID, FileName, Sha256, "
                                "ImportedAt, RowsAppended) VALUES (?, ?, ?, ?, ?)"),
                 {batch.instrumentId, QFileInfo(batch.fileName).fileName(), batch.sha256.toLower(),
-                 when.isEmpty() ? QVariant() : QVariant(when), qint64(rows.size())});
+                 when.isEmpty() ? QVariant() : QVariant(when), batch.rows});
         !s.ok())
         return s;
-    const qint64 id = sqlite3_last_insert_rowid(c.handle());
+    return c.lastInsertId();
+}
 
-    Query insert(c, QStringLiteral("INSERT INTO ImportBatchRows (BatchID, DateTimeKey, ChannelT, "
-                                   "Channel1) VALUES (?1, ?2, ?3, ?4)"));
-    if (!insert.prepared().ok()) return insert.prepared();
-    sqlite3_stmt* stmt = insert.statement();
-    sqlite3_bind_int64(stmt, 1, id);
-    for (const AppendedRow& r : rows) {
-        insert.bind(2, r.key);
-        insert.bind(3, r.channelT);
-        insert.bind(4, r.channel1);
-        if (sqlite3_step(stmt) != SQLITE_DONE) {
-            const Error e = c.lastError();
-            sqlite3_reset(stmt);
-            return e;
-        }
-        sqlite3_reset(stmt);
-    }
+Result<qint64> recordBatch(Connection& c, const ImportBatch& batch,
+                           const std::vector<AppendedRow>& rows) {
+    // Nothing appended, nothing to undo: no batch is recorded.
+    if (rows.empty()) return qint64(0);
+    ImportBatch counted = batch;
+    counted.rows = qint64(rows.size());
+    const Result<qint64> id = startBatch(c, counted);
+    if (!id.ok()) return id;
+    BatchRowsWrite write(c, id.value());
+    if (!write.prepared().ok()) return write.prepared();
+    for (const AppendedRow& r : rows)
+        if (Status s = write.add(r); !s.ok()) return s;
+    if (Status s = write.finish(); !s.ok()) return s;
     return id;
+}
+
+BatchRowsWrite::BatchRowsWrite(Connection& c, qint64 batchId)
+    : m_batchId(batchId),
+      m_insert(c,
+               QStringLiteral("INSERT INTO ImportBatchRows (BatchID, DateTimeKey, ChannelT, "
+                              "Channel1)"),
+               4) {}
+
+void BatchRowsWrite::channel(int column, const StoredChannel& value) {
+    if (!value.given)
+        m_insert.value(column, value.converted);
+    else if (value.given->isNull())
+        m_insert.null(column);
+    else
+        m_insert.text(column, value.given->constData(), value.given->size());
+}
+
+Status BatchRowsWrite::add(QByteArrayView key, const StoredChannels& stored) {
+    m_insert.integer(0, m_batchId);
+    m_insert.text(1, key.data(), key.size());
+    channel(2, stored.channelT);
+    channel(3, stored.channel1);
+    return m_insert.endRow();
+}
+
+Status BatchRowsWrite::add(const AppendedRow& row) {
+    m_insert.integer(0, m_batchId);
+    m_insert.value(1, row.key);
+    m_insert.value(2, row.channelT);
+    m_insert.value(3, row.channel1);
+    return m_insert.endRow();
 }
 
 Result<std::vector<ImportBatch>> listBatches(Connection& c, const QString& instrumentId) {
@@ -203,19 +229,41 @@ Status matchBatchRows(Connection& c, qint64 batchId, const QString& table,
 }
 
 ReadingRemoval::ReadingRemoval(Connection& c, const QString& table)
-    : m_connection(c), m_delete(c, QStringLiteral("DELETE FROM ") + quoteName(table) +
-                                       QStringLiteral(" WHERE rowid = ?")) {}
+    : m_connection(c), m_table(table), m_delete(c, statement(table, kRowsPerStatement)) {
+    m_pending.reserve(kRowsPerStatement);
+}
+
+QString ReadingRemoval::statement(const QString& table, int rows) {
+    QString sql =
+        QStringLiteral("DELETE FROM ") + quoteName(table) + QStringLiteral(" WHERE rowid IN (?");
+    for (int r = 1; r < rows; ++r)
+        sql += QStringLiteral(", ?");
+    return sql + u')';
+}
 
 Status ReadingRemoval::remove(qint64 rowId) {
-    sqlite3_stmt* stmt = m_delete.statement();
-    sqlite3_bind_int64(stmt, 1, rowId);
-    if (sqlite3_step(stmt) != SQLITE_DONE) {
-        const Error e = m_connection.lastError();
-        sqlite3_reset(stmt);
-        return e;
-    }
-    sqlite3_reset(stmt);
-    return {};
+    if (!m_delete.prepared().ok()) return m_delete.prepared();
+    m_pending.push_back(rowId);
+    if (int(m_pending.size()) < kRowsPerStatement) return {};
+    return write(m_delete);
+}
+
+Status ReadingRemoval::finish() {
+    if (!m_delete.prepared().ok()) return m_delete.prepared();
+    if (m_pending.empty()) return {};
+    if (int(m_pending.size()) == kRowsPerStatement) return write(m_delete);
+    Query tail(m_connection, statement(m_table, int(m_pending.size())));
+    if (!tail.prepared().ok()) return tail.prepared();
+    return write(tail);
+}
+
+Status ReadingRemoval::write(Query& q) {
+    for (std::size_t i = 0; i < m_pending.size(); ++i)
+        q.bindInt64(int(i) + 1, m_pending[i]);
+    const Status removed = q.run();
+    q.reset();
+    m_pending.clear();
+    return removed;
 }
 
 Status forgetBatch(Connection& c, qint64 batchId) {

@@ -8,6 +8,7 @@
 // edited, is decided by the history itself (history/ImportHistory.h).
 #include "platform/Status.h"
 #include "store/Connection.h"
+#include "store/ReadingsAppend.h"
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
@@ -53,6 +54,28 @@ bool hasTable(Connection& c, const QString& name);
 Result<qint64> recordBatch(Connection& c, const ImportBatch& batch,
                            const std::vector<AppendedRow>& rows);
 
+// Records the batch itself (its rows go through BatchRowsWrite) with batch.rows as its row
+// count, inside the caller's transaction, as recordBatch does; answers its id.
+Result<qint64> startBatch(Connection& c, const ImportBatch& batch);
+
+// Writes the rows of one batch as the append stores its readings, a chunk at a time
+// (ChunkedInsert), inside the caller's transaction: the key and the channel values as they
+// were stored, without making a text of them first.
+class BatchRowsWrite {
+public:
+    BatchRowsWrite(Connection& c, qint64 batchId);
+    const Status& prepared() const { return m_insert.prepared(); }
+    Status add(QByteArrayView key, const StoredChannels& stored);
+    Status add(const AppendedRow& row);
+    // Writes the rows still pending.
+    Status finish() { return m_insert.flush(); }
+
+private:
+    void channel(int column, const StoredChannel& value);
+    qint64 m_batchId;
+    ChunkedInsert m_insert;
+};
+
 // The batches of one sensor, newest first (by batch id, which grows with every append).
 Result<std::vector<ImportBatch>> listBatches(Connection& c, const QString& instrumentId);
 
@@ -81,18 +104,25 @@ struct BatchRowMatch {
 Status matchBatchRows(Connection& c, qint64 batchId, const QString& table,
                       const std::function<void(const BatchRowMatch&)>& visit);
 
-// Removes readings of one sensor's table by row id, through one statement prepared once.
-// Runs inside the caller's transaction.
+// Removes readings of one sensor's table by row id, a chunk of row ids per statement
+// prepared once. Runs inside the caller's transaction; finish() removes those pending.
 class ReadingRemoval {
 public:
     ReadingRemoval(Connection& c, const QString& table);
 
     const Status& prepared() const { return m_delete.prepared(); }
     Status remove(qint64 rowId);
+    Status finish();
 
 private:
+    static constexpr int kRowsPerStatement = 100;
+    static QString statement(const QString& table, int rows);
+    Status write(Query& q);
+
     Connection& m_connection;
+    QString m_table;
     Query m_delete;
+    std::vector<qint64> m_pending;
 };
 
 // Forgets one batch: its rows and its record (inside the caller's transaction).

@@ -6,7 +6,6 @@
 #include "store/Statements.h"
 #include <QStringList>
 #include <array>
-#include <sqlite3.h>
 
 namespace rv {
 
@@ -40,10 +39,109 @@ Status forEachReadingKey(Connection& c, const QString& table,
     Query q(c, QStringLiteral("SELECT DateTimeKey FROM ") + sql::quoted(table));
     if (!q.prepared().ok()) return q.prepared();
     while (q.next()) {
-        const QVariant key = q.value(0);
-        if (!key.isNull()) visit(displayText(key));
+        switch (q.kind(0)) {
+        case ValueKind::Null:
+            break;
+        case ValueKind::Text: {
+            const QByteArrayView key = q.bytes(0);
+            visit(QString::fromUtf8(key.data(), key.size()));
+            break;
+        }
+        default:
+            visit(displayText(q.value(0)));
+            break;
+        }
     }
     return q.status();
+}
+
+ChunkedInsert::ChunkedInsert(Connection& c, QString head, int columns, int rowsPerStatement)
+    : m_c(c), m_head(std::move(head)), m_columns(qMax(1, columns)),
+      m_rowsPerStatement(qMax(1, rowsPerStatement)) {
+    m_full.emplace(c, statement(m_rowsPerStatement));
+    m_prepared = m_full->prepared();
+    m_cells.resize(std::size_t(m_columns) * std::size_t(m_rowsPerStatement));
+}
+
+QString ChunkedInsert::statement(int rows) const {
+    QString one = QStringLiteral("(?");
+    for (int c = 1; c < m_columns; ++c)
+        one += QStringLiteral(", ?");
+    one += u')';
+    QString sql = m_head + QStringLiteral(" VALUES ") + one;
+    sql.reserve(sql.size() + (rows - 1) * (one.size() + 2));
+    for (int r = 1; r < rows; ++r)
+        sql += QStringLiteral(", ") + one;
+    return sql;
+}
+
+void ChunkedInsert::text(int column, const char* bytes, qsizetype length) {
+    Cell& c = cell(column);
+    c.kind = Cell::Kind::Text;
+    c.offset = m_bytes.size();
+    c.length = length;
+    m_bytes.append(bytes, length);
+}
+
+void ChunkedInsert::integer(int column, qint64 value) {
+    Cell& c = cell(column);
+    c.kind = Cell::Kind::Integer;
+    c.number = value;
+}
+
+void ChunkedInsert::null(int column) {
+    cell(column).kind = Cell::Kind::Null;
+}
+
+void ChunkedInsert::value(int column, const QVariant& value) {
+    Cell& c = cell(column);
+    c.kind = Cell::Kind::Value;
+    c.number = qint64(m_values.size());
+    m_values.push_back(value);
+}
+
+Status ChunkedInsert::endRow() {
+    if (!m_prepared.ok()) return m_prepared;
+    if (++m_rows < m_rowsPerStatement) return {};
+    return write(*m_full, m_rows);
+}
+
+Status ChunkedInsert::flush() {
+    if (!m_prepared.ok()) return m_prepared;
+    if (m_rows == 0) return {};
+    if (m_rows == m_rowsPerStatement) return write(*m_full, m_rows);
+    // The last, shorter chunk: a statement of its own size, prepared once.
+    Query tail(m_c, statement(m_rows));
+    if (!tail.prepared().ok()) return tail.prepared();
+    return write(tail, m_rows);
+}
+
+Status ChunkedInsert::write(Query& q, int rows) {
+    // The texts are bound where they lie: m_bytes stays as it is until the step is done.
+    int slot = 1;
+    for (std::size_t i = 0, n = std::size_t(rows) * std::size_t(m_columns); i < n; ++i, ++slot) {
+        const Cell& c = m_cells[i];
+        switch (c.kind) {
+        case Cell::Kind::Null:
+            q.bindNull(slot);
+            break;
+        case Cell::Kind::Integer:
+            q.bindInt64(slot, c.number);
+            break;
+        case Cell::Kind::Text:
+            q.bindUtf8(slot, m_bytes.constData() + c.offset, c.length);
+            break;
+        case Cell::Kind::Value:
+            q.bind(slot, m_values[std::size_t(c.number)]);
+            break;
+        }
+    }
+    const Status written = q.run();
+    q.reset();
+    m_rows = 0;
+    m_bytes.resize(0);
+    m_values.clear();
+    return written;
 }
 
 ReadingsAppend::ReadingsAppend(Connection& c, const QString& table) : m_connection(c) {
@@ -66,50 +164,44 @@ Status ReadingsAppend::prepare(const QString& table) {
     if (m_targets.empty())
         return Error{err::ItemNotFound, QStringLiteral("The table ") + table +
                                             QStringLiteral(" has no column of a reading.")};
-    QStringList names, marks;
-    for (std::size_t i = 0; i < m_targets.size(); ++i) {
-        names << quoteName(m_targets[i].column.name);
-        marks << QStringLiteral("?") + QString::number(i + 1);
-    }
+    QStringList names;
+    for (const Target& target : m_targets)
+        names << quoteName(target.column.name);
 
     if (Status st = m_connection.begin(); !st.ok()) return st;
     m_open = true;
-    m_insert.emplace(m_connection, QStringLiteral("INSERT INTO ") + sql::quoted(table) +
-                                       QStringLiteral(" (") + names.join(QStringLiteral(", ")) +
-                                       QStringLiteral(") VALUES (") +
-                                       marks.join(QStringLiteral(", ")) + QStringLiteral(")"));
+    m_insert.emplace(m_connection,
+                     QStringLiteral("INSERT INTO ") + sql::quoted(table) + QStringLiteral(" (") +
+                         names.join(QStringLiteral(", ")) + u')',
+                     int(m_targets.size()));
     return m_insert->prepared();
 }
 
 Status ReadingsAppend::add(const ReadingToAppend& r, StoredChannels* stored) {
-    sqlite3_stmt* stmt = m_insert->statement();
+    ChunkedInsert& insert = *m_insert;
     for (std::size_t t = 0; t < m_targets.size(); ++t) {
         const Target& target = m_targets[t];
-        const int slot = int(t) + 1;
+        const int column = int(t);
         if (direct(target.what, target.column.type)) {
-            auto text = [&](const char* bytes, qsizetype length) {
-                sqlite3_bind_text(stmt, slot, bytes, int(length), SQLITE_STATIC);
-            };
-            auto channel = [&](const QByteArray& value, QVariant* kept) {
-                if (value.isNull()) {
-                    sqlite3_bind_null(stmt, slot);
-                    return;
-                }
-                text(value.constData(), value.size());
-                if (kept) *kept = QString::fromLatin1(value);
+            auto channel = [&](const QByteArray& value, StoredChannel* kept) {
+                if (value.isNull())
+                    insert.null(column);
+                else
+                    insert.text(column, value.constData(), value.size());
+                if (kept) kept->given = &value;
             };
             switch (target.what) {
             case Column::Key:
-                text(r.key, r.keyLength);
+                insert.text(column, r.key, r.keyLength);
                 break;
             case Column::ReadingDate:
-                text(r.moment, 10);
+                insert.text(column, r.moment, 10);
                 break;
             case Column::ReadingTime:
-                text(r.moment + 11, 8);
+                insert.text(column, r.moment + 11, 8);
                 break;
             case Column::FullDate:
-                text(r.moment, r.midnight ? 10 : 19);
+                insert.text(column, r.moment, r.midnight ? 10 : 19);
                 break;
             case Column::ChannelT:
                 channel(*r.channelT, stored ? &stored->channelT : nullptr);
@@ -118,10 +210,10 @@ Status ReadingsAppend::add(const ReadingToAppend& r, StoredChannels* stored) {
                 channel(*r.channel1, stored ? &stored->channel1 : nullptr);
                 break;
             case Column::IsDirty:
-                sqlite3_bind_int(stmt, slot, 1);
+                insert.integer(column, 1);
                 break;
             case Column::DoNotPlot:
-                sqlite3_bind_int(stmt, slot, 0);
+                insert.integer(column, 0);
                 break;
             }
             continue;
@@ -161,20 +253,17 @@ Status ReadingsAppend::add(const ReadingToAppend& r, StoredChannels* stored) {
                 return converted.error();
             converted = QVariant();
         }
-        m_insert->bind(slot, converted.value());
-        if (stored && target.what == Column::ChannelT) stored->channelT = converted.value();
-        if (stored && target.what == Column::Channel1) stored->channel1 = converted.value();
+        insert.value(column, converted.value());
+        if (stored && target.what == Column::ChannelT)
+            stored->channelT = StoredChannel{nullptr, converted.value()};
+        if (stored && target.what == Column::Channel1)
+            stored->channel1 = StoredChannel{nullptr, converted.value()};
     }
-    if (sqlite3_step(stmt) != SQLITE_DONE) {
-        const Error error = m_connection.lastError();
-        sqlite3_reset(stmt);
-        return error;
-    }
-    sqlite3_reset(stmt);
-    return {};
+    return insert.endRow();
 }
 
 Status ReadingsAppend::commit() {
+    if (Status st = m_insert->flush(); !st.ok()) return st;
     Status st = m_connection.commit();
     if (st.ok()) m_open = false;
     return st;

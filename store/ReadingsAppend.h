@@ -3,7 +3,8 @@
 // prepared INSERT naming those of the eight columns of a reading the table has
 // (DateTimeKey, ReadingDate, ReadingTime, FullDate, ChannelT, Channel1, IsDirty, DoNotPlot).
 // The usual readings table takes each value in the form given here directly; a column of
-// another type gets the store's own conversion. Nothing stays unless commit() succeeds.
+// another type gets the store's own conversion. The readings are written a chunk at a time
+// (ChunkedInsert). Nothing stays unless commit() succeeds.
 //
 // The keys stored already, for the duplicate test of an import, are read here too.
 #include "platform/Status.h"
@@ -22,6 +23,52 @@ namespace rv {
 Status forEachReadingKey(Connection& c, const QString& table,
                          const std::function<void(const QString&)>& visit);
 
+// An INSERT of many rows written a chunk of rows per statement: the values of up to
+// rowsPerStatement rows are bound to one prepared multi-row INSERT and written by one
+// step. The engine's work per statement (beginning and ending it, building the value
+// lists of a column's checks) is then done once per chunk instead of once per row. The
+// rows go in the order they were added; a refused row fails its whole chunk (the
+// caller's transaction then undoes everything).
+class ChunkedInsert {
+public:
+    // head: "INSERT INTO <table> (<columns>)"; columns: the values of each row.
+    ChunkedInsert(Connection& c, QString head, int columns, int rowsPerStatement = 100);
+    ChunkedInsert(const ChunkedInsert&) = delete;
+    ChunkedInsert& operator=(const ChunkedInsert&) = delete;
+
+    const Status& prepared() const { return m_prepared; }
+    // The values of the row being added, by column (0-based); every column gets one.
+    void text(int column, const char* bytes, qsizetype length); // UTF-8, copied
+    void integer(int column, qint64 value);
+    void null(int column);
+    void value(int column, const QVariant& value); // bound as Query::bind binds it
+    // Ends the row; a statement's worth of rows pending is written.
+    Status endRow();
+    // Writes the rows pending.
+    Status flush();
+
+private:
+    struct Cell {
+        enum class Kind : char { Null, Integer, Text, Value } kind = Kind::Null;
+        qint64 number = 0; // the integer, or the index of a Value in m_values
+        qsizetype offset = 0, length = 0;
+    };
+    Cell& cell(int column) { return m_cells[std::size_t(m_rows * m_columns + column)]; }
+    QString statement(int rows) const;
+    Status write(Query& q, int rows);
+
+    Connection& m_c;
+    QString m_head;
+    int m_columns;
+    int m_rowsPerStatement;
+    std::optional<Query> m_full;
+    Status m_prepared;
+    std::vector<Cell> m_cells; // the rows pending, row by row
+    QByteArray m_bytes;        // their texts
+    std::vector<QVariant> m_values;
+    int m_rows = 0;
+};
+
 // One reading in the forms it is written in. The texts are read during add() only.
 struct ReadingToAppend {
     const char* key = nullptr; // "<sensor> yyyy/MM/dd HH:mm:ss", keyLength bytes
@@ -33,10 +80,16 @@ struct ReadingToAppend {
     const QByteArray* channel1 = nullptr;
 };
 
-// The channel values a reading was stored with (Null where the column was left empty).
+// A channel value as a reading was stored with it: the bytes given to add() when the
+// column took them as they stand (a null array: Null), otherwise the value the column's
+// type converted them to (Null where the column refused them).
+struct StoredChannel {
+    const QByteArray* given = nullptr;
+    QVariant converted;
+};
 struct StoredChannels {
-    QVariant channelT;
-    QVariant channel1;
+    StoredChannel channelT;
+    StoredChannel channel1;
 };
 
 class ReadingsAppend {
@@ -50,10 +103,11 @@ public:
     ReadingsAppend& operator=(const ReadingsAppend&) = delete;
 
     const Status& started() const { return m_started; }
-    // Writes one reading; with `stored`, answers the channel values as they were stored.
-    // A channel value its column refuses leaves the column empty and the reading is
-    // written; any other refusal fails.
+    // Adds one reading (written with the next chunk); with `stored`, answers the channel
+    // values as they are stored. A channel value its column refuses leaves the column
+    // empty and the reading is written; any other refusal fails.
     Status add(const ReadingToAppend& r, StoredChannels* stored = nullptr);
+    // Writes the readings pending and commits.
     Status commit();
     // Undoes every reading added (nothing then stays of them).
     void rollback();
@@ -81,7 +135,7 @@ private:
     Connection& m_connection;
     Status m_started;
     std::vector<Target> m_targets;
-    std::optional<Query> m_insert;
+    std::optional<ChunkedInsert> m_insert;
     bool m_open = false; // the transaction is open
 };
 

@@ -343,6 +343,43 @@ TEST_F(ImportHistoryTest, TheProgramKilledDuringAnUndoLeavesTheDatabaseAsBefore)
     EXPECT_EQ(readings(kSensor), 0);
 }
 
+// The readings and the batch's rows are written, and the readings removed, a chunk of rows
+// per statement: each count on either side of a chunk's end keeps every row, in order.
+TEST_F(ImportHistoryTest, AppendAndUndoKeepEveryRowOnEitherSideOfAChunksEnd) {
+    typedReading(kSensor, nth(-1), u"7.00"_s); // not the batch's: the undo leaves it
+    int from = 0;
+    for (const int count : {1, 99, 100, 101, 200, 201}) {
+        SCOPED_TRACE(count);
+        std::vector<PlannedReading> planned;
+        for (int i = 0; i < count; ++i)
+            planned.push_back({nth(from + i), i == count - 1 ? QByteArray() : "20.5",
+                               QByteArray::number(10 + i / 100.0, 'f', 2)});
+        const ImportBatch batch{0, kSensor, u"x.txt"_s, {}, clock.now(), 0};
+        NoProgress none;
+        ASSERT_EQ(writeReadings(c, kSensor, planned, none, &batch).kind,
+                  WriteOutcome::Kind::Written);
+        const qint64 id = listBatches(c, kSensor).value().front().id;
+        EXPECT_EQ(readings(kSensor), 1 + count);
+        EXPECT_EQ(recorded(id), 1 + count);
+        // The batch's rows in the order written, each beside the reading it recorded.
+        const QString rows = u"SELECT %2 FROM ImportBatchRows WHERE BatchID = %1 ORDER BY rowid"_s;
+        EXPECT_EQ(scalar(rows.arg(id).arg(u"group_concat(DateTimeKey, '|')"_s)).toString(),
+                  scalar(u"SELECT group_concat(DateTimeKey, '|') FROM (SELECT DateTimeKey FROM "
+                         "`%1` WHERE Channel1 <> '7.00' ORDER BY rowid)"_s.arg(kSensor))
+                      .toString());
+        EXPECT_EQ(scalar(rows.arg(id).arg(u"Channel1"_s) + u" LIMIT 1"_s).toString(), u"10.00"_s);
+        EXPECT_EQ(scalar(rows.arg(id).arg(u"ChannelT IS NULL"_s) + u" DESC LIMIT 1"_s).toInt(), 1)
+            << "the last row has no temperature";
+        EXPECT_TRUE(stored(kSensor, nth(from)));
+        EXPECT_TRUE(stored(kSensor, nth(from + count - 1)));
+
+        EXPECT_EQ(undoBatch(c, id, none).valueOr(-1), count);
+        EXPECT_EQ(readings(kSensor), 1);
+        EXPECT_EQ(recorded(id), 0);
+        from += count;
+    }
+}
+
 TEST_F(ImportHistoryTest, AReadOnlyDatabaseWithoutTheTablesIsRefusedAndLeftAlone) {
     c.close();
     execSql(u"DROP TABLE ImportBatchRows"_s);
