@@ -127,7 +127,9 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
         readKeys = std::move(keys).value();
     }
     const QSet<QString>& known = storedKeys ? *storedKeys : readKeys;
+    const qint64 n = qMin(rows.rowCount(), qint64(marks.size()));
     QSet<qint64> inFile;
+    inFile.reserve(n);
     std::vector<QString> plannedKeys; // folded, for the snapshot
 
     // Which way rsReadings ends: each ticked row first goes to the first reading; an
@@ -135,7 +137,6 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
     enum class Last { Untouched, First, Appended } last = Last::Untouched;
     std::vector<PlannedReading> planned;
     std::vector<qint64> written; // the staged row of each planned reading
-    const qint64 n = qMin(rows.rowCount(), qint64(marks.size()));
     for (qint64 r = 0; r < n; ++r) {
         if (!marks[std::size_t(r)]) continue;
         last = Last::First;
@@ -189,6 +190,7 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
         if (storedKeys) {
             // The snapshot now knows the readings written; rsReadings is the caller's to
             // refresh once.
+            storedKeys->reserve(storedKeys->size() + qsizetype(plannedKeys.size()));
             for (QString& key : plannedKeys)
                 storedKeys->insert(std::move(key));
             return outcome;

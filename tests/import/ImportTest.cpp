@@ -929,6 +929,31 @@ TEST_F(ImportTest, AppendingLeavesTheReadingsAsOneRequeryAfterEachRowWould) {
     EXPECT_EQ(rs.absolutePosition(), 3);
 }
 
+// The import window's snapshot of the stored keys: the append judges duplicates by it
+// alone, adds the keys it wrote, and leaves rsReadings for the window to refresh.
+TEST_F(ImportTest, AnAppendGivenTheWindowsSnapshotOfKeysKeepsItTrue) {
+    OpenSensorData(*session);
+    session->gSensorID = kId;
+    setPaths();
+    StagedRows rows;
+    ASSERT_EQ(OpenSlugData(*session, QStringLiteral("x.txt"), put(QStringLiteral("anchor.txt")),
+                           rows, progress)
+                  .kind,
+              StagingOutcome::Kind::Staged);
+    QSet<QString> snapshot{QStringLiteral("200625001 2005/03/14 23:00:00")};
+    const AppendOutcome o = appendTicked(*session, rows, {1, 1, 1, 1}, SlugDateFormat::YearMonthDay,
+                                         DayOrder::DayFirst, progress, nullptr, &snapshot);
+    dialogs.expect(QStringLiteral(
+        "200625001 2005/03/14 23:00:00 is a duplicate reading and cannot be appended."));
+    ASSERT_EQ(o.kind, AppendOutcome::Kind::Appended);
+    EXPECT_EQ(o.appended, 3);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(kId)).toInt(), 3)
+        << "the key in the snapshot alone made its row a duplicate";
+    EXPECT_EQ(snapshot.size(), 4);
+    EXPECT_TRUE(snapshot.contains(QStringLiteral("200625001 2005/03/14 00:00:00")));
+    EXPECT_EQ(session->rsReadings.recordCount(), 0) << "refreshed by the window, not here";
+}
+
 // ---------------------------------------------------------------------------------
 // The archive of the datalogger's download
 
