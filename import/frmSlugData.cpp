@@ -2,11 +2,11 @@
 #include "alarms/AlarmStore.h"
 #include "core/Loads.h"
 #include "core/Values.h"
+#include "import/ImportFiles.h"
 #include "import/SlugAppend.h"
-#include "import/SlugGrid.h"
-#include "import/SlugStaging.h"
 #include "import/StagedChecks.h"
 #include "import/StagedRows.h"
+#include "import/StagedRowsModel.h"
 #include "store/Module1.h"
 #include "store/Session.h"
 #include "ui/Pictures.h"
@@ -68,7 +68,7 @@ frmSlugData::frmSlugData(Session& session, StagedRows& rsImport, const ImportHos
     lblFuture->setWordWrap(true);
     {
         QPalette palette = lblFuture->palette();
-        palette.setColor(QPalette::WindowText, SlugGridModel::futureText());
+        palette.setColor(QPalette::WindowText, StagedRowsModel::futureText());
         lblFuture->setPalette(palette);
     }
     lblFuture->hide();
@@ -96,12 +96,12 @@ frmSlugData::frmSlugData(Session& session, StagedRows& rsImport, const ImportHos
     img_x_on->hide();
     img_x_off->hide();
 
-    m_model = new SlugGridModel(m_rsImport, this);
+    m_model = new StagedRowsModel(m_rsImport, this);
     m_model->setMarkPictures(img_x_on->pixmap(), img_x_off->pixmap());
     MSFlexGrid1 = new QTableView(this);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
     MSFlexGrid1->setModel(m_model);
-    MSFlexGrid1->setItemDelegateForColumn(SlugGridModel::kMarkColumn,
+    MSFlexGrid1->setItemDelegateForColumn(StagedRowsModel::kMarkColumn,
                                           new CentredPictureDelegate(MSFlexGrid1));
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MSFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -148,8 +148,8 @@ void frmSlugData::layOut() {
     page->addWidget(MSFlexGrid1, 1);
 
     int gridWidth = 0;
-    for (int c = 0; c < SlugGridModel::kColumns; ++c)
-        gridWidth += twipsToPixels(SlugGridModel::widthTwips(c));
+    for (int c = 0; c < StagedRowsModel::kColumns; ++c)
+        gridWidth += twipsToPixels(StagedRowsModel::widthTwips(c));
     gridWidth +=
         MSFlexGrid1->verticalScrollBar()->sizeHint().width() + 2 * MSFlexGrid1->frameWidth();
     const QMargins margins = page->contentsMargins();
@@ -234,14 +234,14 @@ bool frmSlugData::PopulateSFlexGrid() {
         slugInterval(m_host.slugIntervalText ? m_host.slugIntervalText() : QString());
     if (m_rsImport.isEmpty()) {
         m_model->showNoReadings();
-        MSFlexGrid1->setColumnWidth(0, twipsToPixels(SlugGridModel::widthTwips(0)));
+        MSFlexGrid1->setColumnWidth(0, twipsToPixels(StagedRowsModel::widthTwips(0)));
         return true;
     }
     m_model->populate(proposeMarks(
         m_rsImport.rowCount(), [this](qint64 row) { return m_rsImport.text(row, 0); }, interval,
         regionalDayOrder(), lastDay()));
-    for (int c = 0; c < SlugGridModel::kColumns; ++c)
-        MSFlexGrid1->setColumnWidth(c, twipsToPixels(SlugGridModel::widthTwips(c)));
+    for (int c = 0; c < StagedRowsModel::kColumns; ++c)
+        MSFlexGrid1->setColumnWidth(c, twipsToPixels(StagedRowsModel::widthTwips(c)));
     return true;
 }
 
@@ -269,7 +269,7 @@ std::optional<SlugDateFormat> frmSlugData::dateFormat() const {
 void frmSlugData::MSFlexGrid1_Click(const QModelIndex& cell) {
     if (!cell.isValid()) return;
     MSFlexGrid1->setCurrentIndex(cell);
-    if (cell.column() == SlugGridModel::kMarkColumn) m_model->toggle(cell.row());
+    if (cell.column() == StagedRowsModel::kMarkColumn) m_model->toggle(cell.row());
 }
 
 bool frmSlugData::eventFilter(QObject* watched, QEvent* event) {
@@ -277,7 +277,7 @@ bool frmSlugData::eventFilter(QObject* watched, QEvent* event) {
     if (watched == MSFlexGrid1 && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
         const QModelIndex current = MSFlexGrid1->currentIndex();
-        if (current.isValid() && current.column() == SlugGridModel::kMarkColumn) {
+        if (current.isValid() && current.column() == StagedRowsModel::kMarkColumn) {
             MSFlexGrid1_Click(current);
             return true;
         }

@@ -26,7 +26,7 @@ namespace rv {
 
 struct Session;
 class StagedRows;
-class SlugGridModel;
+class StagedRowsModel;
 
 class frmSlugData : public QDialog {
     Q_OBJECT
@@ -56,7 +56,7 @@ public:
 
     // The layout chosen for the date column; nothing until an option is clicked.
     std::optional<SlugDateFormat> dateFormat() const;
-    SlugGridModel& grid() { return *m_model; }
+    StagedRowsModel& grid() { return *m_model; }
 
     QLabel* lblHeader;
     QLabel* lblStored; // "N of M rows already stored"
@@ -94,7 +94,7 @@ private:
     Session& m_s;
     StagedRows& m_rsImport;
     ImportHost m_host;
-    SlugGridModel* m_model;
+    StagedRowsModel* m_model;
     // The keys the sensor's readings hold (folded), read once when the window opens and
     // kept up to date by the append: whether they could be read.
     QSet<QString> m_storedKeys;

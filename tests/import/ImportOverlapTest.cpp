@@ -8,7 +8,7 @@
 #include "history/ImportHistory.h"
 #include "import/ImportDataFiles.h"
 #include "import/ImportHost.h"
-#include "import/SlugGrid.h"
+#include "import/StagedRowsModel.h"
 #include "import/frmSlugData.h"
 #include "store/Module1.h"
 #include "tests/TestPaths.h"
@@ -84,7 +84,7 @@ protected:
     // How each row looks: 's' stored (greyed), 'a' alert, 'A' alarm or rising too fast, 'f'
     // dated in the future, '.' plain; checked on the first and the mark column, which must agree.
     static std::string looks(frmSlugData& w) {
-        SlugGridModel& g = w.grid();
+        StagedRowsModel& g = w.grid();
         std::string out;
         for (int r = 0; r < g.rowCount(); ++r) {
             char c = '?';
@@ -92,19 +92,20 @@ protected:
             const QVariant text = g.data(g.index(r, 0), Qt::ForegroundRole);
             if (!back.isValid() && !text.isValid())
                 c = '.';
-            else if (back.value<QColor>() == SlugGridModel::storedBackground() &&
-                     text.value<QColor>() == SlugGridModel::storedText())
+            else if (back.value<QColor>() == StagedRowsModel::storedBackground() &&
+                     text.value<QColor>() == StagedRowsModel::storedText())
                 c = 's';
-            else if (back.value<QColor>() == SlugGridModel::alertBackground() &&
-                     text.value<QColor>() == SlugGridModel::alertText())
+            else if (back.value<QColor>() == StagedRowsModel::alertBackground() &&
+                     text.value<QColor>() == StagedRowsModel::alertText())
                 c = 'a';
-            else if (back.value<QColor>() == SlugGridModel::alarmBackground() &&
-                     text.value<QColor>() == SlugGridModel::alarmText())
+            else if (back.value<QColor>() == StagedRowsModel::alarmBackground() &&
+                     text.value<QColor>() == StagedRowsModel::alarmText())
                 c = 'A';
-            else if (back.value<QColor>() == SlugGridModel::futureBackground() &&
-                     text.value<QColor>() == SlugGridModel::futureText())
+            else if (back.value<QColor>() == StagedRowsModel::futureBackground() &&
+                     text.value<QColor>() == StagedRowsModel::futureText())
                 c = 'f';
-            if (g.data(g.index(r, SlugGridModel::kMarkColumn), Qt::BackgroundRole) != back) c = '!';
+            if (g.data(g.index(r, StagedRowsModel::kMarkColumn), Qt::BackgroundRole) != back)
+                c = '!';
             out += c;
         }
         return out;
@@ -174,7 +175,7 @@ TEST_F(ImportOverlapTest, RowsAlreadyStoredAreGreyedCountedAndUntickedByTheButto
         EXPECT_TRUE(w.lblBeyond->isHidden()) << "the sensor has no levels";
         EXPECT_EQ(looks(w), "s...........s");
         EXPECT_EQ(tip(w, 12), "Already stored for this sensor");
-        EXPECT_EQ(tip(w, 12, SlugGridModel::kMarkColumn),
+        EXPECT_EQ(tip(w, 12, StagedRowsModel::kMarkColumn),
                   "Not ticked\nAlready stored for this sensor");
         EXPECT_EQ(tip(w, 1), "");
         EXPECT_EQ(w.cmdUntickStored->text(), "Untick rows already stored");
@@ -258,7 +259,7 @@ TEST_F(ImportOverlapTest, RowsDatedInTheFutureAreMarkedNeverProposedAndCountedWh
                   "a date in the future is never proposed. Tick such a row by hand to append it "
                   "all the same.");
         EXPECT_EQ(tip(w, 1), "Dated after 15 Mar 2026: a date in the future is never proposed");
-        EXPECT_EQ(tip(w, 3, SlugGridModel::kMarkColumn),
+        EXPECT_EQ(tip(w, 3, StagedRowsModel::kMarkColumn),
                   "Not ticked\nDated after 15 Mar 2026: a date in the future is never proposed");
         EXPECT_EQ(tip(w, 4), "");
         w.grid().setTicked(3, true); // on purpose

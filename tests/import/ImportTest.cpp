@@ -3,10 +3,10 @@
 // proposal, appending in each date layout, duplicates, the archive step, cancelling,
 // failures, and every kind of bad file.
 #include "import/ImportDataFiles.h"
+#include "import/ImportFiles.h"
 #include "import/ImportHost.h"
 #include "import/SlugAppend.h"
-#include "import/SlugGrid.h"
-#include "import/SlugStaging.h"
+#include "import/StagedRowsModel.h"
 #include "import/frmSlugData.h"
 #include "provision/ManualWriter.h"
 #include "store/Module1.h"
@@ -428,7 +428,7 @@ TEST_F(ImportTest, TheWindowShowsTheStagedRowsWithTheirProposedMarks) {
         EXPECT_EQ(w.cmdAppend->text(), "append");
         EXPECT_FALSE(w.cmdAppend->isEnabled());
 
-        SlugGridModel& g = w.grid();
+        StagedRowsModel& g = w.grid();
         ASSERT_EQ(g.rowCount(), 13);
         ASSERT_EQ(g.columnCount(), 7);
         const char* headers[] = {"Reading Date & Time",

@@ -1,7 +1,7 @@
 // The import as the user starts it from the "3. Readings" tab of the real main window:
 // the picture button, the interval typed beside it, the modal import window, and the
 // Readings tab afterwards.
-#include "import/SlugGrid.h"
+#include "import/StagedRowsModel.h"
 #include "import/frmSlugData.h"
 #include "readings/ReadingsTab.h"
 #include "tests/TestPaths.h"

@@ -1,4 +1,4 @@
-#include "import/SlugGrid.h"
+#include "import/StagedRowsModel.h"
 #include "core/DateText.h"
 #include "import/StagedRows.h"
 #include <QApplication>
@@ -6,7 +6,7 @@
 
 namespace rv {
 
-const QStringList& SlugGridModel::headers() {
+const QStringList& StagedRowsModel::headers() {
     static const QStringList h{QStringLiteral("Reading Date & Time"),
                                QStringLiteral("SLUG ID"),
                                QStringLiteral("Type ID"),
@@ -17,20 +17,20 @@ const QStringList& SlugGridModel::headers() {
     return h;
 }
 
-int SlugGridModel::widthTwips(int column) {
+int StagedRowsModel::widthTwips(int column) {
     static const int widths[kColumns] = {2280, 840, 840, 960, 960, 960, 720};
     return column >= 0 && column < kColumns ? widths[column] : 0;
 }
 
-SlugGridModel::SlugGridModel(const StagedRows& rows, QObject* parent)
+StagedRowsModel::StagedRowsModel(const StagedRows& rows, QObject* parent)
     : QAbstractTableModel(parent), m_rows(rows) {}
 
-void SlugGridModel::setMarkPictures(const QPixmap& ticked, const QPixmap& unticked) {
+void StagedRowsModel::setMarkPictures(const QPixmap& ticked, const QPixmap& unticked) {
     m_ticked = ticked;
     m_unticked = unticked;
 }
 
-void SlugGridModel::populate(std::vector<char> marks) {
+void StagedRowsModel::populate(std::vector<char> marks) {
     beginResetModel();
     m_marks = std::move(marks);
     m_marks.resize(std::size_t(m_rows.rowCount()), 0);
@@ -38,7 +38,7 @@ void SlugGridModel::populate(std::vector<char> marks) {
     endResetModel();
 }
 
-void SlugGridModel::showNoReadings() {
+void StagedRowsModel::showNoReadings() {
     beginResetModel();
     m_marks.clear();
     m_checks = StagedChecks();
@@ -46,7 +46,7 @@ void SlugGridModel::showNoReadings() {
     endResetModel();
 }
 
-void SlugGridModel::clearGrid() {
+void StagedRowsModel::clearGrid() {
     beginResetModel();
     std::vector<char>().swap(m_marks);
     m_checks = StagedChecks();
@@ -54,29 +54,29 @@ void SlugGridModel::clearGrid() {
     endResetModel();
 }
 
-bool SlugGridModel::ticked(int row) const {
+bool StagedRowsModel::ticked(int row) const {
     return row >= 0 && std::size_t(row) < m_marks.size() && m_marks[std::size_t(row)];
 }
 
-void SlugGridModel::setTicked(int row, bool ticked) {
+void StagedRowsModel::setTicked(int row, bool ticked) {
     if (row < 0 || std::size_t(row) >= m_marks.size()) return;
     m_marks[std::size_t(row)] = ticked ? 1 : 0;
     const QModelIndex cell = index(row, kMarkColumn);
     emit dataChanged(cell, cell, {Qt::DecorationRole, Qt::UserRole});
 }
 
-void SlugGridModel::toggle(int row) {
+void StagedRowsModel::toggle(int row) {
     setTicked(row, !ticked(row));
 }
 
-void SlugGridModel::setChecks(StagedChecks checks) {
+void StagedRowsModel::setChecks(StagedChecks checks) {
     m_checks = std::move(checks);
     if (m_state == State::Rows && !m_marks.empty())
         emit dataChanged(index(0, 0), index(int(m_marks.size()) - 1, kColumns - 1),
                          {Qt::ForegroundRole, Qt::BackgroundRole, Qt::ToolTipRole});
 }
 
-qint64 SlugGridModel::untickStored() {
+qint64 StagedRowsModel::untickStored() {
     qint64 changed = 0;
     int first = -1, last = -1;
     for (std::size_t r = 0; r < m_marks.size(); ++r) {
@@ -93,12 +93,12 @@ qint64 SlugGridModel::untickStored() {
     return changed;
 }
 
-int SlugGridModel::rowCount(const QModelIndex& parent) const {
+int StagedRowsModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || m_state != State::Rows) return 0;
     return int(m_marks.size());
 }
 
-int SlugGridModel::columnCount(const QModelIndex& parent) const {
+int StagedRowsModel::columnCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;
     switch (m_state) {
     case State::Rows:
@@ -111,7 +111,7 @@ int SlugGridModel::columnCount(const QModelIndex& parent) const {
     return 0;
 }
 
-QVariant SlugGridModel::data(const QModelIndex& index, int role) const {
+QVariant StagedRowsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || m_state != State::Rows) return {};
     const int row = index.row();
     const int column = index.column();
@@ -164,7 +164,7 @@ QVariant SlugGridModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-QVariant SlugGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant StagedRowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
     if (orientation == Qt::Vertical) return section + 1;
     if (m_state == State::NoReadings)

@@ -1,10 +1,9 @@
 #pragma once
-// The import window's grid: a model that shows the staged rows on demand (six staged
-// columns and the row's mark), and a delegate that draws a mark picture centred in its
-// cell. Nothing is copied per cell, so a file of 100,000 rows shows and scrolls at once.
-// Rows already stored are greyed; rows beyond the sensor's levels are coloured amber (the
-// alert load) or red (the alarm load, or a rise faster than the rate limit); rows dated in
-// the future are violet.
+// The model behind the import window's grid (MSFlexGrid1): it shows the staged rows on demand (six
+// staged columns and the row's mark), and a delegate that draws a mark picture centred in its cell.
+// Nothing is copied per cell, so a file of 100,000 rows shows and scrolls at once. Rows already
+// stored are greyed; rows beyond the sensor's levels are coloured amber (the alert load) or red
+// (the alarm load, or a rise faster than the rate limit); rows dated in the future are violet.
 #include "import/StagedChecks.h"
 #include <QAbstractTableModel>
 #include <QColor>
@@ -16,7 +15,7 @@ namespace rv {
 
 class StagedRows;
 
-class SlugGridModel : public QAbstractTableModel {
+class StagedRowsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kMarkColumn = 6;
@@ -35,7 +34,7 @@ public:
     static QColor futureBackground() { return QColor(0xd1, 0xc4, 0xe9); }
     static QColor futureText() { return QColor(0x4a, 0x14, 0x8c); }
 
-    SlugGridModel(const StagedRows& rows, QObject* parent = nullptr);
+    StagedRowsModel(const StagedRows& rows, QObject* parent = nullptr);
 
     // The two pictures a mark cell shows.
     void setMarkPictures(const QPixmap& ticked, const QPixmap& unticked);

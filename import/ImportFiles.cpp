@@ -1,4 +1,4 @@
-#include "import/SlugStaging.h"
+#include "import/ImportFiles.h"
 #include "import/SlugAppend.h"
 #include "import/SlugRules.h"
 #include "platform/WriteCheck.h"

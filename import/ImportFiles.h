@@ -1,7 +1,8 @@
 #pragma once
-// Staging a datalogger file (OpenSlugData): the schema file, the working copy
-// "datafile.txt" in the data folder, and the staged rows read from it; and the archive
-// of the datalogger's download file after an append.
+// The files an import works on: staging a datalogger file (OpenSlugData: the schema
+// file, the working copy "datafile.txt" in the data folder, and the staged rows read from
+// it), the archive of the datalogger's download file after an append, and whether all of
+// them, and the database, can be written before anything is.
 #include "import/SlugReader.h"
 #include "import/StagedRows.h"
 #include "platform/Progress.h"
