@@ -19,8 +19,9 @@ const QString kOpenGraphData = QStringLiteral(" Module1_OpenGraphData");
 const QString kGetTemporalData = QStringLiteral(" G_GetTemporalData");
 const QString kSetZeros = QStringLiteral(" G_SetZeros");
 
+// The identifier of the sensor shown; no sensor shown ends the procedure.
 QString currentSensorId(Session& s) {
-    return displayText(need(s.rsSensors.value(QStringLiteral("InstrumentID"))));
+    return displayText(need(s.currentSensor.value(QStringLiteral("InstrumentID"))));
 }
 
 // After a failed open of the readings: a missing table is announced and created; the

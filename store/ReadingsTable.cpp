@@ -11,7 +11,6 @@
 #include <QSet>
 #include <cmath>
 #include <map>
-#include <sqlite3.h>
 
 namespace rv {
 
@@ -47,17 +46,15 @@ private:
     bool m_done = false;
 };
 
-// A text value as the engine hands it: nothing for Null.
-std::optional<QString> textOf(sqlite3_value* value) {
-    if (sqlite3_value_type(value) == SQLITE_NULL) return std::nullopt;
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-    return QString::fromUtf8(text, sqlite3_value_bytes(value));
+// An argument of a function call as text, as the engine hands it: nothing for Null.
+std::optional<QString> textOf(const FunctionCall& call, int argument) {
+    if (call.kind(argument) == ValueKind::Null) return std::nullopt;
+    return call.text(argument);
 }
 
-std::optional<QString> columnText(sqlite3_stmt* row, int i) {
-    if (sqlite3_column_type(row, i) == SQLITE_NULL) return std::nullopt;
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, i)),
-                             sqlite3_column_bytes(row, i));
+std::optional<QString> columnText(const Query& row, int i) {
+    if (row.isNull(i)) return std::nullopt;
+    return row.text(i);
 }
 
 std::optional<QStringView> view(const std::optional<QString>& text) {
@@ -69,24 +66,18 @@ bool holdsLoad(const std::optional<QString>& channel1) {
     return channel1 && hasLeadingNumber(*channel1);
 }
 
-// rv_holds_load(text): whether a channel's text holds a load.
-void holdsLoadFunction(sqlite3_context* context, int, sqlite3_value** argv) {
-    sqlite3_result_int(context, holdsLoad(textOf(argv[0])) ? 1 : 0);
-}
-
-// While it lives, statements on the connection can ask rv_holds_load(Channel1).
+// While it lives, statements on the connection can ask rv_holds_load(Channel1): whether
+// a channel's text holds a load.
 class HoldsLoadFunction {
 public:
     explicit HoldsLoadFunction(Connection& c) : m_c(c) {
-        if (c.handle())
-            sqlite3_create_function_v2(c.handle(), "rv_holds_load", 1,
-                                       SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                       holdsLoadFunction, nullptr, nullptr, nullptr);
+        if (c.isOpen())
+            (void)c.defineFunction(
+                QStringLiteral("rv_holds_load"), 1, true,
+                [](FunctionCall& call) { call.answerInt64(holdsLoad(textOf(call, 0)) ? 1 : 0); });
     }
     ~HoldsLoadFunction() {
-        if (m_c.handle())
-            sqlite3_create_function_v2(m_c.handle(), "rv_holds_load", 1, SQLITE_UTF8, nullptr,
-                                       nullptr, nullptr, nullptr, nullptr);
+        if (m_c.isOpen()) (void)m_c.defineFunction(QStringLiteral("rv_holds_load"), 1, true, {});
     }
     HoldsLoadFunction(const HoldsLoadFunction&) = delete;
     HoldsLoadFunction& operator=(const HoldsLoadFunction&) = delete;
@@ -102,6 +93,11 @@ struct Recomputation {
     qint64 done = 0;                  // readings whose values have been computed
     std::map<qint64, Error> failures; // per reading (rowid), its first value not stored
     bool cancelled = false;
+    // The two values rv_stale computed last and the reading they belong to: the UPDATE
+    // then stores them as they are rather than computing them a second time.
+    qint64 lastRow = 0;
+    bool haveLast = false;
+    std::optional<double> zero1, numTemp;
 };
 
 // A computed value as the number column stores it: nothing (Null) for one it cannot hold.
@@ -121,16 +117,16 @@ std::optional<double> storable(Recomputation& r, qint64 rowid, double value, con
 
 // Whether a stored value is other than the computed one (nothing: Null). A number equal
 // to it, whether the engine holds it as a real or as an integer, is the same value.
-bool differs(sqlite3_value* stored, const std::optional<double>& computed) {
-    switch (sqlite3_value_type(stored)) {
-    case SQLITE_NULL:
+bool differs(const FunctionCall& call, int argument, const std::optional<double>& computed) {
+    switch (call.kind(argument)) {
+    case ValueKind::Null:
         return computed.has_value();
-    case SQLITE_FLOAT:
-        return !computed || sqlite3_value_double(stored) != *computed;
-    case SQLITE_INTEGER: {
+    case ValueKind::Real:
+        return !computed || call.real(argument) != *computed;
+    case ValueKind::Integer: {
         if (!computed) return true;
         const double d = *computed;
-        const qint64 i = sqlite3_value_int64(stored);
+        const qint64 i = call.int64(argument);
         // Compared exactly: a large integer and its nearest double are not the same value.
         return !(d >= -9223372036854775808.0 && d < 9223372036854775808.0 && qint64(d) == i &&
                  d == std::trunc(d));
@@ -140,71 +136,69 @@ bool differs(sqlite3_value* stored, const std::optional<double>& computed) {
     }
 }
 
-void resultNumber(sqlite3_context* context, const std::optional<double>& value) {
+void answerNumber(FunctionCall& call, const std::optional<double>& value) {
     if (value)
-        sqlite3_result_double(context, *value);
+        call.answerDouble(*value);
     else
-        sqlite3_result_null(context);
+        call.answerNull();
 }
 
 // rv_stale(rowid, Channel1, ChannelT, zero1, NumTemp): computes the reading's two values
 // (SetZeros) and answers whether either differs from what is stored. The one place that
 // counts the readings and remembers the values that cannot be stored.
-void staleFunction(sqlite3_context* context, int, sqlite3_value** argv) {
-    auto& r = *static_cast<Recomputation*>(sqlite3_user_data(context));
+void staleCall(Recomputation& r, FunctionCall& call) {
     ++r.done;
-    const qint64 rowid = sqlite3_value_int64(argv[0]);
-    const auto channel1 = textOf(argv[1]);
-    const auto channelT = textOf(argv[2]);
-    const auto zero1 = storable(r, rowid, loadAfterOffset(view(channel1), r.offset), "zero1");
-    const auto numTemp = storable(r, rowid, temperatureValue(view(channelT)), "NumTemp");
-    sqlite3_result_int(context, differs(argv[3], zero1) || differs(argv[4], numTemp) ? 1 : 0);
+    const qint64 rowid = call.int64(0);
+    const auto channel1 = textOf(call, 1);
+    const auto channelT = textOf(call, 2);
+    r.zero1 = storable(r, rowid, loadAfterOffset(view(channel1), r.offset), "zero1");
+    r.numTemp = storable(r, rowid, temperatureValue(view(channelT)), "NumTemp");
+    r.lastRow = rowid;
+    r.haveLast = true;
+    call.answerInt64(differs(call, 3, r.zero1) || differs(call, 4, r.numTemp) ? 1 : 0);
 }
 
-// rv_zero1(Channel1): the load after the offset, as stored.
-void zero1Function(sqlite3_context* context, int, sqlite3_value** argv) {
-    const auto& r = *static_cast<const Recomputation*>(sqlite3_user_data(context));
-    resultNumber(context, storable(loadAfterOffset(view(textOf(argv[0])), r.offset)));
+// rv_zero1(rowid, Channel1): the load after the offset, as stored; the one rv_stale has
+// just computed for the same reading.
+void zero1Call(const Recomputation& r, FunctionCall& call) {
+    if (r.haveLast && r.lastRow == call.int64(0)) return answerNumber(call, r.zero1);
+    answerNumber(call, storable(loadAfterOffset(view(textOf(call, 1)), r.offset)));
 }
 
-// rv_numtemp(ChannelT): the temperature, as stored.
-void numTempFunction(sqlite3_context* context, int, sqlite3_value** argv) {
-    resultNumber(context, storable(temperatureValue(view(textOf(argv[0])))));
+// rv_numtemp(rowid, ChannelT): the temperature, as stored; likewise.
+void numTempCall(const Recomputation& r, FunctionCall& call) {
+    if (r.haveLast && r.lastRow == call.int64(0)) return answerNumber(call, r.numTemp);
+    answerNumber(call, storable(temperatureValue(view(textOf(call, 1)))));
 }
 
-// Called by the engine while the statement runs: reports progress, and stops the
-// statement when the user cancels.
-int progressHandler(void* data) {
-    auto& r = *static_cast<Recomputation*>(data);
-    if (r.progress->step(r.done)) return 0;
-    r.cancelled = true;
-    return 1;
-}
-
-// The functions and the progress handler live exactly as long as one recomputation.
+// The functions and the progress callback live exactly as long as one recomputation; the
+// callback reports progress, and stops the statement when the user cancels.
 class RecomputeFunctions {
 public:
-    RecomputeFunctions(sqlite3* db, Recomputation& r) : m_db(db) {
-        sqlite3_create_function_v2(db, "rv_stale", 5, SQLITE_UTF8, &r, staleFunction, nullptr,
-                                   nullptr, nullptr);
-        sqlite3_create_function_v2(db, "rv_zero1", 1, SQLITE_UTF8, &r, zero1Function, nullptr,
-                                   nullptr, nullptr);
-        sqlite3_create_function_v2(db, "rv_numtemp", 1, SQLITE_UTF8, &r, numTempFunction, nullptr,
-                                   nullptr, nullptr);
-        sqlite3_progress_handler(db, kProgressInstructions, progressHandler, &r);
+    RecomputeFunctions(Connection& c, Recomputation& r) : m_c(c) {
+        (void)c.defineFunction(QStringLiteral("rv_stale"), 5, false,
+                               [&r](FunctionCall& call) { staleCall(r, call); });
+        (void)c.defineFunction(QStringLiteral("rv_zero1"), 2, false,
+                               [&r](FunctionCall& call) { zero1Call(r, call); });
+        (void)c.defineFunction(QStringLiteral("rv_numtemp"), 2, false,
+                               [&r](FunctionCall& call) { numTempCall(r, call); });
+        c.setProgressHandler(kProgressInstructions, [&r] {
+            if (r.progress->step(r.done)) return true;
+            r.cancelled = true;
+            return false;
+        });
     }
     ~RecomputeFunctions() {
-        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+        m_c.setProgressHandler(0, {});
         for (const auto& [name, args] :
-             {std::pair{"rv_stale", 5}, std::pair{"rv_zero1", 1}, std::pair{"rv_numtemp", 1}})
-            sqlite3_create_function_v2(m_db, name, args, SQLITE_UTF8, nullptr, nullptr, nullptr,
-                                       nullptr, nullptr);
+             {std::pair{"rv_stale", 5}, std::pair{"rv_zero1", 2}, std::pair{"rv_numtemp", 2}})
+            (void)m_c.defineFunction(QLatin1String(name), args, false, {});
     }
     RecomputeFunctions(const RecomputeFunctions&) = delete;
     RecomputeFunctions& operator=(const RecomputeFunctions&) = delete;
 
 private:
-    sqlite3* m_db;
+    Connection& m_c;
 };
 
 // The wall-clock seconds since 1970 of a stored date and time (a QDateTime that carries
@@ -300,13 +294,14 @@ LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, doubl
     // rv_numtemp then write with the same arithmetic.
     Status ran;
     {
-        const RecomputeFunctions functions(c.handle(), r);
+        const RecomputeFunctions functions(c, r);
         Query update(c, QStringLiteral("UPDATE ") + sql::quoted(instrumentId) +
-                            QStringLiteral(" SET zero1 = rv_zero1(Channel1), NumTemp = "
-                                           "rv_numtemp(ChannelT) WHERE DoNotPlot = False AND "
-                                           "rv_stale(rowid, Channel1, ChannelT, zero1, NumTemp)"));
+                            QStringLiteral(" SET zero1 = rv_zero1(rowid, Channel1), NumTemp = "
+                                           "rv_numtemp(rowid, ChannelT) WHERE DoNotPlot = False "
+                                           "AND rv_stale(rowid, Channel1, ChannelT, zero1, "
+                                           "NumTemp)"));
         ran = update.prepared().ok() ? update.run() : update.prepared();
-        if (ran.ok()) result.written = sqlite3_changes64(c.handle());
+        if (ran.ok()) result.written = c.changes();
     }
     result.computed = r.done;
     for (auto& [rowid, error] : r.failures)
@@ -335,21 +330,21 @@ Result<PlottedLoads> readPlottedLoads(Connection& c, const QString& instrumentId
                    QStringLiteral(" WHERE DoNotPlot = False"));
     if (!q.prepared().ok()) return q.prepared();
     PlottedLoads result;
-    sqlite3_stmt* row = q.statement();
     while (q.next()) {
         ++result.readings;
         // FullDate read as the readings' recordset reads it; the form the store writes
         // is read straight from the engine's bytes.
         std::optional<double> t;
-        if (sqlite3_column_type(row, 0) == SQLITE_TEXT)
-            t = storedMomentSeconds(reinterpret_cast<const char*>(sqlite3_column_text(row, 0)),
-                                    sqlite3_column_bytes(row, 0));
+        if (q.kind(0) == ValueKind::Text) {
+            const QByteArrayView bytes = q.bytes(0);
+            t = storedMomentSeconds(bytes.data(), int(bytes.size()));
+        }
         if (!t) {
             const QVariant when = fromStored(q.value(0), ColumnType::Date);
             if (when.typeId() != QMetaType::QDateTime || !when.toDateTime().isValid()) continue;
             t = wallClockSeconds(when.toDateTime());
         }
-        const std::optional<QString> channel1 = columnText(row, 1);
+        const std::optional<QString> channel1 = columnText(q, 1);
         // A channel without a load is no load of zero: the reading is left out.
         if (!holdsLoad(channel1)) continue;
         // The recomputation would store this load as Null, which the plot leaves out.
@@ -370,11 +365,10 @@ Result<std::vector<std::optional<LatestReading>>> latestPlottedReadings(Connecti
     // in turn scans it once per sensor (a thousand sensors: a million rows looked at).
     QSet<QString> tables;
     {
-        Query names(c, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
-        if (!names.prepared().ok()) return names.prepared();
-        while (names.next())
-            tables.insert(names.value(0).toString());
-        if (!names.status().ok()) return names.status();
+        const Result<QStringList> names = c.tables();
+        if (!names.ok()) return names.error();
+        for (const QString& name : names.value())
+            tables.insert(name);
     }
     const HoldsLoadFunction holdsLoadInSql(c);
     for (qsizetype i = 0; i < ids.size(); ++i) {
@@ -428,7 +422,7 @@ Status writeReadingValues(Connection& c, const QString& table, const QStringList
         update.bind(markParameter, reading.doNotPlot);
         update.bind(rowParameter, reading.rowid);
         if (Status s = update.run(); !s.ok()) return s;
-        if (sqlite3_changes(c.handle()) != 1) return goneError();
+        if (c.changes() != 1) return goneError();
     }
     return transaction.commit();
 }
@@ -446,7 +440,7 @@ Result<qint64> deleteReadingRows(Connection& c, const QString& table,
         remove.reset();
         remove.bind(1, rowid);
         if (Status s = remove.run(); !s.ok()) return s.error();
-        deleted += sqlite3_changes(c.handle());
+        deleted += c.changes();
     }
     if (Status s = transaction.commit(); !s.ok()) return s.error();
     return deleted;
@@ -513,7 +507,7 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
     chosen.bind(1, first.toString(form));
     chosen.bind(2, last.toString(form) + QLatin1Char('~'));
     if (Status s = chosen.run(); !s.ok()) return s.error();
-    qint64 deleted = sqlite3_changes64(c.handle());
+    qint64 deleted = c.changes();
     if (!others.empty()) {
         Query remove(c,
                      QStringLiteral("DELETE FROM ") + name + QStringLiteral(" WHERE rowid = ?1"));
@@ -522,7 +516,7 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
             remove.reset();
             remove.bind(1, rowid);
             if (Status s = remove.run(); !s.ok()) return s.error();
-            deleted += sqlite3_changes64(c.handle());
+            deleted += c.changes();
         }
     }
     if (Status s = transaction.commit(); !s.ok()) return s.error();
@@ -530,7 +524,7 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
 }
 
 qint64 rowsWrittenSinceOpen(const Connection& c) {
-    return c.handle() ? qint64(sqlite3_total_changes64(c.handle())) : 0;
+    return c.isOpen() ? c.totalChanges() : 0;
 }
 
 } // namespace rv
