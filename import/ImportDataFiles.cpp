@@ -44,7 +44,7 @@ void imgAddSlugData_Click(Session& s, const ImportHost& host) {
     const auto done = qScopeGuard([] { importing = false; });
     logged(s, kLabel, [&] {
         if (host.SaveReadings) host.SaveReadings();
-        s.gSensorID = displayText(need(s.rsSensors.value(QStringLiteral("InstrumentID"))));
+        s.gSensorID = displayText(need(s.currentSensor.value(QStringLiteral("InstrumentID"))));
 
         // The dialog opens where the last datalogger file came from.
         const QString path =

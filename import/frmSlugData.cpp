@@ -32,7 +32,7 @@ const QStringList kFormatCaptions{QStringLiteral("YYYY/MM/DD"), QStringLiteral("
 // changed since they were read.
 void reopenReadings(Session& s) {
     Recordset& rs = s.rsReadings;
-    const QString id = displayText(s.rsSensors.value(QStringLiteral("InstrumentID")).valueOr({}));
+    const QString id = s.currentSensor.id();
     if (rs.isOpen() && !id.isEmpty() && rs.statement() == sql::readingsByDate(id) &&
         rs.requery().ok()) {
         if (rs.recordCount() > 0) need(rs.moveFirst());
@@ -193,7 +193,7 @@ void frmSlugData::readSensorState() {
         const AlarmLevels levels = need(loadAlarmLevels(s.gConnection, s.gSensorID));
         // The offset as the Installation tab shows it, from which the plots compute loads.
         m_offset = installationOffset(
-            formatNumberValue(need(s.rsSensors.value(QStringLiteral("Recess"))), 2));
+            formatNumberValue(need(s.currentSensor.value(QStringLiteral("Recess"))), 2));
         m_levels = levels;
     });
 }
