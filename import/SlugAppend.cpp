@@ -13,6 +13,8 @@ namespace rv {
 namespace {
 
 constexpr qint64 kProgressEvery = 512;
+// The most keys a set is sized for at once; a larger table grows it as it is read.
+constexpr qint64 kMaxReserved = 4'000'000;
 // How much of a date text that cannot be read its message shows.
 constexpr qsizetype kShownDateText = 40;
 
@@ -29,8 +31,9 @@ bool connectionWritable(const Connection& connection) {
 
 Result<QSet<QString>> storedReadingKeys(Connection& connection, const QString& table) {
     QSet<QString> keys;
-    const Status read = forEachReadingKey(connection, table,
-                                          [&](const QString& key) { keys.insert(foldedKey(key)); });
+    const Status read = forEachReadingKey(
+        connection, table, [&](const QString& key) { keys.insert(foldedKey(key)); },
+        [&](qint64 count) { keys.reserve(qsizetype(qMin<qint64>(count, kMaxReserved))); });
     if (!read.ok()) return read.error();
     return keys;
 }

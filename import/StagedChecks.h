@@ -50,9 +50,15 @@ struct StagedChecks {
     }
 };
 
-// A reading key as the duplicate test compares it: letter case folded.
+// A reading key as the duplicate test compares it: letter case folded. A key of plain
+// ASCII without capitals (as every key an import makes) is its own folding and is given
+// back as it is, without making a new text.
 inline QString foldedKey(const QString& key) {
-    return key.toCaseFolded();
+    for (const QChar c : key) {
+        const char16_t u = c.unicode();
+        if ((u >= u'A' && u <= u'Z') || u >= 0x80) return key.toCaseFolded();
+    }
+    return key;
 }
 
 // Checks every staged row of the sensor `sensorId`, its date text read in the given layout

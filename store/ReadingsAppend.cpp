@@ -35,7 +35,13 @@ bool direct(Column what, ColumnType type) {
 } // namespace
 
 Status forEachReadingKey(Connection& c, const QString& table,
-                         const std::function<void(const QString&)>& visit) {
+                         const std::function<void(const QString&)>& visit,
+                         const std::function<void(qint64)>& sizeHint) {
+    if (sizeHint) {
+        Query count(c, QStringLiteral("SELECT count(*) FROM ") + sql::quoted(table));
+        if (count.next()) sizeHint(count.int64(0));
+        if (!count.status().ok()) return count.status();
+    }
     Query q(c, QStringLiteral("SELECT DateTimeKey FROM ") + sql::quoted(table));
     if (!q.prepared().ok()) return q.prepared();
     while (q.next()) {

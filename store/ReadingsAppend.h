@@ -20,8 +20,10 @@
 namespace rv {
 
 // Visits the key of every reading of the table that has one, as its text: one query.
+// sizeHint, when given, first learns how many readings the table holds.
 Status forEachReadingKey(Connection& c, const QString& table,
-                         const std::function<void(const QString&)>& visit);
+                         const std::function<void(const QString&)>& visit,
+                         const std::function<void(qint64)>& sizeHint = {});
 
 // An INSERT of many rows written a chunk of rows per statement: the values of up to
 // rowsPerStatement rows are bound to one prepared multi-row INSERT and written by one

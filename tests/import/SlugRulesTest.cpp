@@ -4,6 +4,7 @@
 #include "import/SlugRules.h"
 #include "core/DateText.h"
 #include "import/ImportDataFiles.h"
+#include "import/StagedChecks.h"
 #include "platform/QtDialogs.h"
 #include <gtest/gtest.h>
 
@@ -13,6 +14,24 @@ namespace {
 
 QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return wallClock(QDate(y, mo, d), QTime(h, mi, s));
+}
+
+// The duplicate test's folding: capitals and letters beyond ASCII fold, all else stays.
+TEST(ReadingKeys, FoldLetterCaseOnlyWhereThereIsOne) {
+    const struct {
+        QString key, folded;
+    } cases[] = {
+        {QStringLiteral("200625001 2005/03/14 00:00:00"),
+         QStringLiteral("200625001 2005/03/14 00:00:00")},
+        {QStringLiteral("A2006"), QStringLiteral("a2006")},
+        {QStringLiteral("2006Z"), QStringLiteral("2006z")},
+        {QStringLiteral("@[`{~"), QStringLiteral("@[`{~")}, // beside A-Z and a-z
+        {QStringLiteral("s\u00C4"), QStringLiteral("s\u00E4")},
+        {QStringLiteral("\u00DEorn"), QStringLiteral("\u00FEorn")},
+        {QString(), QString()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(foldedKey(c.key), c.folded) << c.key.toStdString();
 }
 
 TEST(SchemaIni, HoldsItsNineteenLinesEachEndedByCrLf) {
