@@ -134,7 +134,10 @@ bool frmRockvane::Form_Load() {
         s.paths.specialFolder(kCommonDocumentsFolder).trimmed() + QStringLiteral("/Brackwell");
     s.gDataFolder = s.gMakerFolder + QStringLiteral("/Rockvane");
     s.gDatabasePath = s.gDataFolder + QStringLiteral("/") + kDatabaseFileName;
-    s.gConnectString = QStringLiteral("Provider=SQLite;Data Source=") + s.gDatabasePath;
+    // A lock beside the database before this run takes it is one the run before left
+    // behind: it did not end cleanly.
+    const bool lockLeftBehind =
+        QFileInfo::exists(LockFileInstance::databaseLockPath(s.gDatabasePath));
     // Another copy on the same database, whoever runs it and from wherever, is refused.
     m_instance.guard(s.gDatabasePath);
     if (m_instance.anotherCopyRunning()) {
@@ -155,6 +158,7 @@ bool frmRockvane::Form_Load() {
     // Without a lock beside the database other copies could write to it unseen: this run
     // only reads it.
     const bool readOnly = !m_instance.guardsDatabase();
+    const bool quickCheck = m_startUpCheck == StartUpCheck::Always || lockLeftBehind || readOnly;
     maintenance->setReadOnly(readOnly);
     bool mustEnd = false;
     const bool finished = logged(s, kFormLoad, [&] {
@@ -172,6 +176,8 @@ bool frmRockvane::Form_Load() {
         const Status opened =
             openDatabase(s.gConnection, s.gDatabasePath,
                          readOnly ? Connection::Mode::ReadOnly : Connection::Mode::ReadWrite);
+        // The engine and the database the run works on (empty while there is none).
+        s.gConnectString = s.gConnection.describe();
         // A file that is there but damaged gets the message naming the backup to restore.
         if (!opened.ok() && isDamagedDatabase(opened.error()))
             tellDatabaseDamaged(s, maintenance->files(), true);
@@ -183,10 +189,10 @@ bool frmRockvane::Form_Load() {
             mustEnd = true;
             return;
         }
-        // The quick check of the file, and the one notice of a database open for reading.
-        // What a run cut short left beside a sound database goes, unless another copy
-        // might be at work on it.
-        if (G_CheckOpenedDatabase(s, maintenance->files(), kFormLoad) && !readOnly)
+        // The quick check of the file (when it is due), and the one notice of a database
+        // open for reading. What a run cut short left beside a sound database goes, unless
+        // another copy might be at work on it.
+        if (G_CheckOpenedDatabase(s, maintenance->files(), kFormLoad, quickCheck) && !readOnly)
             G_RemoveWorkFiles(s, maintenance->files());
         need(s.rsConfig.open(s.gConnection, sql::ConfigurationByType));
         need(s.rsConfig.moveFirst());
@@ -303,7 +309,6 @@ void frmRockvane::Form_Terminate() {
     s.rsGraph.close();
     s.rsSensors.close();
     s.rsReadings.close();
-    s.rsNetwork.close();
     s.rsConfig.close();
     s.rsPrefs.close();
     // Only a database this run opened for writing and started on is compacted: one that
@@ -372,9 +377,6 @@ void frmRockvane::imgCompare_Click() {
 
 void frmRockvane::setSensorCount(const QString& text) {
     utilities->txtSCount->setText(text);
-}
-void frmRockvane::setReadingsSensor(const QString& text) {
-    readings->setSensorId(text);
 }
 void frmRockvane::hideReadingError() {
     readings->hideError();

@@ -29,6 +29,15 @@ class SensorRegistry;
 class LevelsGroup;
 class frmCompare;
 
+// When start-up runs the engine's quick check of the database it opens.
+enum class StartUpCheck {
+    Always,
+    // Only after a run that did not end cleanly: it left its lock beside the database (it
+    // was killed, crashed or lost its power), or this run cannot lock the database. A run
+    // that ends cleanly lets go of its lock, after a compaction that checks the file.
+    AfterUncleanEnd,
+};
+
 inline const QString kWebSite = QStringLiteral("https://www.brackwell.example/rockvane");
 
 class frmRockvane : public QMainWindow,
@@ -41,6 +50,8 @@ public:
                 SingleInstance& instance, QWidget* parent = nullptr);
     ~frmRockvane() override;
 
+    // Which starts run the quick check of the database (Always unless set).
+    void setStartUpCheck(StartUpCheck rule) { m_startUpCheck = rule; }
     // Start-up. Answers false when the program must end at once (a second copy, or no
     // connection to the database).
     bool Form_Load();
@@ -83,7 +94,6 @@ public:
 
     // SensorRecordHost
     void setSensorCount(const QString& text) override;
-    void setReadingsSensor(const QString& text) override;
     void hideReadingError() override;
     void enableReadingChannels() override;
     void enableSensorTabs() override;
@@ -116,6 +126,7 @@ private:
     bool m_connectionLost = false;
     bool m_terminated = false;
     int m_currentTab = 0;
+    StartUpCheck m_startUpCheck = StartUpCheck::Always;
     frmCompare* m_compare = nullptr;
 };
 

@@ -21,6 +21,9 @@ int main(int argc, char** argv) {
     rv::QtDesktop desktop;
     rv::LockFileInstance instance;
     rv::frmRockvane window(dialogs, clock, paths, desktop, instance);
+    // The quick check of a large database costs a noticeable part of a second: it runs
+    // only when the run before did not end cleanly.
+    window.setStartUpCheck(rv::StartUpCheck::AfterUncleanEnd);
     dialogs.setOwner(&window);
     if (!window.Form_Load()) return 0;
     window.show();

@@ -98,8 +98,11 @@ BenchFolder::~BenchFolder() = default;
 
 std::unique_ptr<frmRockvane> BenchFolder::newWindow(const Clock* clock) {
     application();
-    return std::make_unique<frmRockvane>(dialogs, clock ? *clock : this->clock, paths, desktop,
-                                         instance);
+    auto window = std::make_unique<frmRockvane>(dialogs, clock ? *clock : this->clock, paths,
+                                                desktop, instance);
+    // As the installed program starts after a run that ended cleanly.
+    window->setStartUpCheck(StartUpCheck::AfterUncleanEnd);
+    return window;
 }
 
 std::unique_ptr<frmRockvane> BenchFolder::startWindow(const Clock* clock) {

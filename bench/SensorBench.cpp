@@ -217,11 +217,14 @@ struct StartUpData {
     }
 };
 
-void FormLoad1000(benchmark::State& state) {
+// The start-up check: after a clean end (the program's every-day start), and on every
+// start as it used to be (after an unclean end).
+void formLoad(benchmark::State& state, StartUpCheck rule) {
     static StartUpData data;
     for (auto _ : state) {
         state.PauseTiming();
         auto window = data.folder.newWindow();
+        window->setStartUpCheck(rule);
         state.ResumeTiming();
         const bool started = window->Form_Load();
         state.PauseTiming();
@@ -236,7 +239,14 @@ void FormLoad1000(benchmark::State& state) {
     }
     if (messageShown(data.folder)) state.SkipWithError("a message was shown");
 }
+void FormLoad1000(benchmark::State& state) {
+    formLoad(state, StartUpCheck::AfterUncleanEnd);
+}
 BENCHMARK(FormLoad1000)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
+void FormLoad1000AfterUncleanEnd(benchmark::State& state) {
+    formLoad(state, StartUpCheck::Always);
+}
+BENCHMARK(FormLoad1000AfterUncleanEnd)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
 
 } // namespace
 } // namespace rv::bench

@@ -94,8 +94,11 @@ void tellDatabaseDamaged(Session& s, const MaintenanceFiles& files, bool unreada
                      Icon::Exclamation);
 }
 
-bool G_CheckOpenedDatabase(Session& s, MaintenanceFiles& files, const QString& label) {
-    const Status sound = files.checkDatabase(s.gDatabasePath, MaintenanceFiles::Check::Quick);
+bool G_CheckOpenedDatabase(Session& s, MaintenanceFiles& files, const QString& label,
+                           bool quickCheck) {
+    const Status sound = quickCheck
+                             ? files.checkDatabase(s.gDatabasePath, MaintenanceFiles::Check::Quick)
+                             : Status{};
     if (!sound.ok()) {
         if (isDamagedDatabase(sound.error())) tellDatabaseDamaged(s, files, false);
         s.logFailure(sound.error(), label);

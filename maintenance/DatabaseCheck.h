@@ -41,8 +41,11 @@ void tellDatabaseDamaged(Session& session, const MaintenanceFiles& files, bool u
 // Runs on the database start-up has just opened: its quick check (a damaged file gets the
 // message and one log entry under label; a check that cannot run, one log entry), then,
 // for a database open for reading only, the one message saying so. Answers whether the
-// database passed the check.
-bool G_CheckOpenedDatabase(Session& session, MaintenanceFiles& files, const QString& label);
+// database passed the check. Without quickCheck (the run before ended cleanly, its last
+// act a compaction checked the same way) the file counts as sound and only the notice of
+// a database open for reading is given.
+bool G_CheckOpenedDatabase(Session& session, MaintenanceFiles& files, const QString& label,
+                           bool quickCheck = true);
 
 // Removes what a run cut short left beside the sound database this run has just opened
 // and locked against other copies of the program: the engine's journal of a write it has

@@ -253,10 +253,10 @@ void Maintenance::G_ListBackups() {
 bool Maintenance::reopenDatabase(const QString& label, bool restored) {
     Session& s = m_s;
     s.gDatabasePath = s.gDataFolder + QStringLiteral("/") + kDatabaseFileName;
-    s.gConnectString = QStringLiteral("Provider=SQLite;Data Source=") + s.gDatabasePath;
     const Status opened =
         openDatabase(s.gConnection, s.gDatabasePath,
                      m_readOnly ? Connection::Mode::ReadOnly : Connection::Mode::ReadWrite);
+    s.gConnectString = s.gConnection.describe();
     if (!s.gConnection.isOpen()) {
         if (!opened.ok()) s.logFailure(opened.error(), label);
         s.dialogs.inform(QStringLiteral("ERROR: could not connect to database") + kCrLf +

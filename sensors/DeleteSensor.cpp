@@ -40,15 +40,12 @@ void SensorRegistry::imgDelete_Click() {
         if (isReadingsTableName(id)) need(m_s.gConnection.execute(sql::dropReadingsTable(id)));
     });
     skip([&] {
-        Recordset& network = m_s.rsNetwork;
+        Recordset network;
         need(network.open(m_s.gConnection, sql::NetworkBySensor));
         need(network.moveFirst());
         need(network.find(QStringLiteral("SensorID = '") + id + QStringLiteral("'")));
-        if (!network.eof()) {
-            // Removing a row writes the deletion to the table at once.
-            need(network.remove());
-            network.close();
-        }
+        // Removing a row writes the deletion to the table at once.
+        if (!network.eof()) need(network.remove());
     });
     // The sensor's alarm levels go with it, so a sensor added again under the same
     // identifier starts without levels.

@@ -109,7 +109,6 @@ void SensorRecord::fillfields() {
                 QStringLiteral("There was an error accessing the Sensors COnfiguration Table"));
     });
 
-    skip([&] { m_host.setReadingsSensor(text(m_s, "InstrumentID")); });
     QString destroyed;
     skip([&] {
         destroyed = text(m_s, "Destroyed");

@@ -18,11 +18,10 @@ class InstallationTab;
 class SensorRecordHost {
 public:
     virtual ~SensorRecordHost() = default;
-    virtual void setSensorCount(const QString& text) = 0;    // txtSCount
-    virtual void setReadingsSensor(const QString& text) = 0; // txtSensor3
-    virtual void hideReadingError() = 0;                     // lblError
-    virtual void enableReadingChannels() = 0;                // load and temperature boxes
-    virtual void enableSensorTabs() = 0;                     // tabs 0, 1, 3 and 4
+    virtual void setSensorCount(const QString& text) = 0; // txtSCount
+    virtual void hideReadingError() = 0;                  // lblError
+    virtual void enableReadingChannels() = 0;             // load and temperature boxes
+    virtual void enableSensorTabs() = 0;                  // tabs 0, 1, 3 and 4
 };
 
 class SensorRecord : public QObject {

@@ -12,7 +12,7 @@ const QString kAddDataTable = QStringLiteral(" Module1_AddDataTable");
 const QString kGetPrefs = QStringLiteral(" Module1_GetPrefs");
 
 QString currentSensorId(Session& s, const QString& column) {
-    return displayText(need(s.rsSensors.value(column)));
+    return displayText(need(s.currentSensor.value(column)));
 }
 } // namespace
 
@@ -49,22 +49,36 @@ void AddDataTable(Session& s) {
                                    kCrLf + QStringLiteral("Do you want to overwrite this table?"),
                                kTitleCaps))
                 return;
-            need(s.gConnection.execute(QStringLiteral("Drop Table ") + id));
-            need(s.gConnection.execute(
-                QStringLiteral("SELECT * INTO ") + sql::quoted(id) +
-                QStringLiteral(" FROM sensordata WHERE datetimekey is null")));
+            need(replaceReadingsTable(s.gConnection, id));
             return;
         }
-        need(s.gConnection.execute(sql::newReadingsTable(id)));
+        need(createReadingsTable(s.gConnection, id));
     });
+}
+
+Status createReadingsTable(Connection& connection, const QString& id) {
+    return connection.execute(sql::newReadingsTable(id));
+}
+
+Status replaceReadingsTable(Connection& connection, const QString& id) {
+    if (Status dropped = connection.execute(QStringLiteral("Drop Table ") + id); !dropped.ok())
+        return dropped;
+    return connection.execute(QStringLiteral("SELECT * INTO ") + sql::quoted(id) +
+                              QStringLiteral(" FROM sensordata WHERE datetimekey is null"));
+}
+
+Status openReadings(Connection& connection, Recordset& readings, const QString& id) {
+    if (Status opened = readings.open(connection, sql::readingsByDate(id)); !opened.ok())
+        return opened;
+    if (!readings.bof() && !readings.eof()) return readings.moveFirst();
+    return {};
 }
 
 void OpenSensorData(Session& s) {
     logged(s, kOpenSensorData, [&] {
         const QString id = currentSensorId(s, QStringLiteral("InstrumentID"));
         if (TableExists(s, s.gDatabasePath, id)) {
-            need(s.rsReadings.open(s.gConnection, sql::readingsByDate(id)));
-            if (!s.rsReadings.bof() && !s.rsReadings.eof()) need(s.rsReadings.moveFirst());
+            need(openReadings(s.gConnection, s.rsReadings, id));
             return;
         }
         // The readings shown from now on are this sensor's: never leave another

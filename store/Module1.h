@@ -1,12 +1,15 @@
 #pragma once
 // The shared data-access procedures: the current sensor's readings, whether a readings
 // table exists, creating a readings table, and whether a file or folder exists.
+#include "platform/Status.h"
 #include "store/Statements.h"
 #include <QString>
 
 namespace rv {
 
 struct Session;
+class Connection;
+class Recordset;
 
 // Opens rsReadings on the current sensor's readings; a missing table is announced and
 // created (and then opened, empty, so rsReadings always describes the current sensor).
@@ -20,6 +23,14 @@ bool TableExists(Session& s, const QString& databasePath, const QString& tableNa
 
 // Creates the current sensor's readings table, asking before it replaces one.
 void AddDataTable(Session& s);
+
+// The operations those procedures are made of. They only do: no question, no message.
+// Creates an empty readings table for sensor id, shaped like the template "sensordata".
+Status createReadingsTable(Connection& connection, const QString& id);
+// Replaces the readings table of sensor id by an empty one (its readings are lost).
+Status replaceReadingsTable(Connection& connection, const QString& id);
+// Opens readings on the readings of sensor id by date, on the first row when there is one.
+Status openReadings(Connection& connection, Recordset& readings, const QString& id);
 
 // Whether a file (a folder) exists at path; any failure answers False.
 bool FileExists(const QString& path);

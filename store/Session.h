@@ -31,7 +31,7 @@ struct Session {
     QString gMakerFolder;
     QString gDataFolder;
     QString gDatabasePath;
-    QString gConnectString;
+    QString gConnectString; // the engine and the database open: Connection::describe()
     Connection gConnection;
 
     Recordset rsConfig;
@@ -40,7 +40,6 @@ struct Session {
     // The sensor shown (the current row of rsSensors), observed by every tab and window.
     CurrentSensor currentSensor{rsSensors};
     Recordset rsReadings;
-    Recordset rsNetwork;
     Recordset rsGraph; // the plottable readings, only while a plot is prepared
     QString gPrefMaxY;
 

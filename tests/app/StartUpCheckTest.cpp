@@ -156,6 +156,61 @@ TEST_F(StartUpCheckTest, ACheckThatCannotRunIsLoggedWithoutAMessage) {
     window.reset();
 }
 
+// The rule of the installed program: the file is checked after a run that left its lock
+// beside the database (killed, crashed, a power cut) and whenever this run cannot lock
+// the database; after a run that ended cleanly (no lock left) it is not.
+TEST_F(StartUpCheckTest, TheCheckRunsAfterAnUncleanEndOnly) {
+    class Counting : public MaintenanceFiles {
+    public:
+        Status checkDatabase(const QString& path, Check check) override {
+            ++checks;
+            return MaintenanceFiles::checkDatabase(path, check);
+        }
+        int checks = 0;
+    };
+    const QString lock = databasePath + QStringLiteral(".lock");
+    auto startWith = [&](Counting& files) {
+        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
+        window->setStartUpCheck(StartUpCheck::AfterUncleanEnd);
+        window->maintenance->setFiles(files);
+        return window->Form_Load();
+    };
+    const struct {
+        bool lockLeft;
+        bool lockable;
+        int checks;
+    } cases[] = {{false, true, 0}, {true, true, 1}, {false, false, 1}, {true, false, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "lock left " << c.lockLeft << ", lockable " << c.lockable);
+        QFile::remove(lock);
+        if (c.lockLeft) {
+            QFile left(lock);
+            ASSERT_TRUE(left.open(QIODevice::WriteOnly));
+            left.write("12345\nrockvane\nminehost\n");
+        }
+        instance.guards = c.lockable;
+        Counting files;
+        ASSERT_TRUE(startWith(files));
+        EXPECT_EQ(files.checks, c.checks);
+        if (!c.lockable) dialogs.expect(kReadOnly, kTitle, Icon::Information);
+        EXPECT_EQ(window->identification->txtSensor->text(), kSensor);
+        window.reset();
+    }
+    EXPECT_EQ(logEntries(), 0);
+
+    // After an unclean end a damaged file is reported, with its log entry.
+    ASSERT_TRUE(QFile::exists(lock));
+    instance.guards = true;
+    damagePages(1);
+    Counting files;
+    ASSERT_TRUE(startWith(files));
+    dialogs.expect(damaged(kNoBackup), kTitle, Icon::Exclamation);
+    EXPECT_EQ(files.checks, 1);
+    EXPECT_EQ(logEntries(), 1);
+    window.reset(); // while its file operations are still there
+}
+
 TEST_F(StartUpCheckTest, AReadOnlyDatabaseIsAnnouncedOnceAtStartUp) {
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
     ASSERT_TRUE(start());

@@ -30,8 +30,10 @@ protected:
             QStringLiteral("SELECT %1 FROM Sensors WHERE InstrumentID = '%2'").arg(name, sensor));
     }
     void showSecond() {
+        // As the sensor navigation moves: the record shows the sensor, which is announced.
         ASSERT_TRUE(s().rsSensors.moveNext().ok());
         window->record->fillfields();
+        s().currentSensor.announceChanged();
     }
 };
 
