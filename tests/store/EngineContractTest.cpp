@@ -19,6 +19,10 @@ struct EngineCase {
     void (*damage)(const QString& location);
 };
 
+void PrintTo(const EngineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 void overwriteLastPages(const QString& path) {
     QFile f(path);
     if (f.open(QIODevice::ReadWrite) && f.seek(f.size() - 2 * 4096))
