@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QSet>
+#include <QTime>
 #include <cmath>
 #include <map>
 
@@ -448,29 +449,61 @@ Result<qint64> deleteReadingRows(Connection& c, const QString& table,
 
 namespace {
 
-// Whether a date column of the row holds a day in the form the store writes it: the text
-// "yyyy-MM-dd" of a day that exists (the engine's date() with a modifier moves a 30th of
-// February on, so it differs), alone or with a time of day "HH:mm:ss" that exists. Exactly
-// the texts the store reads back without its general date reader.
-QString storedDayForm(const char* column) {
-    const QString c = QLatin1String(column);
-    const QString day = QStringLiteral("[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]");
-    return QStringLiteral("(typeof(%1) = 'text' AND (%1 GLOB '%2' OR (%1 GLOB '%2 "
-                          "[0-2][0-9]:[0-5][0-9]:[0-5][0-9]' AND substr(%1, 12, 2) < '24')) AND "
-                          "substr(%1, 1, 4) <> '0000' AND date(substr(%1, 1, 10), '+0 days') = "
-                          "substr(%1, 1, 10))")
-        .arg(c, day);
+// The day of a date column's text when it is a day in the form the store writes it,
+// "yyyy-MM-dd" of a day that exists, alone or followed by a time of day "HH:mm:ss" that
+// exists: exactly the texts the store reads back without its general date reader.
+std::optional<QDate> storedDayForm(QStringView t) {
+    const qsizetype n = t.size();
+    if (n != 10 && n != 19) return std::nullopt;
+    auto digits = [&](qsizetype from, qsizetype count, int& out) {
+        out = 0;
+        for (qsizetype i = from; i < from + count; ++i) {
+            const char16_t ch = t[i].unicode();
+            if (ch < u'0' || ch > u'9') return false;
+            out = out * 10 + int(ch - u'0');
+        }
+        return true;
+    };
+    int y, mo, d, h = 0, mi = 0, se = 0;
+    if (!digits(0, 4, y) || t[4] != u'-' || !digits(5, 2, mo) || t[7] != u'-' || !digits(8, 2, d))
+        return std::nullopt;
+    if (n == 19 && (t[10] != u' ' || !digits(11, 2, h) || t[13] != u':' || !digits(14, 2, mi) ||
+                    t[16] != u':' || !digits(17, 2, se) || !QTime::isValid(h, mi, se)))
+        return std::nullopt;
+    if (!QDate::isValid(y, mo, d)) return std::nullopt;
+    return QDate(y, mo, d);
 }
 
-// The readings dated by their ReadingDate that one statement on FullDate can choose: the
-// ReadingDate a day in the stored form, FullDate a text of that same day followed by
-// nothing or by a blank (so that it sorts among that day's texts).
-QString datedByFullDate() {
-    return storedDayForm("ReadingDate") +
-           QStringLiteral(" AND typeof(FullDate) = 'text' AND substr(FullDate, 1, 10) = "
-                          "substr(ReadingDate, 1, 10) AND (length(FullDate) = 10 OR "
-                          "substr(FullDate, 11, 1) = ' ')");
+// rv_dated_by_day(ReadingDate, FullDate): whether one statement on FullDate can date the
+// reading: its ReadingDate a day in the stored form, and its FullDate a text of that same
+// day followed by nothing or by a blank (so that it sorts among that day's texts).
+void datedByDayCall(FunctionCall& call) {
+    bool dated = false;
+    if (call.kind(0) == ValueKind::Text && call.kind(1) == ValueKind::Text) {
+        const QString readingDate = call.text(0);
+        const QString fullDate = call.text(1);
+        dated = storedDayForm(readingDate) && fullDate.size() >= 10 &&
+                QStringView(fullDate).first(10) == QStringView(readingDate).first(10) &&
+                (fullDate.size() == 10 || fullDate[10] == u' ');
+    }
+    call.answerInt64(dated ? 1 : 0);
 }
+
+// While it lives, statements on the connection can ask rv_dated_by_day.
+class DatedByDayFunction {
+public:
+    explicit DatedByDayFunction(Connection& c) : m_c(c) {
+        (void)c.defineFunction(QStringLiteral("rv_dated_by_day"), 2, true, datedByDayCall);
+    }
+    ~DatedByDayFunction() {
+        (void)m_c.defineFunction(QStringLiteral("rv_dated_by_day"), 2, true, {});
+    }
+    DatedByDayFunction(const DatedByDayFunction&) = delete;
+    DatedByDayFunction& operator=(const DatedByDayFunction&) = delete;
+
+private:
+    Connection& m_c;
+};
 
 } // namespace
 
@@ -480,14 +513,14 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
     Transaction transaction(c);
     if (!transaction.started().ok()) return transaction.started().error();
     const QString name = quoteName(table);
-    const QString condition = datedByFullDate();
+    const DatedByDayFunction datedByDay(c);
     // The readings the statement cannot date, chosen first (seldom any: a reading written
     // by another program).
     std::vector<qint64> others;
     {
         Query odd(c, QStringLiteral("SELECT rowid, ReadingDate, FullDate, DateTimeKey FROM ") +
-                         name + QStringLiteral(" WHERE NOT (") + condition +
-                         QStringLiteral(") IS 1"));
+                         name +
+                         QStringLiteral(" WHERE NOT rv_dated_by_day(ReadingDate, FullDate)"));
         if (!odd.prepared().ok()) return odd.prepared().error();
         while (odd.next()) {
             const std::optional<QDate> day =
@@ -498,11 +531,12 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
         if (!odd.status().ok()) return odd.status().error();
     }
     // A FullDate on a day from first to last sorts from "first" up to "last~": every text of
-    // the last day that the condition lets through ("yyyy-MM-dd" or "yyyy-MM-dd ...") sorts
-    // below it, every later day above it.
+    // the last day that rv_dated_by_day lets through ("yyyy-MM-dd" or "yyyy-MM-dd ...")
+    // sorts below it, every later day above it.
     const QString form = QStringLiteral("yyyy-MM-dd");
     Query chosen(c, QStringLiteral("DELETE FROM ") + name +
-                        QStringLiteral(" WHERE FullDate >= ?1 AND FullDate < ?2 AND ") + condition);
+                        QStringLiteral(" WHERE FullDate >= ?1 AND FullDate < ?2 AND "
+                                       "rv_dated_by_day(ReadingDate, FullDate)"));
     if (!chosen.prepared().ok()) return chosen.prepared().error();
     chosen.bind(1, first.toString(form));
     chosen.bind(2, last.toString(form) + QLatin1Char('~'));
