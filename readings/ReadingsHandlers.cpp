@@ -7,7 +7,6 @@
 #include "readings/ReadingsTab.h"
 #include "store/Module1.h"
 #include "store/Session.h"
-#include "store/Statements.h"
 #include <QFile>
 #include <QScopeGuard>
 #include <QSignalBlocker>
@@ -236,7 +235,7 @@ void ReadingsTab::readingsReplaced() {
     if (rs.isOpen())
         need(rs.requery());
     else
-        need(rs.open(s.gConnection, sql::readingsByDate(sensorId())));
+        need(openReadings(s.gConnection, rs, sensorId()));
     showNewestReading();
 }
 

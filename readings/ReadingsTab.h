@@ -44,9 +44,6 @@ public:
     explicit ReadingsTab(Session& session, QWidget* parent = nullptr);
     ~ReadingsTab() override;
 
-    // The sensor whose readings the tab shows (txtSensor3); the tab also takes it from the
-    // current sensor whenever that changes.
-    void setSensorId(const QString& id) { txtSensor3->setText(id); }
     void hideError() { lblError->hide(); }
     // Enables the load and temperature boxes with a white background.
     void enableChannels();

@@ -125,8 +125,7 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
     if (Status s = sensors.open(c, sql::SensorsByNumber); !s.ok()) return s;
     for (const SampleSensor& sensor : kSensors) {
         if (Status s = addSensor(sensors, sensor); !s.ok()) return s;
-        if (Status s = c.execute(sql::newReadingsTable(QString::fromLatin1(sensor.id))); !s.ok())
-            return s;
+        if (Status s = createReadingsTable(c, QString::fromLatin1(sensor.id)); !s.ok()) return s;
     }
     sensors.close();
 
