@@ -258,8 +258,4 @@ QVariant Query::value(int i) const {
     return m_stmt ? m_stmt->value(i) : QVariant();
 }
 
-sqlite3_stmt* Query::statement() const {
-    return m_stmt ? static_cast<sqlite3_stmt*>(m_stmt->nativeHandle()) : nullptr;
-}
-
 } // namespace rv

@@ -13,7 +13,6 @@
 #include <vector>
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 namespace rv {
 
@@ -74,6 +73,9 @@ public:
 
     // The engine's last error as an Error (number and description).
     Error lastError() const;
+    // The SQLite connection itself, for tests and benchmarks that reach beneath the
+    // store (another program's hook, the identity of the open connection); nullptr when
+    // closed. The program itself works through engine().
     sqlite3* handle() const;
     // Forget cached column descriptions (after a table was created or dropped).
     void forgetColumns() { m_columns.clear(); }
@@ -123,7 +125,6 @@ public:
         if (m_stmt) m_stmt->readRow(cells, count);
     }
     const Status& status() const { return m_status; }
-    sqlite3_stmt* statement() const;
 
 private:
     Connection& m_connection;

@@ -76,9 +76,6 @@ public:
     virtual void readRow(CellView* cells, int count) const = 0;
     // The value as its kind: qint64, double, QString, QByteArray, or a null QVariant.
     QVariant value(int column) const;
-
-    // The engine's own statement object, for code not yet moved onto this interface.
-    virtual void* nativeHandle() const = 0;
 };
 
 // A prepared insert reused for many rows inside one transaction of its own. Bind a row's

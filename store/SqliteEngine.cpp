@@ -104,8 +104,6 @@ public:
             }
         }
     }
-    void* nativeHandle() const override { return m_stmt; }
-
     static ValueKind kindOf(int type) {
         switch (type) {
         case SQLITE_INTEGER:
