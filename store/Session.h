@@ -1,7 +1,8 @@
 #pragma once
 // The run-wide state of the program under the system's own names: the paths, the one
-// connection, the recordsets that live for the run, and the choices handed between
-// windows. One object, owned by the main window and passed by reference.
+// connection, the recordsets that live for the run, the sensor shown, and what the
+// Readings tab and the import keep between their steps. What a window decides is that
+// window's own result, not kept here. One object, owned by the main window and passed by reference.
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Log.h"
@@ -51,12 +52,6 @@ struct Session {
     // chosen file came from (where a datalogger download is archived).
     bool gNoImportData = false;
     QString gDownloadFolder;
-
-    bool gDelSingle = false;
-    bool gDelBatch = false;
-    bool gDelAll = false;
-    QDate gDelStart;
-    QDate gDelEnd;
 
     // One log entry with a free message.
     void LogError(const QString& message) const { rv::LogError(gDataFolder, clock, message); }
