@@ -14,6 +14,7 @@
 #include "import/StagedRows.h"
 #include "import/StagedRowsModel.h"
 #include "import/frmSlugData.h"
+#include "sensordata/SensorData.h"
 #include "store/Connection.h"
 #include "store/Module1.h"
 #include "store/Session.h"

@@ -3,6 +3,7 @@
 #include "core/Loads.h"
 #include "core/Values.h"
 #include "platform/Progress.h"
+#include "sensordata/SensorData.h"
 #include "store/Module1.h"
 #include "store/ReadingsTable.h"
 #include "store/Session.h"

@@ -7,6 +7,7 @@
 #include "import/StagedChecks.h"
 #include "import/StagedRows.h"
 #include "import/StagedRowsModel.h"
+#include "sensordata/SensorData.h"
 #include "store/Module1.h"
 #include "store/Session.h"
 #include "ui/Pictures.h"

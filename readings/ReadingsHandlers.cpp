@@ -5,6 +5,7 @@
 #include "core/Values.h"
 #include "readings/ReadingRules.h"
 #include "readings/ReadingsTab.h"
+#include "sensordata/SensorData.h"
 #include "store/Module1.h"
 #include "store/Session.h"
 #include <QFile>

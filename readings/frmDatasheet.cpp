@@ -3,6 +3,7 @@
 #include "readings/DatasheetRules.h"
 #include "readings/ReadingsWork.h"
 #include "reports/FlexGridToExcel.h"
+#include "sensordata/SensorData.h"
 #include "store/Module1.h"
 #include "store/Session.h"
 #include "ui/Pictures.h"

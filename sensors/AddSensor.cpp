@@ -4,6 +4,7 @@
 #include "core/Values.h"
 #include "platform/Dialogs.h"
 #include "platform/WriteCheck.h"
+#include "sensordata/SensorData.h"
 #include "sensors/SensorNumber.h"
 #include "sensors/SensorRecord.h"
 #include "sensors/SensorRegistry.h"

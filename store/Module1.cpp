@@ -6,14 +6,9 @@
 namespace rv {
 
 namespace {
-const QString kOpenSensorData = QStringLiteral(" Module1_OpenSensorData");
 const QString kTableExists = QStringLiteral(" Module1_TableExists");
-const QString kAddDataTable = QStringLiteral(" Module1_AddDataTable");
 const QString kGetPrefs = QStringLiteral(" Module1_GetPrefs");
 
-QString currentSensorId(Session& s, const QString& column) {
-    return displayText(need(s.currentSensor.value(column)));
-}
 } // namespace
 
 bool TableExists(Session& s, const QString& databasePath, const QString& tableName) {
@@ -40,22 +35,6 @@ bool TableExists(Session& s, const QString& databasePath, const QString& tableNa
     return found;
 }
 
-void AddDataTable(Session& s) {
-    logged(s, kAddDataTable, [&] {
-        const QString id = currentSensorId(s, QStringLiteral("InstrumentId"));
-        if (TableExists(s, s.gDatabasePath, id)) {
-            s.dialogs.inform(QStringLiteral("Table ") + id + QStringLiteral(" Already Exists"));
-            if (!s.dialogs.ask(QStringLiteral("Table ") + id + QStringLiteral(" already exists") +
-                                   kCrLf + QStringLiteral("Do you want to overwrite this table?"),
-                               kTitleCaps))
-                return;
-            need(replaceReadingsTable(s.gConnection, id));
-            return;
-        }
-        need(createReadingsTable(s.gConnection, id));
-    });
-}
-
 Status createReadingsTable(Connection& connection, const QString& id) {
     return connection.execute(sql::newReadingsTable(id));
 }
@@ -72,25 +51,6 @@ Status openReadings(Connection& connection, Recordset& readings, const QString& 
         return opened;
     if (!readings.bof() && !readings.eof()) return readings.moveFirst();
     return {};
-}
-
-void OpenSensorData(Session& s) {
-    logged(s, kOpenSensorData, [&] {
-        const QString id = currentSensorId(s, QStringLiteral("InstrumentID"));
-        if (TableExists(s, s.gDatabasePath, id)) {
-            need(openReadings(s.gConnection, s.rsReadings, id));
-            return;
-        }
-        // The readings shown from now on are this sensor's: never leave another
-        // sensor's readings open while its table is being created.
-        s.rsReadings.close();
-        s.dialogs.inform(QStringLiteral("The data table for Sensor ") + id +
-                         QStringLiteral(" could not be found") + kCrLf +
-                         QStringLiteral("A new table will be created"));
-        AddDataTable(s);
-        if (TableExists(s, s.gDatabasePath, id))
-            need(s.rsReadings.open(s.gConnection, sql::readingsByDate(id)));
-    });
 }
 
 bool FileExists(const QString& path) {

@@ -1,6 +1,6 @@
 #pragma once
-// The shared data-access procedures: the current sensor's readings, whether a readings
-// table exists, creating a readings table, and whether a file or folder exists.
+// The shared data-access procedures: whether a readings table exists, creating, replacing
+// and opening a readings table, the preferences, and whether a file or folder exists.
 #include "platform/Status.h"
 #include "store/Statements.h"
 #include <QString>
@@ -11,20 +11,15 @@ struct Session;
 class Connection;
 class Recordset;
 
-// Opens rsReadings on the current sensor's readings; a missing table is announced and
-// created (and then opened, empty, so rsReadings always describes the current sensor).
-void OpenSensorData(Session& s);
-
 // True when the database at databasePath holds a user table of exactly that name
 // (letter case counts; the engine's own MSys tables never count). The shared
 // connection answers for its own file, a private connection for any other; a failure
 // answers False with one log entry.
 bool TableExists(Session& s, const QString& databasePath, const QString& tableName);
 
-// Creates the current sensor's readings table, asking before it replaces one.
-void AddDataTable(Session& s);
-
-// The operations those procedures are made of. They only do: no question, no message.
+// The readings tables of sensors. These only do: they ask nothing and show nothing (the
+// procedures that announce a missing table and ask before replacing one are in
+// sensordata/).
 // Creates an empty readings table for sensor id, shaped like the template "sensordata".
 Status createReadingsTable(Connection& connection, const QString& id);
 // Replaces the readings table of sensor id by an empty one (its readings are lost).

@@ -10,6 +10,7 @@
 #include "import/ImportHost.h"
 #include "import/StagedRowsModel.h"
 #include "import/frmSlugData.h"
+#include "sensordata/SensorData.h"
 #include "store/Module1.h"
 #include "tests/TestPaths.h"
 #include "tests/support/DataFolder.h"

@@ -9,6 +9,7 @@
 #include "import/StagedRowsModel.h"
 #include "import/frmSlugData.h"
 #include "provision/ManualWriter.h"
+#include "sensordata/SensorData.h"
 #include "store/Module1.h"
 #include "tests/TestPaths.h"
 #include "tests/support/DataFolder.h"

@@ -1,5 +1,4 @@
-// Readings tables: whether one exists, creating and re-creating one, opening the
-// current sensor's readings.
+// Readings tables: whether one exists; the preferences; files and folders.
 #include "store/Module1.h"
 #include "tests/support/DataFolder.h"
 #include <QFile>
@@ -16,9 +15,6 @@ protected:
         addSensorRow(QStringLiteral("200525001"));
         addSensorRow(QStringLiteral("200525002"));
         openStore();
-    }
-    void addReading(const QString& id, const QString& key) {
-        addReadings(id, {ReadingRow(key).fullDate(QStringLiteral("2010-01-01 10:00:00"))});
     }
 };
 
@@ -43,87 +39,6 @@ TEST_F(Module1Test, TableExistsOnAMissingDatabaseAnswersFalseAndLogs) {
     EXPECT_EQ(logEntries(), 1);
     EXPECT_TRUE(logText().contains(QStringLiteral(" Module1_TableExists")));
     EXPECT_FALSE(QFile::exists(dataFolder + QStringLiteral("/gone.mdb")));
-}
-
-TEST_F(Module1Test, AddDataTableCreatesAnEmptyTableShapedLikeTheTemplate) {
-    execSql(QStringLiteral("INSERT INTO Sensors (InstrumentID) VALUES ('200525003')"));
-    ASSERT_TRUE(session->rsSensors.requery().ok());
-    ASSERT_TRUE(session->rsSensors.find(QStringLiteral("InstrumentID = '200525003'")).ok());
-    AddDataTable(*session);
-    EXPECT_TRUE(TableExists(*session, databasePath, QStringLiteral("200525003")));
-    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525003`")).toInt(), 0);
-    const QString created =
-        scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = '200525003'")).toString();
-    const QString templ =
-        scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'sensordata'"))
-            .toString();
-    EXPECT_EQ(created.mid(created.indexOf('(')), templ.mid(templ.indexOf('(')))
-        << "columns, types, defaults and checks come along";
-    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND "
-                                    "tbl_name = '200525003'"))
-                  .toInt(),
-              2)
-        << "the key's uniqueness and the FullDate index";
-}
-
-TEST_F(Module1Test, OverwritingAskingNoKeepsTheReadings) {
-    addReading(QStringLiteral("200525001"), QStringLiteral("k1"));
-    dialogs.answerNo();
-    AddDataTable(*session);
-    dialogs.expect(QStringLiteral("Table 200525001 Already Exists"));
-    dialogs.expect(QStringLiteral("Table 200525001 already exists\r\nDo you want to overwrite this "
-                                  "table?"),
-                   kTitleCaps, Icon::None, Buttons::YesNo);
-    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toInt(), 1);
-}
-
-TEST_F(Module1Test, OverwritingAskingYesEmptiesTheTable) {
-    addReading(QStringLiteral("200525001"), QStringLiteral("k1"));
-    dialogs.answerYes();
-    AddDataTable(*session);
-    dialogs.take();
-    dialogs.take();
-    EXPECT_TRUE(TableExists(*session, databasePath, QStringLiteral("200525001")));
-    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toInt(), 0);
-    EXPECT_EQ(logEntries(), 0);
-}
-
-TEST_F(Module1Test, OpenSensorDataOpensTheCurrentSensorsReadingsOnTheFirstRow) {
-    addReading(QStringLiteral("200525002"), QStringLiteral("k2"));
-    ASSERT_TRUE(session->rsSensors.moveNext().ok());
-    OpenSensorData(*session);
-    ASSERT_TRUE(session->rsReadings.isOpen());
-    EXPECT_EQ(session->rsReadings.recordCount(), 1);
-    EXPECT_EQ(session->rsReadings.absolutePosition(), 1);
-}
-
-TEST_F(Module1Test, AMissingReadingsTableIsAnnouncedCreatedAndOpenedEmpty) {
-    addReading(QStringLiteral("200525002"), QStringLiteral("k2"));
-    ASSERT_TRUE(session->rsSensors.moveNext().ok());
-    OpenSensorData(*session); // another sensor's readings are open
-    ASSERT_TRUE(session->rsSensors.moveFirst().ok());
-    execSql(QStringLiteral("DROP TABLE `200525001`"));
-    OpenSensorData(*session);
-    dialogs.expect(QStringLiteral("The data table for Sensor 200525001 could not be found\r\nA new "
-                                  "table will be created"));
-    EXPECT_TRUE(TableExists(*session, databasePath, QStringLiteral("200525001")));
-    ASSERT_TRUE(session->rsReadings.isOpen());
-    EXPECT_EQ(session->rsReadings.recordCount(), 0) << "never the other sensor's readings";
-    OpenSensorData(*session);
-    EXPECT_TRUE(dialogs.pending().empty()) << "the next showing opens it without a message";
-}
-
-TEST_F(Module1Test, NoCurrentSensorLogsUnderTheProceduresLabel) {
-    ASSERT_TRUE(session->rsSensors.moveLast().ok());
-    ASSERT_TRUE(session->rsSensors.moveNext().ok());
-    OpenSensorData(*session);
-    AddDataTable(*session);
-    EXPECT_EQ(logEntries(), 2);
-    EXPECT_TRUE(logText().contains(QStringLiteral(": Either BOF or EOF is True, or the current "
-                                                  "record has been deleted. Requested operation "
-                                                  "requires a current record. "
-                                                  "Module1_OpenSensorData")));
-    EXPECT_TRUE(logText().contains(QStringLiteral(" Module1_AddDataTable")));
 }
 
 TEST_F(Module1Test, GetPrefsReadsMaxYAsTextAndLogsAnEmptyTable) {
