@@ -132,21 +132,4 @@ QString readingDaysText(const std::optional<ReadingDays>& days) {
            QStringLiteral(" to ") + QLocale::c().toString(days->last, form);
 }
 
-Result<qint64> deleteReadingsBetween(Connection& connection, Recordset& readings,
-                                     const QDate& first, const QDate& last) {
-    if (!readings.isOpen()) return closedError();
-    // The readings to delete are chosen before anything is deleted.
-    std::vector<qint64> rows;
-    const qint64 count = readings.recordCount();
-    for (qint64 r = 1; r <= count; ++r) {
-        if (Status s = readings.setAbsolutePosition(r); !s.ok()) return s.error();
-        const std::optional<QDate> day = readingDay(readings);
-        if (!day || *day < first || *day > last) continue;
-        auto rowid = readings.rowId();
-        if (!rowid.ok()) return rowid.error();
-        rows.push_back(rowid.value());
-    }
-    return deleteReadingRows(connection, readings.table(), rows);
-}
-
 } // namespace rv

@@ -48,11 +48,4 @@ std::optional<ReadingDays> firstAndLastDays(Recordset& readings);
 // "Readings from 14 Mar 2005 to 13 Jun 2005", or "No readings".
 QString readingDaysText(const std::optional<ReadingDays>& days);
 
-// Deletes every reading of the open recordset whose day (readingDay) lies from first to
-// last, both included; a reading whose day cannot be read is kept. Answers how many were
-// deleted. The recordset itself is not changed: the caller re-queries it. A failure
-// deletes nothing.
-Result<qint64> deleteReadingsBetween(Connection& connection, Recordset& readings,
-                                     const QDate& first, const QDate& last);
-
 } // namespace rv

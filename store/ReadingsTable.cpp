@@ -428,25 +428,6 @@ Status writeReadingValues(Connection& c, const QString& table, const QStringList
     return transaction.commit();
 }
 
-Result<qint64> deleteReadingRows(Connection& c, const QString& table,
-                                 const std::vector<qint64>& rowids) {
-    if (rowids.empty()) return qint64(0);
-    Transaction transaction(c);
-    if (!transaction.started().ok()) return transaction.started().error();
-    Query remove(c, QStringLiteral("DELETE FROM ") + quoteName(table) +
-                        QStringLiteral(" WHERE rowid = ?1"));
-    if (!remove.prepared().ok()) return remove.prepared().error();
-    qint64 deleted = 0;
-    for (const qint64 rowid : rowids) {
-        remove.reset();
-        remove.bind(1, rowid);
-        if (Status s = remove.run(); !s.ok()) return s.error();
-        deleted += c.changes();
-    }
-    if (Status s = transaction.commit(); !s.ok()) return s.error();
-    return deleted;
-}
-
 namespace {
 
 // The day of a date column's text when it is a day in the form the store writes it,

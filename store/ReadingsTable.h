@@ -90,11 +90,6 @@ struct ReadingValues {
 Status writeReadingValues(Connection& c, const QString& table, const QStringList& channelColumns,
                           const std::vector<ReadingValues>& readings);
 
-// Deletes the readings of the table at these rows; answers how many were deleted. A
-// failure deletes nothing.
-Result<qint64> deleteReadingRows(Connection& c, const QString& table,
-                                 const std::vector<qint64>& rowids);
-
 // The day of a reading from its ReadingDate, FullDate and DateTimeKey as field values (the
 // dates as fromStored gives them); nothing when no day can be read.
 using ReadingDayRule = std::function<std::optional<QDate>(
