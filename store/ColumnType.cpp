@@ -24,6 +24,30 @@ ColumnType columnTypeOf(const QString& declaredType) {
     return ColumnType::Any;
 }
 
+std::optional<StoredMoment> storedMomentForm(QStringView t) {
+    const qsizetype n = t.size();
+    if (n != 10 && n != 19) return std::nullopt;
+    auto digits = [&](qsizetype from, qsizetype count, int& out) {
+        out = 0;
+        for (qsizetype i = from; i < from + count; ++i) {
+            const char16_t c = t[i].unicode();
+            if (c < u'0' || c > u'9') return false;
+            out = out * 10 + int(c - u'0');
+        }
+        return true;
+    };
+    int y, mo, d, h = 0, mi = 0, se = 0;
+    if (!digits(0, 4, y) || t[4] != u'-' || !digits(5, 2, mo) || t[7] != u'-' || !digits(8, 2, d))
+        return std::nullopt;
+    if (n == 19 && (t[10] != u' ' || !digits(11, 2, h) || t[13] != u':' || !digits(14, 2, mi) ||
+                    t[16] != u':' || !digits(17, 2, se)))
+        return std::nullopt;
+    const QDate date(y, mo, d);
+    const QTime time(h, mi, se);
+    if (!date.isValid() || !time.isValid()) return std::nullopt;
+    return StoredMoment{date, time};
+}
+
 namespace {
 
 Error mismatch(const QVariant& value, const QString& column, const char* what) {
@@ -50,30 +74,12 @@ bool isNumeric(const QVariant& v) {
     }
 }
 
-// The two forms the store writes dates in, "yyyy-MM-dd" and "yyyy-MM-dd HH:mm:ss",
-// read without the general date reader (every reading's FullDate goes through here).
+// The two forms the store writes dates in, read without the general date reader (every
+// reading's FullDate goes through here).
 std::optional<QDateTime> storedDateForm(const QString& t) {
-    const qsizetype n = t.size();
-    if (n != 10 && n != 19) return std::nullopt;
-    auto digits = [&](qsizetype from, qsizetype count, int& out) {
-        out = 0;
-        for (qsizetype i = from; i < from + count; ++i) {
-            const char16_t c = t[i].unicode();
-            if (c < u'0' || c > u'9') return false;
-            out = out * 10 + int(c - u'0');
-        }
-        return true;
-    };
-    int y, mo, d, h = 0, mi = 0, se = 0;
-    if (!digits(0, 4, y) || t[4] != u'-' || !digits(5, 2, mo) || t[7] != u'-' || !digits(8, 2, d))
-        return std::nullopt;
-    if (n == 19 && (t[10] != u' ' || !digits(11, 2, h) || t[13] != u':' || !digits(14, 2, mi) ||
-                    t[16] != u':' || !digits(17, 2, se)))
-        return std::nullopt;
-    const QDate date(y, mo, d);
-    const QTime time(h, mi, se);
-    if (!date.isValid() || !time.isValid()) return std::nullopt;
-    return wallClock(date, time);
+    const auto moment = storedMomentForm(t);
+    if (!moment) return std::nullopt;
+    return wallClock(moment->date, moment->time);
 }
 
 QString storedDate(const QDateTime& dt) {

@@ -2,8 +2,12 @@
 // The logical type of a column, taken from its declared type, and the conversions
 // between a field value (see core/Values.h) and what the file stores.
 #include "platform/Status.h"
+#include <QDate>
 #include <QString>
+#include <QStringView>
+#include <QTime>
 #include <QVariant>
+#include <optional>
 
 namespace rv {
 
@@ -26,5 +30,14 @@ Result<QVariant> toStored(const QVariant& value, ColumnType type, const QString&
 // A stored value as a field value: a Date column gives a wall-clock QDateTime, a
 // Number column a double, a Yes/No column a bool, text a QString; Null stays Null.
 QVariant fromStored(const QVariant& stored, ColumnType type);
+
+// A date column's text in one of the two forms the store writes, "yyyy-MM-dd" and
+// "yyyy-MM-dd HH:mm:ss", of a day and a time of day that exist; nothing for any other
+// text (such a text is read by the general date reader instead).
+struct StoredMoment {
+    QDate date;
+    QTime time;
+};
+std::optional<StoredMoment> storedMomentForm(QStringView text);
 
 } // namespace rv

@@ -430,29 +430,12 @@ Status writeReadingValues(Connection& c, const QString& table, const QStringList
 
 namespace {
 
-// The day of a date column's text when it is a day in the form the store writes it,
-// "yyyy-MM-dd" of a day that exists, alone or followed by a time of day "HH:mm:ss" that
-// exists: exactly the texts the store reads back without its general date reader.
+// The day of a date column's text when it is in a form the store writes (storedMomentForm):
+// exactly the texts the store reads back without its general date reader.
 std::optional<QDate> storedDayForm(QStringView t) {
-    const qsizetype n = t.size();
-    if (n != 10 && n != 19) return std::nullopt;
-    auto digits = [&](qsizetype from, qsizetype count, int& out) {
-        out = 0;
-        for (qsizetype i = from; i < from + count; ++i) {
-            const char16_t ch = t[i].unicode();
-            if (ch < u'0' || ch > u'9') return false;
-            out = out * 10 + int(ch - u'0');
-        }
-        return true;
-    };
-    int y, mo, d, h = 0, mi = 0, se = 0;
-    if (!digits(0, 4, y) || t[4] != u'-' || !digits(5, 2, mo) || t[7] != u'-' || !digits(8, 2, d))
-        return std::nullopt;
-    if (n == 19 && (t[10] != u' ' || !digits(11, 2, h) || t[13] != u':' || !digits(14, 2, mi) ||
-                    t[16] != u':' || !digits(17, 2, se) || !QTime::isValid(h, mi, se)))
-        return std::nullopt;
-    if (!QDate::isValid(y, mo, d)) return std::nullopt;
-    return QDate(y, mo, d);
+    const auto moment = storedMomentForm(t);
+    if (!moment) return std::nullopt;
+    return moment->date;
 }
 
 // rv_dated_by_day(ReadingDate, FullDate): whether one statement on FullDate can date the
