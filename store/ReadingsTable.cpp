@@ -362,6 +362,11 @@ Result<std::vector<std::optional<LatestReading>>> latestPlottedReadings(Connecti
                                                                         const QStringList& ids) {
     std::vector<std::optional<LatestReading>> latest(std::size_t(ids.size()));
     if (ids.isEmpty()) return latest;
+    // One read of the database for every sensor: a statement outside a transaction takes
+    // and lets go of the engine's read lock on the file each time. Nothing is written, so
+    // the transaction is let go unfinished.
+    std::optional<Transaction> oneRead;
+    if (!c.inTransaction()) oneRead.emplace(c);
     // The readings tables there are, read once: asking the schema table about each sensor
     // in turn scans it once per sensor (a thousand sensors: a million rows looked at).
     QSet<QString> tables;
