@@ -124,6 +124,11 @@ QString ScriptedDialogs::openFileName(const QString& title, const QString& folde
     return nextFile("file dialog");
 }
 
+QString ScriptedDialogs::folderName(const QString& title, const QString& folder) {
+    fileRequests.push_back(FileRequest{title, folder, QString()});
+    return nextFile("folder dialog");
+}
+
 QString ScriptedDialogs::saveFileName(const QString& title, const QString& suggestedPath,
                                       const QString& filter) {
     fileRequests.push_back(FileRequest{title, suggestedPath, filter, true});

@@ -48,6 +48,8 @@ public:
     // Answered from the same queue as the open-file dialog (fileAnswer).
     QString saveFileName(const QString& title, const QString& suggestedPath,
                          const QString& filter) override;
+    // Answered from the same queue as the open-file dialog (fileAnswer).
+    QString folderName(const QString& title, const QString& folder) override;
 
     // Answers for the next questions, in order; without one, `unscripted` decides.
     void answer(Answer a) { m_answers.push_back(a); }
@@ -100,12 +102,21 @@ private:
     QDateTime m_now;
 };
 
-// The common documents folder is `documents`; the machine has no other special folder.
+// The common documents folder is `documents`, the user's settings folder `settings`; the
+// machine has no other special folder.
 class FolderPaths : public Paths {
 public:
     QString documents;
+    // The user's own settings folder; by default a hidden folder in the documents, so a
+    // test's choices stay in its own temporary folder.
+    QString settings;
     QString specialFolder(int id) const override {
-        return id == kCommonDocumentsFolder ? documents : QString();
+        if (id == kCommonDocumentsFolder) return documents;
+        if (id == 26)
+            return !settings.isEmpty()   ? settings
+                   : documents.isEmpty() ? QString()
+                                         : documents + QStringLiteral("/.user-settings");
+        return {};
     }
     // Set: every disk has this many bytes free (a full disk: a few bytes).
     std::optional<qint64> free;

@@ -41,6 +41,9 @@ public:
     // text when cancelled. Choosing an existing file has been confirmed by the user.
     virtual QString saveFileName(const QString& title, const QString& suggestedPath,
                                  const QString& filter) = 0;
+    // The folder dialog, starting at `folder`: the chosen folder, or an empty text when
+    // cancelled.
+    virtual QString folderName(const QString& title, const QString& folder) = 0;
 
     // An OK message.
     void inform(const QString& text, const QString& title = kAppTitle, Icon icon = Icon::None) {

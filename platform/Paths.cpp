@@ -19,8 +19,11 @@ QString SystemPaths::specialFolder(int id) const {
     if (SHGetFolderPathW(nullptr, id, nullptr, 0, buffer) != S_OK) return {};
     return QString::fromWCharArray(buffer);
 #else
-    if (id != kCommonDocumentsFolder) return {};
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (id == kCommonDocumentsFolder)
+        return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // The user's own settings folder (26 on Windows): ~/.config here.
+    if (id == 26) return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return {};
 #endif
 }
 

@@ -80,6 +80,10 @@ QString QtDialogs::openFileName(const QString& title, const QString& folder,
     return QFileDialog::getOpenFileName(m_owner, title, folder, qtFileFilter(filter));
 }
 
+QString QtDialogs::folderName(const QString& title, const QString& folder) {
+    return QFileDialog::getExistingDirectory(m_owner, title, folder);
+}
+
 QString QtDialogs::saveFileName(const QString& title, const QString& suggestedPath,
                                 const QString& filter) {
     return QFileDialog::getSaveFileName(m_owner, title, suggestedPath, qtFileFilter(filter));

@@ -22,6 +22,7 @@ public:
                          const QString& filter) override;
     QString saveFileName(const QString& title, const QString& suggestedPath,
                          const QString& filter) override;
+    QString folderName(const QString& title, const QString& folder) override;
 
 private:
     QWidget* m_owner = nullptr;
