@@ -148,7 +148,7 @@ void ReadingsTab::layOut() {
     identity->addWidget(txtReadingID, 1);
 
     // The reading itself.
-    auto* reading = new QGroupBox(this);
+    auto* reading = fraReading = named(new QGroupBox(this), QStringLiteral("fraReading"));
     auto* fields = new QGridLayout(reading);
     fields->addWidget(new QLabel(QStringLiteral("Reading Date:"), this), 0, 0);
     fields->addWidget(dtpRdate, 0, 1);
@@ -192,7 +192,7 @@ void ReadingsTab::layOut() {
     navigation->addStretch();
 
     // Working on the readings.
-    auto* actions = new QGroupBox(this);
+    auto* actions = fraActions = named(new QGroupBox(this), QStringLiteral("fraActions"));
     auto* actionRows = new QVBoxLayout(actions);
     actionRows->addLayout(buttonRow(imgAddReading, Label63));
     actionRows->addLayout(buttonRow(imgDeleteReading, Label65));

@@ -148,6 +148,9 @@ public:
     CaptionLabel* Label45; // "Datasheet"
     CaptionLabel* Label46; // "Report"
 
+    // The frames of the reading shown and of the buttons that work on the readings.
+    QGroupBox* fraReading;
+    QGroupBox* fraActions;
     // The imports of the current sensor, newest first, and "Undo import".
     ImportHistoryPanel* fraImportHistory;
 
