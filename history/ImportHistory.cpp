@@ -80,8 +80,9 @@ Result<Survey> survey(Connection& c, qint64 batchId, const QString& table) {
         if (!m.storedRowId) return;
         const qint64 id = *m.storedRowId;
         if (taken.contains(id)) return;
-        const bool unchanged = sameValue(m.storedT, m.appendedT) &&
-                               sameValue(m.stored1, m.appended1) && plotted(m.doNotPlot);
+        const bool unchanged = (m.channelsAsAppended || (sameValue(m.storedT, m.appendedT) &&
+                                                         sameValue(m.stored1, m.appended1))) &&
+                               plotted(m.doNotPlot);
         if (firstRowId < 0) {
             firstRowId = id;
             edited = !unchanged;

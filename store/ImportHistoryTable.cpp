@@ -207,21 +207,38 @@ Status matchBatchRows(Connection& c, qint64 batchId, const QString& table,
     if (!q.prepared().ok()) return q.prepared();
     q.bind(1, batchId);
     q.bind(2, table);
+    // Most readings are as the append stored them: their channels are compared as the
+    // engine holds them, and only a reading that differs is read into values.
+    auto sameText = [&q](int appended, int stored) {
+        const ValueKind a = q.kind(appended), s = q.kind(stored);
+        if (a == ValueKind::Null || s == ValueKind::Null)
+            return a == ValueKind::Null && s == ValueKind::Null;
+        return a == ValueKind::Text && s == ValueKind::Text && q.bytes(appended) == q.bytes(stored);
+    };
     BatchRowMatch m;
     while (q.next()) {
-        m.batchRow = q.value(0).toLongLong();
-        m.key = q.value(1).toString();
-        m.appendedT = q.value(2);
-        m.appended1 = q.value(3);
-        const QVariant rowId = q.value(4);
-        if (rowId.isNull()) {
+        m.batchRow = q.int64(0);
+        const QByteArrayView key = q.bytes(1);
+        m.key = q.kind(1) == ValueKind::Text ? QString::fromUtf8(key.data(), key.size())
+                                             : q.value(1).toString();
+        if (q.kind(4) == ValueKind::Null) {
             m.storedRowId.reset();
+            m.channelsAsAppended = false;
+            m.appendedT = q.value(2);
+            m.appended1 = q.value(3);
             m.storedT = m.stored1 = m.doNotPlot = QVariant();
         } else {
-            m.storedRowId = rowId.toLongLong();
-            m.storedT = q.value(5);
-            m.stored1 = q.value(6);
-            m.doNotPlot = q.value(7);
+            m.storedRowId = q.int64(4);
+            m.channelsAsAppended = sameText(2, 5) && sameText(3, 6);
+            if (m.channelsAsAppended) {
+                m.appendedT = m.appended1 = m.storedT = m.stored1 = QVariant();
+            } else {
+                m.appendedT = q.value(2);
+                m.appended1 = q.value(3);
+                m.storedT = q.value(5);
+                m.stored1 = q.value(6);
+            }
+            m.doNotPlot = q.kind(7) == ValueKind::Null ? QVariant() : q.value(7);
         }
         visit(m);
     }

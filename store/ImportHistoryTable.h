@@ -93,8 +93,11 @@ qint64 batchRowCount(Connection& c, qint64 batchId);
 struct BatchRowMatch {
     qint64 batchRow = 0; // the batch row (its rowid); the rows come in its order
     QString key;
-    QVariant appendedT, appended1;        // the channel values the append stored
-    std::optional<qint64> storedRowId;    // none when no reading holds the key
+    QVariant appendedT, appended1;     // the channel values the append stored
+    std::optional<qint64> storedRowId; // none when no reading holds the key
+    // Whether both stored channels hold what the append stored, byte for byte (both
+    // texts or both empty); the channel values above and below are then not filled in.
+    bool channelsAsAppended = false;
     QVariant storedT, stored1, doNotPlot; // the reading as it is stored now
 };
 // Visits every row of the batch in the order it was recorded, once per reading of the
