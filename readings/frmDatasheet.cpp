@@ -1,8 +1,12 @@
 #include "readings/frmDatasheet.h"
+#include "alarms/AlarmStore.h"
+#include "core/Loads.h"
+#include "core/NumberText.h"
 #include "core/Values.h"
 #include "readings/DatasheetRules.h"
 #include "readings/ReadingsWork.h"
 #include "reports/FlexGridToExcel.h"
+#include "reports/frmReport.h"
 #include "sensordata/SensorData.h"
 #include "store/Module1.h"
 #include "store/Session.h"
@@ -17,6 +21,7 @@
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace rv {
 
@@ -25,6 +30,9 @@ namespace {
 const QString kFormLoad = QStringLiteral(" frmDatasheet.Form_Load");
 const QString kKeyPress = QStringLiteral(" frmDatasheet.MSFlexGri1_KeyPress");
 const QString kReadValues = QStringLiteral(" frmDatasheet.G_ReadValuesFromGrid");
+const QString kExport = QStringLiteral(" frmDatasheet.Image1_Click");
+// Room a workbook needs per grid row: both sheets and the writer's work files.
+constexpr qint64 kWorkbookRowRoom = 512;
 
 int twipsPerPixel() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -94,6 +102,8 @@ frmDatasheet::frmDatasheet(Session& session, Progress& progress, QWidget* parent
     lblImage1 = new CaptionLabel(QStringLiteral("lblImage1"),
                                  QStringLiteral("Export to spreadsheet"), this);
 
+    keptFolder = new KeptFolderChoice(m_s, this);
+
     lblHint = new QLabel(datasheetHint(), this);
     lblHint->setObjectName(QStringLiteral("lblHint"));
     lblHint->setWordWrap(true);
@@ -101,7 +111,8 @@ frmDatasheet::frmDatasheet(Session& session, Progress& progress, QWidget* parent
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Image1);
     buttons->addWidget(lblImage1);
-    buttons->addStretch();
+    buttons->addSpacing(24);
+    buttons->addWidget(keptFolder, 1);
     auto* page = new QVBoxLayout(this);
     page->addWidget(lblHeader);
     page->addWidget(MSFlexGrid1, 1);
@@ -289,8 +300,72 @@ bool frmDatasheet::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
+SensorSheet frmDatasheet::sensorSheet() const {
+    SensorSheet sheet;
+    const CurrentSensor& sensor = m_s.currentSensor;
+    sheet.sensor = m_sensor;
+    sheet.type = sensor.text(QStringLiteral("Family"));
+    sheet.level = sensor.text(QStringLiteral("Level"));
+    sheet.location = sensor.text(QStringLiteral("Location"));
+    if (const Result<QVariant> installed = sensor.value(QStringLiteral("InstallDate"));
+        installed.ok())
+        sheet.installDate = formatDateValue(installed.value(), QStringLiteral("yyyy/MM/dd"));
+    // As the Installation tab fills its offset box from the stored offset, which the plots
+    // read their loads against.
+    if (const Result<QVariant> recess = sensor.value(QStringLiteral("Recess")); recess.ok())
+        sheet.offset = formatNumberValue(recess.value(), 2);
+    if (const Result<AlarmLevels> levels = loadAlarmLevels(m_s.gConnection, m_sensor);
+        levels.ok()) {
+        sheet.alert = levels.value().alert;
+        sheet.alarm = levels.value().alarm;
+    } else {
+        m_s.logFailure(levels.error(), kExport);
+    }
+
+    const double offset = installationOffset(sheet.offset);
+    int channel1 = -1, channelT = -1;
+    for (int c = 0; c < model->lastColumn(); ++c) {
+        if (model->fieldName(c).compare(QLatin1String("Channel1"), Qt::CaseInsensitive) == 0)
+            channel1 = c;
+        if (model->fieldName(c).compare(QLatin1String("ChannelT"), Qt::CaseInsensitive) == 0)
+            channelT = c;
+    }
+    Recordset& rs = m_s.rsReadings;
+    sheet.readings.reserve(std::size_t(model->readingCount()));
+    for (int r = 1; r <= model->readingCount(); ++r) {
+        // The marks as the grid shows them, toggled or not.
+        if (model->isTicked(r)) continue;
+        SensorSheetRow row;
+        if (rs.isOpen() && rs.setAbsolutePosition(r).ok())
+            if (const Result<QVariant> when = rs.value(QStringLiteral("FullDate"));
+                when.ok() && when.value().typeId() == QMetaType::QDateTime)
+                row.at = when.value().toDateTime();
+        if (!row.at.isValid()) row.key = model->cellText(r, 0);
+        // The channels as the grid shows them, typed edits included.
+        const QString load = channel1 >= 0 ? model->cellText(r, channel1) : QString();
+        if (holdsLoad(QStringView(load)))
+            if (const double v = loadAfterOffset(QStringView(load), offset); std::isfinite(v))
+                row.load = v;
+        const QString temperature = channelT >= 0 ? model->cellText(r, channelT) : QString();
+        if (hasLeadingNumber(temperature))
+            if (const double v = temperatureValue(QStringView(temperature)); std::isfinite(v))
+                row.temperature = v;
+        sheet.readings.push_back(std::move(row));
+    }
+    return sheet;
+}
+
 void frmDatasheet::Image1_Click() {
-    FlexGridToExcel(m_s, *model, model->gridRows(), model->gridCols(), 1, m_sensor, m_progress);
+    // A kept folder that cannot take the workbook is told before anything is written.
+    if (const QString why = keptFolder->whyNotKept(QStringLiteral("The workbook"),
+                                                   model->gridRows() * kWorkbookRowRoom);
+        !why.isEmpty()) {
+        m_s.dialogs.inform(why, kTitle, Icon::Exclamation);
+        return;
+    }
+    const SensorSheet sheet = sensorSheet();
+    FlexGridToExcel(m_s, *model, model->gridRows(), model->gridCols(), 1, m_sensor, m_progress,
+                    keptFolder->kept(), &sheet);
 }
 
 void frmDatasheet::Read_Values_From_Grid() {

@@ -6,7 +6,8 @@
 // the grid until the window closes; closing then writes the whole grid back if anything
 // was changed (there is no cancel). A changed cell that holds no number keeps the window
 // open, with a message naming it, until it is corrected: nothing is written before. A
-// picture button exports the grid to a spreadsheet.
+// picture button exports the grid to a spreadsheet, with a second sheet of the sensor's
+// particulars and plotted readings, into the folder kept beside it ("Keep in folder...").
 //
 // The grid is counted as the datasheet's procedures count it: row 0 is the fixed header
 // row, rows 1 and on are the readings; column L (lastColumn) holds the plot marks.
@@ -21,6 +22,8 @@ namespace rv {
 
 struct Session;
 class Progress;
+class KeptFolderChoice;
+struct SensorSheet;
 
 class frmDatasheet : public QDialog {
     Q_OBJECT
@@ -55,7 +58,8 @@ public:
     QTableView* MSFlexGrid1;
     QLabel* lblHint; // how the cells are edited
     PictureButton* Image1;
-    CaptionLabel* lblImage1; // "Export to spreadsheet"
+    CaptionLabel* lblImage1;      // "Export to spreadsheet"
+    KeptFolderChoice* keptFolder; // where the workbook is written
     DatasheetModel* model;
 
 signals:
@@ -70,6 +74,8 @@ protected:
 
 private:
     void applyColumnWidths();
+    // The sensor's particulars and its plotted readings as the grid shows them.
+    SensorSheet sensorSheet() const;
     void showMessage(const QString& text);
 
     Session& m_s;

@@ -1,4 +1,6 @@
 #include "reports/FlexGridToExcel.h"
+#include "core/DateText.h"
+#include "core/NumberText.h"
 #include "platform/Desktop.h"
 #include "platform/OpenWritten.h"
 #include "platform/Progress.h"
@@ -7,6 +9,7 @@
 #include <QAbstractItemModel>
 #include <QDir>
 #include <QFile>
+#include <cmath>
 #include <vector>
 #include <xlsxwriter.h>
 
@@ -33,15 +36,37 @@ struct Formats {
     lxw_format* date = nullptr;
     lxw_format* dateTime = nullptr;
     lxw_format* time = nullptr;
+    lxw_format* tons = nullptr; // loads, the offset and the levels: at least two decimals
 };
 
+// The "Sensor" sheet: where its parts begin (rows from 0).
+constexpr lxw_row_t kSensorNoteRow = 9;
+constexpr lxw_row_t kSensorTableRow = 11;
+const char* const kSensorSheetName = "Sensor";
+
+SheetEntry textEntry(const QString& text) {
+    SheetEntry e;
+    if (text.isEmpty()) return e;
+    e.kind = SheetEntry::Kind::Text;
+    e.text = text;
+    return e;
+}
+
+SheetEntry numberEntry(std::optional<double> value) {
+    SheetEntry e;
+    if (!value || !std::isfinite(*value)) return e;
+    e.kind = SheetEntry::Kind::Number;
+    e.number = *value;
+    return e;
+}
+
 lxw_error writeEntry(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, const SheetEntry& e,
-                     const Formats& formats) {
+                     const Formats& formats, lxw_format* numberFormat = nullptr) {
     switch (e.kind) {
     case SheetEntry::Kind::Blank:
         return LXW_NO_ERROR;
     case SheetEntry::Kind::Number:
-        return worksheet_write_number(sheet, row, col, e.number, nullptr);
+        return worksheet_write_number(sheet, row, col, e.number, numberFormat);
     case SheetEntry::Kind::Boolean:
         return worksheet_write_boolean(sheet, row, col, e.boolean ? 1 : 0, nullptr);
     case SheetEntry::Kind::Time:
@@ -62,14 +87,82 @@ lxw_error writeEntry(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, const S
     return worksheet_write_string(sheet, row, col, utf8.constData(), nullptr);
 }
 
+// Writes the "Sensor" sheet, stepping progress from `done`; false when cancelled.
+bool writeSensorSheet(lxw_worksheet* sheet, const SensorSheet& sensor, const Formats& formats,
+                      Progress& progress, qint64 done) {
+    std::vector<int> widths(3, 0);
+    auto put = [&](lxw_row_t row, lxw_col_t col, const SheetEntry& entry,
+                   lxw_format* numberFormat = nullptr) {
+        skip([&] {
+            if (writeEntry(sheet, row, col, entry, formats, numberFormat) == LXW_NO_ERROR)
+                widths[col] = std::max(widths[col], shownWidth(entry));
+        });
+    };
+    // An offset that is not a number is shown as it stands: the loads were computed with
+    // an offset of 0, as the plots compute them.
+    const SheetEntry offset = isNumberText(sensor.offset.trimmed())
+                                  ? numberEntry(leadingNumber(sensor.offset))
+                                  : textEntry(sensor.offset);
+    SheetEntry installed = textEntry(sensor.installDate);
+    if (const auto day = readDate(sensor.installDate); day && day->year() >= 1900) {
+        installed.kind = SheetEntry::Kind::Date;
+        installed.date = *day;
+    }
+    const std::pair<const char*, SheetEntry> particulars[] = {
+        {"Sensor", textEntry(sensor.sensor)},
+        {"Type", textEntry(sensor.type)},
+        {"Level", textEntry(sensor.level)},
+        {"Location", textEntry(sensor.location)},
+        {"Installation date", installed},
+        {"Offset (t)", offset},
+        {"Alert load (t)", numberEntry(sensor.alert)},
+        {"Alarm load (t)", numberEntry(sensor.alarm)},
+    };
+    lxw_row_t row = 0;
+    for (const auto& [label, value] : particulars) {
+        put(row, 0, textEntry(QLatin1String(label)));
+        put(row, 1, value, formats.tons);
+        ++row;
+    }
+    // The note runs on over the empty cells beside it: it sets no column's width.
+    skip([&] {
+        worksheet_write_string(sheet, kSensorNoteRow, 0,
+                               "Readings marked Do not plot are not listed.", nullptr);
+    });
+    put(kSensorTableRow, 0, textEntry(QStringLiteral("Date and time")));
+    put(kSensorTableRow, 1, textEntry(QStringLiteral("Load above offset (t)")));
+    put(kSensorTableRow, 2, textEntry(QStringLiteral("Temperature (deg C)")));
+
+    row = kSensorTableRow + 1;
+    qint64 written = 0;
+    for (const SensorSheetRow& reading : sensor.readings) {
+        SheetEntry at = textEntry(reading.key);
+        if (reading.at.isValid() && reading.at.date().year() >= 1900) {
+            at.kind = SheetEntry::Kind::DateTime;
+            at.date = reading.at.date();
+            at.time = reading.at.time();
+        }
+        put(row, 0, at);
+        put(row, 1, numberEntry(reading.load), formats.tons);
+        put(row, 2, numberEntry(reading.temperature));
+        ++row;
+        if (++written % kProgressEvery == 0 && !progress.step(done + written)) return false;
+    }
+    for (lxw_col_t k = 0; k < 3; ++k)
+        skip([&] { worksheet_set_column(sheet, k, k, fittedColumnWidth(widths[k]), nullptr); });
+    return true;
+}
+
 } // namespace
 
 QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, int cols, int number,
-                        const QString& sheetName, Progress& progress, const QString& folder) {
+                        const QString& sheetName, Progress& progress, const QString& folder,
+                        const SensorSheet* sensorSheet) {
     (void)number;
     QString path;
     lxw_workbook* book = nullptr;
     lxw_worksheet* sheet = nullptr;
+    lxw_worksheet* sensor = nullptr;
     const QString where = folder.isEmpty() ? QDir::tempPath() : folder;
 
     // Starting the workbook: a grid the sheet cannot hold ends here with a log entry; a
@@ -81,6 +174,10 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
                                              "on one sheet")
                                   .arg(rows)
                                   .arg(cols)}};
+        if (sensorSheet && sensorSheet->readings.size() + kSensorTableRow + 1 > LXW_ROW_MAX)
+            throw Abort{Error{err::InvalidArgument,
+                              QStringLiteral("%1 readings do not fit on the sheet \"Sensor\"")
+                                  .arg(sensorSheet->readings.size())}};
         // A temporary folder that does not exist resolves to no folder at all: the
         // workbook is never written into whatever folder happens to be current.
         if (where.isEmpty()) return;
@@ -99,9 +196,14 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
         const bool named = !sheetName.isEmpty() &&
                            workbook_validate_sheet_name(book, name.constData()) == LXW_NO_ERROR;
         sheet = workbook_add_worksheet(book, named ? name.constData() : nullptr);
+        if (sheet && sensorSheet) {
+            // A first sheet already named "Sensor" leaves the second its default name.
+            const bool free = workbook_validate_sheet_name(book, kSensorSheetName) == LXW_NO_ERROR;
+            sensor = workbook_add_worksheet(book, free ? kSensorSheetName : nullptr);
+        }
     });
     if (!started) return {};
-    if (!book || !sheet) {
+    if (!book || !sheet || (sensorSheet && !sensor)) {
         if (book) {
             (void)workbook_close(book);
             QFile::remove(path);
@@ -127,11 +229,14 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
         format_set_num_format(formats.dateTime, "yyyy/mm/dd hh:mm:ss");
         formats.time = workbook_add_format(book);
         format_set_num_format(formats.time, "hh:mm:ss");
+        formats.tons = workbook_add_format(book);
+        format_set_num_format(formats.tons, "0.00##");
     });
 
     const int filled = std::max(cols - 1, 0);
     std::vector<int> widths(std::size_t(filled), 0);
-    progress.begin(QStringLiteral("Writing the workbook"), rows);
+    const qint64 sensorRows = sensorSheet ? qint64(sensorSheet->readings.size()) : 0;
+    progress.begin(QStringLiteral("Writing the workbook"), rows + sensorRows);
     bool cancelled = false;
     // The readings of one day share their date text: it is read once per run of equal texts.
     QString lastDateText;
@@ -160,15 +265,16 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
         }
         if (i % kProgressEvery == 0 && !progress.step(i)) cancelled = true;
     }
-    if (!cancelled) progress.step(rows);
-    progress.end();
-
     for (int k = 0; k < filled; ++k)
         if (widths[std::size_t(k)] > 0)
             skip([&] {
                 worksheet_set_column(sheet, lxw_col_t(k), lxw_col_t(k),
                                      fittedColumnWidth(widths[std::size_t(k)]), nullptr);
             });
+    if (!cancelled && sensorSheet)
+        cancelled = !writeSensorSheet(sensor, *sensorSheet, formats, progress, rows);
+    if (!cancelled) progress.step(rows + sensorRows);
+    progress.end();
 
     const lxw_error closed = workbook_close(book);
     if (cancelled) {

@@ -2,7 +2,10 @@
 // The export of a grid of readings to a spreadsheet: the grid's text becomes the first
 // sheet of a new workbook, named after the sensor, which is then opened with the user's
 // spreadsheet program.
+#include <QDateTime>
 #include <QString>
+#include <optional>
+#include <vector>
 
 class QAbstractItemModel;
 
@@ -14,6 +17,24 @@ class Progress;
 // The message shown when no workbook can be written or no program can open it.
 inline const QString kNoSpreadsheet =
     QStringLiteral("You need to have Microsoft Excel installed to use this function");
+
+// One reading on the "Sensor" sheet.
+struct SensorSheetRow {
+    QDateTime at; // the reading's date and time (wall clock); invalid when it has none
+    QString key;  // written in place of the date and time when the reading has none
+    std::optional<double> load;        // tons above the offset; none when channel 1 holds none
+    std::optional<double> temperature; // deg C; none when channel T holds no number
+};
+
+// The sheet "Sensor": the sensor's particulars, label beside value, then its plotted
+// readings as a table ready to chart.
+struct SensorSheet {
+    QString sensor, type, level, location;
+    QString installDate;                  // as stored; a date becomes a date cell
+    QString offset;                       // as the offset box shows it
+    std::optional<double> alert, alarm;   // tons above the offset; none without levels
+    std::vector<SensorSheetRow> readings; // the plotted readings, in date order
+};
 
 // Copies grid cell (i - 1, j - 1) to sheet cell (i, j) for i = 1 ... rows and
 // j = 1 ... cols - 1: the grid's last column is left out. Grid row 0 is the grid's fixed
@@ -30,9 +51,16 @@ inline const QString kNoSpreadsheet =
 // to progress; a cancel removes the unfinished file. `number` is accepted for the
 // callers' sake and not used.
 //
+// With sensorSheet, a second sheet named "Sensor" follows the first: rows 1 to 8 the
+// particulars ("Sensor", "Type", "Level", "Location", "Installation date", "Offset (t)",
+// "Alert load (t)", "Alarm load (t)"), row 10 the note that readings marked Do not plot
+// are not listed, row 12 the table's headers and from row 13 one row per reading: its
+// date and time as a date, its load and temperature as numbers.
+//
 // Answers the path of the workbook opened, empty when none was.
 QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, int cols, int number,
                         const QString& sheetName, Progress& progress,
-                        const QString& folder = QString());
+                        const QString& folder = QString(),
+                        const SensorSheet* sensorSheet = nullptr);
 
 } // namespace rv

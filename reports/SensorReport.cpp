@@ -12,6 +12,8 @@ namespace rv {
 
 namespace {
 const QString kReportLabel = QStringLiteral(" imgReport_Click");
+// Room a report needs: the document with its picture.
+constexpr qint64 kReportRoom = 2 * 1024 * 1024;
 
 QString field(const Session& s, const char* column) {
     return displayText(need(s.currentSensor.value(QLatin1String(column))));
@@ -27,7 +29,7 @@ SensorReport::~SensorReport() {
 }
 
 frmReport& SensorReport::reportWindow() {
-    if (!m_form) m_form = new frmReport(m_window);
+    if (!m_form) m_form = new frmReport(m_window, &m_s);
     return *m_form;
 }
 
@@ -39,6 +41,16 @@ void SensorReport::imgReport_Click() {
     if (!choice.gReportOK) return;
 
     m_lastDocument.clear();
+    // A kept folder that cannot take the report is told before anything is made.
+    QString folder = m_folder;
+    if (const KeptFolderChoice* kept = form.keptFolder; kept && !kept->kept().isEmpty()) {
+        if (const QString why = kept->whyNotKept(QStringLiteral("The report"), kReportRoom);
+            !why.isEmpty()) {
+            s.dialogs.inform(why, kTitle, Icon::Exclamation);
+            return;
+        }
+        folder = kept->kept();
+    }
     logged(s, kReportLabel, [&] {
         ReportDocument doc;
         QString sensorId;
@@ -87,7 +99,7 @@ void SensorReport::imgReport_Click() {
         const Result<QString> saved = [&]() -> Result<QString> {
             const Result<QByteArray> bytes = doc.odt();
             if (!bytes.ok()) return bytes.error();
-            return saveNewDocument(bytes.value(), m_folder, baseName);
+            return saveNewDocument(bytes.value(), folder, baseName);
         }();
         if (!saved.ok()) {
             s.dialogs.inform(QStringLiteral("The report could not be written:") + kCrLf +

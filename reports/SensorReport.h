@@ -1,8 +1,9 @@
 #pragma once
 // The sensor report, started from the Readings tab ("Report"): the report window asks what
 // to include; the current sensor's cover section and its Load v Time plot are written into
-// a new OpenDocument text file in the temporary folder, which is then opened with the
-// user's word processor, unsaved as far as the program is concerned.
+// a new OpenDocument text file in the folder the user keeps reports in (the temporary
+// folder unless one is kept), which is then opened with the user's word processor, unsaved
+// as far as the program is concerned.
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -39,8 +40,9 @@ public:
     SensorReport(Session& session, ReportHost& host, QWidget* window);
     ~SensorReport() override;
 
-    // The folder the report documents are written to (the system's temporary folder
-    // unless set).
+    // The folder the report documents are written to when the user keeps none (the
+    // system's temporary folder unless set). A folder kept through the report window's
+    // "Keep in folder..." comes first.
     void setDocumentFolder(const QString& folder) { m_folder = folder; }
     // The report window, made on first use and kept for the run.
     frmReport& reportWindow();

@@ -1,4 +1,8 @@
 #include "reports/frmReport.h"
+#include "platform/UserChoices.h"
+#include "platform/WriteCheck.h"
+#include "store/Session.h"
+#include <QDir>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,7 +10,68 @@
 
 namespace rv {
 
-frmReport::frmReport(QWidget* parent) : QDialog(parent) {
+KeptFolderChoice::KeptFolderChoice(Session& session, QWidget* parent)
+    : QWidget(parent), m_s(session) {
+    setObjectName(QStringLiteral("KeptFolder"));
+    m_kept = UserChoices(m_s.paths).text(kKeptFolderKey);
+    lblKeptFolder = new QLabel(this);
+    lblKeptFolder->setObjectName(QStringLiteral("lblKeptFolder"));
+    lblKeptFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    cmdKeptFolder = new QPushButton(QStringLiteral("Keep in folder..."), this);
+    cmdKeptFolder->setObjectName(QStringLiteral("cmdKeptFolder"));
+    cmdKeptFolder->setToolTip(
+        QStringLiteral("Choose the folder where reports and workbooks are kept"));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(lblKeptFolder, 1);
+    row->addWidget(cmdKeptFolder);
+    showFolder();
+    connect(cmdKeptFolder, &QPushButton::clicked, this, &KeptFolderChoice::cmdKeptFolder_Click);
+}
+
+QString KeptFolderChoice::folder() const {
+    return m_kept.isEmpty() ? QDir::tempPath() : m_kept;
+}
+
+void KeptFolderChoice::showFolder() {
+    lblKeptFolder->setText(
+        QStringLiteral("Kept in: ") + QDir::toNativeSeparators(folder()) +
+        (m_kept.isEmpty() ? QStringLiteral(" (the temporary folder)") : QString()));
+}
+
+QString KeptFolderChoice::whyNotKept(const QString& what, qint64 needBytes) const {
+    if (m_kept.isEmpty()) return {};
+    const QString why = whyCannotWrite(m_s.paths, m_kept, needBytes);
+    if (why.isEmpty()) return {};
+    return why + kCrLf + what +
+           QStringLiteral(" was not written: choose another folder with \"Keep in folder...\".");
+}
+
+void KeptFolderChoice::cmdKeptFolder_Click() {
+    const QString chosen =
+        m_s.dialogs.folderName(QStringLiteral("Keep reports and workbooks in"), folder());
+    if (chosen.isEmpty()) return; // cancelled: the folder stays as it was
+    if (const QString why = whyCannotWrite(m_s.paths, chosen); !why.isEmpty()) {
+        m_s.dialogs.inform(why + kCrLf +
+                               QStringLiteral("Reports and workbooks are still kept in ") +
+                               QDir::toNativeSeparators(folder()) + QStringLiteral("."),
+                           kTitle, Icon::Exclamation);
+        return;
+    }
+    // Choosing the temporary folder itself is keeping none.
+    const QString cleaned = QDir::cleanPath(chosen);
+    m_kept = cleaned == QDir::cleanPath(QDir::tempPath()) ? QString() : cleaned;
+    showFolder();
+    UserChoices choices(m_s.paths);
+    // Not remembered: the choice still holds while this window lives.
+    if (!choices.setText(kKeptFolderKey, m_kept))
+        m_s.logFailure(Error{err::FileError, QStringLiteral("The kept folder could not be "
+                                                            "remembered in ") +
+                                                 QDir::toNativeSeparators(choices.file())},
+                       QStringLiteral(" KeptFolder_Click"));
+}
+
+frmReport::frmReport(QWidget* parent, Session* session) : QDialog(parent) {
     setObjectName(QStringLiteral("frmReport"));
     setWindowTitle(QStringLiteral("Rockvane Reporting"));
     setModal(true);
@@ -38,6 +103,10 @@ frmReport::frmReport(QWidget* parent) : QDialog(parent) {
     layout->addWidget(heading);
     layout->addWidget(chkCover);
     layout->addWidget(plots);
+    if (session) {
+        keptFolder = new KeptFolderChoice(*session, this);
+        layout->addWidget(keptFolder);
+    }
     layout->addLayout(buttons);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmReport::cmdOK_Click);

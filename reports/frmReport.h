@@ -4,9 +4,44 @@
 // rest of the run.
 #include <QCheckBox>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
 
 namespace rv {
+
+struct Session;
+
+// The per-user choice of where reports and workbooks are kept.
+inline const QString kKeptFolderKey = QStringLiteral("Reports/KeptFolder");
+
+// "Keep in folder...": shows the folder where reports and workbooks are written and lets
+// the user choose another, remembered for that user from run to run. None kept means the
+// system's temporary folder.
+class KeptFolderChoice : public QWidget {
+    Q_OBJECT
+public:
+    KeptFolderChoice(Session& session, QWidget* parent = nullptr);
+
+    // The folder kept; empty when none is (the temporary folder is used).
+    const QString& kept() const { return m_kept; }
+    // The folder to write into: the kept one, else the temporary folder.
+    QString folder() const;
+    // Why nothing can be written into the kept folder (one sentence naming it, then what to
+    // do), shown to the user; empty when it can be written or none is kept. `what` names
+    // the file ("The workbook", "The report").
+    QString whyNotKept(const QString& what, qint64 needBytes) const;
+
+    void cmdKeptFolder_Click();
+
+    QLabel* lblKeptFolder;
+    QPushButton* cmdKeptFolder; // "Keep in folder..."
+
+private:
+    void showFolder();
+
+    Session& m_s;
+    QString m_kept;
+};
 
 // What the report window hands back: OK pressed, the cover section, the plot section.
 struct ReportChoice {
@@ -18,7 +53,8 @@ struct ReportChoice {
 class frmReport : public QDialog {
     Q_OBJECT
 public:
-    explicit frmReport(QWidget* parent = nullptr);
+    // With a session, the window also shows where the report is kept (keptFolder).
+    explicit frmReport(QWidget* parent = nullptr, Session* session = nullptr);
 
     // OK: the choice is taken (gReportOK, gReportCover, gReportPlot) and the window hides.
     void cmdOK_Click();
@@ -31,6 +67,7 @@ public:
     QCheckBox* chkTemp;  // "Load v Time", in the frame "Plots:"
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
+    KeptFolderChoice* keptFolder = nullptr;
 
 protected:
     // Closing the window or pressing Escape is Cancel: a report is only made after OK.

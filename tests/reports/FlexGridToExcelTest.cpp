@@ -1,13 +1,18 @@
 // The grid's export to a spreadsheet: the workbook written, read back part by part, and
 // what the user is told when it cannot be written or opened.
 #include "reports/FlexGridToExcel.h"
+#include "alarms/AlarmStore.h"
 #include "core/DateText.h"
+#include "readings/frmDatasheet.h"
+#include "reports/frmReport.h"
+#include "tests/readings/ReadingsFixture.h"
 #include "tests/support/DataFolder.h"
 #include "tests/support/XlsxReader.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardItemModel>
+#include <cmath>
 #include <xlsxwriter.h>
 
 using namespace rv;
@@ -200,6 +205,177 @@ TEST_F(FlexGridToExcelTest, AGridTooLargeForOneSheetIsLoggedAndNothingIsWritten)
               "");
     EXPECT_EQ(logEntries(), 1);
     EXPECT_TRUE(QDir(folder).isEmpty());
+}
+
+TEST_F(FlexGridToExcelTest, TheSensorSheetLeavesEmptyWhatTheSensorLacksAndListsEveryReading) {
+    datasheetGrid({reading("2026/03/10", "08:00:00", "20.0", "10.50")});
+    SensorSheet sensor;
+    sensor.sensor = kSensor;
+    sensor.installDate = QStringLiteral("not a date");
+    sensor.offset = QStringLiteral("abc");
+    sensor.readings = {SensorSheetRow{{}, QStringLiteral("200625001 1899/12/31 00:00:00"), {}, {}},
+                       SensorSheetRow{wallClock(QDate(1900, 1, 1)), {}, -0.25, 0.0}};
+    const QString path = FlexGridToExcel(*session, grid, 2, 6, 1, QStringLiteral("Sensor"),
+                                         progress, folder, &sensor);
+    EXPECT_EQ(progress.lastDone, 4) << "two grid rows and two readings";
+    const XlsxBook book = readXlsx(path, 2);
+    ASSERT_EQ(book.error, "");
+    EXPECT_EQ(book.sheets, QStringList({"Sensor", "Sheet2"})) << "no two sheets share a name";
+    EXPECT_EQ(book.cell(1, 2).value, "200625001");
+    EXPECT_TRUE(book.isText(1, 2)) << "an identifier is no number";
+    for (int row : {2, 3, 4, 7, 8})
+        EXPECT_FALSE(book.cells.contains({row, 2})) << row;
+    EXPECT_EQ(book.cell(5, 2).value, "not a date");
+    EXPECT_EQ(book.cell(6, 2).value, "abc");
+    EXPECT_EQ(book.cell(13, 1).value, "200625001 1899/12/31 00:00:00")
+        << "a reading without a date is listed by its key";
+    EXPECT_FALSE(book.cells.contains({13, 2}));
+    EXPECT_FALSE(book.cells.contains({13, 3}));
+    EXPECT_EQ(serialDateText(book.cell(14, 1).value.toDouble()), "1900/01/01");
+    EXPECT_EQ(book.cell(14, 2).value.toDouble(), -0.25);
+    EXPECT_TRUE(book.isNumber(14, 3)) << "a temperature of 0 is a number, not an empty cell";
+    EXPECT_EQ(book.rowCount(), 14);
+}
+
+// ---------------------------------------------------------------------------------
+// Through the datasheet, into the folder the user keeps
+
+class KeptFolderExportTest : public ReadingsWindowTest {
+protected:
+    void SetUp() override {
+        ReadingsWindowTest::SetUp();
+        execSql(QStringLiteral("UPDATE Sensors SET Level = 'L12', Location = 'North drive', "
+                               "Recess = 0.1"));
+        addReading("2026/03/10 08:00:00", "12.50", "20.5");
+        addReading("2026/03/11 08:00:00", "11.00", "21.0", 1); // not plotted
+        addReading("2026/03/12 06:30:00", "ERR", "19.0");      // no load
+        addReading("2026/03/13 23:59:59", "13.25", "-3.5");
+        kept = tmp.path() + QStringLiteral("/kept");
+        ASSERT_TRUE(QDir().mkpath(kept));
+        startOnReadings();
+    }
+    frmDatasheet& open() {
+        tab().Label45->click();
+        frmDatasheet* form = tab().datasheetWindow();
+        if (!form) {
+            ADD_FAILURE() << "the datasheet did not open";
+            std::abort();
+        }
+        return *form;
+    }
+    void close(frmDatasheet& form) {
+        form.close();
+        settle();
+    }
+    void keep(KeptFolderChoice& choice, const QString& folder) {
+        dialogs.fileAnswer(folder);
+        choice.cmdKeptFolder->click();
+    }
+    QString kept;
+};
+
+TEST_F(KeptFolderExportTest, ASensorWithLevelsGivesBothSheetsInTheKeptFolder) {
+    ASSERT_TRUE(saveAlarmLevels(s().gConnection, kId, AlarmLevels{10, 12.5, {}}).ok());
+    frmDatasheet& f = open();
+    EXPECT_EQ(f.keptFolder->lblKeptFolder->text(), QStringLiteral("Kept in: ") +
+                                                       QDir::toNativeSeparators(QDir::tempPath()) +
+                                                       QStringLiteral(" (the temporary folder)"));
+    keep(*f.keptFolder, kept);
+    EXPECT_EQ(f.keptFolder->lblKeptFolder->text(),
+              QStringLiteral("Kept in: ") + QDir::toNativeSeparators(kept));
+    desktop.opens = false;
+    f.Image1->click();
+    const QString path = kept + QStringLiteral("/200525001.xlsx");
+    dialogs.expect(QStringLiteral("You need to have Microsoft Excel installed to use this "
+                                  "function\r\n\r\nThe file was written to\r\n") +
+                       QDir::toNativeSeparators(path) +
+                       QStringLiteral("\r\nbut no program could be started to open it."),
+                   kTitle, Icon::Exclamation);
+    close(f);
+
+    const XlsxBook first = readXlsx(path);
+    ASSERT_EQ(first.error, "");
+    EXPECT_EQ(first.sheets, QStringList({"200525001", "Sensor"}));
+    EXPECT_EQ(first.rowCount(), 5);
+    EXPECT_EQ(first.cell(5, 1).value, "200525001 2026/03/13 23:59:59");
+
+    const XlsxBook sheet = readXlsx(path, 2);
+    ASSERT_EQ(sheet.error, "");
+    const QStringList labels = {
+        "Sensor",     "Type",           "Level",         "Location", "Installation date",
+        "Offset (t)", "Alert load (t)", "Alarm load (t)"};
+    for (int row = 1; row <= 8; ++row)
+        EXPECT_EQ(sheet.cell(row, 1).value, labels[row - 1]) << row;
+    EXPECT_EQ(sheet.cell(1, 2).value, "200525001");
+    EXPECT_EQ(sheet.cell(2, 2).value, "Load Cell");
+    EXPECT_EQ(sheet.cell(3, 2).value, "L12");
+    EXPECT_EQ(sheet.cell(4, 2).value, "North drive");
+    EXPECT_EQ(serialDateText(sheet.cell(5, 2).value.toDouble()), "2005/06/01");
+    EXPECT_EQ(sheet.cell(5, 2).format, "yyyy/mm/dd");
+    EXPECT_EQ(sheet.cell(6, 2).value.toDouble(), 0.1);
+    EXPECT_EQ(sheet.cell(7, 2).value.toDouble(), 10.0);
+    EXPECT_EQ(sheet.cell(8, 2).value.toDouble(), 12.5);
+    EXPECT_EQ(sheet.cell(8, 2).format, "0.00##");
+    EXPECT_EQ(sheet.cell(10, 1).value, "Readings marked Do not plot are not listed.");
+    EXPECT_EQ(sheet.cell(12, 1).value, "Date and time");
+    EXPECT_EQ(sheet.cell(12, 2).value, "Load above offset (t)");
+    EXPECT_EQ(sheet.cell(12, 3).value, "Temperature (deg C)");
+    // The first reading: its load against the offset exactly as the plots take it.
+    const double at = sheet.cell(13, 1).value.toDouble();
+    EXPECT_EQ(serialDateText(at), "2026/03/10");
+    EXPECT_NEAR(at - std::floor(at), 8.0 / 24, 1e-9);
+    EXPECT_EQ(sheet.cell(13, 1).format, "yyyy/mm/dd hh:mm:ss");
+    EXPECT_NEAR(sheet.cell(13, 2).value.toDouble(), 12.399999998509884, 1e-12);
+    EXPECT_EQ(sheet.cell(13, 3).value.toDouble(), 20.5);
+    // The reading without a load keeps its row; the one marked Do not plot has none.
+    EXPECT_EQ(serialDateText(sheet.cell(14, 1).value.toDouble()), "2026/03/12");
+    EXPECT_FALSE(sheet.cells.contains({14, 2}));
+    EXPECT_EQ(sheet.cell(14, 3).value.toDouble(), 19.0);
+    // The last reading.
+    const double last = sheet.cell(15, 1).value.toDouble();
+    EXPECT_EQ(serialDateText(last), "2026/03/13");
+    EXPECT_NEAR(last - std::floor(last), 86399.0 / 86400, 1e-9);
+    EXPECT_NEAR(sheet.cell(15, 2).value.toDouble(), 13.149999998509884, 1e-12);
+    EXPECT_EQ(sheet.cell(15, 3).value.toDouble(), -3.5);
+    EXPECT_EQ(sheet.rowCount(), 15);
+    EXPECT_EQ(logCount(" Module1_FlexGridToExcel"), 1) << "the workbook no program opened";
+}
+
+TEST_F(KeptFolderExportTest, TheKeptFolderIsRememberedAndAFolderThatCannotTakeItIsTold) {
+    frmDatasheet& f = open();
+    keep(*f.keptFolder, kept);
+    close(f);
+    frmDatasheet& again = open();
+    EXPECT_EQ(again.keptFolder->kept(), kept) << "a new window keeps the same folder";
+    EXPECT_EQ(frmReport(nullptr, &s()).keptFolder->kept(), kept) << "and so does the report";
+
+    // Gone, then read-only: told, naming the folder, and nothing written anywhere.
+    ASSERT_TRUE(QDir(kept).removeRecursively());
+    again.Image1->click();
+    dialogs.expect(QStringLiteral("The folder ") + QDir::toNativeSeparators(kept) +
+                       QStringLiteral(" does not exist.\r\nThe workbook was not written: choose "
+                                      "another folder with \"Keep in folder...\"."),
+                   kTitle, Icon::Exclamation);
+    ASSERT_TRUE(QDir().mkpath(kept));
+    if (!makeReadOnly(kept)) GTEST_SKIP() << "cannot make a folder read-only here";
+    again.lblImage1->click();
+    dialogs.expect(QStringLiteral("The folder ") + QDir::toNativeSeparators(kept) +
+                       QStringLiteral(" is read-only: nothing can be written to it.\r\nThe "
+                                      "workbook was not written: choose another folder with "
+                                      "\"Keep in folder...\"."),
+                   kTitle, Icon::Exclamation);
+    EXPECT_TRUE(QDir(kept).isEmpty());
+    EXPECT_TRUE(desktop.openedFiles.isEmpty());
+    EXPECT_EQ(logEntries(), 0);
+
+    // Such a folder is not taken as the one to keep.
+    keep(*again.keptFolder, kept);
+    dialogs.expect(QStringLiteral("The folder ") + QDir::toNativeSeparators(kept) +
+                       QStringLiteral(" is read-only: nothing can be written to it.\r\nReports "
+                                      "and workbooks are still kept in ") +
+                       QDir::toNativeSeparators(kept) + QStringLiteral("."),
+                   kTitle, Icon::Exclamation);
+    close(again);
 }
 
 } // namespace

@@ -190,6 +190,32 @@ TEST_F(ReportTest, TheWindowKeepsTheLastChoiceAndCancelMakesNothing) {
     EXPECT_EQ(QDir(reports).entryList(QDir::Files).size(), 1);
 }
 
+TEST_F(ReportTest, TheReportIsWrittenIntoTheKeptFolderAndNotWhenItCannotTakeIt) {
+    const QString kept = tmp.path() + QStringLiteral("/kept");
+    ASSERT_TRUE(QDir().mkpath(kept));
+    KeptFolderChoice* choice = window->report->reportWindow().keptFolder;
+    ASSERT_NE(choice, nullptr);
+    dialogs.fileAnswer(kept);
+    choice->cmdKeptFolder->click();
+    const OdtDocument doc = report(true, false);
+    EXPECT_TRUE(doc.ok);
+    EXPECT_EQ(desktop.openedFiles, QStringList{kept + QStringLiteral("/Report 200525001.odt")});
+    EXPECT_TRUE(QDir(reports).isEmpty());
+
+    if (!makeReadOnly(kept)) GTEST_SKIP() << "cannot make a folder read-only here";
+    report(true, true);
+    dialogs.expect(QStringLiteral("The folder ") + QDir::toNativeSeparators(kept) +
+                       QStringLiteral(" is read-only: nothing can be written to it.\r\nThe report "
+                                      "was not written: choose another folder with \"Keep in "
+                                      "folder...\"."),
+                   kTitle, Icon::Exclamation);
+    EXPECT_EQ(desktop.openedFiles.size(), 1);
+    EXPECT_TRUE(exported.isEmpty()) << "no plot drawn for a report that cannot be written";
+    EXPECT_EQ(QDir(kept).entryList(QDir::Files).size(), 1);
+    EXPECT_EQ(window->SSTab1->currentIndex(), 2);
+    EXPECT_EQ(logEntries(), 0);
+}
+
 // ---------------------------------------------------------------------------------
 // With a stand-in for the main window
 

@@ -66,7 +66,7 @@ bool XlsxBook::isNumber(int row, int column) const {
     return cells.contains({row, column}) && (t.isEmpty() || t == QLatin1String("n"));
 }
 
-XlsxBook readXlsx(const QString& path) {
+XlsxBook readXlsx(const QString& path, int sheetNumber) {
     XlsxBook book;
     const QByteArray workbook = part(path, QStringLiteral("xl/workbook.xml"), book.error);
     if (!book.error.isEmpty()) return book;
@@ -116,7 +116,8 @@ XlsxBook readXlsx(const QString& path) {
         }
     }
 
-    const QByteArray sheet = part(path, QStringLiteral("xl/worksheets/sheet1.xml"), book.error);
+    const QByteArray sheet =
+        part(path, QStringLiteral("xl/worksheets/sheet%1.xml").arg(sheetNumber), book.error);
     if (!book.error.isEmpty()) return book;
     QXmlStreamReader x(sheet);
     std::pair<int, int> at;

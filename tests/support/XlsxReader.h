@@ -1,5 +1,5 @@
 #pragma once
-// Reads back what the tests need of an .xlsx workbook: the sheet names, the first sheet's
+// Reads back what the tests need of an .xlsx workbook: the sheet names, one sheet's
 // cells (their kind, value and number format) and its column widths. A workbook is a zip
 // of XML parts; the parts are taken out with the unzip program.
 #include <QHash>
@@ -30,7 +30,8 @@ struct XlsxBook {
     bool isNumber(int row, int column) const;
 };
 
-XlsxBook readXlsx(const QString& path);
+// The cells and widths are those of sheet number `sheet` (from 1, in the workbook's order).
+XlsxBook readXlsx(const QString& path, int sheet = 1);
 
 // The date a serial day number of the spreadsheet stands for (1 is 1900/01/01; the
 // spreadsheet counts a day 60 that never was).
