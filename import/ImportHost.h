@@ -10,6 +10,7 @@ class QWidget;
 namespace rv {
 
 class frmSlugData;
+class frmFolderImport;
 class Progress;
 
 struct ImportHost {
@@ -23,6 +24,8 @@ struct ImportHost {
     // Shows the import window modally and returns once it is closed; when empty, the
     // window's own exec() does.
     std::function<void(frmSlugData&)> runWindow;
+    // Shows the folder import window modally in the same way.
+    std::function<void(frmFolderImport&)> runFolderWindow;
     // Makes the safety backup of the database before readings are appended; false when
     // the import must not go on (the user was told why).
     std::function<bool()> safetyBackup;

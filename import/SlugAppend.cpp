@@ -25,6 +25,11 @@ QByteArray channelBytes(const QVariant& value) {
 
 } // namespace
 
+PlannedReading plannedReading(const StagedRows& rows, qint64 row, const QDateTime& fullDate) {
+    return PlannedReading{fullDate, channelBytes(importedChannel(rows.text(row, 4), 1)),
+                          channelBytes(importedChannel(rows.text(row, 5), 2))};
+}
+
 bool connectionWritable(const Connection& connection) {
     return connection.isOpen() && !connection.readOnly();
 }
@@ -167,9 +172,7 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
         inFile.insert(second);
         if (storedKeys) plannedKeys.push_back(foldedKey(moment->key));
         written.push_back(r);
-        planned.push_back(PlannedReading{moment->fullDate,
-                                         channelBytes(importedChannel(rows.text(r, 4), 1)),
-                                         channelBytes(importedChannel(rows.text(r, 5), 2))});
+        planned.push_back(plannedReading(rows, r, moment->fullDate));
         last = Last::Appended;
     }
 

@@ -24,6 +24,10 @@ struct PlannedReading {
     QByteArray channel1; // "##0.00" text; a null array for Null
 };
 
+// The reading a staged row makes at its moment: its channel values as an append writes
+// them ("##0.0" and "##0.00", Null when the staged value is empty or not a number).
+PlannedReading plannedReading(const StagedRows& rows, qint64 row, const QDateTime& fullDate);
+
 // Whether the database can take readings: it was opened for writing.
 bool connectionWritable(const Connection& connection);
 

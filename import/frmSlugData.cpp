@@ -27,6 +27,8 @@ namespace {
 const QString kAppendLabel = QStringLiteral(" cmdAppend_Click");
 const QStringList kFormatCaptions{QStringLiteral("YYYY/MM/DD"), QStringLiteral("DD/MM/YYYY"),
                                   QStringLiteral("MM/DD/YYYY")};
+} // namespace
+
 // Closes rsReadings and opens it again on the current sensor's readings (OpenSensorData).
 // When it is open on those readings already it is re-queried instead, which gives the same
 // rows, order, position and bookmarks, and costs next to nothing when the table has not
@@ -42,8 +44,6 @@ void reopenReadings(Session& s) {
     rs.close();
     OpenSensorData(s);
 }
-
-} // namespace
 
 frmSlugData::frmSlugData(Session& session, StagedRows& rsImport, const ImportHost& host,
                          QWidget* parent)
@@ -160,8 +160,26 @@ void frmSlugData::layOut() {
 // ---------------------------------------------------------------------------------
 // Opening
 
+void frmSlugData::reviewRows(SlugReview review) {
+    m_review = std::move(review);
+}
+
 void frmSlugData::Form_Load() {
     Session& s = m_s;
+    if (m_review) {
+        m_sensorId = m_review->sensorId;
+        cmdAppend->hide();
+        lblHeader->setText(QStringLiteral("Tick the rows to append to Sensor ") + m_sensorId +
+                           QStringLiteral(" and close the window"));
+        // The layout is the folder window's choice.
+        if (m_review->format) optDateFormat[std::size_t(*m_review->format)]->setChecked(true);
+        fraDateFormat->setEnabled(false);
+        skip([&] { PopulateSFlexGrid(); });
+        readSensorState();
+        checkRows();
+        return;
+    }
+    m_sensorId = s.gSensorID;
     // Each step that fails is skipped and the next one runs.
     // The reading shown is remembered; rsReadings itself is refreshed once, as the window
     // closes: until then the window judges the rows by its own snapshot of the keys.
@@ -182,6 +200,13 @@ void frmSlugData::readSensorState() {
     m_levels = AlarmLevels();
     m_offset = 0;
     if (m_rsImport.isEmpty()) return;
+    if (m_review) {
+        m_storedKeys = m_review->storedKeys;
+        m_keysRead = true;
+        m_levels = m_review->levels;
+        m_offset = m_review->offset;
+        return;
+    }
     // A table that cannot be read leaves every row unmarked: the append then reads the
     // keys itself for its duplicate test.
     skip([&] {
@@ -210,7 +235,7 @@ void frmSlugData::checkRows() {
     cmdUntickStored->setEnabled(false);
     if (!m_model->populated() || m_rsImport.isEmpty()) return;
     const SlugDateFormat format = dateFormat().value_or(SlugDateFormat::YearMonthDay);
-    m_model->setChecks(checkStagedRows(m_rsImport, format, regionalDayOrder(), m_s.gSensorID,
+    m_model->setChecks(checkStagedRows(m_rsImport, format, regionalDayOrder(), m_sensorId,
                                        m_storedKeys, m_levels, m_offset, lastDay()));
     const StagedChecks& checks = m_model->checks();
     lblStored->setText(QString::number(checks.stored) + QStringLiteral(" of ") +
@@ -236,6 +261,12 @@ bool frmSlugData::PopulateSFlexGrid() {
     if (m_rsImport.isEmpty()) {
         m_model->showNoReadings();
         MSFlexGrid1->setColumnWidth(0, twipsToPixels(StagedRowsModel::widthTwips(0)));
+        return true;
+    }
+    if (m_review) {
+        m_model->populate(m_review->marks);
+        for (int c = 0; c < StagedRowsModel::kColumns; ++c)
+            MSFlexGrid1->setColumnWidth(c, twipsToPixels(StagedRowsModel::widthTwips(c)));
         return true;
     }
     m_model->populate(proposeMarks(
@@ -420,6 +451,12 @@ void frmSlugData::done(int result) {
 void frmSlugData::Form_Unload() {
     if (m_unloaded) return;
     m_unloaded = true;
+    if (m_review) {
+        // The staged rows belong to the folder import, which reads the ticks back.
+        m_reviewed = m_model->marks();
+        m_model->clearGrid();
+        return;
+    }
     Session& s = m_s;
     Recordset& rs = s.rsReadings;
     m_model->clearGrid();

@@ -28,6 +28,21 @@ struct Session;
 class StagedRows;
 class StagedRowsModel;
 
+// Opens rsReadings again on the current sensor's readings (OpenSensorData), or re-queries
+// it when it is open on them already.
+void reopenReadings(Session& s);
+
+// The rows of one file of a folder import, shown for the user to change their ticks: the
+// sensor they belong to, the ticks so far, and what they are judged against.
+struct SlugReview {
+    QString sensorId;
+    std::vector<char> marks;
+    QSet<QString> storedKeys; // folded
+    AlarmLevels levels;
+    double offset = 0;
+    std::optional<SlugDateFormat> format;
+};
+
 class frmSlugData : public QDialog {
     Q_OBJECT
 public:
@@ -50,6 +65,12 @@ public:
     // The window closes, whichever way: the Readings tab shows the refreshed readings.
     void Form_Unload();
     bool unloaded() const { return m_unloaded; }
+
+    // Before Form_Load: the window only shows the rows for their ticks to be changed. It
+    // appends nothing, leaves the staged rows and rsReadings as they are, and hands the
+    // ticks back as it closes (reviewedMarks).
+    void reviewRows(SlugReview review);
+    const std::vector<char>& reviewedMarks() const { return m_reviewed; }
 
     // The file the staged rows came from: an append records it in the import history.
     void setSource(const ImportSource& source) { m_source = source; }
@@ -103,6 +124,9 @@ private:
     double m_offset = 0;
     std::optional<ImportSource> m_source;
     bool m_unloaded = false;
+    std::optional<SlugReview> m_review;
+    std::vector<char> m_reviewed;
+    QString m_sensorId; // the sensor the rows are judged for
     // An append is under way: its progress lets events through, and neither a second
     // append nor closing the window may start until it ends.
     bool m_appending = false;

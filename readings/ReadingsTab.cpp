@@ -121,6 +121,10 @@ void ReadingsTab::buildControls() {
     imgAddSlugData = new PictureButton(QStringLiteral("imgAddSlugData"), pictures::import(), this);
     lblImport =
         named(new QLabel(QStringLiteral("Import Datafiles:"), this), QStringLiteral("lblImport"));
+    // A whole logger download: every file of a folder, each appended to its own sensor.
+    cmdImportFolder = named(new QPushButton(QStringLiteral("Import a folder..."), this),
+                            QStringLiteral("cmdImportFolder"));
+    cmdImportFolder->setAutoDefault(false);
     cboSlugInt = named(new QComboBox(this), QStringLiteral("cboSlugInt"));
     cboSlugInt->setEditable(true);
     cboSlugInt->addItems({QStringLiteral("1"), QStringLiteral("8"), QStringLiteral("24")});
@@ -201,6 +205,7 @@ void ReadingsTab::layOut() {
     auto* import = new QGridLayout;
     import->addWidget(lblImport, 0, 0);
     import->addWidget(imgAddSlugData, 0, 1, Qt::AlignLeft);
+    import->addWidget(cmdImportFolder, 0, 2, Qt::AlignLeft);
     import->addWidget(lblSlugInt, 1, 0);
     import->addWidget(cboSlugInt, 1, 1, Qt::AlignLeft);
     actionRows->addSpacing(12);

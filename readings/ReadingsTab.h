@@ -155,7 +155,8 @@ public:
     ImportHistoryPanel* fraImportHistory;
 
     PictureButton* imgAddSlugData;
-    QLabel* lblImport; // "Import Datafiles:" (does not react to clicks)
+    QLabel* lblImport;            // "Import Datafiles:" (does not react to clicks)
+    QPushButton* cmdImportFolder; // "Import a folder...": every file of a download folder
     QComboBox* cboSlugInt;
     QLabel* lblSlugInt; // "Time Period (hr)"
 
