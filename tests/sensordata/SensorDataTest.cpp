@@ -9,14 +9,8 @@ using namespace rv::test;
 
 namespace {
 
-class SensorDataTest : public DataFolderTest {
+class SensorDataTest : public TwoSensorsTest {
 protected:
-    void SetUp() override {
-        DataFolderTest::SetUp();
-        addSensorRow(QStringLiteral("200525001"));
-        addSensorRow(QStringLiteral("200525002"));
-        openStore();
-    }
     void addReading(const QString& id, const QString& key) {
         addReadings(id, {ReadingRow(key).fullDate(QStringLiteral("2010-01-01 10:00:00"))});
     }

@@ -8,15 +8,7 @@ using namespace rv::test;
 
 namespace {
 
-class Module1Test : public DataFolderTest {
-protected:
-    void SetUp() override {
-        DataFolderTest::SetUp();
-        addSensorRow(QStringLiteral("200525001"));
-        addSensorRow(QStringLiteral("200525002"));
-        openStore();
-    }
-};
+using Module1Test = TwoSensorsTest;
 
 TEST_F(Module1Test, TableExistsMatchesTheWholeNameWithItsLetterCase) {
     Session& s = *session;

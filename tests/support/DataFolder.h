@@ -57,4 +57,16 @@ private:
     QStringList m_immutable, m_protected;
 };
 
+// A store opened on two sensors, 200525001 and 200525002, each with its empty readings
+// table.
+class TwoSensorsTest : public DataFolderTest {
+protected:
+    void SetUp() override {
+        DataFolderTest::SetUp();
+        addSensorRow(QStringLiteral("200525001"));
+        addSensorRow(QStringLiteral("200525002"));
+        openStore();
+    }
+};
+
 } // namespace rv::test
