@@ -20,4 +20,10 @@ std::optional<QPoint> resizeTabPosition(WindowState state, QSize screenTwips, QS
     return QPoint(120, 120);
 }
 
+std::optional<QRect> grownTabRect(WindowState state, QSize area, QSize normalTab, int margin) {
+    if (state == WindowState::Minimized) return std::nullopt;
+    const QSize room = area - QSize(2 * margin, 2 * margin);
+    return QRect(QPoint(margin, margin), room.expandedTo(normalTab));
+}
+
 } // namespace rv

@@ -41,7 +41,10 @@ UtilitiesTab::UtilitiesTab(QWidget* parent) : QWidget(parent) {
     count->addWidget(new QLabel(QStringLiteral("# of Instruments:"), this));
     count->addWidget(txtSCount);
     count->addStretch();
-    helpLayout->addLayout(count, row, 0, 1, 2);
+    helpLayout->addLayout(count, row++, 0, 1, 2);
+    chkTabsGrow = new QCheckBox(QStringLiteral("Tabs grow with the window"), help);
+    chkTabsGrow->setObjectName(QStringLiteral("chkTabsGrow"));
+    helpLayout->addWidget(chkTabsGrow, row, 0, 1, 2);
 
     groups = new QVBoxLayout;
     groups->addStretch();

@@ -2,6 +2,7 @@
 // The "6. Utilities" tab: the manual, the web site, About, the sensor count; the filter
 // and the backups have their own groups on it.
 #include "ui/Controls.h"
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -27,6 +28,7 @@ public:
     PictureButton* imgAbout;
     CaptionLabel* Label29; // "About Brackwell's Rockvane"
     QLineEdit* txtSCount;
+    QCheckBox* chkTabsGrow; // "Tabs grow with the window"
     PictureButton* imgCompare;
     CaptionLabel* lblCompare; // "Compare sensors on one plot"
 };

@@ -14,6 +14,7 @@
 #include "platform/Paths.h"
 #include "platform/QtProgress.h"
 #include "platform/SingleInstance.h"
+#include "platform/UserChoices.h"
 #include "readings/ReadingsTab.h"
 #include "sensors/LevelsGroup.h"
 #include "sensors/SensorRegistry.h"
@@ -27,6 +28,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
+#include <QSignalBlocker>
 #include <QTabWidget>
 
 namespace rv {
@@ -36,6 +39,16 @@ const QString kFormLoad = QStringLiteral(" Form_Load");
 const QString kFormUnload = QStringLiteral(" Form_Unload");
 const QString kHelpClick = QStringLiteral(" imgHelp_Click");
 constexpr QSize kTabSize(780, 560); // pixels
+const QString kTabsGrowKey = QStringLiteral("Window/TabsGrow");
+
+// Does what a click on the control does, when it can be clicked.
+void press(QWidget* control) {
+    if (!control->isEnabled()) return;
+    if (auto* picture = qobject_cast<PictureButton*>(control))
+        picture->click();
+    else if (auto* button = qobject_cast<QAbstractButton*>(control))
+        button->click();
+}
 } // namespace
 
 frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& paths, Desktop& desktop,
@@ -97,6 +110,7 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
         const int previous = m_currentTab;
         m_currentTab = index;
         SSTab1_Click(previous);
+        enableShortcuts();
     });
     // The tab control's second event comes after a click on a tab has been handled.
     connect(SSTab1, &QTabWidget::tabBarClicked, this, &frmRockvane::SSTab1_MouseUp,
@@ -111,6 +125,91 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     connect(utilities->Label29, &CaptionLabel::clicked, this, &frmRockvane::imgAbout_Click);
     connect(utilities->imgCompare, &PictureButton::clicked, this, &frmRockvane::imgCompare_Click);
     connect(utilities->lblCompare, &CaptionLabel::clicked, this, &frmRockvane::imgCompare_Click);
+
+    // When the tabs grow with the window the plots fill their tabs by themselves; on the
+    // other tabs the frames of controls keep their normal size, and the lists of imports,
+    // of sensors beyond their levels and of backups take the room.
+    constexpr Qt::Orientations both = Qt::Horizontal | Qt::Vertical;
+    m_pageParts = {
+        {identification, {{identification, both}}},
+        {installation, {{installation, both}}},
+        {readings, {{readings->fraReading, both}, {readings->fraActions, Qt::Horizontal}}},
+        // The manual's and the plots' frames are the ones their buttons sit in.
+        {utilities,
+         {{registry->filterGroup(), both},
+          {utilities->imgHelp->parentWidget(), both},
+          {utilities->imgCompare->parentWidget(), both}}},
+    };
+    m_roomTakers = {levels, backups};
+    m_heldLists = {{backups->lstFiles, backups->lstFiles->maximumHeight()}};
+    m_tabsGrow = UserChoices(m_session->paths).flag(kTabsGrowKey);
+    {
+        const QSignalBlocker quiet(utilities->chkTabsGrow);
+        utilities->chkTabsGrow->setChecked(m_tabsGrow);
+    }
+    connect(utilities->chkTabsGrow, &QCheckBox::toggled, this, &frmRockvane::chkTabsGrow_Click);
+    buildShortcuts();
+}
+
+void frmRockvane::buildShortcuts() {
+    auto add = [this](const QList<QKeySequence>& keys, int tab, std::function<void()> run) {
+        auto* shortcut = new QShortcut(this);
+        shortcut->setKeys(keys);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, tab, run = std::move(run)] {
+            if (SSTab1->currentIndex() == tab) run();
+        });
+        m_keys.push_back({shortcut, tab});
+        return keys.first().toString(QKeySequence::NativeText);
+    };
+    // A click by key; the tips of the control and of its caption name the key, after the
+    // words of a tip the control already has.
+    auto click = [&](const QKeySequence& key, int tab, QWidget* control, QWidget* caption,
+                     const QString& words) {
+        const QString keyText = add({key}, tab, [control] { press(control); });
+        for (QWidget* w : {control, caption}) {
+            if (!w) continue;
+            const QString tip = w->toolTip().isEmpty() ? words : w->toolTip();
+            w->setToolTip(tip + QStringLiteral(" (") + keyText + QStringLiteral(")"));
+        }
+    };
+    const IdentificationTab& id = *identification;
+    click(Qt::CTRL | Qt::Key_PageDown, 0, id.imgNext, id.Label59, QStringLiteral("Next sensor"));
+    click(Qt::CTRL | Qt::Key_PageUp, 0, id.imgPrevious, id.Label56,
+          QStringLiteral("Previous sensor"));
+    click(Qt::CTRL | Qt::Key_N, 0, id.imgAddSensor, id.Label57, QStringLiteral("Add a new sensor"));
+    const ReadingsTab& r = *readings;
+    click(Qt::CTRL | Qt::Key_Down, 2, r.imgNextData, r.Label60, QStringLiteral("Next reading"));
+    click(Qt::CTRL | Qt::Key_Up, 2, r.imgPrevData, r.Label62, QStringLiteral("Previous reading"));
+    click(Qt::CTRL | Qt::SHIFT | Qt::Key_Up, 2, r.imgFirst, r.Label61,
+          QStringLiteral("First reading"));
+    click(Qt::CTRL | Qt::SHIFT | Qt::Key_Down, 2, r.imgLast, r.Label64,
+          QStringLiteral("Last reading"));
+    click(Qt::CTRL | Qt::Key_N, 2, r.imgAddReading, r.Label63, QStringLiteral("Add a new reading"));
+    click(Qt::CTRL | Qt::Key_D, 2, r.imgDatasheet, r.Label45, QStringLiteral("Open the datasheet"));
+    click(Qt::CTRL | Qt::Key_R, 2, r.imgReport, r.Label46,
+          QStringLiteral("Write the sensor's report"));
+    click(Qt::CTRL | Qt::Key_I, 2, r.imgAddSlugData, nullptr, QStringLiteral("Import a datafile"));
+    for (ChartPage* page : {loadVsTime, loadVsTimeTemp}) {
+        const int tab = page == loadVsTime ? 3 : 4;
+        Chart* chart = page->chart;
+        add({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}, tab,
+            [chart] { chart->zoomIn(); });
+        add({QKeySequence(Qt::CTRL | Qt::Key_Minus)}, tab, [chart] { chart->zoomOut(); });
+        add({QKeySequence(Qt::CTRL | Qt::Key_0)}, tab, [chart] { chart->showWhole(); });
+        click(Qt::CTRL | Qt::Key_E, tab, page->cmdTemp ? page->cmdTemp : page->cmdExportT2, nullptr,
+              QStringLiteral("Save the plot as a JPEG picture and open it"));
+    }
+    click(Qt::CTRL | Qt::Key_P, 3, loadVsTime->imgPrintT, nullptr, QStringLiteral("Print"));
+    click(Qt::Key_F1, 3, loadVsTime->cmdTHelp, nullptr, QStringLiteral("Graphing tips"));
+    enableShortcuts();
+}
+
+void frmRockvane::enableShortcuts() {
+    // Only the keys of the tab shown are on, so one key can serve two tabs.
+    const int shown = SSTab1->currentIndex();
+    for (const KeyAction& key : m_keys)
+        key.shortcut->setEnabled(key.tab == shown);
 }
 
 frmRockvane::~frmRockvane() {
@@ -269,10 +368,66 @@ void frmRockvane::Form_Resize() {
     else if (isMaximized())
         state = WindowState::Maximized;
     const int tw = twipsPerPixel();
+    if (m_tabsGrow) {
+        const QSize area = centralWidget() ? centralWidget()->size() : size();
+        if (const auto grown = grownTabRect(state, area, kTabSize, 120 / tw)) {
+            keepPartsAtNormalSize(true);
+            SSTab1->setFixedSize(grown->size());
+            SSTab1->move(grown->topLeft());
+        }
+        return;
+    }
+    SSTab1->setFixedSize(kTabSize);
     const QScreen* screen = this->screen();
     const QSize screenPx = screen ? screen->size() : QSize(1024, 768);
     if (const auto at = resizeTabPosition(state, screenPx * tw, SSTab1->size() * tw))
         SSTab1->move(*at / tw);
+}
+
+void frmRockvane::keepPartsAtNormalSize(bool keep) {
+    if (!keep) {
+        for (const auto& [page, parts] : m_pageParts)
+            releaseNormalSize(parts);
+        for (QWidget* part : m_roomTakers)
+            takeRoom(*part, false);
+        for (const auto& [list, height] : m_heldLists)
+            list->setMaximumHeight(height);
+        m_partsKept = false;
+        return;
+    }
+    // The pages' normal size is the tab control's page area at its normal size: known once
+    // the tab control has been laid out, which it is only while shown.
+    if (m_partsKept || !SSTab1->isVisible() || !SSTab1->currentWidget()) return;
+    const QSize normalPage = SSTab1->currentWidget()->size() - (SSTab1->size() - kTabSize);
+    for (const auto& [page, parts] : m_pageParts)
+        keepNormalSize(*page, normalPage, parts);
+    for (QWidget* part : m_roomTakers)
+        takeRoom(*part, true);
+    for (const auto& [list, height] : m_heldLists)
+        list->setMaximumHeight(QWIDGETSIZE_MAX);
+    m_partsKept = true;
+}
+
+void frmRockvane::chkTabsGrow_Click() {
+    Session& s = *m_session;
+    m_tabsGrow = utilities->chkTabsGrow->isChecked();
+    UserChoices choices(s.paths);
+    if (!choices.setFlag(kTabsGrowKey, m_tabsGrow))
+        s.logFailure(
+            Error{err::FileError,
+                  QStringLiteral("The choice of the tabs' growth holds for this run only: ") +
+                      (choices.file().isEmpty() ? QStringLiteral("the user has no settings folder")
+                                                : QDir::toNativeSeparators(choices.file()) +
+                                                      QStringLiteral(" cannot be written"))},
+            QStringLiteral(" chkTabsGrow_Click"));
+    if (!m_tabsGrow) keepPartsAtNormalSize(false);
+    Form_Resize();
+}
+
+void frmRockvane::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The tab control is laid out only once shown: the parts' normal sizes are known now.
+    if (m_tabsGrow) Form_Resize();
 }
 
 void frmRockvane::resizeEvent(QResizeEvent* event) {

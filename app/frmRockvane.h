@@ -5,10 +5,13 @@
 #include "maintenance/Maintenance.h"
 #include "reports/SensorReport.h"
 #include "sensors/SensorRecord.h"
+#include "ui/Growth.h"
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <vector>
 
+class QShortcut;
 class QTabWidget;
 
 namespace rv {
@@ -56,6 +59,9 @@ public:
     // connection to the database).
     bool Form_Load();
     void Form_Resize();
+    // "Tabs grow with the window" on the Utilities tab: kept for the user, applied at once.
+    void chkTabsGrow_Click();
+    bool tabsGrow() const { return m_tabsGrow; }
     // The tab control's change of tab, given the index of the tab left.
     void SSTab1_Click(int previousTab);
     // The tab control's second event: on the "4. Load v Time" tab the readings are let go.
@@ -116,6 +122,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     std::unique_ptr<Session> m_session;
@@ -128,6 +135,30 @@ private:
     int m_currentTab = 0;
     StartUpCheck m_startUpCheck = StartUpCheck::Always;
     frmCompare* m_compare = nullptr;
+
+    // The tabs grow with the window: the tab control fills it, and on each page the parts
+    // that hold no data keep their normal size (once the tab control has been laid out).
+    bool m_tabsGrow = false;
+    bool m_partsKept = false;
+    struct PageParts {
+        QWidget* page;
+        std::vector<KeptPart> parts;
+    };
+    std::vector<PageParts> m_pageParts;
+    std::vector<QWidget*> m_roomTakers;
+    // Lists held to a small height at the normal size, and that height.
+    std::vector<std::pair<QWidget*, int>> m_heldLists;
+    void keepPartsAtNormalSize(bool keep);
+
+    // The keys that do what a click does, each on the tab where that click can be made:
+    // on the other tabs it is off, and its key reaches the control that has the focus.
+    struct KeyAction {
+        QShortcut* shortcut;
+        int tab;
+    };
+    std::vector<KeyAction> m_keys;
+    void buildShortcuts();
+    void enableShortcuts();
 };
 
 } // namespace rv

@@ -2,6 +2,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <algorithm>
 #include <cmath>
 
 namespace rv {
@@ -402,6 +403,31 @@ void Chart::zoomTo(const QRect& pixels) {
 
 bool Chart::zoomed() const {
     return xAxis->range() != m_fullTime || yAxis->range() != m_fullLoad;
+}
+
+void Chart::zoomIn() {
+    const QRect plot = axisRect()->rect();
+    zoomTo(
+        plot.adjusted(plot.width() / 4, plot.height() / 4, -plot.width() / 4, -plot.height() / 4));
+    replot();
+}
+
+void Chart::zoomOut() {
+    // Twice the span around the middle, cut to the whole view; a view scrolled clear of
+    // the whole one returns to it.
+    auto widened = [](const QCPRange& now, const QCPRange& whole) {
+        const double lower = std::max(now.center() - now.size(), whole.lower);
+        const double upper = std::min(now.center() + now.size(), whole.upper);
+        return lower < upper && QCPRange::validRange(lower, upper) ? QCPRange(lower, upper) : whole;
+    };
+    xAxis->setRange(widened(xAxis->range(), m_fullTime));
+    yAxis->setRange(widened(yAxis->range(), m_fullLoad));
+    replot();
+}
+
+void Chart::showWhole() {
+    unzoom();
+    replot();
 }
 
 void Chart::setLevelLines(const std::vector<LevelLine>& lines) {

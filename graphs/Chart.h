@@ -80,6 +80,13 @@ public:
     void unzoom();
     void zoomTo(const QRect& pixels);
     bool zoomed() const;
+    // The keyboard's zooming, each followed by a redrawing: into the middle half of the
+    // plot area (as dragging a rectangle over it would); out to twice the span around the
+    // middle, never beyond the view the drawing set; and back to that whole view (as
+    // dragging from right to left does).
+    void zoomIn();
+    void zoomOut();
+    void showWhole();
 
     // The current sensor's alert and alarm loads as labelled horizontal lines across the
     // plot area (none: no lines). They follow zooming and scrolling but never change the
