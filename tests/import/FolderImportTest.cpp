@@ -58,13 +58,13 @@ protected:
 };
 
 // A row of the folder window: file, sensor, ticked, stored, beyond, check box, note.
-QStringList gridRow(const frmFolderImport& w, int r) {
+QString gridRow(const frmFolderImport& w, int r) {
     QStringList cells;
     for (int c = 0; c < frmFolderImport::kColumns; ++c)
         cells << (c == frmFolderImport::kAppend
                       ? (w.grdFiles->item(r, c)->checkState() == Qt::Checked ? "[x]" : "[ ]")
                       : w.grdFiles->item(r, c)->text());
-    return cells;
+    return cells.join(QStringLiteral(" | "));
 }
 
 TEST_F(FolderImportTest, AWeeklyDownloadIsAppendedFileByFileAndSummedUpOnce) {
@@ -87,22 +87,17 @@ TEST_F(FolderImportTest, AWeeklyDownloadIsAppendedFileByFileAndSummedUpOnce) {
     };
     h.runFolderWindow = [&](frmFolderImport& w) {
         ASSERT_EQ(w.grdFiles->rowCount(), 6);
-        EXPECT_EQ(gridRow(w, 0),
-                  QStringList({"200625001.txt", "200625001", "3", "0", "0", "[x]", ""}));
-        EXPECT_EQ(gridRow(w, 1),
-                  QStringList({"MS200625001.txt", "200625001", "3", "2", "0", "[x]", ""}));
-        EXPECT_EQ(gridRow(w, 2),
-                  QStringList({"MS200625003.txt", "200625003", "2", "1", "0", "[x]", ""}));
-        EXPECT_EQ(gridRow(w, 3),
-                  QStringList({"empty.txt", "", "", "", "", "[ ]", "it holds no readings"}));
-        EXPECT_EQ(gridRow(w, 4),
-                  QStringList({"logger-b.txt", "200625002", "2", "0", "1", "[x]", ""}));
-        EXPECT_EQ(gridRow(w, 5), QStringList({"notes.txt", "", "", "", "", "[ ]",
-                                              "neither its name nor its rows name a sensor"}));
+        EXPECT_EQ(gridRow(w, 0), "200625001.txt | 200625001 | 3 | 0 | 0 | [x] | ");
+        EXPECT_EQ(gridRow(w, 1), "MS200625001.txt | 200625001 | 3 | 2 | 0 | [x] | ");
+        EXPECT_EQ(gridRow(w, 2), "MS200625003.txt | 200625003 | 2 | 1 | 0 | [x] | ");
+        EXPECT_EQ(gridRow(w, 3), "empty.txt |  |  |  |  | [ ] | it holds no readings");
+        EXPECT_EQ(gridRow(w, 4), "logger-b.txt | 200625002 | 2 | 0 | 1 | [x] | ");
+        EXPECT_EQ(gridRow(w, 5),
+                  "notes.txt |  |  |  |  | [ ] | neither its name nor its rows name a sensor");
         EXPECT_FALSE(w.cmdAppend->isEnabled()) << "no date format chosen yet";
         w.grdFiles->selectRow(4);
         w.cmdShowRows->click();
-        EXPECT_EQ(gridRow(w, 4)[2], "1");
+        EXPECT_EQ(gridRow(w, 4), "logger-b.txt | 200625002 | 1 | 0 | 1 | [x] | ");
         w.optDateFormat[0]->click();
         dialogs.answerYes();
         w.cmdAppend->click();
