@@ -1,5 +1,7 @@
 #include "app/UtilitiesTab.h"
+#include "app/frmRockvane.h"
 #include "compare/frmCompare.h"
+#include "reports/frmWeeklyReport.h"
 #include "ui/Pictures.h"
 #include <QGridLayout>
 #include <QGroupBox>
@@ -27,6 +29,9 @@ UtilitiesTab::UtilitiesTab(QWidget* parent) : QWidget(parent) {
     imgCompare = new PictureButton(QStringLiteral("imgCompare"), comparePicture(), this);
     lblCompare = new CaptionLabel(QStringLiteral("lblCompare"),
                                   QStringLiteral("Compare sensors on one plot..."), this);
+    cmdWeeklyReport = new QPushButton(QStringLiteral("Weekly report..."), this);
+    cmdWeeklyReport->setObjectName(QStringLiteral("cmdWeeklyReport"));
+    connect(cmdWeeklyReport, &QPushButton::clicked, this, &UtilitiesTab::cmdWeeklyReport_Click);
 
     auto* help = new QGroupBox(this);
     auto* helpLayout = new QGridLayout(help);
@@ -58,10 +63,19 @@ UtilitiesTab::UtilitiesTab(QWidget* parent) : QWidget(parent) {
     auto* plotsLayout = new QGridLayout(plots);
     plotsLayout->addWidget(imgCompare, 0, 0);
     plotsLayout->addWidget(lblCompare, 0, 1);
+    plotsLayout->addWidget(cmdWeeklyReport, 1, 0, 1, 2, Qt::AlignLeft);
     plotsLayout->setColumnStretch(1, 1);
     side->addWidget(plots);
     side->addStretch();
     layout->addLayout(side, 2);
+}
+
+void UtilitiesTab::cmdWeeklyReport_Click() {
+    // The run is the main window's; the tab reaches it through the window it sits in.
+    auto* main = qobject_cast<frmRockvane*>(window());
+    if (!main) return;
+    frmWeeklyReport report(main->session(), main);
+    report.exec();
 }
 
 } // namespace rv

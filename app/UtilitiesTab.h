@@ -4,6 +4,7 @@
 #include "ui/Controls.h"
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -30,7 +31,11 @@ public:
     QLineEdit* txtSCount;
     QCheckBox* chkTabsGrow; // "Tabs grow with the window"
     PictureButton* imgCompare;
-    CaptionLabel* lblCompare; // "Compare sensors on one plot"
+    CaptionLabel* lblCompare;     // "Compare sensors on one plot"
+    QPushButton* cmdWeeklyReport; // "Weekly report..."
+
+    // "Weekly report...": the weekly report window, over the main window's run.
+    void cmdWeeklyReport_Click();
 };
 
 } // namespace rv
