@@ -127,6 +127,9 @@ TEST_F(WindowGrowthTest, TheTabsGrowWithTheWindowOnlyWhenChosenAndTheChoiceIsKep
     resize(1300, 950);
     EXPECT_TRUE(window->utilities->chkTabsGrow->isChecked());
     EXPECT_EQ(window->SSTab1->size(), QSize(1300 - 2 * margin, 950 - 2 * margin));
+    showTab(2);
+    EXPECT_EQ(window->readings->fraReading->geometry(), reading);
+    EXPECT_GT(importList()->height(), imports.height() + 300);
     showTab(5);
     window->utilities->chkTabsGrow->click();
     EXPECT_EQ(window->SSTab1->geometry(), normalTab()) << "at once";
