@@ -32,7 +32,7 @@ const QString kKeyPress = QStringLiteral(" frmDatasheet.MSFlexGri1_KeyPress");
 const QString kReadValues = QStringLiteral(" frmDatasheet.G_ReadValuesFromGrid");
 const QString kExport = QStringLiteral(" frmDatasheet.Image1_Click");
 // Room a workbook needs per grid row: both sheets and the writer's work files.
-constexpr qint64 kWorkbookRowRoom = 512;
+constexpr qint64 kWorkbookRowRoom = 256;
 
 int twipsPerPixel() {
     const QScreen* screen = QGuiApplication::primaryScreen();

@@ -17,6 +17,9 @@ KeptFolderChoice::KeptFolderChoice(Session& session, QWidget* parent)
     lblKeptFolder = new QLabel(this);
     lblKeptFolder->setObjectName(QStringLiteral("lblKeptFolder"));
     lblKeptFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long path never widens the window: the label shows what fits, its tip the rest.
+    lblKeptFolder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblKeptFolder->setMinimumWidth(160);
     cmdKeptFolder = new QPushButton(QStringLiteral("Keep in folder..."), this);
     cmdKeptFolder->setObjectName(QStringLiteral("cmdKeptFolder"));
     cmdKeptFolder->setToolTip(
@@ -37,6 +40,7 @@ void KeptFolderChoice::showFolder() {
     lblKeptFolder->setText(
         QStringLiteral("Kept in: ") + QDir::toNativeSeparators(folder()) +
         (m_kept.isEmpty() ? QStringLiteral(" (the temporary folder)") : QString()));
+    lblKeptFolder->setToolTip(QDir::toNativeSeparators(folder()));
 }
 
 QString KeptFolderChoice::whyNotKept(const QString& what, qint64 needBytes) const {
@@ -108,6 +112,8 @@ frmReport::frmReport(QWidget* parent, Session* session) : QDialog(parent) {
         layout->addWidget(keptFolder);
     }
     layout->addLayout(buttons);
+    // Room for the kept folder's path beside its button.
+    if (keptFolder) resize(qMax(sizeHint().width(), 460), sizeHint().height());
 
     connect(cmdOK, &QPushButton::clicked, this, &frmReport::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmReport::cmdCancel_Click);
