@@ -340,7 +340,7 @@ SensorSheet frmDatasheet::sensorSheet() const {
             if (const Result<QVariant> when = rs.value(QStringLiteral("FullDate"));
                 when.ok() && when.value().typeId() == QMetaType::QDateTime)
                 row.at = when.value().toDateTime();
-        if (!row.at.isValid()) row.key = model->cellText(r, 0);
+        row.key = model->cellText(r, 0);
         // The channels as the grid shows them, typed edits included.
         const QString load = channel1 >= 0 ? model->cellText(r, channel1) : QString();
         if (holdsLoad(QStringView(load)))

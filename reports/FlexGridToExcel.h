@@ -21,7 +21,8 @@ inline const QString kNoSpreadsheet =
 // One reading on the "Sensor" sheet.
 struct SensorSheetRow {
     QDateTime at; // the reading's date and time (wall clock); invalid when it has none
-    QString key;  // written in place of the date and time when the reading has none
+    QString key;  // written in its place when the sheet cannot hold it as a date (none, or
+                  // a year before 1900)
     std::optional<double> load;        // tons above the offset; none when channel 1 holds none
     std::optional<double> temperature; // deg C; none when channel T holds no number
 };

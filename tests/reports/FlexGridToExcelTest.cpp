@@ -213,7 +213,10 @@ TEST_F(FlexGridToExcelTest, TheSensorSheetLeavesEmptyWhatTheSensorLacksAndListsE
     sensor.sensor = kSensor;
     sensor.installDate = QStringLiteral("not a date");
     sensor.offset = QStringLiteral("abc");
-    sensor.readings = {SensorSheetRow{{}, QStringLiteral("200625001 1899/12/31 00:00:00"), {}, {}},
+    sensor.readings = {SensorSheetRow{wallClock(QDate(1899, 12, 31)),
+                                      QStringLiteral("200625001 1899/12/31 00:00:00"),
+                                      {},
+                                      {}},
                        SensorSheetRow{wallClock(QDate(1900, 1, 1)), {}, -0.25, 0.0}};
     const QString path = FlexGridToExcel(*session, grid, 2, 6, 1, QStringLiteral("Sensor"),
                                          progress, folder, &sensor);
@@ -228,7 +231,7 @@ TEST_F(FlexGridToExcelTest, TheSensorSheetLeavesEmptyWhatTheSensorLacksAndListsE
     EXPECT_EQ(book.cell(5, 2).value, "not a date");
     EXPECT_EQ(book.cell(6, 2).value, "abc");
     EXPECT_EQ(book.cell(13, 1).value, "200625001 1899/12/31 00:00:00")
-        << "a reading without a date is listed by its key";
+        << "a reading dated before the sheet's first day is listed by its key";
     EXPECT_FALSE(book.cells.contains({13, 2}));
     EXPECT_FALSE(book.cells.contains({13, 3}));
     EXPECT_EQ(serialDateText(book.cell(14, 1).value.toDouble()), "1900/01/01");
