@@ -8,6 +8,7 @@
 #include "sensors/SensorTabs.h"
 #include "tests/support/MainWindow.h"
 #include <QApplication>
+#include <QDir>
 #include <QImage>
 #include <QPrinter>
 #include <QTabWidget>
@@ -140,6 +141,24 @@ TEST_F(WindowGrowthTest, TheTabsGrowWithTheWindowOnlyWhenChosenAndTheChoiceIsKep
     window.reset();
     ASSERT_TRUE(start());
     EXPECT_FALSE(window->utilities->chkTabsGrow->isChecked());
+}
+
+// A choice the user's settings cannot keep still holds for this run, and the log says so.
+TEST_F(WindowGrowthTest, AChoiceThatCannotBeKeptHoldsForTheRunAndIsLogged) {
+    const QString locked = documents + QStringLiteral("/locked-settings");
+    ASSERT_TRUE(QDir().mkpath(locked));
+    paths.settings = locked;
+    if (!makeReadOnly(locked)) GTEST_SKIP() << "a folder cannot be made read-only here";
+    const int margin = 120 / frmRockvane::twipsPerPixel();
+    resize(1300, 950);
+    window->utilities->chkTabsGrow->click();
+    EXPECT_EQ(window->SSTab1->size(), QSize(1300 - 2 * margin, 950 - 2 * margin));
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(
+        QStringLiteral("Err #75: The choice of the tabs' growth holds for this run only: ") +
+        QDir::toNativeSeparators(locked + QStringLiteral("/Rockvane/choices.ini")) +
+        QStringLiteral(" cannot be written chkTabsGrow_Click\r\n")))
+        << logText().toStdString();
 }
 
 TEST(Placement, GrownTabRectFillsTheAreaButNeverShrinksBelowNormal) {
