@@ -314,12 +314,16 @@ SensorSheet frmDatasheet::sensorSheet() const {
     // read their loads against.
     if (const Result<QVariant> recess = sensor.value(QStringLiteral("Recess")); recess.ok())
         sheet.offset = formatNumberValue(recess.value(), 2);
-    if (const Result<AlarmLevels> levels = loadAlarmLevels(m_s.gConnection, m_sensor);
-        levels.ok()) {
-        sheet.alert = levels.value().alert;
-        sheet.alarm = levels.value().alarm;
-    } else {
-        m_s.logFailure(levels.error(), kExport);
+    // A database without the levels table (one that could only be read when it was
+    // opened) has no levels: nothing to log.
+    if (hasAlarmTable(m_s.gConnection)) {
+        const Result<AlarmLevels> levels = loadAlarmLevels(m_s.gConnection, m_sensor);
+        if (levels.ok()) {
+            sheet.alert = levels.value().alert;
+            sheet.alarm = levels.value().alarm;
+        } else {
+            m_s.logFailure(levels.error(), kExport);
+        }
     }
 
     const double offset = installationOffset(sheet.offset);
