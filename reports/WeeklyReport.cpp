@@ -218,8 +218,10 @@ Result<int> writePdf(const WeeklyReport& report, QIODevice& device) {
                cell);
 
     // The plots, two across and four down.
-    if (!report.plots.empty()) pages.newPage();
-    pages.line(QStringLiteral("Load v Time"), title);
+    if (!report.plots.empty()) {
+        pages.newPage();
+        pages.line(QStringLiteral("Load v Time"), title);
+    }
     const int gap = pages.width() / 40;
     const int cellWidth = (pages.width() - gap) / 2;
     const int cellHeight = (pages.bottom() - pages.y() - 3 * gap) / 4;

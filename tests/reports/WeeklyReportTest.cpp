@@ -279,6 +279,20 @@ TEST(WeeklyFigures, AtTheEndsOfTheirRanges) {
     EXPECT_EQ(all.risePerDay, 0.5);
 }
 
+TEST(WeeklyFileName, NamesTheChoiceAndTheDayWithoutCharactersAFileNameCannotHold) {
+    using Kind = WeeklyChoice::Kind;
+    auto named = [](Kind kind, const char* name) {
+        WeeklyChoice choice;
+        choice.kind = kind;
+        choice.name = QString::fromUtf8(name);
+        return weeklyFileName(choice, QDate(2026, 12, 8));
+    };
+    EXPECT_EQ(named(Kind::Level, " Level 3 "), "Weekly report Level 3 2026-12-08");
+    EXPECT_EQ(named(Kind::Location, "Drive 4/5: \"N\" *?<>|\\"),
+              "Weekly report Drive 4-5- -N- ------ 2026-12-08");
+    EXPECT_EQ(named(Kind::BeyondLevels, "Level 3"), "Weekly report beyond levels 2026-12-08");
+}
+
 TEST(WeeklyDocument, ThreeHundredSensorsTakeFewerThanSixtyPages) {
     QImage plot(700, 430, QImage::Format_RGB32);
     plot.fill(Qt::white);
