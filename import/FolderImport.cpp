@@ -6,6 +6,7 @@
 #include "import/ImportFiles.h"
 #include "import/ImportHost.h"
 #include "import/frmFolderImport.h"
+#include "platform/UserChoices.h"
 #include "platform/WriteCheck.h"
 #include "store/Engine.h"
 #include "store/Session.h"
@@ -20,6 +21,7 @@ namespace rv {
 namespace {
 
 const QString kLabel = QStringLiteral(" cmdImportFolder_Click");
+const QString kFolderChoice = QStringLiteral("ImportFolder");
 // How many different sensor numbers the rows of a file are read for: more than one
 // already refuses the file, the rest only lengthens its reason.
 constexpr qsizetype kNumbersKept = 3;
@@ -476,10 +478,13 @@ void cmdImportFolder_Click(Session& s, const ImportHost& host) {
     const auto done = qScopeGuard([] { importing = false; });
     logged(s, kLabel, [&] {
         if (host.SaveReadings) host.SaveReadings();
-        const QString folder =
-            s.dialogs.folderName(QStringLiteral("Import a folder"), s.gDownloadFolder);
+        // The dialog opens on the folder of the user's last download, kept from run to run.
+        UserChoices choices(s.paths);
+        const QString folder = s.dialogs.folderName(QStringLiteral("Import a folder"),
+                                                    choices.text(kFolderChoice, s.gDownloadFolder));
         if (folder.isEmpty()) return;
         s.gDownloadFolder = folder;
+        choices.setText(kFolderChoice, folder);
         const QString shown = QDir::toNativeSeparators(folder);
 
         // Nothing is written where it cannot all be written: the database takes the

@@ -6,6 +6,7 @@
 #include "import/frmFolderImport.h"
 #include "import/frmSlugData.h"
 #include "maintenance/Maintenance.h"
+#include "platform/UserChoices.h"
 #include "readings/ReadingsTab.h"
 #include "tests/support/MainWindow.h"
 #include <QDir>
@@ -138,7 +139,29 @@ TEST_F(FolderImportTest, AWeeklyDownloadIsAppendedFileByFileAndSummedUpOnce) {
     EXPECT_EQ(QDir(folder).entryList(QDir::Files),
               QStringList({"200625001.txt", "empty.txt", "logger-b.txt", "notes.txt"}));
     EXPECT_EQ(QDir(dataFolder + "/LODIXbackup").entryList({"LODIXsafety*"}).size(), 1);
+    EXPECT_EQ(UserChoices(paths).text("ImportFolder"), folder) << "the next run starts there";
     EXPECT_EQ(logEntries(), 0);
+}
+
+TEST_F(FolderImportTest, AReadOnlyDatabaseRefusesTheFolderBeforeAnyFileIsRead) {
+    writeFile("200625001.txt", {line("14", "001")});
+    if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
+    ASSERT_TRUE(start());
+    dialogs.expect("The database RockvaneLODIX.mdb can only be read: it is write-protected or on "
+                   "a disk that cannot be written.\r\nUntil Rockvane runs on a database it can "
+                   "write, alarm levels, the import history and the safety backup before each "
+                   "import are not available.",
+                   "Brackwell's Rockvane", Icon::Information);
+    ImportHost h = host();
+    h.runFolderWindow = [](frmFolderImport&) { ADD_FAILURE() << "no window opens"; };
+    dialogs.fileAnswer(folder);
+    cmdImportFolder_Click(s(), h);
+    dialogs.expect("The readings of the folder " + QDir::toNativeSeparators(folder) +
+                       " cannot be imported:\r\nThe file " + databasePath +
+                       " is read-only: nothing can be written to it.",
+                   kAppTitle, Icon::Exclamation);
+    EXPECT_FALSE(QFile::exists(dataFolder + "/datafile.txt"));
+    EXPECT_EQ(readings("200625001"), 0);
 }
 
 struct MatchCase {
