@@ -190,6 +190,29 @@ TEST_F(WeeklyReportTest, ANameThatIsNeitherPdfNorOdtOrACancelWritesNothing) {
     EXPECT_NE(window.result(), QDialog::Accepted);
 }
 
+TEST_F(WeeklyReportTest, UnreadableReadingsAreSaidInTheirRowAndACancelWritesNothing) {
+    execSql(QStringLiteral("ALTER TABLE `200625002` RENAME COLUMN Channel1 TO RenamedChannel"));
+    const QString path = tmp.filePath(QStringLiteral("Week.odt"));
+    frmWeeklyReport window(*session);
+    window.setProgress(&progress);
+    progress.cancelAt = 2;
+    dialogs.fileAnswer(path);
+    window.cmdOK->click();
+    EXPECT_FALSE(QFile::exists(path)) << "stopped after two sensors of three";
+    EXPECT_NE(window.result(), QDialog::Accepted);
+    EXPECT_EQ(progress.ended, 1);
+
+    progress.cancelAt = -1;
+    dialogs.fileAnswer(path);
+    window.cmdOK->click();
+    const QStringList rows = tableRows(unzipped(path, QStringLiteral("content.xml")));
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_EQ(rows[2], "Plain:|200625002|Its readings could not be read|||||");
+    EXPECT_EQ(logEntries(), 2) << "once in each run that reached the sensor";
+    EXPECT_TRUE(logText().contains(" G_WeeklyReport"));
+    EXPECT_EQ(desktop.openedFiles, QStringList{path});
+}
+
 // The figures of one row: a sensor's loads over the last 7 days of 2026/03/14 (from
 // 2026/03/08 00:00), judged against its levels.
 TEST(WeeklyFigures, AtTheEndsOfTheirRanges) {
