@@ -11,6 +11,7 @@
 #include "tests/support/MainWindow.h"
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 using namespace rv;
 using namespace rv::test;
@@ -253,6 +254,25 @@ TEST_F(FolderImportTest, AFailingFileIsAbsentWholeAndACancelLeavesTheLaterFilesU
                   "200625003.txt: not appended, the import was cancelled.\r\n"
                   "\r\n"
                   "2 readings appended from 1 file.");
+    EXPECT_EQ(logEntries(), 1);
+}
+
+TEST_F(FolderImportTest, ADatabaseThatCannotBeWrittenStopsTheFilesAfterTheOneItRefused) {
+    writeFile("200625001.txt", {line("14", "001")});
+    writeFile("200625002.txt", {line("14", "002")});
+    ASSERT_TRUE(start());
+    NoProgress none;
+    FolderStaging staging = stageFolder(s(), folder, 24, DayOrder::DayFirst, none);
+    if (!makeReadOnly(databasePath)) GTEST_SKIP() << "the database cannot be made read-only here";
+    const auto outcomes =
+        appendFolder(s(), staging, SlugDateFormat::YearMonthDay, DayOrder::DayFirst, none);
+    // Writable again, for the window to close as usual.
+    QProcess::execute("chattr", {"-i", databasePath});
+    QFile::setPermissions(databasePath, QFile::ReadOwner | QFile::WriteOwner);
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(outcomes[0].kind, FolderFileOutcome::Kind::Failed) << outcomes[0].error.number;
+    EXPECT_EQ(outcomes[1].kind, FolderFileOutcome::Kind::Stopped);
+    EXPECT_EQ(readings("200625001") + readings("200625002"), 0);
     EXPECT_EQ(logEntries(), 1);
 }
 
