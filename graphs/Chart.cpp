@@ -145,7 +145,11 @@ protected:
     }
     QRect clipRect() const override { return mParentPlot->viewport(); }
     void draw(QCPPainter* painter) override {
-        painter->setPen(QPen(Qt::gray, 1));
+        // One device pixel wide whatever the scale: a page narrower than the chart's design
+        // would otherwise thin the frame away.
+        QPen pen(Qt::gray, 1);
+        pen.setCosmetic(true);
+        painter->setPen(pen);
         painter->setBrush(Qt::NoBrush);
         painter->drawRect(mParentPlot->viewport().adjusted(0, 0, -1, -1));
     }
@@ -454,22 +458,34 @@ QString Chart::notice() const {
     return m_notice->visible() ? m_notice->text() : QString();
 }
 
-QImage Chart::picture(const QSize& size) {
-    // The chart is laid out for the picture's size and then for its own again.
+void Chart::layOutAt(const QSize& size) {
+    setViewport(QRect(QPoint(), size));
     fitDecorations(size);
+    updateLayout();
+}
+
+QImage Chart::picture(const QSize& size) {
+    // The chart is laid out for the picture's size and then for its own again. A layout
+    // spaces the labels for the size of the layout before it: each size is laid out once
+    // ahead, or the labels of a picture made from a large window would overlap.
+    layOutAt(size);
     const QImage image = toPixmap(size.width(), size.height(), 1.0).toImage();
+    layOutAt(this->size());
     replot(QCustomPlot::rpImmediateRefresh);
     return image;
 }
 
 void Chart::paintStretched(QCPPainter& painter, const QRect& target) {
-    const QSize own = size().isEmpty() ? kDesignSize : size();
+    // Laid out at the design size, as the exported picture is: a page shows the same
+    // chart whatever size the window gives it on screen.
+    const QSize own = kDesignSize;
     painter.save();
     painter.translate(target.topLeft());
     painter.scale(double(target.width()) / own.width(), double(target.height()) / own.height());
-    fitDecorations(own);
+    layOutAt(own);
     toPainter(&painter, own.width(), own.height());
     painter.restore();
+    layOutAt(size());
     replot(QCustomPlot::rpImmediateRefresh);
 }
 

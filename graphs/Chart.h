@@ -101,7 +101,8 @@ public:
 
     // The chart as it stands (zoom, scroll, hidden series) drawn at the given size.
     QImage picture(const QSize& size = kDesignSize);
-    // The chart as it stands stretched over target, on any painter (a printed page).
+    // The chart as it stands, laid out at the design size and stretched over target, on
+    // any painter (a printed page).
     void paintStretched(QCPPainter& painter, const QRect& target);
 
     // The fonts of the design: "Trebuchet MS" bold, or the nearest sans-serif face.
@@ -116,6 +117,8 @@ private:
     void buildLayout();
     void buildAxes();
     void buildSeries();
+    // Lays the chart out at a size (a picture's, or its own again).
+    void layOutAt(const QSize& size);
     // The top margin (2 % of the height) and the legend's top (7 % of the height) for a
     // chart of that size.
     void fitDecorations(const QSize& size);

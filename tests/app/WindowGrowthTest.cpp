@@ -63,6 +63,15 @@ protected:
         return QRect(margin, margin, 780, 560);
     }
     QTreeWidget* importList() { return window->readings->fraImportHistory->lstImports; }
+    // The Load v Time chart as printing draws it on a page.
+    QImage printedPage() {
+        QImage sheet(1000, 800, QImage::Format_RGB32);
+        sheet.fill(Qt::white);
+        QCPPainter painter(&sheet);
+        window->loadVsTime->chart->paintStretched(painter, QRect(50, 40, 900, 720));
+        painter.end();
+        return sheet;
+    }
 };
 
 // Off, the tab control stays where it always was; on, it fills the window and the plots
@@ -78,6 +87,8 @@ TEST_F(WindowGrowthTest, TheTabsGrowWithTheWindowOnlyWhenChosenAndTheChoiceIsKep
     const QSize imports = importList()->size();
     showTab(3);
     const QSize chart = window->loadVsTime->chart->size();
+    const QImage printed = printedPage();
+    const QImage pictured = window->loadVsTime->chart->picture();
     showTab(5);
     const QSize beyond = window->levels->lstBeyond->size();
     const QSize backupList = window->backups->lstFiles->size();
@@ -116,6 +127,8 @@ TEST_F(WindowGrowthTest, TheTabsGrowWithTheWindowOnlyWhenChosenAndTheChoiceIsKep
     const QString picture = dataFolder + QStringLiteral("/Temporal.jpg");
     EXPECT_EQ(desktop.openedFiles, QStringList{picture});
     EXPECT_EQ(QImage(picture).size(), QSize(983, 601)) << "the picture keeps its design size";
+    EXPECT_EQ(printedPage(), printed) << "the printed chart is laid out as before";
+    EXPECT_EQ(window->loadVsTime->chart->picture(), pictured) << "and so is the picture";
 
     resize(500, 400);
     EXPECT_EQ(window->SSTab1->geometry(), normalTab()) << "never smaller than normal";
