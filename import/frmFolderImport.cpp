@@ -63,6 +63,12 @@ frmFolderImport::frmFolderImport(Session& session, FolderStaging& staging, const
     cmdShowRows->setObjectName(QStringLiteral("cmdShowRows"));
     cmdShowRows->setAutoDefault(false);
     connect(cmdShowRows, &QPushButton::clicked, this, &frmFolderImport::cmdShowRows_Click);
+    // Only the rows of a file matched to its sensor can be shown.
+    connect(grdFiles, &QTableWidget::itemSelectionChanged, this, [this] {
+        const QList<QTableWidgetItem*> selected = grdFiles->selectedItems();
+        cmdShowRows->setEnabled(!m_appending && !selected.isEmpty() &&
+                                m_staging.files[std::size_t(selected.front()->row())].staged());
+    });
     cmdAppend = new QPushButton(QStringLiteral("Append"), this);
     cmdAppend->setObjectName(QStringLiteral("cmdAppend"));
     cmdAppend->setAutoDefault(false);

@@ -97,6 +97,8 @@ TEST_F(FolderImportTest, AWeeklyDownloadIsAppendedFileByFileAndSummedUpOnce) {
         EXPECT_EQ(gridRow(w, 5),
                   "notes.txt |  |  |  |  | [ ] | neither its name nor its rows name a sensor");
         EXPECT_FALSE(w.cmdAppend->isEnabled()) << "no date format chosen yet";
+        w.grdFiles->selectRow(3);
+        EXPECT_FALSE(w.cmdShowRows->isEnabled()) << "an empty file has no rows to show";
         w.grdFiles->selectRow(4);
         w.cmdShowRows->click();
         EXPECT_EQ(gridRow(w, 4), "logger-b.txt | 200625002 | 1 | 0 | 1 | [x] | ");
