@@ -9,6 +9,7 @@
 #include "platform/UserChoices.h"
 #include "readings/ReadingsTab.h"
 #include "tests/support/MainWindow.h"
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -276,6 +277,55 @@ TEST_F(FolderImportTest, ADatabaseThatCannotBeWrittenStopsTheFilesAfterTheOneItR
     EXPECT_EQ(outcomes[1].kind, FolderFileOutcome::Kind::Stopped);
     EXPECT_EQ(readings("200625001") + readings("200625002"), 0);
     EXPECT_EQ(logEntries(), 1);
+}
+
+// The rows of a datalogger file as the reader stages them.
+StagedRows staged(const QByteArray& text) {
+    StagedRows rows;
+    QBuffer buffer;
+    buffer.setData(text);
+    buffer.open(QIODevice::ReadOnly);
+    NoProgress none;
+    readSlugFile(
+        buffer, [&](const SlugRecord& r) { rows.append(r); }, none);
+    return rows;
+}
+
+TEST(FolderImportMatch, TheRowsNameTheirSensorByTypeAndNumberWhateverTheLeadingZeros) {
+    const struct {
+        const char* file;
+        QStringList numbers;
+    } cases[] = {
+        {"2005/03/14 00:00:00,17,25,001,12.4,1\r\n", {"25/001"}},
+        {"2005/03/14 00:00:00,17,25,1\r\n2005/03/15 00:00:00,17,025,0001\r\n", {"25/001"}},
+        {"2005/03/14 00:00:00,17,25,0\r\n", {"25/000"}},
+        {"2005/03/14 00:00:00,17,25,1000\r\n", {"25/1000"}},
+        {"2005/03/14 00:00:00,17, 25 ,abc\r\n", {"25/abc"}},
+        {"2005/03/14 00:00:00\r\nweekly notes\r\n", {}},
+        {"2005/03/14 00:00:00,17,25,001\r\n2005/03/15 00:00:00,17,25,002\r\n"
+         "a,17,25,003\r\nb,17,25,004\r\n",
+         {"25/001", "25/002", "25/003"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(rowSensorNumbers(staged(c.file)), c.numbers) << c.file;
+}
+
+TEST_F(FolderImportTest, AnUncheckedFileNoLongerCountsAsStoredForTheNextFileOfItsSensor) {
+    writeFile("200625001.txt", {line("14", "001"), line("15", "001")});
+    writeFile("MS200625001.txt", {line("15", "001"), line("16", "001")});
+    ASSERT_TRUE(start());
+    ImportHost h = host();
+    h.runFolderWindow = [&](frmFolderImport& w) {
+        EXPECT_EQ(gridRow(w, 1), "MS200625001.txt | 200625001 | 2 | 1 | 0 | [x] | ");
+        w.grdFiles->item(0, frmFolderImport::kAppend)->setCheckState(Qt::Unchecked);
+        EXPECT_EQ(gridRow(w, 1), "MS200625001.txt | 200625001 | 2 | 0 | 0 | [x] | ");
+        w.grdFiles->item(0, frmFolderImport::kAppend)->setCheckState(Qt::Checked);
+        EXPECT_EQ(gridRow(w, 1), "MS200625001.txt | 200625001 | 2 | 1 | 0 | [x] | ");
+        w.cmdClose->click();
+    };
+    dialogs.fileAnswer(folder);
+    cmdImportFolder_Click(s(), h);
+    EXPECT_EQ(readings("200625001"), 0) << "closing the window appends nothing";
 }
 
 } // namespace
