@@ -322,6 +322,17 @@ QByteArray contentXml(const WeeklyReport& report) {
           QStringLiteral("text-properties"), {{QStringLiteral("fo:font-weight"), "bold"}});
     style(xml, QStringLiteral("Light"), QStringLiteral("paragraph"),
           QStringLiteral("text-properties"), {{QStringLiteral("fo:color"), "#ffffff"}});
+    // The figures stand at the right of their cells, as in the PDF.
+    style(xml, QStringLiteral("Number"), QStringLiteral("paragraph"),
+          QStringLiteral("paragraph-properties"), {{QStringLiteral("fo:text-align"), "end"}});
+    xml.writeStartElement(kStyle, QStringLiteral("style"));
+    xml.writeAttribute(kStyle, QStringLiteral("name"), QStringLiteral("LightNumber"));
+    xml.writeAttribute(kStyle, QStringLiteral("family"), QStringLiteral("paragraph"));
+    xml.writeEmptyElement(kStyle, QStringLiteral("paragraph-properties"));
+    xml.writeAttribute(kFo, QStringLiteral("text-align"), QStringLiteral("end"));
+    xml.writeEmptyElement(kStyle, QStringLiteral("text-properties"));
+    xml.writeAttribute(kFo, QStringLiteral("color"), QStringLiteral("#ffffff"));
+    xml.writeEndElement();
     style(xml, QStringLiteral("Sensors"), QStringLiteral("table"),
           QStringLiteral("table-properties"),
           {{QStringLiteral("style:width"), QStringLiteral("18cm")},
@@ -352,13 +363,14 @@ QByteArray contentXml(const WeeklyReport& report) {
         xml.writeEndElement();
     };
     auto row = [&](const QStringList& texts, const QString& cellStyleName,
-                   const QString& paragraphStyle) {
+                   const QString& paragraphStyle, const QString& numberStyle) {
         xml.writeStartElement(kTable, QStringLiteral("table-row"));
-        for (const QString& text : texts) {
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            const QString& text = texts[i];
             xml.writeStartElement(kTable, QStringLiteral("table-cell"));
             xml.writeAttribute(kTable, QStringLiteral("style-name"), cellStyleName);
             xml.writeAttribute(kOffice, QStringLiteral("value-type"), QStringLiteral("string"));
-            paragraph(text, paragraphStyle);
+            paragraph(text, i == 0 ? paragraphStyle : numberStyle);
             xml.writeEndElement();
         }
         xml.writeEndElement();
@@ -377,11 +389,13 @@ QByteArray contentXml(const WeeklyReport& report) {
     xml.writeAttribute(kTable, QStringLiteral("number-columns-repeated"),
                        QString::number(weeklyColumns().size()));
     xml.writeStartElement(kTable, QStringLiteral("table-header-rows"));
-    row(weeklyColumns(), QStringLiteral("Head"), QStringLiteral("Bold"));
+    row(weeklyColumns(), QStringLiteral("Head"), QStringLiteral("Bold"), QStringLiteral("Bold"));
     xml.writeEndElement();
-    for (const WeeklyRow& r : report.rows)
-        row(weeklyCells(r), cellStyle(r.figures.state),
-            rowText(r.figures.state) == Qt::white ? QStringLiteral("Light") : QString());
+    for (const WeeklyRow& r : report.rows) {
+        const bool light = rowText(r.figures.state) == Qt::white;
+        row(weeklyCells(r), cellStyle(r.figures.state), light ? QStringLiteral("Light") : QString(),
+            light ? QStringLiteral("LightNumber") : QStringLiteral("Number"));
+    }
     xml.writeEndElement(); // table
     if (!report.emptyNote.isEmpty()) paragraph(report.emptyNote);
     paragraph(QStringLiteral("Red: at or above the alarm load. Amber: at or above the alert "
