@@ -6,6 +6,7 @@
 #include "core/Values.h"
 #include "graphs/ChartPage.h"
 #include "history/ImportHistory.h"
+#include "import/FolderImport.h"
 #include "import/ImportDataFiles.h"
 #include "import/ImportHost.h"
 #include "maintenance/DatabaseCheck.h"
@@ -117,6 +118,8 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
             Qt::QueuedConnection);
     connect(readings->imgAddSlugData, &PictureButton::clicked, this,
             &frmRockvane::imgAddSlugData_Click);
+    connect(readings->cmdImportFolder, &QPushButton::clicked, this,
+            &frmRockvane::cmdImportFolder_Click);
     connect(utilities->imgHelp, &PictureButton::clicked, this, &frmRockvane::imgHelp_Click);
     connect(utilities->Label66, &CaptionLabel::clicked, this, &frmRockvane::imgHelp_Click);
     connect(utilities->imgInternet, &PictureButton::clicked, this, &frmRockvane::imgInternet_Click);
@@ -481,8 +484,7 @@ void frmRockvane::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void frmRockvane::imgAddSlugData_Click() {
-    QtProgress progress(this);
+ImportHost frmRockvane::importHost(Progress& progress) {
     ImportHost host;
     host.SaveReadings = [this] { readings->SaveReadings(); };
     host.slugIntervalText = [this] { return readings->slugIntervalText(); };
@@ -490,7 +492,17 @@ void frmRockvane::imgAddSlugData_Click() {
     host.safetyBackup = [this] { return maintenance->G_SafetyBackup(SafetyReason::Import); };
     host.progress = &progress;
     host.parent = this;
-    rv::imgAddSlugData_Click(*m_session, host);
+    return host;
+}
+
+void frmRockvane::imgAddSlugData_Click() {
+    QtProgress progress(this);
+    rv::imgAddSlugData_Click(*m_session, importHost(progress));
+}
+
+void frmRockvane::cmdImportFolder_Click() {
+    QtProgress progress(this);
+    rv::cmdImportFolder_Click(*m_session, importHost(progress));
 }
 
 void frmRockvane::imgHelp_Click() {

@@ -31,6 +31,8 @@ class frmSplash;
 class SensorRegistry;
 class LevelsGroup;
 class frmCompare;
+class Progress;
+struct ImportHost;
 
 // When start-up runs the engine's quick check of the database it opens.
 enum class StartUpCheck {
@@ -71,6 +73,8 @@ public:
 
     // The Readings tab's "Import Datafiles:" picture: a datalogger file is imported.
     void imgAddSlugData_Click();
+    // "Import a folder...": every datalogger file of a download folder at once.
+    void cmdImportFolder_Click();
     void imgHelp_Click();
     void imgInternet_Click();
     void imgAbout_Click();
@@ -125,6 +129,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // What an import asks of the main window: saving the shown reading, the time period,
+    // showing the reading again, the safety backup.
+    ImportHost importHost(Progress& progress);
+
     std::unique_ptr<Session> m_session;
     SingleInstance& m_instance;
     bool m_secondCopy = false;

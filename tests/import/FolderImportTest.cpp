@@ -329,3 +329,14 @@ TEST_F(FolderImportTest, AnUncheckedFileNoLongerCountsAsStoredForTheNextFileOfIt
 }
 
 } // namespace
+
+TEST_F(FolderImportTest, TheReadingsTabButtonAsksForTheFolderAndReadsIt) {
+    ASSERT_TRUE(start());
+    window->SSTab1->setCurrentIndex(2);
+    dialogs.fileAnswer(folder);
+    window->readings->cmdImportFolder->click();
+    ASSERT_EQ(dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(dialogs.fileRequests[0].title, "Import a folder");
+    dialogs.expect("The folder " + QDir::toNativeSeparators(folder) + " holds no files to import.",
+                   kAppTitle, Icon::Information);
+}
