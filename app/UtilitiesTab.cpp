@@ -1,7 +1,5 @@
 #include "app/UtilitiesTab.h"
-#include "app/frmRockvane.h"
 #include "compare/frmCompare.h"
-#include "reports/frmWeeklyReport.h"
 #include "ui/Pictures.h"
 #include <QGridLayout>
 #include <QGroupBox>
@@ -31,7 +29,6 @@ UtilitiesTab::UtilitiesTab(QWidget* parent) : QWidget(parent) {
                                   QStringLiteral("Compare sensors on one plot..."), this);
     cmdWeeklyReport = new QPushButton(QStringLiteral("Weekly report..."), this);
     cmdWeeklyReport->setObjectName(QStringLiteral("cmdWeeklyReport"));
-    connect(cmdWeeklyReport, &QPushButton::clicked, this, &UtilitiesTab::cmdWeeklyReport_Click);
 
     auto* help = new QGroupBox(this);
     auto* helpLayout = new QGridLayout(help);
@@ -68,14 +65,6 @@ UtilitiesTab::UtilitiesTab(QWidget* parent) : QWidget(parent) {
     side->addWidget(plots);
     side->addStretch();
     layout->addLayout(side, 2);
-}
-
-void UtilitiesTab::cmdWeeklyReport_Click() {
-    // The run is the main window's; the tab reaches it through the window it sits in.
-    auto* main = qobject_cast<frmRockvane*>(window());
-    if (!main) return;
-    frmWeeklyReport report(main->session(), main);
-    report.exec();
 }
 
 } // namespace rv

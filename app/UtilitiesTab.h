@@ -32,10 +32,7 @@ public:
     QCheckBox* chkTabsGrow; // "Tabs grow with the window"
     PictureButton* imgCompare;
     CaptionLabel* lblCompare;     // "Compare sensors on one plot"
-    QPushButton* cmdWeeklyReport; // "Weekly report..."
-
-    // "Weekly report...": the weekly report window, over the main window's run.
-    void cmdWeeklyReport_Click();
+    QPushButton* cmdWeeklyReport; // "Weekly report...": the main window opens the report
 };
 
 } // namespace rv

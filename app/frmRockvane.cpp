@@ -17,6 +17,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/UserChoices.h"
 #include "readings/ReadingsTab.h"
+#include "reports/frmWeeklyReport.h"
 #include "sensors/LevelsGroup.h"
 #include "sensors/SensorRegistry.h"
 #include "sensors/SensorTabs.h"
@@ -128,6 +129,8 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     connect(utilities->Label29, &CaptionLabel::clicked, this, &frmRockvane::imgAbout_Click);
     connect(utilities->imgCompare, &PictureButton::clicked, this, &frmRockvane::imgCompare_Click);
     connect(utilities->lblCompare, &CaptionLabel::clicked, this, &frmRockvane::imgCompare_Click);
+    connect(utilities->cmdWeeklyReport, &QPushButton::clicked, this,
+            &frmRockvane::cmdWeeklyReport_Click);
 
     // When the tabs grow with the window the plots fill their tabs by themselves; on the
     // other tabs the frames of controls keep their normal size, and the lists of imports,
@@ -540,6 +543,14 @@ void frmRockvane::imgCompare_Click() {
     m_compare = &window;
     window.exec();
     m_compare = nullptr;
+}
+
+void frmRockvane::cmdWeeklyReport_Click() {
+    if (m_weeklyReport) return;
+    frmWeeklyReport window(*m_session, this);
+    m_weeklyReport = &window;
+    window.exec();
+    m_weeklyReport = nullptr;
 }
 
 void frmRockvane::setSensorCount(const QString& text) {

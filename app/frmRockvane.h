@@ -31,6 +31,7 @@ class frmSplash;
 class SensorRegistry;
 class LevelsGroup;
 class frmCompare;
+class frmWeeklyReport;
 class Progress;
 struct ImportHost;
 
@@ -82,6 +83,10 @@ public:
     void imgCompare_Click();
     // The comparison window while it is open (nothing otherwise).
     frmCompare* compareWindow() const { return m_compare; }
+    // "Weekly report...": the report of a Level, a Location or the sensors beyond their
+    // levels; the window while it is open.
+    void cmdWeeklyReport_Click();
+    frmWeeklyReport* weeklyReportWindow() const { return m_weeklyReport; }
 
     Session& session() { return *m_session; }
     QTabWidget* SSTab1 = nullptr;
@@ -143,6 +148,7 @@ private:
     int m_currentTab = 0;
     StartUpCheck m_startUpCheck = StartUpCheck::Always;
     frmCompare* m_compare = nullptr;
+    frmWeeklyReport* m_weeklyReport = nullptr;
 
     // The tabs grow with the window: the tab control fills it, and on each page the parts
     // that hold no data keep their normal size (once the tab control has been laid out).
