@@ -217,32 +217,29 @@ Result<int> writePdf(const WeeklyReport& report, QIODevice& device) {
                               "load. Green: below both. No colour: no alert or alarm load."),
                cell);
 
-    // The plots, two across and four down.
-    if (!report.plots.empty()) {
-        pages.newPage();
-        pages.line(QStringLiteral("Load v Time"), title);
-    }
+    // The plots, two across and four rows to a page; the first row follows the table on
+    // its page when it fits there.
     const int gap = pages.width() / 40;
     const int cellWidth = (pages.width() - gap) / 2;
-    const int cellHeight = (pages.bottom() - pages.y() - 3 * gap) / 4;
-    const int top = pages.y();
-    int n = 0;
-    for (const WeeklyReport::Plot& plot : report.plots) {
-        if (n == 8) {
-            pages.newPage();
-            n = 0;
-        }
-        const int rowsDown = n / 2, across = n % 2;
-        const QRect room(across * (cellWidth + gap), top + rowsDown * (cellHeight + gap), cellWidth,
-                         cellHeight);
+    const int titleHeight = pages.textHeight(title, QStringLiteral("Load v Time"), pages.width());
+    const int cellHeight = (pages.bottom() - titleHeight - 4 * gap) / 4;
+    if (!report.plots.empty()) {
+        pages.line(QString(), body);
+        pages.need(titleHeight + cellHeight);
+        pages.line(QStringLiteral("Load v Time"), title);
+        pages.y() += gap / 2;
+    }
+    for (std::size_t n = 0; n < report.plots.size(); ++n) {
+        const int across = int(n % 2);
+        if (across == 0) pages.need(cellHeight);
+        const QRect room(across * (cellWidth + gap), pages.y(), cellWidth, cellHeight);
         QImage image;
-        image.loadFromData(plot.png, "PNG");
-        if (!image.isNull()) {
-            QSize fit = image.size().scaled(room.size(), Qt::KeepAspectRatio);
-            const QRect target(room.topLeft(), fit);
-            pages.painter().drawImage(target, image);
-        }
-        ++n;
+        image.loadFromData(report.plots[n].png, "PNG");
+        if (!image.isNull())
+            pages.painter().drawImage(
+                QRect(room.topLeft(), image.size().scaled(room.size(), Qt::KeepAspectRatio)),
+                image);
+        if (across == 1 || n + 1 == report.plots.size()) pages.y() += cellHeight + gap;
     }
     const int count = pages.pages();
     if (!pages.end())

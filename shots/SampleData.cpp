@@ -48,6 +48,15 @@ double sampleLoad(double days, double step) {
     return 0.3 + 11.2 * (1.0 - qExp(-days / 24.0)) + 0.15 * qSin(step * 1.7) +
            (days > 40 ? 0.02 * (days - 40) : 0.0);
 }
+// The west wall takes load more slowly; the rock bolt in the north drive settles early.
+const QDateTime kFirstOf002 = wallClock(QDate(2026, 1, 5), QTime(12, 0));
+double loadOf002(double days, double step) {
+    return 0.2 + 7.4 * (1.0 - qExp(-days / 35.0)) + 0.12 * qSin(step * 1.3);
+}
+const QDateTime kFirstOf003 = wallClock(QDate(2026, 1, 19), QTime(6, 0));
+double loadOf003(double days, double step) {
+    return 0.1 + 4.1 * (1.0 - qExp(-days / 9.0)) + 0.1 * qSin(step * 2.1);
+}
 double sampleTemperature(const QDateTime& at, double step) {
     return 21.0 + 2.5 * qSin(2 * M_PI * (at.time().hour() - 9) / 24.0) + 0.3 * qCos(step * 0.9);
 }
@@ -169,30 +178,30 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
             saveAlarmLevels(c, QStringLiteral("200625002"), AlarmLevels{9.0, 12.0, std::nullopt});
         !s.ok())
         return s;
-    if (Status s = addReadings(
-            c, QStringLiteral("200625002"), wallClock(QDate(2026, 1, 5), QTime(12, 0)), until,
-            [](double days, int n) {
-                return 0.2 + 7.4 * (1.0 - qExp(-days / 35.0)) + 0.12 * qSin(n * 1.3);
-            });
+    if (Status s = addReadings(c, QStringLiteral("200625002"), kFirstOf002, until,
+                               [](double days, int n) { return loadOf002(days, n); });
         !s.ok())
         return s;
-    return addReadings(c, QStringLiteral("200625003"), wallClock(QDate(2026, 1, 19), QTime(6, 0)),
-                       until, [](double days, int n) {
-                           return 0.1 + 4.1 * (1.0 - qExp(-days / 9.0)) + 0.1 * qSin(n * 2.1);
-                       });
+    return addReadings(c, QStringLiteral("200625003"), kFirstOf003, until,
+                       [](double days, int n) { return loadOf003(days, n); });
 }
 
-QByteArray sampleDownload(const QDateTime& until) {
+QByteArray sampleDownload(const QDateTime& until, const QString& id) {
+    const QDateTime first = id == QLatin1String("200625002")   ? kFirstOf002
+                            : id == QLatin1String("200625003") ? kFirstOf003
+                                                               : kFirstReading;
     QByteArray lines;
     // The last stored reading, and the two days of hourly readings the logger holds up to it.
-    const QDateTime last = kFirstReading.addSecs(kFirstReading.secsTo(until) / 21600 * 21600);
+    const QDateTime last = first.addSecs(first.secsTo(until) / 21600 * 21600);
     for (QDateTime at = last.addDays(-2); at <= last; at = at.addSecs(3600)) {
-        const double step = kFirstReading.secsTo(at) / 21600.0;
-        double load = sampleLoad(step / 4, step);
-        // The rock bursts once: the load jumps for an hour, then settles back.
-        if (at == last.addDays(-2).addSecs(9 * 3600)) load += 3.2;
-        lines += readingKey(QString(), at).mid(1).toLatin1() + ",17,25,001," +
-                 formatNumber(sampleTemperature(at, step), 1).toLatin1() + ',' +
+        const double step = first.secsTo(at) / 21600.0;
+        double load = id == QLatin1String("200625002")   ? loadOf002(step / 4, step)
+                      : id == QLatin1String("200625003") ? loadOf003(step / 4, step)
+                                                         : sampleLoad(step / 4, step);
+        // The rock bursts once on the east wall: the load jumps for an hour, then settles.
+        if (id == kSampleSensor && at == last.addDays(-2).addSecs(9 * 3600)) load += 3.2;
+        lines += readingKey(QString(), at).mid(1).toLatin1() + ",17,25," + id.right(3).toLatin1() +
+                 ',' + formatNumber(sampleTemperature(at, step), 1).toLatin1() + ',' +
                  formatNumber(load, 2).toLatin1() + "\r\n";
     }
     return lines;

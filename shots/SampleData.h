@@ -14,9 +14,9 @@ inline const QString kSampleSensor = QStringLiteral("200625001");
 // the readings of kSampleSensor, up to and including `until`.
 Status buildSampleDatabase(const QString& databasePath, const QDateTime& until);
 
-// A datalogger download of kSampleSensor: hourly readings of the two days up to its last
-// stored reading (the six-hourly ones among them are stored already), one of them the
-// hour of a rock burst.
-QByteArray sampleDownload(const QDateTime& until);
+// A datalogger download of sensor `id` (200625001, 002 or 003): hourly readings of the two
+// days up to its last stored reading (the six-hourly ones among them are stored already);
+// kSampleSensor's holds the hour of a rock burst.
+QByteArray sampleDownload(const QDateTime& until, const QString& id = kSampleSensor);
 
 } // namespace rv::shots

@@ -3,19 +3,28 @@
 #include "app/frmRockvane.h"
 #include "compare/frmCompare.h"
 #include "fakes/Fakes.h"
+#include "import/frmFolderImport.h"
 #include "import/frmSlugData.h"
 #include "maintenance/Maintenance.h"
 #include "readings/ReadingsTab.h"
 #include "readings/frmBatchDel.h"
 #include "readings/frmDatasheet.h"
 #include "reports/SensorReport.h"
+#include "reports/WeeklyReport.h"
 #include "reports/frmReport.h"
+#include "reports/frmWeeklyReport.h"
 #include "shots/SampleData.h"
 #include "shots/Shots.h"
 #include "store/Session.h"
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProcess>
 #include <QRadioButton>
 #include <QTabWidget>
 
@@ -29,6 +38,70 @@ Scene tab(const QString& file, int index) {
                  [index](frmRockvane& w) { w.SSTab1->setCurrentIndex(index); },
                  [](frmRockvane& w) -> QWidget* { return &w; },
                  {}};
+}
+
+// The week's downloads of the three sensors read every six hours, and a note the logger
+// program left beside them, in a folder of their own.
+QString writeWeeklyDownloads(frmRockvane& w) {
+    const QString folder = w.session().gDataFolder + QStringLiteral("/week-download");
+    QDir().mkpath(folder);
+    for (const QString& id :
+         {QStringLiteral("200625001"), QStringLiteral("200625002"), QStringLiteral("200625003")}) {
+        QFile file(folder + QStringLiteral("/MS") + id + QStringLiteral(".txt"));
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(sampleDownload(w.session().clock.now(), id));
+    }
+    QFile note(folder + QStringLiteral("/download-log.txt"));
+    if (note.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        note.write("Downloaded by the logger program at the shift change.\r\n");
+    return folder;
+}
+
+// The first pages (two at the most) of the weekly report of Level 12 over the last 30
+// days, as the PDF prints them (drawn from the PDF by pdftoppm) side by side, shown in a
+// label so that they can be grabbed.
+QWidget* weeklyReportPages(frmRockvane& w) {
+    WeeklyChoice choice;
+    choice.name = QStringLiteral("Level 12");
+    choice.period = WeeklyPeriod::Last30Days;
+    choice.site = QStringLiteral("Brackwell Deeps");
+    NoProgress none;
+    const auto built = buildWeeklyReport(w.session(), choice, none);
+    if (!built.ok()) return nullptr;
+    const QString pdf = w.session().gDataFolder + QStringLiteral("/weekly-report.pdf");
+    if (!writeWeeklyReport(built.value().report, pdf).ok()) return nullptr;
+    const QString pages = w.session().gDataFolder + QStringLiteral("/weekly-report-page");
+    if (QProcess::execute(QStringLiteral("pdftoppm"),
+                          {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"),
+                           QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                           QStringLiteral("2"), pdf, pages}) != 0)
+        return nullptr;
+    std::vector<QPixmap> drawn;
+    for (const QString& name :
+         QDir(w.session().gDataFolder)
+             .entryList({QStringLiteral("weekly-report-page-*.png")}, QDir::Files, QDir::Name))
+        drawn.emplace_back(w.session().gDataFolder + u'/' + name);
+    if (drawn.empty()) return nullptr;
+    const int gap = 16;
+    int width = -gap, height = 0;
+    for (const QPixmap& page : drawn) {
+        width += page.width() + gap;
+        height = qMax(height, page.height());
+    }
+    QPixmap both(width, height);
+    both.fill(QColor(0x80, 0x80, 0x80));
+    QPainter painter(&both);
+    int x = 0;
+    for (const QPixmap& page : drawn) {
+        painter.drawPixmap(x, 0, page);
+        x += page.width() + gap;
+    }
+    painter.end();
+    // A window of the main window's, gone with it.
+    auto* label = new QLabel(&w, Qt::Window);
+    label->setPixmap(both);
+    label->setFixedSize(both.size());
+    return label;
 }
 
 } // namespace
@@ -125,6 +198,38 @@ std::vector<Scene> scenes() {
                   return window;
               },
               [](frmRockvane& w) { w.imgAddSlugData_Click(); }},
+        Scene{QStringLiteral("folder-import.png"),
+              [](frmRockvane& w) {
+                  // Every hourly reading proposed: the ones not stored yet are appended.
+                  w.SSTab1->setCurrentIndex(2);
+                  w.readings->cboSlugInt->setCurrentText(QStringLiteral("1"));
+                  if (auto* d = dynamic_cast<fakes::ScriptedDialogs*>(&w.session().dialogs))
+                      d->fileAnswer(writeWeeklyDownloads(w));
+              },
+              [](frmRockvane&) -> QWidget* {
+                  auto* window = qobject_cast<frmFolderImport*>(QApplication::activeModalWidget());
+                  if (window) {
+                      window->optDateFormat[0]->click();
+                      window->resize(900, 300);
+                  }
+                  return window;
+              },
+              [](frmRockvane& w) { w.cmdImportFolder_Click(); }},
+        Scene{QStringLiteral("weekly-report-window.png"),
+              [](frmRockvane& w) { w.SSTab1->setCurrentIndex(5); },
+              [](frmRockvane& w) -> QWidget* {
+                  frmWeeklyReport* window = w.weeklyReportWindow();
+                  if (window) {
+                      window->optLevel->click();
+                      window->cboLevel->setCurrentText(QStringLiteral("Level 12"));
+                      window->cboPeriod->setCurrentIndex(1);
+                      window->txtSite->setText(QStringLiteral("Brackwell Deeps"));
+                      window->adjustSize();
+                  }
+                  return window;
+              },
+              [](frmRockvane& w) { w.cmdWeeklyReport_Click(); }},
+        Scene{QStringLiteral("weekly-report.png"), {}, weeklyReportPages, {}},
         Scene{QStringLiteral("datasheet.png"), [](frmRockvane& w) { w.SSTab1->setCurrentIndex(2); },
               [](frmRockvane& w) -> QWidget* {
                   frmDatasheet* sheet = w.readings->datasheetWindow();
@@ -143,6 +248,15 @@ std::vector<Scene> scenes() {
                   return deletion;
               },
               [](frmRockvane& w) { w.readings->imgDeleteReading_Click(); }},
+        Scene{QStringLiteral("tabs-grow.png"),
+              [](frmRockvane& w) {
+                  // The choice on and the window enlarged: the plot takes the room.
+                  if (!w.utilities->chkTabsGrow->isChecked()) w.utilities->chkTabsGrow->click();
+                  w.SSTab1->setCurrentIndex(3);
+                  w.resize(1400, 860);
+              },
+              [](frmRockvane& w) -> QWidget* { return &w; },
+              {}},
     };
 }
 
