@@ -60,7 +60,7 @@ FolderData& folderData() {
     return *data;
 }
 
-void BM_FolderImportStageAndShow(benchmark::State& state) {
+void FolderImportStageAndShow50Files(benchmark::State& state) {
     FolderData& data = folderData();
     ImportHost host;
     for (auto _ : state) {
@@ -75,9 +75,9 @@ void BM_FolderImportStageAndShow(benchmark::State& state) {
     state.counters["files"] = kFiles;
     state.counters["rows"] = double(kFiles) * kLines;
 }
-BENCHMARK(BM_FolderImportStageAndShow)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(FolderImportStageAndShow50Files)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-void BM_FolderImportAppend(benchmark::State& state) {
+void FolderImportAppend50Files(benchmark::State& state) {
     FolderData& data = folderData();
     for (auto _ : state) {
         state.PauseTiming();
@@ -96,7 +96,7 @@ void BM_FolderImportAppend(benchmark::State& state) {
     state.counters["files"] = kFiles;
     state.counters["rows"] = double(kFiles) * kLines;
 }
-BENCHMARK(BM_FolderImportAppend)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(FolderImportAppend50Files)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 } // namespace rv::bench

@@ -256,18 +256,7 @@ void frmFolderImport::done(int result) {
 void frmFolderImport::Form_Unload() {
     if (m_unloaded) return;
     m_unloaded = true;
-    Session& s = m_s;
-    Recordset& rs = s.rsReadings;
-    skip([&] { reopenReadings(s); });
-    skip([&] {
-        if (rs.recordCount() < 1) return;
-        // A remembered reading that is no longer there gives the newest one.
-        if (s.gReadingBookmark != 0 && rs.setBookmark(s.gReadingBookmark).ok()) return;
-        need(rs.moveLast());
-    });
-    skip([&] {
-        if (m_host.showReading) m_host.showReading();
-    });
+    showReadingsAgain(m_s, m_host);
 }
 
 } // namespace rv

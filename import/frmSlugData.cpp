@@ -45,6 +45,20 @@ void reopenReadings(Session& s) {
     OpenSensorData(s);
 }
 
+void showReadingsAgain(Session& s, const ImportHost& host) {
+    Recordset& rs = s.rsReadings;
+    skip([&] { reopenReadings(s); });
+    skip([&] {
+        if (rs.recordCount() < 1) return;
+        // A remembered reading that is no longer there gives the newest one.
+        if (s.gReadingBookmark != 0 && rs.setBookmark(s.gReadingBookmark).ok()) return;
+        need(rs.moveLast());
+    });
+    skip([&] {
+        if (host.showReading) host.showReading();
+    });
+}
+
 frmSlugData::frmSlugData(Session& session, StagedRows& rsImport, const ImportHost& host,
                          QWidget* parent)
     : QDialog(parent), m_s(session), m_rsImport(rsImport), m_host(host) {
@@ -457,20 +471,9 @@ void frmSlugData::Form_Unload() {
         m_model->clearGrid();
         return;
     }
-    Session& s = m_s;
-    Recordset& rs = s.rsReadings;
     m_model->clearGrid();
     skip([&] { m_rsImport.clear(); });
-    skip([&] { reopenReadings(s); });
-    skip([&] {
-        if (rs.recordCount() < 1) return;
-        // A remembered reading that is no longer there gives the newest one.
-        if (s.gReadingBookmark != 0 && rs.setBookmark(s.gReadingBookmark).ok()) return;
-        need(rs.moveLast());
-    });
-    skip([&] {
-        if (m_host.showReading) m_host.showReading();
-    });
+    showReadingsAgain(m_s, m_host);
 }
 
 } // namespace rv

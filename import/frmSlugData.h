@@ -31,6 +31,9 @@ class StagedRowsModel;
 // Opens rsReadings again on the current sensor's readings (OpenSensorData), or re-queries
 // it when it is open on them already.
 void reopenReadings(Session& s);
+// After an import window closes: the readings opened again, on the reading the user was
+// on (the newest when it is gone), and shown on the Readings tab.
+void showReadingsAgain(Session& s, const ImportHost& host);
 
 // The rows of one file of a folder import, shown for the user to change their ticks: the
 // sensor they belong to, the ticks so far, and what they are judged against.

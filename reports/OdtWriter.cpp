@@ -188,29 +188,6 @@ QByteArray contentXml(const QTextDocument& document, QList<Picture>& pictures) {
     return bytes;
 }
 
-QByteArray manifestXml(const QList<Picture>& pictures) {
-    QByteArray bytes;
-    QXmlStreamWriter xml(&bytes);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeNamespace(kManifest, QStringLiteral("manifest"));
-    xml.writeStartElement(kManifest, QStringLiteral("manifest"));
-    xml.writeAttribute(kManifest, QStringLiteral("version"), QStringLiteral("1.2"));
-    auto entry = [&](const QString& path, const QString& type) {
-        xml.writeEmptyElement(kManifest, QStringLiteral("file-entry"));
-        xml.writeAttribute(kManifest, QStringLiteral("full-path"), path);
-        if (path == u"/") xml.writeAttribute(kManifest, QStringLiteral("version"), "1.2");
-        xml.writeAttribute(kManifest, QStringLiteral("media-type"), type);
-    };
-    entry(QStringLiteral("/"), QStringLiteral("application/vnd.oasis.opendocument.text"));
-    entry(QStringLiteral("content.xml"), QStringLiteral("text/xml"));
-    for (const Picture& p : pictures)
-        entry(p.path, QStringLiteral("image/png"));
-    xml.writeEndElement();
-    xml.writeEndDocument();
-    return bytes;
-}
-
 } // namespace
 
 quint32 zipCrc32(const QByteArray& data) {
@@ -288,6 +265,29 @@ QByteArray StoredZip::finish() {
     return m_bytes;
 }
 
+QByteArray odtManifest(const QStringList& files) {
+    QByteArray bytes;
+    QXmlStreamWriter xml(&bytes);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeNamespace(kManifest, QStringLiteral("manifest"));
+    xml.writeStartElement(kManifest, QStringLiteral("manifest"));
+    xml.writeAttribute(kManifest, QStringLiteral("version"), QStringLiteral("1.2"));
+    auto entry = [&](const QString& path, const QString& type) {
+        xml.writeEmptyElement(kManifest, QStringLiteral("file-entry"));
+        xml.writeAttribute(kManifest, QStringLiteral("full-path"), path);
+        if (path == u"/") xml.writeAttribute(kManifest, QStringLiteral("version"), "1.2");
+        xml.writeAttribute(kManifest, QStringLiteral("media-type"), type);
+    };
+    entry(QStringLiteral("/"), QStringLiteral("application/vnd.oasis.opendocument.text"));
+    for (const QString& file : files)
+        entry(file, file.endsWith(QLatin1String(".png")) ? QStringLiteral("image/png")
+                                                         : QStringLiteral("text/xml"));
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return bytes;
+}
+
 Result<QByteArray> writeOdt(const QTextDocument& document) {
     QList<Picture> pictures;
     const QByteArray content = contentXml(document, pictures);
@@ -298,7 +298,10 @@ Result<QByteArray> writeOdt(const QTextDocument& document) {
     zip.add(QStringLiteral("content.xml"), content);
     for (const Picture& p : pictures)
         zip.add(p.path, p.bytes);
-    zip.add(QStringLiteral("META-INF/manifest.xml"), manifestXml(pictures));
+    QStringList files{QStringLiteral("content.xml")};
+    for (const Picture& p : pictures)
+        files << p.path;
+    zip.add(QStringLiteral("META-INF/manifest.xml"), odtManifest(files));
     return zip.finish();
 }
 

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QTextDocument;
 
@@ -30,6 +31,10 @@ private:
     QByteArray m_bytes;
     QList<Entry> m_entries;
 };
+
+// The package's manifest: the document itself and `files` (".png" pictures, the rest
+// XML parts such as "content.xml").
+QByteArray odtManifest(const QStringList& files);
 
 // The CRC-32 of a zip entry (the polynomial 0xEDB88320).
 quint32 zipCrc32(const QByteArray& data);

@@ -258,7 +258,6 @@ const QString kDraw = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:draw
 const QString kFo = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0");
 const QString kSvg = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0");
 const QString kXlink = QStringLiteral("http://www.w3.org/1999/xlink");
-const QString kManifest = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:manifest:1.0");
 
 void namespaces(QXmlStreamWriter& xml) {
     xml.writeNamespace(kOffice, QStringLiteral("office"));
@@ -455,30 +454,6 @@ QByteArray stylesXml() {
     xml.writeAttribute(kStyle, QStringLiteral("page-layout-name"), QStringLiteral("A4"));
     xml.writeEndElement(); // master-styles
     xml.writeEndElement(); // document-styles
-    xml.writeEndDocument();
-    return bytes;
-}
-
-QByteArray manifestXml(std::size_t pictures) {
-    QByteArray bytes;
-    QXmlStreamWriter xml(&bytes);
-    xml.setAutoFormatting(true);
-    xml.writeStartDocument();
-    xml.writeNamespace(kManifest, QStringLiteral("manifest"));
-    xml.writeStartElement(kManifest, QStringLiteral("manifest"));
-    xml.writeAttribute(kManifest, QStringLiteral("version"), QStringLiteral("1.2"));
-    auto entry = [&](const QString& path, const QString& type) {
-        xml.writeEmptyElement(kManifest, QStringLiteral("file-entry"));
-        xml.writeAttribute(kManifest, QStringLiteral("full-path"), path);
-        if (path == u"/") xml.writeAttribute(kManifest, QStringLiteral("version"), "1.2");
-        xml.writeAttribute(kManifest, QStringLiteral("media-type"), type);
-    };
-    entry(QStringLiteral("/"), QStringLiteral("application/vnd.oasis.opendocument.text"));
-    entry(QStringLiteral("content.xml"), QStringLiteral("text/xml"));
-    entry(QStringLiteral("styles.xml"), QStringLiteral("text/xml"));
-    for (std::size_t i = 1; i <= pictures; ++i)
-        entry(QStringLiteral("Pictures/Plot%1.png").arg(i), QStringLiteral("image/png"));
-    xml.writeEndElement();
     xml.writeEndDocument();
     return bytes;
 }
@@ -710,7 +685,10 @@ QByteArray weeklyOdt(const WeeklyReport& report) {
     zip.add(QStringLiteral("styles.xml"), stylesXml());
     for (std::size_t i = 0; i < report.plots.size(); ++i)
         zip.add(QStringLiteral("Pictures/Plot%1.png").arg(i + 1), report.plots[i].png);
-    zip.add(QStringLiteral("META-INF/manifest.xml"), manifestXml(report.plots.size()));
+    QStringList files{QStringLiteral("content.xml"), QStringLiteral("styles.xml")};
+    for (std::size_t i = 1; i <= report.plots.size(); ++i)
+        files << QStringLiteral("Pictures/Plot%1.png").arg(i);
+    zip.add(QStringLiteral("META-INF/manifest.xml"), odtManifest(files));
     return zip.finish();
 }
 
