@@ -340,3 +340,20 @@ TEST_F(FolderImportTest, TheReadingsTabButtonAsksForTheFolderAndReadsIt) {
     dialogs.expect("The folder " + QDir::toNativeSeparators(folder) + " holds no files to import.",
                    kAppTitle, Icon::Information);
 }
+
+TEST_F(FolderImportTest, AFileTooLargeForALoggerIsListedAndLeftAlone) {
+    writeFile("200625002.txt", {line("14", "002")});
+    QFile large(folder + QStringLiteral("/MS200625001.txt"));
+    ASSERT_TRUE(large.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(large.resize(qint64(70) * 1024 * 1024)); // 70 MB, never read
+    large.close();
+    ASSERT_TRUE(start());
+    NoProgress none;
+    const FolderStaging staging = stageFolder(s(), folder, 24, DayOrder::DayFirst, none);
+    ASSERT_EQ(staging.files.size(), 2u);
+    EXPECT_EQ(staging.files[0].fileName, "200625002.txt");
+    EXPECT_TRUE(staging.files[0].staged());
+    EXPECT_EQ(staging.files[1].fileName, "MS200625001.txt");
+    EXPECT_EQ(staging.files[1].refusal, "it is too large to be a datalogger file: it holds 70.0 "
+                                        "MB, and a datalogger file at most 64.0 MB");
+}
