@@ -12,16 +12,10 @@
 
 namespace rv {
 
+using namespace odf;
+
 namespace {
 
-const QString kOffice = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
-const QString kStyle = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
-const QString kText = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
-const QString kDraw = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:drawing:1.0");
-const QString kFo = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0");
-const QString kSvg = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0");
-const QString kXlink = QStringLiteral("http://www.w3.org/1999/xlink");
-const QString kManifest = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:manifest:1.0");
 const QString kBoldStyle = QStringLiteral("T1");
 
 void putLe(QByteArray& out, quint32 value, int bytes) {
@@ -127,13 +121,7 @@ QByteArray contentXml(const QTextDocument& document, QList<Picture>& pictures) {
     // No indentation: white space between the parts of a paragraph would be read as text.
     xml.setAutoFormatting(false);
     xml.writeStartDocument();
-    xml.writeNamespace(kOffice, QStringLiteral("office"));
-    xml.writeNamespace(kStyle, QStringLiteral("style"));
-    xml.writeNamespace(kText, QStringLiteral("text"));
-    xml.writeNamespace(kDraw, QStringLiteral("draw"));
-    xml.writeNamespace(kFo, QStringLiteral("fo"));
-    xml.writeNamespace(kSvg, QStringLiteral("svg"));
-    xml.writeNamespace(kXlink, QStringLiteral("xlink"));
+    declareNamespaces(xml);
     xml.writeStartElement(kOffice, QStringLiteral("document-content"));
     xml.writeAttribute(kOffice, QStringLiteral("version"), QStringLiteral("1.2"));
 
@@ -263,6 +251,17 @@ QByteArray StoredZip::finish() {
     putLe(m_bytes, start, 4);
     putLe(m_bytes, 0, 2); // comment
     return m_bytes;
+}
+
+void odf::declareNamespaces(QXmlStreamWriter& xml) {
+    xml.writeNamespace(kOffice, QStringLiteral("office"));
+    xml.writeNamespace(kStyle, QStringLiteral("style"));
+    xml.writeNamespace(kText, QStringLiteral("text"));
+    xml.writeNamespace(kTable, QStringLiteral("table"));
+    xml.writeNamespace(kDraw, QStringLiteral("draw"));
+    xml.writeNamespace(kFo, QStringLiteral("fo"));
+    xml.writeNamespace(kSvg, QStringLiteral("svg"));
+    xml.writeNamespace(kXlink, QStringLiteral("xlink"));
 }
 
 QByteArray odtManifest(const QStringList& files) {

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QXmlStreamWriter>
 
 class QTextDocument;
 
@@ -35,6 +36,24 @@ private:
 // The package's manifest: the document itself and `files` (".png" pictures, the rest
 // XML parts such as "content.xml").
 QByteArray odtManifest(const QStringList& files);
+
+// The namespaces of an OpenDocument text's parts.
+namespace odf {
+inline const QString kOffice = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
+inline const QString kStyle = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
+inline const QString kText = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
+inline const QString kTable = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
+inline const QString kDraw = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:drawing:1.0");
+inline const QString kFo =
+    QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0");
+inline const QString kSvg =
+    QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0");
+inline const QString kXlink = QStringLiteral("http://www.w3.org/1999/xlink");
+inline const QString kManifest =
+    QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:manifest:1.0");
+// Declares them all on the part's root element, which is written next.
+void declareNamespaces(QXmlStreamWriter& xml);
+} // namespace odf
 
 // The CRC-32 of a zip entry (the polynomial 0xEDB88320).
 quint32 zipCrc32(const QByteArray& data);

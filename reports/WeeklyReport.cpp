@@ -25,6 +25,8 @@
 
 namespace rv {
 
+using namespace odf;
+
 namespace {
 
 const QString kWeeklyLabel = QStringLiteral(" G_WeeklyReport");
@@ -250,26 +252,6 @@ Result<int> writePdf(const WeeklyReport& report, QIODevice& device) {
 // ---------------------------------------------------------------------------------
 // The OpenDocument text
 
-const QString kOffice = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
-const QString kStyle = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
-const QString kText = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
-const QString kTable = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
-const QString kDraw = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:drawing:1.0");
-const QString kFo = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0");
-const QString kSvg = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0");
-const QString kXlink = QStringLiteral("http://www.w3.org/1999/xlink");
-
-void namespaces(QXmlStreamWriter& xml) {
-    xml.writeNamespace(kOffice, QStringLiteral("office"));
-    xml.writeNamespace(kStyle, QStringLiteral("style"));
-    xml.writeNamespace(kText, QStringLiteral("text"));
-    xml.writeNamespace(kTable, QStringLiteral("table"));
-    xml.writeNamespace(kDraw, QStringLiteral("draw"));
-    xml.writeNamespace(kFo, QStringLiteral("fo"));
-    xml.writeNamespace(kSvg, QStringLiteral("svg"));
-    xml.writeNamespace(kXlink, QStringLiteral("xlink"));
-}
-
 void style(QXmlStreamWriter& xml, const QString& name, const QString& family,
            const QString& properties, const QList<std::pair<QString, QString>>& values) {
     xml.writeStartElement(kStyle, QStringLiteral("style"));
@@ -305,7 +287,7 @@ QByteArray contentXml(const WeeklyReport& report) {
     QXmlStreamWriter xml(&bytes);
     xml.setAutoFormatting(false);
     xml.writeStartDocument();
-    namespaces(xml);
+    odf::declareNamespaces(xml);
     xml.writeStartElement(kOffice, QStringLiteral("document-content"));
     xml.writeAttribute(kOffice, QStringLiteral("version"), QStringLiteral("1.2"));
 
@@ -435,7 +417,7 @@ QByteArray stylesXml() {
     QByteArray bytes;
     QXmlStreamWriter xml(&bytes);
     xml.writeStartDocument();
-    namespaces(xml);
+    odf::declareNamespaces(xml);
     xml.writeStartElement(kOffice, QStringLiteral("document-styles"));
     xml.writeAttribute(kOffice, QStringLiteral("version"), QStringLiteral("1.2"));
     xml.writeStartElement(kOffice, QStringLiteral("automatic-styles"));
