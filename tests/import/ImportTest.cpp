@@ -92,6 +92,15 @@ protected:
     }
 
     // Copies a test file into the download folder under a name, the sensor's own by default.
+    // The sensor's readings opened and anchor.txt staged, as the import window stages it.
+    bool stageAnchor(StagedRows& rows) {
+        OpenSensorData(*session);
+        session->gSensorID = kId;
+        setPaths();
+        return OpenSlugData(*session, QStringLiteral("x.txt"), put(QStringLiteral("anchor.txt")),
+                            rows, progress)
+                   .kind == StagingOutcome::Kind::Staged;
+    }
     QString put(const QString& name, const QString& as = kId + QStringLiteral(".txt")) {
         const QString path = download + u'/' + as;
         QFile::remove(path);
@@ -889,14 +898,8 @@ TEST_F(ImportTest, AppendingLeavesTheReadingsAsOneRequeryAfterEachRowWould) {
                            "'2005-03-13'), ('200625001 2005/03/20 00:00:00', '2005-03-20', "
                            "'00:00:00', '2005-03-20')")
                 .arg(kId));
-    OpenSensorData(*session);
-    session->gSensorID = kId;
-    setPaths();
     StagedRows rows;
-    ASSERT_EQ(OpenSlugData(*session, QStringLiteral("x.txt"), put(QStringLiteral("anchor.txt")),
-                           rows, progress)
-                  .kind,
-              StagingOutcome::Kind::Staged);
+    ASSERT_TRUE(stageAnchor(rows));
     Recordset& rs = session->rsReadings;
     // The last ticked row appended: the readings in order, on the last one.
     AppendOutcome o = appendTicked(*session, rows, {1, 0, 1, 0}, SlugDateFormat::YearMonthDay,
@@ -933,14 +936,8 @@ TEST_F(ImportTest, AppendingLeavesTheReadingsAsOneRequeryAfterEachRowWould) {
 // The import window's snapshot of the stored keys: the append judges duplicates by it
 // alone, adds the keys it wrote, and leaves rsReadings for the window to refresh.
 TEST_F(ImportTest, AnAppendGivenTheWindowsSnapshotOfKeysKeepsItTrue) {
-    OpenSensorData(*session);
-    session->gSensorID = kId;
-    setPaths();
     StagedRows rows;
-    ASSERT_EQ(OpenSlugData(*session, QStringLiteral("x.txt"), put(QStringLiteral("anchor.txt")),
-                           rows, progress)
-                  .kind,
-              StagingOutcome::Kind::Staged);
+    ASSERT_TRUE(stageAnchor(rows));
     QSet<QString> snapshot{QStringLiteral("200625001 2005/03/14 23:00:00")};
     const AppendOutcome o = appendTicked(*session, rows, {1, 1, 1, 1}, SlugDateFormat::YearMonthDay,
                                          DayOrder::DayFirst, progress, nullptr, &snapshot);
