@@ -165,6 +165,55 @@ TEST_P(EngineContract, ValuesComeBackAsTheyWereBoundOfTheirOwnKind) {
     EXPECT_TRUE(typed->isNull(0));
 }
 
+TEST_P(EngineContract, ValuesOfTypedColumnsComeBackAsTheyWereBoundOfTheColumnsKind) {
+    auto c = freshDatabase("typed.db");
+    ASSERT_TRUE(c);
+    ASSERT_TRUE(
+        c->execute(QStringLiteral("CREATE TABLE T (n INTEGER, i BIGINT, d DOUBLE, t TEXT)")).ok());
+    const qint64 most = std::numeric_limits<qint64>::max();
+    const qint64 least = std::numeric_limits<qint64>::min();
+    auto insert = need(c->prepare(QStringLiteral("INSERT INTO T VALUES (?, ?, ?, ?)")));
+    const QVariant rows[][3] = {
+        {QVariant(most), QVariant(12.345), QVariant(QStringLiteral("Ünïcode ±"))},
+        {QVariant(least), QVariant(-0.001), QVariant(QStringLiteral(""))},
+        {QVariant(true), QVariant(1e300), QVariant(QStringLiteral("it's `x` ?"))},
+        {QVariant(), QVariant(), QVariant()},
+    };
+    for (int n = 0; n < int(std::size(rows)); ++n) {
+        insert->bindInt64(1, n);
+        for (int i = 0; i < 3; ++i)
+            insert->bind(i + 2, rows[n][i]);
+        ASSERT_EQ(insert->step(), EngineStatement::Step::Done) << n;
+        insert->reset();
+    }
+    auto read = need(c->prepare(QStringLiteral("SELECT i, d, t FROM T ORDER BY n")));
+    const QVariant expected[][3] = {
+        {QVariant(most), QVariant(12.345), QVariant(QStringLiteral("Ünïcode ±"))},
+        {QVariant(least), QVariant(-0.001), QVariant(QStringLiteral(""))},
+        {QVariant(qint64(1)), QVariant(1e300), QVariant(QStringLiteral("it's `x` ?"))},
+        {QVariant(), QVariant(), QVariant()},
+    };
+    const ValueKind kinds[] = {ValueKind::Integer, ValueKind::Real, ValueKind::Text};
+    for (int n = 0; n < int(std::size(expected)); ++n) {
+        ASSERT_EQ(read->step(), EngineStatement::Step::Row) << n;
+        CellView cells[3];
+        read->readRow(cells, 3);
+        for (int i = 0; i < 3; ++i) {
+            const ValueKind kind = n == 3 ? ValueKind::Null : kinds[i];
+            EXPECT_EQ(read->kind(i), kind) << n << "," << i;
+            EXPECT_EQ(cells[i].kind, kind) << n << "," << i;
+            EXPECT_EQ(read->value(i), expected[n][i]) << n << "," << i;
+        }
+        if (n == 1) {
+            EXPECT_EQ(cells[0].integer, least);
+            EXPECT_EQ(cells[1].real, -0.001);
+            EXPECT_EQ(cells[2].length, 0);
+            EXPECT_FALSE(read->isNull(2)) << "an empty text is not Null";
+        }
+    }
+    EXPECT_EQ(read->step(), EngineStatement::Step::Done);
+}
+
 TEST_P(EngineContract, ARolledBackTransactionLeavesNothingAndACommittedOneKeepsAll) {
     auto c = freshDatabase("tx.db");
     ASSERT_TRUE(c);
@@ -182,6 +231,20 @@ TEST_P(EngineContract, ARolledBackTransactionLeavesNothingAndACommittedOneKeepsA
     ASSERT_TRUE(c->commit().ok());
     EXPECT_FALSE(c->inTransaction());
     EXPECT_EQ(count(*c), QStringLiteral("2"));
+}
+
+TEST_P(EngineContract, ACommitAfterAFailedStatementTellsWhetherTheRowsWereKept) {
+    auto c = freshDatabase("spoiled.db");
+    ASSERT_TRUE(c);
+    ASSERT_TRUE(c->begin().ok());
+    ASSERT_TRUE(c->execute(QStringLiteral("INSERT INTO R VALUES (1, 1.5, 'a')")).ok());
+    EXPECT_FALSE(c->execute(QStringLiteral("INSERT INTO Nowhere VALUES (1)")).ok());
+    // An engine may go on with the transaction or give it up, but never report a commit
+    // that kept nothing.
+    const bool committed = c->commit().ok();
+    c->rollback();
+    EXPECT_FALSE(c->inTransaction());
+    EXPECT_EQ(count(*c), committed ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 TEST_P(EngineContract, ABulkWriteKeepsEveryRowWhenFinishedAndNoneWhenAbandoned) {
@@ -211,8 +274,9 @@ TEST_P(EngineContract, ChangesCountTheLastStatementsRowsAndInsertsTellTheirRowNu
     ASSERT_TRUE(c->execute(QStringLiteral("INSERT INTO R VALUES (4, 4.5, 'row 4')")).ok());
     EXPECT_EQ(c->changes(), 1);
     EXPECT_EQ(c->totalChanges(), before + 1);
-    if (GetParam().rowNumbers)
+    if (GetParam().rowNumbers) {
         EXPECT_EQ(c->lastInsertId(), 4) << "the rows before it were numbered 1 to 3";
+    }
 }
 
 TEST_P(EngineContract, AMissingDatabaseIsRefusedAndNotMade) {
