@@ -522,6 +522,12 @@ Result<PGconn*> connectTo(const QString& location,
         values.emplace_back(o->val);
     }
     PQconninfoFree(parsed);
+    // A server that does not answer is given up after a while, unless the location says
+    // how long to wait.
+    if (std::find(keys.begin(), keys.end(), QByteArray("connect_timeout")) == keys.end()) {
+        keys.emplace_back("connect_timeout");
+        values.emplace_back("10");
+    }
     for (const auto& [key, value] : over) {
         auto at = std::find(keys.begin(), keys.end(), key);
         if (at == keys.end()) {
