@@ -268,6 +268,8 @@ TEST_P(EngineContract, ChangesCountTheLastStatementsRowsAndInsertsTellTheirRowNu
     ASSERT_TRUE(c);
     ASSERT_TRUE(c->execute(QStringLiteral("UPDATE R SET note = 'x' WHERE id >= 2")).ok());
     EXPECT_EQ(c->changes(), 2);
+    EXPECT_EQ(column(*c, QStringLiteral("SELECT id FROM R WHERE id >= 1")).size(), 3);
+    EXPECT_EQ(c->changes(), 2) << "preparing and reading rows change none";
     ASSERT_TRUE(c->execute(QStringLiteral("DELETE FROM R WHERE id = 99")).ok());
     EXPECT_EQ(c->changes(), 0);
     const qint64 before = c->totalChanges();
@@ -277,6 +279,22 @@ TEST_P(EngineContract, ChangesCountTheLastStatementsRowsAndInsertsTellTheirRowNu
     if (GetParam().rowNumbers) {
         EXPECT_EQ(c->lastInsertId(), 4) << "the rows before it were numbered 1 to 3";
     }
+}
+
+TEST_P(EngineContract, AStatementKeptAfterItsConnectionClosedNeverCrashes) {
+    auto c = freshDatabase("kept.db", 2);
+    ASSERT_TRUE(c);
+    auto kept = need(c->prepare(QStringLiteral("SELECT note FROM R ORDER BY id")));
+    c.reset();
+    // An engine may still answer from the statement or refuse it: either way, no crash.
+    const EngineStatement::Step step = kept->step();
+    if (step == EngineStatement::Step::Row) {
+        EXPECT_EQ(kept->text(0), QStringLiteral("row 1"));
+    } else {
+        EXPECT_EQ(step, EngineStatement::Step::Failed);
+        EXPECT_FALSE(kept->error().description.isEmpty());
+    }
+    kept.reset();
 }
 
 TEST_P(EngineContract, AMissingDatabaseIsRefusedAndNotMade) {
