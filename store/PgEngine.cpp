@@ -1,7 +1,9 @@
 #include "store/PgEngine.h"
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <libpq-fe.h>
+#include <limits>
 #include <map>
 #include <poll.h>
 
@@ -175,9 +177,14 @@ public:
         const QByteArrayView v = raw(column);
         if (v == "t") return 1;
         qint64 value = 0;
-        if (std::from_chars(v.begin(), v.end(), value).ec != std::errc())
-            value = qint64(real(column));
-        return value;
+        const auto read = std::from_chars(v.begin(), v.end(), value);
+        if (read.ec == std::errc() && read.ptr == v.end()) return value;
+        // A real number (or a text) as an integer: its whole part, held to the range.
+        const double d = real(column);
+        if (std::isnan(d)) return 0;
+        if (d >= 9223372036854775807.0) return std::numeric_limits<qint64>::max();
+        if (d <= -9223372036854775808.0) return std::numeric_limits<qint64>::min();
+        return qint64(d);
     }
     double real(int column) const override {
         const QByteArrayView v = raw(column);

@@ -233,6 +233,34 @@ TEST_P(EngineContract, ARolledBackTransactionLeavesNothingAndACommittedOneKeepsA
     EXPECT_EQ(count(*c), QStringLiteral("2"));
 }
 
+TEST_P(EngineContract, ARealReadAsAnIntegerIsItsWholePartHeldToTheRange) {
+    auto c = freshDatabase("whole.db");
+    ASSERT_TRUE(c);
+    ASSERT_TRUE(c->execute(QStringLiteral("CREATE TABLE W (n INTEGER, d DOUBLE)")).ok());
+    const struct {
+        double stored;
+        qint64 whole;
+    } cases[] = {
+        {4.5, 4},
+        {-4.5, -4},
+        {0.999, 0},
+        {1e300, std::numeric_limits<qint64>::max()},
+        {-1e300, std::numeric_limits<qint64>::min()},
+    };
+    auto insert = need(c->prepare(QStringLiteral("INSERT INTO W VALUES (?1, ?2)")));
+    for (int n = 0; n < int(std::size(cases)); ++n) {
+        insert->bindInt64(1, n);
+        insert->bindDouble(2, cases[n].stored);
+        ASSERT_EQ(insert->step(), EngineStatement::Step::Done);
+        insert->reset();
+    }
+    auto read = need(c->prepare(QStringLiteral("SELECT d FROM W ORDER BY n")));
+    for (const auto& k : cases) {
+        ASSERT_EQ(read->step(), EngineStatement::Step::Row);
+        EXPECT_EQ(read->int64(0), k.whole) << k.stored;
+    }
+}
+
 TEST_P(EngineContract, ACommitAfterAFailedStatementTellsWhetherTheRowsWereKept) {
     auto c = freshDatabase("spoiled.db");
     ASSERT_TRUE(c);
