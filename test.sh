@@ -8,6 +8,16 @@ rockvane_install_deps
 export QT_QPA_PLATFORM=offscreen
 cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DROCKVANE_TESTS=ON -DROCKVANE_SANITIZE=ON
 cmake --build build/test -j"$(rockvane_jobs)"
+# The site-server engine is tested against a real PostgreSQL server: a throwaway one in a
+# temporary folder, stopped and removed when this script ends, also when a test fails.
+if ! ROCKVANE_TEST_PG=$(scripts/test-server.sh start); then
+    echo "The throwaway PostgreSQL server for the site-server tests could not be started." >&2
+    exit 1
+fi
+export ROCKVANE_TEST_PG
+pg_folder=${ROCKVANE_TEST_PG#host=}
+pg_folder=${pg_folder%% *}
+trap 'scripts/test-server.sh stop "$pg_folder"' EXIT
 # Readings are wall-clock values: the suite runs under two time zones.
 # The package's checks (label "package") do not depend on the zone: they run once.
 for zone in UTC America/New_York; do

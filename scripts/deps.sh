@@ -6,6 +6,7 @@ ROCKVANE_PACKAGES=(
     libgtest-dev libgmock-dev tzdata
     libxlsxwriter-dev unzip
     libqcustomplot-dev
+    libpq-dev postgresql
     dpkg-dev file desktop-file-utils
 )
 

@@ -1,4 +1,5 @@
 #include "store/Engine.h"
+#include "store/PgEngine.h"
 #include "store/SqliteEngine.h"
 
 namespace rv {
@@ -92,7 +93,7 @@ DatabaseEngine& defaultEngine() {
 }
 
 std::vector<DatabaseEngine*> availableEngines() {
-    return {&sqliteEngine()};
+    return {&sqliteEngine(), &postgresEngine()};
 }
 
 } // namespace rv

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# A throwaway PostgreSQL server for the tests of the site-server engine.
+#   scripts/test-server.sh start        starts one in a new temporary folder, listening only
+#                                       on a Unix socket there; prints its connection string
+#   scripts/test-server.sh stop FOLDER  stops it and removes the folder (FOLDER is the
+#                                       host= of the connection string)
+# initdb refuses to run as root: as root, the server runs as the postgres user.
+set -euo pipefail
+
+bin_dir() {
+    local newest
+    newest=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
+    if [ -z "$newest" ] || [ ! -x "$newest/initdb" ]; then
+        echo "No PostgreSQL server is installed (no /usr/lib/postgresql/*/bin/initdb)." >&2
+        return 1
+    fi
+    echo "$newest"
+}
+
+# Runs a server program as the user who owns the server's folder.
+as_owner() {
+    if [ "$(id -u)" -eq 0 ]; then
+        runuser -u postgres -- "$@"
+    else
+        "$@"
+    fi
+}
+
+start() {
+    local bin dir user
+    bin=$(bin_dir)
+    dir=$(mktemp -d "${TMPDIR:-/tmp}/rockvane-pg.XXXXXX")
+    if [ "$(id -u)" -eq 0 ]; then
+        chown postgres: "$dir"
+        user=postgres
+    else
+        user=$(id -un)
+    fi
+    if ! as_owner "$bin/initdb" -A trust -U "$user" -E UTF8 --locale=C.UTF-8 -D "$dir/data" \
+        >"$dir/initdb.log" 2>&1; then
+        cat "$dir/initdb.log" >&2
+        rm -rf "$dir"
+        echo "The test server could not be made in $dir." >&2
+        return 1
+    fi
+    if ! as_owner "$bin/pg_ctl" start -w -t 60 -D "$dir/data" -l "$dir/server.log" \
+        -o "-c listen_addresses='' -k $dir -c fsync=off" >/dev/null; then
+        cat "$dir/server.log" >&2 || true
+        rm -rf "$dir"
+        echo "The test server could not be started in $dir." >&2
+        return 1
+    fi
+    if ! as_owner "$bin/createdb" -h "$dir" -U "$user" rockvane_test; then
+        stop "$dir"
+        echo "The test server's database could not be made." >&2
+        return 1
+    fi
+    echo "host=$dir user=$user dbname=rockvane_test"
+}
+
+stop() {
+    local dir=$1 bin
+    # Only a folder this script made: it holds the server's data folder.
+    case "$dir" in
+    */rockvane-pg.*) ;;
+    *)
+        echo "Not a test server's folder: $dir" >&2
+        return 1
+        ;;
+    esac
+    [ -d "$dir" ] || return 0
+    bin=$(bin_dir)
+    if [ -f "$dir/data/postmaster.pid" ]; then
+        as_owner "$bin/pg_ctl" stop -w -m immediate -D "$dir/data" >/dev/null || true
+    fi
+    rm -rf "$dir"
+}
+
+case "${1:-}" in
+start) start ;;
+stop)
+    [ $# -eq 2 ] || {
+        echo "Usage: $0 stop FOLDER" >&2
+        exit 2
+    }
+    stop "$2"
+    ;;
+*)
+    echo "Usage: $0 start | stop FOLDER" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,640 @@
+#include "store/PgEngine.h"
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <libpq-fe.h>
+#include <limits>
+#include <map>
+#include <poll.h>
+
+namespace rv {
+
+QString serverStatementText(const QString& sql, int* parameterCount) {
+    QString out;
+    out.reserve(sql.size() + 8);
+    int highest = 0;
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    // Copies a quoted stretch (quote doubled inside it to stand for itself) unchanged.
+    auto copyQuoted = [&](QChar quote) {
+        out += sql[i++];
+        while (i < n) {
+            const QChar c = sql[i++];
+            out += c;
+            if (c == quote) {
+                if (i < n && sql[i] == quote)
+                    out += sql[i++];
+                else
+                    break;
+            }
+        }
+    };
+    while (i < n) {
+        const QChar c = sql[i];
+        if (c == u'\'' || c == u'"') {
+            copyQuoted(c);
+        } else if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
+            const qsizetype end = sql.indexOf(u'\n', i);
+            const qsizetype stop = end < 0 ? n : end;
+            out += QStringView(sql).mid(i, stop - i);
+            i = stop;
+        } else if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
+            const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
+            const qsizetype stop = end < 0 ? n : end + 2;
+            out += QStringView(sql).mid(i, stop - i);
+            i = stop;
+        } else if (c == u'`') {
+            // A backquoted name: the same name double-quoted.
+            out += u'"';
+            ++i;
+            while (i < n && sql[i] != u'`') {
+                if (sql[i] == u'"') out += u'"';
+                out += sql[i++];
+            }
+            if (i < n) ++i;
+            out += u'"';
+        } else if (c == u'?') {
+            ++i;
+            int number = 0;
+            bool written = false;
+            while (i < n && sql[i].isDigit() && number < 100000) {
+                number = number * 10 + sql[i++].digitValue();
+                written = true;
+            }
+            if (!written) number = highest + 1;
+            highest = std::max(highest, number);
+            out += u'$' + QString::number(number);
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    if (parameterCount) *parameterCount = highest;
+    return out;
+}
+
+namespace {
+
+// What every operation on whole database files answers on a server.
+Error notOnServer(const QString& what) {
+    return Error{err::FileError, what + QStringLiteral(" is not available on a site server")};
+}
+
+// The server's error as the store's Error: its own class of error where the store has a
+// number for it (a lock waited for too long, a full disk), otherwise a general failure; the
+// text carries the server's message and its SQLSTATE.
+Error errorOf(const PGresult* result, const PGconn* conn) {
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    QString text = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
+    const QByteArray code(state ? state : "");
+    long long number = 1;
+    if (code == "55P03" || code == "40P01" || code == "40001")
+        number = err::DatabaseBusy;
+    else if (code == "53100")
+        number = err::DiskFull;
+    if (!code.isEmpty()) text += QStringLiteral(" (SQLSTATE ") + QString::fromLatin1(code) + u')';
+    return Error{number, text};
+}
+
+using ResultPtr = std::unique_ptr<PGresult, decltype(&PQclear)>;
+
+// Type numbers of the server's built-in types the store reads as numbers or bytes.
+enum : Oid {
+    BoolOid = 16,
+    ByteaOid = 17,
+    Int8Oid = 20,
+    Int2Oid = 21,
+    Int4Oid = 23,
+    OidOid = 26,
+    Float4Oid = 700,
+    Float8Oid = 701,
+    NumericOid = 1700,
+};
+
+class PgConnection;
+
+// A prepared statement on the server. Its parameters are sent as text (the server gives
+// them the type their place in the statement asks for); its rows come back as text, all at
+// the first step.
+class PgStatement final : public EngineStatement {
+public:
+    PgStatement(PgConnection& c, std::weak_ptr<bool> open, QByteArray name, int parameterCount)
+        : m_c(c), m_open(std::move(open)), m_name(std::move(name)),
+          m_values(size_t(parameterCount)), m_bound(size_t(parameterCount), false) {}
+    ~PgStatement() override;
+
+    void bindNull(int index) override { set(index, QByteArray(), false); }
+    void bindInt64(int index, qint64 value) override {
+        set(index, QByteArray::number(value), true);
+    }
+    void bindDouble(int index, double value) override {
+        char buffer[32];
+        const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
+        set(index, QByteArray(buffer, written.ptr - buffer), true);
+    }
+    void bindText(int index, const QString& value) override { set(index, value.toUtf8(), true); }
+    void bindUtf8(int index, const char* bytes, qsizetype length) override {
+        set(index, QByteArray(bytes ? bytes : "", length), true);
+    }
+
+    Step step() override;
+    void reset() override {
+        m_result.reset();
+        m_row = -1;
+        m_decoded.clear();
+        for (size_t i = 0; i < m_values.size(); ++i) {
+            m_values[i].clear();
+            m_bound[i] = false;
+        }
+    }
+    Error error() const override { return m_error; }
+
+    int columnCount() const override;
+    QString columnName(int column) const override {
+        return m_result ? QString::fromUtf8(PQfname(m_result.get(), column)) : QString();
+    }
+    ValueKind kind(int column) const override {
+        if (!onRow(column) || PQgetisnull(m_result.get(), m_row, column)) return ValueKind::Null;
+        switch (PQftype(m_result.get(), column)) {
+        case BoolOid:
+        case Int2Oid:
+        case Int4Oid:
+        case Int8Oid:
+        case OidOid:
+            return ValueKind::Integer;
+        case Float4Oid:
+        case Float8Oid:
+        case NumericOid:
+            return ValueKind::Real;
+        case ByteaOid:
+            return ValueKind::Blob;
+        default:
+            return ValueKind::Text;
+        }
+    }
+    qint64 int64(int column) const override {
+        const QByteArrayView v = raw(column);
+        if (v == "t") return 1;
+        qint64 value = 0;
+        const auto read = std::from_chars(v.begin(), v.end(), value);
+        if (read.ec == std::errc() && read.ptr == v.end()) return value;
+        // A real number (or a text) as an integer: its whole part, held to the range.
+        const double d = real(column);
+        if (std::isnan(d)) return 0;
+        if (d >= 9223372036854775807.0) return std::numeric_limits<qint64>::max();
+        if (d <= -9223372036854775808.0) return std::numeric_limits<qint64>::min();
+        return qint64(d);
+    }
+    double real(int column) const override {
+        const QByteArrayView v = raw(column);
+        if (v == "t") return 1;
+        double value = 0;
+        (void)std::from_chars(v.begin(), v.end(), value);
+        return value;
+    }
+    QString text(int column) const override { return QString::fromUtf8(bytes(column)); }
+    QByteArrayView bytes(int column) const override {
+        if (kind(column) != ValueKind::Blob) return raw(column);
+        // The server writes bytes as escaped text: decoded once per row.
+        auto& decoded = m_decoded[column];
+        if (decoded.isNull()) {
+            size_t length = 0;
+            unsigned char* d = PQunescapeBytea(
+                reinterpret_cast<const unsigned char*>(PQgetvalue(m_result.get(), m_row, column)),
+                &length);
+            decoded = d ? QByteArray(reinterpret_cast<const char*>(d), qsizetype(length))
+                        : QByteArray("");
+            PQfreemem(d);
+        }
+        return decoded;
+    }
+    void readRow(CellView* cells, int count) const override {
+        for (int i = 0; i < count; ++i) {
+            CellView& c = cells[i];
+            c = CellView{};
+            c.kind = kind(i);
+            switch (c.kind) {
+            case ValueKind::Integer:
+                c.integer = int64(i);
+                break;
+            case ValueKind::Real:
+                c.real = real(i);
+                break;
+            case ValueKind::Text:
+            case ValueKind::Blob: {
+                const QByteArrayView b = bytes(i);
+                c.bytes = b.data();
+                c.length = b.size();
+                break;
+            }
+            case ValueKind::Null:
+                break;
+            }
+        }
+    }
+
+private:
+    void set(int index, QByteArray value, bool bound) {
+        if (index < 1 || size_t(index) > m_values.size()) return;
+        m_values[size_t(index - 1)] = std::move(value);
+        m_bound[size_t(index - 1)] = bound;
+    }
+    bool onRow(int column) const {
+        return m_result && m_row >= 0 && m_row < PQntuples(m_result.get()) && column >= 0 &&
+               column < PQnfields(m_result.get());
+    }
+    QByteArrayView raw(int column) const {
+        if (!onRow(column) || PQgetisnull(m_result.get(), m_row, column)) return {};
+        return QByteArrayView(PQgetvalue(m_result.get(), m_row, column),
+                              PQgetlength(m_result.get(), m_row, column));
+    }
+
+    PgConnection& m_c;
+    // Expires when the connection closes: a statement kept longer only fails.
+    std::weak_ptr<bool> m_open;
+    QByteArray m_name;
+    std::vector<QByteArray> m_values;
+    std::vector<bool> m_bound;
+    ResultPtr m_result{nullptr, &PQclear};
+    int m_row = -1;
+    Error m_error;
+    mutable std::map<int, QByteArray> m_decoded;
+    friend class PgConnection;
+};
+
+class PgConnection final : public EngineConnection {
+public:
+    PgConnection(PGconn* conn, bool readOnly) : m_conn(conn), m_readOnly(readOnly) {}
+    ~PgConnection() override { PQfinish(m_conn); }
+    PgConnection(const PgConnection&) = delete;
+    PgConnection& operator=(const PgConnection&) = delete;
+
+    QString describe() const override {
+        return QStringLiteral("PostgreSQL database ") + QString::fromUtf8(PQdb(m_conn)) +
+               QStringLiteral(" on ") + QString::fromUtf8(PQhost(m_conn));
+    }
+    bool readOnly() const override {
+        const char* setting = PQparameterStatus(m_conn, "default_transaction_read_only");
+        return m_readOnly || (setting && qstrcmp(setting, "on") == 0);
+    }
+    Error lastError() const override { return m_lastError; }
+
+    Result<std::unique_ptr<EngineStatement>> prepare(const QString& sql) override {
+        int parameters = 0;
+        const QByteArray text = serverStatementText(sql, &parameters).toUtf8();
+        const QByteArray name = "rv_" + QByteArray::number(++m_statements);
+        if (!PQsendPrepare(m_conn, name.constData(), text.constData(), parameters, nullptr))
+            return m_lastError = errorOf(nullptr, m_conn);
+        if (Status s = finishCommand(); !s.ok()) return s.error();
+        return std::unique_ptr<EngineStatement>(
+            std::make_unique<PgStatement>(*this, m_open, name, parameters));
+    }
+
+    Status execute(const QString& sql) override {
+        const QByteArray text = serverStatementText(sql).toUtf8();
+        if (!PQsendQuery(m_conn, text.constData())) return m_lastError = errorOf(nullptr, m_conn);
+        return finishCommand();
+    }
+
+    Result<QStringList> tables() override {
+        QStringList names;
+        Status s = each(QStringLiteral("SELECT table_name FROM information_schema.tables WHERE "
+                                       "table_schema = current_schema() AND table_type = 'BASE "
+                                       "TABLE' ORDER BY table_name COLLATE \"C\""),
+                        QString(), [&](EngineStatement& row) { names << row.text(0); });
+        if (!s.ok()) return s;
+        return names;
+    }
+
+    Result<std::vector<EngineColumn>> columns(const QString& table) override {
+        // The type in the store's spelling: upper case, a domain by its own name (the
+        // store's DOUBLE is a domain over double precision), a length where one is set.
+        std::vector<EngineColumn> cols;
+        Status s =
+            each(QStringLiteral("SELECT column_name, upper(coalesce(domain_name, data_type)) || "
+                                "coalesce('(' || character_maximum_length || ')', '') FROM "
+                                "information_schema.columns WHERE table_schema = current_schema() "
+                                "AND table_name = ?1 ORDER BY ordinal_position"),
+                 table, [&](EngineStatement& row) {
+                     cols.push_back(EngineColumn{row.text(0), row.text(1)});
+                 });
+        if (!s.ok()) return s;
+        return cols;
+    }
+
+    Status begin() override { return execute(QStringLiteral("BEGIN")); }
+    Status commit() override {
+        // A transaction a failed statement spoiled is rolled back by COMMIT without a word:
+        // that is a failure here.
+        const bool spoiled = PQtransactionStatus(m_conn) == PQTRANS_INERROR;
+        Status s = execute(QStringLiteral("COMMIT"));
+        if (s.ok() && spoiled)
+            return m_lastError = Error{1, QStringLiteral("The transaction was rolled back: a "
+                                                         "statement in it failed")};
+        return s;
+    }
+    void rollback() override {
+        if (inTransaction()) (void)execute(QStringLiteral("ROLLBACK"));
+    }
+    bool inTransaction() const override {
+        const PGTransactionStatusType t = PQtransactionStatus(m_conn);
+        return t == PQTRANS_INTRANS || t == PQTRANS_INERROR || t == PQTRANS_ACTIVE;
+    }
+
+    qint64 changes() const override { return m_changes; }
+    qint64 totalChanges() const override { return m_totalChanges; }
+    // The value the last insert drew from a sequence in this session (a serial or identity
+    // column numbers the server's rows); 0 when none has drawn one. Asked under a savepoint
+    // inside a transaction, so that asking never spoils it.
+    qint64 lastInsertId() const override {
+        const bool inside = inTransaction();
+        if (inside) PQclear(PQexec(m_conn, "SAVEPOINT rv_last_insert"));
+        ResultPtr r(PQexec(m_conn, "SELECT lastval()"), &PQclear);
+        qint64 id = 0;
+        if (PQresultStatus(r.get()) == PGRES_TUPLES_OK && PQntuples(r.get()) == 1) {
+            const char* v = PQgetvalue(r.get(), 0, 0);
+            (void)std::from_chars(v, v + qstrlen(v), id);
+        }
+        if (inside) {
+            PQclear(PQexec(m_conn, "ROLLBACK TO SAVEPOINT rv_last_insert"));
+            PQclear(PQexec(m_conn, "RELEASE SAVEPOINT rv_last_insert"));
+        }
+        return id;
+    }
+
+    // The server runs a statement on its own: while the program waits for its answer,
+    // carryOn is asked every everySteps tenths of a millisecond (at least every
+    // millisecond); false cancels the statement on the server.
+    void setProgressHandler(int everySteps, std::function<bool()> carryOn) override {
+        m_carryOn = std::move(carryOn);
+        m_askEveryMs = std::max(1, everySteps / 10);
+    }
+
+    // Functions of the program cannot run inside the server: on a site server the store
+    // computes those values in the program itself.
+    Status defineFunction(const QString& name, int, bool, ScalarFunction) override {
+        return m_lastError = Error{1, QStringLiteral("The program's function ") + name +
+                                          QStringLiteral(" is not available on a site server")};
+    }
+
+    Status copyTo(const QString&, int) override {
+        return m_lastError = notOnServer(QStringLiteral("A copy of the database file"));
+    }
+
+    void* nativeHandle() const override { return m_conn; }
+
+    // Sends the prepared statement's parameters and waits for its rows.
+    Status run(PgStatement& q) {
+        std::vector<const char*> values(q.m_values.size());
+        std::vector<int> lengths(q.m_values.size());
+        for (size_t i = 0; i < values.size(); ++i) {
+            values[i] = q.m_bound[i] ? q.m_values[i].constData() : nullptr;
+            lengths[i] = int(q.m_values[i].size());
+        }
+        if (!PQsendQueryPrepared(m_conn, q.m_name.constData(), int(values.size()), values.data(),
+                                 lengths.data(), nullptr, 0))
+            return m_lastError = errorOf(nullptr, m_conn);
+        return finishCommand(&q.m_result);
+    }
+    void deallocate(const QByteArray& name) {
+        if (PQstatus(m_conn) != CONNECTION_OK) return;
+        const QByteArray sql = "DEALLOCATE " + name;
+        PQclear(PQexec(m_conn, sql.constData()));
+    }
+
+private:
+    // Waits for every result of the command sent; the last one that returns rows is kept in
+    // rows (when asked for). Counts the rows each changed.
+    Status finishCommand(ResultPtr* rows = nullptr) {
+        Status status;
+        bool cancelled = false;
+        for (;;) {
+            while (PQisBusy(m_conn)) {
+                if (m_carryOn && !cancelled && !m_carryOn()) {
+                    cancelled = true;
+                    if (PGcancel* cancel = PQgetCancel(m_conn)) {
+                        char why[256];
+                        PQcancel(cancel, why, sizeof why);
+                        PQfreeCancel(cancel);
+                    }
+                }
+                pollfd p{PQsocket(m_conn), POLLIN, 0};
+                ::poll(&p, 1, m_carryOn ? m_askEveryMs : -1);
+                if (!PQconsumeInput(m_conn)) {
+                    m_lastError = errorOf(nullptr, m_conn);
+                    // The connection is gone: nothing more will come.
+                    while (PGresult* r = PQgetResult(m_conn))
+                        PQclear(r);
+                    return m_lastError;
+                }
+            }
+            PGresult* r = PQgetResult(m_conn);
+            if (!r) break;
+            ResultPtr result(r, &PQclear);
+            switch (PQresultStatus(r)) {
+            case PGRES_COMMAND_OK:
+            case PGRES_TUPLES_OK: {
+                // Rows changed count as SQLite counts them: inserts, updates and deletes.
+                const QByteArrayView command(PQcmdStatus(r));
+                if (command.startsWith("INSERT") || command.startsWith("UPDATE") ||
+                    command.startsWith("DELETE") || command.startsWith("MERGE")) {
+                    const char* tuples = PQcmdTuples(r);
+                    m_changes = 0;
+                    (void)std::from_chars(tuples, tuples + qstrlen(tuples), m_changes);
+                    m_totalChanges += m_changes;
+                }
+                if (rows) *rows = std::move(result);
+                break;
+            }
+            default:
+                if (status.ok()) status = m_lastError = errorOf(r, m_conn);
+            }
+        }
+        return status;
+    }
+    template <class F> Status each(const QString& sql, const QString& bound, F&& onRow) {
+        auto prepared = prepare(sql);
+        if (!prepared.ok()) return prepared.error();
+        EngineStatement& q = *prepared.value();
+        if (!bound.isNull()) q.bindText(1, bound);
+        for (;;) {
+            switch (q.step()) {
+            case EngineStatement::Step::Row:
+                onRow(q);
+                break;
+            case EngineStatement::Step::Done:
+                return {};
+            case EngineStatement::Step::Failed:
+                return q.error();
+            }
+        }
+    }
+
+    PGconn* m_conn;
+    bool m_readOnly;
+    Error m_lastError;
+    qint64 m_statements = 0;
+    qint64 m_changes = 0;
+    qint64 m_totalChanges = 0;
+    std::function<bool()> m_carryOn;
+    int m_askEveryMs = 1;
+    std::shared_ptr<bool> m_open = std::make_shared<bool>(true);
+};
+
+PgStatement::~PgStatement() {
+    if (!m_open.expired()) m_c.deallocate(m_name);
+}
+
+EngineStatement::Step PgStatement::step() {
+    if (m_row < 0) {
+        m_decoded.clear();
+        if (m_open.expired()) {
+            m_error = Error{err::ObjectClosed, QStringLiteral("The connection is closed")};
+            return Step::Failed;
+        }
+        if (Status s = m_c.run(*this); !s.ok()) {
+            m_error = s.error();
+            m_result.reset();
+            return Step::Failed;
+        }
+        m_error = Error{};
+    }
+    ++m_row;
+    m_decoded.clear();
+    if (m_result && m_row < PQntuples(m_result.get())) return Step::Row;
+    return Step::Done;
+}
+
+int PgStatement::columnCount() const {
+    return m_result ? PQnfields(m_result.get()) : 0;
+}
+
+// Connects to the server with the location's settings (and the options given, as
+// keyword/value pairs over them).
+Result<PGconn*> connectTo(const QString& location,
+                          const std::vector<std::pair<QByteArray, QByteArray>>& over) {
+    char* why = nullptr;
+    PQconninfoOption* parsed = PQconninfoParse(location.toUtf8().constData(), &why);
+    if (!parsed) {
+        const QString text = QString::fromUtf8(why ? why : "out of memory").trimmed();
+        PQfreemem(why);
+        return Error{err::InvalidArgument,
+                     QStringLiteral("The server's address is not understood: ") + text};
+    }
+    std::vector<QByteArray> keys, values;
+    for (PQconninfoOption* o = parsed; o->keyword; ++o) {
+        if (!o->val) continue;
+        keys.emplace_back(o->keyword);
+        values.emplace_back(o->val);
+    }
+    PQconninfoFree(parsed);
+    // A server that does not answer is given up after a while, unless the location says
+    // how long to wait.
+    if (std::find(keys.begin(), keys.end(), QByteArray("connect_timeout")) == keys.end()) {
+        keys.emplace_back("connect_timeout");
+        values.emplace_back("10");
+    }
+    for (const auto& [key, value] : over) {
+        auto at = std::find(keys.begin(), keys.end(), key);
+        if (at == keys.end()) {
+            keys.push_back(key);
+            values.push_back(value);
+        } else {
+            values[size_t(at - keys.begin())] = value;
+        }
+    }
+    std::vector<const char*> k, v;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        k.push_back(keys[i].constData());
+        v.push_back(values[i].constData());
+    }
+    k.push_back(nullptr);
+    v.push_back(nullptr);
+    PGconn* conn = PQconnectdbParams(k.data(), v.data(), 0);
+    if (PQstatus(conn) != CONNECTION_OK) {
+        const Error e{1, QString::fromUtf8(PQerrorMessage(conn)).trimmed()};
+        PQfinish(conn);
+        return e;
+    }
+    return conn;
+}
+
+// The database a location names.
+QByteArray databaseOf(const QString& location) {
+    PQconninfoOption* parsed = PQconninfoParse(location.toUtf8().constData(), nullptr);
+    QByteArray name;
+    for (PQconninfoOption* o = parsed; o && o->keyword; ++o)
+        if (qstrcmp(o->keyword, "dbname") == 0 && o->val) name = o->val;
+    PQconninfoFree(parsed);
+    return name;
+}
+
+class PostgresEngine final : public DatabaseEngine {
+public:
+    QString name() const override { return QStringLiteral("PostgreSQL"); }
+
+    // Connects to an existing database: the server refuses one it does not hold, and never
+    // makes it. A lock is waited for as long as busyTimeoutMs; a read-only connection's
+    // transactions cannot write.
+    Result<std::unique_ptr<EngineConnection>> open(const QString& location, Mode mode,
+                                                   int busyTimeoutMs) override {
+        QByteArray options = "-c lock_timeout=" + QByteArray::number(std::max(1, busyTimeoutMs));
+        if (mode == Mode::ReadOnly) options += " -c default_transaction_read_only=on";
+        auto conn = connectTo(location, {{"options", options}, {"client_encoding", "UTF8"}});
+        if (!conn.ok()) return conn.error();
+        return std::unique_ptr<EngineConnection>(
+            std::make_unique<PgConnection>(conn.value(), mode == Mode::ReadOnly));
+    }
+
+    // Makes the database the location names on its server (from the server's own
+    // maintenance database), then connects to it. The store writes its real-number columns
+    // as DOUBLE: the new database gets that type as a domain over double precision.
+    Result<std::unique_ptr<EngineConnection>> create(const QString& location) override {
+        const QByteArray database = databaseOf(location);
+        if (database.isEmpty())
+            return Error{err::InvalidArgument,
+                         QStringLiteral("The server's address names no database: ") + location};
+        {
+            auto admin = connectTo(location, {{"dbname", "postgres"}});
+            if (!admin.ok()) return admin.error();
+            PGconn* conn = admin.value();
+            char* quoted = PQescapeIdentifier(conn, database.constData(), size_t(database.size()));
+            const QByteArray sql = QByteArray("CREATE DATABASE ") + (quoted ? quoted : "\"\"");
+            PQfreemem(quoted);
+            ResultPtr r(PQexec(conn, sql.constData()), &PQclear);
+            const Error e =
+                PQresultStatus(r.get()) == PGRES_COMMAND_OK ? Error{} : errorOf(r.get(), conn);
+            PQfinish(conn);
+            if (e.number != 0) return e;
+        }
+        auto c = open(location, Mode::ReadWrite, 5000);
+        if (!c.ok()) return c;
+        if (Status s = c.value()->execute(QStringLiteral("CREATE DOMAIN double AS double "
+                                                         "precision"));
+            !s.ok())
+            return s.error();
+        return c;
+    }
+
+    Result<FileCheck> checkFile(const QString&, DatabaseCheckDepth, int) override {
+        return notOnServer(QStringLiteral("A check of the database file"));
+    }
+    Status compactInto(const QString&, const QString&, int) override {
+        return notOnServer(QStringLiteral("Compacting the database file"));
+    }
+    Result<std::unique_ptr<DatabaseLock>> holdForSwap(const QString&, int) override {
+        return notOnServer(QStringLiteral("Replacing the database file"));
+    }
+    // A server keeps its journal to itself: there is no file beside the database.
+    QString journalOf(const QString&) const override { return QString(); }
+};
+
+} // namespace
+
+DatabaseEngine& postgresEngine() {
+    static PostgresEngine engine;
+    return engine;
+}
+
+} // namespace rv

@@ -1,0 +1,96 @@
+// The site server's engine where it differs from a file's: addresses, bytes, and the
+// operations on database files it answers with a reason.
+#include "store/PgEngine.h"
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+using namespace rv;
+
+namespace {
+
+QString reason(const Status& s) {
+    return s.ok() ? QStringLiteral("(done)") : s.error().description;
+}
+
+TEST(ServerEngine, AnAddressWithoutADatabaseOrNotUnderstoodIsRefused) {
+    DatabaseEngine& engine = postgresEngine();
+    const auto unnamed = engine.create(QStringLiteral("host=/nowhere"));
+    ASSERT_FALSE(unnamed.ok());
+    EXPECT_EQ(unnamed.error().description,
+              QStringLiteral("The server's address names no database: host=/nowhere"));
+    const auto garbled =
+        engine.open(QStringLiteral("host='/nowhere"), DatabaseEngine::Mode::ReadWrite, 100);
+    ASSERT_FALSE(garbled.ok());
+    EXPECT_TRUE(garbled.error().description.startsWith(
+        QStringLiteral("The server's address is not understood: ")))
+        << garbled.error().description.toStdString();
+    const auto absent = engine.open(QStringLiteral("host=/nowhere dbname=mine"),
+                                    DatabaseEngine::Mode::ReadOnly, 100);
+    ASSERT_FALSE(absent.ok());
+    EXPECT_FALSE(absent.error().description.isEmpty());
+}
+
+TEST(ServerEngine, OperationsOnDatabaseFilesAnswerThatTheyAreNotAvailable) {
+    DatabaseEngine& engine = postgresEngine();
+    const QString somewhere = QStringLiteral("host=/nowhere dbname=mine");
+    EXPECT_EQ(reason(engine.compactInto(somewhere, somewhere, 100)),
+              QStringLiteral("Compacting the database file is not available on a site server"));
+    const auto check = engine.checkFile(somewhere, DatabaseCheckDepth::Full, 100);
+    ASSERT_FALSE(check.ok());
+    EXPECT_EQ(check.error().description,
+              QStringLiteral("A check of the database file is not available on a site server"));
+    const auto lock = engine.holdForSwap(somewhere, 100);
+    ASSERT_FALSE(lock.ok());
+    EXPECT_EQ(lock.error().description,
+              QStringLiteral("Replacing the database file is not available on a site server"));
+    EXPECT_EQ(engine.journalOf(somewhere), QString());
+}
+
+// On the throwaway server ROCKVANE_TEST_PG names, when there is one.
+class OnTestServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("ROCKVANE_TEST_PG"))
+            GTEST_SKIP() << "ROCKVANE_TEST_PG is not set; ./test.sh starts a server";
+        auto made = postgresEngine().create(qEnvironmentVariable("ROCKVANE_TEST_PG") +
+                                            QStringLiteral(" dbname=rv_server_%1_%2")
+                                                .arg(QCoreApplication::applicationPid())
+                                                .arg(++count));
+        ASSERT_TRUE(made.ok()) << made.error().description.toStdString();
+        c = std::move(made).value();
+    }
+    std::unique_ptr<EngineConnection> c;
+    static inline int count = 0;
+};
+
+TEST_F(OnTestServer, MixedCaseNamesAndParametersWrittenAsTheStoreWritesThem) {
+    ASSERT_TRUE(c->execute(QStringLiteral("CREATE TABLE `Level Log` (`Sensor` TEXT, `Load` "
+                                          "DOUBLE, note TEXT)"))
+                    .ok());
+    auto insert = need(c->prepare(QStringLiteral("INSERT INTO `Level Log` VALUES (?, ?, '?`x`')")));
+    insert->bindText(1, QStringLiteral("LC-7"));
+    insert->bindDouble(2, 41.25);
+    ASSERT_EQ(insert->step(), EngineStatement::Step::Done);
+    auto read = need(c->prepare(
+        QStringLiteral("SELECT `Load`, note FROM `Level Log` WHERE `Sensor` = ?1 AND ?1 <> ''")));
+    read->bindText(1, QStringLiteral("LC-7"));
+    ASSERT_EQ(read->step(), EngineStatement::Step::Row);
+    EXPECT_EQ(read->columnName(0), QStringLiteral("Load"));
+    EXPECT_EQ(read->real(0), 41.25);
+    EXPECT_EQ(read->text(1), QStringLiteral("?`x`"));
+    EXPECT_EQ(read->step(), EngineStatement::Step::Done);
+    EXPECT_EQ(need(c->tables()), QStringList{QStringLiteral("Level Log")});
+}
+
+TEST_F(OnTestServer, BytesComeBackAsABlobOfTheirOwnBytes) {
+    auto q = need(c->prepare(QStringLiteral("SELECT '\\x00ff41'::bytea, ''::bytea")));
+    ASSERT_EQ(q->step(), EngineStatement::Step::Row);
+    EXPECT_EQ(q->kind(0), ValueKind::Blob);
+    EXPECT_EQ(q->value(0), QVariant(QByteArray("\0\xff"
+                                               "A",
+                                               3)));
+    EXPECT_EQ(q->kind(1), ValueKind::Blob);
+    EXPECT_EQ(q->bytes(1).size(), 0);
+}
+
+} // namespace
