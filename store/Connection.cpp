@@ -1,4 +1,6 @@
 #include "store/Connection.h"
+#include "store/DatabaseFile.h"
+#include "store/PgEngine.h"
 #include "store/Statements.h"
 #include <QRegularExpression>
 
@@ -26,6 +28,36 @@ Status Connection::open(const QString& path, Mode mode) {
     if (!opened.ok()) return opened.error();
     m_engine = std::move(opened).value();
     m_path = path;
+    m_onServer = false;
+    return {};
+}
+
+Status Connection::openServer(const QString& conninfo, Mode mode, Tables tables) {
+    close();
+    auto opened = postgresEngine().open(conninfo,
+                                        mode == Mode::ReadOnly ? DatabaseEngine::Mode::ReadOnly
+                                                               : DatabaseEngine::Mode::ReadWrite,
+                                        3000);
+    if (!opened.ok()) return opened.error();
+    m_engine = std::move(opened).value();
+    m_path = conninfo;
+    m_onServer = true;
+    if (tables == Tables::Required) {
+        auto names = m_engine->tables();
+        if (!names.ok()) {
+            close();
+            return names.error();
+        }
+        for (const QString& fixed : fixedTables()) {
+            if (!names.value().contains(fixed)) {
+                close();
+                return Status::fail(err::NoRockvaneTables,
+                                    QStringLiteral("The database ") + serverDisplayName(conninfo) +
+                                        QStringLiteral(" holds no Rockvane tables (") + fixed +
+                                        QStringLiteral(" is missing)"));
+            }
+        }
+    }
     return {};
 }
 
@@ -43,6 +75,7 @@ sqlite3* Connection::handle() const {
 
 void Connection::close() {
     m_engine.reset();
+    m_onServer = false;
     m_columns.clear();
 }
 

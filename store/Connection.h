@@ -33,8 +33,19 @@ public:
     // Opens the database file at path. Fails when the file is missing, is not a
     // database, or cannot be read; a write-protected file opens for reading only.
     Status open(const QString& path, Mode mode = Mode::ReadWrite);
+    // Connects to a site server's database; conninfo is a libpq connection string
+    // ("host=db.mine port=5432 dbname=rockvane user=jo sslmode=require"). Fails with
+    // err::ServerUnreachable, err::LoginRefused or err::NoSuchDatabase (the text the
+    // server's own), and, when tables is Required, with err::NoRockvaneTables for a
+    // database without the program's fixed tables.
+    enum class Tables { Required, Any };
+    Status openServer(const QString& conninfo, Mode mode = Mode::ReadWrite,
+                      Tables tables = Tables::Required);
+    // Whether the open database is on a site server (false for a file, or when closed).
+    bool onServer() const { return m_onServer && m_engine; }
     void close();
     bool isOpen() const { return m_engine != nullptr; }
+    // The file's path, or the server's connection string.
     const QString& path() const { return m_path; }
     // Which engine and database the connection is open on: "SQLite file <path>"; empty
     // when closed.
@@ -85,7 +96,8 @@ private:
     Status runSelectInto(const QString& target, const QString& source, const QString& tail);
 
     std::unique_ptr<EngineConnection> m_engine;
-    QString m_path;
+    QString m_path; // the file's path, or the server's connection string
+    bool m_onServer = false;
     QHash<QString, std::vector<ColumnInfo>> m_columns;
 };
 

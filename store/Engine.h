@@ -25,6 +25,13 @@ constexpr long long DatabaseBusy = 5; // the database is locked by another progr
 constexpr long long DatabaseCorrupt = 11;
 constexpr long long NotADatabase = 26;
 constexpr long long DiskFull = 61;
+// A site server's answers, by what the engineer can do about them.
+constexpr long long ServerUnreachable = 1101; // no server answers at the address
+constexpr long long LoginRefused = 1102;      // the server refused the user or password
+constexpr long long NoSuchDatabase = 1103;    // the server holds no database of that name
+constexpr long long NoRockvaneTables = 1104;  // the database holds none of the program's tables
+constexpr long long ConnectionLost = 1105;    // the server went away during the work
+constexpr long long WriteRefused = 1106;      // the user may read but not write
 } // namespace err
 
 // The kind of a value as the engine holds it.

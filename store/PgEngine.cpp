@@ -510,6 +510,22 @@ int PgStatement::columnCount() const {
     return m_result ? PQnfields(m_result.get()) : 0;
 }
 
+// What a failed connection means for the engineer, from the server's (or libpq's) own
+// text: the login refused (unknown user, wrong or missing password, no entry for this
+// computer), no database of that name, or no server answering at all.
+long long connectionFailureKind(const QString& text, bool neededPassword) {
+    const QString t = text.toLower();
+    if (t.contains(QStringLiteral("database \"")) && t.contains(QStringLiteral("does not exist")))
+        return err::NoSuchDatabase;
+    if (neededPassword || t.contains(QStringLiteral("authentication failed")) ||
+        t.contains(QStringLiteral("no password supplied")) ||
+        (t.contains(QStringLiteral("role \"")) && t.contains(QStringLiteral("does not exist"))) ||
+        t.contains(QStringLiteral("pg_hba.conf")) ||
+        t.contains(QStringLiteral("permission denied for database")))
+        return err::LoginRefused;
+    return err::ServerUnreachable;
+}
+
 // Connects to the server with the location's settings (and the options given, as
 // keyword/value pairs over them).
 Result<PGconn*> connectTo(const QString& location,
@@ -553,7 +569,8 @@ Result<PGconn*> connectTo(const QString& location,
     v.push_back(nullptr);
     PGconn* conn = PQconnectdbParams(k.data(), v.data(), 0);
     if (PQstatus(conn) != CONNECTION_OK) {
-        const Error e{1, QString::fromUtf8(PQerrorMessage(conn)).trimmed()};
+        const QString text = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        const Error e{connectionFailureKind(text, PQconnectionNeedsPassword(conn) != 0), text};
         PQfinish(conn);
         return e;
     }
@@ -631,6 +648,27 @@ public:
 };
 
 } // namespace
+
+QString serverDisplayName(const QString& conninfo) {
+    PQconninfoOption* parsed = PQconninfoParse(conninfo.toUtf8().constData(), nullptr);
+    QString host, port, database;
+    for (PQconninfoOption* o = parsed; o && o->keyword; ++o) {
+        if (!o->val) continue;
+        if (qstrcmp(o->keyword, "host") == 0 ||
+            (qstrcmp(o->keyword, "hostaddr") == 0 && host.isEmpty()))
+            host = QString::fromUtf8(o->val);
+        else if (qstrcmp(o->keyword, "port") == 0)
+            port = QString::fromUtf8(o->val);
+        else if (qstrcmp(o->keyword, "dbname") == 0)
+            database = QString::fromUtf8(o->val);
+        else if (qstrcmp(o->keyword, "service") == 0 && database.isEmpty())
+            database = QStringLiteral("service ") + QString::fromUtf8(o->val);
+    }
+    PQconninfoFree(parsed);
+    if (host.isEmpty()) host = QStringLiteral("localhost");
+    if (database.isEmpty()) database = QStringLiteral("(default database)");
+    return database + QStringLiteral(" on ") + host + (port.isEmpty() ? QString() : u':' + port);
+}
 
 DatabaseEngine& postgresEngine() {
     static PostgresEngine engine;

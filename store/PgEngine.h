@@ -8,6 +8,11 @@ namespace rv {
 
 DatabaseEngine& postgresEngine();
 
+// How a site server is named to the engineer: "<database> on <host>[:<port>]" from the
+// connection string (the host "localhost" when the string names none). Never shows a
+// password the string may hold.
+QString serverDisplayName(const QString& conninfo);
+
 // The store's statement text in the server's dialect: parameters written "?" or "?N" become
 // "$N" (a bare "?" takes the number after the highest so far), backquoted names become
 // double-quoted ones. Quoted texts, quoted names and comments are left as they are.

@@ -16,6 +16,12 @@ inline const QString kManualFileName = QStringLiteral("RockvaneManual.pdf");
 // leaves half a database behind.
 Status createShippedDatabase(const QString& path);
 
+// Makes the program's tables (the fixed ones, the readings template, the alarm levels and
+// the import history) and the seed rows in the site-server database conninfo names, in one
+// transaction. The database must exist and hold none of the program's tables: one that
+// holds any is refused, untouched (err::FileError, naming the table found).
+Status provisionServerDatabase(const QString& conninfo);
+
 struct ProvisionReport {
     bool createdFolder = false;
     bool createdDatabase = false;
