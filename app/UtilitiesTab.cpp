@@ -46,7 +46,11 @@ UtilitiesTab::UtilitiesTab(QWidget* parent) : QWidget(parent) {
     helpLayout->addLayout(count, row++, 0, 1, 2);
     chkTabsGrow = new QCheckBox(QStringLiteral("Tabs grow with the window"), help);
     chkTabsGrow->setObjectName(QStringLiteral("chkTabsGrow"));
-    helpLayout->addWidget(chkTabsGrow, row, 0, 1, 2);
+    helpLayout->addWidget(chkTabsGrow, row++, 0, 1, 2);
+    cmdDatabase = new QPushButton(QStringLiteral("Database..."), help);
+    cmdDatabase->setObjectName(QStringLiteral("cmdDatabase"));
+    cmdDatabase->setToolTip(QStringLiteral("This computer's database file or a site server"));
+    helpLayout->addWidget(cmdDatabase, row, 0, 1, 2, Qt::AlignLeft);
 
     groups = new QVBoxLayout;
     groups->addStretch();

@@ -29,7 +29,8 @@ public:
     PictureButton* imgAbout;
     CaptionLabel* Label29; // "About Brackwell's Rockvane"
     QLineEdit* txtSCount;
-    QCheckBox* chkTabsGrow; // "Tabs grow with the window"
+    QCheckBox* chkTabsGrow;   // "Tabs grow with the window"
+    QPushButton* cmdDatabase; // "Database...": the file or a site server
     PictureButton* imgCompare;
     CaptionLabel* lblCompare;     // "Compare sensors on one plot"
     QPushButton* cmdWeeklyReport; // "Weekly report...": the main window opens the report

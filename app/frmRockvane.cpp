@@ -1,6 +1,8 @@
 #include "app/frmRockvane.h"
 #include "alarms/AlarmStore.h"
+#include "app/ServerAddress.h"
 #include "app/UtilitiesTab.h"
+#include "app/frmDatabase.h"
 #include "app/frmSplash.h"
 #include "compare/frmCompare.h"
 #include "core/Values.h"
@@ -22,6 +24,7 @@
 #include "sensors/SensorRegistry.h"
 #include "sensors/SensorTabs.h"
 #include "store/Module1.h"
+#include "store/PgEngine.h"
 #include "store/Provisioning.h"
 #include "store/Session.h"
 #include <QCloseEvent>
@@ -40,8 +43,21 @@ namespace {
 const QString kFormLoad = QStringLiteral(" Form_Load");
 const QString kFormUnload = QStringLiteral(" Form_Unload");
 const QString kHelpClick = QStringLiteral(" imgHelp_Click");
+const QString kDatabaseClick = QStringLiteral(" cmdDatabase_Click");
+const QString kCaption = QStringLiteral("Rockvane LODIX");
 constexpr QSize kTabSize(780, 560); // pixels
 const QString kTabsGrowKey = QStringLiteral("Window/TabsGrow");
+
+// Logs a choice the user's settings file could not keep (it holds for this run only).
+void logUnkept(const Session& s, const UserChoices& choices, const QString& what,
+               const QString& label) {
+    s.logFailure(Error{err::FileError, what + QStringLiteral(" holds for this run only: ") +
+                                           (choices.file().isEmpty()
+                                                ? QStringLiteral("the user has no settings folder")
+                                                : QDir::toNativeSeparators(choices.file()) +
+                                                      QStringLiteral(" cannot be written"))},
+                 label);
+}
 
 // Does what a click on the control does, when it can be clicked.
 void press(QWidget* control) {
@@ -58,7 +74,7 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     : QMainWindow(parent), m_session(std::make_unique<Session>(dialogs, clock, paths, desktop)),
       m_instance(instance) {
     setObjectName(QStringLiteral("frmRockvane"));
-    setWindowTitle(QStringLiteral("Rockvane LODIX"));
+    setWindowTitle(kCaption);
 
     auto* central = new QWidget(this);
     setCentralWidget(central);
@@ -131,6 +147,7 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     connect(utilities->lblCompare, &CaptionLabel::clicked, this, &frmRockvane::imgCompare_Click);
     connect(utilities->cmdWeeklyReport, &QPushButton::clicked, this,
             &frmRockvane::cmdWeeklyReport_Click);
+    connect(utilities->cmdDatabase, &QPushButton::clicked, this, &frmRockvane::cmdDatabase_Click);
 
     // When the tabs grow with the window the plots fill their tabs by themselves; on the
     // other tabs the frames of controls keep their normal size, and the lists of imports,
@@ -239,32 +256,24 @@ bool frmRockvane::Form_Load() {
         s.paths.specialFolder(kCommonDocumentsFolder).trimmed() + QStringLiteral("/Brackwell");
     s.gDataFolder = s.gMakerFolder + QStringLiteral("/Rockvane");
     s.gDatabasePath = s.gDataFolder + QStringLiteral("/") + kDatabaseFileName;
-    // A lock beside the database before this run takes it is one the run before left
-    // behind: it did not end cleanly.
-    const bool lockLeftBehind =
-        QFileInfo::exists(LockFileInstance::databaseLockPath(s.gDatabasePath));
-    // Another copy on the same database, whoever runs it and from wherever, is refused.
-    m_instance.guard(s.gDatabasePath);
-    if (m_instance.anotherCopyRunning()) {
-        s.dialogs.inform(QStringLiteral("Rockvane is already running") + kCrLf +
-                             QStringLiteral("Cannot load program again"),
-                         kTitle, Icon::Exclamation);
-        const QString holder = m_instance.holder();
-        s.logFailure(Error{err::DatabaseBusy,
-                           holder.isEmpty()
-                               ? QStringLiteral("The database ") +
-                                     QDir::toNativeSeparators(s.gDatabasePath) +
-                                     QStringLiteral(" is in use by another copy of Rockvane")
-                               : holder},
-                     kFormLoad);
+    // A site server, named on the command line or chosen before in the Database window,
+    // is connected to first: it requires the program's fixed tables. One that cannot be
+    // opened is named with why, and the file is offered in its place.
+    if (const QString server = startingServer(m_serverArgument, UserChoices(s.paths));
+        !server.isEmpty()) {
+        const Status opened = s.gConnection.openServer(server);
+        if (!opened.ok() && !offerFileInstead(server, opened.error(), kFormLoad)) return false;
+    }
+    // A server keeps its own users apart and maintains itself: the lock beside the file
+    // and the file's quick check are the file's alone.
+    const bool onServer = s.gConnection.onServer();
+    if (!onServer && !guardFile(QStringLiteral("Rockvane is already running") + kCrLf +
+                                    QStringLiteral("Cannot load program again"),
+                                kFormLoad)) {
         m_secondCopy = true;
         return false;
     }
-    // Without a lock beside the database other copies could write to it unseen: this run
-    // only reads it.
-    const bool readOnly = !m_instance.guardsDatabase();
-    const bool quickCheck = m_startUpCheck == StartUpCheck::Always || lockLeftBehind || readOnly;
-    maintenance->setReadOnly(readOnly);
+    const bool quickCheck = m_startUpCheck == StartUpCheck::Always || m_fileCheckDue;
     bool mustEnd = false;
     const bool finished = logged(s, kFormLoad, [&] {
         s.Firstload = true;
@@ -278,56 +287,189 @@ bool frmRockvane::Form_Load() {
         SSTab1->setCurrentIndex(0);
         readings->hideError();
 
-        const Status opened =
-            openDatabase(s.gConnection, s.gDatabasePath,
-                         readOnly ? Connection::Mode::ReadOnly : Connection::Mode::ReadWrite);
-        // The engine and the database the run works on (empty while there is none).
-        s.gConnectString = s.gConnection.describe();
-        // A file that is there but damaged gets the message naming the backup to restore.
-        if (!opened.ok() && isDamagedDatabase(opened.error()))
-            tellDatabaseDamaged(s, maintenance->files(), true);
-        need(opened);
-        if (!s.gConnection.isOpen()) {
-            s.dialogs.inform(QStringLiteral("ERROR: could not connect to database") + kCrLf +
-                                 QStringLiteral("Program must exit"),
-                             QStringLiteral("Database connection error"), Icon::Critical);
+        if (!onServer && !openFile(kFormLoad, quickCheck)) {
             mustEnd = true;
             return;
         }
-        // The quick check of the file (when it is due), and the one notice of a database
-        // open for reading. What a run cut short left beside a sound database goes, unless
-        // another copy might be at work on it.
-        if (G_CheckOpenedDatabase(s, maintenance->files(), kFormLoad, quickCheck) && !readOnly)
-            G_RemoveWorkFiles(s, maintenance->files());
-        need(s.rsConfig.open(s.gConnection, sql::ConfigurationByType));
-        need(s.rsConfig.moveFirst());
-        GetPrefs(s);
-        need(s.rsSensors.open(s.gConnection, sql::SensorsByNumber));
-        // A database of this program made before alarm levels and the import history gains
-        // their tables; one that cannot be written works on without them (said once above,
-        // and by the parts of the tabs concerned).
-        (void)ensureNewTables(s.gConnection);
-
-        Recordset& rs = s.rsSensors;
-        if (rs.bof() || rs.eof()) {
-            s.dialogs.inform(QStringLiteral("There are no sensors in the database, ") + kCrLf +
-                                 QStringLiteral("click the ADD NEW button to begin using Rockvane"),
-                             kTitle, Icon::Exclamation);
-            utilities->txtSCount->setText(QStringLiteral("0"));
-        } else {
-            relistSensors();
-            need(rs.moveFirst());
-            utilities->txtSCount->setText(QString::number(rs.recordCount()));
-            record->fillfields();
-            identification->cboSensors->setEditText(
-                displayText(need(s.currentSensor.value(QStringLiteral("InstrumentID")))));
-        }
+        s.gConnectString = s.gConnection.describe();
+        readDatabase(false);
         s.Firstload = false;
         // The first sensor (or none) is shown: every tab starts from it.
         s.currentSensor.announceChanged();
     });
     (void)finished;
     return !mustEnd;
+}
+
+bool frmRockvane::guardFile(const QString& refusal, const QString& label) {
+    Session& s = *m_session;
+    // A lock beside the database before this run takes it is one the run before left
+    // behind: it did not end cleanly.
+    const bool lockLeftBehind =
+        QFileInfo::exists(LockFileInstance::databaseLockPath(s.gDatabasePath));
+    // Another copy on the same database, whoever runs it and from wherever, is refused.
+    m_instance.guard(s.gDatabasePath);
+    if (m_instance.anotherCopyRunning()) {
+        s.dialogs.inform(refusal, kTitle, Icon::Exclamation);
+        const QString holder = m_instance.holder();
+        s.logFailure(Error{err::DatabaseBusy,
+                           holder.isEmpty()
+                               ? QStringLiteral("The database ") +
+                                     QDir::toNativeSeparators(s.gDatabasePath) +
+                                     QStringLiteral(" is in use by another copy of Rockvane")
+                               : holder},
+                     label);
+        return false;
+    }
+    // Without a lock beside the database other copies could write to it unseen: this run
+    // only reads it.
+    m_fileReadOnly = !m_instance.guardsDatabase();
+    m_fileCheckDue = lockLeftBehind || m_fileReadOnly;
+    maintenance->setReadOnly(m_fileReadOnly);
+    return true;
+}
+
+bool frmRockvane::openFile(const QString& label, bool quickCheck) {
+    Session& s = *m_session;
+    const Status opened =
+        openDatabase(s.gConnection, s.gDatabasePath,
+                     m_fileReadOnly ? Connection::Mode::ReadOnly : Connection::Mode::ReadWrite);
+    // The engine and the database the run works on (empty while there is none).
+    s.gConnectString = s.gConnection.describe();
+    showDatabaseInTitle();
+    // A file that is there but damaged gets the message naming the backup to restore.
+    if (!opened.ok() && isDamagedDatabase(opened.error()))
+        tellDatabaseDamaged(s, maintenance->files(), true);
+    need(opened);
+    if (!s.gConnection.isOpen()) {
+        s.dialogs.inform(QStringLiteral("ERROR: could not connect to database") + kCrLf +
+                             QStringLiteral("Program must exit"),
+                         QStringLiteral("Database connection error"), Icon::Critical);
+        return false;
+    }
+    // The quick check of the file (when it is due), and the one notice of a database
+    // open for reading. What a run cut short left beside a sound database goes, unless
+    // another copy might be at work on it.
+    if (G_CheckOpenedDatabase(s, maintenance->files(), label, quickCheck) && !m_fileReadOnly)
+        G_RemoveWorkFiles(s, maintenance->files());
+    return true;
+}
+
+bool frmRockvane::offerFileInstead(const QString& server, const Error& error,
+                                   const QString& label) {
+    Session& s = *m_session;
+    s.logFailure(error, label);
+    return s.dialogs.ask(serverFailureText(server, error) + kCrLf + kCrLf +
+                             QStringLiteral("Open this computer's database file instead?"),
+                         QStringLiteral("Database connection error"), Icon::Exclamation);
+}
+
+void frmRockvane::readDatabase(bool switching) {
+    Session& s = *m_session;
+    showDatabaseInTitle();
+    // Nothing read from another database is kept: the readings shown and the place
+    // remembered in them go.
+    s.rsReadings.close();
+    s.rsGraph.close();
+    s.gReadingBookmark = 0;
+    need(s.rsConfig.open(s.gConnection, sql::ConfigurationByType));
+    need(s.rsConfig.moveFirst());
+    GetPrefs(s);
+    need(s.rsSensors.open(s.gConnection, sql::SensorsByNumber));
+    // A database of this program made before alarm levels and the import history gains
+    // their tables; one that cannot be written works on without them (said once above,
+    // and by the parts of the tabs concerned).
+    (void)ensureNewTables(s.gConnection);
+
+    Recordset& rs = s.rsSensors;
+    if (rs.bof() || rs.eof()) {
+        s.dialogs.inform(QStringLiteral("There are no sensors in the database, ") + kCrLf +
+                             QStringLiteral("click the ADD NEW button to begin using Rockvane"),
+                         kTitle, Icon::Exclamation);
+        utilities->txtSCount->setText(QStringLiteral("0"));
+        if (switching) {
+            relistSensors();
+            record->fillfields();
+        }
+        return;
+    }
+    relistSensors();
+    need(rs.moveFirst());
+    utilities->txtSCount->setText(QString::number(rs.recordCount()));
+    record->fillfields();
+    identification->cboSensors->setEditText(
+        displayText(need(s.currentSensor.value(QStringLiteral("InstrumentID")))));
+}
+
+void frmRockvane::showDatabaseInTitle() {
+    const Connection& c = m_session->gConnection;
+    setWindowTitle(kCaption + QStringLiteral(" - ") +
+                   (c.onServer() ? serverDisplayName(c.path())
+                                 : QDir::toNativeSeparators(m_session->gDatabasePath)));
+}
+
+void frmRockvane::cmdDatabase_Click() {
+    if (m_database) return;
+    Session& s = *m_session;
+    const QString current = s.gConnection.onServer() ? s.gConnection.path() : QString();
+    frmDatabase window(s.gDatabasePath, current, this);
+    m_database = &window;
+    const bool chosen = window.exec() == QDialog::Accepted;
+    m_database = nullptr;
+    if (!chosen) return;
+    const QString server = window.chosenServer();
+    UserChoices choices(s.paths);
+    if (!choices.setText(kServerChoiceKey, server))
+        logUnkept(s, choices, QStringLiteral("The choice of the database"), kDatabaseClick);
+    if (server != current || !s.gConnection.isOpen()) (void)useDatabase(server);
+}
+
+bool frmRockvane::useDatabase(const QString& server) {
+    Session& s = *m_session;
+    // Another copy at work on the file keeps this run where it is.
+    if (server.isEmpty() && s.gConnection.onServer() &&
+        !guardFile(QStringLiteral("The database file ") +
+                       QDir::toNativeSeparators(s.gDatabasePath) +
+                       QStringLiteral(" is in use by another copy of Rockvane.") + kCrLf +
+                       QStringLiteral("Rockvane stays on the site server."),
+                   kDatabaseClick))
+        return false;
+    // The record shown keeps its changes in the database it came from.
+    skip([&] { record->savefields(); });
+    s.rsReadings.close();
+    s.rsGraph.close();
+    if (s.gConnection.isOpen()) s.gConnection.close();
+    bool onFile = server.isEmpty();
+    if (!onFile) {
+        const Status opened = s.gConnection.openServer(server);
+        if (!opened.ok()) {
+            if (!offerFileInstead(server, opened.error(), kDatabaseClick) ||
+                !guardFile(QStringLiteral("Rockvane is already running") + kCrLf +
+                               QStringLiteral("Cannot load program again"),
+                           kDatabaseClick)) {
+                endProgram();
+                return false;
+            }
+            onFile = true;
+        }
+    }
+    bool mustEnd = false;
+    logged(s, kDatabaseClick, [&] {
+        if (onFile && !openFile(kDatabaseClick, m_fileCheckDue)) {
+            mustEnd = true;
+            return;
+        }
+        s.gConnectString = s.gConnection.describe();
+        readDatabase(true);
+        s.Firstload = false;
+    });
+    if (mustEnd) {
+        endProgram();
+        return false;
+    }
+    // Everything shown came from the other database: every tab reads again.
+    s.currentSensor.announceRestored();
+    return s.gConnection.isOpen() && s.gConnection.onServer() != onFile;
 }
 
 void frmRockvane::SSTab1_Click(int previousTab) {
@@ -419,13 +561,8 @@ void frmRockvane::chkTabsGrow_Click() {
     m_tabsGrow = utilities->chkTabsGrow->isChecked();
     UserChoices choices(s.paths);
     if (!choices.setFlag(kTabsGrowKey, m_tabsGrow))
-        s.logFailure(
-            Error{err::FileError,
-                  QStringLiteral("The choice of the tabs' growth holds for this run only: ") +
-                      (choices.file().isEmpty() ? QStringLiteral("the user has no settings folder")
-                                                : QDir::toNativeSeparators(choices.file()) +
-                                                      QStringLiteral(" cannot be written"))},
-            QStringLiteral(" chkTabsGrow_Click"));
+        logUnkept(s, choices, QStringLiteral("The choice of the tabs' growth"),
+                  QStringLiteral(" chkTabsGrow_Click"));
     if (!m_tabsGrow) keepPartsAtNormalSize(false);
     Form_Resize();
 }
@@ -472,10 +609,12 @@ void frmRockvane::Form_Terminate() {
     s.rsReadings.close();
     s.rsConfig.close();
     s.rsPrefs.close();
-    // Only a database this run opened for writing and started on is compacted: one that
+    // Only a database file this run opened for writing and started on is compacted: one that
     // could not be opened or read at start-up (already in the log) or that is
     // write-protected is left exactly as it is.
-    const bool compact = !s.Firstload && opensForWriting(s.gConnection);
+    // A site server maintains itself: only the file is compacted.
+    const bool compact =
+        !s.Firstload && opensForWriting(s.gConnection) && !s.gConnection.onServer();
     if (s.gConnection.isOpen()) s.gConnection.close();
     if (compact)
         G_CompactDB(s, s.gDataFolder + QStringLiteral("/"), kDatabaseFileName,

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QShortcut;
@@ -32,6 +33,7 @@ class SensorRegistry;
 class LevelsGroup;
 class frmCompare;
 class frmWeeklyReport;
+class frmDatabase;
 class Progress;
 struct ImportHost;
 
@@ -58,8 +60,12 @@ public:
 
     // Which starts run the quick check of the database (Always unless set).
     void setStartUpCheck(StartUpCheck rule) { m_startUpCheck = rule; }
-    // Start-up. Answers false when the program must end at once (a second copy, or no
-    // connection to the database).
+    // The command line's --server: the site server this run works on, whatever the user
+    // chose in the Database window (and not remembered). Before Form_Load.
+    void setServerArgument(std::optional<QString> server) { m_serverArgument = std::move(server); }
+    // Start-up. Answers false when the program must end at once (a second copy, no
+    // connection to the database, or a site server that cannot be opened and the file
+    // declined in its place).
     bool Form_Load();
     void Form_Resize();
     // "Tabs grow with the window" on the Utilities tab: kept for the user, applied at once.
@@ -87,6 +93,14 @@ public:
     // levels; the window while it is open.
     void cmdWeeklyReport_Click();
     frmWeeklyReport* weeklyReportWindow() const { return m_weeklyReport; }
+    // "Database...": this computer's file or a site server; the choice is remembered for
+    // the user and the program switches to it. The window while it is open.
+    void cmdDatabase_Click();
+    frmDatabase* databaseWindow() const { return m_database; }
+    // Switches the running program to a database (a server's connection string; empty for
+    // the file): the one open is let go, the other opened and its sensors read as at
+    // start-up. Answers whether the chosen database is open.
+    bool useDatabase(const QString& server);
 
     Session& session() { return *m_session; }
     QTabWidget* SSTab1 = nullptr;
@@ -138,8 +152,30 @@ private:
     // showing the reading again, the safety backup.
     ImportHost importHost(Progress& progress);
 
+    // This run's claim on the database file against other copies: false when another copy
+    // holds it (said with `refusal` and one log entry). Notes whether the file is to be
+    // opened for reading only, and whether its quick check is due.
+    bool guardFile(const QString& refusal, const QString& label);
+    // Opens the database file as start-up does (inside a logged procedure): a damaged file
+    // gets the message naming the backup, the quick check runs when due, what a run cut
+    // short left beside the file goes. False when the program must end.
+    bool openFile(const QString& label, bool quickCheck);
+    // A site server that cannot be opened: the message naming why, one log entry, and the
+    // question whether to open this computer's file instead (true: Yes).
+    bool offerFileInstead(const QString& server, const Error& error, const QString& label);
+    // Reads the database just opened as start-up does: the type's limits, the preferences,
+    // the sensors, the first one shown (inside a logged procedure). switching: the boxes
+    // held another database's sensor and are emptied when this one has none.
+    void readDatabase(bool switching);
+    // The caption, then the database open: the file's path or the server's name.
+    void showDatabaseInTitle();
+
     std::unique_ptr<Session> m_session;
     SingleInstance& m_instance;
+    std::optional<QString> m_serverArgument;
+    bool m_fileReadOnly = false;
+    bool m_fileCheckDue = false;
+    frmDatabase* m_database = nullptr;
     bool m_secondCopy = false;
     // The database could not be reopened after a backup or restore: the run ends at once,
     // with nothing to save and nothing to compact.

@@ -1,4 +1,9 @@
 // Rockvane: the load-cell sensor database.
+//   rockvane                      works on this computer's database file, or on the site
+//                                 server chosen in the Database window
+//   rockvane --server "<conninfo>"  works on that site server for this run (a libpq
+//                                 connection string: "host=db.mine dbname=rockvane")
+#include "app/ServerAddress.h"
 #include "app/frmRockvane.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
@@ -25,6 +30,12 @@ int main(int argc, char** argv) {
     // only when the run before did not end cleanly.
     window.setStartUpCheck(rv::StartUpCheck::AfterUncleanEnd);
     dialogs.setOwner(&window);
+    const auto server = rv::serverArgument(QApplication::arguments());
+    if (!server.ok()) {
+        dialogs.inform(server.error().description, rv::kTitle, rv::Icon::Critical);
+        return 2;
+    }
+    window.setServerArgument(server.value());
     if (!window.Form_Load()) return 0;
     window.show();
     const int code = QApplication::exec();
