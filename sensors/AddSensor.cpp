@@ -25,11 +25,15 @@ QString findCriterion(const char* column, const QString& value) {
 
 // Why the database cannot take a new sensor: the file write-protected, its folder unable
 // to hold the engine's journal, or the connection open for reading only; empty when it can.
+// On a site server the file is not in use: the server's own permissions answer, and the
+// store reports a write the server refuses.
 QString whyDatabaseCannotBeWritten(const Session& s) {
-    if (QString why = whyCannotChange(s.gDatabasePath); !why.isEmpty()) return why;
-    if (QString why = whyCannotWrite(s.paths, QFileInfo(s.gDatabasePath).absolutePath());
-        !why.isEmpty())
-        return why;
+    if (!s.gConnection.onServer()) {
+        if (QString why = whyCannotChange(s.gDatabasePath); !why.isEmpty()) return why;
+        if (QString why = whyCannotWrite(s.paths, QFileInfo(s.gDatabasePath).absolutePath());
+            !why.isEmpty())
+            return why;
+    }
     if (s.gConnection.isOpen() && s.gConnection.readOnly())
         return QStringLiteral("The database ") + QDir::toNativeSeparators(s.gDatabasePath) +
                QStringLiteral(" is open for reading only.");
