@@ -28,7 +28,7 @@ class FormLoadTest : public MainWindowTest {};
 TEST_F(FormLoadTest, EmptyShippedDatabaseShowsTheNoSensorMessageAndSixTabs) {
     ASSERT_TRUE(start());
     dialogs.expect(kNoSensors, kTitle, Icon::Exclamation);
-    EXPECT_EQ(window->windowTitle(), "Rockvane LODIX");
+    EXPECT_EQ(window->windowTitle(), "Rockvane LODIX - " + databasePath) << "the file open";
     ASSERT_EQ(window->SSTab1->count(), 6);
     const QStringList captions{"1. Identification", "2. Installation",           "3. Readings",
                                "4. Load v Time",    "05. Load v Time with Temp", "6. Utilities"};
