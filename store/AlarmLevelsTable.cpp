@@ -31,10 +31,8 @@ Status run(Connection& c, const QString& sql, const QVariantList& values) {
 } // namespace
 
 bool hasAlarmTable(Connection& c) {
-    Query q(c, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
-    if (!q.prepared().ok()) return false;
-    q.bind(1, kAlarmLevelsTable);
-    return q.next();
+    const auto names = c.tables();
+    return names.ok() && names.value().contains(kAlarmLevelsTable, Qt::CaseInsensitive);
 }
 
 Status ensureAlarmTable(Connection& c) {

@@ -2,7 +2,6 @@
 #include "store/DatabaseFile.h"
 #include "store/PgEngine.h"
 #include "store/Statements.h"
-#include <QRegularExpression>
 
 namespace rv {
 
@@ -96,61 +95,24 @@ Status Connection::execute(const QString& statement) {
 
 Status Connection::runSelectInto(const QString& target, const QString& source,
                                  const QString& tail) {
-    // The new table is created from the source table's own definition, so its column
-    // types, defaults and checks come along, and the source's indexes are copied too.
-    QString createSql;
-    std::vector<QString> indexSql;
-    {
-        Query q(*this, QStringLiteral("SELECT type, sql FROM sqlite_master WHERE tbl_name = ?1 "
-                                      "COLLATE NOCASE AND sql IS NOT NULL ORDER BY type DESC"));
-        q.bind(1, source);
-        while (q.next()) {
-            if (q.value(0).toString() == QLatin1String("table"))
-                createSql = q.value(1).toString();
-            else if (q.value(0).toString() == QLatin1String("index"))
-                indexSql.push_back(q.value(1).toString());
-        }
-        if (!q.status().ok()) return q.status();
-    }
-    if (createSql.isEmpty())
-        return Status::fail(kNoSuchTable, QStringLiteral("no such table: ") + source);
-
-    static const QRegularExpression createHead(
-        QStringLiteral(R"(^\s*CREATE\s+TABLE\s+(`[^`]+`|"[^"]+"|\[[^\]]+\]|\S+)\s*\()"),
-        QRegularExpression::CaseInsensitiveOption);
-    const auto m = createHead.match(createSql);
-    if (!m.hasMatch())
-        return Status::fail(kNoSuchTable,
-                            QStringLiteral("Cannot copy the definition of ") + source);
-    const QString newCreate = QStringLiteral("CREATE TABLE ") + quoteName(target) +
-                              QStringLiteral(" (") + createSql.mid(m.capturedEnd());
-
-    static const QRegularExpression indexHead(
-        QStringLiteral(
-            R"(^\s*CREATE\s+(UNIQUE\s+)?INDEX\s+(`[^`]+`|"[^"]+"|\[[^\]]+\]|\S+)\s+ON\s+(`[^`]+`|"[^"]+"|\[[^\]]+\]|\S+)\s*\()"),
-        QRegularExpression::CaseInsensitiveOption);
-
     if (Status s = begin(); !s.ok()) return s;
     auto fail = [this](Status s) {
         rollback();
         m_columns.clear();
         return s;
     };
-    if (Status s = runPlain(newCreate); !s.ok()) return fail(s);
-    for (const QString& sql : indexSql) {
-        const auto im = indexHead.match(sql);
-        if (!im.hasMatch()) continue;
-        QString indexName = unquoteName(im.captured(2));
-        if (indexName.startsWith(source, Qt::CaseInsensitive))
-            indexName = indexName.mid(source.size());
-        const QString newIndex = QStringLiteral("CREATE ") + im.captured(1) +
-                                 QStringLiteral("INDEX ") + quoteName(target + indexName) +
-                                 QStringLiteral(" ON ") + quoteName(target) + QStringLiteral(" (") +
-                                 sql.mid(im.capturedEnd());
-        if (Status s = runPlain(newIndex); !s.ok()) return fail(s);
-    }
+    if (Status s = m_engine->createTableLike(source, target); !s.ok()) return fail(s);
+    // The rows the tail chooses, column by column: the engine's own row numbers are the
+    // new table's to give.
+    auto cols = columns(source);
+    if (!cols.ok()) return fail(cols.error());
+    QStringList names;
+    for (const ColumnInfo& c : cols.value())
+        names << quoteName(c.name);
+    const QString list = names.join(QStringLiteral(", "));
     const QString copyRows = QStringLiteral("INSERT INTO ") + quoteName(target) +
-                             QStringLiteral(" SELECT * FROM ") + quoteName(source) + tail;
+                             QStringLiteral(" (") + list + QStringLiteral(") SELECT ") + list +
+                             QStringLiteral(" FROM ") + quoteName(source) + tail;
     if (Status s = runPlain(copyRows); !s.ok()) return fail(s);
     if (Status s = commit(); !s.ok()) return fail(s);
     m_columns.clear();

@@ -77,6 +77,7 @@ public:
     void setProgressHandler(int everySteps, std::function<bool()> carryOn);
     Status defineFunction(const QString& name, int argumentCount, bool deterministic,
                           ScalarFunction function);
+    bool runsProgramFunctions() const { return m_engine && m_engine->runsProgramFunctions(); }
     // A prepared insert for many rows in a transaction of its own.
     Result<std::unique_ptr<BulkWrite>> bulkWrite(const QString& insertSql);
     // The open engine connection (nullptr when closed).

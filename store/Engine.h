@@ -158,9 +158,28 @@ public:
     // give the same answer.
     virtual Status defineFunction(const QString& name, int argumentCount, bool deterministic,
                                   ScalarFunction function) = 0;
+    // Whether statements can call the program's functions (defineFunction); where not, the
+    // store computes those values in the program from the rows it reads.
+    virtual bool runsProgramFunctions() const { return true; }
 
     // A prepared insert for many rows in a transaction of its own.
     virtual Result<std::unique_ptr<BulkWrite>> bulkWrite(const QString& insertSql);
+
+    // Makes the table target shaped like source (names unquoted): the same columns with
+    // their types, defaults and checks, and the same indexes; no rows.
+    virtual Status createTableLike(const QString& source, const QString& target) = 0;
+
+    // A mark of what the database holds: equal marks, nothing has changed in between.
+    // totalChanges counts this connection's writes; dataVersion others' and schemaVersion
+    // any table made or changed. An engine that cannot tell answers totalChanges -1:
+    // whatever was read must be read again.
+    struct ChangeStamp {
+        qint64 totalChanges = -1;
+        qint64 dataVersion = -1;
+        qint64 schemaVersion = -1;
+        bool operator==(const ChangeStamp&) const = default;
+    };
+    virtual ChangeStamp changeStamp() = 0;
 
     // Writes a copy of the open database to target (a path that holds no file) under one
     // read lock: a copy of one moment; the connection stays as it is. Another program's

@@ -62,11 +62,8 @@ ImportBatch batchFrom(const Query& q) {
 } // namespace
 
 bool hasTable(Connection& c, const QString& name) {
-    Query q(c, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND "
-                              "name = ? COLLATE NOCASE"));
-    if (!q.prepared().ok()) return false;
-    q.bind(1, name);
-    return q.next();
+    const auto names = c.tables();
+    return names.ok() && names.value().contains(name, Qt::CaseInsensitive);
 }
 
 bool hasHistoryTables(Connection& c) {

@@ -1,4 +1,8 @@
 #include "store/PgEngine.h"
+#include "store/Statements.h"
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -9,7 +13,169 @@
 
 namespace rv {
 
-QString serverStatementText(const QString& sql, int* parameterCount) {
+namespace {
+
+// The words of the store's statements that are the language's own, in any case: never
+// quoted as names. TRUE and FALSE are among them but written as 1 and 0 (the Yes/No
+// columns hold integers, as on a file).
+bool isKeyword(const QString& word) {
+    static const QSet<QString> words = [] {
+        QSet<QString> w;
+        for (const char* k :
+             {"add",       "all",       "alter",     "and",        "as",       "asc",
+              "begin",     "between",   "bigint",    "by",         "case",     "cast",
+              "check",     "collate",   "column",    "commit",     "conflict", "constraint",
+              "create",    "cross",     "default",   "delete",     "desc",     "distinct",
+              "do",        "double",    "drop",      "else",       "end",      "escape",
+              "except",    "excluded",  "exists",    "false",      "for",      "foreign",
+              "from",      "full",      "generated", "group",      "having",   "identity",
+              "if",        "ilike",     "in",        "index",      "inner",    "insert",
+              "integer",   "intersect", "into",      "is",         "join",     "key",
+              "left",      "like",      "limit",     "not",        "nothing",  "null",
+              "nulls",     "offset",    "on",        "or",         "order",    "outer",
+              "precision", "primary",   "real",      "references", "release",  "rename",
+              "returning", "right",     "rollback",  "savepoint",  "select",   "set",
+              "stored",    "table",     "text",      "then",       "to",       "transaction",
+              "true",      "union",     "unique",    "update",     "using",    "values",
+              "view",      "when",      "where",     "with",       "without"})
+            w.insert(QString::fromLatin1(k));
+        return w;
+    }();
+    return words.contains(word.toLower());
+}
+
+bool isWordStart(QChar c) {
+    return c.isLetter() || c == u'_';
+}
+bool isWordChar(QChar c) {
+    return c.isLetterOrNumber() || c == u'_' || c == u'$';
+}
+
+// The balanced parenthesis that closes the one at open, or -1.
+qsizetype closingParenthesis(const QString& text, qsizetype open) {
+    int depth = 0;
+    QChar quote;
+    for (qsizetype i = open; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (!quote.isNull()) {
+            if (c == quote) quote = QChar();
+            continue;
+        }
+        if (c == u'\'' || c == u'"' || c == u'`') {
+            quote = c;
+        } else if (c == u'(') {
+            ++depth;
+        } else if (c == u')' && --depth == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+namespace {
+
+// Where the words CREATE TABLE that begin a statement (after any comments) end; -1 for a
+// statement that makes no table.
+qsizetype createTableHead(const QString& statement) {
+    static const QRegularExpression head(QStringLiteral(R"(^(\s|--[^\n]*\n)*CREATE\s+TABLE\b)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const auto m = head.match(statement);
+    return m.hasMatch() ? m.capturedEnd() : -1;
+}
+bool isCreateTable(const QString& statement) {
+    return createTableHead(statement) >= 0;
+}
+
+} // namespace
+
+QString serverTableDefinition(const QString& createTable) {
+    const qsizetype headEnd = createTableHead(createTable);
+    if (headEnd < 0) return createTable;
+    // A table made like another takes that one's columns, its rowid among them.
+    static const QRegularExpression like(QStringLiteral(R"(\(\s*LIKE\b)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    if (like.match(createTable, headEnd).hasMatch()) return createTable;
+    QString t = createTable;
+    // A check of the value's kind (typeof) is the file's way of holding a column to its
+    // type; on the server the column's type (a domain) holds it.
+    static const QRegularExpression check(QStringLiteral(R"(\s*\bCHECK\s*\()"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    for (qsizetype from = headEnd;;) {
+        const auto m = check.match(t, from);
+        if (!m.hasMatch()) break;
+        const qsizetype close = closingParenthesis(t, m.capturedEnd() - 1);
+        if (close < 0) break;
+        const QString body = t.mid(m.capturedEnd(), close - m.capturedEnd());
+        if (body.contains(QStringLiteral("typeof("), Qt::CaseInsensitive))
+            t.remove(m.capturedStart(), close + 1 - m.capturedStart());
+        else
+            from = close + 1;
+    }
+    // The file's integer key that numbers the rows itself, and its 64-bit integers.
+    static const QRegularExpression counter(
+        QStringLiteral(R"((`[^`]+`|"[^"]+"|\w+)\s+INTEGER\s+PRIMARY\s+KEY\s+AUTOINCREMENT)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString keyColumn;
+    if (const auto m = counter.match(t); m.hasMatch()) {
+        keyColumn = m.captured(1);
+        t.replace(m.capturedStart(), m.capturedLength(),
+                  keyColumn +
+                      QStringLiteral(" BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY"));
+    }
+    static const QRegularExpression integer(QStringLiteral(R"(\bINTEGER\b)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    t.replace(integer, QStringLiteral("BIGINT"));
+    static const QRegularExpression real(QStringLiteral(R"(\bREAL\b)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    t.replace(real, QStringLiteral("DOUBLE PRECISION"));
+    static const QRegularExpression blob(QStringLiteral(R"(\bBLOB\b)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    t.replace(blob, QStringLiteral("BYTEA"));
+    // Every row has its own number, rowid, as on a file: the store finds a row by it.
+    const qsizetype open = t.indexOf(u'(', headEnd);
+    const qsizetype close = open < 0 ? -1 : closingParenthesis(t, open);
+    if (close < 0) return t;
+    const QString rowid =
+        keyColumn.isEmpty()
+            ? QStringLiteral(",\n    rowid BIGINT GENERATED BY DEFAULT AS IDENTITY UNIQUE")
+            : QStringLiteral(",\n    rowid BIGINT GENERATED ALWAYS AS (") + keyColumn +
+                  QStringLiteral(") STORED");
+    t.insert(close, rowid);
+    return t;
+}
+
+QStringList splitStatements(const QString& text) {
+    QStringList out;
+    qsizetype start = 0;
+    QChar quote;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (!quote.isNull()) {
+            if (c == quote) quote = QChar();
+            continue;
+        }
+        if (c == u'\'' || c == u'"' || c == u'`') {
+            quote = c;
+        } else if (c == u'-' && i + 1 < n && text[i + 1] == u'-') {
+            const qsizetype end = text.indexOf(u'\n', i);
+            i = end < 0 ? n : end;
+        } else if (c == u';') {
+            out << text.mid(start, i - start);
+            start = i + 1;
+        }
+    }
+    out << text.mid(start);
+    // Pieces of nothing but blanks and comments are no statements.
+    static const QRegularExpression empty(QStringLiteral(R"(^(\s|--[^\n]*(\n|$))*$)"));
+    out.removeIf([](const QString& piece) { return empty.match(piece).hasMatch(); });
+    return out;
+}
+
+QString serverStatementText(const QString& statement, int* parameterCount) {
+    const QString sql = serverTableDefinition(statement);
     QString out;
     out.reserve(sql.size() + 8);
     int highest = 0;
@@ -53,6 +219,32 @@ QString serverStatementText(const QString& sql, int* parameterCount) {
             }
             if (i < n) ++i;
             out += u'"';
+        } else if (isWordStart(c)) {
+            // A bare word: the language's own, a function's name (a parenthesis straight
+            // after it), or a name. A name in mixed case is quoted so that the server keeps
+            // its case, as the file does (one all in capitals or in small letters is the
+            // same name either way); TRUE and FALSE become 1 and 0.
+            const qsizetype start = i;
+            while (i < n && isWordChar(sql[i]))
+                ++i;
+            const QStringView word = QStringView(sql).mid(start, i - start);
+            const QString lower = word.toString().toLower();
+            if (lower == QLatin1String("true") || lower == QLatin1String("false")) {
+                out += lower == QLatin1String("true") ? u'1' : u'0';
+            } else if (isKeyword(lower) || (i < n && sql[i] == u'(') || lower == word.toString() ||
+                       word.toString().toUpper() == word.toString()) {
+                out += word;
+            } else {
+                out += u'"';
+                out += word;
+                out += u'"';
+            }
+        } else if (c.isDigit()) {
+            // A number, with its exponent or fraction: copied as it stands.
+            while (i < n && (sql[i].isLetterOrNumber() || sql[i] == u'.' || sql[i] == u'_' ||
+                             ((sql[i] == u'+' || sql[i] == u'-') &&
+                              (sql[i - 1] == u'e' || sql[i - 1] == u'E'))))
+                out += sql[i++];
         } else if (c == u'?') {
             ++i;
             int number = 0;
@@ -93,6 +285,11 @@ Error errorOf(const PGresult* result, const PGconn* conn) {
         number = err::DatabaseBusy;
     else if (code == "53100")
         number = err::DiskFull;
+    else if (code == "42501" || code == "25006")
+        number = err::WriteRefused; // no privilege, or a read-only transaction
+    else if (code.startsWith("08") || code == "57P01" || code == "57P02" || code == "57P03" ||
+             (code.isEmpty() && PQstatus(conn) != CONNECTION_OK))
+        number = err::ConnectionLost;
     if (!code.isEmpty()) text += QStringLiteral(" (SQLSTATE ") + QString::fromLatin1(code) + u')';
     return Error{number, text};
 }
@@ -119,9 +316,11 @@ class PgConnection;
 // the first step.
 class PgStatement final : public EngineStatement {
 public:
-    PgStatement(PgConnection& c, std::weak_ptr<bool> open, QByteArray name, int parameterCount)
+    PgStatement(PgConnection& c, std::weak_ptr<bool> open, QByteArray name, int parameterCount,
+                bool namesRowid)
         : m_c(c), m_open(std::move(open)), m_name(std::move(name)),
-          m_values(size_t(parameterCount)), m_bound(size_t(parameterCount), false) {}
+          m_values(size_t(parameterCount)), m_bound(size_t(parameterCount), false),
+          m_namesRowid(namesRowid) {}
     ~PgStatement() override;
 
     void bindNull(int index) override { set(index, QByteArray(), false); }
@@ -152,11 +351,20 @@ public:
 
     int columnCount() const override;
     QString columnName(int column) const override {
-        return m_result ? QString::fromUtf8(PQfname(m_result.get(), column)) : QString();
+        return m_description && column >= 0 && column < int(m_columns.size())
+                   ? QString::fromUtf8(PQfname(m_description.get(), m_columns[size_t(column)]))
+                   : QString();
+    }
+    // The columns as the server described them when the statement was prepared.
+    void describe(ResultPtr description) {
+        m_description = std::move(description);
+        mapColumns();
     }
     ValueKind kind(int column) const override {
-        if (!onRow(column) || PQgetisnull(m_result.get(), m_row, column)) return ValueKind::Null;
-        switch (PQftype(m_result.get(), column)) {
+        if (!onRow(column)) return ValueKind::Null;
+        const int field = m_columns[size_t(column)];
+        if (PQgetisnull(m_result.get(), m_row, field)) return ValueKind::Null;
+        switch (PQftype(m_result.get(), field)) {
         case BoolOid:
         case Int2Oid:
         case Int4Oid:
@@ -200,9 +408,10 @@ public:
         auto& decoded = m_decoded[column];
         if (decoded.isNull()) {
             size_t length = 0;
-            unsigned char* d = PQunescapeBytea(
-                reinterpret_cast<const unsigned char*>(PQgetvalue(m_result.get(), m_row, column)),
-                &length);
+            unsigned char* d =
+                PQunescapeBytea(reinterpret_cast<const unsigned char*>(
+                                    PQgetvalue(m_result.get(), m_row, m_columns[size_t(column)])),
+                                &length);
             decoded = d ? QByteArray(reinterpret_cast<const char*>(d), qsizetype(length))
                         : QByteArray("");
             PQfreemem(d);
@@ -242,12 +451,29 @@ private:
     }
     bool onRow(int column) const {
         return m_result && m_row >= 0 && m_row < PQntuples(m_result.get()) && column >= 0 &&
-               column < PQnfields(m_result.get());
+               column < int(m_columns.size()) &&
+               m_columns[size_t(column)] < PQnfields(m_result.get());
     }
     QByteArrayView raw(int column) const {
-        if (!onRow(column) || PQgetisnull(m_result.get(), m_row, column)) return {};
-        return QByteArrayView(PQgetvalue(m_result.get(), m_row, column),
-                              PQgetlength(m_result.get(), m_row, column));
+        if (!onRow(column)) return {};
+        const int field = m_columns[size_t(column)];
+        if (PQgetisnull(m_result.get(), m_row, field)) return {};
+        return QByteArrayView(PQgetvalue(m_result.get(), m_row, field),
+                              PQgetlength(m_result.get(), m_row, field));
+    }
+    // The result's columns as the store sees them: the server's row number, rowid, only
+    // where the statement names it, and then once (a "*" beside it brings it again).
+    void mapColumns() {
+        m_columns.clear();
+        if (!m_description) return;
+        bool rowidSeen = !m_namesRowid;
+        for (int i = 0, n = PQnfields(m_description.get()); i < n; ++i) {
+            if (qstrcmp(PQfname(m_description.get(), i), "rowid") == 0) {
+                if (rowidSeen) continue;
+                rowidSeen = true;
+            }
+            m_columns.push_back(i);
+        }
     }
 
     PgConnection& m_c;
@@ -257,9 +483,12 @@ private:
     std::vector<QByteArray> m_values;
     std::vector<bool> m_bound;
     ResultPtr m_result{nullptr, &PQclear};
+    ResultPtr m_description{nullptr, &PQclear};
     int m_row = -1;
     Error m_error;
     mutable std::map<int, QByteArray> m_decoded;
+    bool m_namesRowid = false;
+    std::vector<int> m_columns; // the result's fields shown, in order
     friend class PgConnection;
 };
 
@@ -281,21 +510,46 @@ public:
     Error lastError() const override { return m_lastError; }
 
     Result<std::unique_ptr<EngineStatement>> prepare(const QString& sql) override {
+        if (Status s = typesFor(sql); !s.ok()) return s.error();
         int parameters = 0;
         const QByteArray text = serverStatementText(sql, &parameters).toUtf8();
         const QByteArray name = "rv_" + QByteArray::number(++m_statements);
         if (!PQsendPrepare(m_conn, name.constData(), text.constData(), parameters, nullptr))
             return m_lastError = errorOf(nullptr, m_conn);
         if (Status s = finishCommand(); !s.ok()) return s.error();
-        return std::unique_ptr<EngineStatement>(
-            std::make_unique<PgStatement>(*this, m_open, name, parameters));
+        // The statement's columns are known once it is prepared, before any row.
+        ResultPtr description(PQdescribePrepared(m_conn, name.constData()), &PQclear);
+        if (PQresultStatus(description.get()) != PGRES_COMMAND_OK)
+            return m_lastError = errorOf(description.get(), m_conn);
+        auto statement =
+            std::make_unique<PgStatement>(*this, m_open, name, parameters, namesRowid(sql));
+        statement->describe(std::move(description));
+        return std::unique_ptr<EngineStatement>(std::move(statement));
     }
 
     Status execute(const QString& sql) override {
-        const QByteArray text = serverStatementText(sql).toUtf8();
+        QStringList server;
+        for (const QString& statement : splitStatements(sql)) {
+            if (Status s = typesFor(statement); !s.ok()) return s;
+            server << serverStatementText(statement);
+        }
+        if (server.isEmpty()) return {};
+        const QByteArray text = server.join(QStringLiteral(";\n")).toUtf8();
         if (!PQsendQuery(m_conn, text.constData())) return m_lastError = errorOf(nullptr, m_conn);
         return finishCommand();
     }
+
+    // The table is made as the source's with its columns, defaults, checks, identity and
+    // indexes; its rows are not copied.
+    Status createTableLike(const QString& source, const QString& target) override {
+        return execute(QStringLiteral("CREATE TABLE ") + quoteName(target) +
+                       QStringLiteral(" (LIKE ") + quoteName(source) +
+                       QStringLiteral(" INCLUDING ALL)"));
+    }
+
+    // The server does not tell one connection of another's writes: what was read is read
+    // again.
+    ChangeStamp changeStamp() override { return ChangeStamp{}; }
 
     Result<QStringList> tables() override {
         QStringList names;
@@ -315,9 +569,16 @@ public:
             each(QStringLiteral("SELECT column_name, upper(coalesce(domain_name, data_type)) || "
                                 "coalesce('(' || character_maximum_length || ')', '') FROM "
                                 "information_schema.columns WHERE table_schema = current_schema() "
-                                "AND table_name = ?1 ORDER BY ordinal_position"),
+                                "AND table_name = ?1 AND column_name <> 'rowid' ORDER BY "
+                                "ordinal_position"),
                  table, [&](EngineStatement& row) {
-                     cols.push_back(EngineColumn{row.text(0), row.text(1)});
+                     // The types a table of the store was made with, as the store wrote them.
+                     static const QHash<QString, QString> store = {
+                         {QStringLiteral("BIGINT"), QStringLiteral("INTEGER")},
+                         {QStringLiteral("DOUBLE PRECISION"), QStringLiteral("REAL")},
+                         {QStringLiteral("BYTEA"), QStringLiteral("BLOB")}};
+                     const QString type = row.text(1);
+                     cols.push_back(EngineColumn{row.text(0), store.value(type, type)});
                  });
         if (!s.ok()) return s;
         return cols;
@@ -373,6 +634,7 @@ public:
 
     // Functions of the program cannot run inside the server: on a site server the store
     // computes those values in the program itself.
+    bool runsProgramFunctions() const override { return false; }
     Status defineFunction(const QString& name, int, bool, ScalarFunction) override {
         return m_lastError = Error{1, QStringLiteral("The program's function ") + name +
                                           QStringLiteral(" is not available on a site server")};
@@ -471,7 +733,41 @@ private:
         }
     }
 
+    // Whether a statement names the server's row number itself.
+    static bool namesRowid(const QString& sql) {
+        static const QRegularExpression word(QStringLiteral(R"(\browid\b)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        return word.match(sql).hasMatch();
+    }
+
+    // Before the first table this connection makes: the store's column types (DOUBLE,
+    // DATETIME, YESNO, MEMO) as the database's own types, where it lacks them.
+    Status typesFor(const QString& statement) {
+        if (m_typesReady || !isCreateTable(statement)) return {};
+        QStringList present;
+        Status s = each(QStringLiteral("SELECT typname FROM pg_type WHERE typnamespace = "
+                                       "current_schema()::regnamespace"),
+                        QString(), [&](EngineStatement& row) { present << row.text(0); });
+        if (!s.ok()) return s;
+        static const char* const kTypes[][2] = {
+            {"double", "CREATE DOMAIN double AS double precision"},
+            {"datetime", "CREATE DOMAIN datetime AS text CHECK (VALUE ~ "
+                         "'^[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]')"},
+            {"yesno", "CREATE DOMAIN yesno AS integer"},
+            {"memo", "CREATE DOMAIN memo AS text"},
+        };
+        for (const auto& [name, sql] : kTypes) {
+            if (present.contains(QLatin1String(name))) continue;
+            const ResultPtr r(PQexec(m_conn, sql), &PQclear);
+            if (PQresultStatus(r.get()) != PGRES_COMMAND_OK)
+                return m_lastError = errorOf(r.get(), m_conn);
+        }
+        m_typesReady = true;
+        return {};
+    }
+
     PGconn* m_conn;
+    bool m_typesReady = false;
     bool m_readOnly;
     Error m_lastError;
     qint64 m_statements = 0;
@@ -507,7 +803,7 @@ EngineStatement::Step PgStatement::step() {
 }
 
 int PgStatement::columnCount() const {
-    return m_result ? PQnfields(m_result.get()) : 0;
+    return int(m_columns.size());
 }
 
 // What a failed connection means for the engineer, from the server's (or libpq's) own
@@ -605,8 +901,8 @@ public:
     }
 
     // Makes the database the location names on its server (from the server's own
-    // maintenance database), then connects to it. The store writes its real-number columns
-    // as DOUBLE: the new database gets that type as a domain over double precision.
+    // maintenance database), then connects to it. Its texts sort byte by byte, as on a
+    // file; the store's column types come with the first table made in it.
     Result<std::unique_ptr<EngineConnection>> create(const QString& location) override {
         const QByteArray database = databaseOf(location);
         if (database.isEmpty())
@@ -617,7 +913,10 @@ public:
             if (!admin.ok()) return admin.error();
             PGconn* conn = admin.value();
             char* quoted = PQescapeIdentifier(conn, database.constData(), size_t(database.size()));
-            const QByteArray sql = QByteArray("CREATE DATABASE ") + (quoted ? quoted : "\"\"");
+            // Texts compare byte by byte, as on a file: sensors and readings sort alike.
+            const QByteArray sql =
+                QByteArray("CREATE DATABASE ") + (quoted ? quoted : "\"\"") +
+                " TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'";
             PQfreemem(quoted);
             ResultPtr r(PQexec(conn, sql.constData()), &PQclear);
             const Error e =
@@ -625,13 +924,7 @@ public:
             PQfinish(conn);
             if (e.number != 0) return e;
         }
-        auto c = open(location, Mode::ReadWrite, 5000);
-        if (!c.ok()) return c;
-        if (Status s = c.value()->execute(QStringLiteral("CREATE DOMAIN double AS double "
-                                                         "precision"));
-            !s.ok())
-            return s.error();
-        return c;
+        return open(location, Mode::ReadWrite, 5000);
     }
 
     Result<FileCheck> checkFile(const QString&, DatabaseCheckDepth, int) override {

@@ -14,9 +14,23 @@ DatabaseEngine& postgresEngine();
 QString serverDisplayName(const QString& conninfo);
 
 // The store's statement text in the server's dialect: parameters written "?" or "?N" become
-// "$N" (a bare "?" takes the number after the highest so far), backquoted names become
-// double-quoted ones. Quoted texts, quoted names and comments are left as they are.
-// parameterCount receives the highest parameter number.
+// "$N" (a bare "?" takes the number after the highest so far); backquoted names, and bare
+// names in mixed case, become double-quoted ones, so that the server keeps their
+// case as the file does (the language's own words and functions' names stay as they are);
+// TRUE and FALSE become 1 and 0; a CREATE TABLE becomes serverTableDefinition's. Quoted
+// texts, quoted names and comments are left as they are. parameterCount receives the
+// highest parameter number.
 QString serverStatementText(const QString& sql, int* parameterCount = nullptr);
+
+// A CREATE TABLE of the store as the server makes it: checks of a value's kind (typeof)
+// left out (the column's type holds it), INTEGER as BIGINT (64 bits, as on a file), REAL
+// as DOUBLE PRECISION, BLOB as BYTEA, an INTEGER PRIMARY KEY AUTOINCREMENT as an identity,
+// and a rowid column added: a unique identity, or the integer key itself where the table
+// has one. Any other statement comes back as it is.
+QString serverTableDefinition(const QString& createTable);
+
+// The statements of a text run at once, split at the semicolons that end them (not those
+// in quotes or comments); pieces of nothing but blanks and comments are left out.
+QStringList splitStatements(const QString& text);
 
 } // namespace rv

@@ -1,7 +1,11 @@
 #include "store/Provisioning.h"
 #include "data/ShippedDatabase.h"
+#include "store/AlarmLevelsTable.h"
 #include "store/Connection.h"
+#include "store/DatabaseFile.h"
 #include "store/Engine.h"
+#include "store/ImportHistoryTable.h"
+#include "store/PgEngine.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -34,6 +38,32 @@ Status createShippedDatabase(const QString& path) {
         return Status::fail(err::FileError, QStringLiteral("Could not create ") + path);
     }
     return {};
+}
+
+Status provisionServerDatabase(const QString& conninfo) {
+    Connection c;
+    if (Status s = c.openServer(conninfo, Connection::Mode::ReadWrite, Connection::Tables::Any);
+        !s.ok())
+        return s;
+    const auto present = c.tables();
+    if (!present.ok()) return present.error();
+    QStringList ours = fixedTables();
+    ours << QStringLiteral("sensordata") << kAlarmLevelsTable << kImportBatchesTable
+         << kImportBatchRowsTable;
+    for (const QString& table : ours)
+        if (present.value().contains(table, Qt::CaseInsensitive))
+            return Status::fail(err::FileError,
+                                QStringLiteral("The database ") + serverDisplayName(conninfo) +
+                                    QStringLiteral(" already holds the table ") + table +
+                                    QStringLiteral(": it is left as it is"));
+    if (Status s = c.begin(); !s.ok()) return s;
+    Status s = c.engine()->execute(QString::fromUtf8(shipped::kSchemaSql));
+    if (s.ok()) s = c.engine()->execute(QString::fromUtf8(shipped::kSeedSql));
+    if (s.ok()) s = ensureAlarmTable(c);
+    if (s.ok()) s = ensureHistoryTables(c);
+    if (s.ok()) s = c.commit();
+    if (!s.ok()) c.rollback();
+    return s;
 }
 
 Result<ProvisionReport>

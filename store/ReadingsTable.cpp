@@ -202,6 +202,92 @@ private:
     Connection& m_c;
 };
 
+// The arguments of rv_stale (rowid, Channel1, ChannelT, zero1, NumTemp) as one row read
+// with them, for an engine that cannot call the program's functions.
+class RowArguments final : public FunctionCall {
+public:
+    explicit RowArguments(const Query& row) : m_row(row) {}
+    int argumentCount() const override { return m_row.columnCount(); }
+    ValueKind kind(int argument) const override { return m_row.kind(argument); }
+    qint64 int64(int argument) const override { return m_row.int64(argument); }
+    double real(int argument) const override { return m_row.real(argument); }
+    QString text(int argument) const override { return m_row.text(argument); }
+    void answerNull() override { answer = 0; }
+    void answerInt64(qint64 value) override { answer = value; }
+    void answerDouble(double value) override { answer = qint64(value); }
+    void answerText(const QString&) override { answer = 0; }
+    qint64 answer = 0;
+
+private:
+    const Query& m_row;
+};
+
+// SetZeros on every plotted reading where the engine cannot call rv_stale: the readings are
+// read, computed with the same arithmetic, and those whose stored values differ written
+// back by their row numbers. The caller's transaction holds it all.
+LoadsRecomputed recomputeInProgram(Connection& c, const QString& instrumentId, Recomputation& r) {
+    LoadsRecomputed result;
+    struct Stale {
+        qint64 rowid;
+        std::optional<double> zero1, numTemp;
+    };
+    std::vector<Stale> stale;
+    {
+        Query read(c, QStringLiteral("SELECT rowid, Channel1, ChannelT, zero1, NumTemp FROM ") +
+                          sql::quoted(instrumentId) + QStringLiteral(" WHERE DoNotPlot = False"));
+        if (!read.prepared().ok()) {
+            result.status = read.prepared();
+            return result;
+        }
+        while (read.next()) {
+            RowArguments call(read);
+            staleCall(r, call);
+            if (call.answer) stale.push_back(Stale{read.int64(0), r.zero1, r.numTemp});
+            if (r.done % 256 == 0 && !r.progress->step(r.done)) {
+                r.cancelled = true;
+                break;
+            }
+        }
+        if (!read.status().ok()) result.status = read.status();
+    }
+    result.computed = r.done;
+    for (auto& [rowid, error] : r.failures)
+        result.notStored.push_back(std::move(error));
+    if (r.cancelled || !result.status.ok()) {
+        result.cancelled = r.cancelled;
+        return result;
+    }
+    Query write(c, QStringLiteral("UPDATE ") + sql::quoted(instrumentId) +
+                       QStringLiteral(" SET zero1 = ?1, NumTemp = ?2 WHERE rowid = ?3"));
+    if (!write.prepared().ok()) {
+        result.status = write.prepared();
+        return result;
+    }
+    for (std::size_t i = 0; i < stale.size(); ++i) {
+        const Stale& row = stale[i];
+        write.reset();
+        if (row.zero1)
+            write.bindDouble(1, *row.zero1);
+        else
+            write.bindNull(1);
+        if (row.numTemp)
+            write.bindDouble(2, *row.numTemp);
+        else
+            write.bindNull(2);
+        write.bindInt64(3, row.rowid);
+        if (Status s = write.run(); !s.ok()) {
+            result.status = s;
+            return result;
+        }
+        if (i % 256 == 255 && !r.progress->step(r.done)) {
+            result.cancelled = true;
+            return result;
+        }
+    }
+    result.written = qint64(stale.size());
+    return result;
+}
+
 // The wall-clock seconds since 1970 of a stored date and time (a QDateTime that carries
 // Qt::UTC): the same under every time zone.
 double wallClockSeconds(const QDateTime& wallClock) {
@@ -246,6 +332,17 @@ std::optional<Error> unusableName(const QString& instrumentId) {
 
 Result<qint64> countPlottableReadings(Connection& c, const QString& instrumentId) {
     if (const auto refused = unusableName(instrumentId)) return *refused;
+    if (!c.runsProgramFunctions()) {
+        // The channels read and tried here, one by one.
+        Query q(c, QStringLiteral("SELECT Channel1 FROM ") + sql::quoted(instrumentId) +
+                       QStringLiteral(" WHERE DoNotPlot = False"));
+        if (!q.prepared().ok()) return q.prepared();
+        qint64 count = 0;
+        while (q.next())
+            if (holdsLoad(columnText(q, 0))) ++count;
+        if (!q.status().ok()) return q.status();
+        return count;
+    }
     const HoldsLoadFunction holdsLoadInSql(c);
     Query q(c, QStringLiteral("SELECT count(*) FROM ") + sql::quoted(instrumentId) +
                    QStringLiteral(" WHERE DoNotPlot = False AND rv_holds_load(Channel1)"));
@@ -263,6 +360,29 @@ previousPlottedReading(Connection& c, const QString& instrumentId, const QDateTi
     const Result<QVariant> moment =
         toStored(QVariant(at), ColumnType::Date, QStringLiteral("FullDate"));
     if (!moment.ok()) return moment.error();
+    if (!c.runsProgramFunctions()) {
+        // Back from the moment a page of readings at a time, until one holds a load.
+        constexpr int kPage = 256;
+        Query q(c, QStringLiteral("SELECT Channel1, FullDate FROM ") + sql::quoted(instrumentId) +
+                       QStringLiteral(" WHERE DoNotPlot = False AND FullDate < ?1 ORDER BY "
+                                      "FullDate DESC, rowid DESC LIMIT ?2 OFFSET ?3"));
+        if (!q.prepared().ok()) return q.prepared();
+        for (qint64 offset = 0;; offset += kPage) {
+            q.reset();
+            q.bind(1, moment.value());
+            q.bindInt64(2, kPage);
+            q.bindInt64(3, offset);
+            int rows = 0;
+            while (q.next()) {
+                ++rows;
+                if (holdsLoad(columnText(q, 0)))
+                    return std::optional<LatestReading>(
+                        LatestReading{displayText(q.value(0)), q.value(1).toString()});
+            }
+            if (!q.status().ok()) return q.status();
+            if (rows < kPage) return std::optional<LatestReading>();
+        }
+    }
     const HoldsLoadFunction holdsLoadInSql(c);
     Query q(c, QStringLiteral("SELECT Channel1, FullDate FROM ") + sql::quoted(instrumentId) +
                    QStringLiteral(" WHERE DoNotPlot = False AND FullDate < ?1 AND "
@@ -288,6 +408,16 @@ LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, doubl
     Transaction transaction(c);
     if (!transaction.started().ok()) {
         result.status = transaction.started();
+        return result;
+    }
+    if (!c.runsProgramFunctions()) {
+        result = recomputeInProgram(c, instrumentId, r);
+        if (!result.status.ok() || result.cancelled) {
+            result.written = 0;
+            return result;
+        }
+        result.status = transaction.commit();
+        if (!result.status.ok()) result.written = 0;
         return result;
     }
     // SetZeros on every plotted reading, in one statement: rv_stale computes both values

@@ -522,14 +522,8 @@ Status Recordset::remove() {
 }
 
 Recordset::Fingerprint Recordset::fingerprint() const {
-    Fingerprint f;
-    if (!m_connection || !m_connection->isOpen()) return f;
-    f.totalChanges = m_connection->totalChanges();
-    Query data(*m_connection, QStringLiteral("PRAGMA data_version"));
-    if (data.next()) f.dataVersion = data.value(0).toLongLong();
-    Query schema(*m_connection, QStringLiteral("PRAGMA schema_version"));
-    if (schema.next()) f.schemaVersion = schema.value(0).toLongLong();
-    return f;
+    if (!m_connection || !m_connection->engine()) return Fingerprint{};
+    return m_connection->engine()->changeStamp();
 }
 
 bool Recordset::sortedByOrderColumn() const {

@@ -140,12 +140,7 @@ private:
     // Requery without reading the table again: when the only changes to the database
     // since the rows were read are this recordset's own writes, the rows it holds are the
     // table's rows, and re-running "SELECT * FROM t ORDER BY c" only re-sorts them.
-    struct Fingerprint {
-        qint64 totalChanges = -1; // this connection's writes
-        qint64 dataVersion = -1;  // other connections' writes
-        qint64 schemaVersion = -1;
-        bool operator==(const Fingerprint&) const = default;
-    };
+    using Fingerprint = EngineConnection::ChangeStamp;
     Fingerprint fingerprint() const;
     bool sortedByOrderColumn() const;
     void resortRows();

@@ -1,6 +1,8 @@
 #include "store/SqliteEngine.h"
+#include "store/Statements.h"
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <sqlite3.h>
 
 namespace rv {
@@ -369,6 +371,23 @@ public:
 
     void* nativeHandle() const override { return m_db; }
 
+    Status createTableLike(const QString& source, const QString& target) override;
+
+    qint64 pragmaNumber(const char* pragma) {
+        qint64 value = -1;
+        (void)each(QString::fromLatin1(pragma), QString(),
+                   [&](EngineStatement& row) { value = row.int64(0); });
+        return value;
+    }
+
+    ChangeStamp changeStamp() override {
+        ChangeStamp stamp;
+        stamp.totalChanges = totalChanges();
+        stamp.dataVersion = pragmaNumber("PRAGMA data_version");
+        stamp.schemaVersion = pragmaNumber("PRAGMA schema_version");
+        return stamp;
+    }
+
 private:
     static int progress(void* self) {
         return static_cast<SqliteConnection*>(self)->m_carryOn() ? 0 : 1;
@@ -400,6 +419,51 @@ private:
     QString m_path;
     std::function<bool()> m_carryOn;
 };
+
+// The new table comes from the source table's own definition, so its column types,
+// defaults and checks come along, and the source's indexes are copied too (an index
+// named after its table is named after the new one).
+Status SqliteConnection::createTableLike(const QString& source, const QString& target) {
+    QString createSql;
+    std::vector<QString> indexSql;
+    Status read = each(QStringLiteral("SELECT type, sql FROM sqlite_master WHERE tbl_name = ?1 "
+                                      "COLLATE NOCASE AND sql IS NOT NULL ORDER BY type DESC"),
+                       source, [&](EngineStatement& row) {
+                           if (row.text(0) == QLatin1String("table"))
+                               createSql = row.text(1);
+                           else if (row.text(0) == QLatin1String("index"))
+                               indexSql.push_back(row.text(1));
+                       });
+    if (!read.ok()) return read;
+    if (createSql.isEmpty()) return Error{1, QStringLiteral("no such table: ") + source};
+    static const QRegularExpression createHead(
+        QStringLiteral(R"(^\s*CREATE\s+TABLE\s+(`[^`]+`|"[^"]+"|\[[^\]]+\]|\S+)\s*\()"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = createHead.match(createSql);
+    if (!m.hasMatch()) return Error{1, QStringLiteral("Cannot copy the definition of ") + source};
+    if (Status s = execute(QStringLiteral("CREATE TABLE ") + quoteName(target) +
+                           QStringLiteral(" (") + createSql.mid(m.capturedEnd()));
+        !s.ok())
+        return s;
+    static const QRegularExpression indexHead(
+        QStringLiteral(
+            R"(^\s*CREATE\s+(UNIQUE\s+)?INDEX\s+(`[^`]+`|"[^"]+"|\[[^\]]+\]|\S+)\s+ON\s+(`[^`]+`|"[^"]+"|\[[^\]]+\]|\S+)\s*\()"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (const QString& sql : indexSql) {
+        const auto im = indexHead.match(sql);
+        if (!im.hasMatch()) continue;
+        QString indexName = unquoteName(im.captured(2));
+        if (indexName.startsWith(source, Qt::CaseInsensitive))
+            indexName = indexName.mid(source.size());
+        if (Status s =
+                execute(QStringLiteral("CREATE ") + im.captured(1) + QStringLiteral("INDEX ") +
+                        quoteName(target + indexName) + QStringLiteral(" ON ") + quoteName(target) +
+                        QStringLiteral(" (") + sql.mid(im.capturedEnd()));
+            !s.ok())
+            return s;
+    }
+    return {};
+}
 
 class SqliteEngine final : public DatabaseEngine {
 public:

@@ -7,21 +7,23 @@ using namespace rv::test;
 
 namespace {
 
-class RecordsetTest : public DataFolderTest {
+class RecordsetTest : public DataFolderTest, public ::testing::WithParamInterface<StoreEngine> {
 protected:
+    StoreEngine engine() const override { return GetParam(); }
     void SetUp() override {
         DataFolderTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         for (const char* id : {"200525003", "200525001", "200525002"})
             addSensorRow(QString::fromLatin1(id));
         setPaths();
-        ASSERT_TRUE(session->gConnection.open(databasePath).ok());
+        ASSERT_TRUE(openDatabase(session->gConnection).ok());
     }
     Recordset& rs() { return session->rsSensors; }
     QString id() { return rs().value(QStringLiteral("InstrumentID")).value().toString(); }
     void openSensors() { ASSERT_TRUE(rs().open(session->gConnection, sql::SensorsByNumber).ok()); }
 };
 
-TEST_F(RecordsetTest, OpensInStatementOrderOnTheFirstRow) {
+TEST_P(RecordsetTest, OpensInStatementOrderOnTheFirstRow) {
     openSensors();
     EXPECT_EQ(rs().recordCount(), 3);
     EXPECT_FALSE(rs().bof());
@@ -35,7 +37,7 @@ TEST_F(RecordsetTest, OpensInStatementOrderOnTheFirstRow) {
     EXPECT_EQ(rs().absolutePosition(), 3);
 }
 
-TEST_F(RecordsetTest, MovesPastTheEndsAndBack) {
+TEST_P(RecordsetTest, MovesPastTheEndsAndBack) {
     openSensors();
     ASSERT_TRUE(rs().moveLast().ok());
     ASSERT_TRUE(rs().moveNext().ok());
@@ -57,7 +59,7 @@ TEST_F(RecordsetTest, MovesPastTheEndsAndBack) {
     EXPECT_EQ(id(), "200525001");
 }
 
-TEST_F(RecordsetTest, EmptyRecordsetIsAtBothEndsAndRefusesMoves) {
+TEST_P(RecordsetTest, EmptyRecordsetIsAtBothEndsAndRefusesMoves) {
     Recordset empty;
     ASSERT_TRUE(empty.open(session->gConnection, sql::NetworkBySensor).ok());
     EXPECT_TRUE(empty.bof());
@@ -68,14 +70,14 @@ TEST_F(RecordsetTest, EmptyRecordsetIsAtBothEndsAndRefusesMoves) {
     EXPECT_FALSE(empty.moveNext().ok());
 }
 
-TEST_F(RecordsetTest, FieldNamesIgnoreLetterCase) {
+TEST_P(RecordsetTest, FieldNamesIgnoreLetterCase) {
     openSensors();
     EXPECT_EQ(rs().value(QStringLiteral("instrumentid")).value().toString(), "200525001");
     EXPECT_EQ(rs().value(QStringLiteral("InstrumentId")).value().toString(), "200525001");
     EXPECT_EQ(rs().value(QStringLiteral("NoSuchColumn")).error().number, err::ItemNotFound);
 }
 
-TEST_F(RecordsetTest, BookmarksSurviveReopeningTheSameRows) {
+TEST_P(RecordsetTest, BookmarksSurviveReopeningTheSameRows) {
     openSensors();
     ASSERT_TRUE(rs().moveNext().ok());
     const qint64 mark = rs().bookmark().value();
@@ -88,7 +90,7 @@ TEST_F(RecordsetTest, BookmarksSurviveReopeningTheSameRows) {
     EXPECT_FALSE(rs().setBookmark(99).ok());
 }
 
-TEST_F(RecordsetTest, FindSearchesForwardFromTheCurrentRowInclusive) {
+TEST_P(RecordsetTest, FindSearchesForwardFromTheCurrentRowInclusive) {
     openSensors();
     ASSERT_TRUE(rs().find(QStringLiteral("InstrumentID = '200525002'")).ok());
     EXPECT_EQ(id(), "200525002");
@@ -106,7 +108,7 @@ TEST_F(RecordsetTest, FindSearchesForwardFromTheCurrentRowInclusive) {
     EXPECT_FALSE(rs().find(QStringLiteral("InstrumentID 200525001")).ok());
 }
 
-TEST_F(RecordsetTest, FindComparesWholeTextsIgnoringCaseBeyondAscii) {
+TEST_P(RecordsetTest, FindComparesWholeTextsIgnoringCaseBeyondAscii) {
     execSql(QStringLiteral("UPDATE Sensors SET Location = 'Élan drift' WHERE InstrumentID = "
                            "'200525002'; UPDATE Sensors SET Location = 'Élan' WHERE "
                            "InstrumentID = '200525003'"));
@@ -121,7 +123,7 @@ TEST_F(RecordsetTest, FindComparesWholeTextsIgnoringCaseBeyondAscii) {
     EXPECT_TRUE(rs().eof()) << "Null never equals the empty text";
 }
 
-TEST_F(RecordsetTest, AddNewAndUpdateWriteOneRowWithTheTablesDefaults) {
+TEST_P(RecordsetTest, AddNewAndUpdateWriteOneRowWithTheTablesDefaults) {
     openSensors();
     ASSERT_TRUE(rs().addNew().ok());
     EXPECT_EQ(rs().recordCount(), 4);
@@ -151,7 +153,7 @@ TEST_F(RecordsetTest, AddNewAndUpdateWriteOneRowWithTheTablesDefaults) {
     EXPECT_EQ(rs().recordCount(), 4);
 }
 
-TEST_F(RecordsetTest, MovingAwayAbandonsAnUnwrittenEdit) {
+TEST_P(RecordsetTest, MovingAwayAbandonsAnUnwrittenEdit) {
     openSensors();
     ASSERT_TRUE(rs().setValue(QStringLiteral("Level"), QStringLiteral("L9")).ok());
     EXPECT_EQ(rs().value(QStringLiteral("Level")).value().toString(), "L9");
@@ -164,7 +166,7 @@ TEST_F(RecordsetTest, MovingAwayAbandonsAnUnwrittenEdit) {
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM Sensors")).toInt(), 3);
 }
 
-TEST_F(RecordsetTest, DeleteKeepsThePlaceUntilTheNextMove) {
+TEST_P(RecordsetTest, DeleteKeepsThePlaceUntilTheNextMove) {
     openSensors();
     ASSERT_TRUE(rs().moveNext().ok());
     ASSERT_TRUE(rs().remove().ok());
@@ -182,7 +184,7 @@ TEST_F(RecordsetTest, DeleteKeepsThePlaceUntilTheNextMove) {
     EXPECT_TRUE(rs().eof());
 }
 
-TEST_F(RecordsetTest, RequeryRereadsAndReturnsToTheFirstRow) {
+TEST_P(RecordsetTest, RequeryRereadsAndReturnsToTheFirstRow) {
     openSensors();
     ASSERT_TRUE(rs().moveLast().ok());
     execSql(QStringLiteral("INSERT INTO Sensors (InstrumentID) VALUES ('200425001')"));
@@ -192,7 +194,7 @@ TEST_F(RecordsetTest, RequeryRereadsAndReturnsToTheFirstRow) {
     EXPECT_EQ(id(), "200425001");
 }
 
-TEST_F(RecordsetTest, CloseReleasesTheRows) {
+TEST_P(RecordsetTest, CloseReleasesTheRows) {
     openSensors();
     rs().close();
     EXPECT_FALSE(rs().isOpen());
@@ -200,7 +202,7 @@ TEST_F(RecordsetTest, CloseReleasesTheRows) {
     EXPECT_EQ(rs().value(QStringLiteral("InstrumentID")).error().number, err::ObjectClosed);
 }
 
-TEST_F(RecordsetTest, FilterNarrowsCountMovesAndFind) {
+TEST_P(RecordsetTest, FilterNarrowsCountMovesAndFind) {
     execSql(
         QStringLiteral("UPDATE Sensors SET Destroyed = 'Yes' WHERE InstrumentID = '200525002'"));
     openSensors();
@@ -225,7 +227,7 @@ TEST_F(RecordsetTest, FilterNarrowsCountMovesAndFind) {
 
 // The store keeps each column's logical type: a value of the wrong kind is refused,
 // and the row stays as it was stored.
-TEST_F(RecordsetTest, RefusesMistypedValuesAndLeavesTheRowUnchanged) {
+TEST_P(RecordsetTest, RefusesMistypedValuesAndLeavesTheRowUnchanged) {
     openSensors();
     ASSERT_TRUE(rs().setValue(QStringLiteral("Level"), QStringLiteral("L12")).ok());
     const Status notADate = rs().setValue(QStringLiteral("InstallDate"), QStringLiteral("soon"));
@@ -260,9 +262,9 @@ TEST_F(RecordsetTest, RefusesMistypedValuesAndLeavesTheRowUnchanged) {
     EXPECT_TRUE(rs().value(QStringLiteral("InstallDate")).value().isNull());
 }
 
-TEST_F(RecordsetTest, TheFileItselfRefusesMistypedValues) {
+TEST_P(RecordsetTest, TheFileItselfRefusesMistypedValues) {
     Connection c;
-    ASSERT_TRUE(c.open(databasePath).ok());
+    ASSERT_TRUE(openDatabase(c).ok());
     EXPECT_FALSE(c.execute(QStringLiteral("UPDATE Sensors SET Recess = 'abc'")).ok());
     EXPECT_FALSE(c.execute(QStringLiteral("UPDATE Sensors SET InstallDate = 'tomorrow'")).ok());
     EXPECT_FALSE(c.execute(QStringLiteral("INSERT INTO `200525001` (DoNotPlot) VALUES (7)")).ok());
@@ -271,7 +273,7 @@ TEST_F(RecordsetTest, TheFileItselfRefusesMistypedValues) {
         << "an identifier is unique";
 }
 
-TEST_F(RecordsetTest, ReadingsOrderChronologicallyAndDefaultDoNotPlotToFalse) {
+TEST_P(RecordsetTest, ReadingsOrderChronologicallyAndDefaultDoNotPlotToFalse) {
     Recordset& r = session->rsReadings;
     ASSERT_TRUE(
         r.open(session->gConnection, sql::readingsByDate(QStringLiteral("200525001"))).ok());
@@ -307,7 +309,7 @@ TEST_F(RecordsetTest, ReadingsOrderChronologicallyAndDefaultDoNotPlotToFalse) {
 
 // A requery after the recordset's own writes re-sorts the rows it holds instead of
 // reading the table again: the result must be exactly what reading it again gives.
-TEST_F(RecordsetTest, RequeryAfterOwnWritesMatchesReadingTheTableAgain) {
+TEST_P(RecordsetTest, RequeryAfterOwnWritesMatchesReadingTheTableAgain) {
     const QString id = QStringLiteral("200525001");
     Recordset& r = session->rsReadings;
     ASSERT_TRUE(r.open(session->gConnection, sql::readingsByDate(id)).ok());
@@ -348,7 +350,7 @@ TEST_F(RecordsetTest, RequeryAfterOwnWritesMatchesReadingTheTableAgain) {
     }
 }
 
-TEST_F(RecordsetTest, RequerySeesWhatOthersWrote) {
+TEST_P(RecordsetTest, RequerySeesWhatOthersWrote) {
     const QString id = QStringLiteral("200525001");
     Recordset& r = session->rsReadings;
     ASSERT_TRUE(r.open(session->gConnection, sql::readingsByDate(id)).ok());
@@ -369,7 +371,7 @@ TEST_F(RecordsetTest, RequerySeesWhatOthersWrote) {
     EXPECT_EQ(r.value(QStringLiteral("DateTimeKey")).value().toString(), "again");
 }
 
-TEST_F(RecordsetTest, PositionsAreWideIntegers) {
+TEST_P(RecordsetTest, PositionsAreWideIntegers) {
     // More rows than a 16-bit counter holds.
     execSql(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
                            "i < 40000) INSERT INTO `200525001` (DateTimeKey, FullDate) SELECT "
@@ -384,5 +386,7 @@ TEST_F(RecordsetTest, PositionsAreWideIntegers) {
     ASSERT_TRUE(r.setAbsolutePosition(32768).ok());
     EXPECT_EQ(r.absolutePosition(), 32768);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothEngines, RecordsetTest, bothEngines(), engineName);
 
 } // namespace

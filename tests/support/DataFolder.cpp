@@ -1,6 +1,8 @@
 #include "tests/support/DataFolder.h"
 #include "store/Module1.h"
+#include "store/PgEngine.h"
 #include "store/Provisioning.h"
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -18,15 +20,45 @@ QByteArray digest(const QString& path) {
                : QByteArray();
 }
 
+std::string engineName(const ::testing::TestParamInfo<StoreEngine>& info) {
+    return info.param == StoreEngine::File ? "File" : "Server";
+}
+
+QString newServerDatabase() {
+    static int made = 0;
+    const QString conninfo =
+        qEnvironmentVariable("ROCKVANE_TEST_PG") +
+        QStringLiteral(" dbname=rv_%1_%2").arg(QCoreApplication::applicationPid()).arg(++made);
+    auto created = postgresEngine().create(conninfo);
+    if (!created.ok()) {
+        ADD_FAILURE() << created.error().description.toStdString();
+        return {};
+    }
+    return conninfo;
+}
+
 void DataFolderTest::SetUp() {
     ASSERT_TRUE(tmp.isValid());
+    session = std::make_unique<Session>(dialogs, clock, paths, desktop);
+    if (onServer() && qEnvironmentVariableIsEmpty("ROCKVANE_TEST_PG"))
+        GTEST_SKIP() << "ROCKVANE_TEST_PG is not set; ./test.sh starts a server";
     documents = tmp.path() + QStringLiteral("/Documents");
     dataFolder = documents + QStringLiteral("/Brackwell/Rockvane");
     databasePath = dataFolder + QStringLiteral("/") + kDatabaseFileName;
     ASSERT_TRUE(QDir().mkpath(dataFolder));
-    ASSERT_TRUE(createShippedDatabase(databasePath).ok());
     paths.documents = documents;
-    session = std::make_unique<Session>(dialogs, clock, paths, desktop);
+    if (onServer()) {
+        location = newServerDatabase();
+        const Status made = provisionServerDatabase(location);
+        ASSERT_TRUE(made.ok()) << made.error().description.toStdString();
+    } else {
+        location = databasePath;
+        ASSERT_TRUE(createShippedDatabase(databasePath).ok());
+    }
+}
+
+Status DataFolderTest::openDatabase(Connection& c, Connection::Mode mode) {
+    return onServer() ? c.openServer(location, mode) : c.open(location, mode);
 }
 
 void DataFolderTest::TearDown() {
@@ -43,18 +75,26 @@ void DataFolderTest::TearDown() {
 void DataFolderTest::setPaths() {
     session->gMakerFolder = documents + QStringLiteral("/Brackwell");
     session->gDataFolder = dataFolder;
-    session->gDatabasePath = databasePath;
+    session->gDatabasePath = location;
 }
 
 void DataFolderTest::openStore() {
     setPaths();
-    ASSERT_TRUE(session->gConnection.open(databasePath).ok());
+    ASSERT_TRUE(openDatabase(session->gConnection).ok());
     ASSERT_TRUE(session->rsConfig.open(session->gConnection, sql::ConfigurationByType).ok());
     ASSERT_TRUE(session->rsConfig.moveFirst().ok());
     ASSERT_TRUE(session->rsSensors.open(session->gConnection, sql::SensorsByNumber).ok());
 }
 
 void DataFolderTest::execSql(const QString& sql) {
+    if (onServer()) {
+        Connection c;
+        ASSERT_TRUE(openDatabase(c).ok());
+        const Status ran = c.engine()->execute(sql);
+        EXPECT_TRUE(ran.ok()) << ran.error().description.toStdString() << " in "
+                              << sql.toStdString();
+        return;
+    }
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(databasePath.toUtf8().constData(), &db), SQLITE_OK);
     char* message = nullptr;
@@ -86,7 +126,7 @@ ReadingRow& ReadingRow::set(const QString& column, const QVariant& value) {
 
 void DataFolderTest::addReadings(const QString& id, const std::vector<ReadingRow>& rows) {
     Connection c;
-    ASSERT_TRUE(c.open(databasePath).ok());
+    ASSERT_TRUE(openDatabase(c).ok());
     ASSERT_TRUE(c.begin().ok());
     // One statement for each run of rows that set the same columns.
     std::unique_ptr<Query> insert;
@@ -119,7 +159,7 @@ void DataFolderTest::addReadings(const QString& id, const std::vector<ReadingRow
 
 QVariant DataFolderTest::scalar(const QString& sql) {
     Connection c;
-    if (!c.open(databasePath, Connection::Mode::ReadOnly).ok()) return {};
+    if (!openDatabase(c, Connection::Mode::ReadOnly).ok()) return {};
     Query q(c, sql);
     if (!q.next()) return {};
     return q.value(0);
@@ -133,8 +173,9 @@ void DataFolderTest::addSensorRow(const QString& id, const QString& destroyed,
                            "'%6', 1)")
                 .arg(id, id.left(4), id.mid(4, 2), id.mid(6, 3), installDate, destroyed));
     Connection c;
-    ASSERT_TRUE(c.open(databasePath).ok());
-    ASSERT_TRUE(c.execute(sql::newReadingsTable(id)).ok());
+    ASSERT_TRUE(openDatabase(c).ok());
+    const Status made = c.execute(sql::newReadingsTable(id));
+    ASSERT_TRUE(made.ok()) << made.error().description.toStdString();
 }
 
 QString DataFolderTest::logText() const {

@@ -13,9 +13,21 @@ namespace rv::test {
 // The SHA-256 of a file's bytes; empty when it cannot be read.
 QByteArray digest(const QString& path);
 
+// Where a test's database lives: the file in the data folder, or a database of its own on
+// the throwaway site server ROCKVANE_TEST_PG names (the test is skipped without one).
+enum class StoreEngine { File, Server };
+std::string engineName(const ::testing::TestParamInfo<StoreEngine>& info);
+// A new empty database on the test server; its connection string.
+QString newServerDatabase();
+
 class DataFolderTest : public ::testing::Test {
 protected:
     void SetUp() override;
+    // The engine this test's database is on (a parameterised test answers its parameter).
+    virtual StoreEngine engine() const { return StoreEngine::File; }
+    bool onServer() const { return engine() == StoreEngine::Server; }
+    // Opens a connection of its own on the test's database.
+    Status openDatabase(Connection& c, Connection::Mode mode = Connection::Mode::ReadWrite);
     void TearDown() override;
 
     // Fills the session's paths as start-up does, without opening anything.
@@ -47,6 +59,7 @@ protected:
     QString documents;
     QString dataFolder;
     QString databasePath;
+    QString location; // the file's path, or the server database's connection string
     FakeDialogs dialogs;
     FixedClock clock;
     FakePaths paths;
@@ -63,10 +76,22 @@ class TwoSensorsTest : public DataFolderTest {
 protected:
     void SetUp() override {
         DataFolderTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         addSensorRow(QStringLiteral("200525001"));
         addSensorRow(QStringLiteral("200525002"));
         openStore();
     }
 };
+
+// TwoSensorsTest on each engine in turn: TEST_P(fixture, ...) and
+// INSTANTIATE_TEST_SUITE_P(BothEngines, fixture, bothEngines(), engineName).
+class TwoSensorsOnEachEngine : public TwoSensorsTest,
+                               public ::testing::WithParamInterface<StoreEngine> {
+protected:
+    StoreEngine engine() const override { return GetParam(); }
+};
+inline auto bothEngines() {
+    return ::testing::Values(StoreEngine::File, StoreEngine::Server);
+}
 
 } // namespace rv::test
