@@ -1,5 +1,6 @@
 // The scenes: which window, in which state, goes into which picture.
 #include "app/UtilitiesTab.h"
+#include "app/frmDatabase.h"
 #include "app/frmRockvane.h"
 #include "compare/frmCompare.h"
 #include "fakes/Fakes.h"
@@ -170,6 +171,23 @@ std::vector<Scene> scenes() {
               },
               [](frmRockvane& w) { w.imgCompare_Click(); }},
         Scene{QStringLiteral("about.png"), {}, {}, [](frmRockvane& w) { w.imgAbout_Click(); }},
+        Scene{QStringLiteral("database-window.png"),
+              [](frmRockvane& w) { w.SSTab1->setCurrentIndex(5); },
+              [](frmRockvane& w) -> QWidget* {
+                  // The mine's site server typed in, as an engineer chooses it.
+                  frmDatabase* window = w.databaseWindow();
+                  if (window) {
+                      window->optServer->click();
+                      window->txtHost->setText(QStringLiteral("db.mine"));
+                      window->txtPort->setText(QStringLiteral("5432"));
+                      window->txtDatabase->setText(QStringLiteral("rockvane"));
+                      window->txtUser->setText(QStringLiteral("anna"));
+                      window->cboSslMode->setCurrentText(QStringLiteral("verify-full"));
+                      window->adjustSize();
+                  }
+                  return window;
+              },
+              [](frmRockvane& w) { w.cmdDatabase_Click(); }},
         Scene{QStringLiteral("report-window.png"),
               {},
               [](frmRockvane& w) -> QWidget* {
