@@ -103,13 +103,16 @@ Result<std::vector<NumberedColumn>> numberedColumns(Connection& c, const QString
     return columns;
 }
 
-// Moves the server's sequence of each numbered column past the highest value copied, so
-// that the next row the program adds gets a number of its own.
+// Moves the server's sequence of each numbered column to the highest value copied, so that
+// the next row the program adds gets a number of its own. An empty table leaves its
+// sequence alone.
 Status advanceSequences(Connection& c, const QString& table,
                         const std::vector<NumberedColumn>& columns) {
     for (const NumberedColumn& column : columns) {
-        Query q(c, QStringLiteral("SELECT setval(pg_get_serial_sequence(?1, ?2), coalesce(max(") +
-                       bq(column.name) + QStringLiteral("), 0) + 1, false) FROM ") + bq(table));
+        Query q(c, QStringLiteral("SELECT setval(pg_get_serial_sequence(?1, ?2)::regclass, max(") +
+                       bq(column.name) + QStringLiteral(")) FROM ") + bq(table) +
+                       QStringLiteral(" HAVING max(") + bq(column.name) +
+                       QStringLiteral(") IS NOT NULL"));
         if (!q.prepared().ok()) return q.prepared();
         q.bindText(1, QStringLiteral("\"") + QString(table).replace(u'"', QStringLiteral("\"\"")) +
                           QStringLiteral("\""));
