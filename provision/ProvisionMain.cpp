@@ -2,9 +2,14 @@
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 #include "provision/ManualWriter.h"
+#include "store/Connection.h"
+#include "store/DatabaseCopy.h"
+#include "store/DatabaseFile.h"
+#include "store/PgEngine.h"
 #include "store/Provisioning.h"
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 #include <optional>
 #include <variant>
@@ -15,18 +20,35 @@ namespace {
 
 const QString kUsage =
     QStringLiteral("Usage: rockvane-provision [--documents <folder>] [--window]\n"
+                   "       rockvane-provision --server <connection> [--move-file <file.mdb>]\n"
                    "Prepares the data folder <documents>/Brackwell/Rockvane with the "
                    "database and the manual.\n"
                    "Files that are already there are never changed.\n"
                    "  --documents <folder>  the documents folder to use instead of the "
                    "machine's own\n"
-                   "  --window              show a failure in a message window as well\n");
+                   "  --window              show a failure in a message window as well\n"
+                   "  --server <connection> prepare the Rockvane tables and their first rows "
+                   "in an\n"
+                   "                        empty site-server database instead (a libpq "
+                   "connection\n"
+                   "                        string: \"host=db.mine dbname=rockvane user=jo\"); "
+                   "a\n"
+                   "                        database that holds them is never changed\n"
+                   "  --move-file <file>    with --server: copy the database file's sensors and "
+                   "readings\n"
+                   "                        onto the empty server database in one transaction; "
+                   "the file\n"
+                   "                        is only read\n");
 
 const QLatin1String kDocumentsIs("--documents=");
 const QLatin1String kWindow("--window");
+const QLatin1String kServerIs("--server=");
+const QLatin1String kMoveFileIs("--move-file=");
 
 struct Options {
     std::optional<QString> documents;
+    std::optional<QString> server;
+    std::optional<QString> moveFile;
     bool help = false;
     bool window = false;
 };
@@ -45,16 +67,130 @@ std::variant<Options, QString> parse(const QStringList& args) {
             options.window = true;
         } else if (arg.startsWith(kDocumentsIs)) {
             options.documents = arg.mid(kDocumentsIs.size());
+        } else if (arg == QLatin1String("--server")) {
+            if (i + 1 >= args.size()) return QStringLiteral("--server needs a connection string");
+            options.server = args[++i];
+        } else if (arg.startsWith(kServerIs)) {
+            options.server = arg.mid(kServerIs.size());
+        } else if (arg == QLatin1String("--move-file")) {
+            if (i + 1 >= args.size()) return QStringLiteral("--move-file needs a database file");
+            options.moveFile = args[++i];
+        } else if (arg.startsWith(kMoveFileIs)) {
+            options.moveFile = arg.mid(kMoveFileIs.size());
         } else {
             return QStringLiteral("Unknown argument: ") + arg;
         }
     }
+    if (options.server && options.server->trimmed().isEmpty())
+        return QStringLiteral("--server needs a connection string");
+    if (options.moveFile && options.moveFile->trimmed().isEmpty())
+        return QStringLiteral("--move-file needs a database file");
+    if (options.moveFile && !options.server)
+        return QStringLiteral("--move-file needs --server: the database to move the file onto");
+    if (options.server && options.documents)
+        return QStringLiteral("--server prepares a site-server database; --documents a data "
+                              "folder: give one of them");
     return options;
 }
 
 // A failure told in a window: the launcher that ran the command has no terminal.
 void showFailure(Dialogs* dialogs, const QString& text) {
     if (dialogs) dialogs->inform(text, kTitle, Icon::Critical);
+}
+
+// The program's tables the server database already holds, or why it cannot be asked.
+Result<QStringList> tablesOnServer(const QString& conninfo) {
+    Connection c;
+    if (Status s = c.openServer(conninfo, Connection::Mode::ReadOnly, Connection::Tables::Any);
+        !s.ok())
+        return s.error();
+    return programTables(c);
+}
+
+// Makes the tables and first rows in a database that holds none; answers the exit code.
+int prepareServer(const QString& conninfo, QTextStream& out, QTextStream& err) {
+    const QString name = serverDisplayName(conninfo);
+    if (Status s = provisionServerDatabase(conninfo); !s.ok()) {
+        err << "rockvane-provision: Could not prepare the site-server database " << name << ": "
+            << s.error().description << " (error " << s.error().number << ")" << Qt::endl;
+        return 1;
+    }
+    out << "Prepared the Rockvane tables and their first rows in " << name << Qt::endl;
+    return 0;
+}
+
+int serverMain(const QString& conninfo, QTextStream& out, QTextStream& err) {
+    const QString name = serverDisplayName(conninfo);
+    const Result<QStringList> found = tablesOnServer(conninfo);
+    if (!found.ok()) {
+        err << "rockvane-provision: Could not connect to the site-server database " << name << ": "
+            << found.error().description << Qt::endl;
+        return 1;
+    }
+    if (!found.value().isEmpty()) {
+        err << "rockvane-provision: The database " << name << " already holds Rockvane tables ("
+            << found.value().join(QStringLiteral(", ")) << "); it was left as it is" << Qt::endl;
+        return 1;
+    }
+    return prepareServer(conninfo, out, err);
+}
+
+int moveFileMain(const QString& conninfo, const QString& path, QTextStream& out, QTextStream& err) {
+    const QString name = serverDisplayName(conninfo);
+    const QString file = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    if (!QFileInfo(path).isFile()) {
+        err << "rockvane-provision: There is no database file " << file << Qt::endl;
+        return 1;
+    }
+    if (Status s = checkDatabaseFile(path, DatabaseCheckDepth::Full, 3000); !s.ok()) {
+        err << "rockvane-provision: The file " << file
+            << " is not a sound Rockvane database: " << s.error().description << Qt::endl;
+        return 1;
+    }
+    const Result<QStringList> found = tablesOnServer(conninfo);
+    if (!found.ok()) {
+        err << "rockvane-provision: Could not connect to the site-server database " << name << ": "
+            << found.error().description << Qt::endl;
+        return 1;
+    }
+    // A database prepared earlier and still without data takes the file as well as one
+    // with no tables at all; one holding only some of the tables is no Rockvane database.
+    if (found.value().isEmpty()) {
+        if (int code = prepareServer(conninfo, out, err); code != 0) return code;
+    } else {
+        for (const QString& fixed : fixedTables())
+            if (!found.value().contains(fixed)) {
+                err << "rockvane-provision: The database " << name
+                    << " holds some Rockvane tables but not " << fixed << "; it was left as it is"
+                    << Qt::endl;
+                return 1;
+            }
+    }
+    Connection source;
+    if (Status s = source.open(path, Connection::Mode::ReadOnly); !s.ok()) {
+        err << "rockvane-provision: Could not open the database file " << file << ": "
+            << s.error().description << Qt::endl;
+        return 1;
+    }
+    Connection target;
+    if (Status s = target.openServer(conninfo); !s.ok()) {
+        err << "rockvane-provision: Could not connect to the site-server database " << name << ": "
+            << s.error().description << Qt::endl;
+        return 1;
+    }
+    const Result<CopyReport> copied = copyDatabase(source, target, CopyInto::NewDatabase);
+    if (!copied.ok()) {
+        err << "rockvane-provision: Could not move " << file << " onto " << name << ": "
+            << copied.error().description << Qt::endl
+            << "None of the file's data was copied; the file was not changed." << Qt::endl;
+        return 1;
+    }
+    out << "Moved " << file << " onto " << name << " in one transaction:" << Qt::endl;
+    for (const CopiedTable& t : copied.value().tables)
+        out << "  " << t.name << ": " << t.sourceRows << " rows in the file, " << t.targetRows
+            << " on the server" << Qt::endl;
+    out << "The file was not changed: " << file << Qt::endl;
+    return 0;
 }
 
 } // namespace
@@ -80,6 +216,9 @@ int provisionMain(const QStringList& args, const Paths& paths, QTextStream& out,
         out << kUsage << Qt::flush;
         return 0;
     }
+    if (options.server)
+        return options.moveFile ? moveFileMain(*options.server, *options.moveFile, out, err)
+                                : serverMain(*options.server, out, err);
 
     const QString documents =
         options.documents.value_or(paths.specialFolder(kCommonDocumentsFolder)).trimmed();
