@@ -25,6 +25,7 @@ class AddSensorTest : public RegistryTest {
 protected:
     void SetUp() override {
         RegistryTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         startWith({u"200525001"_s, u"200525003"_s});
     }
     void typeAndEnter(const QString& text) {
@@ -37,7 +38,10 @@ protected:
     }
 };
 
-TEST_F(AddSensorTest, ANewNumberBecomesTheCurrentSensorWithAnEmptyReadingsTable) {
+// On the database file and on a site server database alike.
+using AddSensorOnEachEngine = OnEachEngine<AddSensorTest>;
+
+TEST_P(AddSensorOnEachEngine, ANewNumberBecomesTheCurrentSensorWithAnEmptyReadingsTable) {
     level()->setText(u"L4"_s);
     dialogs.answerYes();
     prompted(u"060125007"_s);
@@ -80,6 +84,7 @@ TEST_F(AddSensorTest, ANewNumberBecomesTheCurrentSensorWithAnEmptyReadingsTable)
     EXPECT_EQ(id().txtSnav->text(), "3 of 4");
     EXPECT_EQ(logEntries(), 0);
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, AddSensorOnEachEngine, bothEngines(), engineName);
 
 TEST_F(AddSensorTest, RefusedNumbersAddNothing) {
     dialogs.promptAnswer(std::nullopt);

@@ -12,6 +12,7 @@ class DeleteSensorTest : public RegistryTest {
 protected:
     void SetUp() override {
         RegistryTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         execSql(u"INSERT INTO NetworkConfig (SensorID, NodeAddress) VALUES ('200525001', 'n1'), "
                 "('200525002', 'n2'), ('200525003', 'n3'), (NULL, 'spare'), ('', 'blank')"_s);
         startWith({u"200525001"_s, u"200525002"_s, u"200525003"_s});
@@ -26,7 +27,10 @@ protected:
     int network() { return rows(u"SELECT count(*) FROM NetworkConfig"_s); }
 };
 
-TEST_F(DeleteSensorTest, DeletingAMiddleSensorRemovesOnlyWhatIsItsOwn) {
+// On the database file and on a site server database alike.
+using DeleteSensorOnEachEngine = OnEachEngine<DeleteSensorTest>;
+
+TEST_P(DeleteSensorOnEachEngine, DeletingAMiddleSensorRemovesOnlyWhatIsItsOwn) {
     dialogs.answerNo();
     id().Label55->click();
     dialogs.take();
@@ -51,6 +55,7 @@ TEST_F(DeleteSensorTest, DeletingAMiddleSensorRemovesOnlyWhatIsItsOwn) {
     EXPECT_EQ(count(), "2");
     EXPECT_EQ(logEntries(), 0);
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, DeleteSensorOnEachEngine, bothEngines(), engineName);
 
 TEST_F(DeleteSensorTest, DeletingEverySensorLeavesTheNoSensorState) {
     execSql(u"DROP TABLE `200525001`"_s); // a missing table does not stop the deletion

@@ -5,6 +5,7 @@
 #include "sensors/FilterGroup.h"
 #include "sensors/SensorRegistry.h"
 #include "sensors/SensorTabs.h"
+#include "tests/sensors/OnEachEngine.h"
 #include "tests/support/MainWindow.h"
 #include <QComboBox>
 #include <QLineEdit>
@@ -14,6 +15,13 @@ namespace rv::test {
 
 class RegistryTest : public MainWindowTest {
 protected:
+    // Starts the window on the test's database: the file, or its server database named
+    // as the command line's --server names it.
+    bool start() {
+        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
+        if (onServer()) window->setServerArgument(location);
+        return window->Form_Load();
+    }
     void startWith(const QStringList& ids) {
         for (const QString& id : ids)
             addSensorRow(id);
@@ -42,8 +50,10 @@ protected:
     int rows(const QString& sql) { return scalar(sql).toInt(); }
     int sensors() { return rows(QStringLiteral("SELECT count(*) FROM Sensors")); }
     bool tableExists(const QString& name) {
-        return rows(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '%1'")
-                        .arg(name)) == 1;
+        Connection c;
+        if (!openDatabase(c, Connection::Mode::ReadOnly).ok()) return false;
+        const auto names = c.tables();
+        return names.ok() && names.value().contains(name);
     }
 };
 

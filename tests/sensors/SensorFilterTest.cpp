@@ -16,6 +16,7 @@ class SensorFilterTest : public RegistryTest {
 protected:
     void SetUp() override {
         RegistryTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         // id, destroyed, install date, level, location
         const QStringList sensors[] = {
             {u"200425001"_s, u"No"_s, u"2004-12-31"_s, u"L12"_s, u"North"_s},
@@ -57,7 +58,10 @@ protected:
     }
 };
 
-TEST_F(SensorFilterTest, HidingDestroyedSensorsNarrowsListCountAndNavigation) {
+// On the database file and on a site server database alike.
+using SensorFilterOnEachEngine = OnEachEngine<SensorFilterTest>;
+
+TEST_P(SensorFilterOnEachEngine, HidingDestroyedSensorsNarrowsListCountAndNavigation) {
     EXPECT_TRUE(filter().isVisible());
     EXPECT_EQ(filter().txtFilterType->currentText(), "");
     EXPECT_EQ(filter().txtFilterType->itemText(0), "25: LODIX");
@@ -76,6 +80,7 @@ TEST_F(SensorFilterTest, HidingDestroyedSensorsNarrowsListCountAndNavigation) {
     EXPECT_FALSE(filter().chkDontShowDestroyed->isChecked());
     EXPECT_EQ(logEntries(), 0);
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, SensorFilterOnEachEngine, bothEngines(), engineName);
 
 TEST_F(SensorFilterTest, AnUnknownTypeIsRefusedAndAllFiveCriteriaApply) {
     filter().txtFilterType->setEditText(u"26"_s);
