@@ -291,6 +291,8 @@ Error errorOf(const PGresult* result, const PGconn* conn) {
              (code.isEmpty() && PQstatus(conn) != CONNECTION_OK))
         number = err::ConnectionLost;
     if (!code.isEmpty()) text += QStringLiteral(" (SQLSTATE ") + QString::fromLatin1(code) + u')';
+    if (number == err::ConnectionLost)
+        text = QStringLiteral("The connection to the site server was lost: ") + text;
     return Error{number, text};
 }
 
@@ -494,7 +496,8 @@ private:
 
 class PgConnection final : public EngineConnection {
 public:
-    PgConnection(PGconn* conn, bool readOnly) : m_conn(conn), m_readOnly(readOnly) {}
+    PgConnection(PGconn* conn, bool readOnly, bool mayWrite)
+        : m_conn(conn), m_readOnly(readOnly), m_mayWrite(mayWrite) {}
     ~PgConnection() override { PQfinish(m_conn); }
     PgConnection(const PgConnection&) = delete;
     PgConnection& operator=(const PgConnection&) = delete;
@@ -505,11 +508,12 @@ public:
     }
     bool readOnly() const override {
         const char* setting = PQparameterStatus(m_conn, "default_transaction_read_only");
-        return m_readOnly || (setting && qstrcmp(setting, "on") == 0);
+        return m_readOnly || !m_mayWrite || (setting && qstrcmp(setting, "on") == 0);
     }
     Error lastError() const override { return m_lastError; }
 
     Result<std::unique_ptr<EngineStatement>> prepare(const QString& sql) override {
+        if (Status s = reconnect(); !s.ok()) return s.error();
         if (Status s = typesFor(sql); !s.ok()) return s.error();
         int parameters = 0;
         const QByteArray text = serverStatementText(sql, &parameters).toUtf8();
@@ -528,6 +532,7 @@ public:
     }
 
     Status execute(const QString& sql) override {
+        if (Status s = reconnect(); !s.ok()) return s;
         QStringList server;
         for (const QString& statement : splitStatements(sql)) {
             if (Status s = typesFor(statement); !s.ok()) return s;
@@ -733,6 +738,22 @@ private:
         }
     }
 
+    // A connection the server dropped (it restarted, or the network went) is made again
+    // before the next statement: the work under way when it went was rolled back by the
+    // server, and the statements prepared on it are gone with it.
+    Status reconnect() {
+        if (PQstatus(m_conn) == CONNECTION_OK) return {};
+        PQreset(m_conn);
+        if (PQstatus(m_conn) != CONNECTION_OK)
+            return m_lastError = Error{err::ConnectionLost,
+                                       QStringLiteral("The connection to the site server was "
+                                                      "lost: ") +
+                                           QString::fromUtf8(PQerrorMessage(m_conn)).trimmed()};
+        m_open = std::make_shared<bool>(true);
+        m_typesReady = false;
+        return {};
+    }
+
     // Whether a statement names the server's row number itself.
     static bool namesRowid(const QString& sql) {
         static const QRegularExpression word(QStringLiteral(R"(\browid\b)"),
@@ -769,6 +790,7 @@ private:
     PGconn* m_conn;
     bool m_typesReady = false;
     bool m_readOnly;
+    bool m_mayWrite; // the user may change the program's tables and make new ones
     Error m_lastError;
     qint64 m_statements = 0;
     qint64 m_changes = 0;
@@ -883,6 +905,20 @@ QByteArray databaseOf(const QString& location) {
     return name;
 }
 
+// Whether the server lets the user write: change the sensors (and so, by the site's
+// grants, the readings) and make a table for a new sensor. A user who may only read opens
+// the database as a read-only one, and the program offers no change it would refuse.
+bool mayWrite(PGconn* conn) {
+    const ResultPtr r(
+        PQexec(conn, "SELECT to_regclass('\"Sensors\"') IS NULL OR (has_table_privilege("
+                     "'\"Sensors\"', 'INSERT') AND has_table_privilege('\"Sensors\"', 'UPDATE') "
+                     "AND has_table_privilege('\"Sensors\"', 'DELETE') AND "
+                     "has_schema_privilege(current_schema(), 'CREATE'))"),
+        &PQclear);
+    return PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQntuples(r.get()) != 1 ||
+           qstrcmp(PQgetvalue(r.get(), 0, 0), "t") == 0;
+}
+
 class PostgresEngine final : public DatabaseEngine {
 public:
     QString name() const override { return QStringLiteral("PostgreSQL"); }
@@ -896,8 +932,8 @@ public:
         if (mode == Mode::ReadOnly) options += " -c default_transaction_read_only=on";
         auto conn = connectTo(location, {{"options", options}, {"client_encoding", "UTF8"}});
         if (!conn.ok()) return conn.error();
-        return std::unique_ptr<EngineConnection>(
-            std::make_unique<PgConnection>(conn.value(), mode == Mode::ReadOnly));
+        return std::unique_ptr<EngineConnection>(std::make_unique<PgConnection>(
+            conn.value(), mode == Mode::ReadOnly, mayWrite(conn.value())));
     }
 
     // Makes the database the location names on its server (from the server's own

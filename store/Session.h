@@ -56,8 +56,20 @@ struct Session {
     // One log entry with a free message.
     void LogError(const QString& message) const { rv::LogError(gDataFolder, clock, message); }
     // One log entry for a failure: "Err #" + number + ": " + description + label.
+    // A site server that went away or refused a change is also told to the engineer at
+    // once, since the action did not happen.
     void logFailure(const Error& error, const QString& label) const {
         LogError(errorText(error, label));
+        if (error.number == err::ConnectionLost)
+            dialogs.inform(QStringLiteral("The connection to the site server was lost. Nothing of "
+                                          "this action was stored. Rockvane connects again on "
+                                          "your next action."),
+                           QStringLiteral("Site server"), Icon::Exclamation);
+        else if (error.number == err::WriteRefused)
+            dialogs.inform(QStringLiteral("The site server did not allow this change: your "
+                                          "database user may read but not write. Nothing was "
+                                          "changed."),
+                           QStringLiteral("Site server"), Icon::Exclamation);
     }
 };
 

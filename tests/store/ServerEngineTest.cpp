@@ -1,6 +1,9 @@
 // The site server's engine where it differs from a file's: addresses, bytes, and the
 // operations on database files it answers with a reason.
+#include "store/Connection.h"
 #include "store/PgEngine.h"
+#include "store/Provisioning.h"
+#include "tests/support/DataFolder.h"
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
@@ -91,6 +94,71 @@ TEST_F(OnTestServer, BytesComeBackAsABlobOfTheirOwnBytes) {
                                                3)));
     EXPECT_EQ(q->kind(1), ValueKind::Blob);
     EXPECT_EQ(q->bytes(1).size(), 0);
+}
+
+// A database prepared as the program prepares it, on the test server, with a connection of
+// the server's own superuser to change it behind the store's back.
+class PreparedServerDatabase : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("ROCKVANE_TEST_PG"))
+            GTEST_SKIP() << "ROCKVANE_TEST_PG is not set; ./test.sh starts a server";
+        conninfo = test::newServerDatabase();
+        ASSERT_TRUE(provisionServerDatabase(conninfo).ok());
+        ASSERT_TRUE(admin.openServer(conninfo).ok());
+    }
+    qint64 count(const QString& table) {
+        Query q(admin, QStringLiteral("SELECT count(*) FROM ") + table);
+        return q.next() ? q.int64(0) : -1;
+    }
+    QString conninfo;
+    Connection admin;
+};
+
+TEST_F(PreparedServerDatabase, AUserWhoMayOnlyReadOpensItReadOnlyAndEveryWriteIsRefused) {
+    const QString reader = QStringLiteral("rv_reader_%1").arg(QCoreApplication::applicationPid());
+    (void)admin.engine()->execute(QStringLiteral("CREATE ROLE ") + reader +
+                                  QStringLiteral(" LOGIN"));
+    ASSERT_TRUE(
+        admin.engine()
+            ->execute(QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA public TO ") + reader)
+            .ok());
+    Connection c;
+    ASSERT_TRUE(c.openServer(conninfo + QStringLiteral(" user=") + reader).ok());
+    EXPECT_TRUE(c.readOnly());
+    EXPECT_TRUE(admin.onServer());
+    EXPECT_FALSE(admin.readOnly());
+    Query prefs(c, QStringLiteral("SELECT MaxY FROM Prefs"));
+    ASSERT_TRUE(prefs.next());
+    EXPECT_EQ(prefs.real(0), 20.0);
+    const Status refused = c.execute(QStringLiteral("UPDATE Prefs SET MaxY = 30"));
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().number, err::WriteRefused);
+    Query after(admin, QStringLiteral("SELECT MaxY FROM Prefs"));
+    ASSERT_TRUE(after.next());
+    EXPECT_EQ(after.real(0), 20.0);
+}
+
+TEST_F(PreparedServerDatabase, WorkCutOffByTheServerIsRolledBackAndTheNextStatementConnectsAgain) {
+    Connection c;
+    ASSERT_TRUE(c.openServer(conninfo).ok());
+    Query pid(c, QStringLiteral("SELECT pg_backend_pid()"));
+    ASSERT_TRUE(pid.next());
+    ASSERT_TRUE(c.begin().ok());
+    ASSERT_TRUE(c.execute(QStringLiteral("INSERT INTO Prefs (MaxY) VALUES (99)")).ok());
+    Query cut(admin, QStringLiteral("SELECT pg_terminate_backend(?1)"));
+    cut.bindInt64(1, pid.int64(0));
+    ASSERT_TRUE(cut.next());
+    const Status lost = c.execute(QStringLiteral("INSERT INTO Prefs (MaxY) VALUES (98)"));
+    ASSERT_FALSE(lost.ok());
+    EXPECT_EQ(lost.error().number, err::ConnectionLost);
+    EXPECT_TRUE(lost.error().description.startsWith(
+        QStringLiteral("The connection to the site server was lost: ")))
+        << lost.error().description.toStdString();
+    c.rollback();
+    EXPECT_EQ(count(QStringLiteral("Prefs")), 1) << "nothing of the cut-off work is stored";
+    ASSERT_TRUE(c.execute(QStringLiteral("INSERT INTO Prefs (MaxY) VALUES (97)")).ok());
+    EXPECT_EQ(count(QStringLiteral("Prefs")), 2);
 }
 
 } // namespace
