@@ -172,7 +172,10 @@ TEST_F(DatasheetTest, DateAndTimeCellsRefuseTypingAndChannelCellsTakeOnlyDigitsA
     EXPECT_EQ(logEntries(), 0);
 }
 
-TEST_F(DatasheetTest, BackspaceThenDigitsAreStoredWhenTheWindowCloses) {
+// On the database file and on a site server database alike.
+using DatasheetOnEachEngine = OnEachEngine<DatasheetTest>;
+
+TEST_P(DatasheetOnEachEngine, BackspaceThenDigitsAreStoredWhenTheWindowCloses) {
     threeReadings();
     startOnReadings();
     frmDatasheet& f = open();
@@ -198,6 +201,7 @@ TEST_F(DatasheetTest, BackspaceThenDigitsAreStoredWhenTheWindowCloses) {
     EXPECT_EQ(stored("ReadingTime", k10), "08:00:00");
     EXPECT_EQ(logEntries(), 0);
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, DatasheetOnEachEngine, bothEngines(), engineName);
 
 TEST_F(DatasheetTest, AClickTogglesAMarkAndTheMarkIsStoredAsDoNotPlot) {
     const char* const k09 = "2026/03/09 08:00:00"; // never shown on the tab: never saved there

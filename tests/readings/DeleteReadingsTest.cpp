@@ -216,7 +216,10 @@ TEST_F(DeleteReadingsTest, WithoutReadingsTheSingleAndTheBatchDeletionEndWithOne
 // ---------------------------------------------------------------------------------
 // A range of days
 
-TEST_F(DeleteReadingsTest, ABatchOfOneDayDeletesThatWholeDayAndNoneAroundIt) {
+// On the database file and on a site server database alike.
+using DeleteReadingsOnEachEngine = OnEachEngine<DeleteReadingsTest>;
+
+TEST_P(DeleteReadingsOnEachEngine, ABatchOfOneDayDeletesThatWholeDayAndNoneAroundIt) {
     aroundTheFirstOfMarch();
     startOnReadings();
     const QDate day(2013, 3, 1);
@@ -234,6 +237,7 @@ TEST_F(DeleteReadingsTest, ABatchOfOneDayDeletesThatWholeDayAndNoneAroundIt) {
     EXPECT_EQ(chosen.gDelEnd, day);
     EXPECT_EQ(logEntries(), 0);
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, DeleteReadingsOnEachEngine, bothEngines(), engineName);
 
 TEST_F(DeleteReadingsTest, BothChosenDaysAreIncludedAndAStartAfterTheEndDeletesNothing) {
     aroundTheFirstOfMarch();

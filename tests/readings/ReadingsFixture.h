@@ -2,6 +2,7 @@
 // The main window on the Readings tab of sensor 200525001, with readings written straight
 // into the database, and a watch on the writes a sensor's readings table receives.
 #include "readings/ReadingsTab.h"
+#include "tests/sensors/OnEachEngine.h"
 #include "tests/support/MainWindow.h"
 #include <QCoreApplication>
 
@@ -14,7 +15,15 @@ protected:
 
     void SetUp() override {
         MainWindowTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         addSensorRow(kId);
+    }
+    // Starts the window on the test's database: the file, or its server database named
+    // as the command line's --server names it.
+    bool start() {
+        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
+        if (onServer()) window->setServerArgument(location);
+        return window->Form_Load();
     }
     // A reading written straight into a sensor's table ("yyyy/MM/dd HH:mm:ss"); "-" for a
     // Null value.
@@ -38,13 +47,13 @@ protected:
     static QString key(const char* dateTime, const QString& id = kId) {
         return id + u' ' + QLatin1String(dateTime);
     }
-    // A column of a reading, straight from the file ("<null>" for Null, "<none>" when the
+    // A column of a reading, straight from the database ("<null>" for Null, "<none>" when the
     // reading is not there).
     QString stored(const char* column, const char* dateTime, const QString& id = kId) {
         const QString sql = QStringLiteral("SELECT %1, 1 FROM `%2` WHERE DateTimeKey = '%3'")
                                 .arg(QLatin1String(column), id, key(dateTime, id));
         Connection c;
-        if (!c.open(databasePath, Connection::Mode::ReadOnly).ok()) return QStringLiteral("?");
+        if (!openDatabase(c, Connection::Mode::ReadOnly).ok()) return QStringLiteral("?");
         Query q(c, sql);
         if (!q.next()) return QStringLiteral("<none>");
         const QVariant v = q.value(0);

@@ -1,6 +1,7 @@
 // The "3. Readings" tab driven through the real main window: showing, moving, validating,
 // adding, re-keying and writing back readings, and what tab changes and closing do.
 #include "readings/ReadingsTab.h"
+#include "tests/sensors/OnEachEngine.h"
 #include "tests/support/MainWindow.h"
 #include <QApplication>
 #include <QClipboard>
@@ -25,7 +26,15 @@ class ReadingsTabTest : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         addSensorRow(kId);
+    }
+    // Starts the window on the test's database: the file, or its server database named
+    // as the command line's --server names it.
+    bool start() {
+        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
+        if (onServer()) window->setServerArgument(location);
+        return window->Form_Load();
     }
     // A reading written straight into the sensor's table; "-" for a Null value.
     void addReading(const char* dateTime, const char* load = "-", const char* temp = "-",
@@ -418,7 +427,10 @@ TEST_F(ReadingsTabTest, NoReadingIsEverWrittenWithAnotherReadingsValuesOrKey) {
 // ---------------------------------------------------------------------------------
 // Adding
 
-TEST_F(ReadingsTabTest, AddNewSavesTheShownReadingAndStampsANewOneWithTheClock) {
+// On the database file and on a site server database alike.
+using ReadingsTabOnEachEngine = OnEachEngine<ReadingsTabTest>;
+
+TEST_P(ReadingsTabOnEachEngine, AddNewSavesTheShownReadingAndStampsANewOneWithTheClock) {
     threeReadings();
     startOnReadings();
     tab().txtChannel_1->setText(QStringLiteral("12.5"));
@@ -443,6 +455,7 @@ TEST_F(ReadingsTabTest, AddNewSavesTheShownReadingAndStampsANewOneWithTheClock) 
     EXPECT_EQ(stored("Channel1", now), "3.00");
     EXPECT_EQ(stored("Channel1", k12), "12.50");
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, ReadingsTabOnEachEngine, bothEngines(), engineName);
 
 TEST_F(ReadingsTabTest, AfterAnAddTheNewReadingIsShownEvenBeforeALaterOne) {
     addReading(k10, "10.00");
