@@ -6,6 +6,7 @@
 #include "maintenance/DatabaseCheck.h"
 #include "readings/ReadingsTab.h"
 #include "sensors/SensorTabs.h"
+#include "tests/sensors/OnEachEngine.h"
 #include "tests/support/MainWindow.h"
 #include <QApplication>
 #include <QDir>
@@ -37,7 +38,15 @@ class ChartPageTest : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         addSensorRow(kId);
+    }
+    // Starts the window on the test's database: the file, or its server database named
+    // as the command line's --server names it.
+    bool start() {
+        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
+        if (onServer()) window->setServerArgument(location);
+        return window->Form_Load();
     }
     // A reading written straight into a sensor's table; nullptr for a Null value.
     void addReading(const char* dateTime, const char* load, const char* temp = nullptr,
@@ -186,7 +195,10 @@ TEST_F(ChartPageTest, AMissingReadingsTableIsCreatedAndThenThePlotRefused) {
     EXPECT_EQ(logEntries(), 1);
 }
 
-TEST_F(ChartPageTest, EnteringRecomputesWithTheOffsetShownAndDrawsAtOnce) {
+// On the database file and on a site server database alike.
+using ChartPageOnEachEngine = OnEachEngine<ChartPageTest>;
+
+TEST_P(ChartPageOnEachEngine, EnteringRecomputesWithTheOffsetShownAndDrawsAtOnce) {
     threeMonths();
     startShown();
     // The offset as the box shows it at that moment, never saved, by its leading number.
@@ -215,6 +227,7 @@ TEST_F(ChartPageTest, EnteringRecomputesWithTheOffsetShownAndDrawsAtOnce) {
     }
     EXPECT_EQ(logEntries(), 0);
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, ChartPageOnEachEngine, bothEngines(), engineName);
 
 TEST_F(ChartPageTest, TheSecondTabEventLetsTheReadingsGoOnTheLoadVTimeTab) {
     addReading("2026/03/10 08:00:00", "10.00");
