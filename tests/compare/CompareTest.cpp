@@ -9,6 +9,7 @@
 #include "compare/frmCompare.h"
 #include "core/DateText.h"
 #include "graphs/GraphData.h"
+#include "tests/sensors/OnEachEngine.h"
 #include "tests/support/MainWindow.h"
 #include <QApplication>
 #include <QComboBox>
@@ -50,6 +51,7 @@ class CompareTest : public DataFolderTest {
 protected:
     void SetUp() override {
         DataFolderTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         sensor(kA, "Level 12", "Crusher chamber", "0.1");
         sensor(kB, "Level 12 ", "North drive", "0");
         sensor(kC, "Level 2", "Crusher chamber", "NULL");
@@ -123,7 +125,10 @@ protected:
     std::unique_ptr<frmCompare> m_window;
 };
 
-TEST_F(CompareTest, TwoTickedSensorsAreDrawnWithTheLoadsOfTheirPlotsAndTheirLevels) {
+// On the database file and on a site server database alike.
+using CompareOnEachEngine = OnEachEngine<CompareTest>;
+
+TEST_P(CompareOnEachEngine, TwoTickedSensorsAreDrawnWithTheLoadsOfTheirPlotsAndTheirLevels) {
     EXPECT_EQ(window().lstSensors->count(), 4) << "every sensor is offered";
     EXPECT_FALSE(window().cmdExport->isEnabled()) << "nothing to export yet";
     tick({kA, kB});
@@ -166,6 +171,7 @@ TEST_F(CompareTest, TwoTickedSensorsAreDrawnWithTheLoadsOfTheirPlotsAndTheirLeve
     EXPECT_EQ(progress.ended, 1);
     EXPECT_EQ(logEntries(), 0);
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, CompareOnEachEngine, bothEngines(), engineName);
 
 TEST_F(CompareTest, ChoosingALevelTicksAndDrawsEverySensorOnIt) {
     QStringList levels;
