@@ -247,6 +247,7 @@ class KeptFolderExportTest : public ReadingsWindowTest {
 protected:
     void SetUp() override {
         ReadingsWindowTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         execSql(QStringLiteral("UPDATE Sensors SET Level = 'L12', Location = 'North drive', "
                                "Recess = 0.1"));
         addReading("2026/03/10 08:00:00", "12.50", "20.5");
@@ -277,7 +278,10 @@ protected:
     QString kept;
 };
 
-TEST_F(KeptFolderExportTest, ASensorWithLevelsGivesBothSheetsInTheKeptFolder) {
+// On the database file and on a site server database alike.
+using KeptFolderExportOnEachEngine = OnEachEngine<KeptFolderExportTest>;
+
+TEST_P(KeptFolderExportOnEachEngine, ASensorWithLevelsGivesBothSheetsInTheKeptFolder) {
     ASSERT_TRUE(saveAlarmLevels(s().gConnection, kId, AlarmLevels{10, 12.5, {}}).ok());
     frmDatasheet& f = open();
     EXPECT_EQ(f.keptFolder->lblKeptFolder->text(), QStringLiteral("Kept in: ") +
@@ -343,6 +347,7 @@ TEST_F(KeptFolderExportTest, ASensorWithLevelsGivesBothSheetsInTheKeptFolder) {
     EXPECT_EQ(sheet.rowCount(), 15);
     EXPECT_EQ(logCount(" Module1_FlexGridToExcel"), 1) << "the workbook no program opened";
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, KeptFolderExportOnEachEngine, bothEngines(), engineName);
 
 TEST_F(KeptFolderExportTest, TheKeptFolderIsRememberedAndAFolderThatCannotTakeItIsTold) {
     frmDatasheet& f = open();

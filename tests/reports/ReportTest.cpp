@@ -9,6 +9,7 @@
 #include "store/Module1.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/reports/OdtReader.h"
+#include "tests/sensors/OnEachEngine.h"
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -74,6 +75,7 @@ class ReportTest : public MaintenanceTest {
 protected:
     void SetUp() override {
         MaintenanceTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         addSensorRow(kId);
         execSql(QStringLiteral("UPDATE Sensors SET InstallBy = 'Crew 4', Level = 'L12', "
                                "Location = 'North drive', Purpose = 'Pillar load', "
@@ -89,6 +91,13 @@ protected:
         };
         window->SSTab1->setCurrentIndex(2);
     }
+    // Starts the window on the test's database: the file, or its server database named
+    // as the command line's --server names it.
+    bool start() {
+        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
+        if (onServer()) window->setServerArgument(location);
+        return window->Form_Load();
+    }
     // Asks for a report from the Readings tab and reads back the document opened.
     OdtDocument report(bool cover, bool plot) {
         answerReportWindow(window->report->reportWindow(), cover, plot);
@@ -100,7 +109,10 @@ protected:
     QStringList exported;
 };
 
-TEST_F(ReportTest, BothSectionsInOrderWithTheBoldTitleAndOnePicture) {
+// On the database file and on a site server database alike.
+using ReportOnEachEngine = OnEachEngine<ReportTest>;
+
+TEST_P(ReportOnEachEngine, BothSectionsInOrderWithTheBoldTitleAndOnePicture) {
     const OdtDocument doc = report(true, true);
     ASSERT_TRUE(doc.ok) << doc.problem.toStdString();
     EXPECT_EQ(doc.texts(), coverTexts() + kThreeEmpty + kPlotTexts + QStringList(QString()));
@@ -116,6 +128,7 @@ TEST_F(ReportTest, BothSectionsInOrderWithTheBoldTitleAndOnePicture) {
     EXPECT_EQ(window->SSTab1->currentIndex(), 2) << "the Readings tab is shown again";
     EXPECT_EQ(logEntries(), 0);
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, ReportOnEachEngine, bothEngines(), engineName);
 
 TEST_F(ReportTest, TheCoverAloneEndsAfterItsEmptyParagraphs) {
     const OdtDocument doc = report(true, false);
