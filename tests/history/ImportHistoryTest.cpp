@@ -1,9 +1,10 @@
 // The import history: the record of each append and the undo of a batch, checked on the
-// database file itself.
+// database itself.
 #include "history/ImportHistory.h"
 #include "core/DateText.h"
 #include "import/SlugAppend.h"
 #include "store/Connection.h"
+#include "tests/sensors/OnEachEngine.h"
 #include "tests/support/DataFolder.h"
 #include <QFile>
 #include <gtest/gtest.h>
@@ -24,9 +25,10 @@ class ImportHistoryTest : public DataFolderTest {
 protected:
     void SetUp() override {
         DataFolderTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         addSensorRow(kSensor);
         addSensorRow(kOther);
-        ASSERT_TRUE(c.open(databasePath).ok());
+        ASSERT_TRUE(openDatabase(c).ok());
         ASSERT_TRUE(ensureHistoryTables(c).ok());
     }
 
@@ -139,7 +141,10 @@ TEST_F(ImportHistoryTest, AFilesDigestIsItsSha256InLowerCase) {
     EXPECT_TRUE(missing.error().description.contains(u"none.txt"_s));
 }
 
-TEST_F(ImportHistoryTest, UndoRemovesExactlyTheBatchsReadingsAndItsRecord) {
+// On the database file and on a site server database alike.
+using ImportHistoryOnEachEngine = OnEachEngine<ImportHistoryTest>;
+
+TEST_P(ImportHistoryOnEachEngine, UndoRemovesExactlyTheBatchsReadingsAndItsRecord) {
     typedReading(kSensor, nth(-1), u"9.00"_s); // just before the batch
     const qint64 earlier = importBatch(kSensor, nth(-40), 5);
     const qint64 batch = importBatch(kSensor, kStart, 50);
@@ -177,6 +182,7 @@ TEST_F(ImportHistoryTest, UndoRemovesExactlyTheBatchsReadingsAndItsRecord) {
     EXPECT_FALSE(previewUndo(c, batch).ok());
     EXPECT_EQ(readings(kSensor), 7);
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, ImportHistoryOnEachEngine, bothEngines(), engineName);
 
 TEST_F(ImportHistoryTest, ReadingsEditedOrDeletedSinceTheAppendAreToldApart) {
     const qint64 batch = importBatch(kSensor, kStart, 20);
