@@ -2,6 +2,7 @@
 // after the question, opened on the first reading, a missing one announced and created.
 #include "sensordata/SensorData.h"
 #include "store/Module1.h"
+#include "tests/sensors/OnEachEngine.h"
 #include "tests/support/DataFolder.h"
 
 using namespace rv;
@@ -21,7 +22,7 @@ TEST_F(SensorDataTest, AddDataTableCreatesAnEmptyTableShapedLikeTheTemplate) {
     ASSERT_TRUE(session->rsSensors.requery().ok());
     ASSERT_TRUE(session->rsSensors.find(QStringLiteral("InstrumentID = '200525003'")).ok());
     AddDataTable(*session);
-    EXPECT_TRUE(TableExists(*session, databasePath, QStringLiteral("200525003")));
+    EXPECT_TRUE(TableExists(*session, location, QStringLiteral("200525003")));
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525003`")).toInt(), 0);
     const QString created =
         scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = '200525003'")).toString();
@@ -54,7 +55,7 @@ TEST_F(SensorDataTest, OverwritingAskingYesEmptiesTheTable) {
     AddDataTable(*session);
     dialogs.take();
     dialogs.take();
-    EXPECT_TRUE(TableExists(*session, databasePath, QStringLiteral("200525001")));
+    EXPECT_TRUE(TableExists(*session, location, QStringLiteral("200525001")));
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toInt(), 0);
     EXPECT_EQ(logEntries(), 0);
 }
@@ -68,7 +69,10 @@ TEST_F(SensorDataTest, OpenSensorDataOpensTheCurrentSensorsReadingsOnTheFirstRow
     EXPECT_EQ(session->rsReadings.absolutePosition(), 1);
 }
 
-TEST_F(SensorDataTest, AMissingReadingsTableIsAnnouncedCreatedAndOpenedEmpty) {
+// On the database file and on a site server database alike.
+using SensorDataOnEachEngine = OnEachEngine<SensorDataTest>;
+
+TEST_P(SensorDataOnEachEngine, AMissingReadingsTableIsAnnouncedCreatedAndOpenedEmpty) {
     addReading(QStringLiteral("200525002"), QStringLiteral("k2"));
     ASSERT_TRUE(session->rsSensors.moveNext().ok());
     OpenSensorData(*session); // another sensor's readings are open
@@ -77,12 +81,13 @@ TEST_F(SensorDataTest, AMissingReadingsTableIsAnnouncedCreatedAndOpenedEmpty) {
     OpenSensorData(*session);
     dialogs.expect(QStringLiteral("The data table for Sensor 200525001 could not be found\r\nA new "
                                   "table will be created"));
-    EXPECT_TRUE(TableExists(*session, databasePath, QStringLiteral("200525001")));
+    EXPECT_TRUE(TableExists(*session, location, QStringLiteral("200525001")));
     ASSERT_TRUE(session->rsReadings.isOpen());
     EXPECT_EQ(session->rsReadings.recordCount(), 0) << "never the other sensor's readings";
     OpenSensorData(*session);
     EXPECT_TRUE(dialogs.pending().empty()) << "the next showing opens it without a message";
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, SensorDataOnEachEngine, bothEngines(), engineName);
 
 TEST_F(SensorDataTest, NoCurrentSensorLogsUnderTheProceduresLabel) {
     ASSERT_TRUE(session->rsSensors.moveLast().ok());
