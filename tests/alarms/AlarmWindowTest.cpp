@@ -30,7 +30,10 @@ protected:
     int levelRows() { return rows(u"SELECT count(*) FROM AlarmLevels"_s); }
 };
 
-TEST_F(AlarmWindowTest, LevelsAreSavedWithTheSensorAndShownForItAlone) {
+// On the database file and on a site server database alike.
+using AlarmWindowOnEachEngine = OnEachEngine<AlarmWindowTest>;
+
+TEST_P(AlarmWindowOnEachEngine, LevelsAreSavedWithTheSensorAndShownForItAlone) {
     startWith({u"200525001"_s, u"200525002"_s});
     window->SSTab1->setCurrentIndex(1);
     EXPECT_TRUE(inst().fraLevels->isEnabled());
@@ -53,6 +56,7 @@ TEST_F(AlarmWindowTest, LevelsAreSavedWithTheSensorAndShownForItAlone) {
               1);
     EXPECT_EQ(logEntries(), 0);
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, AlarmWindowOnEachEngine, bothEngines(), engineName);
 
 TEST_F(AlarmWindowTest, ARefusedLevelIsSaidOnceAndNothingOfItIsStored) {
     startWith({u"200525001"_s});
