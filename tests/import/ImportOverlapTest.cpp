@@ -13,6 +13,7 @@
 #include "sensordata/SensorData.h"
 #include "store/Module1.h"
 #include "tests/TestPaths.h"
+#include "tests/sensors/OnEachEngine.h"
 #include "tests/support/DataFolder.h"
 #include <QBrush>
 #include <QCryptographicHash>
@@ -32,6 +33,7 @@ class ImportOverlapTest : public DataFolderTest {
 protected:
     void SetUp() override {
         DataFolderTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         addSensorRow(kId);
         openStore();
         OpenSensorData(*session);
@@ -546,7 +548,10 @@ TEST_F(ImportOverlapTest, NoBackupIsMadeWhenNoRowIsTicked) {
 // ---------------------------------------------------------------------------------
 // The import history
 
-TEST_F(ImportOverlapTest, EachAppendRecordsItsBatchWithExactlyTheReadingsAppended) {
+// On the database file and on a site server database alike.
+using ImportOverlapOnEachEngine = OnEachEngine<ImportOverlapTest>;
+
+TEST_P(ImportOverlapOnEachEngine, EachAppendRecordsItsBatchWithExactlyTheReadingsAppended) {
     ASSERT_TRUE(ensureHistoryTables(session->gConnection).ok());
     store("2005/03/15 00:00:00"); // the second ticked row is a duplicate
     OpenSensorData(*session);
@@ -594,6 +599,7 @@ TEST_F(ImportOverlapTest, EachAppendRecordsItsBatchWithExactlyTheReadingsAppende
     EXPECT_EQ(rows[5], "200625001 2005/03/14 18:00:00|12.9|~");
     EXPECT_EQ(rows.back(), "200625001 2005/03/16 18:00:00|13.5|-1.01");
 }
+INSTANTIATE_TEST_SUITE_P(BothEngines, ImportOverlapOnEachEngine, bothEngines(), engineName);
 
 TEST_F(ImportOverlapTest, AFileImportedBeforeIsNamedBeforeAnythingIsStaged) {
     ASSERT_TRUE(ensureHistoryTables(session->gConnection).ok());
