@@ -453,6 +453,8 @@ bool frmRockvane::useDatabase(const QString& server) {
             onFile = true;
         }
     }
+    // A server decides itself who may write; the file's lock no longer does.
+    if (!onFile) maintenance->setReadOnly(false);
     bool mustEnd = false;
     logged(s, kDatabaseClick, [&] {
         if (onFile && !openFile(kDatabaseClick, m_fileCheckDue)) {
