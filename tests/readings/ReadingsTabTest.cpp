@@ -34,7 +34,10 @@ protected:
     bool start() {
         window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
         if (onServer()) window->setServerArgument(location);
-        return window->Form_Load();
+        const bool loaded = window->Form_Load();
+        EXPECT_EQ(window->session().gConnection.onServer(), onServer())
+            << "the window works on the test's engine";
+        return loaded;
     }
     // A reading written straight into the sensor's table; "-" for a Null value.
     void addReading(const char* dateTime, const char* load = "-", const char* temp = "-",

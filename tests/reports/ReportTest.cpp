@@ -96,7 +96,10 @@ protected:
     bool start() {
         window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
         if (onServer()) window->setServerArgument(location);
-        return window->Form_Load();
+        const bool loaded = window->Form_Load();
+        EXPECT_EQ(window->session().gConnection.onServer(), onServer())
+            << "the window works on the test's engine";
+        return loaded;
     }
     // Asks for a report from the Readings tab and reads back the document opened.
     OdtDocument report(bool cover, bool plot) {
