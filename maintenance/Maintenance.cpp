@@ -4,7 +4,9 @@
 #include "history/ImportHistory.h"
 #include "maintenance/DatabaseCheck.h"
 #include "platform/WriteCheck.h"
+#include "store/DatabaseCopy.h"
 #include "store/Module1.h"
+#include "store/PgEngine.h"
 #include "store/Provisioning.h"
 #include "store/Session.h"
 #include <QFileInfo>
@@ -71,6 +73,9 @@ QString Maintenance::backupFolder() const {
 
 bool Maintenance::G_BackupDB(const QString& folder, const QString& name) {
     MaintenanceFiles& files = *m_files;
+    // On a site server the server's data is copied into a new file: there is no database
+    // file to copy, and how large the copy will be is not known beforehand.
+    const bool onServer = m_s.gConnection.onServer();
     const QString database = folder + name;
     const QString backups = folder + kBackupFolderName;
     const QString target = backups + QStringLiteral("/") + backupFileName(m_s.clock.today());
@@ -80,11 +85,15 @@ bool Maintenance::G_BackupDB(const QString& folder, const QString& name) {
     bool partialWritten = false;
     // A folder that cannot be written or a disk without room for the copy is named
     // before anything is written.
-    const std::optional<Error> refusal = cannotWrite(
-        m_s.paths, files.folderExists(backups) ? backups : folder.chopped(1), fileSize(database));
+    const std::optional<Error> refusal =
+        cannotWrite(m_s.paths, files.folderExists(backups) ? backups : folder.chopped(1),
+                    onServer ? 0 : fileSize(database));
     const std::optional<Error> failure = refusal ? refusal : attempt([&] {
         if (!files.folderExists(backups)) need(files.makeFolder(backups));
-        {
+        if (onServer) {
+            partialWritten = true;
+            need(copyServerInto(partial));
+        } else {
             // No other program writes to the file while it is copied.
             const auto lock = need(files.lockDatabase(databaseFileBehind(database)));
             partialWritten = true;
@@ -98,13 +107,20 @@ bool Maintenance::G_BackupDB(const QString& folder, const QString& name) {
         return true;
     }
     if (partialWritten) (void)files.removeFile(partial);
-    m_s.dialogs.inform(QStringLiteral("Error encountered during backup process of ") + name +
+    m_s.dialogs.inform(QStringLiteral("Error encountered during backup process of ") +
+                       (onServer ? serverDisplayName(m_s.gConnection.path()) : name) +
                        (refusal ? kCrLf + refusal->description : QString()));
     m_s.logFailure(*failure, kBackupLabel);
     return false;
 }
 
 void Maintenance::imgBackup_Click() {
+    if (m_s.gConnection.onServer()) {
+        // The server's connection stays open: nothing shown has changed.
+        G_BackupDB(m_s.gDataFolder + QStringLiteral("/"), kDatabaseFileName);
+        G_ListBackups();
+        return;
+    }
     if (m_s.gConnection.isOpen()) m_s.gConnection.close();
     G_BackupDB(m_s.gDataFolder + QStringLiteral("/"), kDatabaseFileName);
     if (!reopenDatabase(kBackupClick, false)) return;
@@ -138,6 +154,7 @@ bool Maintenance::refuseRestore(const Error& why) {
 
 bool Maintenance::G_RestoreDB(const QString& folder, const QString& name,
                               const QString& backupName) {
+    if (m_s.gConnection.onServer()) return restoreOntoServer(folder, backupName);
     MaintenanceFiles& files = *m_files;
     // A linked database is replaced where the link leads, the link left in place.
     const QString database = databaseFileBehind(folder + name);
@@ -201,17 +218,21 @@ void Maintenance::imgRestore_Click() {
                                             "Continue?"),
                          kTitleCaps, Icon::Exclamation))
         return;
-    // A data folder that cannot take the restored file is named before anything is
-    // written, the safety backup included.
+    const bool onServer = m_s.gConnection.onServer();
     const QString folder = m_s.gDataFolder + QStringLiteral("/");
-    if (const auto why = restoreCannotWrite(folder, kDatabaseFileName, backupName)) {
+    if (onServer) {
+        // The others working on the server's database lose what they have not saved.
+        if (!othersMayLoseWork()) return;
+    } else if (const auto why = restoreCannotWrite(folder, kDatabaseFileName, backupName)) {
+        // A data folder that cannot take the restored file is named before anything is
+        // written, the safety backup included.
         refuseRestore(*why);
         return;
     }
     // The database about to be replaced is kept first, while it is still open; without
     // that copy the restore goes on only when the user says so.
     if (!G_SafetyBackup(SafetyReason::Restore, backupName)) return;
-    if (m_s.gConnection.isOpen()) m_s.gConnection.close();
+    if (!onServer && m_s.gConnection.isOpen()) m_s.gConnection.close();
     const bool restored = G_RestoreDB(folder, kDatabaseFileName, backupName);
     if (!reopenDatabase(kRestoreClick, restored)) return;
     // The list shows the safety backup just made.
@@ -228,6 +249,106 @@ void Maintenance::imgRestore_Click() {
         m_s.currentSensor.announceRestored();
     else
         m_s.currentSensor.announceChanged();
+}
+
+// ---------------------------------------------------------------------------------
+// On a site server
+
+namespace {
+// The copy's progress told to the window's progress: begun on the copy's first report,
+// when its total is known.
+class CopyShown {
+public:
+    CopyShown(Progress& progress, QString label)
+        : m_progress(progress), m_label(std::move(label)) {}
+    ~CopyShown() {
+        if (m_begun) m_progress.end();
+    }
+    bool operator()(qint64 copied, qint64 total) {
+        if (!m_begun) m_progress.begin(m_label, total);
+        m_begun = true;
+        return m_progress.step(copied);
+    }
+
+private:
+    Progress& m_progress;
+    QString m_label;
+    bool m_begun = false;
+};
+} // namespace
+
+Status Maintenance::copyServerInto(const QString& path) {
+    // A work file a backup cut short left behind is no backup: it goes first.
+    if (m_files->fileExists(path))
+        if (Status s = m_files->removeFile(path); !s.ok()) return s;
+    if (Status s = createShippedDatabase(path); !s.ok()) return s;
+    Connection file;
+    if (Status s = file.open(path); !s.ok()) return s;
+    // Named as the backup will be once the work file takes its name.
+    QString name = QFileInfo(path).fileName();
+    if (isPartialBackup(name)) name.chop(kPartialSuffix.size());
+    CopyShown shown(*m_progress, QStringLiteral("Copying the site server's data into ") + name);
+    const Result<CopyReport> copied =
+        copyDatabase(m_s.gConnection, file, CopyInto::NewDatabase, std::ref(shown));
+    return copied.ok() ? Status() : Status(copied.error());
+}
+
+Status Maintenance::copyOntoServer(const QString& source) {
+    Connection file;
+    if (Status s = file.open(source, Connection::Mode::ReadOnly); !s.ok()) return s;
+    CopyShown shown(*m_progress, QStringLiteral("Copying ") + QFileInfo(source).fileName() +
+                                     QStringLiteral(" onto the site server"));
+    const Result<CopyReport> copied =
+        copyDatabase(file, m_s.gConnection, CopyInto::Replace, std::ref(shown));
+    return copied.ok() ? Status() : Status(copied.error());
+}
+
+bool Maintenance::restoreOntoServer(const QString& folder, const QString& backupName) {
+    const QString source = folder + kBackupFolderName + QStringLiteral("/") + backupName;
+    bool refused = false;
+    const std::optional<Error> failure = attempt([&] {
+        if (Status sound = m_files->checkDatabase(source); !sound.ok()) {
+            refused = true;
+            need(sound);
+        }
+        need(copyOntoServer(source));
+    });
+    if (!failure) {
+        m_s.dialogs.inform(QStringLiteral("Restore was successful"), kTitle, Icon::Information);
+        return true;
+    }
+    if (refused)
+        m_s.dialogs.inform(QStringLiteral("The backup ") + backupName +
+                               QStringLiteral(" is not a sound Rockvane database and cannot be "
+                                              "restored.") +
+                               kCrLf + QStringLiteral("The current database was not changed."),
+                           kTitle, Icon::Exclamation);
+    else
+        m_s.dialogs.inform(QStringLiteral("Error encountered during restore process") + kCrLf +
+                           failure->description + kCrLf +
+                           QStringLiteral("The current database was not changed."));
+    m_s.logFailure(*failure, kRestoreLabel);
+    return false;
+}
+
+bool Maintenance::othersMayLoseWork() {
+    const Result<int> others = otherConnections(m_s.gConnection);
+    QString text;
+    if (!others.ok()) {
+        m_s.logFailure(others.error(), kRestoreClick);
+        text = QStringLiteral("Rockvane could not learn how many other connections are open to "
+                              "this database.");
+    } else if (others.value() == 0) {
+        return true;
+    } else if (others.value() == 1) {
+        text = QStringLiteral("1 other connection is open to this database.");
+    } else {
+        text = QString::number(others.value()) +
+               QStringLiteral(" other connections are open to this database.");
+    }
+    text += QStringLiteral(" Their work since their last save may be lost. Restore anyway?");
+    return m_s.dialogs.show(Message{text, kTitle, Icon::Exclamation, Buttons::YesNo, Answer::No}) ==
+           Answer::Yes;
 }
 
 // ---------------------------------------------------------------------------------
@@ -252,11 +373,15 @@ void Maintenance::G_ListBackups() {
 
 bool Maintenance::reopenDatabase(const QString& label, bool restored) {
     Session& s = m_s;
-    s.gDatabasePath = s.gDataFolder + QStringLiteral("/") + kDatabaseFileName;
-    const Status opened =
-        openDatabase(s.gConnection, s.gDatabasePath,
-                     m_readOnly ? Connection::Mode::ReadOnly : Connection::Mode::ReadWrite);
-    s.gConnectString = s.gConnection.describe();
+    // A site server's connection was never closed: only what was read is read again.
+    Status opened;
+    if (!s.gConnection.onServer()) {
+        s.gDatabasePath = s.gDataFolder + QStringLiteral("/") + kDatabaseFileName;
+        opened =
+            openDatabase(s.gConnection, s.gDatabasePath,
+                         m_readOnly ? Connection::Mode::ReadOnly : Connection::Mode::ReadWrite);
+        s.gConnectString = s.gConnection.describe();
+    }
     if (!s.gConnection.isOpen()) {
         if (!opened.ok()) s.logFailure(opened.error(), label);
         s.dialogs.inform(QStringLiteral("ERROR: could not connect to database") + kCrLf +

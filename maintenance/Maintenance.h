@@ -14,9 +14,18 @@
 // place; a restore first checks the chosen file (a sound database holding the fixed
 // tables), then renames the checked copy over the database in one step; the compacted
 // copy replaces the database by one rename too, with no moment without a database.
+//
+// On a site server the same buttons work on the server's data: a backup is a new database
+// file in the same folder, under the same name, into which the server's data is copied
+// (store/DatabaseCopy.h); restoring such a file replaces the server's data with the file's
+// in one transaction on the server, after the same check of the file, and after saying how
+// many other connections are open to the database. The safety backup before a restore is
+// such a backup file; before an import there is none (the import's undo record in the
+// import history takes its place). The connection stays open throughout.
 #include "maintenance/BackupGroup.h"
 #include "maintenance/MaintenanceFiles.h"
 #include "maintenance/SafetyBackup.h"
+#include "platform/Progress.h"
 #include <QDate>
 #include <QObject>
 #include <QString>
@@ -65,6 +74,9 @@ public:
     // The database is opened for reading only (this run could not lock it against other
     // copies of the program): it is reopened so after a backup or a restore.
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    // Where the copy of a site server's data into a file, or of a file onto the server,
+    // shows its progress (nothing shown until set).
+    void setProgress(Progress& progress) { m_progress = &progress; }
 
     void imgBackup_Click();
     void imgRestore_Click();
@@ -87,6 +99,15 @@ public:
     Result<QString> writeSafetyBackup(SafetyReason reason, const QString& spare = QString());
 
 private:
+    // The server's data copied into a new database file at path (which must hold no file),
+    // under the copy's progress.
+    Status copyServerInto(const QString& path);
+    // The backup file at source replaces the site server's data (one transaction).
+    Status copyOntoServer(const QString& source);
+    bool restoreOntoServer(const QString& folder, const QString& backupName);
+    // Asks whether to restore while other connections are open to the server database;
+    // true when none are or the user says so.
+    bool othersMayLoseWork();
     // Opens the database again after a copy and shows its sensors. False when the
     // program must end (the message has been shown and the host told).
     bool reopenDatabase(const QString& label, bool restored);
@@ -104,6 +125,8 @@ private:
     MaintenanceFiles m_diskFiles;
     MaintenanceFiles* m_files = &m_diskFiles;
     bool m_readOnly = false;
+    NoProgress m_noProgress;
+    Progress* m_progress = &m_noProgress;
 };
 
 // Compacts the database folder + name at the end of a run: the engine writes a compacted

@@ -112,7 +112,9 @@ Result<QString> Maintenance::writeSafetyBackup(SafetyReason reason, const QStrin
         // Written under a work name and renamed into place once complete, as every backup.
         partial = target + kPartialSuffix;
         partialWritten = true;
-        if (m_s.gConnection.isOpen()) {
+        if (m_s.gConnection.onServer()) {
+            need(copyServerInto(partial));
+        } else if (m_s.gConnection.isOpen()) {
             need(files.backupInto(m_s.gConnection, partial));
         } else {
             // No connection: the file could not be read as a database at start-up. It is
@@ -135,6 +137,9 @@ bool Maintenance::G_SafetyBackup(SafetyReason reason, const QString& spare) {
     // nothing to lose and nothing to back up. A restore replaces even a write-protected
     // file, so its safety backup is always made.
     if (reason == SafetyReason::Import && !opensForWriting(m_s.gConnection)) return true;
+    // On a site server an import is taken back through its undo record in the import
+    // history: no copy of the whole server's data is made for it.
+    if (reason == SafetyReason::Import && m_s.gConnection.onServer()) return true;
     const Result<QString> made = writeSafetyBackup(reason, spare);
     if (made.ok()) return true;
     m_s.logFailure(made.error(), kSafetyLabel);
