@@ -13,6 +13,10 @@ class frmSlugData;
 class frmFolderImport;
 class Progress;
 
+// What the import windows say, once, on a site server: no safety backup is made there.
+inline const QString kServerImportNotice =
+    QStringLiteral("On the site server the import's undo record replaces the safety backup.");
+
 struct ImportHost {
     // Writes back the reading shown on the Readings tab (SaveReadings).
     std::function<void()> SaveReadings;
@@ -27,7 +31,8 @@ struct ImportHost {
     // Shows the folder import window modally in the same way.
     std::function<void(frmFolderImport&)> runFolderWindow;
     // Makes the safety backup of the database before readings are appended; false when
-    // the import must not go on (the user was told why).
+    // the import must not go on (the user was told why). On a site server it makes none
+    // and answers true: the import's undo record takes its place (kServerImportNotice).
     std::function<bool()> safetyBackup;
     // Progress of staging and appending a file; none shown when null.
     Progress* progress = nullptr;

@@ -36,6 +36,11 @@ frmFolderImport::frmFolderImport(Session& session, FolderStaging& staging, const
     lblHeader = new QLabel(this);
     lblHeader->setObjectName(QStringLiteral("lblHeader"));
     lblHeader->setWordWrap(true);
+    // On a site server no safety backup is made before the append: said once, here.
+    lblNotice = new QLabel(kServerImportNotice, this);
+    lblNotice->setObjectName(QStringLiteral("lblNotice"));
+    lblNotice->setWordWrap(true);
+    lblNotice->setVisible(m_s.gConnection.onServer());
     fraDateFormat = new QGroupBox(QStringLiteral("Datafile Date Format:"), this);
     fraDateFormat->setObjectName(QStringLiteral("fraDateFormat"));
     auto* options = new QHBoxLayout(fraDateFormat);
@@ -86,6 +91,7 @@ frmFolderImport::frmFolderImport(Session& session, FolderStaging& staging, const
     controls->addWidget(cmdClose, 0, Qt::AlignBottom);
     auto* page = new QVBoxLayout(this);
     page->addWidget(lblHeader);
+    page->addWidget(lblNotice);
     page->addLayout(controls);
     page->addWidget(grdFiles, 1);
     resize(900, 480);

@@ -43,6 +43,7 @@ public:
     std::optional<SlugDateFormat> dateFormat() const;
 
     QLabel* lblHeader;
+    QLabel* lblNotice;        // on a site server: no safety backup is made before the append
     QGroupBox* fraDateFormat; // "Datafile Date Format:"
     std::array<QRadioButton*, 3> optDateFormat{};
     QTableWidget* grdFiles;

@@ -87,6 +87,11 @@ frmSlugData::frmSlugData(Session& session, StagedRows& rsImport, const ImportHos
         lblFuture->setPalette(palette);
     }
     lblFuture->hide();
+    // On a site server no safety backup is made before the append: said once, here.
+    lblNotice = new QLabel(kServerImportNotice, this);
+    lblNotice->setObjectName(QStringLiteral("lblNotice"));
+    lblNotice->setWordWrap(true);
+    lblNotice->setVisible(m_s.gConnection.onServer());
     cmdUntickStored = new QPushButton(QStringLiteral("Untick rows already stored"), this);
     cmdUntickStored->setObjectName(QStringLiteral("cmdUntickStored"));
     cmdUntickStored->setAutoDefault(false);
@@ -156,6 +161,7 @@ void frmSlugData::layOut() {
     controls->addWidget(cmdAppend, 0, Qt::AlignBottom);
     auto* page = new QVBoxLayout(this);
     page->addWidget(lblHeader);
+    page->addWidget(lblNotice);
     page->addWidget(lblStored);
     page->addWidget(lblBeyond);
     page->addWidget(lblFuture);

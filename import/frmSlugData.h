@@ -86,6 +86,7 @@ public:
     QLabel* lblStored; // "N of M rows already stored"
     QLabel* lblBeyond; // the rows beyond the sensor's levels, when there are any
     QLabel* lblFuture; // the rows dated after tomorrow, when there are any
+    QLabel* lblNotice; // on a site server: no safety backup is made before the append
     QPushButton* cmdUntickStored;
     QGroupBox* fraDateFormat; // "Datafile Date Format:"
     std::array<QRadioButton*, 3> optDateFormat{};
