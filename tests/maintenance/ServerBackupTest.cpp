@@ -41,6 +41,24 @@ QString counts(Connection& c) {
     return parts.join(u' ');
 }
 
+QString countsOnServer(const QString& conninfo) {
+    Connection c;
+    return c.openServer(conninfo).ok() ? counts(c) : QStringLiteral("(no server)");
+}
+
+QString inFile(const QString& path) {
+    Connection c;
+    return c.open(path, Connection::Mode::ReadOnly).ok() ? counts(c) : QStringLiteral("(no file)");
+}
+
+// Waits until the other connections to the server database are n: one just closed leaves
+// the server's list a moment later.
+void settle(Connection& c, int n) {
+    for (int i = 0; i < 50 && need(otherConnections(c)) != n; ++i)
+        QThread::msleep(100);
+    ASSERT_EQ(need(otherConnections(c)), n);
+}
+
 class ServerMaintenanceTest : public MaintenanceTest {
 protected:
     void SetUp() override {
@@ -68,24 +86,9 @@ protected:
         window->maintenance->setProgress(progress);
         enterUtilities();
     }
-    QString onServer() {
-        Connection c;
-        return c.openServer(conninfo).ok() ? counts(c) : QStringLiteral("(no server)");
-    }
-    QString inFile(const QString& path) {
-        Connection c;
-        return c.open(path, Connection::Mode::ReadOnly).ok() ? counts(c)
-                                                             : QStringLiteral("(no file)");
-    }
+    QString onServer() { return countsOnServer(conninfo); }
     QStringList backupFiles() const {
         return QDir(backupFolder()).entryList(QDir::Files, QDir::Name);
-    }
-    // The other connections to the server database once they are n: one just closed
-    // leaves the server's list a moment later.
-    void settle(int n) {
-        for (int i = 0; i < 50 && need(otherConnections(s().gConnection)) != n; ++i)
-            QThread::msleep(100);
-        ASSERT_EQ(need(otherConnections(s().gConnection)), n);
     }
     void backup() {
         window->backups->imgBackup->click();
@@ -125,9 +128,9 @@ TEST_F(ServerMaintenanceTest, ARestoreWhileOthersAreConnectedAnsweredNoChangesNo
     Connection other;
     ASSERT_TRUE(other.openServer(conninfo).ok());
     ASSERT_TRUE(other.execute(QStringLiteral("DELETE FROM `200525002`")).ok());
-    settle(1);
+    settle(s().gConnection, 1);
     const QString before = onServer();
-    settle(1);
+    settle(s().gConnection, 1);
 
     dialogs.answerYes();
     dialogs.answerNo();
@@ -154,7 +157,7 @@ TEST_F(ServerMaintenanceTest, ARestoreReplacesTheServersDataAfterASafetyBackupOf
                 .ok());
         ASSERT_TRUE(other.execute(sql::newReadingsTable(QStringLiteral("200525009"))).ok());
     }
-    settle(0);
+    settle(s().gConnection, 0);
 
     dialogs.answerYes();
     askRestore();
@@ -174,6 +177,40 @@ TEST_F(ServerMaintenanceTest, ARestoreReplacesTheServersDataAfterASafetyBackupOf
     EXPECT_EQ(sensors, QStringList({"200525001", "200525002"}));
     EXPECT_TRUE(s().gConnection.onServer());
     EXPECT_EQ(logEntries(), 0);
+}
+
+TEST_F(ServerMaintenanceTest, ARestoreTheServerRefusesHalfWayLeavesItsDataAsItWas) {
+    backup();
+    {
+        // Since the backup: one sensor's readings deleted; the server now refuses the first
+        // reading of the other.
+        Connection other;
+        ASSERT_TRUE(other.openServer(conninfo).ok());
+        ASSERT_TRUE(other.execute(QStringLiteral("DELETE FROM `200525002`")).ok());
+        ASSERT_TRUE(other
+                        .execute(QStringLiteral("ALTER TABLE `200525001` ADD CONSTRAINT refuse "
+                                                "CHECK (FullDate <> '2020-01-01 08:00:00') NOT "
+                                                "VALID"))
+                        .ok());
+    }
+    settle(s().gConnection, 0);
+    const QString before = onServer();
+
+    dialogs.answerYes();
+    askRestore();
+    ASSERT_EQ(dialogs.pending().size(), 1u);
+    const QString told = dialogs.pending().front().text;
+    dialogs.clear();
+
+    EXPECT_TRUE(told.startsWith(QStringLiteral("Error encountered during restore process\r\n"
+                                               "Copying the table 200525001: ")))
+        << told.toStdString();
+    EXPECT_TRUE(told.endsWith(QStringLiteral("\r\nThe current database was not changed.")));
+    EXPECT_EQ(onServer(), before);
+    EXPECT_TRUE(before.contains(QStringLiteral("200525002=0"))) << before.toStdString();
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(QStringLiteral(" G_RestoreDB\r\n")));
+    EXPECT_EQ(window->utilities->txtSCount->text(), "2");
 }
 
 TEST_F(ServerMaintenanceTest, AnImportOnTheServerMakesNoSafetyBackupAndItsWindowsSaySo) {
