@@ -471,7 +471,7 @@ bool frmRockvane::useDatabase(const QString& server) {
     }
     // Everything shown came from the other database: every tab reads again.
     s.currentSensor.announceRestored();
-    return s.gConnection.isOpen() && s.gConnection.onServer() != onFile;
+    return s.gConnection.isOpen() && s.gConnection.onServer() == !server.isEmpty();
 }
 
 void frmRockvane::SSTab1_Click(int previousTab) {
