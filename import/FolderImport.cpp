@@ -370,8 +370,8 @@ std::vector<FolderFileOutcome> appendFolder(Session& s, FolderStaging& staging,
         }
         std::optional<ImportBatch> batch;
         if (history)
-            batch = ImportBatch{0,        f.sensorId,    f.fileName,
-                                f.sha256, s.clock.now(), qint64(planned.size())};
+            batch = ImportBatch{
+                0, f.sensorId, f.fileName, f.sha256, s.clock.now(), qint64(planned.size()), {}};
         StepsFrom steps(progress, from);
         const WriteOutcome written =
             writeReadings(s.gConnection, f.sensorId, planned, steps, batch ? &*batch : nullptr);

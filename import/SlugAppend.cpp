@@ -181,7 +181,7 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
         std::optional<ImportBatch> batch;
         if (source && hasHistoryTables(s.gConnection))
             batch = ImportBatch{
-                0, id, source->fileName, source->sha256, s.clock.now(), qint64(planned.size())};
+                0, id, source->fileName, source->sha256, s.clock.now(), qint64(planned.size()), {}};
         const WriteOutcome result =
             writeReadings(s.gConnection, id, planned, progress, batch ? &*batch : nullptr);
         if (result.kind != WriteOutcome::Kind::Written) {

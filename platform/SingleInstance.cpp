@@ -21,17 +21,6 @@ QString currentUserKey() {
 #endif
 }
 
-// The name of the user who runs the program, as the holder's lock tells it.
-QString currentUserName() {
-#ifdef Q_OS_UNIX
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name && *pw->pw_name)
-        return QString::fromLocal8Bit(pw->pw_name);
-#endif
-    for (const char* name : {"USER", "USERNAME", "LOGNAME"})
-        if (const QString value = qEnvironmentVariable(name); !value.isEmpty()) return value;
-    return currentUserKey();
-}
-
 // The lock file holds the lock's own lines (process, program, computer, ...) first; the
 // user and the database follow them under names of their own.
 const QByteArray kUserKey = "user=";
@@ -124,6 +113,16 @@ bool LockFileInstance::anotherCopyRunning() {
                QStringLiteral(" on this computer holds the lock ") +
                QDir::toNativeSeparators(m_fallback);
     return true;
+}
+
+QString currentUserName() {
+#ifdef Q_OS_UNIX
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name && *pw->pw_name)
+        return QString::fromLocal8Bit(pw->pw_name);
+#endif
+    for (const char* name : {"USER", "USERNAME", "LOGNAME"})
+        if (const QString value = qEnvironmentVariable(name); !value.isEmpty()) return value;
+    return currentUserKey();
 }
 
 } // namespace rv

@@ -53,4 +53,7 @@ private:
     QString m_holder;
 };
 
+// The login name of the user who runs the program.
+QString currentUserName();
+
 } // namespace rv

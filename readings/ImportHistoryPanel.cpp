@@ -77,8 +77,8 @@ ImportHistoryPanel::ImportHistoryPanel(Session& session, Host host, QWidget* par
     lstImports = new QTreeWidget(this);
     lstImports->setObjectName(QStringLiteral("lstImports"));
     lstImports->setColumnCount(3);
-    lstImports->setHeaderLabels(
-        {QStringLiteral("Imported"), QStringLiteral("File"), QStringLiteral("Rows")});
+    lstImports->setHeaderLabels({QStringLiteral("Imported"), QStringLiteral("File"),
+                                 QStringLiteral("Rows"), QStringLiteral("By")});
     lstImports->setRootIsDecorated(false);
     lstImports->setUniformRowHeights(true);
     lstImports->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -103,6 +103,7 @@ ImportHistoryPanel::ImportHistoryPanel(Session& session, Host host, QWidget* par
     lstImports->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     lstImports->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     lstImports->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    lstImports->header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
 
     connect(lstImports, &QTreeWidget::itemSelectionChanged, this,
             &ImportHistoryPanel::importChosen);
@@ -144,7 +145,7 @@ void ImportHistoryPanel::refresh() {
         const QString id = sensorId(s);
         for (const ImportBatch& b : need(listBatches(s.gConnection, id))) {
             auto* item = new QTreeWidgetItem(
-                lstImports, {generalDateText(b.when), b.fileName, QString::number(b.rows)});
+                lstImports, {generalDateText(b.when), b.fileName, QString::number(b.rows), b.by});
             item->setData(0, Qt::UserRole, b.id);
             item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         }

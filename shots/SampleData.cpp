@@ -165,7 +165,7 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
             keyDate(rows.back().key).value_or(QDate(2026, month, 1)).addDays(1), QTime(8, 15));
         const QString sha = QString::fromLatin1(
             QCryptographicHash::hash(file.toUtf8(), QCryptographicHash::Sha256).toHex());
-        if (auto b = recordBatch(c, ImportBatch{0, kSampleSensor, file, sha, fetched, 0}, rows);
+        if (auto b = recordBatch(c, ImportBatch{0, kSampleSensor, file, sha, fetched, 0, {}}, rows);
             !b.ok()) {
             c.rollback();
             return b.error();

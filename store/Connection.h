@@ -52,6 +52,8 @@ public:
     QString describe() const;
     // Whether the open database can only be read (write-protected, or opened so).
     bool readOnly() const;
+    // Who works on the database: the database user on a server, the login name on a file.
+    QString userName() const { return m_engine ? m_engine->userName() : QString(); }
 
     // Runs a statement that returns no rows (see translateStatement).
     Status execute(const QString& statement);

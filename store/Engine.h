@@ -128,6 +128,8 @@ public:
     virtual QString describe() const = 0;
     // Whether the database can only be read (write-protected, or opened so).
     virtual bool readOnly() const = 0;
+    // Who works on the database: the database user on a server, the login name on a file.
+    virtual QString userName() const = 0;
     virtual Error lastError() const = 0;
 
     virtual Result<std::unique_ptr<EngineStatement>> prepare(const QString& sql) = 0;

@@ -15,7 +15,10 @@ const QString kCreateBatches = QStringLiteral(
     " Sha256 TEXT,"
     " ImportedAt DATETIME CHECK (ImportedAt IS NULL OR (typeof(ImportedAt) = 'text' AND "
     "ImportedAt GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*')),"
-    " RowsAppended INTEGER)");
+    " RowsAppended INTEGER,"
+    " ImportedBy TEXT)");
+// Who appended a batch: a column the history gained after its first release.
+const QString kImportedBy = QStringLiteral("ImportedBy");
 const QString kCreateBatchesIndex = QStringLiteral(
     "CREATE INDEX IF NOT EXISTS ImportBatches_InstrumentID ON ImportBatches (InstrumentID)");
 const QString kCreateRows = QStringLiteral("CREATE TABLE IF NOT EXISTS ImportBatchRows ("
@@ -32,8 +35,21 @@ const QString kCreateRowsKeyIndex = QStringLiteral(
 // The stored form of the moment of an append: ordering by it is chronological.
 const QString kStoredMoment = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
-const QString kBatchColumns = QStringLiteral(
-    "SELECT BatchID, InstrumentID, FileName, Sha256, ImportedAt, RowsAppended FROM ImportBatches ");
+bool recordsWho(Connection& c) {
+    const auto cols = c.columns(kImportBatchesTable);
+    if (!cols.ok()) return false;
+    for (const ColumnInfo& col : cols.value())
+        if (col.name.compare(kImportedBy, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+// The batches' columns; who appended is nothing where the table does not keep it yet.
+QString batchColumns(Connection& c) {
+    return QStringLiteral("SELECT BatchID, InstrumentID, FileName, Sha256, ImportedAt, "
+                          "RowsAppended, ") +
+           (recordsWho(c) ? kImportedBy : QStringLiteral("NULL")) +
+           QStringLiteral(" FROM ImportBatches ");
+}
 
 Status run(Connection& c, const QString& sql, const QVariantList& values) {
     Query q(c, sql);
@@ -56,6 +72,7 @@ ImportBatch batchFrom(const Query& q) {
     b.sha256 = q.value(3).toString();
     b.when = readDateTime(q.value(4).toString()).value_or(QDateTime());
     b.rows = q.value(5).toLongLong();
+    b.by = q.isNull(6) ? QString() : q.text(6);
     return b;
 }
 
@@ -88,12 +105,22 @@ Status ensureHistoryTables(Connection& c) {
 
 Result<qint64> startBatch(Connection& c, const ImportBatch& batch) {
     const QString when = batch.when.isValid() ? batch.when.toString(kStoredMoment) : QString();
+    // A history made before it kept who appended gains the column with the first batch
+    // that records it, in the same transaction.
+    if (!recordsWho(c)) {
+        if (Status s = c.execute(QStringLiteral("ALTER TABLE ImportBatches ADD COLUMN ") +
+                                 kImportedBy + QStringLiteral(" TEXT"));
+            !s.ok())
+            return s;
+    }
+    const QString by = batch.by.isEmpty() ? c.userName() : batch.by;
     if (Status s =
             run(c,
                 QStringLiteral("INSERT INTO ImportBatches (InstrumentID, FileName, Sha256, "
-                               "ImportedAt, RowsAppended) VALUES (?, ?, ?, ?, ?)"),
+                               "ImportedAt, RowsAppended, ImportedBy) VALUES (?, ?, ?, ?, ?, ?)"),
                 {batch.instrumentId, QFileInfo(batch.fileName).fileName(), batch.sha256.toLower(),
-                 when.isEmpty() ? QVariant() : QVariant(when), batch.rows});
+                 when.isEmpty() ? QVariant() : QVariant(when), batch.rows,
+                 by.isEmpty() ? QVariant() : QVariant(by)});
         !s.ok())
         return s;
     return c.lastInsertId();
@@ -150,7 +177,7 @@ Status BatchRowsWrite::add(const AppendedRow& row) {
 Result<std::vector<ImportBatch>> listBatches(Connection& c, const QString& instrumentId) {
     // The batch id grows with every append, so it orders the batches even when the
     // clock was set back between two imports.
-    Query q(c, kBatchColumns + QStringLiteral("WHERE InstrumentID = ? ORDER BY BatchID DESC"));
+    Query q(c, batchColumns(c) + QStringLiteral("WHERE InstrumentID = ? ORDER BY BatchID DESC"));
     if (!q.prepared().ok()) return q.prepared();
     q.bind(1, instrumentId);
     std::vector<ImportBatch> batches;
@@ -162,8 +189,8 @@ Result<std::vector<ImportBatch>> listBatches(Connection& c, const QString& instr
 
 Result<std::optional<ImportBatch>> findBatchBySha(Connection& c, const QString& instrumentId,
                                                   const QString& sha256) {
-    Query q(c, kBatchColumns + QStringLiteral("WHERE InstrumentID = ? AND Sha256 = ? "
-                                              "ORDER BY BatchID DESC LIMIT 1"));
+    Query q(c, batchColumns(c) + QStringLiteral("WHERE InstrumentID = ? AND Sha256 = ? "
+                                                "ORDER BY BatchID DESC LIMIT 1"));
     if (!q.prepared().ok()) return q.prepared();
     q.bind(1, instrumentId);
     q.bind(2, sha256.toLower());
@@ -174,7 +201,7 @@ Result<std::optional<ImportBatch>> findBatchBySha(Connection& c, const QString& 
 }
 
 Result<std::optional<ImportBatch>> findBatch(Connection& c, qint64 batchId) {
-    Query q(c, kBatchColumns + QStringLiteral("WHERE BatchID = ?"));
+    Query q(c, batchColumns(c) + QStringLiteral("WHERE BatchID = ?"));
     if (!q.prepared().ok()) return q.prepared();
     q.bind(1, batchId);
     std::optional<ImportBatch> found;

@@ -28,6 +28,9 @@ struct ImportBatch {
     QString sha256;
     QDateTime when; // wall-clock time of the append
     qint64 rows = 0;
+    // Who appended: the database user on a server, the login name on a file (empty for a
+    // batch recorded before the history kept it). Filled by the store when left empty.
+    QString by;
 };
 
 // A reading as the append wrote it: its DateTimeKey and the channel values stored.

@@ -511,6 +511,7 @@ public:
         return m_readOnly || !m_mayWrite || (setting && qstrcmp(setting, "on") == 0);
     }
     Error lastError() const override { return m_lastError; }
+    QString userName() const override { return QString::fromUtf8(PQuser(m_conn)); }
 
     Result<std::unique_ptr<EngineStatement>> prepare(const QString& sql) override {
         if (Status s = reconnect(); !s.ok()) return s.error();

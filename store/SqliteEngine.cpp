@@ -1,4 +1,5 @@
 #include "store/SqliteEngine.h"
+#include "platform/SingleInstance.h"
 #include "store/Statements.h"
 #include <QDir>
 #include <QFileInfo>
@@ -257,6 +258,7 @@ public:
         return QStringLiteral("SQLite file ") + QDir::toNativeSeparators(m_path);
     }
     bool readOnly() const override { return sqlite3_db_readonly(m_db, "main") == 1; }
+    QString userName() const override { return currentUserName(); }
     Error lastError() const override { return lastErrorOf(m_db); }
 
     Result<std::unique_ptr<EngineStatement>> prepare(const QString& sql) override {

@@ -55,7 +55,7 @@ protected:
         // The append records its batch inside its own transaction.
         EXPECT_TRUE(c.begin().ok());
         const auto batch =
-            recordBatch(c, {0, id, file, u"ab"_s.repeated(32), clock.now(), 0}, rows);
+            recordBatch(c, {0, id, file, u"ab"_s.repeated(32), clock.now(), 0, {}}, rows);
         EXPECT_TRUE(batch.ok()) << batch.error().description.toStdString();
         EXPECT_TRUE(c.commit().ok());
         return batch.valueOr(0);
@@ -123,7 +123,7 @@ TEST_F(ImportHistoryTest, TheTablesAreAddedOnceAndARecordedBatchIsListedNewestFi
     EXPECT_FALSE(findBatchBySha(c, kSensor, u"cd"_s.repeated(32)).value().has_value());
     EXPECT_FALSE(findBatchBySha(c, u"200525099"_s, u"ab"_s.repeated(32)).value().has_value());
 
-    EXPECT_EQ(recordBatch(c, {0, kSensor, u"x.txt"_s, {}, clock.now(), 0}, {}).valueOr(-1), 0)
+    EXPECT_EQ(recordBatch(c, {0, kSensor, u"x.txt"_s, {}, clock.now(), 0, {}}, {}).valueOr(-1), 0)
         << "nothing appended, nothing recorded";
     EXPECT_EQ(listBatches(c, kSensor).value().size(), 3u);
 }
@@ -360,7 +360,7 @@ TEST_F(ImportHistoryTest, AppendAndUndoKeepEveryRowOnEitherSideOfAChunksEnd) {
         for (int i = 0; i < count; ++i)
             planned.push_back({nth(from + i), i == count - 1 ? QByteArray() : "20.5",
                                QByteArray::number(10 + i / 100.0, 'f', 2)});
-        const ImportBatch batch{0, kSensor, u"x.txt"_s, {}, clock.now(), 0};
+        const ImportBatch batch{0, kSensor, u"x.txt"_s, {}, clock.now(), 0, {}};
         NoProgress none;
         ASSERT_EQ(writeReadings(c, kSensor, planned, none, &batch).kind,
                   WriteOutcome::Kind::Written);

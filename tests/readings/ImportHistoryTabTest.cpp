@@ -34,7 +34,7 @@ protected:
             rows.push_back({readingKey(id, at), u"18.5"_s, QString::fromLatin1(load)});
         }
         EXPECT_TRUE(c.begin().ok());
-        const auto batch = recordBatch(c, {0, id, file, u"ab"_s.repeated(32), when, 0}, rows);
+        const auto batch = recordBatch(c, {0, id, file, u"ab"_s.repeated(32), when, 0, {}}, rows);
         EXPECT_TRUE(c.commit().ok());
         return batch.valueOr(0);
     }
