@@ -17,7 +17,9 @@ bool TableExists(Session& s, const QString& databasePath, const QString& tableNa
         // The shared connection answers for its own file (its copy of the table list is
         // current); any other file is asked through a private connection of its own.
         QStringList names;
-        if (s.gConnection.isOpen() && s.gConnection.path() == databasePath) {
+        // On a site server the program has no other database: the shared connection answers.
+        if (s.gConnection.isOpen() &&
+            (s.gConnection.onServer() || s.gConnection.path() == databasePath)) {
             names = need(s.gConnection.tables());
         } else {
             Connection privateConnection;

@@ -319,10 +319,10 @@ class PgConnection;
 class PgStatement final : public EngineStatement {
 public:
     PgStatement(PgConnection& c, std::weak_ptr<bool> open, QByteArray name, int parameterCount,
-                bool namesRowid)
+                bool namesRowid, bool selectsStar)
         : m_c(c), m_open(std::move(open)), m_name(std::move(name)),
           m_values(size_t(parameterCount)), m_bound(size_t(parameterCount), false),
-          m_namesRowid(namesRowid) {}
+          m_namesRowid(namesRowid), m_selectsStar(selectsStar) {}
     ~PgStatement() override;
 
     void bindNull(int index) override { set(index, QByteArray(), false); }
@@ -463,16 +463,21 @@ private:
         return QByteArrayView(PQgetvalue(m_result.get(), m_row, field),
                               PQgetlength(m_result.get(), m_row, field));
     }
-    // The result's columns as the store sees them: the server's row number, rowid, only
-    // where the statement names it, and then once (a "*" beside it brings it again).
+    // The result's columns as the store sees them. Every table on the server ends with its
+    // row number, rowid, which a file keeps out of sight: a "*" brings it along, and it is
+    // left out there (a rowid straight after the column before it in its table, in a
+    // statement with a "*"); one the statement names itself is kept.
     void mapColumns() {
         m_columns.clear();
         if (!m_description) return;
-        bool rowidSeen = !m_namesRowid;
-        for (int i = 0, n = PQnfields(m_description.get()); i < n; ++i) {
-            if (qstrcmp(PQfname(m_description.get(), i), "rowid") == 0) {
-                if (rowidSeen) continue;
-                rowidSeen = true;
+        const PGresult* d = m_description.get();
+        for (int i = 0, n = PQnfields(d); i < n; ++i) {
+            if (qstrcmp(PQfname(d, i), "rowid") == 0) {
+                if (!m_namesRowid) continue;
+                const bool fromStar = m_selectsStar && i > 0 && PQftable(d, i) != InvalidOid &&
+                                      PQftable(d, i - 1) == PQftable(d, i) &&
+                                      PQftablecol(d, i - 1) == PQftablecol(d, i) - 1;
+                if (fromStar) continue;
             }
             m_columns.push_back(i);
         }
@@ -490,6 +495,7 @@ private:
     Error m_error;
     mutable std::map<int, QByteArray> m_decoded;
     bool m_namesRowid = false;
+    bool m_selectsStar = false;
     std::vector<int> m_columns; // the result's fields shown, in order
     friend class PgConnection;
 };
@@ -526,8 +532,8 @@ public:
         ResultPtr description(PQdescribePrepared(m_conn, name.constData()), &PQclear);
         if (PQresultStatus(description.get()) != PGRES_COMMAND_OK)
             return m_lastError = errorOf(description.get(), m_conn);
-        auto statement =
-            std::make_unique<PgStatement>(*this, m_open, name, parameters, namesRowid(sql));
+        auto statement = std::make_unique<PgStatement>(*this, m_open, name, parameters,
+                                                       namesRowid(sql), selectsStar(sql));
         statement->describe(std::move(description));
         return std::unique_ptr<EngineStatement>(std::move(statement));
     }
@@ -753,6 +759,12 @@ private:
         m_open = std::make_shared<bool>(true);
         m_typesReady = false;
         return {};
+    }
+
+    // Whether a statement chooses all of a table's columns ("*" or "t.*", not "count(*)").
+    static bool selectsStar(const QString& sql) {
+        static const QRegularExpression star(QStringLiteral(R"((?<!\()\*(?!\)))"));
+        return star.match(sql).hasMatch();
     }
 
     // Whether a statement names the server's row number itself.
