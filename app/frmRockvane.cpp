@@ -119,6 +119,8 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     utilities->addSideGroup(backups);
     maintenance = new Maintenance(*m_session, *backups, *this);
     maintenance->setParent(this);
+    m_copyProgress = std::make_unique<QtProgress>(this);
+    maintenance->setProgress(*m_copyProgress);
     report = new SensorReport(*m_session, *this, this);
     report->setParent(this);
     connect(readings->imgReport, &PictureButton::clicked, report, &SensorReport::imgReport_Click);

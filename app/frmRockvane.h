@@ -35,6 +35,7 @@ class frmCompare;
 class frmWeeklyReport;
 class frmDatabase;
 class Progress;
+class QtProgress;
 struct ImportHost;
 
 // When start-up runs the engine's quick check of the database it opens.
@@ -176,6 +177,8 @@ private:
     bool m_fileReadOnly = false;
     bool m_fileCheckDue = false;
     frmDatabase* m_database = nullptr;
+    // The progress of a backup or restore copying a site server's data, shown over the window.
+    std::unique_ptr<QtProgress> m_copyProgress;
     bool m_secondCopy = false;
     // The database could not be reopened after a backup or restore: the run ends at once,
     // with nothing to save and nothing to compact.
