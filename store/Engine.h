@@ -97,6 +97,21 @@ public:
     virtual Status finish() = 0;
 };
 
+// Rows written into one table inside the open transaction the fastest way the engine
+// has (a server's COPY). Values go column by column; endRow() after each row's last.
+// Rows may be held and sent together: finish() sends what is held, and every row is then
+// in the table. A value the table refuses fails the rows sent with it.
+class RowStream {
+public:
+    virtual ~RowStream() = default;
+    virtual void null() = 0;
+    virtual void integer(qint64 value) = 0;
+    virtual void real(double value) = 0;
+    virtual void text(const char* utf8, qsizetype length) = 0;
+    virtual Status endRow() = 0;
+    virtual Status finish() = 0;
+};
+
 // The arguments of one call of a function the program defines, and its answer.
 class FunctionCall {
 public:
@@ -166,6 +181,13 @@ public:
 
     // A prepared insert for many rows in a transaction of its own.
     virtual Result<std::unique_ptr<BulkWrite>> bulkWrite(const QString& insertSql);
+
+    // A stream of rows for insertHead ("INSERT INTO <table> (<columns>)"), or nothing where
+    // the engine's prepared inserts are its fastest way.
+    virtual Result<std::unique_ptr<RowStream>> streamRows(const QString& insertHead) {
+        (void)insertHead;
+        return std::unique_ptr<RowStream>();
+    }
 
     // Makes the table target shaped like source (names unquoted): the same columns with
     // their types, defaults and checks, and the same indexes; no rows.

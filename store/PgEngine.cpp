@@ -500,6 +500,69 @@ private:
     friend class PgConnection;
 };
 
+// Rows held in COPY's text form and sent by one COPY ... FROM STDIN when enough are held,
+// and at the end: one command for many rows, with nothing else on the connection between
+// its start and its end.
+class PgCopy final : public RowStream {
+public:
+    PgCopy(PgConnection& c, QByteArray command) : m_c(c), m_command(std::move(command)) {}
+    void null() override { field("\\N", 2); }
+    void integer(qint64 value) override {
+        char buffer[24];
+        const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
+        field(buffer, written.ptr - buffer);
+    }
+    void real(double value) override {
+        char buffer[32];
+        const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
+        field(buffer, written.ptr - buffer);
+    }
+    void text(const char* utf8, qsizetype length) override {
+        separate();
+        // Backslash, tab, newline and carriage return are written escaped.
+        for (qsizetype i = 0; i < length; ++i) {
+            const char c = utf8[i];
+            switch (c) {
+            case '\\':
+                m_data.append("\\\\", 2);
+                break;
+            case '\t':
+                m_data.append("\\t", 2);
+                break;
+            case '\n':
+                m_data.append("\\n", 2);
+                break;
+            case '\r':
+                m_data.append("\\r", 2);
+                break;
+            default:
+                m_data.append(c);
+            }
+        }
+    }
+    Status endRow() override {
+        m_data.append('\n');
+        m_first = true;
+        return m_data.size() >= kSendAt ? finish() : Status();
+    }
+    Status finish() override;
+
+private:
+    static constexpr qsizetype kSendAt = 8 << 20; // bytes held before they are sent
+    void separate() {
+        if (!m_first) m_data.append('\t');
+        m_first = false;
+    }
+    void field(const char* bytes, qsizetype length) {
+        separate();
+        m_data.append(bytes, length);
+    }
+    PgConnection& m_c;
+    QByteArray m_command;
+    QByteArray m_data;
+    bool m_first = true;
+};
+
 class PgConnection final : public EngineConnection {
 public:
     PgConnection(PGconn* conn, bool readOnly, bool mayWrite)
@@ -548,6 +611,30 @@ public:
         if (server.isEmpty()) return {};
         const QByteArray text = server.join(QStringLiteral(";\n")).toUtf8();
         if (!PQsendQuery(m_conn, text.constData())) return m_lastError = errorOf(nullptr, m_conn);
+        return finishCommand();
+    }
+
+    Result<std::unique_ptr<RowStream>> streamRows(const QString& insertHead) override {
+        static const QRegularExpression head(QStringLiteral(R"(^\s*INSERT\s+INTO\s+)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        const auto m = head.match(insertHead);
+        if (!m.hasMatch()) return std::unique_ptr<RowStream>();
+        const QByteArray command =
+            serverStatementText(QStringLiteral("COPY ") + insertHead.mid(m.capturedEnd()) +
+                                QStringLiteral(" FROM STDIN"))
+                .toUtf8();
+        return std::unique_ptr<RowStream>(std::make_unique<PgCopy>(*this, command));
+    }
+
+    // Sends rows in COPY's text form by one command.
+    Status copyIn(const QByteArray& command, const QByteArray& data) {
+        if (Status s = reconnect(); !s.ok()) return s;
+        ResultPtr started(PQexec(m_conn, command.constData()), &PQclear);
+        if (PQresultStatus(started.get()) != PGRES_COPY_IN)
+            return m_lastError = errorOf(started.get(), m_conn);
+        const bool sent = PQputCopyData(m_conn, data.constData(), int(data.size())) == 1;
+        if (PQputCopyEnd(m_conn, sent ? nullptr : "the rows could not be sent") != 1)
+            return m_lastError = errorOf(nullptr, m_conn);
         return finishCommand();
     }
 
@@ -812,6 +899,13 @@ private:
     int m_askEveryMs = 1;
     std::shared_ptr<bool> m_open = std::make_shared<bool>(true);
 };
+
+Status PgCopy::finish() {
+    if (m_data.isEmpty()) return {};
+    const Status sent = m_c.copyIn(m_command, m_data);
+    m_data.resize(0);
+    return sent;
+}
 
 PgStatement::~PgStatement() {
     if (!m_open.expired()) m_c.deallocate(m_name);

@@ -64,6 +64,15 @@ Status forEachReadingKey(Connection& c, const QString& table,
 ChunkedInsert::ChunkedInsert(Connection& c, QString head, int columns, int rowsPerStatement)
     : m_c(c), m_head(std::move(head)), m_columns(qMax(1, columns)),
       m_rowsPerStatement(qMax(1, rowsPerStatement)) {
+    if (EngineConnection* engine = c.engine()) {
+        auto stream = engine->streamRows(m_head);
+        if (!stream.ok()) {
+            m_prepared = stream.error();
+            return;
+        }
+        m_stream = std::move(stream).value();
+        if (m_stream) return;
+    }
     m_full.emplace(c, statement(m_rowsPerStatement));
     m_prepared = m_full->prepared();
     m_cells.resize(std::size_t(m_columns) * std::size_t(m_rowsPerStatement));
@@ -82,6 +91,7 @@ QString ChunkedInsert::statement(int rows) const {
 }
 
 void ChunkedInsert::text(int column, const char* bytes, qsizetype length) {
+    if (m_stream) return m_stream->text(bytes, length);
     Cell& c = cell(column);
     c.kind = Cell::Kind::Text;
     c.offset = m_bytes.size();
@@ -90,16 +100,37 @@ void ChunkedInsert::text(int column, const char* bytes, qsizetype length) {
 }
 
 void ChunkedInsert::integer(int column, qint64 value) {
+    if (m_stream) return m_stream->integer(value);
     Cell& c = cell(column);
     c.kind = Cell::Kind::Integer;
     c.number = value;
 }
 
 void ChunkedInsert::null(int column) {
+    if (m_stream) return m_stream->null();
     cell(column).kind = Cell::Kind::Null;
 }
 
 void ChunkedInsert::value(int column, const QVariant& value) {
+    if (m_stream) {
+        // As a statement binds it: nothing, a number, or its text.
+        switch (value.isNull() ? QMetaType::UnknownType : value.typeId()) {
+        case QMetaType::UnknownType:
+            return m_stream->null();
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+            return m_stream->integer(value.toLongLong());
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return m_stream->real(value.toDouble());
+        default: {
+            const QByteArray utf8 = value.toString().toUtf8();
+            return m_stream->text(utf8.constData(), utf8.size());
+        }
+        }
+    }
     Cell& c = cell(column);
     c.kind = Cell::Kind::Value;
     c.number = qint64(m_values.size());
@@ -108,12 +139,14 @@ void ChunkedInsert::value(int column, const QVariant& value) {
 
 Status ChunkedInsert::endRow() {
     if (!m_prepared.ok()) return m_prepared;
+    if (m_stream) return m_stream->endRow();
     if (++m_rows < m_rowsPerStatement) return {};
     return write(*m_full, m_rows);
 }
 
 Status ChunkedInsert::flush() {
     if (!m_prepared.ok()) return m_prepared;
+    if (m_stream) return m_stream->finish();
     if (m_rows == 0) return {};
     if (m_rows == m_rowsPerStatement) return write(*m_full, m_rows);
     // The last, shorter chunk: a statement of its own size, prepared once.

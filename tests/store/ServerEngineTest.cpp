@@ -3,6 +3,8 @@
 #include "store/Connection.h"
 #include "store/PgEngine.h"
 #include "store/Provisioning.h"
+#include "store/ReadingsAppend.h"
+#include "store/Statements.h"
 #include "tests/support/DataFolder.h"
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -114,6 +116,39 @@ protected:
     QString conninfo;
     Connection admin;
 };
+
+TEST_F(PreparedServerDatabase, RowsStreamedInAChunkComeBackExactlyWithTheirTabsAndBackslashes) {
+    ASSERT_TRUE(admin.execute(sql::newReadingsTable(QStringLiteral("7"))).ok());
+    ASSERT_TRUE(admin.begin().ok());
+    {
+        ChunkedInsert insert(admin,
+                             QStringLiteral("INSERT INTO `7` (DateTimeKey, Channel1, zero1)"), 3);
+        ASSERT_TRUE(insert.prepared().ok());
+        const QByteArray texts[] = {"a\tb", "line\nbreak\r", "back\\slash \\N", ""};
+        for (int i = 0; i < 4; ++i) {
+            const QByteArray key = "k" + QByteArray::number(i);
+            insert.text(0, key.constData(), key.size());
+            insert.text(1, texts[i].constData(), texts[i].size());
+            if (i == 3)
+                insert.null(2);
+            else
+                insert.value(2, QVariant(i == 0 ? 0.1 : -12.5e3));
+            ASSERT_TRUE(insert.endRow().ok());
+        }
+        ASSERT_TRUE(insert.flush().ok());
+    }
+    ASSERT_TRUE(admin.commit().ok());
+    Query q(admin, QStringLiteral("SELECT Channel1, zero1 FROM `7` ORDER BY DateTimeKey"));
+    QStringList channels;
+    QVariantList loads;
+    while (q.next()) {
+        channels << q.text(0);
+        loads << q.value(1);
+    }
+    EXPECT_EQ(channels, (QStringList{QStringLiteral("a\tb"), QStringLiteral("line\nbreak\r"),
+                                     QStringLiteral("back\\slash \\N"), QString()}));
+    EXPECT_EQ(loads, (QVariantList{0.1, -12500.0, -12500.0, QVariant()}));
+}
 
 TEST_F(PreparedServerDatabase, AUserWhoMayOnlyReadOpensItReadOnlyAndEveryWriteIsRefused) {
     const QString reader = QStringLiteral("rv_reader_%1").arg(QCoreApplication::applicationPid());
