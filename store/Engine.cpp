@@ -96,4 +96,23 @@ std::vector<DatabaseEngine*> availableEngines() {
     return {&sqliteEngine(), &postgresEngine()};
 }
 
+Status eachRow(EngineConnection& c, const QString& sql, const QString& bound,
+               const std::function<void(EngineStatement&)>& onRow) {
+    auto prepared = c.prepare(sql);
+    if (!prepared.ok()) return prepared.error();
+    EngineStatement& q = *prepared.value();
+    if (!bound.isNull()) q.bindText(1, bound);
+    for (;;) {
+        switch (q.step()) {
+        case EngineStatement::Step::Row:
+            onRow(q);
+            break;
+        case EngineStatement::Step::Done:
+            return {};
+        case EngineStatement::Step::Failed:
+            return q.error();
+        }
+    }
+}
+
 } // namespace rv

@@ -273,6 +273,11 @@ public:
     virtual QString journalOf(const QString& location) const = 0;
 };
 
+// Runs sql on c, its one text parameter bound to bound unless that is null, and hands
+// every row to onRow: the engines' own small queries about their tables.
+Status eachRow(EngineConnection& c, const QString& sql, const QString& bound,
+               const std::function<void(EngineStatement&)>& onRow);
+
 // The engine the program stores its data with (the file engine, SQLite, today).
 DatabaseEngine& defaultEngine();
 

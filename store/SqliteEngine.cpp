@@ -399,22 +399,10 @@ private:
         return each(sql, QString(), [](EngineStatement&) {});
     }
     // Runs one statement (with one text bound, unless null) and hands over every row.
-    template <class F> Status each(const QString& sql, const QString& bound, F&& onRow) {
-        auto prepared = prepare(sql);
-        if (!prepared.ok()) return prepared.error();
-        EngineStatement& q = *prepared.value();
-        if (!bound.isNull()) q.bindText(1, bound);
-        for (;;) {
-            switch (q.step()) {
-            case EngineStatement::Step::Row:
-                onRow(q);
-                break;
-            case EngineStatement::Step::Done:
-                return {};
-            case EngineStatement::Step::Failed:
-                return q.error();
-            }
-        }
+    // Every row of a statement with at most one text parameter (bound when not null).
+    Status each(const QString& sql, const QString& bound,
+                const std::function<void(EngineStatement&)>& onRow) {
+        return eachRow(*this, sql, bound, onRow);
     }
 
     sqlite3* m_db;
