@@ -576,16 +576,36 @@ std::optional<QDate> storedDayForm(QStringView t) {
 // rv_dated_by_day(ReadingDate, FullDate): whether one statement on FullDate can date the
 // reading: its ReadingDate a day in the stored form, and its FullDate a text of that same
 // day followed by nothing or by a blank (so that it sorts among that day's texts).
+bool datedByDay(const QString& readingDate, const QString& fullDate) {
+    return storedDayForm(readingDate) && fullDate.size() >= 10 &&
+           QStringView(fullDate).first(10) == QStringView(readingDate).first(10) &&
+           (fullDate.size() == 10 || fullDate[10] == u' ');
+}
+
 void datedByDayCall(FunctionCall& call) {
-    bool dated = false;
-    if (call.kind(0) == ValueKind::Text && call.kind(1) == ValueKind::Text) {
-        const QString readingDate = call.text(0);
-        const QString fullDate = call.text(1);
-        dated = storedDayForm(readingDate) && fullDate.size() >= 10 &&
-                QStringView(fullDate).first(10) == QStringView(readingDate).first(10) &&
-                (fullDate.size() == 10 || fullDate[10] == u' ');
-    }
+    const bool dated = call.kind(0) == ValueKind::Text && call.kind(1) == ValueKind::Text &&
+                       datedByDay(call.text(0), call.text(1));
     call.answerInt64(dated ? 1 : 0);
+}
+
+// The readings of the table with these row numbers deleted, a few hundred per statement;
+// the count deleted.
+Result<qint64> deleteRows(Connection& c, const QString& name, const std::vector<qint64>& rowids) {
+    constexpr std::size_t kPerStatement = 500;
+    qint64 deleted = 0;
+    for (std::size_t from = 0; from < rowids.size(); from += kPerStatement) {
+        const std::size_t n = std::min(kPerStatement, rowids.size() - from);
+        QString sql = QStringLiteral("DELETE FROM ") + name + QStringLiteral(" WHERE rowid IN (?");
+        for (std::size_t i = 1; i < n; ++i)
+            sql += QStringLiteral(", ?");
+        Query remove(c, sql + u')');
+        if (!remove.prepared().ok()) return remove.prepared().error();
+        for (std::size_t i = 0; i < n; ++i)
+            remove.bindInt64(int(i) + 1, rowids[from + i]);
+        if (Status s = remove.run(); !s.ok()) return s.error();
+        deleted += c.changes();
+    }
+    return deleted;
 }
 
 // While it lives, statements on the connection can ask rv_dated_by_day.
@@ -612,6 +632,33 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
     Transaction transaction(c);
     if (!transaction.started().ok()) return transaction.started().error();
     const QString name = quoteName(table);
+    const QString form = QStringLiteral("yyyy-MM-dd");
+    if (!c.runsProgramFunctions()) {
+        // Every reading read and judged here by the same rules as the statements below.
+        const QString from = first.toString(form), to = last.toString(form) + QLatin1Char('~');
+        std::vector<qint64> chosen;
+        Query all(c,
+                  QStringLiteral("SELECT rowid, ReadingDate, FullDate, DateTimeKey FROM ") + name);
+        if (!all.prepared().ok()) return all.prepared().error();
+        while (all.next()) {
+            const bool dated = all.kind(1) == ValueKind::Text && all.kind(2) == ValueKind::Text &&
+                               datedByDay(all.text(1), all.text(2));
+            if (dated) {
+                const QString fullDate = all.text(2);
+                if (fullDate >= from && fullDate < to) chosen.push_back(all.int64(0));
+                continue;
+            }
+            const std::optional<QDate> day =
+                dayOf(fromStored(all.value(1), ColumnType::Date),
+                      fromStored(all.value(2), ColumnType::Date), all.value(3));
+            if (day && *day >= first && *day <= last) chosen.push_back(all.int64(0));
+        }
+        if (!all.status().ok()) return all.status().error();
+        const Result<qint64> deleted = deleteRows(c, name, chosen);
+        if (!deleted.ok()) return deleted;
+        if (Status s = transaction.commit(); !s.ok()) return s.error();
+        return deleted;
+    }
     const DatedByDayFunction datedByDay(c);
     // The readings the statement cannot date, chosen first (seldom any: a reading written
     // by another program).
@@ -632,7 +679,6 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
     // A FullDate on a day from first to last sorts from "first" up to "last~": every text of
     // the last day that rv_dated_by_day lets through ("yyyy-MM-dd" or "yyyy-MM-dd ...")
     // sorts below it, every later day above it.
-    const QString form = QStringLiteral("yyyy-MM-dd");
     Query chosen(c, QStringLiteral("DELETE FROM ") + name +
                         QStringLiteral(" WHERE FullDate >= ?1 AND FullDate < ?2 AND "
                                        "rv_dated_by_day(ReadingDate, FullDate)"));
@@ -640,20 +686,11 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
     chosen.bind(1, first.toString(form));
     chosen.bind(2, last.toString(form) + QLatin1Char('~'));
     if (Status s = chosen.run(); !s.ok()) return s.error();
-    qint64 deleted = c.changes();
-    if (!others.empty()) {
-        Query remove(c,
-                     QStringLiteral("DELETE FROM ") + name + QStringLiteral(" WHERE rowid = ?1"));
-        if (!remove.prepared().ok()) return remove.prepared().error();
-        for (const qint64 rowid : others) {
-            remove.reset();
-            remove.bind(1, rowid);
-            if (Status s = remove.run(); !s.ok()) return s.error();
-            deleted += c.changes();
-        }
-    }
+    const qint64 deleted = c.changes();
+    const Result<qint64> deletedOthers = deleteRows(c, name, others);
+    if (!deletedOthers.ok()) return deletedOthers;
     if (Status s = transaction.commit(); !s.ok()) return s.error();
-    return deleted;
+    return deleted + deletedOthers.value();
 }
 
 qint64 rowsWrittenSinceOpen(const Connection& c) {
