@@ -489,13 +489,7 @@ void cmdImportFolder_Click(Session& s, const ImportHost& host) {
 
         // Nothing is written where it cannot all be written: the database takes the
         // readings, the data folder the working copy and its disk the readings.
-        QString why;
-        if (!s.gDatabasePath.isEmpty() && QFileInfo::exists(s.gDatabasePath)) {
-            why = whyCannotChange(s.gDatabasePath);
-            if (why.isEmpty() && s.gConnection.isOpen() && !connectionWritable(s.gConnection))
-                why = QStringLiteral("The file ") + QDir::toNativeSeparators(s.gDatabasePath) +
-                      QStringLiteral(" is read-only: nothing can be written to it.");
-        }
+        QString why = whyDatabaseCannotTakeReadings(s);
         if (why.isEmpty()) {
             qint64 bytes = 0;
             for (const QFileInfo& entry : QDir(folder).entryInfoList(QDir::Files))

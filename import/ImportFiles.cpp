@@ -168,15 +168,23 @@ Status archiveDownload(const QString& downloadFolder, const QString& sensorId, c
     return {};
 }
 
+QString whyDatabaseCannotTakeReadings(const Session& s) {
+    if (s.gConnection.onServer())
+        return connectionWritable(s.gConnection)
+                   ? QString()
+                   : QStringLiteral("The site server lets your database user read but not "
+                                    "write: nothing can be written to it.");
+    if (s.gDatabasePath.isEmpty() || !QFileInfo::exists(s.gDatabasePath)) return {};
+    QString why = whyCannotChange(s.gDatabasePath);
+    if (why.isEmpty() && s.gConnection.isOpen() && !connectionWritable(s.gConnection))
+        why = QStringLiteral("The file ") + QDir::toNativeSeparators(s.gDatabasePath) +
+              QStringLiteral(" is read-only: nothing can be written to it.");
+    return why;
+}
+
 QString whyImportCannotWrite(const Session& s, const QString& fullPath) {
     // The database takes the readings (and the import history).
-    if (!s.gDatabasePath.isEmpty() && QFileInfo::exists(s.gDatabasePath)) {
-        QString why = whyCannotChange(s.gDatabasePath);
-        if (why.isEmpty() && s.gConnection.isOpen() && !connectionWritable(s.gConnection))
-            why = QStringLiteral("The file ") + QDir::toNativeSeparators(s.gDatabasePath) +
-                  QStringLiteral(" is read-only: nothing can be written to it.");
-        if (!why.isEmpty()) return why;
-    }
+    if (QString why = whyDatabaseCannotTakeReadings(s); !why.isEmpty()) return why;
     // The data folder takes the schema file and the working copy, and its disk the
     // readings the database gains.
     const qint64 fileBytes = QFileInfo(fullPath).size();

@@ -69,5 +69,8 @@ qint64 importNeedBytes(qint64 fileBytes);
 // the working copy and the readings), and, when the datalogger's download lies there, the
 // download folder and its "backup" subfolder that take its archive.
 QString whyImportCannotWrite(const Session& s, const QString& fullPath);
+// Why the open database cannot take readings, in one sentence; empty when it can: a file
+// that is read-only, or a site server that lets the user only read.
+QString whyDatabaseCannotTakeReadings(const Session& s);
 
 } // namespace rv
