@@ -51,7 +51,8 @@ struct RecordedBatch {
                             QStringLiteral("logger.txt"),
                             QString(64, QLatin1Char('a')),
                             wallClock(QDate(2026, 3, 14), QTime(9, 30)),
-                            0};
+                            0,
+                            QString()};
         if (!c.begin().ok()) fail(QStringLiteral("BEGIN"));
         const Result<qint64> recorded = recordBatch(c, b, rows);
         if (!recorded.ok() || !c.commit().ok()) fail(QStringLiteral("the batch was not recorded"));
