@@ -9,7 +9,7 @@
 #include "compare/frmCompare.h"
 #include "core/DateText.h"
 #include "graphs/GraphData.h"
-#include "tests/sensors/OnEachEngine.h"
+#include "tests/support/DataFolder.h"
 #include "tests/support/MainWindow.h"
 #include <QApplication>
 #include <QComboBox>

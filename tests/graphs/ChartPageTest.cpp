@@ -6,7 +6,7 @@
 #include "maintenance/DatabaseCheck.h"
 #include "readings/ReadingsTab.h"
 #include "sensors/SensorTabs.h"
-#include "tests/sensors/OnEachEngine.h"
+#include "tests/support/DataFolder.h"
 #include "tests/support/MainWindow.h"
 #include <QApplication>
 #include <QDir>

@@ -4,7 +4,6 @@
 #include "core/DateText.h"
 #include "import/SlugAppend.h"
 #include "store/Connection.h"
-#include "tests/sensors/OnEachEngine.h"
 #include "tests/support/DataFolder.h"
 #include <QFile>
 #include <gtest/gtest.h>

@@ -13,7 +13,6 @@
 #include "sensordata/SensorData.h"
 #include "store/Module1.h"
 #include "tests/TestPaths.h"
-#include "tests/sensors/OnEachEngine.h"
 #include "tests/support/DataFolder.h"
 #include <QBrush>
 #include <QCryptographicHash>

@@ -2,7 +2,7 @@
 // The main window on the Readings tab of sensor 200525001, with readings written straight
 // into the database, and a watch on the writes a sensor's readings table receives.
 #include "readings/ReadingsTab.h"
-#include "tests/sensors/OnEachEngine.h"
+#include "tests/support/DataFolder.h"
 #include "tests/support/MainWindow.h"
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 // The "3. Readings" tab driven through the real main window: showing, moving, validating,
 // adding, re-keying and writing back readings, and what tab changes and closing do.
 #include "readings/ReadingsTab.h"
-#include "tests/sensors/OnEachEngine.h"
+#include "tests/support/DataFolder.h"
 #include "tests/support/MainWindow.h"
 #include <QApplication>
 #include <QClipboard>

@@ -9,7 +9,7 @@
 #include "store/Module1.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/reports/OdtReader.h"
-#include "tests/sensors/OnEachEngine.h"
+#include "tests/support/DataFolder.h"
 #include <QDir>
 #include <QFile>
 #include <QImage>

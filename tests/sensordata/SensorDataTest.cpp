@@ -2,7 +2,6 @@
 // after the question, opened on the first reading, a missing one announced and created.
 #include "sensordata/SensorData.h"
 #include "store/Module1.h"
-#include "tests/sensors/OnEachEngine.h"
 #include "tests/support/DataFolder.h"
 
 using namespace rv;

@@ -5,7 +5,7 @@
 #include "sensors/FilterGroup.h"
 #include "sensors/SensorRegistry.h"
 #include "sensors/SensorTabs.h"
-#include "tests/sensors/OnEachEngine.h"
+#include "tests/support/DataFolder.h"
 #include "tests/support/MainWindow.h"
 #include <QComboBox>
 #include <QLineEdit>

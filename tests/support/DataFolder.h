@@ -83,13 +83,15 @@ protected:
     }
 };
 
-// TwoSensorsTest on each engine in turn: TEST_P(fixture, ...) and
-// INSTANTIATE_TEST_SUITE_P(BothEngines, fixture, bothEngines(), engineName).
-class TwoSensorsOnEachEngine : public TwoSensorsTest,
-                               public ::testing::WithParamInterface<StoreEngine> {
+// A fixture of DataFolderTest's family run on each engine in turn: TEST_P(alias, ...) and
+// INSTANTIATE_TEST_SUITE_P(BothEngines, alias, bothEngines(), engineName), where alias
+// names OnEachEngine<Fixture>.
+template <class Fixture>
+class OnEachEngine : public Fixture, public ::testing::WithParamInterface<StoreEngine> {
 protected:
-    StoreEngine engine() const override { return GetParam(); }
+    StoreEngine engine() const override { return this->GetParam(); }
 };
+using TwoSensorsOnEachEngine = OnEachEngine<TwoSensorsTest>;
 inline auto bothEngines() {
     return ::testing::Values(StoreEngine::File, StoreEngine::Server);
 }
