@@ -10,6 +10,7 @@
 #include "sensors/SensorRegistry.h"
 #include "sensors/SensorTabs.h"
 #include "store/Module1.h"
+#include "store/PgEngine.h"
 #include "store/Session.h"
 #include <QDir>
 #include <QFileInfo>
@@ -34,9 +35,15 @@ QString whyDatabaseCannotBeWritten(const Session& s) {
             !why.isEmpty())
             return why;
     }
-    if (s.gConnection.isOpen() && s.gConnection.readOnly())
+    if (s.gConnection.isOpen() && s.gConnection.readOnly()) {
+        // On a site server the file is not the database in use: the server is named.
+        if (s.gConnection.onServer())
+            return QStringLiteral("The database ") + serverDisplayName(s.gConnection.path()) +
+                   QStringLiteral(" is open for reading only: your database user may read "
+                                  "but not write.");
         return QStringLiteral("The database ") + QDir::toNativeSeparators(s.gDatabasePath) +
                QStringLiteral(" is open for reading only.");
+    }
     return {};
 }
 } // namespace

@@ -92,6 +92,7 @@ TEST_F(ReadOnlyServerTest, AnEngineerWhoMayOnlyReadSeesEverythingAndChangesNothi
     ASSERT_EQ(adminRows(sensors), "200625001 L12");
     ASSERT_EQ(adminRows(readings), "12.5 12.5");
 
+    const QString serverDatabaseName = serverDisplayName(server);
     window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
     window->setServerArgument(server + QStringLiteral(" user=") + role);
     ASSERT_TRUE(window->Form_Load());
@@ -119,8 +120,10 @@ TEST_F(ReadOnlyServerTest, AnEngineerWhoMayOnlyReadSeesEverythingAndChangesNothi
     expectRefused("a new sensor",
                   {QStringLiteral("Do you want to add new Sensor 200625002 to the database?"),
                    QStringLiteral("Sensor 200625002 cannot be added.\r\nThe database ") +
-                       QDir::toNativeSeparators(databasePath) +
-                       QStringLiteral(" is open for reading only.")});
+                       serverDatabaseName +
+                       QStringLiteral(" is open for reading only: your "
+                                      "database user may read but not "
+                                      "write.")});
 
     window->SSTab1->setCurrentIndex(2);
     window->readings->imgAddReading->click();
