@@ -369,6 +369,15 @@ bool frmRockvane::offerFileInstead(const QString& server, const Error& error,
 void frmRockvane::readDatabase(bool switching) {
     Session& s = *m_session;
     showDatabaseInTitle();
+    // A site server that lets this database user only read says so once, at the start.
+    s.writeRefusalTold = false;
+    if (s.gConnection.onServer() && s.gConnection.readOnly())
+        s.dialogs.inform(QStringLiteral("Your database user may read the site server's database ") +
+                             serverDisplayName(s.gConnection.path()) +
+                             QStringLiteral(" but not write to it.") + kCrLf +
+                             QStringLiteral("You can look at every sensor, plot and report; "
+                                            "changes you make are not stored."),
+                         kTitle, Icon::Information);
     // Nothing read from another database is kept: the readings shown and the place
     // remembered in them go.
     s.rsReadings.close();

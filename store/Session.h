@@ -56,10 +56,16 @@ struct Session {
     // One log entry with a free message.
     void LogError(const QString& message) const { rv::LogError(gDataFolder, clock, message); }
     // One log entry for a failure: "Err #" + number + ": " + description + label.
+    // Whether the engineer has been told that the site server refuses their changes: told
+    // once for the database open, every later refusal only logged.
+    mutable bool writeRefusalTold = false;
+
     // A site server that went away or refused a change is also told to the engineer at
     // once, since the action did not happen.
     void logFailure(const Error& error, const QString& label) const {
         LogError(errorText(error, label));
+        if (error.number == err::WriteRefused && writeRefusalTold) return;
+        if (error.number == err::WriteRefused) writeRefusalTold = true;
         if (error.number == err::ConnectionLost)
             dialogs.inform(QStringLiteral("The connection to the site server was lost. Nothing of "
                                           "this action was stored. Rockvane connects again on "
