@@ -41,16 +41,6 @@ protected:
         if (IsSkipped() || HasFatalFailure()) return;
         addSensorRow(kId);
     }
-    // Starts the window on the test's database: the file, or its server database named
-    // as the command line's --server names it.
-    bool start() {
-        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
-        if (onServer()) window->setServerArgument(location);
-        const bool loaded = window->Form_Load();
-        EXPECT_EQ(window->session().gConnection.onServer(), onServer())
-            << "the window works on the test's engine";
-        return loaded;
-    }
     // A reading written straight into a sensor's table; nullptr for a Null value.
     void addReading(const char* dateTime, const char* load, const char* temp = nullptr,
                     int doNotPlot = 0, const QString& id = kId) {

@@ -91,16 +91,6 @@ protected:
         };
         window->SSTab1->setCurrentIndex(2);
     }
-    // Starts the window on the test's database: the file, or its server database named
-    // as the command line's --server names it.
-    bool start() {
-        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
-        if (onServer()) window->setServerArgument(location);
-        const bool loaded = window->Form_Load();
-        EXPECT_EQ(window->session().gConnection.onServer(), onServer())
-            << "the window works on the test's engine";
-        return loaded;
-    }
     // Asks for a report from the Readings tab and reads back the document opened.
     OdtDocument report(bool cover, bool plot) {
         answerReportWindow(window->report->reportWindow(), cover, plot);

@@ -15,16 +15,6 @@ namespace rv::test {
 
 class RegistryTest : public MainWindowTest {
 protected:
-    // Starts the window on the test's database: the file, or its server database named
-    // as the command line's --server names it.
-    bool start() {
-        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
-        if (onServer()) window->setServerArgument(location);
-        const bool loaded = window->Form_Load();
-        EXPECT_EQ(window->session().gConnection.onServer(), onServer())
-            << "the window works on the test's engine";
-        return loaded;
-    }
     void startWith(const QStringList& ids) {
         for (const QString& id : ids)
             addSensorRow(id);

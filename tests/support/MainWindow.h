@@ -13,10 +13,18 @@ protected:
         window.reset();
         DataFolderTest::TearDown();
     }
-    // Builds the window and runs its start-up; answers what Form_Load answered.
+    // Builds the window and runs its start-up on the test's database: the file, or its
+    // server database named as the command line's --server names it. Answers what
+    // Form_Load answered.
     bool start() {
         window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
-        return window->Form_Load();
+        if (onServer()) window->setServerArgument(location);
+        const bool loaded = window->Form_Load();
+        if (onServer()) {
+            EXPECT_TRUE(window->session().gConnection.onServer())
+                << "the window works on the test's server database";
+        }
+        return loaded;
     }
     Session& s() { return window->session(); }
 
