@@ -193,8 +193,8 @@ TEST_F(ServerMaintenanceTest, ARestoreTheServerRefusesHalfWayLeavesItsDataAsItWa
                                                 "VALID"))
                         .ok());
     }
-    settle(s().gConnection, 0);
     const QString before = onServer();
+    settle(s().gConnection, 0);
 
     dialogs.answerYes();
     askRestore();
