@@ -174,7 +174,12 @@ void ChartPage::enterTab(const std::function<void()>& switchBack) {
     });
     if (const qint64 count = CountGraphData(s); count > 1) {
         const QString offset = m_offsetText ? m_offsetText() : QString();
-        const Recomputed recomputed = G_GetTemporalData(s, offset, progress(), count);
+        // On a site server the loads are computed in the program, and the same read gives
+        // the drawing its values: the readings cross the network once.
+        PlotData read;
+        bool filled = false;
+        const Recomputed recomputed =
+            G_GetTemporalData(s, offset, progress(), count, &read, &filled);
         if (recomputed == Recomputed::Cancelled) {
             switchBack();
             return;
@@ -182,7 +187,9 @@ void ChartPage::enterTab(const std::function<void()>& switchBack) {
         chart->show();
         // Loads that could not be stored (a database that can only be read) are drawn as
         // computed, the same numbers the store would have held.
-        if (recomputed == Recomputed::NotStored)
+        if (filled)
+            drawPlot(std::nullopt, std::move(read));
+        else if (recomputed == Recomputed::NotStored)
             drawPlot(installationOffset(offset));
         else
             draw();
@@ -196,7 +203,7 @@ void ChartPage::draw() {
     drawPlot(std::nullopt);
 }
 
-void ChartPage::drawPlot(std::optional<double> computeWithOffset) {
+void ChartPage::drawPlot(std::optional<double> computeWithOffset, std::optional<PlotData> read) {
     if (!m_s) return;
     Session& s = *m_s;
     Chart& c = *chart;
@@ -225,11 +232,14 @@ void ChartPage::drawPlot(std::optional<double> computeWithOffset) {
 
     // The plottable readings, read while rsGraph is open.
     PlotData data;
-    skip([&] {
-        OpenGraphData(s);
-        const auto closed = qScopeGuard([&] { s.rsGraph.close(); });
-        data = readPlotData(s, computeWithOffset);
-    });
+    if (read)
+        data = std::move(*read);
+    else
+        skip([&] {
+            OpenGraphData(s);
+            const auto closed = qScopeGuard([&] { s.rsGraph.close(); });
+            data = readPlotData(s, computeWithOffset);
+        });
     skip([&] {
         if (withTemperature) {
             c.series(Chart::kTemperatureSeries)

@@ -7,6 +7,7 @@
 // than two, otherwise recomputes the loads from the installation offset shown at that
 // moment and draws the plot.
 #include "graphs/Chart.h"
+#include "graphs/GraphData.h"
 #include "ui/Controls.h"
 #include <QPushButton>
 #include <QWidget>
@@ -83,9 +84,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // The drawing; with an offset, the loads are computed from the channels rather than
-    // read as stored (readPlotData).
-    void drawPlot(std::optional<double> computeWithOffset);
+    // The drawing: of the values given, or else of those read from rsGraph; with an
+    // offset, the loads are computed from the channels rather than read as stored
+    // (readPlotData).
+    void drawPlot(std::optional<double> computeWithOffset,
+                  std::optional<PlotData> read = std::nullopt);
     void exportAndOpen(const QString& label);
     Progress& progress();
     QString sensorId() const;

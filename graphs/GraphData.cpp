@@ -109,8 +109,36 @@ qint64 CountGraphData(Session& s) {
     return count;
 }
 
+namespace {
+// What a drawing takes from the readings the recomputation read (the order of equal
+// moments: the row numbers').
+PlotData plotDataOf(PlotReadings read) {
+    PlotData data;
+    data.readings = int(read.readings);
+    if (read.firstDay) data.firstDay = *read.firstDay;
+    if (read.firstDay && read.lastDay) data.dayRange = read.firstDay->daysTo(*read.lastDay);
+    std::sort(read.points.begin(), read.points.end(), [](const auto& a, const auto& b) {
+        return a.time != b.time ? a.time < b.time : a.rowid < b.rowid;
+    });
+    for (const PlotReadings::Point& p : read.points) {
+        if (p.load) {
+            data.loadTimes << p.time;
+            data.loads << *p.load;
+        }
+        if (p.temperature) {
+            data.temperatureTimes << p.time;
+            data.temperatures << *p.temperature;
+        }
+    }
+    return data;
+}
+} // namespace
+
 Recomputed G_GetTemporalData(Session& s, const QString& offsetText, Progress& progress,
-                             qint64 expected) {
+                             qint64 expected, PlotData* plot, bool* filled) {
+    if (filled) *filled = false;
+    PlotReadings read;
+    const bool oneRead = plot && filled && !s.gConnection.runsProgramFunctions();
     Recomputed result = Recomputed::Done;
     const bool ran = logged(s, kGetTemporalData, [&] {
         const QString id = currentSensorId(s);
@@ -122,8 +150,12 @@ Recomputed G_GetTemporalData(Session& s, const QString& offsetText, Progress& pr
         }
         // SetZeros on every plottable reading, in one transaction; only the readings whose
         // values changed are written.
-        const LoadsRecomputed done =
-            recomputeLoads(s.gConnection, id, installationOffset(offsetText), progress);
+        const LoadsRecomputed done = recomputeLoads(
+            s.gConnection, id, installationOffset(offsetText), progress, oneRead ? &read : nullptr);
+        if (read.complete) {
+            *plot = plotDataOf(std::move(read));
+            *filled = true;
+        }
         for (const Error& error : done.notStored)
             s.logFailure(error, kSetZeros);
         if (done.cancelled) {

@@ -40,8 +40,12 @@ enum class Recomputed { Done, Cancelled, NotStored };
 // reading as it was, with one entry under " G_GetTemporalData", and answers NotStored: the
 // values are then drawn as computed in memory (readPlotData with the offset). A cancel
 // through the progress leaves every reading as it was too (without the entry).
+// Given `plot`, an engine that computes the loads in the program (a site server) fills it
+// from the same read of the readings as a drawing would take it from rsGraph, and sets
+// *filled; the file leaves it alone (the drawing then reads rsGraph).
+struct PlotData;
 Recomputed G_GetTemporalData(Session& s, const QString& offsetText, Progress& progress,
-                             qint64 expected = 0);
+                             qint64 expected = 0, PlotData* plot = nullptr, bool* filled = nullptr);
 
 // The values a drawing takes from rsGraph (opened by OpenGraphData), one entry per
 // plottable reading in the recordset's order. A reading whose channel 1 holds no load

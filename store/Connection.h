@@ -139,6 +139,7 @@ public:
     void readRow(CellView* cells, int count) const {
         if (m_stmt) m_stmt->readRow(cells, count);
     }
+    qint64 rowsHeld() const { return m_stmt ? m_stmt->rowsHeld() : -1; }
     const Status& status() const { return m_status; }
 
 private:

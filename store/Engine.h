@@ -81,6 +81,9 @@ public:
     virtual QByteArrayView bytes(int column) const = 0;
     // Every column of the current row at once (count no more than columnCount()).
     virtual void readRow(CellView* cells, int count) const = 0;
+    // Once the first step has run, the rows the statement answers, when the engine holds
+    // them all by then (a server sends the whole answer); -1 when they are read one by one.
+    virtual qint64 rowsHeld() const { return -1; }
     // The value as its kind: qint64, double, QString, QByteArray, or a null QVariant.
     QVariant value(int column) const;
 };

@@ -340,6 +340,7 @@ public:
     }
 
     Step step() override;
+    qint64 rowsHeld() const override { return m_result ? PQntuples(m_result.get()) : -1; }
     void reset() override {
         m_result.reset();
         m_row = -1;
@@ -940,7 +941,7 @@ long long connectionFailureKind(const QString& text, bool neededPassword) {
 }
 
 // Connects to the server with the location's settings (and the options given, as
-// keyword/value pairs over them).
+// keyword/value pairs over them; server options go after the location's own).
 Result<PGconn*> connectTo(const QString& location,
                           const std::vector<std::pair<QByteArray, QByteArray>>& over) {
     char* why = nullptr;
@@ -969,6 +970,8 @@ Result<PGconn*> connectTo(const QString& location,
         if (at == keys.end()) {
             keys.push_back(key);
             values.push_back(value);
+        } else if (key == "options") {
+            values[size_t(at - keys.begin())] += ' ' + value;
         } else {
             values[size_t(at - keys.begin())] = value;
         }
@@ -1024,6 +1027,9 @@ public:
     Result<std::unique_ptr<EngineConnection>> open(const QString& location, Mode mode,
                                                    int busyTimeoutMs) override {
         QByteArray options = "-c lock_timeout=" + QByteArray::number(std::max(1, busyTimeoutMs));
+        // Each statement reads at most one sensor's readings: a parallel worker started for
+        // it costs more than it saves, and takes a core from the other engineers' sessions.
+        options += " -c max_parallel_workers_per_gather=0";
         if (mode == Mode::ReadOnly) options += " -c default_transaction_read_only=on";
         auto conn = connectTo(location, {{"options", options}, {"client_encoding", "UTF8"}});
         if (!conn.ok()) return conn.error();

@@ -67,21 +67,33 @@ bool holdsLoad(const std::optional<QString>& channel1) {
     return channel1 && hasLeadingNumber(*channel1);
 }
 
-// While it lives, statements on the connection can ask rv_holds_load(Channel1): whether
-// a channel's text holds a load.
-class HoldsLoadFunction {
+// While it lives, condition() is the engine's SQL for "Channel1 holds a load". The file
+// asks the program's own rv_holds_load. The server cannot call it and matches the same rule
+// as a pattern: any white space the program skips (the C0 spaces, NEL and the Unicode
+// separators), a sign, a point, then a digit.
+class HoldsLoadCondition {
 public:
-    explicit HoldsLoadFunction(Connection& c) : m_c(c) {
-        if (c.isOpen())
+    explicit HoldsLoadCondition(Connection& c) : m_c(c) {
+        if (c.isOpen() && c.runsProgramFunctions())
             (void)c.defineFunction(
                 QStringLiteral("rv_holds_load"), 1, true,
                 [](FunctionCall& call) { call.answerInt64(holdsLoad(textOf(call, 0)) ? 1 : 0); });
     }
-    ~HoldsLoadFunction() {
-        if (m_c.isOpen()) (void)m_c.defineFunction(QStringLiteral("rv_holds_load"), 1, true, {});
+    ~HoldsLoadCondition() {
+        if (m_c.isOpen() && m_c.runsProgramFunctions())
+            (void)m_c.defineFunction(QStringLiteral("rv_holds_load"), 1, true, {});
     }
-    HoldsLoadFunction(const HoldsLoadFunction&) = delete;
-    HoldsLoadFunction& operator=(const HoldsLoadFunction&) = delete;
+    HoldsLoadCondition(const HoldsLoadCondition&) = delete;
+    HoldsLoadCondition& operator=(const HoldsLoadCondition&) = delete;
+
+    QString condition() const {
+        if (m_c.runsProgramFunctions()) return QStringLiteral("rv_holds_load(Channel1)");
+        // A leading digit, the usual reading, is answered without the pattern.
+        return QStringLiteral(
+            "(left(Channel1, 1) BETWEEN '0' AND '9' OR Channel1 ~ '^[\\t\\n\\v\\f\\r "
+            "\\u0085\\u00a0\\u1680\\u2000-\\u200a\\u2028\\u2029"
+            "\\u202f\\u205f\\u3000]*[-+]{0,1}[.]{0,1}[0-9]')");
+    }
 
 private:
     Connection& m_c;
@@ -202,54 +214,124 @@ private:
     Connection& m_c;
 };
 
-// The arguments of rv_stale (rowid, Channel1, ChannelT, zero1, NumTemp) as one row read
-// with them, for an engine that cannot call the program's functions.
-class RowArguments final : public FunctionCall {
+// The arguments of rv_stale (rowid, Channel1, ChannelT, zero1, NumTemp) of one reading
+// the program holds, for an engine that cannot call the program's functions; the answer
+// kept.
+class StaleArguments : public FunctionCall {
 public:
-    explicit RowArguments(const Query& row) : m_row(row) {}
-    int argumentCount() const override { return m_row.columnCount(); }
-    ValueKind kind(int argument) const override { return m_row.kind(argument); }
-    qint64 int64(int argument) const override { return m_row.int64(argument); }
-    double real(int argument) const override { return m_row.real(argument); }
-    QString text(int argument) const override { return m_row.text(argument); }
+    int argumentCount() const override { return 5; }
     void answerNull() override { answer = 0; }
     void answerInt64(qint64 value) override { answer = value; }
     void answerDouble(double value) override { answer = qint64(value); }
     void answerText(const QString&) override { answer = 0; }
     qint64 answer = 0;
+};
+
+// Those arguments as one row read with them.
+class RowArguments final : public StaleArguments {
+public:
+    explicit RowArguments(const Query& row) : m_row(row) {}
+    ValueKind kind(int argument) const override { return m_row.kind(argument); }
+    qint64 int64(int argument) const override { return m_row.int64(argument); }
+    double real(int argument) const override { return m_row.real(argument); }
+    QString text(int argument) const override { return m_row.text(argument); }
 
 private:
     const Query& m_row;
 };
 
+// The wall-clock seconds of a FullDate as the readings' recordset reads it; the form the
+// store writes is read straight from the engine's bytes. Nothing for a moment that cannot
+// be read.
+std::optional<double> momentOf(const Query& q, int column);
+
+// The plotted readings read from the table, each handed to onRow with its rv_stale
+// arguments (false: stop). With a plot to fill, ReadingDate and FullDate come along.
+Status readPlotted(Connection& c, const QString& instrumentId, bool forPlot,
+                   const std::function<bool(StaleArguments&, const Query&)>& onRow) {
+    Query read(c, QStringLiteral("SELECT rowid, Channel1, ChannelT, zero1, NumTemp") +
+                      (forPlot ? QStringLiteral(", ReadingDate, FullDate FROM ")
+                               : QStringLiteral(" FROM ")) +
+                      sql::quoted(instrumentId) + QStringLiteral(" WHERE DoNotPlot = False"));
+    if (!read.prepared().ok()) return read.prepared();
+    while (read.next()) {
+        RowArguments call(read);
+        if (!onRow(call, read)) break;
+    }
+    return read.status();
+}
+
+// A reading's place in the plot's order (ORDER BY FullDate; equal ones by row number), by
+// which the first and the last day are taken: Null first, then by the stored bytes.
+struct PlotOrder {
+    bool null = true;
+    QByteArray fullDate;
+    qint64 rowid = 0;
+    bool operator<(const PlotOrder& o) const {
+        if (null != o.null) return null;
+        if (fullDate != o.fullDate) return fullDate < o.fullDate;
+        return rowid < o.rowid;
+    }
+};
+
+// The day of a reading as the plot takes it: ReadingDate's, else FullDate's.
+std::optional<QDate> dayOfReading(const Query& q) {
+    for (int column : {5, 6}) {
+        if (const auto t = momentOf(q, column))
+            return QDate::fromJulianDay(2440588 + qint64(std::floor(*t / 86400.0)));
+    }
+    return std::nullopt;
+}
+
+// Adds one plotted reading, its loads as now stored, to the plot.
+void addToPlot(PlotReadings& plot, std::optional<PlotOrder>& first, std::optional<PlotOrder>& last,
+               const Query& q, const std::optional<double>& load,
+               const std::optional<double>& temperature) {
+    ++plot.readings;
+    if (!holdsLoad(columnText(q, 1))) return;
+    if (const auto day = dayOfReading(q)) {
+        PlotOrder at;
+        at.null = q.isNull(6);
+        if (!at.null) at.fullDate = q.bytes(6).toByteArray();
+        at.rowid = q.int64(0);
+        if (!first || at < *first) {
+            first = at;
+            plot.firstDay = day;
+        }
+        if (!last || *last < at) {
+            last = std::move(at);
+            plot.lastDay = day;
+        }
+    }
+    const auto t = momentOf(q, 6);
+    if (!t) return;
+    plot.points.push_back(PlotReadings::Point{*t, q.int64(0), load, temperature});
+}
+
 // SetZeros on every plotted reading where the engine cannot call rv_stale: the readings are
 // read, computed with the same arithmetic, and those whose stored values differ written
 // back by their row numbers. The caller's transaction holds it all.
-LoadsRecomputed recomputeInProgram(Connection& c, const QString& instrumentId, Recomputation& r) {
+LoadsRecomputed recomputeInProgram(Connection& c, const QString& instrumentId, Recomputation& r,
+                                   PlotReadings* plot) {
     LoadsRecomputed result;
     struct Stale {
         qint64 rowid;
         std::optional<double> zero1, numTemp;
     };
     std::vector<Stale> stale;
-    {
-        Query read(c, QStringLiteral("SELECT rowid, Channel1, ChannelT, zero1, NumTemp FROM ") +
-                          sql::quoted(instrumentId) + QStringLiteral(" WHERE DoNotPlot = False"));
-        if (!read.prepared().ok()) {
-            result.status = read.prepared();
-            return result;
-        }
-        while (read.next()) {
-            RowArguments call(read);
+    std::optional<PlotOrder> first, last;
+    if (plot) *plot = PlotReadings{};
+    result.status =
+        readPlotted(c, instrumentId, plot != nullptr, [&](StaleArguments& call, const Query& row) {
             staleCall(r, call);
-            if (call.answer) stale.push_back(Stale{read.int64(0), r.zero1, r.numTemp});
+            if (call.answer != 0) stale.push_back(Stale{call.int64(0), r.zero1, r.numTemp});
+            if (plot) addToPlot(*plot, first, last, row, r.zero1, r.numTemp);
             if (r.done % 256 == 0 && !r.progress->step(r.done)) {
                 r.cancelled = true;
-                break;
+                return false;
             }
-        }
-        if (!read.status().ok()) result.status = read.status();
-    }
+            return true;
+        });
     result.computed = r.done;
     for (auto& [rowid, error] : r.failures)
         result.notStored.push_back(std::move(error));
@@ -257,6 +339,7 @@ LoadsRecomputed recomputeInProgram(Connection& c, const QString& instrumentId, R
         result.cancelled = r.cancelled;
         return result;
     }
+    if (plot) plot->complete = true;
     Query write(c, QStringLiteral("UPDATE ") + sql::quoted(instrumentId) +
                        QStringLiteral(" SET zero1 = ?1, NumTemp = ?2 WHERE rowid = ?3"));
     if (!write.prepared().ok()) {
@@ -320,6 +403,16 @@ std::optional<double> storedMomentSeconds(const char* text, int n) {
     return double((date.toJulianDay() - kEpochDay) * 86400 + h * 3600 + mi * 60 + se);
 }
 
+std::optional<double> momentOf(const Query& q, int column) {
+    if (q.kind(column) == ValueKind::Text) {
+        const QByteArrayView bytes = q.bytes(column);
+        if (const auto t = storedMomentSeconds(bytes.data(), int(bytes.size()))) return t;
+    }
+    const QVariant when = fromStored(q.value(column), ColumnType::Date);
+    if (when.typeId() != QMetaType::QDateTime || !when.toDateTime().isValid()) return std::nullopt;
+    return wallClockSeconds(when.toDateTime());
+}
+
 // A sensor's identifier that can name its readings table: a backquote would end the
 // quoting and let the rest of the text be read as part of the statement.
 std::optional<Error> unusableName(const QString& instrumentId) {
@@ -332,20 +425,9 @@ std::optional<Error> unusableName(const QString& instrumentId) {
 
 Result<qint64> countPlottableReadings(Connection& c, const QString& instrumentId) {
     if (const auto refused = unusableName(instrumentId)) return *refused;
-    if (!c.runsProgramFunctions()) {
-        // The channels read and tried here, one by one.
-        Query q(c, QStringLiteral("SELECT Channel1 FROM ") + sql::quoted(instrumentId) +
-                       QStringLiteral(" WHERE DoNotPlot = False"));
-        if (!q.prepared().ok()) return q.prepared();
-        qint64 count = 0;
-        while (q.next())
-            if (holdsLoad(columnText(q, 0))) ++count;
-        if (!q.status().ok()) return q.status();
-        return count;
-    }
-    const HoldsLoadFunction holdsLoadInSql(c);
+    const HoldsLoadCondition holdsLoadInSql(c);
     Query q(c, QStringLiteral("SELECT count(*) FROM ") + sql::quoted(instrumentId) +
-                   QStringLiteral(" WHERE DoNotPlot = False AND rv_holds_load(Channel1)"));
+                   QStringLiteral(" WHERE DoNotPlot = False AND ") + holdsLoadInSql.condition());
     if (!q.prepared().ok()) return q.prepared();
     qint64 count = 0;
     // A table dropped by another program may only show when the statement runs.
@@ -360,33 +442,11 @@ previousPlottedReading(Connection& c, const QString& instrumentId, const QDateTi
     const Result<QVariant> moment =
         toStored(QVariant(at), ColumnType::Date, QStringLiteral("FullDate"));
     if (!moment.ok()) return moment.error();
-    if (!c.runsProgramFunctions()) {
-        // Back from the moment a page of readings at a time, until one holds a load.
-        constexpr int kPage = 256;
-        Query q(c, QStringLiteral("SELECT Channel1, FullDate FROM ") + sql::quoted(instrumentId) +
-                       QStringLiteral(" WHERE DoNotPlot = False AND FullDate < ?1 ORDER BY "
-                                      "FullDate DESC, rowid DESC LIMIT ?2 OFFSET ?3"));
-        if (!q.prepared().ok()) return q.prepared();
-        for (qint64 offset = 0;; offset += kPage) {
-            q.reset();
-            q.bind(1, moment.value());
-            q.bindInt64(2, kPage);
-            q.bindInt64(3, offset);
-            int rows = 0;
-            while (q.next()) {
-                ++rows;
-                if (holdsLoad(columnText(q, 0)))
-                    return std::optional<LatestReading>(
-                        LatestReading{displayText(q.value(0)), q.value(1).toString()});
-            }
-            if (!q.status().ok()) return q.status();
-            if (rows < kPage) return std::optional<LatestReading>();
-        }
-    }
-    const HoldsLoadFunction holdsLoadInSql(c);
+    const HoldsLoadCondition holdsLoadInSql(c);
     Query q(c, QStringLiteral("SELECT Channel1, FullDate FROM ") + sql::quoted(instrumentId) +
-                   QStringLiteral(" WHERE DoNotPlot = False AND FullDate < ?1 AND "
-                                  "rv_holds_load(Channel1) ORDER BY FullDate DESC LIMIT 1"));
+                   QStringLiteral(" WHERE DoNotPlot = False AND FullDate < ?1 AND ") +
+                   holdsLoadInSql.condition() +
+                   QStringLiteral(" ORDER BY FullDate DESC, rowid DESC LIMIT 1"));
     if (!q.prepared().ok()) return q.prepared();
     q.bind(1, moment.value());
     std::optional<LatestReading> previous;
@@ -396,7 +456,7 @@ previousPlottedReading(Connection& c, const QString& instrumentId, const QDateTi
 }
 
 LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, double offset,
-                               Progress& progress) {
+                               Progress& progress, PlotReadings* plot) {
     LoadsRecomputed result;
     if (const auto refused = unusableName(instrumentId)) {
         result.status = *refused;
@@ -411,7 +471,7 @@ LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, doubl
         return result;
     }
     if (!c.runsProgramFunctions()) {
-        result = recomputeInProgram(c, instrumentId, r);
+        result = recomputeInProgram(c, instrumentId, r, plot);
         if (!result.status.ok() || result.cancelled) {
             result.written = 0;
             return result;
@@ -463,18 +523,9 @@ Result<PlottedLoads> readPlottedLoads(Connection& c, const QString& instrumentId
     PlottedLoads result;
     while (q.next()) {
         ++result.readings;
-        // FullDate read as the readings' recordset reads it; the form the store writes
-        // is read straight from the engine's bytes.
-        std::optional<double> t;
-        if (q.kind(0) == ValueKind::Text) {
-            const QByteArrayView bytes = q.bytes(0);
-            t = storedMomentSeconds(bytes.data(), int(bytes.size()));
-        }
-        if (!t) {
-            const QVariant when = fromStored(q.value(0), ColumnType::Date);
-            if (when.typeId() != QMetaType::QDateTime || !when.toDateTime().isValid()) continue;
-            t = wallClockSeconds(when.toDateTime());
-        }
+        // FullDate read as the readings' recordset reads it.
+        const std::optional<double> t = momentOf(q, 0);
+        if (!t) continue;
         const std::optional<QString> channel1 = columnText(q, 1);
         // A channel without a load is no load of zero: the reading is left out.
         if (!holdsLoad(channel1)) continue;
@@ -506,14 +557,14 @@ Result<std::vector<std::optional<LatestReading>>> latestPlottedReadings(Connecti
         for (const QString& name : names.value())
             tables.insert(name);
     }
-    const HoldsLoadFunction holdsLoadInSql(c);
+    const HoldsLoadCondition holdsLoadInSql(c);
     for (qsizetype i = 0; i < ids.size(); ++i) {
         const QString& id = ids.at(i);
         if (!tables.contains(id)) continue;
         if (unusableName(id)) continue;
         Query q(c, QStringLiteral("SELECT Channel1, FullDate FROM ") + sql::quoted(id) +
-                       QStringLiteral(" WHERE DoNotPlot = 0 AND rv_holds_load(Channel1) "
-                                      "ORDER BY FullDate DESC, rowid DESC LIMIT 1"));
+                       QStringLiteral(" WHERE DoNotPlot = 0 AND ") + holdsLoadInSql.condition() +
+                       QStringLiteral(" ORDER BY FullDate DESC, rowid DESC LIMIT 1"));
         if (!q.prepared().ok()) return q.prepared();
         if (q.next())
             latest[std::size_t(i)] = LatestReading{displayText(q.value(0)), q.value(1).toString()};

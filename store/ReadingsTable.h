@@ -46,8 +46,27 @@ struct LoadsRecomputed {
 // transaction: a failure or a cancel leaves every reading as it was. The progress is
 // stepped with the readings computed so far while the statement runs (it is neither
 // begun nor ended here).
+// An engine that cannot call the program's functions reads the readings into the program
+// to compute them. Given `plot`, such an engine fills it from the same read with what the
+// plot draws, so that the readings cross the network once; on the file it stays empty
+// (the plot reads the stored values itself).
+struct PlotReadings {
+    struct Point {
+        double time;  // FullDate as wall-clock seconds since 1970
+        qint64 rowid; // the table's row number, which orders equal moments
+        std::optional<double> load, temperature; // as stored now; none for a Null
+    };
+    // The plotted readings whose channel 1 holds a load and whose FullDate can be read, in
+    // no particular order.
+    std::vector<Point> points;
+    qint64 readings = 0; // plotted rows read
+    // The days of the first and the last reading holding a load in the plot's order (by
+    // FullDate, Null first): ReadingDate's day, else FullDate's; none without a date.
+    std::optional<QDate> firstDay, lastDay;
+    bool complete = false; // every plotted reading was read
+};
 LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, double offset,
-                               Progress& progress);
+                               Progress& progress, PlotReadings* plot = nullptr);
 
 // The loads of a sensor's plotted readings whose channel 1 holds a load, computed with the
 // offset given (a load that cannot be stored, an infinite one, is left out), each at its

@@ -106,12 +106,12 @@ Status Recordset::load() {
         columns.push_back(info);
     }
     m_view.clear();
-    // The table's row count bounds the statement's: the store reserves for it up front.
-    qint64 bound = 0;
-    {
+    // The table's row count bounds the statement's: the store reserves for it up front
+    // where the engine does not hold the rows already.
+    const auto bound = [this]() -> qint64 {
         Query count(*m_connection, QStringLiteral("SELECT count(*) FROM ") + quoteName(m_table));
-        if (count.next()) bound = count.int64(0);
-    }
+        return count.next() ? count.int64(0) : 0;
+    };
     if (Status s = m_store.load(q, n, bound); !s.ok()) return s;
 
     m_columns = std::move(columns);

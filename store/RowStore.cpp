@@ -4,19 +4,24 @@
 
 namespace rv {
 
-Status RowStore::load(Query& q, int columns, qint64 expectedRows) {
+Status RowStore::load(Query& q, int columns, const std::function<qint64()>& expectedRows) {
     // Rows are read straight into the store's own memory, which keeps its capacity from
     // the previous load: reading a sensor's readings again touches no new memory.
     clear();
     m_columns = columns;
-    if (expectedRows > 0) {
-        // Reserved pages cost nothing untouched; copying rows while the storage grows does.
-        m_rows.reserve(std::size_t(expectedRows));
-        m_arena.reserve(qsizetype(expectedRows) * qsizetype(columns) * 12);
-    }
     std::vector<CellView> cells(std::size_t(columns) + 1);
     qint64 bookmark = 0;
     while (q.next()) {
+        if (bookmark == 0) {
+            // Reserved pages cost nothing untouched; copying rows while the storage grows
+            // does.
+            const qint64 held = q.rowsHeld();
+            const qint64 expected = held >= 0 ? held : expectedRows();
+            if (expected > 0) {
+                m_rows.reserve(std::size_t(expected));
+                m_arena.reserve(qsizetype(expected) * qsizetype(columns) * 12);
+            }
+        }
         q.readRow(cells.data(), columns + 1);
         Row row;
         row.rowid = cells[0].integer;

@@ -9,6 +9,7 @@
 #include "store/Arena.h"
 #include "store/Connection.h"
 #include <QVariant>
+#include <functional>
 #include <vector>
 
 namespace rv {
@@ -33,8 +34,9 @@ public:
 
     // Steps q to its end and holds its rows in place of those held: column 0 is the rowid,
     // columns 1..columns the values. Bookmarks number the rows from 1 in the statement's
-    // order. expectedRows, when known, is reserved for up front.
-    Status load(Query& q, int columns, qint64 expectedRows);
+    // order. The rows the engine holds once the statement ran, or else what expectedRows
+    // answers (a bound, or 0 when not known), are reserved for up front.
+    Status load(Query& q, int columns, const std::function<qint64()>& expectedRows);
     // Forgets the rows; the storage is kept for the next load.
     void clear();
     // Forgets the rows and gives the memory back.

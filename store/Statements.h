@@ -64,10 +64,12 @@ inline QString newReadingsTable(const QString& id) {
 inline QString readingsByDate(const QString& id) {
     return QStringLiteral("SELECT * FROM ") + quoted(id) + QStringLiteral(" ORDER BY FullDate");
 }
-// A sensor's readings not marked "do not plot", oldest first.
+// A sensor's readings not marked "do not plot", oldest first: the columns a plot draws
+// from (a server sends each column of every row; the plot needs six).
 inline QString plottableReadingsByDate(const QString& id) {
-    return QStringLiteral("SELECT * FROM ") + quoted(id) +
-           QStringLiteral(" WHERE DoNotPlot = False ORDER BY FullDate");
+    return QStringLiteral(
+               "SELECT ReadingDate, FullDate, Channel1, ChannelT, zero1, NumTemp FROM ") +
+           quoted(id) + QStringLiteral(" WHERE DoNotPlot = False ORDER BY FullDate");
 }
 // Deletes every reading of a sensor.
 inline QString deleteAllReadings(const QString& id) {
