@@ -32,14 +32,21 @@ const QStringList kFormatCaptions{QStringLiteral("YYYY/MM/DD"), QStringLiteral("
 // Closes rsReadings and opens it again on the current sensor's readings (OpenSensorData).
 // When it is open on those readings already it is re-queried instead, which gives the same
 // rows, order, position and bookmarks, and costs next to nothing when the table has not
-// changed since they were read.
+// changed since they were read. A site server out of reach cannot say whether the table is
+// there: that failure ends it, rather than OpenSensorData taking it for a missing table.
 void reopenReadings(Session& s) {
     Recordset& rs = s.rsReadings;
     const QString id = s.currentSensor.id();
-    if (rs.isOpen() && !id.isEmpty() && rs.statement() == sql::readingsByDate(id) &&
-        rs.requery().ok()) {
-        if (rs.recordCount() > 0) need(rs.moveFirst());
-        return;
+    if (rs.isOpen() && !id.isEmpty() && rs.statement() == sql::readingsByDate(id)) {
+        const Status again = rs.requery();
+        if (again.ok()) {
+            if (rs.recordCount() > 0) need(rs.moveFirst());
+            return;
+        }
+        if (again.error().number == err::ConnectionLost) {
+            s.logFailure(again.error(), QStringLiteral(" Module1_OpenSensorData"));
+            return;
+        }
     }
     rs.close();
     OpenSensorData(s);
@@ -427,12 +434,14 @@ void frmSlugData::cmdAppend_Click() {
             return;
         }
         if (outcome.kind == AppendOutcome::Kind::Failed) {
-            // All or nothing: the readings of this file are not in the database.
+            // All or nothing: the readings of this file are not in the database. A lost
+            // connection to the site server is told as such (logFailure), not as a refusal.
             s.logFailure(outcome.error, kAppendLabel);
-            s.dialogs.inform(QStringLiteral("No reading was added to sensor ") + id +
-                                 QStringLiteral(": the database refused them.") + kCrLf +
-                                 outcome.error.description,
-                             kAppTitle, Icon::Critical);
+            if (outcome.error.number != err::ConnectionLost)
+                s.dialogs.inform(QStringLiteral("No reading was added to sensor ") + id +
+                                     QStringLiteral(": the database refused them.") + kCrLf +
+                                     outcome.error.description,
+                                 kAppTitle, Icon::Critical);
         } else if (outcome.appended == 0) {
             s.dialogs.inform(withLeftOut(QStringLiteral(" No data was found to append")));
         } else {

@@ -16,6 +16,7 @@ namespace rv {
 
 namespace {
 const QString kFillreadings = QStringLiteral(" Module1_fillreadings");
+const QString kOpenSensorData = QStringLiteral(" Module1_OpenSensorData");
 const QString kFirst = QStringLiteral(" imgFirst_Click");
 const QString kPrevious = QStringLiteral(" imgPrevData_Click");
 const QString kNext = QStringLiteral(" imgNextData_Click");
@@ -199,7 +200,19 @@ void ReadingsTab::reopenReadings() {
     // Each step that fails is skipped and the next one runs. The previous snapshot goes
     // first, so that a sensor whose readings cannot be opened never shows another's.
     skip([&] { rs.close(); });
-    skip([&] { OpenSensorData(s); });
+    skip([&] {
+        // The sensor's readings are opened straight away; only a table that is not there
+        // goes to OpenSensorData, which says so and makes it. A site server out of reach
+        // cannot say whether the table is there: that is logged, and no table is offered.
+        const Status opened = openReadings(s.gConnection, rs, sensorId());
+        if (opened.ok()) return;
+        if (opened.error().number == err::ConnectionLost) {
+            s.logFailure(opened.error(), kOpenSensorData);
+            return;
+        }
+        rs.close();
+        OpenSensorData(s);
+    });
     if (rs.recordCount() > 0) {
         skip([&] {
             // A remembered reading that is no longer there gives the newest one.

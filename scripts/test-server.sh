@@ -4,6 +4,10 @@
 #                                       on a Unix socket there; prints its connection string
 #   scripts/test-server.sh stop FOLDER  stops it and removes the folder (FOLDER is the
 #                                       host= of the connection string)
+#   scripts/test-server.sh halt FOLDER  stops it at once, as a crash or a power cut would,
+#                                       keeping its data for resume
+#   scripts/test-server.sh resume FOLDER
+#                                       starts a halted server again on the same data
 # initdb refuses to run as root: as root, the server runs as the postgres user.
 set -euo pipefail
 
@@ -26,6 +30,16 @@ as_owner() {
     fi
 }
 
+# Starts the server of a folder, listening only on its socket there.
+run_server() {
+    local bin=$1 dir=$2
+    if ! as_owner "$bin/pg_ctl" start -w -t 60 -D "$dir/data" -l "$dir/server.log" \
+        -o "-c listen_addresses='' -k $dir -c fsync=off" >/dev/null; then
+        cat "$dir/server.log" >&2 || true
+        return 1
+    fi
+}
+
 start() {
     local bin dir user
     bin=$(bin_dir)
@@ -43,9 +57,7 @@ start() {
         echo "The test server could not be made in $dir." >&2
         return 1
     fi
-    if ! as_owner "$bin/pg_ctl" start -w -t 60 -D "$dir/data" -l "$dir/server.log" \
-        -o "-c listen_addresses='' -k $dir -c fsync=off" >/dev/null; then
-        cat "$dir/server.log" >&2 || true
+    if ! run_server "$bin" "$dir"; then
         rm -rf "$dir"
         echo "The test server could not be started in $dir." >&2
         return 1
@@ -58,16 +70,20 @@ start() {
     echo "host=$dir user=$user dbname=rockvane_test"
 }
 
-stop() {
-    local dir=$1 bin
-    # Only a folder this script made: it holds the server's data folder.
-    case "$dir" in
+# Only a folder this script made: it holds the server's data folder.
+own_folder() {
+    case "$1" in
     */rockvane-pg.*) ;;
     *)
-        echo "Not a test server's folder: $dir" >&2
+        echo "Not a test server's folder: $1" >&2
         return 1
         ;;
     esac
+}
+
+stop() {
+    local dir=$1 bin
+    own_folder "$dir" || return 1
     [ -d "$dir" ] || return 0
     bin=$(bin_dir)
     if [ -f "$dir/data/postmaster.pid" ]; then
@@ -76,17 +92,44 @@ stop() {
     rm -rf "$dir"
 }
 
+# Stops the server at once (no checkpoint, its connections cut); the data stays. A server
+# already stopped is left so.
+halt() {
+    local dir=$1 bin
+    own_folder "$dir" || return 1
+    bin=$(bin_dir)
+    if [ ! -d "$dir/data" ]; then
+        echo "No test server's data in $dir." >&2
+        return 1
+    fi
+    if as_owner "$bin/pg_ctl" status -D "$dir/data" >/dev/null 2>&1; then
+        as_owner "$bin/pg_ctl" stop -w -t 60 -m immediate -D "$dir/data" >/dev/null
+    fi
+}
+
+# Starts a halted server again: it recovers its data as after a crash.
+resume() {
+    local dir=$1 bin
+    own_folder "$dir" || return 1
+    bin=$(bin_dir)
+    if [ ! -d "$dir/data" ]; then
+        echo "No test server's data in $dir." >&2
+        return 1
+    fi
+    run_server "$bin" "$dir"
+}
+
 case "${1:-}" in
 start) start ;;
-stop)
+stop | halt | resume)
     [ $# -eq 2 ] || {
-        echo "Usage: $0 stop FOLDER" >&2
+        echo "Usage: $0 $1 FOLDER" >&2
         exit 2
     }
-    stop "$2"
+    "$1" "$2"
     ;;
 *)
-    echo "Usage: $0 start | stop FOLDER" >&2
+    echo "Usage: $0 start | stop FOLDER | halt FOLDER | resume FOLDER" >&2
     exit 2
     ;;
 esac

@@ -10,8 +10,11 @@
 #include "store/Connection.h"
 #include "store/CurrentSensor.h"
 #include "store/Recordset.h"
+#include <QCoreApplication>
 #include <QDate>
 #include <QString>
+#include <QTimer>
+#include <memory>
 
 namespace rv {
 
@@ -55,23 +58,34 @@ struct Session {
 
     // One log entry with a free message.
     void LogError(const QString& message) const { rv::LogError(gDataFolder, clock, message); }
-    // One log entry for a failure: "Err #" + number + ": " + description + label.
     // Whether the engineer has been told that the site server refuses their changes: told
     // once for the database open, every later refusal only logged.
     mutable bool writeRefusalTold = false;
 
+    // Whether the engineer has been told that the connection to the site server was lost,
+    // in the action under way: what that action does after the loss (the windows reading
+    // again what they show) fails the same way and is only logged. Once the program is
+    // back waiting for the engineer, the next loss is told again.
+    std::shared_ptr<bool> connectionLossTold = std::make_shared<bool>(false);
+
+    // One log entry for a failure: "Err #" + number + ": " + description + label.
     // A site server that went away or refused a change is also told to the engineer at
     // once, since the action did not happen.
     void logFailure(const Error& error, const QString& label) const {
         LogError(errorText(error, label));
         if (error.number == err::WriteRefused && writeRefusalTold) return;
         if (error.number == err::WriteRefused) writeRefusalTold = true;
-        if (error.number == err::ConnectionLost)
+        if (error.number == err::ConnectionLost) {
+            if (*connectionLossTold) return;
+            *connectionLossTold = true;
             dialogs.inform(QStringLiteral("The connection to the site server was lost. Nothing of "
                                           "this action was stored. Rockvane connects again on "
                                           "your next action."),
                            QStringLiteral("Site server"), Icon::Exclamation);
-        else if (error.number == err::WriteRefused)
+            // The flag is shared, not this session: the session may be gone by then.
+            if (QCoreApplication* app = QCoreApplication::instance())
+                QTimer::singleShot(0, app, [told = connectionLossTold] { *told = false; });
+        } else if (error.number == err::WriteRefused)
             dialogs.inform(QStringLiteral("The site server did not allow this change: your "
                                           "database user may read but not write. Nothing was "
                                           "changed."),

@@ -24,10 +24,10 @@ std::string engineName(const ::testing::TestParamInfo<StoreEngine>& info) {
     return info.param == StoreEngine::File ? "File" : "Server";
 }
 
-QString newServerDatabase() {
+QString newServerDatabase(const QString& server) {
     static int made = 0;
     const QString conninfo =
-        qEnvironmentVariable("ROCKVANE_TEST_PG") +
+        server +
         QStringLiteral(" dbname=rv_%1_%2").arg(QCoreApplication::applicationPid()).arg(++made);
     auto created = postgresEngine().create(conninfo);
     if (!created.ok()) {
@@ -48,7 +48,7 @@ void DataFolderTest::SetUp() {
     ASSERT_TRUE(QDir().mkpath(dataFolder));
     paths.documents = documents;
     if (onServer()) {
-        location = newServerDatabase();
+        location = newServerDatabase(databaseServer());
         const Status made = provisionServerDatabase(location);
         ASSERT_TRUE(made.ok()) << made.error().description.toStdString();
     } else {

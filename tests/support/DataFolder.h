@@ -17,8 +17,9 @@ QByteArray digest(const QString& path);
 // the throwaway site server ROCKVANE_TEST_PG names (the test is skipped without one).
 enum class StoreEngine { File, Server };
 std::string engineName(const ::testing::TestParamInfo<StoreEngine>& info);
-// A new empty database on the test server; its connection string.
-QString newServerDatabase();
+// A new empty database on a server (the test server ROCKVANE_TEST_PG names unless another
+// is given); its connection string.
+QString newServerDatabase(const QString& server = qEnvironmentVariable("ROCKVANE_TEST_PG"));
 
 class DataFolderTest : public ::testing::Test {
 protected:
@@ -26,6 +27,9 @@ protected:
     // The engine this test's database is on (a parameterised test answers its parameter).
     virtual StoreEngine engine() const { return StoreEngine::File; }
     bool onServer() const { return engine() == StoreEngine::Server; }
+    // The server a test on the Server engine makes its database on: the shared test server,
+    // unless the fixture runs one of its own.
+    virtual QString databaseServer() const { return qEnvironmentVariable("ROCKVANE_TEST_PG"); }
     // Opens a connection of its own on the test's database.
     Status openDatabase(Connection& c, Connection::Mode mode = Connection::Mode::ReadWrite);
     void TearDown() override;

@@ -4,6 +4,8 @@
 // a question with no queued answer fails it and is answered No, as does a prompt or a
 // file dialog with no queued answer, or a message other than the one expected.
 #include "fakes/Fakes.h"
+#include <functional>
+#include <utility>
 
 namespace rv::test {
 
@@ -13,5 +15,19 @@ using FakePaths = fakes::FolderPaths;
 using FakeDesktop = fakes::RecordingDesktop;
 using RecordingProgress = fakes::RecordingProgress;
 using FakeInstance = fakes::FixedInstance;
+
+// Progress that records, and runs `atStep` once, at the first step reported of the work
+// whose label contains `during`: something that happens in the middle of that work (a
+// server going away), after it started and before it ended.
+class HookedProgress : public RecordingProgress {
+public:
+    QString during;
+    std::function<void()> atStep;
+    bool step(qint64 done) override {
+        if (atStep && !labels.isEmpty() && labels.back().contains(during))
+            std::exchange(atStep, nullptr)();
+        return RecordingProgress::step(done);
+    }
+};
 
 } // namespace rv::test
