@@ -275,11 +275,15 @@ Error notOnServer(const QString& what) {
 // The server's error as the store's Error: its own class of error where the store has a
 // number for it (a lock waited for too long, a full disk), otherwise a general failure; the
 // text carries the server's message and its SQLSTATE.
-Error errorOf(const PGresult* result, const PGconn* conn) {
+Error errorOf(const PGresult* result, PGconn* conn) {
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     QString text = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
     const QByteArray code(state ? state : "");
+    // A statement sent to a server that has just stopped fails ("server closed the
+    // connection unexpectedly") before libpq marks the connection as gone; reading what is
+    // left there settles it, so that the failure is told as a lost connection.
+    if (code.isEmpty() && PQstatus(conn) == CONNECTION_OK) (void)PQconsumeInput(conn);
     long long number = 1;
     if (code == "55P03" || code == "40P01" || code == "40001")
         number = err::DatabaseBusy;
@@ -666,11 +670,13 @@ public:
         // store's DOUBLE is a domain over double precision), a length where one is set.
         std::vector<EngineColumn> cols;
         Status s =
-            each(QStringLiteral("SELECT column_name, upper(coalesce(domain_name, data_type)) || "
-                                "coalesce('(' || character_maximum_length || ')', '') FROM "
-                                "information_schema.columns WHERE table_schema = current_schema() "
-                                "AND table_name = ?1 AND column_name <> 'rowid' ORDER BY "
-                                "ordinal_position"),
+            // From the catalog itself: its standard views took up to 30 ms to answer.
+            each(QStringLiteral("SELECT a.attname, upper(CASE WHEN t.typtype = 'd' THEN t.typname "
+                                "ELSE format_type(a.atttypid, a.atttypmod) END) FROM pg_attribute "
+                                "a JOIN pg_class c ON c.oid = a.attrelid JOIN pg_type t ON t.oid = "
+                                "a.atttypid WHERE c.relname = ?1 AND c.relnamespace = "
+                                "current_schema()::regnamespace AND a.attnum > 0 AND NOT "
+                                "a.attisdropped AND a.attname <> 'rowid' ORDER BY a.attnum"),
                  table, [&](EngineStatement& row) {
                      // The types a table of the store was made with, as the store wrote them.
                      static const QHash<QString, QString> store = {
@@ -684,12 +690,17 @@ public:
         return cols;
     }
 
-    Status begin() override { return execute(QStringLiteral("BEGIN")); }
+    Status begin() override {
+        Status s = execute(QStringLiteral("BEGIN"));
+        m_transactionBegun = s.ok();
+        return s;
+    }
     Status commit() override {
         // A transaction a failed statement spoiled is rolled back by COMMIT without a word:
         // that is a failure here.
         const bool spoiled = PQtransactionStatus(m_conn) == PQTRANS_INERROR;
         Status s = execute(QStringLiteral("COMMIT"));
+        if (s.ok()) m_transactionBegun = false;
         if (s.ok() && spoiled)
             return m_lastError = Error{1, QStringLiteral("The transaction was rolled back: a "
                                                          "statement in it failed")};
@@ -697,6 +708,7 @@ public:
     }
     void rollback() override {
         if (inTransaction()) (void)execute(QStringLiteral("ROLLBACK"));
+        m_transactionBegun = false;
     }
     bool inTransaction() const override {
         const PGTransactionStatusType t = PQtransactionStatus(m_conn);
@@ -824,8 +836,14 @@ private:
     // A connection the server dropped (it restarted, or the network went) is made again
     // before the next statement: the work under way when it went was rolled back by the
     // server, and the statements prepared on it are gone with it.
+    // A transaction the connection took with it is ended (rolled back) by its owner first:
+    // a statement of it sent on a new connection would be stored on its own.
     Status reconnect() {
         if (PQstatus(m_conn) == CONNECTION_OK) return {};
+        if (m_transactionBegun)
+            return m_lastError = Error{err::ConnectionLost,
+                                       QStringLiteral("The connection to the site server was "
+                                                      "lost in the middle of a transaction")};
         PQreset(m_conn);
         if (PQstatus(m_conn) != CONNECTION_OK)
             return m_lastError = Error{err::ConnectionLost,
@@ -878,6 +896,7 @@ private:
 
     PGconn* m_conn;
     bool m_typesReady = false;
+    bool m_transactionBegun = false; // begun by begin(), not yet committed or rolled back
     bool m_readOnly;
     bool m_mayWrite; // the user may change the program's tables and make new ones
     Error m_lastError;

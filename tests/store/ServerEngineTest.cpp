@@ -190,6 +190,10 @@ TEST_F(PreparedServerDatabase, WorkCutOffByTheServerIsRolledBackAndTheNextStatem
     EXPECT_TRUE(lost.error().description.startsWith(
         QStringLiteral("The connection to the site server was lost: ")))
         << lost.error().description.toStdString();
+    // Until the transaction is ended, its statements are never sent on a new connection,
+    // where each would be stored on its own.
+    EXPECT_EQ(c.execute(QStringLiteral("INSERT INTO Prefs (MaxY) VALUES (96)")).error().number,
+              err::ConnectionLost);
     c.rollback();
     EXPECT_EQ(count(QStringLiteral("Prefs")), 1) << "nothing of the cut-off work is stored";
     ASSERT_TRUE(c.execute(QStringLiteral("INSERT INTO Prefs (MaxY) VALUES (97)")).ok());
