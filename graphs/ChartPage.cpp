@@ -172,7 +172,10 @@ void ChartPage::enterTab(const std::function<void()>& switchBack) {
         chart->setFocus();
         chart->hide();
     });
-    if (const qint64 count = CountGraphData(s); count > 1) {
+    const qint64 count = CountGraphData(s);
+    // Readings that could not be counted (the site server out of reach) were told as such.
+    if (count < 0) return switchBack();
+    if (count > 1) {
         const QString offset = m_offsetText ? m_offsetText() : QString();
         // On a site server the loads are computed in the program, and the same read gives
         // the drawing its values: the readings cross the network once.

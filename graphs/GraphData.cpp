@@ -25,10 +25,11 @@ QString currentSensorId(Session& s) {
     return displayText(need(s.currentSensor.value(QStringLiteral("InstrumentID"))));
 }
 
-// After a failed open of the readings: a missing table is announced and created; the
-// failure itself ends the procedure (and is logged by it) either way.
+// After a failed open of the readings: a missing table is announced and created (a site
+// server out of reach has none missing); the failure itself ends the procedure (and is
+// logged by it) either way.
 [[noreturn]] void openFailed(Session& s, const QString& id, const Error& error) {
-    if (!TableExists(s, s.gDatabasePath, id)) {
+    if (error.number != err::ConnectionLost && !TableExists(s, s.gDatabasePath, id)) {
         s.dialogs.inform(QStringLiteral("The data table for Sensor ") + id +
                          QStringLiteral(" could not be found") + kCrLf +
                          QStringLiteral("A new table will be created"));
@@ -103,6 +104,7 @@ qint64 CountGraphData(Session& s) {
     logged(s, kOpenGraphData, [&] {
         const QString id = currentSensorId(s);
         const Result<qint64> counted = countPlottableReadings(s.gConnection, id);
+        if (!counted.ok() && counted.error().number == err::ConnectionLost) count = -1;
         if (!counted.ok()) openFailed(s, id, counted.error());
         count = counted.value();
     });

@@ -23,8 +23,9 @@ void OpenGraphData(Session& s);
 
 // The number of plottable readings of the current sensor (not marked "Do not plot", and
 // their channel 1 holding a load: see holdsLoad), with the same handling of a missing
-// table as OpenGraphData; 0 when they cannot be counted. Counting does not read the
-// readings themselves.
+// table as OpenGraphData; 0 when they cannot be counted, -1 when the site server could not
+// be reached (which the engineer has been told). Counting does not read the readings
+// themselves.
 qint64 CountGraphData(Session& s);
 
 enum class Recomputed { Done, Cancelled, NotStored };

@@ -33,6 +33,11 @@ void AddDataTable(Session& s) {
 void OpenSensorData(Session& s) {
     logged(s, kOpenSensorData, [&] {
         const QString id = currentSensorId(s, QStringLiteral("InstrumentID"));
+        // A site server out of reach cannot say whether the table is there: the action
+        // ends with that, and no table is offered.
+        const Status opened = openReadings(s.gConnection, s.rsReadings, id);
+        if (opened.ok()) return;
+        if (opened.error().number == err::ConnectionLost) need(opened);
         if (TableExists(s, s.gDatabasePath, id)) {
             need(openReadings(s.gConnection, s.rsReadings, id));
             return;

@@ -255,6 +255,24 @@ TEST_F(ServerStopTest, ADatasheetWriteBackCutOffChangesNoReadingAndTheNextOneIsS
     EXPECT_EQ(counter(), "3 of 3");
 }
 
+// With the server gone, the datasheet and the plot cannot read the sensor's readings: that
+// is told as the lost connection, never as a readings table to be made.
+TEST_F(ServerStopTest, AServerOutOfReachIsNeverTakenForAMissingReadingsTable) {
+    startOnReadings();
+    ASSERT_TRUE(server->stopNow()) << server->why().toStdString();
+    tab().Label45->click();
+    expectCutOff(QStringLiteral(" G_SaveReadings"));
+    window->SSTab1->setCurrentIndex(3);
+    dialogs.expect(QStringLiteral("The connection to the site server was lost. Nothing of this "
+                                  "action was stored. Rockvane connects again on your next "
+                                  "action."),
+                   QStringLiteral("Site server"), Icon::Exclamation);
+    EXPECT_EQ(window->SSTab1->currentIndex(), 2) << "no plot without its readings";
+    EXPECT_FALSE(logText().contains(QStringLiteral("AddDataTable")));
+    startAgain();
+    EXPECT_EQ(stored(), kOneReading);
+}
+
 // Without a server: what follows a lost connection in the same action fails the same way
 // and is only logged; once the program is back waiting for the engineer, a loss is told
 // again.
