@@ -464,8 +464,12 @@ bool frmRockvane::useDatabase(const QString& server) {
             onFile = true;
         }
     }
-    // A server decides itself who may write; the file's lock no longer does.
-    if (!onFile) maintenance->setReadOnly(false);
+    // A server decides itself who may write; the file's lock no longer does, and another
+    // copy may open the file meanwhile.
+    if (!onFile) {
+        maintenance->setReadOnly(false);
+        m_instance.release();
+    }
     bool mustEnd = false;
     logged(s, kDatabaseClick, [&] {
         if (onFile && !openFile(kDatabaseClick, m_fileCheckDue)) {

@@ -165,6 +165,8 @@ public:
     bool anotherCopyRunning() override { return running; }
     bool guardsDatabase() const override { return guards; }
     QString holder() const override { return holderText; }
+    void release() override { released = true; }
+    bool released = false; // the run left the database
 };
 
 } // namespace rv::fakes

@@ -82,6 +82,11 @@ LockFileInstance::LockFileInstance(QString fallbackLockPath)
 
 LockFileInstance::~LockFileInstance() = default;
 
+void LockFileInstance::release() {
+    m_lock.reset();
+    m_besideDatabase = false;
+}
+
 void LockFileInstance::guard(const QString& databasePath) {
     m_database = databasePath;
 }

@@ -23,6 +23,9 @@ public:
     // Once anotherCopyRunning() answered true: which database is held, and by whom
     // (computer, user, process), as far as the holder's lock tells; empty when unknown.
     virtual QString holder() const { return {}; }
+    // The run has left the database (for a site server): its claim goes, and another copy
+    // may open the database. guard() and anotherCopyRunning() claim it again.
+    virtual void release() {}
 };
 
 // A lock file beside the database, "<database file>.lock" in the folder of the file its
@@ -44,6 +47,7 @@ public:
     bool anotherCopyRunning() override;
     bool guardsDatabase() const override { return m_besideDatabase; }
     QString holder() const override { return m_holder; }
+    void release() override;
 
 private:
     QString m_fallback;

@@ -124,6 +124,8 @@ TEST_F(FormLoadTest, ASecondCopyOnTheSameDatabaseIsRefusedWhoeverRunsItAndWhatev
                              QString::number(QCoreApplication::applicationPid());
     EXPECT_TRUE(logText().contains(expected)) << logText().toStdString();
     second.reset();
+    firstLock->release();
+    EXPECT_FALSE(QFile::exists(lockFile)) << "a run gone to a site server lets the file go";
     first.reset();
     firstLock.reset();
     EXPECT_FALSE(QFile::exists(lockFile)) << "the lock goes with the copy that held it";

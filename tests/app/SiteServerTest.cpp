@@ -333,6 +333,7 @@ TEST_F(SiteServerTest, TheEngineerOpensTheSiteServerAndGoesToASensor) {
         QStringLiteral("Rockvane LODIX - ") + name + QStringLiteral(" on ") + host;
     EXPECT_EQ(tested, "Connected: " + name + " on " + host + " holds the Rockvane tables.");
     EXPECT_TRUE(s().gConnection.onServer());
+    EXPECT_TRUE(instance.released) << "the file's lock goes with the file";
     EXPECT_EQ(window->windowTitle(), serverTitle);
     EXPECT_EQ(remembered(),
               "host=" + host + " dbname=" + name + " user=" + user + " sslmode=prefer");
