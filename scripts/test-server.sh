@@ -92,16 +92,22 @@ stop() {
     rm -rf "$dir"
 }
 
-# Stops the server at once (no checkpoint, its connections cut); the data stays. A server
-# already stopped is left so.
-halt() {
-    local dir=$1 bin
+# The server programs' folder, for a test server's folder that still holds its data.
+kept_server() {
+    local dir=$1
     own_folder "$dir" || return 1
-    bin=$(bin_dir)
     if [ ! -d "$dir/data" ]; then
         echo "No test server's data in $dir." >&2
         return 1
     fi
+    bin_dir
+}
+
+# Stops the server at once (no checkpoint, its connections cut); the data stays. A server
+# already stopped is left so.
+halt() {
+    local dir=$1 bin
+    bin=$(kept_server "$dir") || return 1
     if as_owner "$bin/pg_ctl" status -D "$dir/data" >/dev/null 2>&1; then
         as_owner "$bin/pg_ctl" stop -w -t 60 -m immediate -D "$dir/data" >/dev/null
     fi
@@ -110,12 +116,7 @@ halt() {
 # Starts a halted server again: it recovers its data as after a crash.
 resume() {
     local dir=$1 bin
-    own_folder "$dir" || return 1
-    bin=$(bin_dir)
-    if [ ! -d "$dir/data" ]; then
-        echo "No test server's data in $dir." >&2
-        return 1
-    fi
+    bin=$(kept_server "$dir") || return 1
     run_server "$bin" "$dir"
 }
 

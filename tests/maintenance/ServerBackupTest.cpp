@@ -29,26 +29,15 @@ const QString kSample =
     QStringLiteral("200525001=50 200525002=3 AlarmLevels=0 Configuration=1 ImportBatchRows=0 "
                    "ImportBatches=0 NetworkConfig=0 Prefs=1 Sensors=2 sensordata=0");
 
-// Every table's row count, "Sensors=2 200525001=50 ...", in the order of the names.
-QString counts(Connection& c) {
-    QStringList tables = need(c.tables());
-    tables.sort();
-    QStringList parts;
-    for (const QString& t : tables) {
-        Query q(c, QStringLiteral("SELECT count(*) FROM `%1`").arg(t));
-        parts << t + u'=' + (q.next() ? QString::number(q.int64(0)) : QStringLiteral("?"));
-    }
-    return parts.join(u' ');
-}
-
 QString countsOnServer(const QString& conninfo) {
     Connection c;
-    return c.openServer(conninfo).ok() ? counts(c) : QStringLiteral("(no server)");
+    return c.openServer(conninfo).ok() ? tableCounts(c) : QStringLiteral("(no server)");
 }
 
 QString inFile(const QString& path) {
     Connection c;
-    return c.open(path, Connection::Mode::ReadOnly).ok() ? counts(c) : QStringLiteral("(no file)");
+    return c.open(path, Connection::Mode::ReadOnly).ok() ? tableCounts(c)
+                                                         : QStringLiteral("(no file)");
 }
 
 // Waits until the other connections to the server database are n: one just closed leaves

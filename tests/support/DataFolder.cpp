@@ -24,6 +24,17 @@ std::string engineName(const ::testing::TestParamInfo<StoreEngine>& info) {
     return info.param == StoreEngine::File ? "File" : "Server";
 }
 
+QString tableCounts(Connection& c) {
+    QStringList tables = need(c.tables());
+    tables.sort();
+    QStringList parts;
+    for (const QString& t : tables) {
+        Query q(c, QStringLiteral("SELECT count(*) FROM `%1`").arg(t));
+        parts << t + u'=' + (q.next() ? QString::number(q.int64(0)) : QStringLiteral("?"));
+    }
+    return parts.join(u' ');
+}
+
 QString newServerDatabase(const QString& server) {
     static int made = 0;
     const QString conninfo =

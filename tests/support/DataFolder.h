@@ -12,6 +12,9 @@ namespace rv::test {
 
 // The SHA-256 of a file's bytes; empty when it cannot be read.
 QByteArray digest(const QString& path);
+// Every table's row count on a database, "Sensors=2 200525001=50 ...", in the order of the
+// names ("?" for a table that cannot be counted).
+QString tableCounts(Connection& c);
 
 // Where a test's database lives: the file in the data folder, or a database of its own on
 // the throwaway site server ROCKVANE_TEST_PG names (the test is skipped without one).
