@@ -190,20 +190,7 @@ bool Maintenance::G_RestoreDB(const QString& folder, const QString& name,
         staging = false;
     });
     if (staging) (void)files.removeFile(staged);
-    if (!failure) {
-        m_s.dialogs.inform(QStringLiteral("Restore was successful"), kTitle, Icon::Information);
-        return true;
-    }
-    if (refused)
-        m_s.dialogs.inform(QStringLiteral("The backup ") + backupName +
-                               QStringLiteral(" is not a sound Rockvane database and cannot be "
-                                              "restored.") +
-                               kCrLf + QStringLiteral("The current database was not changed."),
-                           kTitle, Icon::Exclamation);
-    else
-        m_s.dialogs.inform(QStringLiteral("Error encountered during restore process"));
-    m_s.logFailure(*failure, kRestoreLabel);
-    return false;
+    return tellRestored(failure, refused, backupName, false);
 }
 
 void Maintenance::imgRestore_Click() {
@@ -313,6 +300,11 @@ bool Maintenance::restoreOntoServer(const QString& folder, const QString& backup
         }
         need(copyOntoServer(source));
     });
+    return tellRestored(failure, refused, backupName, true);
+}
+
+bool Maintenance::tellRestored(const std::optional<Error>& failure, bool refused,
+                               const QString& backupName, bool sayWhy) {
     if (!failure) {
         m_s.dialogs.inform(QStringLiteral("Restore was successful"), kTitle, Icon::Information);
         return true;
@@ -323,10 +315,12 @@ bool Maintenance::restoreOntoServer(const QString& folder, const QString& backup
                                               "restored.") +
                                kCrLf + QStringLiteral("The current database was not changed."),
                            kTitle, Icon::Exclamation);
-    else
+    else if (sayWhy)
         m_s.dialogs.inform(QStringLiteral("Error encountered during restore process") + kCrLf +
                            failure->description + kCrLf +
                            QStringLiteral("The current database was not changed."));
+    else
+        m_s.dialogs.inform(QStringLiteral("Error encountered during restore process"));
     m_s.logFailure(*failure, kRestoreLabel);
     return false;
 }

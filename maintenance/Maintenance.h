@@ -105,6 +105,11 @@ private:
     // The backup file at source replaces the site server's data (one transaction).
     Status copyOntoServer(const QString& source);
     bool restoreOntoServer(const QString& folder, const QString& backupName);
+    // Tells how a restore ended (a backup refused as unsound, another failure, with why
+    // and that nothing changed when sayWhy, or success) and logs a failure; true on
+    // success.
+    bool tellRestored(const std::optional<Error>& failure, bool refused, const QString& backupName,
+                      bool sayWhy);
     // Asks whether to restore while other connections are open to the server database;
     // true when none are or the user says so.
     bool othersMayLoseWork();
