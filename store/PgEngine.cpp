@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <libpq-fe.h>
 #include <limits>
 #include <map>
@@ -272,6 +273,14 @@ Error notOnServer(const QString& what) {
     return Error{err::FileError, what + QStringLiteral(" is not available on a site server")};
 }
 
+// A text the server cannot hold: it ends at a NUL character, and the rest would be lost
+// without a word. Refused whole instead.
+Error nulRefused() {
+    return Error{err::TypeMismatch,
+                 QStringLiteral("A text holds a NUL character (code 0), which the site server "
+                                "cannot store; nothing of it was written")};
+}
+
 // The server's error as the store's Error: its own class of error where the store has a
 // number for it (a lock waited for too long, a full disk), otherwise a general failure; the
 // text carries the server's message and its SQLSTATE.
@@ -524,6 +533,7 @@ public:
     }
     void text(const char* utf8, qsizetype length) override {
         separate();
+        if (length > 0 && std::memchr(utf8, 0, size_t(length))) m_refused = true;
         // Backslash, tab, newline and carriage return are written escaped.
         for (qsizetype i = 0; i < length; ++i) {
             const char c = utf8[i];
@@ -546,6 +556,7 @@ public:
         }
     }
     Status endRow() override {
+        if (m_refused) return nulRefused();
         m_data.append('\n');
         m_first = true;
         return m_data.size() >= kSendAt ? finish() : Status();
@@ -554,6 +565,7 @@ public:
 
 private:
     static constexpr qsizetype kSendAt = 8 << 20; // bytes held before they are sent
+    bool m_refused = false;                       // a row held a text the server cannot store
     void separate() {
         if (!m_first) m_data.append('\t');
         m_first = false;
@@ -763,6 +775,7 @@ public:
         std::vector<const char*> values(q.m_values.size());
         std::vector<int> lengths(q.m_values.size());
         for (size_t i = 0; i < values.size(); ++i) {
+            if (q.m_bound[i] && q.m_values[i].contains('\0')) return m_lastError = nulRefused();
             values[i] = q.m_bound[i] ? q.m_values[i].constData() : nullptr;
             lengths[i] = int(q.m_values[i].size());
         }
@@ -909,6 +922,7 @@ private:
 };
 
 Status PgCopy::finish() {
+    if (m_refused) return nulRefused();
     if (m_data.isEmpty()) return {};
     const Status sent = m_c.copyIn(m_command, m_data);
     m_data.resize(0);

@@ -150,6 +150,31 @@ TEST_F(PreparedServerDatabase, RowsStreamedInAChunkComeBackExactlyWithTheirTabsA
     EXPECT_EQ(loads, (QVariantList{0.1, -12500.0, -12500.0, QVariant()}));
 }
 
+// The server's texts end at a NUL character: a text holding one is refused whole, bound or
+// streamed, never stored cut short.
+TEST_F(PreparedServerDatabase, ATextWithANulCharacterIsRefusedNotCut) {
+    ASSERT_TRUE(admin.execute(sql::newReadingsTable(QStringLiteral("7"))).ok());
+    const QString nul = QStringLiteral("12.5") + QChar(u'\0') + QStringLiteral("junk");
+    Query bound(admin, QStringLiteral("INSERT INTO `7` (DateTimeKey, Channel1) VALUES ('a', ?1)"));
+    bound.bind(1, nul);
+    const Status refused = bound.run();
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().description,
+              "A text holds a NUL character (code 0), which the site server cannot store; "
+              "nothing of it was written");
+    ASSERT_TRUE(admin.begin().ok());
+    {
+        ChunkedInsert insert(admin, QStringLiteral("INSERT INTO `7` (DateTimeKey, Channel1)"), 2);
+        ASSERT_TRUE(insert.prepared().ok());
+        const QByteArray text = nul.toUtf8();
+        insert.text(0, "b", 1);
+        insert.text(1, text.constData(), text.size());
+        EXPECT_EQ(insert.endRow().error().number, err::TypeMismatch);
+    }
+    admin.rollback();
+    EXPECT_EQ(count(QStringLiteral("`7`")), 0);
+}
+
 TEST_F(PreparedServerDatabase, AUserWhoMayOnlyReadOpensItReadOnlyAndEveryWriteIsRefused) {
     const QString reader = QStringLiteral("rv_reader_%1").arg(QCoreApplication::applicationPid());
     (void)admin.engine()->execute(QStringLiteral("CREATE ROLE ") + reader +
