@@ -5,6 +5,7 @@
 #include "store/ImportHistoryTable.h"
 #include "store/Statements.h"
 #include <algorithm>
+#include <optional>
 
 namespace rv {
 
@@ -53,16 +54,29 @@ Result<qint64> countRows(Connection& c, const QString& table) {
     return q.int64(0);
 }
 
-// Every DateTimeKey of a readings table, sorted (each engine orders texts its own way).
-Result<QStringList> readingKeys(Connection& c, const QString& table) {
-    Query q(c, QStringLiteral("SELECT ") + bq(kKeyColumn) + QStringLiteral(" FROM ") + bq(table));
-    if (!q.prepared().ok()) return q.prepared();
-    QStringList keys;
-    while (q.next())
-        keys << (q.isNull(0) ? QString() : q.text(0));
-    if (!q.status().ok()) return q.status();
-    std::sort(keys.begin(), keys.end());
-    return keys;
+// A statement answering every DateTimeKey of a readings table that has one, in the order of
+// their bytes: a file compares texts that way (BINARY); a server database made by the
+// program does too (collation C), and its index on the keys then gives them in that order
+// without sorting; one of another collation is asked for that order.
+Result<QString> orderedKeys(Connection& c, const QString& table) {
+    QString collation = QStringLiteral(" COLLATE BINARY");
+    if (c.onServer()) {
+        Query q(c, QStringLiteral("SELECT coalesce(collation_name, (SELECT datcollate FROM "
+                                  "pg_database WHERE datname = current_database())) FROM "
+                                  "information_schema.columns WHERE table_schema = "
+                                  "current_schema() AND table_name = ?1 AND column_name = ?2"));
+        if (!q.prepared().ok()) return q.prepared();
+        q.bindText(1, table);
+        q.bindText(2, kKeyColumn);
+        const QString named = q.next() ? q.text(0) : QString();
+        if (!q.status().ok()) return q.status();
+        collation = named == QLatin1String("C") || named == QLatin1String("POSIX")
+                        ? QString()
+                        : QStringLiteral(" COLLATE \"C\"");
+    }
+    return QStringLiteral("SELECT ") + bq(kKeyColumn) + QStringLiteral(" FROM ") + bq(table) +
+           QStringLiteral(" WHERE ") + bq(kKeyColumn) + QStringLiteral(" IS NOT NULL ORDER BY ") +
+           bq(kKeyColumn) + collation;
 }
 
 // The sensors' readings tables the database has, as it spells them.
@@ -81,6 +95,166 @@ Result<QStringList> readingsTables(Connection& c, const QStringList& tables) {
     std::sort(found.begin(), found.end());
     return found;
 }
+
+// The number the file engine gives a value its table's constraints refuse.
+constexpr long long kConstraintFailed = 19;
+
+// Where the text of a CREATE TABLE statement at i stops being a quoted name, a string or a
+// comment (i itself when none starts there).
+qsizetype skipQuoted(const QString& sql, qsizetype i) {
+    const QChar c = sql[i];
+    QChar close;
+    if (c == u'\'' || c == u'"' || c == u'`')
+        close = c;
+    else if (c == u'[')
+        close = u']';
+    if (!close.isNull()) {
+        const qsizetype end = sql.indexOf(close, i + 1);
+        return end < 0 ? sql.size() : end + 1;
+    }
+    if (sql.mid(i, 2) == QLatin1String("--")) {
+        const qsizetype end = sql.indexOf(u'\n', i);
+        return end < 0 ? sql.size() : end + 1;
+    }
+    if (sql.mid(i, 2) == QLatin1String("/*")) {
+        const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
+        return end < 0 ? sql.size() : end + 2;
+    }
+    return i;
+}
+
+// The expressions of every CHECK constraint of a table, from the statement that made it (as
+// the file holds it), each as written; nothing when the statement cannot be read that way.
+// A quote inside a quoted name or string doubles itself, which reads as two quoted parts
+// side by side.
+std::optional<QStringList> checkConstraints(const QString& createTable) {
+    QStringList checks;
+    int depth = 0;
+    qsizetype checkAt = -1; // where the expression of the CHECK just read opens
+    for (qsizetype i = 0; i < createTable.size();) {
+        if (const qsizetype after = skipQuoted(createTable, i); after != i) {
+            i = after;
+            continue;
+        }
+        const QChar c = createTable[i];
+        if (c == u'(') {
+            if (++depth == 2 && checkAt == -2) checkAt = i + 1;
+            ++i;
+        } else if (c == u')') {
+            if (depth == 2 && checkAt >= 0) {
+                checks << createTable.mid(checkAt, i - checkAt).trimmed();
+                checkAt = -1;
+            }
+            if (--depth < 0) return std::nullopt;
+            ++i;
+        } else if (c.isLetter() || c == u'_') {
+            qsizetype end = i;
+            while (end < createTable.size() &&
+                   (createTable[end].isLetterOrNumber() || createTable[end] == u'_'))
+                ++end;
+            // The word CHECK between the columns opens a constraint: its expression follows
+            // in parentheses.
+            if (depth == 1 &&
+                createTable.mid(i, end - i).compare(QLatin1String("CHECK"), Qt::CaseInsensitive) ==
+                    0)
+                checkAt = -2;
+            i = end;
+        } else {
+            if (checkAt == -2 && !c.isSpace()) return std::nullopt;
+            ++i;
+        }
+    }
+    if (depth != 0 || checkAt != -1) return std::nullopt;
+    return checks;
+}
+
+// The statement that made a table of a file, as the file holds it.
+Result<QString> tableStatement(Connection& c, const QString& table) {
+    Query q(c, QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1"));
+    if (!q.prepared().ok()) return q.prepared();
+    q.bindText(1, table);
+    if (!q.next()) return q.status().ok() ? Result<QString>(QString()) : q.status();
+    return q.text(0);
+}
+
+// The first of checks a row of the table breaks (a CHECK fails where its expression is
+// false; a null passes); empty when every row keeps them all.
+Result<QString> brokenCheck(Connection& c, const QString& table, const QStringList& checks) {
+    if (checks.isEmpty()) return QString();
+    const auto breaks = [&](const QStringList& some) -> Result<bool> {
+        Query q(c, QStringLiteral("SELECT 1 FROM ") + bq(table) + QStringLiteral(" WHERE NOT (") +
+                       some.join(QStringLiteral(") OR NOT (")) + QStringLiteral(") LIMIT 1"));
+        if (!q.prepared().ok()) return q.prepared();
+        const bool found = q.next();
+        if (!q.status().ok()) return q.status();
+        return found;
+    };
+    // One pass over the rows for all of them; only a table that breaks one is read again to
+    // name it.
+    const Result<bool> any = breaks(checks);
+    if (!any.ok()) return any.error();
+    if (!any.value()) return QString();
+    for (const QString& check : checks) {
+        const Result<bool> one = breaks({check});
+        if (!one.ok()) return one.error();
+        if (one.value()) return check;
+    }
+    return QString();
+}
+
+// While a file's table is filled by the copy, its CHECK constraints are left to one pass
+// over its rows afterwards instead of being tested row by row: the engine builds a lookup
+// anew for every row that it tests against a list of values, which took most of the time of
+// a copy into a file. The same expressions are tested on the same stored values, so a row
+// the table would have refused still fails the copy. A table whose statement cannot be read
+// keeps its checks row by row.
+class DeferredChecks {
+public:
+    DeferredChecks(Connection& target, const QString& table) : m_target(target), m_table(table) {
+        if (target.onServer()) return;
+        const Result<QString> statement = tableStatement(target, table);
+        if (!statement.ok() || statement.value().isEmpty()) return;
+        std::optional<QStringList> checks = checkConstraints(statement.value());
+        if (!checks || checks->isEmpty()) return;
+        if (!ignoreChecks(true)) return;
+        m_checks = std::move(*checks);
+        m_deferred = true;
+    }
+    ~DeferredChecks() {
+        if (m_deferred) (void)ignoreChecks(false);
+    }
+    DeferredChecks(const DeferredChecks&) = delete;
+    DeferredChecks& operator=(const DeferredChecks&) = delete;
+
+    // Once every row is in: the first row that breaks a check fails the copy as the engine
+    // would have refused it.
+    Status test() {
+        if (!m_deferred) return {};
+        m_deferred = false;
+        if (!ignoreChecks(false))
+            return Status::fail(
+                err::InvalidArgument,
+                QStringLiteral("The checks of the table %1 could not be restored").arg(m_table));
+        const Result<QString> broken = brokenCheck(m_target, m_table, m_checks);
+        if (!broken.ok()) return broken.error();
+        if (broken.value().isEmpty()) return {};
+        return Status::fail(kConstraintFailed,
+                            QStringLiteral("CHECK constraint failed: ") + broken.value());
+    }
+
+private:
+    bool ignoreChecks(bool ignore) {
+        return m_target.engine()
+            ->execute(QStringLiteral("PRAGMA ignore_check_constraints = ") +
+                      (ignore ? QStringLiteral("ON") : QStringLiteral("OFF")))
+            .ok();
+    }
+
+    Connection& m_target;
+    QString m_table;
+    QStringList m_checks;
+    bool m_deferred = false;
+};
 
 // The columns of a server table whose values a sequence numbers, and whether the server
 // insists on numbering them itself (an identity "generated always").
@@ -271,6 +445,7 @@ private:
         for (const NumberedColumn& n : numbered.value())
             overriding = overriding || (n.always && written.contains(bq(n.name)));
 
+        DeferredChecks checks(m_target, to);
         Query select(m_source, QStringLiteral("SELECT ") + read.join(QStringLiteral(", ")) +
                                    QStringLiteral(" FROM ") + bq(from));
         if (!select.prepared().ok()) return select.prepared();
@@ -316,23 +491,40 @@ private:
                 if (Status s = report(); !s.ok()) return s;
         }
         if (!select.status().ok()) return select.status();
+        if (Status s = checks.test(); !s.ok())
+            return Status::fail(s.error().number, QStringLiteral("Copying the table ") + to +
+                                                      QStringLiteral(": ") + s.error().description);
         if (Status s = advanceSequences(m_target, to, numbered.value()); !s.ok()) return s;
         return report();
     }
 
+    // Walks the keys of both tables side by side, in the same order: the first key one side
+    // has and the other lacks is named. The rows without a key are not listed: both tables
+    // hold as many rows, so as many of them when every key matches.
     Status compareKeys(const QString& from, const QString& to) {
-        const Result<QStringList> before = readingKeys(m_source, from);
-        if (!before.ok()) return before.error();
-        const Result<QStringList> after = readingKeys(m_target, to);
-        if (!after.ok()) return after.error();
-        if (before.value() == after.value()) return {};
-        const auto [a, b] = std::mismatch(before.value().begin(), before.value().end(),
-                                          after.value().begin(), after.value().end());
-        const QString key = a != before.value().end() ? *a : *b;
-        return Status::fail(err::CopyMismatch,
-                            QStringLiteral("The readings of the table %1 differ from those "
-                                           "copied (first at the key %2)")
-                                .arg(to, key));
+        const Result<QString> sourceKeys = orderedKeys(m_source, from);
+        if (!sourceKeys.ok()) return sourceKeys.error();
+        const Result<QString> targetKeys = orderedKeys(m_target, to);
+        if (!targetKeys.ok()) return targetKeys.error();
+        Query before(m_source, sourceKeys.value());
+        if (!before.prepared().ok()) return before.prepared();
+        Query after(m_target, targetKeys.value());
+        if (!after.prepared().ok()) return after.prepared();
+        for (;;) {
+            const bool a = before.next();
+            const bool b = after.next();
+            if (!before.status().ok()) return before.status();
+            if (!after.status().ok()) return after.status();
+            if (!a && !b) return {};
+            if (a && b && before.bytes(0) == after.bytes(0)) continue;
+            // Of two keys in the same place, the lower is the one the other side lacks.
+            const QByteArrayView missing =
+                !b || (a && before.bytes(0) < after.bytes(0)) ? before.bytes(0) : after.bytes(0);
+            return Status::fail(err::CopyMismatch,
+                                QStringLiteral("The readings of the table %1 differ from those "
+                                               "copied (first at the key %2)")
+                                    .arg(to, QString::fromUtf8(missing)));
+        }
     }
 
     Status report() {
@@ -346,6 +538,37 @@ private:
     const CopyProgress& m_progress;
     qint64 m_copied = 0;
     qint64 m_total = 0;
+};
+
+// A new database file the copy fills is a work file until the copy is committed: no other
+// connection reads it, and one a crash leaves unfinished is thrown away whole (a backup is
+// written under a work name, renamed into place only once complete, and a work file left
+// behind is removed by the next backup). Its rollback journal is held in memory rather than
+// written beside it: a rollback still undoes the copy, and the commit is still written
+// through to the disk before the copy is reported done. The journal is put back as it was
+// once the copy ends.
+class WorkFileJournal {
+public:
+    WorkFileJournal(Connection& target, CopyInto how) : m_target(target) {
+        if (target.onServer() || how != CopyInto::NewDatabase) return;
+        Query q(target, QStringLiteral("PRAGMA journal_mode"));
+        m_journal = q.next() ? q.text(0) : QString();
+        m_active = !m_journal.isEmpty() && set(QStringLiteral("MEMORY"));
+    }
+    ~WorkFileJournal() {
+        if (m_active) (void)set(m_journal);
+    }
+    WorkFileJournal(const WorkFileJournal&) = delete;
+    WorkFileJournal& operator=(const WorkFileJournal&) = delete;
+
+private:
+    bool set(const QString& mode) {
+        return m_target.engine()->execute(QStringLiteral("PRAGMA journal_mode = ") + mode).ok();
+    }
+
+    Connection& m_target;
+    QString m_journal;
+    bool m_active = false;
 };
 
 } // namespace
@@ -381,6 +604,7 @@ Result<CopyReport> copyDatabase(Connection& source, Connection& target, CopyInto
                                 QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"))
                           : source.begin();
     if (!snapshot.ok()) return snapshot.error();
+    WorkFileJournal journal(target, how);
     if (Status s = target.begin(); !s.ok()) {
         source.rollback();
         return s.error();
@@ -397,8 +621,11 @@ Result<CopyReport> copyDatabase(Connection& source, Connection& target, CopyInto
 
 Result<int> otherConnections(Connection& c) {
     if (!c.onServer()) return 0;
+    // Only other users' connections: the server's own workers (autovacuum among them) may
+    // visit the database too.
     Query q(c, QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = "
-                              "current_database() AND pid <> pg_backend_pid()"));
+                              "current_database() AND pid <> pg_backend_pid() AND "
+                              "backend_type = 'client backend'"));
     if (!q.prepared().ok()) return q.prepared();
     if (!q.next()) return q.status().ok() ? Result<int>(0) : Result<int>(q.status());
     return int(q.int64(0));

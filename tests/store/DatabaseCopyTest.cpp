@@ -271,6 +271,74 @@ INSTANTIATE_TEST_SUITE_P(OntoEachEngine, DatabaseCopyTest,
                              return info.param == Engine::File ? "File" : "Server";
                          });
 
+class FileCopyTest : public DatabaseCopyTest {};
+
+TEST_P(FileCopyTest, AKeyTheTargetChangesOnTheWayFailsTheCopyNamingIt) {
+    Connection source, target;
+    openSample(source);
+    openTarget(target);
+    addSensor(target, QStringLiteral("200525001"));
+    // As many rows arrive, but the last one under another key.
+    run(target, QStringLiteral("CREATE TRIGGER shift AFTER INSERT ON `200525001` WHEN "
+                               "NEW.DateTimeKey = '%1' BEGIN UPDATE `200525001` SET DateTimeKey "
+                               "= DateTimeKey || 'x' WHERE rowid = NEW.rowid; END")
+                    .arg(kLastKey));
+    const QString before = dump(target);
+
+    const Result<CopyReport> copied = copyDatabase(source, target, CopyInto::Replace);
+
+    ASSERT_FALSE(copied.ok());
+    EXPECT_EQ(copied.error().number, err::CopyMismatch);
+    EXPECT_EQ(copied.error().description,
+              QStringLiteral("The readings of the table 200525001 differ from those copied "
+                             "(first at the key 200525001 2020/03/01 08:00:00)"));
+    EXPECT_EQ(dump(target), before);
+}
+
+TEST_P(FileCopyTest, AValueTheNewFilesTableWouldRefuseFailsTheCopy) {
+    struct Case {
+        const char* column;
+        QVariant value;
+        QString refusal;
+    };
+    const Case cases[] = {
+        {"zero1", QStringLiteral("abc"),
+         QStringLiteral("typeof(zero1) IN ('null', 'real', 'integer')")},
+        {"DoNotPlot", 5, QStringLiteral("DoNotPlot IS NULL OR DoNotPlot IN (0, 1)")},
+        {"FullDate", QStringLiteral("14/03/2026"),
+         QStringLiteral("FullDate IS NULL OR (typeof(FullDate) = 'text' AND FullDate GLOB "
+                        "'[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*')")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.column);
+        Connection source, target;
+        openSample(source);
+        // The source's readings table without the file's checks holds the value.
+        ASSERT_TRUE(source.execute(QStringLiteral("DROP TABLE `200525002`")).ok());
+        ASSERT_TRUE(source
+                        .execute(QStringLiteral("CREATE TABLE `200525002` AS SELECT * FROM "
+                                                "sensordata WHERE 0"))
+                        .ok());
+        run(source,
+            QStringLiteral("INSERT INTO `200525002` (DateTimeKey, %1) VALUES ('k', ?)")
+                .arg(c.column),
+            {c.value});
+        openTarget(target);
+        const QString before = dump(target);
+
+        const Result<CopyReport> copied = copyDatabase(source, target, CopyInto::NewDatabase);
+
+        ASSERT_FALSE(copied.ok());
+        EXPECT_EQ(copied.error().description,
+                  QStringLiteral("Copying the table 200525002: CHECK constraint failed: ") +
+                      c.refusal);
+        EXPECT_EQ(dump(target), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(OntoAFile, FileCopyTest, ::testing::Values(Engine::File),
+                         [](const auto&) { return "File"; });
+
 class ServerCopyTest : public DatabaseCopyTest {};
 
 TEST_P(ServerCopyTest, AServersDataComesBackIntoANewFileAsItWas) {
