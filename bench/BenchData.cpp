@@ -3,8 +3,10 @@
 #include "store/Connection.h"
 #include "store/Module1.h"
 #include "store/Provisioning.h"
+#include "store/Statements.h"
 #include <QApplication>
 #include <QDir>
+#include <benchmark/benchmark.h>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -237,6 +239,27 @@ bool resetPeakResident() {
     const bool done = ::write(fd, "5", 1) == 1;
     ::close(fd);
     return done;
+}
+
+Result<qint64> openAndWalk(Session& s, const QString& id) {
+    static const QString channel1 = QStringLiteral("Channel1");
+    static const QString fullDate = QStringLiteral("FullDate");
+    Recordset& rs = s.rsReadings;
+    if (Status st = rs.open(s.gConnection, sql::readingsByDate(id)); !st.ok()) return st;
+    if (!rs.bof() && !rs.eof())
+        if (Status st = rs.moveFirst(); !st.ok()) return st;
+    qint64 rows = 0;
+    while (!rs.eof()) {
+        Result<QVariant> load = rs.value(channel1);
+        Result<QVariant> moment = rs.value(fullDate);
+        if (!load.ok()) return load.error();
+        if (!moment.ok()) return moment.error();
+        benchmark::DoNotOptimize(load);
+        benchmark::DoNotOptimize(moment);
+        ++rows;
+        if (Status st = rs.moveNext(); !st.ok()) return st;
+    }
+    return rows;
 }
 
 } // namespace rv::bench

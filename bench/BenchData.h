@@ -23,6 +23,10 @@ namespace rv::bench {
 [[noreturn]] void fail(const QString& what);
 // Ends the program when s failed, naming what failed and why.
 void check(const Status& s, const QString& what);
+
+// Opens rsReadings on the sensor's readings as the readings window does, then reads every
+// row's Channel1 and FullDate from the first reading to the last. Answers the rows read.
+Result<qint64> openAndWalk(Session& s, const QString& id);
 // The program's one application object (offscreen unless a platform is set).
 QApplication& application();
 

@@ -226,29 +226,6 @@ ServerData& serverData() {
     return *data;
 }
 
-// Opens rsReadings on the sensor's readings as the Readings tab does, then reads every
-// row's Channel1 and FullDate from the first reading to the last. Answers the rows read.
-Result<qint64> openAndWalk(Session& s, const QString& id) {
-    static const QString channel1 = QStringLiteral("Channel1");
-    static const QString fullDate = QStringLiteral("FullDate");
-    Recordset& rs = s.rsReadings;
-    if (Status st = rs.open(s.gConnection, sql::readingsByDate(id)); !st.ok()) return st;
-    if (!rs.bof() && !rs.eof())
-        if (Status st = rs.moveFirst(); !st.ok()) return st;
-    qint64 rows = 0;
-    while (!rs.eof()) {
-        Result<QVariant> load = rs.value(channel1);
-        Result<QVariant> moment = rs.value(fullDate);
-        if (!load.ok()) return load.error();
-        if (!moment.ok()) return moment.error();
-        benchmark::DoNotOptimize(load);
-        benchmark::DoNotOptimize(moment);
-        ++rows;
-        if (Status st = rs.moveNext(); !st.ok()) return st;
-    }
-    return rows;
-}
-
 // The figures of one pair: the server's mean time as the benchmark's time, both means and
 // their ratio as counters, and the target the ratio is held to.
 void report(benchmark::State& state, const char* serverName, double serverSeconds,

@@ -16,29 +16,6 @@ constexpr int kReadings = 100000;
 constexpr int kTables = 1000;
 constexpr int kRepetitions = 5;
 
-// Opens rsReadings on the sensor's readings as the readings window does, then reads every
-// row's Channel1 and FullDate from the first reading to the last. Answers the rows read.
-Result<qint64> openAndWalk(Session& s, const QString& id) {
-    static const QString channel1 = QStringLiteral("Channel1");
-    static const QString fullDate = QStringLiteral("FullDate");
-    Recordset& rs = s.rsReadings;
-    if (Status st = rs.open(s.gConnection, sql::readingsByDate(id)); !st.ok()) return st;
-    if (!rs.bof() && !rs.eof())
-        if (Status st = rs.moveFirst(); !st.ok()) return st;
-    qint64 rows = 0;
-    while (!rs.eof()) {
-        Result<QVariant> load = rs.value(channel1);
-        Result<QVariant> moment = rs.value(fullDate);
-        if (!load.ok()) return load.error();
-        if (!moment.ok()) return moment.error();
-        benchmark::DoNotOptimize(load);
-        benchmark::DoNotOptimize(moment);
-        ++rows;
-        if (Status st = rs.moveNext(); !st.ok()) return st;
-    }
-    return rows;
-}
-
 // Lets go of the open snapshot and hands the freed memory back to the system, so that
 // the next open must obtain all its memory afresh, as the first open after start-up does.
 void releaseReadings(Session& s) {
