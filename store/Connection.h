@@ -140,6 +140,9 @@ public:
         if (m_stmt) m_stmt->readRow(cells, count);
     }
     qint64 rowsHeld() const { return m_stmt ? m_stmt->rowsHeld() : -1; }
+    // See EngineStatement::streamAnswer: nothing else runs on the connection until every row
+    // has been read.
+    bool streamAnswer() { return m_stmt && m_stmt->streamAnswer(); }
     const Status& status() const { return m_status; }
 
 private:

@@ -3,6 +3,7 @@
 #include "store/Connection.h"
 #include "store/DatabaseFile.h"
 #include "store/ImportHistoryTable.h"
+#include "store/ReadingsAppend.h"
 #include "store/Statements.h"
 #include <algorithm>
 #include <optional>
@@ -256,23 +257,21 @@ private:
     bool m_deferred = false;
 };
 
-// The columns of a server table whose values a sequence numbers, and whether the server
-// insists on numbering them itself (an identity "generated always").
+// A column of a server table whose values a sequence numbers.
 struct NumberedColumn {
     QString name;
-    bool always = false;
 };
 Result<std::vector<NumberedColumn>> numberedColumns(Connection& c, const QString& table) {
     std::vector<NumberedColumn> columns;
     if (!c.onServer()) return columns;
-    Query q(c, QStringLiteral("SELECT column_name, coalesce(identity_generation, '') FROM "
+    Query q(c, QStringLiteral("SELECT column_name FROM "
                               "information_schema.columns WHERE table_schema = current_schema() "
                               "AND table_name = ?1 AND (is_identity = 'YES' OR column_default "
                               "LIKE 'nextval(%')"));
     if (!q.prepared().ok()) return q.prepared();
     q.bindText(1, table);
     while (q.next())
-        columns.push_back(NumberedColumn{q.text(0), q.text(1) == QLatin1String("ALWAYS")});
+        columns.push_back(NumberedColumn{q.text(0)});
     if (!q.status().ok()) return q.status();
     return columns;
 }
@@ -427,7 +426,7 @@ private:
         QStringList targetNames;
         for (const ColumnInfo& c : targetColumns.value())
             targetNames << c.name;
-        QStringList read, written, parameters;
+        QStringList read, written;
         for (const ColumnInfo& c : sourceColumns.value()) {
             const QString name = findName(targetNames, c.name);
             if (name.isEmpty())
@@ -437,26 +436,31 @@ private:
                                         .arg(to, c.name));
             read << bq(c.name);
             written << bq(name);
-            parameters << QStringLiteral("?") + QString::number(parameters.size() + 1);
         }
         const Result<std::vector<NumberedColumn>> numbered = numberedColumns(m_target, to);
         if (!numbered.ok()) return numbered.error();
-        bool overriding = false;
-        for (const NumberedColumn& n : numbered.value())
-            overriding = overriding || (n.always && written.contains(bq(n.name)));
 
         DeferredChecks checks(m_target, to);
         Query select(m_source, QStringLiteral("SELECT ") + read.join(QStringLiteral(", ")) +
                                    QStringLiteral(" FROM ") + bq(from));
         if (!select.prepared().ok()) return select.prepared();
-        Query insert(m_target,
-                     QStringLiteral("INSERT INTO ") + bq(to) + QStringLiteral(" (") +
-                         written.join(QStringLiteral(", ")) + QStringLiteral(") ") +
-                         (overriding ? QStringLiteral("OVERRIDING SYSTEM VALUE ") : QString()) +
-                         QStringLiteral("VALUES (") + parameters.join(QStringLiteral(", ")) +
-                         QStringLiteral(")"));
-        if (!insert.prepared().ok()) return insert.prepared();
+        // Nothing else runs on the source until its rows are all read: a server hands each
+        // over as it comes, while the previous one is being written.
+        select.streamAnswer();
         const int n = int(read.size());
+        // Onto a server the rows go by the engine's own stream, many to one command (one
+        // statement each would wait for the server once per row), which writes the numbers of
+        // numbered columns as given (as OVERRIDING SYSTEM VALUE would); into a file by
+        // statements of many rows each.
+        ChunkedInsert insert(m_target,
+                             QStringLiteral("INSERT INTO ") + bq(to) + QStringLiteral(" (") +
+                                 written.join(QStringLiteral(", ")) + QStringLiteral(")"),
+                             n, std::max(1, 500 / std::max(n, 1)));
+        if (!insert.prepared().ok()) return insert.prepared();
+        const auto failed = [&to](const Status& s) {
+            return Status::fail(s.error().number, QStringLiteral("Copying the table ") + to +
+                                                      QStringLiteral(": ") + s.error().description);
+        };
         std::vector<CellView> cells(size_t(std::max(n, 1)));
         while (select.next()) {
             select.readRow(cells.data(), n);
@@ -464,16 +468,16 @@ private:
                 const CellView& c = cells[size_t(i)];
                 switch (c.kind) {
                 case ValueKind::Null:
-                    insert.bindNull(i + 1);
+                    insert.null(i);
                     break;
                 case ValueKind::Integer:
-                    insert.bindInt64(i + 1, c.integer);
+                    insert.integer(i, c.integer);
                     break;
                 case ValueKind::Real:
-                    insert.bindDouble(i + 1, c.real);
+                    insert.real(i, c.real);
                     break;
                 case ValueKind::Text:
-                    insert.bindUtf8(i + 1, c.bytes, c.length);
+                    insert.text(i, c.bytes, c.length);
                     break;
                 case ValueKind::Blob:
                     return Status::fail(err::TypeMismatch,
@@ -482,18 +486,13 @@ private:
                                             .arg(from, read[i]));
                 }
             }
-            if (Status s = insert.run(); !s.ok())
-                return Status::fail(s.error().number, QStringLiteral("Copying the table ") + to +
-                                                          QStringLiteral(": ") +
-                                                          s.error().description);
-            insert.reset();
+            if (Status s = insert.endRow(); !s.ok()) return failed(s);
             if (++m_copied % kProgressEvery == 0)
                 if (Status s = report(); !s.ok()) return s;
         }
+        if (Status s = insert.flush(); !s.ok()) return failed(s);
         if (!select.status().ok()) return select.status();
-        if (Status s = checks.test(); !s.ok())
-            return Status::fail(s.error().number, QStringLiteral("Copying the table ") + to +
-                                                      QStringLiteral(": ") + s.error().description);
+        if (Status s = checks.test(); !s.ok()) return failed(s);
         if (Status s = advanceSequences(m_target, to, numbered.value()); !s.ok()) return s;
         return report();
     }

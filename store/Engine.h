@@ -84,6 +84,11 @@ public:
     // Once the first step has run, the rows the statement answers, when the engine holds
     // them all by then (a server sends the whole answer); -1 when they are read one by one.
     virtual qint64 rowsHeld() const { return -1; }
+    // Asked before the first step by a caller that reads every row before the connection
+    // runs anything else: the engine may then hand each row over as it arrives instead of
+    // holding the whole answer first. True when it does so (a server); false when its rows
+    // are read one by one anyway (a file).
+    virtual bool streamAnswer() { return false; }
     // The value as its kind: qint64, double, QString, QByteArray, or a null QVariant.
     QVariant value(int column) const;
 };

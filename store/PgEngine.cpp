@@ -353,8 +353,15 @@ public:
     }
 
     Step step() override;
-    qint64 rowsHeld() const override { return m_result ? PQntuples(m_result.get()) : -1; }
+    qint64 rowsHeld() const override {
+        return m_result && !m_streamed ? PQntuples(m_result.get()) : -1;
+    }
+    bool streamAnswer() override {
+        m_streamed = true;
+        return true;
+    }
     void reset() override {
+        abandonStream();
         m_result.reset();
         m_row = -1;
         m_decoded.clear();
@@ -460,6 +467,11 @@ public:
     }
 
 private:
+    Step nextStreamed();
+    // A streamed answer left before its end is cancelled and its remaining rows skipped, so
+    // the connection is free for the next statement.
+    void abandonStream();
+
     void set(int index, QByteArray value, bool bound) {
         if (index < 1 || size_t(index) > m_values.size()) return;
         m_values[size_t(index - 1)] = std::move(value);
@@ -510,6 +522,8 @@ private:
     mutable std::map<int, QByteArray> m_decoded;
     bool m_namesRowid = false;
     bool m_selectsStar = false;
+    bool m_streamed = false;    // each row comes as a result of its own (streamAnswer)
+    bool m_streaming = false;   // a streamed answer's rows are still arriving
     std::vector<int> m_columns; // the result's fields shown, in order
     friend class PgConnection;
 };
@@ -782,7 +796,40 @@ public:
         if (!PQsendQueryPrepared(m_conn, q.m_name.constData(), int(values.size()), values.data(),
                                  lengths.data(), nullptr, 0))
             return m_lastError = errorOf(nullptr, m_conn);
+        m_cancelSent = false;
+        if (q.m_streamed && PQsetSingleRowMode(m_conn)) return {};
+        q.m_streamed = false;
         return finishCommand(&q.m_result);
+    }
+    // The next row of a streamed answer in row; none at its end (the command then finished,
+    // its failure returned).
+    Status nextStreamed(ResultPtr* row) {
+        ResultPtr r(nullptr, &PQclear);
+        if (Status s = nextResult(&r); !s.ok()) return s;
+        if (r && PQresultStatus(r.get()) == PGRES_SINGLE_TUPLE) {
+            *row = std::move(r);
+            return {};
+        }
+        row->reset();
+        const Status end = r ? take(std::move(r), nullptr) : Status{};
+        const Status rest = finishCommand();
+        return end.ok() ? rest : end;
+    }
+    void cancel() {
+        if (m_cancelSent) return;
+        m_cancelSent = true;
+        if (PGcancel* c = PQgetCancel(m_conn)) {
+            char why[256];
+            PQcancel(c, why, sizeof why);
+            PQfreeCancel(c);
+        }
+    }
+    // Reads and drops every result still to come.
+    void skipRemaining() {
+        for (;;) {
+            ResultPtr r(nullptr, &PQclear);
+            if (!nextResult(&r).ok() || !r) return;
+        }
     }
     void deallocate(const QByteArray& name) {
         if (PQstatus(m_conn) != CONNECTION_OK) return;
@@ -795,50 +842,56 @@ private:
     // rows (when asked for). Counts the rows each changed.
     Status finishCommand(ResultPtr* rows = nullptr) {
         Status status;
-        bool cancelled = false;
+        m_cancelSent = false;
         for (;;) {
-            while (PQisBusy(m_conn)) {
-                if (m_carryOn && !cancelled && !m_carryOn()) {
-                    cancelled = true;
-                    if (PGcancel* cancel = PQgetCancel(m_conn)) {
-                        char why[256];
-                        PQcancel(cancel, why, sizeof why);
-                        PQfreeCancel(cancel);
-                    }
-                }
-                pollfd p{PQsocket(m_conn), POLLIN, 0};
-                ::poll(&p, 1, m_carryOn ? m_askEveryMs : -1);
-                if (!PQconsumeInput(m_conn)) {
-                    m_lastError = errorOf(nullptr, m_conn);
-                    // The connection is gone: nothing more will come.
-                    while (PGresult* r = PQgetResult(m_conn))
-                        PQclear(r);
-                    return m_lastError;
-                }
-            }
-            PGresult* r = PQgetResult(m_conn);
+            ResultPtr r(nullptr, &PQclear);
+            if (Status s = nextResult(&r); !s.ok()) return s;
             if (!r) break;
-            ResultPtr result(r, &PQclear);
-            switch (PQresultStatus(r)) {
-            case PGRES_COMMAND_OK:
-            case PGRES_TUPLES_OK: {
-                // Rows changed count as SQLite counts them: inserts, updates and deletes.
-                const QByteArrayView command(PQcmdStatus(r));
-                if (command.startsWith("INSERT") || command.startsWith("UPDATE") ||
-                    command.startsWith("DELETE") || command.startsWith("MERGE")) {
-                    const char* tuples = PQcmdTuples(r);
-                    m_changes = 0;
-                    (void)std::from_chars(tuples, tuples + qstrlen(tuples), m_changes);
-                    m_totalChanges += m_changes;
-                }
-                if (rows) *rows = std::move(result);
-                break;
-            }
-            default:
-                if (status.ok()) status = m_lastError = errorOf(r, m_conn);
-            }
+            if (Status s = take(std::move(r), rows); status.ok()) status = s;
         }
         return status;
+    }
+    // Waits for the command's next result (none when it has finished), asking the caller
+    // whether to carry on while the server works, and cancelling the command if not.
+    Status nextResult(ResultPtr* next) {
+        while (PQisBusy(m_conn)) {
+            if (m_carryOn && !m_cancelSent && !m_carryOn()) cancel();
+            pollfd p{PQsocket(m_conn), POLLIN, 0};
+            ::poll(&p, 1, m_carryOn ? m_askEveryMs : -1);
+            if (!PQconsumeInput(m_conn)) {
+                m_lastError = errorOf(nullptr, m_conn);
+                // The connection is gone: nothing more will come.
+                while (PGresult* r = PQgetResult(m_conn))
+                    PQclear(r);
+                return m_lastError;
+            }
+        }
+        next->reset(PQgetResult(m_conn));
+        return {};
+    }
+    // One result of a command: its failure, or the rows it changed (counted as SQLite counts
+    // them: inserts, updates and deletes) and the rows it answered, kept in rows.
+    Status take(ResultPtr result, ResultPtr* rows) {
+        PGresult* r = result.get();
+        switch (PQresultStatus(r)) {
+        case PGRES_COMMAND_OK:
+        case PGRES_TUPLES_OK: {
+            const QByteArrayView command(PQcmdStatus(r));
+            if (command.startsWith("INSERT") || command.startsWith("UPDATE") ||
+                command.startsWith("DELETE") || command.startsWith("MERGE")) {
+                const char* tuples = PQcmdTuples(r);
+                m_changes = 0;
+                (void)std::from_chars(tuples, tuples + qstrlen(tuples), m_changes);
+                m_totalChanges += m_changes;
+            }
+            if (rows) *rows = std::move(result);
+            return {};
+        }
+        case PGRES_SINGLE_TUPLE:
+            return {}; // a row of a streamed answer that was abandoned
+        default:
+            return m_lastError = errorOf(r, m_conn);
+        }
     }
     // Every row of a statement with at most one text parameter (bound when not null).
     Status each(const QString& sql, const QString& bound,
@@ -917,6 +970,7 @@ private:
     qint64 m_changes = 0;
     qint64 m_totalChanges = 0;
     std::function<bool()> m_carryOn;
+    bool m_cancelSent = false; // for the command under way
     int m_askEveryMs = 1;
     std::shared_ptr<bool> m_open = std::make_shared<bool>(true);
 };
@@ -930,10 +984,12 @@ Status PgCopy::finish() {
 }
 
 PgStatement::~PgStatement() {
+    abandonStream();
     if (!m_open.expired()) m_c.deallocate(m_name);
 }
 
 EngineStatement::Step PgStatement::step() {
+    if (m_streaming) return nextStreamed();
     if (m_row < 0) {
         m_decoded.clear();
         if (m_open.expired()) {
@@ -946,11 +1002,43 @@ EngineStatement::Step PgStatement::step() {
             return Step::Failed;
         }
         m_error = Error{};
+        if (m_streamed) {
+            // Every row comes as a result of its own, read as row 0.
+            m_row = 0;
+            m_streaming = true;
+            return nextStreamed();
+        }
     }
     ++m_row;
     m_decoded.clear();
     if (m_result && m_row < PQntuples(m_result.get())) return Step::Row;
     return Step::Done;
+}
+
+EngineStatement::Step PgStatement::nextStreamed() {
+    m_decoded.clear();
+    if (m_open.expired()) {
+        m_streaming = false;
+        m_result.reset();
+        m_error = Error{err::ObjectClosed, QStringLiteral("The connection is closed")};
+        return Step::Failed;
+    }
+    const Status s = m_c.nextStreamed(&m_result);
+    if (s.ok() && m_result) return Step::Row;
+    m_streaming = false;
+    m_result.reset();
+    if (s.ok()) return Step::Done;
+    m_error = s.error();
+    return Step::Failed;
+}
+
+void PgStatement::abandonStream() {
+    if (!m_streaming) return;
+    m_streaming = false;
+    m_result.reset();
+    if (m_open.expired()) return;
+    m_c.cancel();
+    m_c.skipRemaining();
 }
 
 int PgStatement::columnCount() const {

@@ -106,6 +106,13 @@ void ChunkedInsert::integer(int column, qint64 value) {
     c.number = value;
 }
 
+void ChunkedInsert::real(int column, double value) {
+    if (m_stream) return m_stream->real(value);
+    Cell& c = cell(column);
+    c.kind = Cell::Kind::Real;
+    c.real = value;
+}
+
 void ChunkedInsert::null(int column) {
     if (m_stream) return m_stream->null();
     cell(column).kind = Cell::Kind::Null;
@@ -166,6 +173,9 @@ Status ChunkedInsert::write(Query& q, int rows) {
             break;
         case Cell::Kind::Integer:
             q.bindInt64(slot, c.number);
+            break;
+        case Cell::Kind::Real:
+            q.bindDouble(slot, c.real);
             break;
         case Cell::Kind::Text:
             q.bindUtf8(slot, m_bytes.constData() + c.offset, c.length);

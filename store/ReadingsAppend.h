@@ -43,6 +43,7 @@ public:
     // The values of the row being added, by column (0-based); every column gets one.
     void text(int column, const char* bytes, qsizetype length); // UTF-8, copied
     void integer(int column, qint64 value);
+    void real(int column, double value);
     void null(int column);
     void value(int column, const QVariant& value); // bound as Query::bind binds it
     // Ends the row; a statement's worth of rows pending is written.
@@ -52,8 +53,9 @@ public:
 
 private:
     struct Cell {
-        enum class Kind : char { Null, Integer, Text, Value } kind = Kind::Null;
+        enum class Kind : char { Null, Integer, Real, Text, Value } kind = Kind::Null;
         qint64 number = 0; // the integer, or the index of a Value in m_values
+        double real = 0;
         qsizetype offset = 0, length = 0;
     };
     Cell& cell(int column) { return m_cells[std::size_t(m_rows * m_columns + column)]; }

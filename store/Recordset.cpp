@@ -107,8 +107,12 @@ Status Recordset::load() {
     }
     m_view.clear();
     // The table's row count bounds the statement's: the store reserves for it up front
-    // where the engine does not hold the rows already.
-    const auto bound = [this]() -> qint64 {
+    // where the engine does not hold the rows already. A server hands the rows over as they
+    // arrive (holding its whole answer first would cost as much again), and the count
+    // cannot be asked in between: the store then grows as the rows come.
+    const bool streamed = q.streamAnswer();
+    const auto bound = [this, streamed]() -> qint64 {
+        if (streamed) return 0;
         Query count(*m_connection, QStringLiteral("SELECT count(*) FROM ") + quoteName(m_table));
         return count.next() ? count.int64(0) : 0;
     };

@@ -405,6 +405,47 @@ TEST_P(EngineContract, TheProgressCallbackCanStopAStatement) {
     EXPECT_EQ(count(*c), QStringLiteral("3"));
 }
 
+TEST_P(EngineContract, AStreamedAnswerGivesEveryRowAndLeftHalfWayFreesTheConnection) {
+    auto c = freshDatabase("stream.db", 1000);
+    ASSERT_TRUE(c);
+    const QString byId = QStringLiteral("SELECT id, load, note FROM R ORDER BY id");
+    {
+        auto q = need(c->prepare(byId));
+        q->streamAnswer();
+        QStringList ends;
+        int rows = 0;
+        while (q->step() == EngineStatement::Step::Row) {
+            if (++rows == 1 || rows == 1000)
+                ends << QStringLiteral("%1 %2 %3").arg(q->int64(0)).arg(q->real(1)).arg(q->text(2));
+        }
+        EXPECT_EQ(rows, 1000);
+        EXPECT_EQ(ends, (QStringList{"1 1.5 row 1", "1000 1000.5 row 1000"}));
+        // Run again from the start.
+        q->reset();
+        ASSERT_EQ(q->step(), EngineStatement::Step::Row);
+        EXPECT_EQ(q->int64(0), 1);
+        // Left after one row: the connection answers the next statement.
+    }
+    EXPECT_EQ(count(*c), QStringLiteral("1000"));
+    // A row that fails half-way through ends the answer with the failure, not a short
+    // answer taken as whole.
+    auto failing = need(c->prepare(QStringLiteral("SELECT id, 1 / (id - 600) FROM R ORDER BY id")));
+    failing->streamAnswer();
+    int before = 0;
+    EngineStatement::Step last;
+    while ((last = failing->step()) == EngineStatement::Step::Row)
+        ++before;
+    if (GetParam().files) {
+        EXPECT_EQ(last, EngineStatement::Step::Done) << "a file divides by zero as Null";
+    } else {
+        EXPECT_EQ(last, EngineStatement::Step::Failed);
+        EXPECT_LT(before, 600);
+        EXPECT_TRUE(failing->error().description.contains(QStringLiteral("division by zero")))
+            << failing->error().description.toStdString();
+    }
+    EXPECT_EQ(count(*c), QStringLiteral("1000"));
+}
+
 TEST_P(EngineContract, TheCopyOutTheCheckAndTheCompactionKeepEveryRow) {
     if (!GetParam().files) {
         EXPECT_EQ(engine().compactInto(location("a"), location("b"), 100).error().description,
