@@ -368,6 +368,24 @@ TEST_P(ServerCopyTest, TheNextImportOnTheServerIsNumberedAfterTheImportsCopied) 
     EXPECT_EQ(id.value(), 8);
 }
 
+TEST_P(ServerCopyTest, KeysOfAColumnInAnotherCollationAreComparedInByteOrder) {
+    Connection file, server, backup;
+    openSample(file);
+    openNewServerDatabase(server);
+    ASSERT_TRUE(copyDatabase(file, server, CopyInto::NewDatabase).ok());
+    // In the language's order "a" comes before "B"; in byte order after it.
+    for (const char* sql : {"ALTER TABLE \"200525001\" ALTER COLUMN \"DateTimeKey\" TYPE text "
+                            "COLLATE \"und-x-icu\"",
+                            "INSERT INTO \"200525001\" (\"DateTimeKey\") VALUES ('a'), ('B')"})
+        ASSERT_TRUE(server.execute(QString::fromUtf8(sql)).ok())
+            << server.lastError().description.toStdString();
+    openNewFile(backup);
+
+    const Result<CopyReport> copied = copyDatabase(server, backup, CopyInto::NewDatabase);
+
+    ASSERT_TRUE(copied.ok()) << copied.error().description.toStdString();
+}
+
 // The count of other connections once it is n, or as it stands after five seconds: a
 // connection just closed leaves the server's list a moment later.
 int othersSettledAt(Connection& c, int n) {
