@@ -36,7 +36,7 @@ Status Connection::openServer(const QString& conninfo, Mode mode, Tables tables)
     auto opened = postgresEngine().open(conninfo,
                                         mode == Mode::ReadOnly ? DatabaseEngine::Mode::ReadOnly
                                                                : DatabaseEngine::Mode::ReadWrite,
-                                        3000);
+                                        kServerLockWaitSeconds * 1000);
     if (!opened.ok()) return opened.error();
     m_engine = std::move(opened).value();
     m_path = conninfo;

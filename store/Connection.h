@@ -21,6 +21,10 @@ struct ColumnInfo {
     ColumnType type = ColumnType::Any;
 };
 
+// How long a statement on a site server waits for a row or table another engineer's change
+// holds before it gives up (the window waits with it).
+constexpr int kServerLockWaitSeconds = 3;
+
 class Connection {
 public:
     enum class Mode { ReadWrite, ReadOnly };

@@ -62,34 +62,46 @@ struct Session {
     // once for the database open, every later refusal only logged.
     mutable bool writeRefusalTold = false;
 
-    // Whether the engineer has been told that the connection to the site server was lost,
-    // in the action under way: what that action does after the loss (the windows reading
-    // again what they show) fails the same way and is only logged. Once the program is
-    // back waiting for the engineer, the next loss is told again.
-    std::shared_ptr<bool> connectionLossTold = std::make_shared<bool>(false);
+    // Whether the engineer has been told, in the action under way, that the connection to
+    // the site server was lost or that another engineer's change held the action up: what
+    // that action does afterwards (the windows reading again what they show) fails the same
+    // way and is only logged. Once the program is back waiting for the engineer, the next
+    // such failure is told again.
+    std::shared_ptr<bool> actionFailureTold = std::make_shared<bool>(false);
 
     // One log entry for a failure: "Err #" + number + ": " + description + label.
-    // A site server that went away or refused a change is also told to the engineer at
+    // A site server that went away, refused a change, or kept the action waiting on another
+    // engineer's change for longer than the program waits is also told to the engineer at
     // once, since the action did not happen.
     void logFailure(const Error& error, const QString& label) const {
         LogError(errorText(error, label));
         if (error.number == err::WriteRefused && writeRefusalTold) return;
         if (error.number == err::WriteRefused) writeRefusalTold = true;
-        if (error.number == err::ConnectionLost) {
-            if (*connectionLossTold) return;
-            *connectionLossTold = true;
-            dialogs.inform(QStringLiteral("The connection to the site server was lost. Nothing of "
-                                          "this action was stored. Rockvane connects again on "
-                                          "your next action."),
-                           QStringLiteral("Site server"), Icon::Exclamation);
-            // The flag is shared, not this session: the session may be gone by then.
-            if (QCoreApplication* app = QCoreApplication::instance())
-                QTimer::singleShot(0, app, [told = connectionLossTold] { *told = false; });
-        } else if (error.number == err::WriteRefused)
+        if (error.number == err::ConnectionLost)
+            tellOncePerAction(QStringLiteral("The connection to the site server was lost. Nothing "
+                                             "of this action was stored. Rockvane connects again "
+                                             "on your next action."));
+        else if (error.number == err::DatabaseBusy && gConnection.onServer())
+            tellOncePerAction(QStringLiteral("Another engineer is changing the same data on the "
+                                             "site server. Rockvane waited %1 seconds for the "
+                                             "change to end. Nothing of this action was stored: "
+                                             "try again in a moment.")
+                                  .arg(kServerLockWaitSeconds));
+        else if (error.number == err::WriteRefused)
             dialogs.inform(QStringLiteral("The site server did not allow this change: your "
                                           "database user may read but not write. Nothing was "
                                           "changed."),
                            QStringLiteral("Site server"), Icon::Exclamation);
+    }
+
+private:
+    void tellOncePerAction(const QString& text) const {
+        if (*actionFailureTold) return;
+        *actionFailureTold = true;
+        dialogs.inform(text, QStringLiteral("Site server"), Icon::Exclamation);
+        // The flag is shared, not this session: the session may be gone by then.
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QTimer::singleShot(0, app, [told = actionFailureTold] { *told = false; });
     }
 };
 
