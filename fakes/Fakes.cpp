@@ -65,6 +65,7 @@ void reportFailure(const QString& what) {
 
 Answer ScriptedDialogs::show(const Message& message) {
     m_shown.push_back(message);
+    if (whileShown) whileShown(message);
     if (unscripted == Unscripted::Default)
         std::fprintf(stderr, "%s: message \"%s\"\n", qPrintable(programName()),
                      qPrintable(message.text));

@@ -70,6 +70,9 @@ public:
     void clear() { m_shown.clear(); }
 
     Unscripted unscripted;
+    // Runs as each message or question is shown, before it is answered: what happens
+    // elsewhere while the engineer reads it.
+    std::function<void(const Message&)> whileShown;
     struct Prompt {
         QString text, title, defaultAnswer;
     };

@@ -123,7 +123,7 @@ void SensorRegistry::G_AddTypedSensor() {
         }
         if (!typeKnown) m_s.dialogs.inform(QStringLiteral("Sensors database error!!!"));
 
-        if (sensorRegistered(number)) {
+        const auto tellExists = [&] {
             m_s.dialogs.inform(QStringLiteral("Sensor ") + number +
                                    QStringLiteral(" already exists") + kCrLf + kCrLf +
                                    QStringLiteral("Type a new sensor number in the 'Add or "
@@ -131,8 +131,8 @@ void SensorRegistry::G_AddTypedSensor() {
                                    kCrLf +
                                    QStringLiteral("Then click 'Add New' or hit the Enter key"),
                                kTitle, Icon::Information);
-            return;
-        }
+        };
+        if (sensorRegistered(number)) return tellExists();
         // A readings table left behind without its sensor: nothing is added over it.
         if (TableExists(m_s, m_s.gDatabasePath, number)) return;
 
@@ -148,9 +148,28 @@ void SensorRegistry::G_AddTypedSensor() {
             return;
         }
 
+        // Another engineer on the same site server may have added it while the question
+        // was open, or add it in the instant before this row is written (the database then
+        // refuses the second row): either way the engineer is told it exists, and the list
+        // gains it.
+        const auto addedByAnother = [&] {
+            if (!m_s.gConnection.onServer() || !sensorRegistered(number)) return false;
+            tellExists();
+            need(m_s.rsSensors.requery());
+            addSorted(m_id.cboSensors, number);
+            m_host.setSensorCount(QString::number(m_s.rsSensors.recordCount()));
+            showCurrent();
+            return true;
+        };
+        if (addedByAnother()) return;
         gNewFamily = displayText(need(config.value(QStringLiteral("Family"))));
         gNewModel = displayText(need(config.value(QStringLiteral("Model"))));
-        addSensorRow(number);
+        try {
+            addSensorRow(number);
+        } catch (const Abort&) {
+            if (addedByAnother()) return;
+            throw;
+        }
         showCurrent();
         AddDataTable(m_s);
         addSorted(m_id.cboSensors, number);

@@ -95,9 +95,13 @@ Status Connection::execute(const QString& statement) {
 
 Status Connection::runSelectInto(const QString& target, const QString& source,
                                  const QString& tail) {
-    if (Status s = begin(); !s.ok()) return s;
-    auto fail = [this](Status s) {
-        rollback();
+    // Inside the caller's transaction the table is part of it, kept or undone with it;
+    // otherwise it is made in a transaction of its own.
+    const bool own = !inTransaction();
+    if (own)
+        if (Status s = begin(); !s.ok()) return s;
+    auto fail = [this, own](Status s) {
+        if (own) rollback();
         m_columns.clear();
         return s;
     };
@@ -114,7 +118,8 @@ Status Connection::runSelectInto(const QString& target, const QString& source,
                              QStringLiteral(" (") + list + QStringLiteral(") SELECT ") + list +
                              QStringLiteral(" FROM ") + quoteName(source) + tail;
     if (Status s = runPlain(copyRows); !s.ok()) return fail(s);
-    if (Status s = commit(); !s.ok()) return fail(s);
+    if (own)
+        if (Status s = commit(); !s.ok()) return fail(s);
     m_columns.clear();
     return {};
 }

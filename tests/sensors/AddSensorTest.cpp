@@ -2,6 +2,8 @@
 // number, and the new row, readings table, list and display.
 #include "tests/sensors/RegistryFixture.h"
 #include <QTest>
+#include <QThread>
+#include <thread>
 
 using namespace rv;
 using namespace rv::test;
@@ -85,6 +87,58 @@ TEST_P(AddSensorOnEachEngine, ANewNumberBecomesTheCurrentSensorWithAnEmptyReadin
     EXPECT_EQ(logEntries(), 0);
 }
 INSTANTIATE_TEST_SUITE_P(BothEngines, AddSensorOnEachEngine, bothEngines(), engineName);
+
+// Two engineers on one site server adding the same number: the second is told it exists
+// and its list gains it, whether the first added it while the question was open or in the
+// instant before the second's row was written (held in a transaction the first commits
+// while the second's row waits on it).
+class AddSensorOnServer : public AddSensorTest {
+protected:
+    StoreEngine engine() const override { return StoreEngine::Server; }
+    void addedElsewhereAt(const QString& question, const std::function<void()>& add) {
+        dialogs.whileShown = [=](const Message& m) {
+            if (m.text == question) add();
+        };
+        dialogs.answerYes();
+        prompted(u"060125007"_s);
+        expectQuestion(dialogs, u"060125007"_s);
+        expectExists(dialogs, u"060125007"_s);
+        EXPECT_EQ(rows(u"SELECT count(*) FROM Sensors WHERE InstrumentID = '060125007'"_s), 1);
+        EXPECT_EQ(listed(), QStringList({"060125007", "200525001", "200525003"}));
+        EXPECT_EQ(count(), "3");
+        EXPECT_EQ(shown(), "060125007");
+        EXPECT_EQ(logEntries(), 0);
+    }
+    const QString question = u"Do you want to add new Sensor 060125007 to the database?"_s;
+    // The other engineer's program adds the row and the readings table as this one does.
+    const QStringList added = {
+        u"INSERT INTO Sensors (InstrumentID, DateID, SensorType, TypeID, SensorNo, Family, "
+        "Model, InstallDate, Destroyed, HeadLocation) VALUES ('060125007', '0601', '25', "
+        "'25', '007', 'Load Cell', 'LODIX Hydraulic Load Cell', '2026-03-14', 'No', 1)"_s,
+        u"SELECT * INTO `060125007` FROM sensordata WHERE DateTimeKey IS NULL"_s};
+};
+
+TEST_F(AddSensorOnServer, ANumberAnotherEngineerAddedWhileTheQuestionWasOpenIsToldAsExisting) {
+    addedElsewhereAt(question, [&] {
+        for (const QString& sql : added)
+            execSql(sql);
+    });
+}
+
+TEST_F(AddSensorOnServer, ANumberAnotherEngineerAddsAtTheSameInstantIsToldAsExisting) {
+    Connection other;
+    ASSERT_TRUE(openDatabase(other).ok());
+    std::thread commitLater;
+    addedElsewhereAt(question, [&] {
+        ASSERT_TRUE(other.begin().ok());
+        ASSERT_TRUE(other.execute(added[0]).ok()) << other.lastError().description.toStdString();
+        commitLater = std::thread([&] {
+            QThread::msleep(500);
+            EXPECT_TRUE(other.commit().ok());
+        });
+    });
+    commitLater.join();
+}
 
 TEST_F(AddSensorTest, RefusedNumbersAddNothing) {
     dialogs.promptAnswer(std::nullopt);

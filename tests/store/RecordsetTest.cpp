@@ -371,6 +371,22 @@ TEST_P(RecordsetTest, RequerySeesWhatOthersWrote) {
     EXPECT_EQ(r.value(QStringLiteral("DateTimeKey")).value().toString(), "again");
 }
 
+TEST_P(RecordsetTest, AReadingsTableMadeInsideATransactionIsKeptOrUndoneWithIt) {
+    Connection& c = session->gConnection;
+    for (const bool keep : {false, true}) {
+        ASSERT_TRUE(c.begin().ok());
+        ASSERT_TRUE(c.execute(sql::newReadingsTable(QStringLiteral("060125007"))).ok())
+            << c.lastError().description.toStdString();
+        EXPECT_TRUE(c.inTransaction()) << "the caller's transaction goes on";
+        if (keep)
+            ASSERT_TRUE(c.commit().ok());
+        else
+            c.rollback();
+        c.forgetColumns();
+        EXPECT_EQ(need(c.tables()).contains(QStringLiteral("060125007")), keep);
+    }
+}
+
 TEST_P(RecordsetTest, PositionsAreWideIntegers) {
     // More rows than a 16-bit counter holds.
     execSql(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
