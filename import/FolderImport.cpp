@@ -388,7 +388,9 @@ std::vector<FolderFileOutcome> appendFolder(Session& s, FolderStaging& staging,
             continue;
         }
         o.kind = Kind::Appended;
-        o.appended = qint64(planned.size());
+        // What another engineer stored meanwhile counts as stored already.
+        o.appended = qint64(planned.size() - written.storedMeanwhile.size());
+        o.stored += qint64(written.storedMeanwhile.size());
         for (QString& key : keys)
             state.keys.insert(std::move(key));
         // The datalogger's download of the sensor is archived as the single import

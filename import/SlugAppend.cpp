@@ -59,15 +59,44 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
     ReadingsAppend append(connection, table);
     if (!append.started().ok()) return fail(append.started().error());
 
-    progress.begin(QStringLiteral("Appending readings to sensor ") + table,
-                   qint64(readings.size()));
+    const QByteArray idBytes = sensorId.toUtf8();
+    // The key of a reading: the identifier, yyyy/mm/dd and hh:nn:ss.
+    QByteArray key = idBytes;
+    key.resize(idBytes.size() + 20);
+    const auto keyOf = [&](const QDateTime& at) {
+        char* k = key.data() + idBytes.size();
+        k[0] = ' ';
+        writeDateDigits(k + 1, at.date(), '/');
+        k[11] = ' ';
+        writeTimeDigits(k + 12, at.time());
+    };
+    // The readings to write: on a server, once the table is this import's alone (the
+    // append holds it), those whose keys another engineer stored since they were planned
+    // are left out.
+    std::vector<qint64> toWrite;
+    toWrite.reserve(readings.size());
+    if (connection.onServer()) {
+        const Result<QSet<QString>> stored = storedReadingKeys(connection, table);
+        if (!stored.ok()) return fail(stored.error());
+        for (qint64 i = 0; i < qint64(readings.size()); ++i) {
+            keyOf(readings[std::size_t(i)].fullDate);
+            if (stored.value().contains(foldedKey(QString::fromUtf8(key))))
+                outcome.storedMeanwhile.push_back(i);
+            else
+                toWrite.push_back(i);
+        }
+    } else {
+        for (qint64 i = 0; i < qint64(readings.size()); ++i)
+            toWrite.push_back(i);
+    }
+
+    progress.begin(QStringLiteral("Appending readings to sensor ") + table, qint64(toWrite.size()));
     struct EndProgress {
         Progress& p;
         ~EndProgress() { p.end(); }
     } endProgress{progress};
 
-    const QByteArray idBytes = sensorId.toUtf8();
-    const qint64 total = qint64(readings.size());
+    const qint64 total = qint64(toWrite.size());
     // The import history keeps the key of each reading and the channel values as they
     // were stored, written beside the readings in the same transaction.
     std::optional<BatchRowsWrite> recorded;
@@ -80,19 +109,13 @@ WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
         recorded.emplace(connection, id.value());
         if (!recorded->prepared().ok()) return fail(recorded->prepared().error());
     }
-    QByteArray key = idBytes;
-    key.resize(idBytes.size() + 20);
     for (qint64 i = 0; i < total; ++i) {
-        const PlannedReading& r = readings[std::size_t(i)];
+        const PlannedReading& r = readings[std::size_t(toWrite[std::size_t(i)])];
         const QDate date = r.fullDate.date();
         const QTime time = r.fullDate.time();
-        // The key (identifier, yyyy/mm/dd, hh:nn:ss), and the stored moment yyyy-mm-dd
-        // hh:nn:ss whose parts are the stored date and time (the date alone at midnight).
-        char* k = key.data() + idBytes.size();
-        k[0] = ' ';
-        writeDateDigits(k + 1, date, '/');
-        k[11] = ' ';
-        writeTimeDigits(k + 12, time);
+        // The key, and the stored moment yyyy-mm-dd hh:nn:ss whose parts are the stored
+        // date and time (the date alone at midnight).
+        keyOf(r.fullDate);
         char storedDate[19];
         writeDateDigits(storedDate, date, '-');
         storedDate[10] = ' ';
@@ -191,7 +214,20 @@ AppendOutcome appendTicked(Session& s, const StagedRows& rows, const std::vector
             outcome.error = result.error;
             return outcome;
         }
-        outcome.appended = qint64(planned.size());
+        if (const std::size_t meanwhile = result.storedMeanwhile.size(); meanwhile > 0) {
+            std::vector<char> left(planned.size(), 0);
+            for (const qint64 i : result.storedMeanwhile)
+                left[std::size_t(i)] = 1;
+            std::vector<qint64> kept;
+            for (std::size_t i = 0; i < written.size(); ++i)
+                if (!left[i]) kept.push_back(written[i]);
+            written = std::move(kept);
+            s.dialogs.inform(QString::number(meanwhile) +
+                             QStringLiteral(" of the readings to append were stored by another "
+                                            "engineer on the site server while this import "
+                                            "ran. They were not appended again."));
+        }
+        outcome.appended = qint64(written.size());
         outcome.rows = std::move(written);
         if (storedKeys) {
             // The snapshot now knows the readings written; rsReadings is the caller's to

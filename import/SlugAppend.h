@@ -39,6 +39,9 @@ struct WriteOutcome {
     enum class Kind { Written, Cancelled, Failed };
     Kind kind = Kind::Written;
     Error error; // for Failed
+    // On a site server, the readings (indices into those planned) whose keys another
+    // engineer stored after they were planned: left out, the rest written.
+    std::vector<qint64> storedMeanwhile;
 };
 
 // Inserts the readings into the readings table of the sensor `sensorId` in one
@@ -48,6 +51,10 @@ struct WriteOutcome {
 // everything back: the table then holds exactly what it held before. With a batch, the
 // import history records it, with the key and the stored channel values of every reading,
 // in the same transaction: the record exists exactly when the readings do.
+// On a site server one import at a time writes to a sensor: the writing waits for another
+// engineer's import into the same sensor to end (as long as any change is waited for),
+// then leaves out what that import stored (storedMeanwhile), so no reading is stored twice
+// and each import's record holds only its own readings.
 WriteOutcome writeReadings(Connection& connection, const QString& sensorId,
                            const std::vector<PlannedReading>& readings, Progress& progress,
                            const ImportBatch* batch = nullptr);

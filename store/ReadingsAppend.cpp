@@ -219,6 +219,14 @@ Status ReadingsAppend::prepare(const QString& table) {
 
     if (Status st = m_connection.begin(); !st.ok()) return st;
     m_open = true;
+    // On a site server one append at a time writes to a sensor's table, so that what it
+    // finds stored once it holds the table stays true until it commits; readers are not
+    // held up. Another engineer's append is waited for as any change is.
+    if (m_connection.onServer())
+        if (Status st = m_connection.execute(QStringLiteral("LOCK TABLE ") + sql::quoted(table) +
+                                             QStringLiteral(" IN SHARE ROW EXCLUSIVE MODE"));
+            !st.ok())
+            return st;
     m_insert.emplace(m_connection,
                      QStringLiteral("INSERT INTO ") + sql::quoted(table) + QStringLiteral(" (") +
                          names.join(QStringLiteral(", ")) + u')',

@@ -1,9 +1,16 @@
 // Two engineers on one site server: a change held up by another engineer's unfinished
 // change gives up after a bounded wait, tells the engineer so, stores nothing, and the same
 // action works once the other change has ended.
+#include "import/ImportDataFiles.h"
+#include "import/ImportHost.h"
+#include "import/frmSlugData.h"
 #include "readings/frmBatchDel.h"
+#include "tests/TestPaths.h"
 #include "tests/readings/ReadingsFixture.h"
 #include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <thread>
 
 using namespace rv;
 using namespace rv::test;
@@ -57,6 +64,60 @@ TEST_F(ServerLockTest, ADeletionHeldUpByAnotherEngineerGivesUpSaysSoAndWorksAfte
     EXPECT_EQ(stored("Channel1", "2026/03/02 08:00:00"), "<none>");
     EXPECT_EQ(stored("Channel1", "2026/03/01 08:00:00"), "1.00");
     EXPECT_EQ(counter(), "1 of 1");
+}
+
+// Another engineer's import into the same sensor, under way when this one writes: this
+// one waits for it, then leaves out the two readings it stored.
+TEST_F(ServerLockTest, TwoImportsSideBySideStoreEachReadingOnceAndRecordOnlyTheirOwn) {
+    startOnReadings();
+    const QString path = tmp.path() + QStringLiteral("/200525001.txt");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ROCKVANE_TEST_DATA "/import/six-hourly.txt"), path));
+    Connection other;
+    ASSERT_TRUE(openDatabase(other).ok());
+    std::thread commitLater;
+    dialogs.whileShown = [&](const Message& m) {
+        if (!m.text.startsWith(QStringLiteral("All the checked data will be added"))) return;
+        ASSERT_TRUE(other.begin().ok());
+        for (const char* sql : {"LOCK TABLE `200525001` IN SHARE ROW EXCLUSIVE MODE",
+                                "INSERT INTO `200525001` (DateTimeKey, FullDate, Channel1) VALUES "
+                                "('200525001 2005/03/14 00:00:00', '2005-03-14 00:00:00', '999'), "
+                                "('200525001 2005/03/16 18:00:00', '2005-03-16 18:00:00', '998')"})
+            ASSERT_TRUE(other.execute(QString::fromLatin1(sql)).ok());
+        commitLater = std::thread([&] {
+            QThread::msleep(500);
+            EXPECT_TRUE(other.commit().ok());
+        });
+    };
+    dialogs.fileAnswer(path);
+    ImportHost host;
+    host.SaveReadings = [this] { tab().SaveReadings(); };
+    host.slugIntervalText = [] { return QStringLiteral("1"); };
+    host.showReading = [this] { tab().showCurrentReading(); };
+    host.runWindow = [this](frmSlugData& w) {
+        w.optDateFormat[0]->click();
+        dialogs.answerYes();
+        w.cmdAppend->click();
+    };
+    imgAddSlugData_Click(s(), host);
+    commitLater.join();
+
+    dialogs.expect(QStringLiteral("All the checked data will be added to sensor:  200525001 ?"),
+                   QStringLiteral("Rockvane"), Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral("2 of the readings to append were stored by another engineer "
+                                  "on the site server while this import ran. They were not "
+                                  "appended again."));
+    dialogs.clear();
+    EXPECT_EQ(readingCount(), 12);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(DISTINCT DateTimeKey) FROM `200525001`")), 12);
+    EXPECT_EQ(stored("Channel1", "2005/03/14 00:00:00"), "999") << "the first import's value";
+    EXPECT_EQ(stored("Channel1", "2005/03/16 18:00:00"), "998") << "the first import's value";
+    EXPECT_EQ(stored("Channel1", "2005/03/14 06:00:00"), "101.60");
+    EXPECT_EQ(scalar(QStringLiteral("SELECT RowsAppended FROM ImportBatches")), 10);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM ImportBatchRows WHERE DateTimeKey IN "
+                                    "('200525001 2005/03/14 00:00:00', "
+                                    "'200525001 2005/03/16 18:00:00')")),
+              0);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM ImportBatchRows")), 10);
 }
 
 } // namespace
