@@ -1,14 +1,9 @@
 // Two engineers on one site server: a change held up by another engineer's unfinished
 // change gives up after a bounded wait, tells the engineer so, stores nothing, and the same
-// action works once the other change has ended.
-#include "import/ImportDataFiles.h"
-#include "import/ImportHost.h"
-#include "import/frmSlugData.h"
+// action works once the other change has ended; two imports into one sensor side by side.
 #include "readings/frmBatchDel.h"
-#include "tests/TestPaths.h"
 #include "tests/readings/ReadingsFixture.h"
 #include <QElapsedTimer>
-#include <QFile>
 #include <QThread>
 #include <thread>
 
@@ -70,8 +65,6 @@ TEST_F(ServerLockTest, ADeletionHeldUpByAnotherEngineerGivesUpSaysSoAndWorksAfte
 // one waits for it, then leaves out the two readings it stored.
 TEST_F(ServerLockTest, TwoImportsSideBySideStoreEachReadingOnceAndRecordOnlyTheirOwn) {
     startOnReadings();
-    const QString path = tmp.path() + QStringLiteral("/200525001.txt");
-    ASSERT_TRUE(QFile::copy(QStringLiteral(ROCKVANE_TEST_DATA "/import/six-hourly.txt"), path));
     Connection other;
     ASSERT_TRUE(openDatabase(other).ok());
     std::thread commitLater;
@@ -88,17 +81,7 @@ TEST_F(ServerLockTest, TwoImportsSideBySideStoreEachReadingOnceAndRecordOnlyThei
             EXPECT_TRUE(other.commit().ok());
         });
     };
-    dialogs.fileAnswer(path);
-    ImportHost host;
-    host.SaveReadings = [this] { tab().SaveReadings(); };
-    host.slugIntervalText = [] { return QStringLiteral("1"); };
-    host.showReading = [this] { tab().showCurrentReading(); };
-    host.runWindow = [this](frmSlugData& w) {
-        w.optDateFormat[0]->click();
-        dialogs.answerYes();
-        w.cmdAppend->click();
-    };
-    imgAddSlugData_Click(s(), host);
+    importSixHourly();
     commitLater.join();
 
     dialogs.expect(QStringLiteral("All the checked data will be added to sensor:  200525001 ?"),

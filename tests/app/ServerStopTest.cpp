@@ -5,9 +5,6 @@
 // action works without a restart. The server is these tests' own: the shared test server
 // is never stopped.
 #include "app/UtilitiesTab.h"
-#include "import/ImportDataFiles.h"
-#include "import/ImportHost.h"
-#include "import/frmSlugData.h"
 #include "maintenance/BackupGroup.h"
 #include "maintenance/Maintenance.h"
 #include "readings/ImportHistoryPanel.h"
@@ -76,22 +73,7 @@ protected:
 };
 
 void ServerStopTest::importFile() {
-    const QString path = tmp.path() + QStringLiteral("/200525001.txt");
-    QFile::remove(path);
-    ASSERT_TRUE(QFile::copy(QStringLiteral(ROCKVANE_TEST_DATA "/import/six-hourly.txt"), path));
-    dialogs.fileAnswer(path);
-    // The import window, as the main window wires it, with the test's progress.
-    ImportHost host;
-    host.SaveReadings = [this] { tab().SaveReadings(); };
-    host.slugIntervalText = [] { return QStringLiteral("1"); };
-    host.showReading = [this] { tab().showCurrentReading(); };
-    host.runWindow = [this](frmSlugData& w) {
-        w.optDateFormat[0]->click();
-        dialogs.answerYes();
-        w.cmdAppend->click();
-    };
-    host.progress = &progress;
-    imgAddSlugData_Click(s(), host);
+    importSixHourly(&progress);
     dialogs.expect(kQuestion, QStringLiteral("Rockvane"), Icon::None, Buttons::YesNo);
 }
 

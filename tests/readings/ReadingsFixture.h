@@ -1,10 +1,15 @@
 #pragma once
 // The main window on the Readings tab of sensor 200525001, with readings written straight
 // into the database, and a watch on the writes a sensor's readings table receives.
+#include "import/ImportDataFiles.h"
+#include "import/ImportHost.h"
+#include "import/frmSlugData.h"
 #include "readings/ReadingsTab.h"
+#include "tests/TestPaths.h"
 #include "tests/support/DataFolder.h"
 #include "tests/support/MainWindow.h"
 #include <QCoreApplication>
+#include <QFile>
 
 namespace rv::test {
 
@@ -36,6 +41,26 @@ protected:
         window->SSTab1->setCurrentIndex(2);
     }
     ReadingsTab& tab() { return *window->readings; }
+    // six-hourly.txt (twelve readings with a readable date, one without) imported into
+    // sensor 200525001 through the import window, as the main window wires it: its dates
+    // read yyyy/mm/dd and every row appended, the question answered Yes.
+    void importSixHourly(Progress* progress = nullptr) {
+        const QString path = tmp.path() + QStringLiteral("/200525001.txt");
+        QFile::remove(path);
+        ASSERT_TRUE(QFile::copy(QStringLiteral(ROCKVANE_TEST_DATA "/import/six-hourly.txt"), path));
+        dialogs.fileAnswer(path);
+        ImportHost host;
+        host.SaveReadings = [this] { tab().SaveReadings(); };
+        host.slugIntervalText = [] { return QStringLiteral("1"); };
+        host.showReading = [this] { tab().showCurrentReading(); };
+        host.runWindow = [this](frmSlugData& w) {
+            w.optDateFormat[0]->click();
+            dialogs.answerYes();
+            w.cmdAppend->click();
+        };
+        host.progress = progress;
+        imgAddSlugData_Click(s(), host);
+    }
     QString counter() { return tab().txtRcount->text(); }
     static QString key(const char* dateTime, const QString& id = kId) {
         return id + u' ' + QLatin1String(dateTime);
