@@ -75,7 +75,12 @@ void ReadingsTab::DeleteChosenReadings() {
                 throw Abort{Error{err::NoCurrentRow,
                                   QStringLiteral("The reading shown is not the current reading; "
                                                  "nothing was deleted.")}};
-            need(rs.remove());
+            if (Status removed = rs.remove(); removed.error().number == err::ChangedByAnother) {
+                fillreadings(); // what another engineer stored meanwhile, kept
+                throw Abort{removed.error()};
+            } else {
+                need(removed);
+            }
             m_shown = 0; // the snapshot is rebuilt: the old bookmarks name other rows
             need(rs.requery());
             showNewestReading();
@@ -84,7 +89,7 @@ void ReadingsTab::DeleteChosenReadings() {
             // The reading shown is written back first, as moving away from it does: it may
             // well be kept.
             commitPickers();
-            SaveReadings();
+            if (!SaveReadings()) return;
             need(rs.moveFirst()); // a sensor without readings ends here: nothing to delete
             const Result<qint64> deleted = deleteReadingsOnDays(
                 s.gConnection, rs.table(), chosen.gDelStart, chosen.gDelEnd, dayOfReading);

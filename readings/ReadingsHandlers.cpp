@@ -298,7 +298,7 @@ void ReadingsTab::navigate(Move move, const QString& label) {
         if (rs.recordCount() == 0) return;
         commitPickers();
         if (!G_ReadingValid()) return;
-        SaveReadings();
+        if (!SaveReadings()) return;
 
         const qint64 position = rs.absolutePosition();
         const qint64 count = rs.recordCount();
@@ -608,9 +608,10 @@ void ReadingsTab::dtpRtime_Validate(bool& cancel) {
 // ---------------------------------------------------------------------------------
 // Writing the reading back
 
-void ReadingsTab::SaveReadings() {
-    if (!m_s) return;
+bool ReadingsTab::SaveReadings() {
+    if (!m_s) return true;
     Session& s = *m_s;
+    bool mayLeave = true;
     logged(s, kSaveReadings, [&] {
         Recordset& rs = s.rsReadings;
         if (!rs.isOpen() || rs.recordCount() == 0 || rs.bof() || rs.eof()) return;
@@ -636,9 +637,41 @@ void ReadingsTab::SaveReadings() {
         need(rs.setValue(cChannelT, formatPattern(txtChannelT->text().trimmed(), 1)));
         need(rs.setValue(cChannel1, formatPattern(txtChannel_1->text().trimmed(), 2)));
         need(rs.setValue(cDoNotPlot, chkDontPlot->isChecked()));
-        need(rs.update());
+        if (Status written = rs.update(); written.error().number == err::ChangedByAnother) {
+            mayLeave = false;
+            refusedByAnother(written.error());
+            return;
+        } else {
+            need(written);
+        }
         m_shownKey = key;
     });
+    return mayLeave;
+}
+
+void ReadingsTab::refusedByAnother(const Error& refusal) {
+    Session& s = *m_s;
+    Recordset& rs = s.rsReadings;
+    s.LogError(errorText(refusal, kSaveReadings));
+    if (rs.absolutePosition() == Recordset::PosUnknown) {
+        s.dialogs.inform(refusal.description, QStringLiteral("Site server"), Icon::Exclamation);
+        m_shown = 0;
+        need(rs.requery());
+        showNewestReading();
+        return;
+    }
+    // The boxes keep what was typed; the reading now holds what is stored, so that the
+    // next save writes the typed values over it on purpose.
+    const QString temperature = displayText(need(rs.value(cChannelT)));
+    const QString load = displayText(need(rs.value(cChannel1)));
+    m_shownKey = displayText(need(rs.value(cDateTimeKey)));
+    s.dialogs.inform(refusal.description + kCrLf + QStringLiteral("Stored now: temperature ") +
+                         (temperature.isEmpty() ? QStringLiteral("none") : temperature) +
+                         QStringLiteral(", load ") +
+                         (load.isEmpty() ? QStringLiteral("none") : load) +
+                         QStringLiteral(". Your values are still in the boxes: moving to another "
+                                        "reading saves them over these."),
+                     QStringLiteral("Site server"), Icon::Exclamation);
 }
 
 void ReadingsTab::chkDontPlot_MouseUp() {

@@ -81,8 +81,10 @@ public:
     bool G_DupID(const QString& key, qint64 ownPosition);
     // Re-keys the reading shown after its date or time changed.
     void CheckDateTime();
-    // Writes the controls into the current reading.
-    void SaveReadings();
+    // Writes the controls into the current reading. False when the reading must not be left:
+    // another engineer on the site server changed it since it was shown, and the values
+    // typed are still in the boxes (see refusedByAnother).
+    bool SaveReadings();
 
     // Event handlers.
     void imgFirst_Click();
@@ -228,6 +230,10 @@ private:
 
     Session* m_s;
     // The bookmark of the reading the controls show; 0 when they show none.
+    // Tells the engineer what another engineer did to the reading shown, after a save
+    // refused for it: a reading changed stays shown with the values typed; one deleted
+    // gives way to the newest reading.
+    void refusedByAnother(const Error& refusal);
     qint64 m_shown = 0;
     // The key of that reading as stored; with the bookmark it names the row for certain.
     QString m_shownKey;

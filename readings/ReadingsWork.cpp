@@ -1,5 +1,6 @@
 #include "readings/ReadingsWork.h"
 #include "core/Values.h"
+#include "platform/Dialogs.h"
 #include "readings/DatasheetModel.h"
 #include "readings/DatasheetRules.h"
 #include "readings/ReadingRules.h"
@@ -13,6 +14,9 @@
 namespace rv {
 
 namespace {
+
+// Readings another engineer changed that a refused write-back names one by one.
+constexpr int kMaxConflictsTold = 5;
 
 Error closedError() {
     return Error{err::ObjectClosed,
@@ -77,9 +81,11 @@ Status writeDatasheet(Connection& connection, Recordset& readings, const Datashe
     }
     const ColumnType markType = typeOf(doNotPlot);
 
-    // Every reading's values as its columns store them, before anything is written.
+    // The values of every reading the grid changes, as its columns store them, before
+    // anything is written. A reading whose cells are all as read and whose mark is as
+    // stored is left alone: writing it would store the same values.
     std::vector<ReadingValues> values;
-    values.reserve(std::size_t(count));
+    std::vector<qint64> positions; // of the readings in values
     for (qint64 r = 1; r <= count; ++r) {
         if (Status s = readings.setAbsolutePosition(r); !s.ok()) return s;
         auto rowid = readings.rowId();
@@ -93,12 +99,53 @@ Status writeDatasheet(Connection& connection, Recordset& readings, const Datashe
             if (!value.ok()) return value.error();
             reading.changed.emplace_back(int(t), value.value());
         }
+        const Result<QVariant> held = readings.value(doNotPlot);
+        const bool markAsStored = held.ok() && !held.value().isNull() &&
+                                  held.value().toBool() == grid.isTicked(int(r));
+        if (reading.changed.empty() && markAsStored) continue;
         auto mark = toStored(grid.isTicked(int(r)), markType, doNotPlot);
         if (!mark.ok()) return mark.error();
         reading.doNotPlot = mark.value();
         values.push_back(std::move(reading));
+        positions.push_back(r);
     }
-    return writeReadingValues(connection, readings.table(), columns, values);
+    if (values.empty()) return {};
+    // On a site server, every reading written is locked and compared with what the
+    // datasheet was filled from: none that another engineer changed meanwhile is
+    // overwritten unseen, and each of them is named.
+    // "Load 1 12.50, Temperature 18.0": the current reading's channels as stored, by the
+    // grid's own column titles.
+    const auto storedNow = [&] {
+        QStringList shown;
+        for (const Target& t : targets) {
+            const Result<QVariant> v = readings.value(t.name);
+            const QString text = v.ok() ? displayText(v.value()) : QString();
+            shown << grid.cellText(0, t.column) + QLatin1Char(' ') +
+                         (text.isEmpty() ? QStringLiteral("none") : text);
+        }
+        return shown.join(QStringLiteral(", ")) + QLatin1Char('.');
+    };
+    const auto unchanged = [&]() -> Status {
+        QStringList told;
+        int refused = 0;
+        for (const qint64 r : positions) {
+            if (Status s = readings.setAbsolutePosition(r); !s.ok()) return s;
+            const Status kept = readings.lockCurrentUnchanged();
+            if (kept.ok()) continue;
+            if (kept.error().number != err::ChangedByAnother) return kept;
+            if (++refused > kMaxConflictsTold) continue;
+            QString line = kept.error().description;
+            if (kept.error().description.contains(QStringLiteral(" was changed ")))
+                line += QStringLiteral(" Stored now: ") + storedNow();
+            told << line;
+        }
+        if (refused == 0) return {};
+        if (refused > kMaxConflictsTold)
+            told << QStringLiteral("... and %1 more.").arg(refused - kMaxConflictsTold);
+        told << QStringLiteral("Nothing was written back.");
+        return Status::fail(err::ChangedByAnother, told.join(kCrLf));
+    };
+    return writeReadingValues(connection, readings.table(), columns, values, unchanged);
 }
 
 std::optional<QDate> readingDay(const Recordset& readings) {

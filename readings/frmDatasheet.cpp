@@ -372,7 +372,8 @@ void frmDatasheet::Image1_Click() {
                     keptFolder->kept(), &sheet);
 }
 
-void frmDatasheet::Read_Values_From_Grid() {
+bool frmDatasheet::Read_Values_From_Grid() {
+    bool refused = false;
     logged(m_s, kReadValues, [&] {
         Recordset& rs = m_s.rsReadings;
         // The grid was filled from this sensor's readings and goes back to them alone.
@@ -380,9 +381,20 @@ void frmDatasheet::Read_Values_From_Grid() {
             throw Abort{Error{err::InvalidArgument,
                               QStringLiteral("The open readings are not those of sensor ") +
                                   m_sensor + QStringLiteral("; nothing was written back.")}};
-        need(writeDatasheet(m_s.gConnection, rs, *model));
+        const Status written = writeDatasheet(m_s.gConnection, rs, *model);
+        if (written.error().number != err::ChangedByAnother) return need(written);
+        // Another engineer changed some of the readings meanwhile: the grid keeps every
+        // edit, and the readings now hold what is stored, so that writing back again
+        // stores the edits over it on purpose.
+        refused = true;
+        m_s.LogError(errorText(written.error(), kReadValues));
+        m_s.dialogs.inform(written.error().description + kCrLf +
+                               QStringLiteral("Your changes are still in the datasheet: close it "
+                                              "again to write them over the values stored now."),
+                           QStringLiteral("Site server"), Icon::Exclamation);
     });
-    m_s.rsReadings.close();
+    if (!refused) m_s.rsReadings.close();
+    return !refused;
 }
 
 void frmDatasheet::Form_Unload() {
@@ -405,8 +417,10 @@ void frmDatasheet::done(int result) {
         }
     }
     if (!m_unloaded) {
+        // A write-back refused for another engineer's change keeps the window open.
+        if (m_gridChanged && !Read_Values_From_Grid()) return;
         m_unloaded = true;
-        Form_Unload();
+        emit unloaded();
     }
     QDialog::done(result);
 }

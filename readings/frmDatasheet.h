@@ -36,7 +36,8 @@ public:
     // Lays the grid out over rsReadings; false when the readings are not open.
     bool PopulateFlexGrid();
     // Writes the grid back into rsReadings, then lets the readings go.
-    void Read_Values_From_Grid();
+    // False when the write-back was refused because another engineer changed readings.
+    bool Read_Values_From_Grid();
     // A click on the current cell: a plot mark is toggled.
     void MSFlexGrid1_Click();
     // A character typed into the current cell (8 backspace, 9 tab, 127 delete, any other

@@ -1,4 +1,7 @@
 #include "store/Connection.h"
+#include "store/AlarmLevelsTable.h"
+#include "store/DatabaseCopy.h"
+#include "store/ImportHistoryTable.h"
 #include "store/DatabaseFile.h"
 #include "store/PgEngine.h"
 #include "store/Statements.h"
@@ -56,8 +59,23 @@ Status Connection::openServer(const QString& conninfo, Mode mode, Tables tables)
                                         QStringLiteral(" is missing)"));
             }
         }
+        if (!readOnly()) keepChangesOfOlderDatabase();
     }
     return {};
+}
+
+void Connection::keepChangesOfOlderDatabase() {
+    Query kept(*this, QStringLiteral("SELECT to_regclass('rv_row_changes') IS NOT NULL"));
+    if (!kept.next() || kept.int64(0) != 0) return;
+    const Result<QStringList> tables = programTables(*this);
+    if (!tables.ok() || !begin().ok()) return;
+    // Sensors and every sensor's readings: the tables engineers change row by row.
+    const QStringList others = QStringList(fixedTables())
+                               << kAlarmLevelsTable << kImportBatchesTable << kImportBatchRowsTable;
+    for (const QString& table : tables.value())
+        if (table == QLatin1String("Sensors") || !others.contains(table, Qt::CaseInsensitive))
+            if (!m_engine->keepChanges(table).ok()) return rollback();
+    if (!commit().ok()) rollback();
 }
 
 bool Connection::readOnly() const {

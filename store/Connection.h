@@ -101,6 +101,10 @@ public:
 private:
     Status runPlain(const QString& sql);
     Status runSelectInto(const QString& target, const QString& source, const QString& tail);
+    // A server database made before the server kept who changes the rows of the program's
+    // tables (EngineConnection::keepChanges) gains it, in one transaction, when the user
+    // may make it; otherwise it is used without.
+    void keepChangesOfOlderDatabase();
 
     std::unique_ptr<EngineConnection> m_engine;
     QString m_path; // the file's path, or the server's connection string

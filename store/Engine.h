@@ -10,11 +10,13 @@
 // is particular to one engine's dialect stays in their texts.
 #include "platform/Status.h"
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace rv {
@@ -32,6 +34,8 @@ constexpr long long NoSuchDatabase = 1103;    // the server holds no database of
 constexpr long long NoRockvaneTables = 1104;  // the database holds none of the program's tables
 constexpr long long ConnectionLost = 1105;    // the server went away during the work
 constexpr long long WriteRefused = 1106;      // the user may read but not write
+// A row another engineer changed or deleted since this program read it: nothing was written.
+constexpr long long ChangedByAnother = 1107;
 } // namespace err
 
 // The kind of a value as the engine holds it.
@@ -142,6 +146,13 @@ struct EngineColumn {
     QString declaredType;
 };
 
+// The last change to one row of a table, as the engine kept it.
+struct RowChange {
+    QString by;     // the database user who made it
+    QDateTime when; // when it was made (local time)
+    bool deleted = false;
+};
+
 // An open connection to one database.
 class EngineConnection {
 public:
@@ -200,6 +211,21 @@ public:
     // Makes the table target shaped like source (names unquoted): the same columns with
     // their types, defaults and checks, and the same indexes; no rows.
     virtual Status createTableLike(const QString& source, const QString& target) = 0;
+
+    // Several programs may write to a site server at once: the server keeps, for the rows
+    // of the tables it is asked to, who last changed or deleted each one and when. A file
+    // has one user at a time and keeps nothing. keepChanges starts it for a table (the
+    // program's tables are kept from when they are made); lastChange answers a row's last
+    // change, or nothing where none was kept.
+    virtual Status keepChanges(const QString& table) {
+        (void)table;
+        return {};
+    }
+    virtual Result<std::optional<RowChange>> lastChange(const QString& table, qint64 rowid) {
+        (void)table;
+        (void)rowid;
+        return std::optional<RowChange>();
+    }
 
     // A mark of what the database holds: equal marks, nothing has changed in between.
     // totalChanges counts this connection's writes; dataVersion others' and schemaVersion

@@ -672,9 +672,89 @@ public:
     // The table is made as the source's with its columns, defaults, checks, identity and
     // indexes; its rows are not copied.
     Status createTableLike(const QString& source, const QString& target) override {
-        return execute(QStringLiteral("CREATE TABLE ") + quoteName(target) +
-                       QStringLiteral(" (LIKE ") + quoteName(source) +
-                       QStringLiteral(" INCLUDING ALL)"));
+        if (Status s = execute(QStringLiteral("CREATE TABLE ") + quoteName(target) +
+                               QStringLiteral(" (LIKE ") + quoteName(source) +
+                               QStringLiteral(" INCLUDING ALL)"));
+            !s.ok())
+            return s;
+        // Triggers are not copied by LIKE. A server where they cannot be set up still takes
+        // the table: only who changed its rows goes unrecorded.
+        (void)keepChanges(target);
+        return {};
+    }
+
+    // Who last changed or deleted each row is kept in rv_row_changes, one row per table
+    // row, replaced at every change and written by the server itself (a trigger on each
+    // table, once per statement), so that no writer escapes it: the program on another
+    // computer, or a query typed by the site's IT. The function runs as its owner, so an
+    // engineer needs no right on the table; session_user is still the engineer. A deletion
+    // also forgets what is older than 30 days: it only serves to tell an engineer who
+    // changed a row shown to them meanwhile.
+    Status keepChanges(const QString& table) override {
+        if (Status s = reconnect(); !s.ok()) return s;
+        QByteArrayList sql;
+        bool present = false;
+        Status s = each(QStringLiteral("SELECT to_regprocedure('rv_note_row_changes()') IS NOT NULL "
+                                       "AND to_regclass('rv_row_changes') IS NOT NULL"),
+                        QString(), [&](EngineStatement& row) { present = row.text(0) == u't'; });
+        if (!s.ok()) return s;
+        if (!present)
+            sql << "CREATE TABLE IF NOT EXISTS rv_row_changes (table_name text NOT NULL, row_id "
+                   "bigint NOT NULL, changed_by text NOT NULL, changed_at timestamptz NOT NULL, "
+                   "deleted boolean NOT NULL, PRIMARY KEY (table_name, row_id))"
+                << "CREATE INDEX IF NOT EXISTS rv_row_changes_at ON rv_row_changes (changed_at)"
+                << "CREATE OR REPLACE FUNCTION rv_note_row_changes() RETURNS trigger LANGUAGE "
+                   "plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$ BEGIN "
+                   "INSERT INTO rv_row_changes SELECT TG_TABLE_NAME, rowid, session_user, now(), "
+                   "TG_OP = 'DELETE' FROM rv_old ON CONFLICT (table_name, row_id) DO UPDATE SET "
+                   "changed_by = EXCLUDED.changed_by, changed_at = EXCLUDED.changed_at, deleted = "
+                   "EXCLUDED.deleted; IF TG_OP = 'DELETE' THEN DELETE FROM rv_row_changes WHERE "
+                   "changed_at < now() - interval '30 days'; END IF; RETURN NULL; END $$";
+        const QByteArray name = quoteName(table).toUtf8();
+        for (const char* event : {"UPDATE", "DELETE"})
+            sql << "CREATE OR REPLACE TRIGGER rv_" + QByteArray(event).toLower() + " AFTER " +
+                       event + " ON " + name +
+                       " REFERENCING OLD TABLE AS rv_old FOR EACH STATEMENT EXECUTE FUNCTION "
+                       "rv_note_row_changes()";
+        // Inside a transaction under way, a refusal must not end it: a savepoint takes it.
+        const bool inside = inTransaction();
+        if (inside) sql.prepend("SAVEPOINT rv_keep_changes");
+        if (inside) sql << "RELEASE SAVEPOINT rv_keep_changes";
+        for (const QByteArray& statement : sql) {
+            const ResultPtr r(PQexec(m_conn, statement.constData()), &PQclear);
+            if (PQresultStatus(r.get()) == PGRES_COMMAND_OK) continue;
+            const Error failed = errorOf(r.get(), m_conn);
+            if (inside) {
+                const ResultPtr back(
+                    PQexec(m_conn, "ROLLBACK TO SAVEPOINT rv_keep_changes; RELEASE SAVEPOINT "
+                                   "rv_keep_changes"),
+                    &PQclear);
+            }
+            return m_lastError = failed;
+        }
+        return {};
+    }
+
+    Result<std::optional<RowChange>> lastChange(const QString& table, qint64 rowid) override {
+        std::optional<RowChange> change;
+        bool kept = false;
+        Status s = each(QStringLiteral("SELECT to_regclass('rv_row_changes') IS NOT NULL"),
+                        QString(), [&](EngineStatement& row) { kept = row.text(0) == u't'; });
+        if (!s.ok()) return s.error();
+        if (!kept) return change;
+        auto q = prepare(QStringLiteral(
+            "SELECT changed_by, (extract(epoch FROM changed_at) * 1000)::bigint, deleted::int "
+            "FROM rv_row_changes WHERE lower(table_name) = lower(?1) AND row_id = ?2"));
+        if (!q.ok()) return q.error();
+        EngineStatement& st = *q.value();
+        st.bindText(1, table);
+        st.bindInt64(2, rowid);
+        const EngineStatement::Step step = st.step();
+        if (step == EngineStatement::Step::Failed) return st.error();
+        if (step == EngineStatement::Step::Row)
+            change = RowChange{st.text(0), QDateTime::fromMSecsSinceEpoch(st.int64(1)),
+                               st.int64(2) != 0};
+        return change;
     }
 
     // The server does not tell one connection of another's writes: what was read is read
@@ -685,7 +765,8 @@ public:
         QStringList names;
         Status s = each(QStringLiteral("SELECT table_name FROM information_schema.tables WHERE "
                                        "table_schema = current_schema() AND table_type = 'BASE "
-                                       "TABLE' ORDER BY table_name COLLATE \"C\""),
+                                       "TABLE' AND table_name <> 'rv_row_changes' ORDER BY "
+                                       "table_name COLLATE \"C\""),
                         QString(), [&](EngineStatement& row) { names << row.text(0); });
         if (!s.ok()) return s;
         return names;

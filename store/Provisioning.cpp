@@ -61,6 +61,7 @@ Status provisionServerDatabase(const QString& conninfo) {
     if (s.ok()) s = c.engine()->execute(QString::fromUtf8(shipped::kSeedSql));
     if (s.ok()) s = ensureAlarmTable(c);
     if (s.ok()) s = ensureHistoryTables(c);
+    if (s.ok()) s = c.engine()->keepChanges(QStringLiteral("Sensors"));
     if (s.ok()) s = c.commit();
     if (!s.ok()) c.rollback();
     return s;

@@ -574,7 +574,8 @@ Result<std::vector<std::optional<LatestReading>>> latestPlottedReadings(Connecti
 }
 
 Status writeReadingValues(Connection& c, const QString& table, const QStringList& channelColumns,
-                          const std::vector<ReadingValues>& readings) {
+                          const std::vector<ReadingValues>& readings,
+                          const std::function<Status()>& beforeWriting) {
     // A cell left unchanged keeps its stored value: "SET c = CASE WHEN changed THEN value
     // ELSE c END".
     QStringList sets;
@@ -594,6 +595,8 @@ Status writeReadingValues(Connection& c, const QString& table, const QStringList
 
     Transaction transaction(c);
     if (!transaction.started().ok()) return transaction.started();
+    if (beforeWriting)
+        if (Status s = beforeWriting(); !s.ok()) return s;
     Query update(c, QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" SET ") +
                         sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?") +
                         QString::number(rowParameter));

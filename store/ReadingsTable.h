@@ -105,9 +105,12 @@ struct ReadingValues {
 };
 // Writes the values of every reading given into the table; a channel column that is not
 // among a reading's changed ones keeps its stored value. A reading that is no longer there
-// or a value a column refuses leaves every reading as it was.
+// or a value a column refuses leaves every reading as it was. beforeWriting, when given, runs
+// inside the write's transaction before the first reading is written; its failure leaves
+// every reading as it was too.
 Status writeReadingValues(Connection& c, const QString& table, const QStringList& channelColumns,
-                          const std::vector<ReadingValues>& readings);
+                          const std::vector<ReadingValues>& readings,
+                          const std::function<Status()>& beforeWriting = {});
 
 // The day of a reading from its ReadingDate, FullDate and DateTimeKey as field values (the
 // dates as fromStored gives them); nothing when no day can be read.

@@ -1,6 +1,7 @@
 #include "store/Recordset.h"
 #include "core/Values.h"
 #include "store/Statements.h"
+#include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cstring>
@@ -29,7 +30,32 @@ QString baseTable(const QString& statement) {
     return m.hasMatch() ? unquoteName(m.captured(1)) : QString();
 }
 
+// Whether two values as the table stores them are the same value.
+bool sameStored(const QVariant& a, const QVariant& b) {
+    if (a.isNull() || b.isNull()) return a.isNull() && b.isNull();
+    return a == b;
+}
+
+// "14:32 on 9 Dec 2026"
+QString momentText(const QDateTime& when) {
+    return QLocale::c().toString(when, QStringLiteral("HH:mm")) + QStringLiteral(" on ") +
+           QLocale::c().toString(when.date(), QStringLiteral("d MMM yyyy"));
+}
+
 } // namespace
+
+QString changedByAnotherText(const QString& what, const std::optional<RowChange>& change,
+                             bool deleted, const QString& outcome) {
+    const QString verb = deleted ? QStringLiteral("deleted") : QStringLiteral("changed");
+    if (!change || change->by.isEmpty())
+        return what + QStringLiteral(" was ") + verb +
+               QStringLiteral(" on the site server by another engineer after it was shown to "
+                              "you. ") +
+               outcome;
+    return what + QStringLiteral(" was ") + verb + QStringLiteral(" by ") + change->by +
+           QStringLiteral(" at ") + momentText(change->when) +
+           QStringLiteral(", after it was shown to you. ") + outcome;
+}
 
 QVariant RowView::value(const QString& column) const {
     const int c = m_rs.columnIndex(column);
@@ -474,6 +500,22 @@ Status Recordset::update() {
         m_edit.reset();
         return {};
     }
+    // On a site server the row is locked and compared with what was read, in the same
+    // transaction as the write: another engineer's change is never overwritten unseen.
+    const bool guarded = m_connection->onServer();
+    const bool own = guarded && !m_connection->inTransaction();
+    if (own)
+        if (Status s = m_connection->begin(); !s.ok()) {
+            cancelUpdate();
+            return s;
+        }
+    const auto failed = [&](const Status& s) {
+        if (own) m_connection->rollback();
+        return s;
+    };
+    if (guarded)
+        if (Status s = unchangedSinceRead(row, QStringLiteral("Nothing was saved.")); !s.ok())
+            return failed(s);
     QStringList sets;
     for (int i = 0; i < names.size(); ++i)
         sets << names[i] + QStringLiteral(" = ?") + QString::number(i + 1);
@@ -486,14 +528,19 @@ Status Recordset::update() {
     q.bind(int(values.size()) + 1, row.rowid);
     if (Status s = q.run(); !s.ok()) {
         cancelUpdate();
-        return s;
+        return failed(s);
     }
     if (m_connection->changes() != 1) {
         cancelUpdate();
-        return Status::fail(err::RowNotFound,
-                            QStringLiteral("Row cannot be located for updating. Some values may "
-                                           "have been changed since it was last read."));
+        return failed(Status::fail(err::RowNotFound,
+                                   QStringLiteral("Row cannot be located for updating. Some values "
+                                                  "may have been changed since it was last read.")));
     }
+    if (own)
+        if (Status s = m_connection->commit(); !s.ok()) {
+            cancelUpdate();
+            return failed(s);
+        }
     ++m_ownChanges;
     m_store.store(row, m_edit->cells);
     m_edit.reset();
@@ -509,20 +556,89 @@ Status Recordset::remove() {
     }
     m_edit.reset();
     const std::size_t r = m_view[std::size_t(m_pos)];
+    // On a site server, a row another engineer changed since it was read is not deleted
+    // unseen (see update); one another engineer deleted is gone as asked.
+    const bool guarded = m_connection->onServer();
+    const bool own = guarded && !m_connection->inTransaction();
+    if (own)
+        if (Status s = m_connection->begin(); !s.ok()) return s;
+    const auto failed = [&](const Status& s) {
+        if (own) m_connection->rollback();
+        return s;
+    };
+    if (guarded) {
+        const Status kept = unchangedSinceRead(rows()[r], QStringLiteral("It was not deleted."));
+        if (!kept.ok()) {
+            if (m_onDeleted) return failed(Status());
+            return failed(kept);
+        }
+    }
     Query q(*m_connection, QStringLiteral("DELETE FROM ") + quoteName(m_table) +
                                QStringLiteral(" WHERE rowid = ?1"));
     q.bindInt64(1, rows()[r].rowid);
-    if (Status s = q.run(); !s.ok()) return s;
-    if (m_connection->changes() == 1)
+    if (Status s = q.run(); !s.ok()) return failed(s);
+    const bool deleted = m_connection->changes() == 1;
+    if (own)
+        if (Status s = m_connection->commit(); !s.ok()) return failed(s);
+    if (deleted)
         ++m_ownChanges;
     else
         m_canResort = false; // the row was already gone: read the table again next time
+    dropCurrent();
+    return {};
+}
+
+void Recordset::dropCurrent() {
+    const std::size_t r = m_view[std::size_t(m_pos)];
     rows().erase(rows().begin() + qint64(r));
     m_view.erase(m_view.begin() + m_pos);
     for (std::size_t& v : m_view)
         if (v > r) --v;
     m_onDeleted = true;
-    return {};
+}
+
+QString Recordset::rowName(const Row& row) const {
+    for (const auto& [column, name] :
+         {std::pair{QStringLiteral("DateTimeKey"), QStringLiteral("The reading ")},
+          std::pair{QStringLiteral("InstrumentID"), QStringLiteral("The sensor ")}}) {
+        const int c = columnIndex(column);
+        if (c >= 0) return name + displayText(m_store.stored(row, c));
+    }
+    return QStringLiteral("The row");
+}
+
+Status Recordset::lockCurrentUnchanged() {
+    if (Status s = checkCurrent(); !s.ok()) return s;
+    if (!m_connection->onServer()) return {};
+    return unchangedSinceRead(rows()[m_view[std::size_t(m_pos)]], QString(), false);
+}
+
+Status Recordset::unchangedSinceRead(Row& row, const QString& outcome, bool dropDeleted) {
+    Query q(*m_connection, QStringLiteral("SELECT * FROM ") + quoteName(m_table) +
+                               QStringLiteral(" WHERE rowid = ?1 FOR UPDATE"));
+    q.bindInt64(1, row.rowid);
+    const bool found = q.next();
+    if (!q.status().ok()) return q.status();
+    bool same = found;
+    for (int i = 0; same && i < q.columnCount(); ++i) {
+        const int c = columnIndex(q.columnName(i));
+        if (c >= 0 && !sameStored(q.value(i), m_store.stored(row, c))) same = false;
+    }
+    if (same) return {};
+    const QString what = rowName(row);
+    const Result<std::optional<RowChange>> change =
+        m_connection->engine()->lastChange(m_table, row.rowid);
+    cancelUpdate();
+    m_canResort = false;
+    if (found) {
+        if (Status s = refetch(row); !s.ok()) return s;
+    } else if (dropDeleted) {
+        dropCurrent();
+    }
+    return Status::fail(err::ChangedByAnother,
+                        changedByAnotherText(what, change.ok() ? change.value() : std::nullopt,
+                                             !found, outcome)
+                            .trimmed());
 }
 
 Recordset::Fingerprint Recordset::fingerprint() const {

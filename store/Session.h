@@ -87,6 +87,8 @@ struct Session {
                                              "change to end. Nothing of this action was stored: "
                                              "try again in a moment.")
                                   .arg(kServerLockWaitSeconds));
+        else if (error.number == err::ChangedByAnother)
+            dialogs.inform(error.description, QStringLiteral("Site server"), Icon::Exclamation);
         else if (error.number == err::WriteRefused)
             dialogs.inform(QStringLiteral("The site server did not allow this change: your "
                                           "database user may read but not write. Nothing was "

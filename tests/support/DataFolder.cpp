@@ -72,6 +72,23 @@ Status DataFolderTest::openDatabase(Connection& c, Connection::Mode mode) {
     return onServer() ? c.openServer(location, mode) : c.open(location, mode);
 }
 
+QString DataFolderTest::openAsAnotherEngineer(Connection& c) {
+    const QString user = QStringLiteral("rv_anna_%1").arg(QCoreApplication::applicationPid());
+    Connection admin;
+    EXPECT_TRUE(openDatabase(admin).ok());
+    if (scalar(QStringLiteral("SELECT count(*) FROM pg_roles WHERE rolname = '%1'").arg(user))
+            .toInt() == 0) {
+        EXPECT_TRUE(admin.execute(QStringLiteral("CREATE ROLE %1 LOGIN").arg(user)).ok());
+    }
+    EXPECT_TRUE(admin
+                    .execute(QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES "
+                                            "IN SCHEMA public TO %1")
+                                 .arg(user))
+                    .ok());
+    EXPECT_TRUE(c.openServer(location + QStringLiteral(" user=") + user).ok());
+    return user;
+}
+
 void DataFolderTest::TearDown() {
     session.reset();
     for (const QString& path : m_immutable)

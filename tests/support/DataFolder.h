@@ -35,6 +35,9 @@ protected:
     virtual QString databaseServer() const { return qEnvironmentVariable("ROCKVANE_TEST_PG"); }
     // Opens a connection of its own on the test's database.
     Status openDatabase(Connection& c, Connection::Mode mode = Connection::Mode::ReadWrite);
+    // Another engineer on the test's site-server database: a connection as a database user
+    // of its own ("rv_anna_<pid>", answered), who may change every table there now.
+    QString openAsAnotherEngineer(Connection& c);
     void TearDown() override;
 
     // Fills the session's paths as start-up does, without opening anything.

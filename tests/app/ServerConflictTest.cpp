@@ -1,0 +1,110 @@
+// Two engineers on one site server change the same reading: the second save is refused with
+// who and when, the values typed stay in the boxes, and saving again stores them on purpose;
+// a reading deleted meanwhile is said so and the tab shows the readings that are left.
+#include "readings/frmBatchDel.h"
+#include "tests/readings/ReadingsFixture.h"
+#include <QLocale>
+
+using namespace rv;
+using namespace rv::test;
+
+namespace {
+
+const char* const k01 = "2026/03/01 08:00:00";
+const char* const k02 = "2026/03/02 08:00:00";
+
+class ServerConflictTest : public ReadingsWindowTest {
+protected:
+    StoreEngine engine() const override { return StoreEngine::Server; }
+    void SetUp() override {
+        ReadingsWindowTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        addReading(k01, "1.00");
+        addReading(k02, "2.00");
+        startOnReadings();
+        anna = openAsAnotherEngineer(other);
+    }
+    // What the other engineer does, and when (as the messages give it, to the minute).
+    void otherDoes(const QString& sql) {
+        before = QDateTime::currentDateTime();
+        ASSERT_TRUE(other.execute(sql).ok()) << other.lastError().description.toStdString();
+        after = QDateTime::currentDateTime();
+    }
+    // The message taken, with the moment of the other engineer's change written as "<at>".
+    QString messageTaken(const QString& title = QStringLiteral("Site server")) {
+        const Message m = dialogs.take();
+        EXPECT_EQ(m.title, title);
+        QString text = m.text;
+        for (const QDateTime& t : {before, after})
+            text.replace(QLocale::c().toString(t, QStringLiteral("HH:mm 'on' d MMM yyyy")),
+                         QStringLiteral("<at>"));
+        return text;
+    }
+    Connection other;
+    QString anna;
+    QDateTime before, after;
+};
+
+TEST_F(ServerConflictTest, AReadingChangedMeanwhileIsNotOverwrittenAndTheTypedValueIsSavedOnTheNextMove) {
+    EXPECT_EQ(counter(), "2 of 2");
+    otherDoes(QStringLiteral("UPDATE `200525001` SET Channel1 = '2.50' WHERE DateTimeKey = "
+                             "'200525001 2026/03/02 08:00:00'"));
+    tab().txtChannel_1->setText(QStringLiteral("3.00"));
+    tab().imgPrevData->click();
+
+    EXPECT_EQ(messageTaken(),
+              "The reading 200525001 2026/03/02 08:00:00 was changed by " + anna +
+                  " at <at>, after it was shown to you. Nothing was saved.\r\nStored now: "
+                  "temperature none, load 2.50. Your values are still in the boxes: moving to "
+                  "another reading saves them over these.");
+    EXPECT_EQ(stored("Channel1", k02), "2.50");
+    EXPECT_EQ(counter(), "2 of 2") << "the reading stays shown";
+    EXPECT_EQ(tab().txtChannel_1->text(), "3.00");
+    EXPECT_TRUE(logText().contains(QStringLiteral(" - Err #1107: The reading 200525001 "
+                                                  "2026/03/02 08:00:00 was changed by ")))
+        << logText().toStdString();
+
+    // Moving on again is the engineer's choice: the typed value is stored over the other's.
+    tab().imgPrevData->click();
+    EXPECT_TRUE(dialogs.pending().empty()) << dialogs.pending().front().text.toStdString();
+    EXPECT_EQ(stored("Channel1", k02), "3.00");
+    EXPECT_EQ(counter(), "1 of 2");
+    EXPECT_EQ(tab().txtChannel_1->text(), "1.00");
+}
+
+TEST_F(ServerConflictTest, AReadingDeletedMeanwhileIsSaidSoAndTheReadingsLeftAreShown) {
+    otherDoes(QStringLiteral("DELETE FROM `200525001` WHERE DateTimeKey = '200525001 "
+                             "2026/03/02 08:00:00'"));
+    tab().txtChannel_1->setText(QStringLiteral("3.00"));
+    tab().imgPrevData->click();
+
+    EXPECT_EQ(messageTaken(), "The reading 200525001 2026/03/02 08:00:00 was deleted by " + anna +
+                                  " at <at>, after it was shown to you. Nothing was saved.");
+    EXPECT_EQ(readingCount(), 1) << "the deleted reading is not written back";
+    EXPECT_EQ(counter(), "1 of 1");
+    EXPECT_EQ(tab().txtChannel_1->text(), "1.00");
+    tab().imgNextData->click(); // the next click works on what is there
+    dialogs.expect(QStringLiteral("End of readings"));
+}
+
+TEST_F(ServerConflictTest, AReadingChangedMeanwhileIsNotDeletedAndItsStoredValuesAreShown) {
+    otherDoes(QStringLiteral("UPDATE `200525001` SET Channel1 = '2.50' WHERE DateTimeKey = "
+                             "'200525001 2026/03/02 08:00:00'"));
+    tab().Label65->click();
+    ASSERT_NE(tab().batchDeleteWindow(), nullptr);
+    tab().batchDeleteWindow()->cmdSingleDel->click();
+    settle();
+
+    EXPECT_EQ(messageTaken(), "The reading 200525001 2026/03/02 08:00:00 was changed by " + anna +
+                                  " at <at>, after it was shown to you. It was not deleted.");
+    EXPECT_EQ(readingCount(), 2);
+    EXPECT_EQ(tab().txtChannel_1->text(), "2.50");
+    // Asked again, now that the engineer has seen it, the deletion is done.
+    tab().Label65->click();
+    tab().batchDeleteWindow()->cmdSingleDel->click();
+    settle();
+    EXPECT_EQ(stored("Channel1", k02), "<none>");
+    EXPECT_EQ(counter(), "1 of 1");
+}
+
+} // namespace
