@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTest>
@@ -333,6 +334,48 @@ TEST_F(DatasheetTest, ASecondPointIsRefusedAndDeleteEmptiesTheCellToRetypeIt) {
     close(f);
     EXPECT_EQ(stored("Channel1", k10), "86.10");
     EXPECT_EQ(stored("ReadingDate", k10), "2026-03-10");
+}
+
+// Two engineers on one site server: a reading the other changed after the datasheet was
+// filled is never overwritten unseen.
+class DatasheetOnServer : public DatasheetTest {
+protected:
+    StoreEngine engine() const override { return StoreEngine::Server; }
+};
+
+TEST_F(DatasheetOnServer, ReadingsChangedMeanwhileAreNamedAndTheEditsWaitForASecondClose) {
+    threeReadings();
+    startOnReadings();
+    frmDatasheet& f = open();
+    type(f, 1, 3, QStringLiteral("1")); // 12.51
+    type(f, 2, 4, QStringLiteral("5")); // 11.005
+    Connection other;
+    const QString anna = openAsAnotherEngineer(other);
+    for (const char* sql : {"UPDATE `200525001` SET Channel1 = '10.50' WHERE ChannelT = '12.5'",
+                            "UPDATE `200525001` SET ChannelT = '23.0' WHERE ChannelT = '22.0'"})
+        ASSERT_TRUE(other.execute(QString::fromLatin1(sql)).ok());
+    const QString at = QLocale::c().toString(QDateTime::currentDateTime(),
+                                             QStringLiteral("HH:mm 'on' d MMM yyyy"));
+    f.close();
+    settle();
+    dialogs.expect("The reading 200525001 2026/03/10 08:00:00 was changed by " + anna + " at " +
+                       at +
+                       ", after it was shown to you. Stored now: ChannelT 12.5, Channel1 10.50.\r\n"
+                       "Nothing was written back.\r\nYour changes are still in the datasheet: "
+                       "close it again to write them over the values stored now.",
+                   QStringLiteral("Site server"), Icon::Exclamation);
+    ASSERT_EQ(tab().datasheetWindow(), &f) << "the window stays open with every edit";
+    EXPECT_EQ(cell(f, 1, 3), "12.51");
+    EXPECT_EQ(stored("ChannelT", k10), "12.5");
+    EXPECT_EQ(stored("Channel1", k11), "11.00");
+
+    // Closed again: the edits are stored, and each value the edits did not touch keeps
+    // what the other engineer stored, in the reading changed and in the one left alone.
+    close(f);
+    EXPECT_EQ(stored("ChannelT", k10), "12.51");
+    EXPECT_EQ(stored("Channel1", k10), "10.50");
+    EXPECT_EQ(stored("Channel1", k11), "11.005");
+    EXPECT_EQ(stored("ChannelT", k12), "23.0");
 }
 
 TEST_F(DatasheetTest, AChangedCellThatIsNoNumberKeepsTheWindowOpenAndWritesNothing) {
