@@ -32,6 +32,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -598,6 +599,19 @@ void frmRockvane::resizeEvent(QResizeEvent* event) {
 void frmRockvane::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) Form_Resize();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) takeOthersChanges();
+}
+
+void frmRockvane::takeOthersChanges() {
+    Session& s = *m_session;
+    // A message this shows takes the window's activation and gives it back: not again then.
+    if (m_takingOthers || m_secondCopy || m_connectionLost || m_terminated || s.Firstload ||
+        !s.gConnection.onServer())
+        return;
+    m_takingOthers = true;
+    const auto done = qScopeGuard([this] { m_takingOthers = false; });
+    if (!registry->takeOthersSensors()) return;
+    if (SSTab1->currentIndex() == 2) readings->takeOthersReadings();
 }
 
 void frmRockvane::Form_Unload() {
@@ -718,6 +732,10 @@ void frmRockvane::hideReadingError() {
 void frmRockvane::enableReadingChannels() {
     readings->enableChannels();
 }
+void frmRockvane::takeOthersSensors() {
+    (void)registry->takeOthersSensors();
+}
+
 void frmRockvane::enableSensorTabs() {
     for (int i : {0, 1, 3, 4})
         SSTab1->setTabEnabled(i, true);

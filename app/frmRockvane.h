@@ -127,6 +127,7 @@ public:
     void hideReadingError() override;
     void enableReadingChannels() override;
     void enableSensorTabs() override;
+    void takeOthersSensors() override;
 
     // MaintenanceHost (setSensorCount above serves both)
     void showCurrentSensor() override;
@@ -138,6 +139,11 @@ public:
     int currentTab() const override;
     void selectTab(int index) override;
     bool exportLoadVsTime(const QString& path) override;
+
+    // On a site server, when the engineer comes back to the window: the sensors and the
+    // readings shown as other engineers left them (see SensorRegistry::takeOthersSensors
+    // and ReadingsTab::takeOthersReadings).
+    void takeOthersChanges();
 
     // Twips per pixel of the screen the window is on.
     static int twipsPerPixel();
@@ -184,6 +190,7 @@ private:
     // with nothing to save and nothing to compact.
     bool m_connectionLost = false;
     bool m_terminated = false;
+    bool m_takingOthers = false; // takeOthersChanges is under way
     int m_currentTab = 0;
     StartUpCheck m_startUpCheck = StartUpCheck::Always;
     frmCompare* m_compare = nullptr;

@@ -5,10 +5,13 @@
 #include "core/Values.h"
 #include "readings/ReadingRules.h"
 #include "readings/ReadingsTab.h"
+#include "readings/frmDatasheet.h"
 #include "sensordata/SensorData.h"
 #include "store/Module1.h"
+#include "store/ReadingsTable.h"
 #include "store/Session.h"
 #include <QFile>
+#include <QLocale>
 #include <QScopeGuard>
 #include <QSignalBlocker>
 
@@ -193,10 +196,44 @@ void ReadingsTab::enterTab() {
     });
 }
 
+void ReadingsTab::takeOthersReadings() {
+    if (!m_s || !m_s->gConnection.onServer() || m_datasheet) return;
+    Session& s = *m_s;
+    Recordset& rs = s.rsReadings;
+    if (!rs.isOpen()) return;
+    // A server out of reach leaves the readings as they are: the next action says so.
+    const Result<TableMark> mark = tableMark(s.gConnection, rs.table());
+    if (!mark.ok() ||
+        (mark.value().rows == rs.recordCount() && mark.value().highestRow == rs.highestRowId() &&
+         mark.value().othersChanges == m_othersMark))
+        return;
+    logged(s, QStringLiteral(" G_TakeOthersReadings"), [&] {
+        commitPickers();
+        if (!SaveReadings()) return;
+        const QString shownKey = showsCurrentRow() ? m_shownKey : QString();
+        s.gReadingBookmark = 0;
+        reopenReadings();
+        if (!shownKey.isEmpty() && rs.recordCount() > 0) {
+            need(rs.moveFirst());
+            need(rs.find(cDateTimeKey + QStringLiteral(" = '") + shownKey + QStringLiteral("'")));
+            if (rs.eof()) need(rs.moveLast());
+            fillreadings();
+            txtRcount->setText(counterOf(rs));
+        }
+        lblOthers->setText(QStringLiteral("Another engineer changed this sensor's readings on the "
+                                          "site server since you opened them: they were read "
+                                          "again at ") +
+                           QLocale::c().toString(s.clock.now(), QStringLiteral("HH:mm")) +
+                           QStringLiteral("."));
+        lblOthers->show();
+    });
+}
+
 void ReadingsTab::reopenReadings() {
     Session& s = *m_s;
     Recordset& rs = s.rsReadings;
     m_shown = 0;
+    lblOthers->hide();
     // Each step that fails is skipped and the next one runs. The previous snapshot goes
     // first, so that a sensor whose readings cannot be opened never shows another's.
     skip([&] { rs.close(); });
@@ -213,6 +250,9 @@ void ReadingsTab::reopenReadings() {
         rs.close();
         OpenSensorData(s);
     });
+    m_othersMark.clear();
+    if (s.gConnection.onServer() && rs.isOpen())
+        skip([&] { m_othersMark = need(tableMark(s.gConnection, rs.table())).othersChanges; });
     if (rs.recordCount() > 0) {
         skip([&] {
             // A remembered reading that is no longer there gives the newest one.

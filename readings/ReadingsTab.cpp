@@ -95,6 +95,10 @@ void ReadingsTab::buildControls() {
     lblError = named(new QLabel(QStringLiteral("Error:"), this), QStringLiteral("lblError"));
     lblError->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
     lblError->setWordWrap(true);
+    lblOthers = named(new QLabel(this), QStringLiteral("lblOthers"));
+    lblOthers->setStyleSheet(QStringLiteral("color: #0050a0;"));
+    lblOthers->setWordWrap(true);
+    lblOthers->hide();
     // The message line keeps its room while hidden, so the tab does not jump.
     QSizePolicy keepRoom = lblError->sizePolicy();
     keepRoom.setRetainSizeWhenHidden(true);
@@ -221,6 +225,7 @@ void ReadingsTab::layOut() {
     page->addLayout(middle, 1);
     page->addLayout(navigation);
     page->addWidget(lblLevels);
+    page->addWidget(lblOthers);
     page->addWidget(lblError);
 
     setTabOrder(dtpRdate, dtpRtime);

@@ -52,6 +52,11 @@ public:
     // The tab is shown: opens the current sensor's readings and shows the remembered
     // reading, or the newest one.
     void enterTab();
+    // On a site server, when the engineer comes back to the program: the readings are read
+    // again when another engineer changed, added or deleted any since they were opened (the
+    // reading shown saved first, and shown again if it is still there), and lblOthers says
+    // so. Nothing when none changed, or on a file.
+    void takeOthersReadings();
     // The tab is left: remembers the reading shown and writes it back unvalidated.
     void leaveTab();
     // The window closes while the tab is shown: a valid reading is written back, an
@@ -132,6 +137,9 @@ public:
     LevelNotice* lblLevels;
     QLineEdit* txtRcount;
     QLabel* lblError;
+    // On a site server: says that the sensor's readings were changed by another engineer
+    // since they were opened, and were read again.
+    QLabel* lblOthers;
 
     PictureButton* imgFirst;
     PictureButton* imgPrevData;
@@ -229,11 +237,14 @@ private:
     void focusOn(QWidget* control);
 
     Session* m_s;
-    // The bookmark of the reading the controls show; 0 when they show none.
     // Tells the engineer what another engineer did to the reading shown, after a save
     // refused for it: a reading changed stays shown with the values typed; one deleted
     // gives way to the newest reading.
     void refusedByAnother(const Error& refusal);
+    // The mark of the sensor's readings table when its readings were opened (on a site
+    // server): what others had changed by then.
+    QString m_othersMark;
+    // The bookmark of the reading the controls show; 0 when they show none.
     qint64 m_shown = 0;
     // The key of that reading as stored; with the bookmark it names the row for certain.
     QString m_shownKey;

@@ -34,9 +34,16 @@ void SensorRegistry::cboSensors_Click() {
     logged(m_s, kClick, [&] {
         Recordset& rs = m_s.rsSensors;
         m_record.savefields();
+        const QString chosen = m_id.cboSensors->currentText();
+        // On a site server the chosen sensor may have been deleted by another engineer
+        // since the list was filled: the list is read again, and the sensor shown stays.
+        if (takeOthersSensors() && m_s.gConnection.onServer() && !sensorRegistered(chosen)) {
+            tellDeletedByAnother(chosen);
+            setSensorBoxText(m_s.currentSensor.id());
+            return;
+        }
         need(rs.moveFirst());
-        need(rs.find(QStringLiteral("InstrumentID = '") + m_id.cboSensors->currentText() +
-                     QStringLiteral("'")));
+        need(rs.find(QStringLiteral("InstrumentID = '") + chosen + QStringLiteral("'")));
         if (rs.eof())
             m_s.dialogs.inform(QStringLiteral("Error: Could not find data on the chosen sensor"));
         showCurrent();
@@ -51,6 +58,8 @@ bool SensorRegistry::goToSensor(const QString& id) {
         Recordset& rs = m_s.rsSensors;
         if (!rs.isOpen() || rs.recordCount() == 0) return;
         m_record.savefields();
+        (void)takeOthersSensors();
+        if (rs.recordCount() == 0) return;
         const qint64 before = need(rs.bookmark());
         need(rs.moveFirst());
         need(rs.find(QStringLiteral("InstrumentID = '") + id + QStringLiteral("'")));
@@ -79,6 +88,7 @@ void SensorRegistry::imgNext_Click() {
             return;
         }
         m_record.savefields();
+        if (!takeOthersSensors() || rs.absolutePosition() == rs.recordCount()) return;
         need(rs.moveNext());
         showCurrent();
         setSensorBoxText(currentSensorId());
@@ -94,6 +104,7 @@ void SensorRegistry::imgPrevious_Click() {
             return;
         }
         m_record.savefields();
+        if (!takeOthersSensors() || rs.absolutePosition() == 1) return;
         need(rs.movePrevious());
         showCurrent();
         setSensorBoxText(currentSensorId());

@@ -144,6 +144,8 @@ void SensorRecord::savefields() {
         m_s.dialogs.inform(kEndsMessage, QStringLiteral("Cannot Save Fields"), Icon::Exclamation);
         return;
     }
+    std::optional<Error> refusal;
+    bool gone = false;
     const bool saved = logged(m_s, kSavefields, [&] {
         auto put = [&](const char* column, const QString& value) {
             need(rs.setValue(QString::fromLatin1(column), value));
@@ -163,9 +165,23 @@ void SensorRecord::savefields() {
         put("Destroyed", m_id.cboDestroyed->currentText());
         if (!m_id.txtDestructionDate->text().isEmpty())
             put("DestructionDate", m_id.txtDestructionDate->text());
-        need(rs.update());
+        const Status written = rs.update();
+        if (written.error().number != err::ChangedByAnother) return need(written);
+        // Another engineer on the site server changed or deleted the sensor since it was
+        // shown. A sensor changed keeps the values typed in the boxes, and now holds the
+        // stored ones, so that saving again stores the typed ones on purpose.
+        refusal = written.error();
+        gone = rs.absolutePosition() == Recordset::PosUnknown;
+        throw Abort{Error{refusal->number,
+                          refusal->description +
+                              (gone ? QString()
+                                    : kCrLf + QStringLiteral("Your values are still in the "
+                                                             "boxes: Save Updates stores them "
+                                                             "over the values stored now."))}};
     });
     if (!saved) rs.cancelUpdate(); // the row stays exactly as stored
+    if (gone) return m_host.takeOthersSensors();
+    if (refusal) return;
     saveLevels();
     if (saved) m_s.currentSensor.announceSaved();
 }

@@ -22,6 +22,9 @@ public:
     virtual void hideReadingError() = 0;                  // lblError
     virtual void enableReadingChannels() = 0;             // load and temperature boxes
     virtual void enableSensorTabs() = 0;                  // tabs 0, 1, 3 and 4
+    // The sensor shown was deleted by another engineer on the site server: the list is
+    // read again and another sensor shown.
+    virtual void takeOthersSensors() = 0;
 };
 
 class SensorRecord : public QObject {

@@ -3,6 +3,7 @@
 #include "sensors/FilterGroup.h"
 #include "sensors/SensorRecord.h"
 #include "sensors/SensorTabs.h"
+#include "store/Module1.h"
 #include "store/Session.h"
 #include <QKeyEvent>
 #include <utility>
@@ -99,6 +100,77 @@ void SensorRegistry::relistSensors() {
     if (rs.bof() && rs.eof()) return;
     need(rs.moveFirst());
     listSensors();
+}
+
+void SensorRegistry::tellDeletedByAnother(const QString& id) {
+    m_s.dialogs.inform(QStringLiteral("Sensor ") + id +
+                           QStringLiteral(" was deleted from the site server by another engineer. "
+                                          "The list shows the sensors stored now."),
+                       QStringLiteral("Site server"), Icon::Exclamation);
+}
+
+bool SensorRegistry::takeOthersSensors() {
+    Recordset& rs = m_s.rsSensors;
+    if (!m_s.gConnection.onServer() || !rs.isOpen()) return true;
+    // The sensors stored now, read apart from rsSensors: a server out of reach leaves
+    // everything as it is, and the engineer's next action says so.
+    Recordset all;
+    if (!all.open(m_s.gConnection, sql::SensorsByNumber).ok()) return true;
+    QStringList stored;
+    for (bool more = all.recordCount() > 0 && all.moveFirst().ok(); more && !all.eof();
+         more = all.moveNext().ok())
+        if (const auto id = all.value(QStringLiteral("InstrumentID")); id.ok())
+            stored << displayText(id.value());
+    stored.sort(Qt::CaseInsensitive);
+    QStringList listed;
+    for (int i = 0; i < m_id.cboSensors->count(); ++i)
+        listed << m_id.cboSensors->itemText(i);
+    const QString shown = m_s.currentSensor.id();
+    const bool onDeleted = rs.absolutePosition() == Recordset::PosUnknown;
+    if (!rs.hasFilter() && stored == listed && !onDeleted &&
+        (shown.isEmpty() || stored.contains(shown)))
+        return true;
+
+    bool stillShown = true;
+    logged(m_s, QStringLiteral(" G_TakeOthersSensors"), [&] {
+        need(rs.requery());
+        QStringList ids;
+        for (bool more = rs.recordCount() > 0 && rs.moveFirst().ok(); more && !rs.eof();
+             more = rs.moveNext().ok())
+            ids << currentSensorId();
+        ids.sort(Qt::CaseInsensitive);
+        if (ids != listed) {
+            m_id.cboSensors->clear();
+            m_id.cboSensors->addItems(ids);
+            m_host.setSensorCount(QString::number(rs.recordCount()));
+        }
+        if (rs.recordCount() > 0) need(rs.moveFirst());
+        if (shown.isEmpty()) {
+            // The sensor shown was just found deleted by another engineer: the first is
+            // shown instead. With none shown, none is, and the sensors stay after their
+            // last row, as the list left them.
+            if (!onDeleted) {
+                if (rs.recordCount() > 0) {
+                    need(rs.moveLast());
+                    need(rs.moveNext());
+                }
+                return;
+            }
+            showCurrent();
+            setSensorBoxText(rs.recordCount() > 0 ? currentSensorId() : QString());
+            return;
+        }
+        if (rs.recordCount() > 0)
+            need(rs.find(QStringLiteral("InstrumentID = '") + shown + QStringLiteral("'")));
+        if (rs.recordCount() > 0 && !rs.eof()) return;
+        // The sensor shown is gone: another engineer deleted it.
+        stillShown = false;
+        tellDeletedByAnother(shown);
+        if (rs.recordCount() > 0) need(rs.moveFirst());
+        showCurrent();
+        setSensorBoxText(rs.recordCount() > 0 ? currentSensorId() : QString());
+    });
+    return stillShown;
 }
 
 void SensorRegistry::listAndShowFirst() {

@@ -39,6 +39,13 @@ public:
     // from code is no pick by the user, so no sensor is shown.
     void relistSensors();
 
+    // On a site server, the sensors as stored now: another engineer may have added or
+    // deleted some. rsSensors is read again and stays on the sensor shown, and the list and
+    // the count follow; a sensor shown that another engineer deleted is said so, and the
+    // first sensor is shown instead (answered false). Nothing on a file (one engineer at a
+    // time).
+    bool takeOthersSensors();
+
     // Moving between sensors.
     void cboSensors_Click();
     // What a key that went down in the sensor box means: Delete and Backspace switch the
@@ -92,6 +99,7 @@ private:
     };
     // Shows the current row of rsSensors in the record's boxes (a step that moved).
     void showCurrent();
+    void tellDeletedByAnother(const QString& id);
     // Takes the filter off and shows the first sensor (G_RemoveFilter without announcing).
     void removeFilter();
 

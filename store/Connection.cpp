@@ -1,8 +1,8 @@
 #include "store/Connection.h"
 #include "store/AlarmLevelsTable.h"
 #include "store/DatabaseCopy.h"
-#include "store/ImportHistoryTable.h"
 #include "store/DatabaseFile.h"
+#include "store/ImportHistoryTable.h"
 #include "store/PgEngine.h"
 #include "store/Statements.h"
 
@@ -65,7 +65,9 @@ Status Connection::openServer(const QString& conninfo, Mode mode, Tables tables)
 }
 
 void Connection::keepChangesOfOlderDatabase() {
-    Query kept(*this, QStringLiteral("SELECT to_regclass('rv_row_changes') IS NOT NULL"));
+    Query kept(
+        *this,
+        QStringLiteral("SELECT CASE WHEN to_regclass('rv_row_changes') IS NULL THEN 0 ELSE 1 END"));
     if (!kept.next() || kept.int64(0) != 0) return;
     const Result<QStringList> tables = programTables(*this);
     if (!tables.ok() || !begin().ok()) return;

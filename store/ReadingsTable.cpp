@@ -573,6 +573,26 @@ Result<std::vector<std::optional<LatestReading>>> latestPlottedReadings(Connecti
     return latest;
 }
 
+Result<TableMark> tableMark(Connection& c, const QString& table) {
+    TableMark mark;
+    Query q(c, QStringLiteral("SELECT count(*), coalesce(max(rowid), 0) FROM ") + quoteName(table));
+    if (!q.next()) return q.status().ok() ? Result<TableMark>(mark) : q.status();
+    mark.rows = q.int64(0);
+    mark.highestRow = q.int64(1);
+    if (!c.onServer()) return mark;
+    Query kept(c, QStringLiteral(
+                      "SELECT CASE WHEN to_regclass('rv_row_changes') IS NULL THEN 0 ELSE 1 END"));
+    if (!kept.next()) return kept.status();
+    if (kept.int64(0) == 0) return mark;
+    Query others(c, QStringLiteral("SELECT count(*) || ' ' || coalesce(max(changed_at)::text, "
+                                   "'') FROM rv_row_changes WHERE table_name = ?1 AND "
+                                   "changed_by <> session_user"));
+    others.bindText(1, table);
+    if (!others.next()) return others.status();
+    mark.othersChanges = others.text(0);
+    return mark;
+}
+
 Status writeReadingValues(Connection& c, const QString& table, const QStringList& channelColumns,
                           const std::vector<ReadingValues>& readings,
                           const std::function<Status()>& beforeWriting) {

@@ -103,6 +103,17 @@ struct ReadingValues {
     std::vector<std::pair<int, QVariant>> changed;
     QVariant doNotPlot;
 };
+// What a site server tells of a table without its rows being read: how many rows it holds,
+// its highest row number, and a mark of the changes and deletions other users made to its
+// rows (the same mark while they make none; empty on a file, or where the server keeps no
+// record of them).
+struct TableMark {
+    qint64 rows = 0;
+    qint64 highestRow = 0;
+    QString othersChanges;
+};
+Result<TableMark> tableMark(Connection& c, const QString& table);
+
 // Writes the values of every reading given into the table; a channel column that is not
 // among a reading's changed ones keeps its stored value. A reading that is no longer there
 // or a value a column refuses leaves every reading as it was. beforeWriting, when given, runs

@@ -532,9 +532,9 @@ Status Recordset::update() {
     }
     if (m_connection->changes() != 1) {
         cancelUpdate();
-        return failed(Status::fail(err::RowNotFound,
-                                   QStringLiteral("Row cannot be located for updating. Some values "
-                                                  "may have been changed since it was last read.")));
+        return failed(Status::fail(
+            err::RowNotFound, QStringLiteral("Row cannot be located for updating. Some values "
+                                             "may have been changed since it was last read.")));
     }
     if (own)
         if (Status s = m_connection->commit(); !s.ok()) {
@@ -635,10 +635,17 @@ Status Recordset::unchangedSinceRead(Row& row, const QString& outcome, bool drop
     } else if (dropDeleted) {
         dropCurrent();
     }
-    return Status::fail(err::ChangedByAnother,
-                        changedByAnotherText(what, change.ok() ? change.value() : std::nullopt,
-                                             !found, outcome)
-                            .trimmed());
+    return Status::fail(
+        err::ChangedByAnother,
+        changedByAnotherText(what, change.ok() ? change.value() : std::nullopt, !found, outcome)
+            .trimmed());
+}
+
+qint64 Recordset::highestRowId() const {
+    qint64 highest = 0;
+    for (const Row& row : rows())
+        highest = std::max(highest, row.rowid);
+    return highest;
 }
 
 Recordset::Fingerprint Recordset::fingerprint() const {

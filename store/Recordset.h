@@ -101,6 +101,8 @@ public:
     // rows addresses each one through a single prepared statement; 0 for a new row that
     // is not yet written.
     Result<qint64> rowId() const;
+    // The highest table row number among the rows held (0 for none).
+    qint64 highestRowId() const;
 
     Status find(const QString& criterion);
 

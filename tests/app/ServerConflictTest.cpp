@@ -2,6 +2,7 @@
 // who and when, the values typed stay in the boxes, and saving again stores them on purpose;
 // a reading deleted meanwhile is said so and the tab shows the readings that are left.
 #include "readings/frmBatchDel.h"
+#include "sensors/SensorTabs.h"
 #include "tests/readings/ReadingsFixture.h"
 #include <QLocale>
 
@@ -19,6 +20,7 @@ protected:
     void SetUp() override {
         ReadingsWindowTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
+        addSensorRow(kOther);
         addReading(k01, "1.00");
         addReading(k02, "2.00");
         startOnReadings();
@@ -45,7 +47,8 @@ protected:
     QDateTime before, after;
 };
 
-TEST_F(ServerConflictTest, AReadingChangedMeanwhileIsNotOverwrittenAndTheTypedValueIsSavedOnTheNextMove) {
+TEST_F(ServerConflictTest,
+       AReadingChangedMeanwhileIsNotOverwrittenAndTheTypedValueIsSavedOnTheNextMove) {
     EXPECT_EQ(counter(), "2 of 2");
     otherDoes(QStringLiteral("UPDATE `200525001` SET Channel1 = '2.50' WHERE DateTimeKey = "
                              "'200525001 2026/03/02 08:00:00'"));
@@ -105,6 +108,60 @@ TEST_F(ServerConflictTest, AReadingChangedMeanwhileIsNotDeletedAndItsStoredValue
     settle();
     EXPECT_EQ(stored("Channel1", k02), "<none>");
     EXPECT_EQ(counter(), "1 of 1");
+}
+
+TEST_F(ServerConflictTest, ComingBackShowsTheReadingsAnotherEngineerAddedButNotOnesOwn) {
+    // The engineer's own change is no one else's: nothing is read again for it.
+    tab().txtChannel_1->setText(QStringLiteral("2.75"));
+    tab().imgPrevData->click();
+    window->takeOthersChanges();
+    EXPECT_TRUE(tab().lblOthers->isHidden());
+    EXPECT_EQ(counter(), "1 of 2");
+
+    otherDoes(QStringLiteral("INSERT INTO `200525001` (DateTimeKey, FullDate, ReadingDate, "
+                             "ReadingTime, Channel1) VALUES ('200525001 2026/03/03 08:00:00', "
+                             "'2026-03-03 08:00:00', '2026-03-03', '08:00:00', '4.00')"));
+    window->takeOthersChanges();
+    EXPECT_FALSE(tab().lblOthers->isHidden());
+    EXPECT_EQ(tab().lblOthers->text(), "Another engineer changed this sensor's readings on the "
+                                       "site server since you opened them: they were read again "
+                                       "at 09:30.");
+    EXPECT_EQ(counter(), "1 of 3") << "the reading shown stays shown";
+    EXPECT_EQ(tab().txtChannel_1->text(), "1.00");
+    tab().imgLast->click();
+    EXPECT_EQ(tab().txtChannel_1->text(), "4.00");
+    EXPECT_EQ(stored("Channel1", k02), "2.75");
+}
+
+TEST_F(ServerConflictTest, ASensorAnotherEngineerChangedOrDeletedIsNeitherOverwrittenNorACrash) {
+    window->SSTab1->setCurrentIndex(1);
+    window->installation->txtLocation->setText(QStringLiteral("Drive 4 north"));
+    otherDoes(QStringLiteral("UPDATE Sensors SET Location = 'Drive 4 south' WHERE InstrumentID "
+                             "= '200525001'"));
+    window->installation->cmdSave->click();
+    EXPECT_EQ(messageTaken(), "The sensor 200525001 was changed by " + anna +
+                                  " at <at>, after it was shown to you. Nothing was saved.\r\n"
+                                  "Your values are still in the boxes: Save Updates stores them "
+                                  "over the values stored now.");
+    EXPECT_EQ(scalar(QStringLiteral("SELECT Location FROM Sensors WHERE InstrumentID = "
+                                    "'200525001'")),
+              "Drive 4 south");
+    EXPECT_EQ(window->installation->txtLocation->text(), "Drive 4 north");
+    window->installation->cmdSave->click();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT Location FROM Sensors WHERE InstrumentID = "
+                                    "'200525001'")),
+              "Drive 4 north");
+
+    // Deleted meanwhile: said so when the engineer comes back, and the next click works.
+    otherDoes(QStringLiteral("DELETE FROM Sensors WHERE InstrumentID = '200525001'"));
+    window->takeOthersChanges();
+    EXPECT_EQ(messageTaken(), "Sensor 200525001 was deleted from the site server by another "
+                              "engineer. The list shows the sensors stored now.");
+    EXPECT_EQ(window->identification->cboSensors->count(), 1);
+    EXPECT_EQ(s().currentSensor.id(), "200525002");
+    EXPECT_EQ(window->identification->cboSensors->currentText(), "200525002");
+    window->identification->imgNext->click();
+    dialogs.expect(QStringLiteral("End of sensors"));
 }
 
 } // namespace

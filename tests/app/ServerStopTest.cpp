@@ -105,7 +105,7 @@ void ServerStopTest::restoreTheBackup() {
 void ServerStopTest::typeInEachLoad(const QString& digit) {
     tab().Label45->click();
     frmDatasheet* sheet = tab().datasheetWindow();
-    ASSERT_NE(sheet, nullptr);
+    ASSERT_NE(sheet, nullptr) << logText().toStdString();
     for (int row = 1; row <= sheet->model->readingCount(); ++row) {
         sheet->setCurrentCell(row, 4);
         QTest::keyClicks(sheet->MSFlexGrid1, digit);
