@@ -100,8 +100,8 @@ Status writeDatasheet(Connection& connection, Recordset& readings, const Datashe
             reading.changed.emplace_back(int(t), value.value());
         }
         const Result<QVariant> held = readings.value(doNotPlot);
-        const bool markAsStored = held.ok() && !held.value().isNull() &&
-                                  held.value().toBool() == grid.isTicked(int(r));
+        const bool markAsStored =
+            held.ok() && !held.value().isNull() && held.value().toBool() == grid.isTicked(int(r));
         if (reading.changed.empty() && markAsStored) continue;
         auto mark = toStored(grid.isTicked(int(r)), markType, doNotPlot);
         if (!mark.ok()) return mark.error();

@@ -694,9 +694,10 @@ public:
         if (Status s = reconnect(); !s.ok()) return s;
         QByteArrayList sql;
         bool present = false;
-        Status s = each(QStringLiteral("SELECT to_regprocedure('rv_note_row_changes()') IS NOT NULL "
-                                       "AND to_regclass('rv_row_changes') IS NOT NULL"),
-                        QString(), [&](EngineStatement& row) { present = row.text(0) == u't'; });
+        Status s =
+            each(QStringLiteral("SELECT to_regprocedure('rv_note_row_changes()') IS NOT NULL "
+                                "AND to_regclass('rv_row_changes') IS NOT NULL"),
+                 QString(), [&](EngineStatement& row) { present = row.text(0) == u't'; });
         if (!s.ok()) return s;
         if (!present)
             sql << "CREATE TABLE IF NOT EXISTS rv_row_changes (table_name text NOT NULL, row_id "
