@@ -149,4 +149,13 @@ QString readingLevelNotice(const LevelCheck& check, double reading, double offse
     return parts.join(QStringLiteral("; "));
 }
 
+QString changedMeanwhileText(const QString& refusal, const QString& temperature,
+                             const QString& load) {
+    const auto shown = [](const QString& v) { return v.isEmpty() ? QStringLiteral("none") : v; };
+    return refusal + kCrLf + QStringLiteral("Stored now: temperature ") + shown(temperature) +
+           QStringLiteral(", load ") + shown(load) +
+           QStringLiteral(". Your values are still in the boxes: moving to another reading "
+                          "saves them over these.");
+}
+
 } // namespace rv

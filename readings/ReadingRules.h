@@ -77,4 +77,10 @@ QString notNumberNotSaved(const QString& box, const QString& readingKey, const Q
 QString readingLevelNotice(const LevelCheck& check, double reading, double offset,
                            std::optional<double> previousLoad, const AlarmLevels& levels);
 
+// The message of a save refused because another engineer on the site server changed the
+// reading shown: the refusal (who and when), then the values stored now and what saving
+// again does. An empty value reads "none".
+QString changedMeanwhileText(const QString& refusal, const QString& temperature,
+                             const QString& load);
+
 } // namespace rv

@@ -705,12 +705,7 @@ void ReadingsTab::refusedByAnother(const Error& refusal) {
     const QString temperature = displayText(need(rs.value(cChannelT)));
     const QString load = displayText(need(rs.value(cChannel1)));
     m_shownKey = displayText(need(rs.value(cDateTimeKey)));
-    s.dialogs.inform(refusal.description + kCrLf + QStringLiteral("Stored now: temperature ") +
-                         (temperature.isEmpty() ? QStringLiteral("none") : temperature) +
-                         QStringLiteral(", load ") +
-                         (load.isEmpty() ? QStringLiteral("none") : load) +
-                         QStringLiteral(". Your values are still in the boxes: moving to another "
-                                        "reading saves them over these."),
+    s.dialogs.inform(changedMeanwhileText(refusal.description, temperature, load),
                      QStringLiteral("Site server"), Icon::Exclamation);
 }
 

@@ -35,6 +35,21 @@ void SensorRegistry::imgDelete_Click() {
                              QStringLiteral(" from database?"),
                          kTitleCaps))
         return;
+    // On a site server, a sensor another engineer changed since it was shown is not deleted
+    // unseen: its stored record is shown instead. One they deleted is gone already.
+    if (const Status unchanged = rs.lockCurrentUnchanged();
+        unchanged.error().number == err::ChangedByAnother) {
+        const bool gone = unchanged.error().description.contains(QStringLiteral(" was deleted "));
+        m_s.dialogs.inform(unchanged.error().description +
+                               (gone ? QString() : QStringLiteral(" It was not deleted.")),
+                           QStringLiteral("Site server"), Icon::Exclamation);
+        if (gone) {
+            (void)takeOthersSensors(true);
+        } else {
+            showCurrent();
+        }
+        return;
+    }
 
     skip([&] {
         if (isReadingsTableName(id)) need(m_s.gConnection.execute(sql::dropReadingsTable(id)));

@@ -109,7 +109,7 @@ void SensorRegistry::tellDeletedByAnother(const QString& id) {
                        QStringLiteral("Site server"), Icon::Exclamation);
 }
 
-bool SensorRegistry::takeOthersSensors() {
+bool SensorRegistry::takeOthersSensors(bool told) {
     Recordset& rs = m_s.rsSensors;
     if (!m_s.gConnection.onServer() || !rs.isOpen()) return true;
     // The sensors stored now, read apart from rsSensors: a server out of reach leaves
@@ -165,7 +165,7 @@ bool SensorRegistry::takeOthersSensors() {
         if (rs.recordCount() > 0 && !rs.eof()) return;
         // The sensor shown is gone: another engineer deleted it.
         stillShown = false;
-        tellDeletedByAnother(shown);
+        if (!told) tellDeletedByAnother(shown);
         if (rs.recordCount() > 0) need(rs.moveFirst());
         showCurrent();
         setSensorBoxText(rs.recordCount() > 0 ? currentSensorId() : QString());

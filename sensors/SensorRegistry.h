@@ -44,7 +44,8 @@ public:
     // the count follow; a sensor shown that another engineer deleted is said so, and the
     // first sensor is shown instead (answered false). Nothing on a file (one engineer at a
     // time).
-    bool takeOthersSensors();
+    // told: the engineer was already told that the sensor shown is gone.
+    bool takeOthersSensors(bool told = false);
 
     // Moving between sensors.
     void cboSensors_Click();

@@ -3,10 +3,13 @@
 #include "app/frmDatabase.h"
 #include "app/frmRockvane.h"
 #include "compare/frmCompare.h"
+#include "core/DateText.h"
 #include "fakes/Fakes.h"
 #include "import/frmFolderImport.h"
 #include "import/frmSlugData.h"
 #include "maintenance/Maintenance.h"
+#include "platform/QtDialogs.h"
+#include "readings/ReadingRules.h"
 #include "readings/ReadingsTab.h"
 #include "readings/frmBatchDel.h"
 #include "readings/frmDatasheet.h"
@@ -16,6 +19,7 @@
 #include "reports/frmWeeklyReport.h"
 #include "shots/SampleData.h"
 #include "shots/Shots.h"
+#include "store/Recordset.h"
 #include "store/Session.h"
 #include <QApplication>
 #include <QCheckBox>
@@ -266,6 +270,25 @@ std::vector<Scene> scenes() {
                   return deletion;
               },
               [](frmRockvane& w) { w.readings->imgDeleteReading_Click(); }},
+        Scene{QStringLiteral("changed-by-another.png"),
+              {},
+              {},
+              [](frmRockvane& w) {
+                  // What an engineer sees who saves a reading that another engineer changed
+                  // on the site server since it was shown, drawn as the program's own
+                  // message window shows it.
+                  QtDialogs dialogs;
+                  dialogs.setOwner(&w);
+                  RowChange anna{QStringLiteral("anna"),
+                                 wallClock(QDate(2026, 3, 14), QTime(9, 41)), false};
+                  dialogs.inform(
+                      changedMeanwhileText(
+                          changedByAnotherText(QStringLiteral("The reading 200525001 2026/03/14 "
+                                                              "06:00:00"),
+                                               anna, false, QStringLiteral("Nothing was saved.")),
+                          QStringLiteral("18.5"), QStringLiteral("41.20")),
+                      QStringLiteral("Site server"), Icon::Exclamation);
+              }},
         Scene{QStringLiteral("tabs-grow.png"),
               [](frmRockvane& w) {
                   // The choice on and the window enlarged: the plot takes the room.

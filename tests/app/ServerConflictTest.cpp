@@ -164,4 +164,18 @@ TEST_F(ServerConflictTest, ASensorAnotherEngineerChangedOrDeletedIsNeitherOverwr
     dialogs.expect(QStringLiteral("End of sensors"));
 }
 
+TEST_F(ServerConflictTest, ASensorChangedMeanwhileIsNotDeleted) {
+    otherDoes(QStringLiteral("UPDATE Sensors SET Location = 'Drive 4 south' WHERE InstrumentID "
+                             "= '200525001'"));
+    dialogs.answerYes();
+    window->identification->imgDelete->click();
+    dialogs.expect(QStringLiteral("Permanently delete Sensor 200525001 from database?"),
+                   QStringLiteral("Brackwell's ROCKVANE"), Icon::None, Buttons::YesNo);
+    EXPECT_EQ(messageTaken(), "The sensor 200525001 was changed by " + anna +
+                                  " at <at>, after it was shown to you. It was not deleted.");
+    EXPECT_EQ(window->installation->txtLocation->text(), "Drive 4 south");
+    EXPECT_EQ(readingCount(), 2) << "its readings are kept";
+    EXPECT_EQ(window->identification->cboSensors->count(), 2);
+}
+
 } // namespace
