@@ -590,7 +590,14 @@ void ReadingsTab::CheckDateTime() {
         need(rs.setValue(cFullDate, wallClock(date, time)));
         need(rs.setValue(cReadingDate, wallClock(date)));
         need(rs.setValue(cReadingTime, t));
-        need(rs.update());
+        // Another engineer on the site server changed the reading since it was shown: said
+        // so, and the date and time typed stay in the pickers.
+        if (const Status written = rs.update(); written.error().number == err::ChangedByAnother) {
+            refusedByAnother(written.error());
+            return;
+        } else {
+            need(written);
+        }
 
         // Re-showing the reading at its new place must not lose what the user typed into
         // it and has not written back yet.

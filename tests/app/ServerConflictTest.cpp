@@ -42,6 +42,13 @@ protected:
                          QStringLiteral("<at>"));
         return text;
     }
+    // The save of the reading of 2 March refused after the other engineer's change to 2.50.
+    QString saveRefusedOn02() const {
+        return "The reading 200525001 2026/03/02 08:00:00 was changed by " + anna +
+               " at <at>, after it was shown to you. Nothing was saved.\r\nStored now: "
+               "temperature none, load 2.50. Your values are still in the boxes: moving to "
+               "another reading saves them over these.";
+    }
     Connection other;
     QString anna;
     QDateTime before, after;
@@ -55,11 +62,7 @@ TEST_F(ServerConflictTest,
     tab().txtChannel_1->setText(QStringLiteral("3.00"));
     tab().imgPrevData->click();
 
-    EXPECT_EQ(messageTaken(),
-              "The reading 200525001 2026/03/02 08:00:00 was changed by " + anna +
-                  " at <at>, after it was shown to you. Nothing was saved.\r\nStored now: "
-                  "temperature none, load 2.50. Your values are still in the boxes: moving to "
-                  "another reading saves them over these.");
+    EXPECT_EQ(messageTaken(), saveRefusedOn02());
     EXPECT_EQ(stored("Channel1", k02), "2.50");
     EXPECT_EQ(counter(), "2 of 2") << "the reading stays shown";
     EXPECT_EQ(tab().txtChannel_1->text(), "3.00");
@@ -73,6 +76,16 @@ TEST_F(ServerConflictTest,
     EXPECT_EQ(stored("Channel1", k02), "3.00");
     EXPECT_EQ(counter(), "1 of 2");
     EXPECT_EQ(tab().txtChannel_1->text(), "1.00");
+}
+
+TEST_F(ServerConflictTest, AReadingChangedMeanwhileIsNotReKeyedAndTheTypedDateStays) {
+    otherDoes(QStringLiteral("UPDATE `200525001` SET Channel1 = '2.50' WHERE DateTimeKey = "
+                             "'200525001 2026/03/02 08:00:00'"));
+    tab().dtpRdate->setDate(QDate(2026, 3, 5));
+    EXPECT_EQ(messageTaken(), saveRefusedOn02());
+    EXPECT_EQ(stored("Channel1", k02), "2.50");
+    EXPECT_EQ(stored("Channel1", "2026/03/05 08:00:00"), "<none>");
+    EXPECT_EQ(tab().dtpRdate->date(), QDate(2026, 3, 5));
 }
 
 TEST_F(ServerConflictTest, AReadingDeletedMeanwhileIsSaidSoAndTheReadingsLeftAreShown) {
