@@ -463,8 +463,12 @@ Status Recordset::update() {
     };
     QStringList names;
     std::vector<QVariant> values;
+    // A value set to what the row already holds is not written again: a save of a row
+    // nothing was changed in writes nothing (on a site server, other engineers would
+    // otherwise be told of a change that is none).
     for (std::size_t c = 0; c < m_columns.size(); ++c)
-        if (m_edit->changed[c] && inTable(m_columns[c].name)) {
+        if (m_edit->changed[c] && inTable(m_columns[c].name) &&
+            (m_edit->isNew || !sameStored(m_edit->cells[c], m_store.stored(row, int(c))))) {
             names << quoteName(m_columns[c].name);
             values.push_back(m_edit->cells[c]);
         }
