@@ -19,10 +19,11 @@ pg_folder=${ROCKVANE_TEST_PG#host=}
 pg_folder=${pg_folder%% *}
 trap 'scripts/test-server.sh stop "$pg_folder"' EXIT
 # Readings are wall-clock values: the suite runs under two time zones.
-# The package's checks (label "package") do not depend on the zone: they run once.
+# The package's checks (label "package") and the short load run of the site server (label
+# "load") do not depend on the zone: they run once.
 for zone in UTC America/New_York; do
     echo "== Tests with TZ=$zone"
     once=()
-    [ "$zone" = UTC ] || once=(-LE package)
+    [ "$zone" = UTC ] || once=(-LE 'package|load')
     TZ=$zone ctest --test-dir build/test --output-on-failure -j"$(rockvane_jobs)" "${once[@]}"
 done

@@ -1,9 +1,8 @@
-#include "tests/support/OwnServer.h"
-#include "tests/TestPaths.h"
+#include "fakes/OwnServer.h"
 #include <QProcess>
 #include <QRegularExpression>
 
-namespace rv::test {
+namespace rv::fakes {
 
 namespace {
 const QString kScript = QStringLiteral(ROCKVANE_SOURCE_DIR "/scripts/test-server.sh");
@@ -55,4 +54,4 @@ bool OwnServer::script(const QStringList& arguments, QString* output) {
     return false;
 }
 
-} // namespace rv::test
+} // namespace rv::fakes
