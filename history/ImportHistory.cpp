@@ -1,6 +1,8 @@
 #include "history/ImportHistory.h"
 #include "core/Values.h"
 #include "store/Connection.h"
+#include "store/ReadingsTable.h"
+#include "store/Statements.h"
 #include <QCryptographicHash>
 #include <QFile>
 #include <QScopeGuard>
@@ -162,6 +164,7 @@ Result<qint64> undoBatch(Connection& c, qint64 batchId, Progress& progress) {
             Progress& p;
             ~EndProgress() { p.end(); }
         } endProgress{progress};
+        if (Status st = lockRowsInOrder(c, quoteName(table), rowIds); !st.ok()) return st;
         ReadingRemoval removal(c, table);
         if (!removal.prepared().ok()) return removal.prepared();
         for (qint64 i = 0; i < total; ++i) {

@@ -9,6 +9,8 @@
 #include "store/ReadingsTable.h"
 #include "store/Recordset.h"
 #include <QLocale>
+#include <algorithm>
+#include <numeric>
 #include <vector>
 
 namespace rv {
@@ -125,10 +127,17 @@ Status writeDatasheet(Connection& connection, Recordset& readings, const Datashe
         }
         return shown.join(QStringLiteral(", ")) + QLatin1Char('.');
     };
+    // The readings are locked in the order of their rows, as every change of many readings
+    // locks them (lockRowsInOrder), so that no two engineers' changes wait for each other.
+    std::vector<std::size_t> order(values.size());
+    std::iota(order.begin(), order.end(), std::size_t(0));
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return values[a].rowid < values[b].rowid; });
     const auto unchanged = [&]() -> Status {
         QStringList told;
         int refused = 0;
-        for (const qint64 r : positions) {
+        for (const std::size_t i : order) {
+            const qint64 r = positions[i];
             if (Status s = readings.setAbsolutePosition(r); !s.ok()) return s;
             const Status kept = readings.lockCurrentUnchanged();
             if (kept.ok()) continue;

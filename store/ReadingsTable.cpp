@@ -663,8 +663,9 @@ void datedByDayCall(FunctionCall& call) {
 }
 
 // The readings of the table with these row numbers deleted, a few hundred per statement;
-// the count deleted.
+// the count deleted. On a site server they are locked first, in the order of their rows.
 Result<qint64> deleteRows(Connection& c, const QString& name, const std::vector<qint64>& rowids) {
+    if (Status s = lockRowsInOrder(c, name, rowids); !s.ok()) return s.error();
     constexpr std::size_t kPerStatement = 500;
     qint64 deleted = 0;
     for (std::size_t from = 0; from < rowids.size(); from += kPerStatement) {
@@ -765,6 +766,27 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
     if (!deletedOthers.ok()) return deletedOthers;
     if (Status s = transaction.commit(); !s.ok()) return s.error();
     return deleted + deletedOthers.value();
+}
+
+Status lockRowsInOrder(Connection& c, const QString& quotedTable, std::vector<qint64> rowids) {
+    if (!c.onServer() || rowids.empty()) return {};
+    std::sort(rowids.begin(), rowids.end());
+    constexpr std::size_t kPerStatement = 500;
+    for (std::size_t from = 0; from < rowids.size(); from += kPerStatement) {
+        const std::size_t n = std::min(kPerStatement, rowids.size() - from);
+        QString sql = QStringLiteral("SELECT rowid FROM ") + quotedTable +
+                      QStringLiteral(" WHERE rowid IN (?");
+        for (std::size_t i = 1; i < n; ++i)
+            sql += QStringLiteral(", ?");
+        Query lock(c, sql + QStringLiteral(") ORDER BY rowid FOR UPDATE"));
+        if (!lock.prepared().ok()) return lock.prepared();
+        for (std::size_t i = 0; i < n; ++i)
+            lock.bindInt64(int(i) + 1, rowids[from + i]);
+        while (lock.next()) {
+        }
+        if (!lock.status().ok()) return lock.status();
+    }
+    return {};
 }
 
 qint64 rowsWrittenSinceOpen(const Connection& c) {

@@ -137,6 +137,13 @@ using ReadingDayRule = std::function<std::optional<QDate>(
 Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const QDate& first,
                                     const QDate& last, const ReadingDayRule& dayOf);
 
+// On a site server, locks the readings of the table (its name as statements quote it)
+// with these row numbers, in ascending order of row number, inside the caller's
+// transaction; nothing on a file. Every change of many readings at once locks them so
+// before changing them: two such changes, one engineer's and another's, then never each
+// hold a reading the other waits for.
+Status lockRowsInOrder(Connection& c, const QString& quotedTable, std::vector<qint64> rowids);
+
 // The rows written (added, changed or deleted) through the connection since it was opened,
 // in every table.
 qint64 rowsWrittenSinceOpen(const Connection& c);

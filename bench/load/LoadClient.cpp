@@ -101,6 +101,10 @@ private:
     // this client saved since, the end of that save: what it holds is at least that new.
     qint64 m_readAt = 0;
     std::map<QString, qint64> m_savedAt;
+    void readAgain() {
+        m_readAt = nowUs();
+        m_savedAt.clear();
+    }
     QString readAt(const QString& key) const {
         const auto saved = m_savedAt.find(key);
         return QString::number(saved == m_savedAt.end() ? m_readAt : saved->second);
@@ -154,6 +158,7 @@ void Client::navigate() {
             return refuse(e, s.error());
         if (Status s = openReadings(m_c, m_readings, sensor); !s.ok()) return refuse(e, s.error());
         m_sensor = sensor;
+        readAgain();
         if (m_readings.recordCount() == 0) return;
         const qint64 position = 1 + pick(int(m_readings.recordCount()));
         if (Status s = m_readings.setAbsolutePosition(position); !s.ok())
@@ -161,8 +166,6 @@ void Client::navigate() {
         if (auto v = m_readings.value(kLoad); !v.ok()) return refuse(e, v.error());
         e.detail << QString::number(position);
     });
-    m_readAt = nowUs();
-    m_savedAt.clear();
 }
 
 void Client::addOwn() {
@@ -304,7 +307,8 @@ void Client::deleteOwnDays() {
             const auto deleted = deleteReadingsOnDays(m_c, m_sensor, first, last, dayOf);
             if (!deleted.ok()) return refuse(e, deleted.error());
             // The tab reads the readings again after a deletion.
-            if (Status s = m_readings.requery(); !s.ok()) refuse(e, s.error());
+            if (Status s = m_readings.requery(); !s.ok()) return refuse(e, s.error());
+            readAgain();
         });
 }
 

@@ -1,7 +1,14 @@
 // Two engineers on one site server: a change held up by another engineer's unfinished
 // change gives up after a bounded wait, tells the engineer so, stores nothing, and the same
 // action works once the other change has ended; two imports into one sensor side by side.
+#include "history/ImportHistory.h"
+#include "import/SlugAppend.h"
+#include "readings/DatasheetModel.h"
+#include "readings/ReadingsWork.h"
 #include "readings/frmBatchDel.h"
+#include "store/ImportHistoryTable.h"
+#include "store/Module1.h"
+#include "store/ReadingsTable.h"
 #include "tests/readings/ReadingsFixture.h"
 #include <QElapsedTimer>
 #include <QThread>
@@ -15,6 +22,7 @@ namespace {
 class ServerLockTest : public ReadingsWindowTest {
 protected:
     StoreEngine engine() const override { return StoreEngine::Server; }
+    qint64 firstRow = 0;
 };
 
 TEST_F(ServerLockTest, ADeletionHeldUpByAnotherEngineerGivesUpSaysSoAndWorksAfterwards) {
@@ -101,6 +109,85 @@ TEST_F(ServerLockTest, TwoImportsSideBySideStoreEachReadingOnceAndRecordOnlyThei
                                     "'200525001 2005/03/16 18:00:00')")),
               0);
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM ImportBatchRows")), 10);
+}
+
+// Every change of many readings locks them in the order of their rows, whatever order it
+// finds them in: two such changes by two engineers then never each hold a reading the
+// other waits for (a deadlock). The readings here were imported newest first, so their
+// dates run against their rows, and the first was corrected since. Another engineer holds the third
+// row; while the change waits for it, it must hold the first two rows and none after the third.
+TEST_F(ServerLockTest, ChangesOfManyReadingsLockThemInRowOrder) {
+    Connection mine, other, look;
+    ASSERT_TRUE(openDatabase(mine).ok());
+    ASSERT_TRUE(openDatabase(other).ok());
+    ASSERT_TRUE(openDatabase(look).ok());
+    std::vector<PlannedReading> newestFirst;
+    for (int day = 6; day >= 1; --day)
+        newestFirst.push_back({wallClock(QDate(2026, 3, day), QTime(8, 0)), "12.5", "1.00"});
+    const ImportBatch batch{0, kId, QStringLiteral("logger.dat"), QStringLiteral("sha"), {}, 0, {}};
+    // The rows not locked by anyone, as a third connection finds them (and lets go).
+    auto freeRows = [&] {
+        QStringList rows;
+        EXPECT_TRUE(look.begin().ok());
+        Query q(look, QStringLiteral("SELECT rowid FROM `200525001` ORDER BY rowid FOR UPDATE "
+                                     "SKIP LOCKED"));
+        while (q.next())
+            rows << QString::number(q.int64(0) - firstRow + 1);
+        look.rollback();
+        return rows.join(u' ');
+    };
+    const std::vector<std::pair<const char*, std::function<Status()>>> changes{
+        {"datasheet write-back",
+         [&] {
+             Recordset rs;
+             DatasheetModel grid(rs);
+             if (Status s = openReadings(mine, rs, kId); !s.ok()) return s;
+             grid.populate(kId);
+             for (int r = 1; r <= 6; ++r)
+                 grid.setCellText(r, 4, QStringLiteral("2.00"));
+             return writeDatasheet(mine, rs, grid);
+         }},
+        {"undo of the import",
+         [&] {
+             NoProgress progress;
+             const auto undone = undoBatch(mine, listBatches(mine, kId).value().at(0).id, progress);
+             return undone.ok() ? Status{} : Status(undone.error());
+         }},
+        {"deletion of a range of days",
+         [&] {
+             const auto deleted = deleteReadingsOnDays(
+                 mine, kId, QDate(2026, 3, 1), QDate(2026, 3, 6),
+                 [](const QVariant&, const QVariant&, const QVariant&) { return std::nullopt; });
+             return deleted.ok() ? Status{} : Status(deleted.error());
+         }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        execSql(QStringLiteral("DELETE FROM `200525001`"));
+        NoProgress progress;
+        ASSERT_EQ(writeReadings(mine, kId, newestFirst, progress, &batch).kind,
+                  WriteOutcome::Kind::Written);
+        firstRow = scalar(QStringLiteral("SELECT min(rowid) FROM `200525001`")).toLongLong();
+        // A reading corrected since: on the server its row now lies after the others.
+        execSql(QStringLiteral("UPDATE `200525001` SET ChannelT = '12.6' WHERE rowid = %1")
+                    .arg(firstRow));
+        ASSERT_TRUE(other.begin().ok());
+        ASSERT_TRUE(
+            other
+                .execute(QStringLiteral("SELECT * FROM `200525001` WHERE rowid = %1 FOR UPDATE")
+                             .arg(firstRow + 2))
+                .ok());
+        Status done;
+        std::thread changing([&] { done = change(); });
+        QThread::msleep(800);
+        EXPECT_EQ(freeRows(), QStringLiteral("4 5 6"))
+            << "rows 1 and 2 held, the change waiting on 3";
+        other.rollback();
+        changing.join();
+        EXPECT_TRUE(done.ok()) << done.error().description.toStdString();
+        execSql(QStringLiteral("DELETE FROM ImportBatchRows"));
+        execSql(QStringLiteral("DELETE FROM ImportBatches"));
+    }
 }
 
 } // namespace
