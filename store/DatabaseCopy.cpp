@@ -374,8 +374,7 @@ private:
                 if (Status s = m_target.execute(sql::dropReadingsTable(table)); !s.ok()) return s;
                 continue;
             }
-            if (Status s = m_target.execute(QStringLiteral("DELETE FROM ") + bq(table)); !s.ok())
-                return s;
+            if (Status s = m_target.engine()->emptyTable(table); !s.ok()) return s;
         }
         m_target.forgetColumns();
         return {};

@@ -4,6 +4,11 @@
 
 namespace rv {
 
+Status EngineConnection::emptyTable(const QString& table) {
+    return execute(QStringLiteral("DELETE FROM \"") +
+                   QString(table).replace(u'"', QStringLiteral("\"\"")) + u'"');
+}
+
 void EngineStatement::bind(int index, const QVariant& value) {
     if (!value.isValid() || value.isNull()) {
         bindNull(index);

@@ -227,6 +227,12 @@ public:
         return std::optional<RowChange>();
     }
 
+    // Removes every row of the table (its name unquoted) inside the transaction under way,
+    // as a restore does before it copies the backup in. A site server does so without
+    // recording each row as deleted by this user, and forgets what it recorded of the
+    // table's rows: the rows are all new.
+    virtual Status emptyTable(const QString& table);
+
     // A mark of what the database holds: equal marks, nothing has changed in between.
     // totalChanges counts this connection's writes; dataVersion others' and schemaVersion
     // any table made or changed. An engine that cannot tell answers totalChanges -1:

@@ -101,6 +101,12 @@ private:
     // this client saved since, the end of that save: what it holds is at least that new.
     qint64 m_readAt = 0;
     std::map<QString, qint64> m_savedAt;
+    // After an import or an undo into the sensor shown, the tab reads its readings again.
+    void reshow(Event& e, const QString& sensor) {
+        if (sensor != m_sensor || !m_readings.isOpen()) return;
+        if (Status s = m_readings.requery(); !s.ok()) return refuse(e, s.error());
+        readAgain();
+    }
     void readAgain() {
         m_readAt = nowUs();
         m_savedAt.clear();
@@ -230,7 +236,10 @@ void Client::writeBackSheet() {
     }
     if (detail.isEmpty()) return navigate();
     act(QStringLiteral("sheet"), m_sensor, detail, [&](Event& e) {
-        if (Status s = writeDatasheet(m_c, m_readings, grid); !s.ok()) refuse(e, s.error());
+        if (Status s = writeDatasheet(m_c, m_readings, grid); !s.ok()) return refuse(e, s.error());
+        // The Readings tab reads the readings again as the datasheet closes.
+        if (Status s = m_readings.requery(); !s.ok()) return refuse(e, s.error());
+        readAgain();
     });
     QStringList keys;
     for (int i = 0; i < detail.size(); i += 3)
@@ -269,6 +278,7 @@ void Client::importFile() {
             minutes.erase(minutes.begin() + *i);
         e.detail << minuteRanges(minutes);
         if (!minutes.empty()) m_batches[file] = sensor;
+        reshow(e, sensor);
     });
 }
 
@@ -292,6 +302,7 @@ void Client::undoImport() {
         if (const auto undone = undoBatch(m_c, id, progress); !undone.ok())
             return refuse(e, undone.error());
         m_batches.erase(file);
+        reshow(e, sensor);
     });
 }
 

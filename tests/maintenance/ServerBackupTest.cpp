@@ -166,6 +166,12 @@ TEST_F(ServerMaintenanceTest, ARestoreReplacesTheServersDataAfterASafetyBackupOf
     EXPECT_EQ(sensors, QStringList({"200525001", "200525002"}));
     EXPECT_TRUE(s().gConnection.onServer());
     EXPECT_EQ(logEntries(), 0);
+    // Every row is new: none is told to an engineer as deleted or changed by the restorer.
+    Connection look;
+    ASSERT_TRUE(look.openServer(conninfo).ok());
+    Query kept(look, QStringLiteral("SELECT count(*) FROM rv_row_changes"));
+    ASSERT_TRUE(kept.next());
+    EXPECT_EQ(kept.int64(0), 0);
 }
 
 TEST_F(ServerMaintenanceTest, ARestoreTheServerRefusesHalfWayLeavesItsDataAsItWas) {
