@@ -75,7 +75,7 @@ void ReadingsTab::DeleteChosenReadings() {
                 throw Abort{Error{err::NoCurrentRow,
                                   QStringLiteral("The reading shown is not the current reading; "
                                                  "nothing was deleted.")}};
-            if (Status removed = rs.remove(); removed.error().number == err::ChangedByAnother) {
+            if (Status removed = rs.remove(); byAnotherEngineer(removed.error().number)) {
                 fillreadings(); // what another engineer stored meanwhile, kept
                 throw Abort{removed.error()};
             } else {

@@ -592,7 +592,7 @@ void ReadingsTab::CheckDateTime() {
         need(rs.setValue(cReadingTime, t));
         // Another engineer on the site server changed the reading since it was shown: said
         // so, and the date and time typed stay in the pickers.
-        if (const Status written = rs.update(); written.error().number == err::ChangedByAnother) {
+        if (const Status written = rs.update(); byAnotherEngineer(written.error().number)) {
             refusedByAnother(written.error());
             return;
         } else {
@@ -684,7 +684,7 @@ bool ReadingsTab::SaveReadings() {
         need(rs.setValue(cChannelT, formatPattern(txtChannelT->text().trimmed(), 1)));
         need(rs.setValue(cChannel1, formatPattern(txtChannel_1->text().trimmed(), 2)));
         need(rs.setValue(cDoNotPlot, chkDontPlot->isChecked()));
-        if (Status written = rs.update(); written.error().number == err::ChangedByAnother) {
+        if (Status written = rs.update(); byAnotherEngineer(written.error().number)) {
             mayLeave = false;
             refusedByAnother(written.error());
             return;

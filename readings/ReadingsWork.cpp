@@ -141,10 +141,10 @@ Status writeDatasheet(Connection& connection, Recordset& readings, const Datashe
             if (Status s = readings.setAbsolutePosition(r); !s.ok()) return s;
             const Status kept = readings.lockCurrentUnchanged();
             if (kept.ok()) continue;
-            if (kept.error().number != err::ChangedByAnother) return kept;
+            if (!byAnotherEngineer(kept.error().number)) return kept;
             if (++refused > kMaxConflictsTold) continue;
             QString line = kept.error().description;
-            if (kept.error().description.contains(QStringLiteral(" was changed ")))
+            if (kept.error().number == err::ChangedByAnother)
                 line += QStringLiteral(" Stored now: ") + storedNow();
             told << line;
         }

@@ -38,8 +38,8 @@ void SensorRegistry::imgDelete_Click() {
     // On a site server, a sensor another engineer changed since it was shown is not deleted
     // unseen: its stored record is shown instead. One they deleted is gone already.
     if (const Status unchanged = rs.lockCurrentUnchanged();
-        unchanged.error().number == err::ChangedByAnother) {
-        const bool gone = unchanged.error().description.contains(QStringLiteral(" was deleted "));
+        byAnotherEngineer(unchanged.error().number)) {
+        const bool gone = unchanged.error().number == err::DeletedByAnother;
         m_s.dialogs.inform(unchanged.error().description +
                                (gone ? QString() : QStringLiteral(" It was not deleted.")),
                            QStringLiteral("Site server"), Icon::Exclamation);

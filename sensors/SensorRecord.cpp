@@ -166,7 +166,7 @@ void SensorRecord::savefields() {
         if (!m_id.txtDestructionDate->text().isEmpty())
             put("DestructionDate", m_id.txtDestructionDate->text());
         const Status written = rs.update();
-        if (written.error().number != err::ChangedByAnother) return need(written);
+        if (!byAnotherEngineer(written.error().number)) return need(written);
         // Another engineer on the site server changed or deleted the sensor since it was
         // shown. A sensor changed keeps the values typed in the boxes, and now holds the
         // stored ones, so that saving again stores the typed ones on purpose.

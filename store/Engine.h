@@ -34,9 +34,15 @@ constexpr long long NoSuchDatabase = 1103;    // the server holds no database of
 constexpr long long NoRockvaneTables = 1104;  // the database holds none of the program's tables
 constexpr long long ConnectionLost = 1105;    // the server went away during the work
 constexpr long long WriteRefused = 1106;      // the user may read but not write
-// A row another engineer changed or deleted since this program read it: nothing was written.
+// A row another engineer changed, or deleted, since this program read it: nothing was written.
 constexpr long long ChangedByAnother = 1107;
+constexpr long long DeletedByAnother = 1108;
 } // namespace err
+
+// Whether a refusal is of a row another engineer changed or deleted since it was read.
+inline bool byAnotherEngineer(long long number) {
+    return number == err::ChangedByAnother || number == err::DeletedByAnother;
+}
 
 // The kind of a value as the engine holds it.
 enum class ValueKind : char { Null, Integer, Real, Text, Blob };

@@ -640,7 +640,7 @@ Status Recordset::unchangedSinceRead(Row& row, const QString& outcome, bool drop
         dropCurrent();
     }
     return Status::fail(
-        err::ChangedByAnother,
+        found ? err::ChangedByAnother : err::DeletedByAnother,
         changedByAnotherText(what, change.ok() ? change.value() : std::nullopt, !found, outcome)
             .trimmed());
 }

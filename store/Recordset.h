@@ -26,8 +26,9 @@
 //    stays on the deleted row until the next move (moveNext reaches the row after it);
 //  - on a site server, update and remove first lock the row and compare it with the
 //    values read: a row another engineer changed since is neither overwritten nor
-//    deleted (ChangedByAnother, saying who and when; the row then holds the values stored
-//    now), and an update of a row another engineer deleted leaves the snapshot too;
+//    deleted (ChangedByAnother or DeletedByAnother, saying who and when; a changed row then
+//    holds the values stored now), and an update of a row another engineer deleted leaves the
+//    snapshot too;
 //  - requery re-runs the statement (the filter stays) and returns to the first row;
 //  - setFilter narrows the rows the recordset presents, counts and walks to those
 //    passing a predicate, the first of them current; clearFilter shows all again.
@@ -119,7 +120,8 @@ public:
     Status requery();
     // For a write of many rows in one transaction (the datasheet's write-back), on a site
     // server: locks the current row until the transaction ends and answers ChangedByAnother
-    // (as update does, without the outcome) when another engineer changed or deleted it
+    // or DeletedByAnother (as update does, without the outcome) when another engineer
+    // changed or deleted it
     // since it was read. A changed row then holds the values stored now; a deleted one stays
     // in the snapshot as read. Nothing to do on a file.
     Status lockCurrentUnchanged();
@@ -155,9 +157,9 @@ private:
     // "The reading <key>", "The sensor <id>" or "The row", for messages about a row.
     QString rowName(const Row& row) const;
     // On a site server, inside the transaction under way: locks the row and answers
-    // ChangedByAnother (its text ending with outcome) when another engineer changed or
-    // deleted it since it was read. The row then holds the values stored now, or has left
-    // the snapshot (the position on it, as after remove), and the edit is abandoned.
+    // ChangedByAnother or DeletedByAnother (its text ending with outcome) when another
+    // engineer changed or deleted it since it was read. The row then holds the values stored now,
+    // or has left the snapshot (the position on it, as after remove), and the edit is abandoned.
     Status unchangedSinceRead(Row& row, const QString& outcome, bool dropDeleted = true);
     std::vector<Row>& rows() { return m_store.rows(); }
     const std::vector<Row>& rows() const { return m_store.rows(); }

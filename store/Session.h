@@ -87,7 +87,7 @@ struct Session {
                                              "change to end. Nothing of this action was stored: "
                                              "try again in a moment.")
                                   .arg(kServerLockWaitSeconds));
-        else if (error.number == err::ChangedByAnother)
+        else if (byAnotherEngineer(error.number))
             dialogs.inform(error.description, QStringLiteral("Site server"), Icon::Exclamation);
         else if (error.number == err::WriteRefused)
             dialogs.inform(QStringLiteral("The site server did not allow this change: your "

@@ -31,6 +31,7 @@ constexpr int kHotReadings = 3;
 Outcome outcomeOf(const Error& e) {
     switch (e.number) {
     case err::ChangedByAnother:
+    case err::DeletedByAnother:
         return Outcome::Changed;
     case err::DatabaseBusy:
         return Outcome::Busy;
