@@ -65,10 +65,8 @@ Status Connection::openServer(const QString& conninfo, Mode mode, Tables tables)
 }
 
 void Connection::keepChangesOfOlderDatabase() {
-    Query kept(
-        *this,
-        QStringLiteral("SELECT CASE WHEN to_regclass('rv_row_changes') IS NULL THEN 0 ELSE 1 END"));
-    if (!kept.next() || kept.int64(0) != 0) return;
+    const Result<bool> kept = m_engine->keepsRowChanges();
+    if (!kept.ok() || kept.value()) return;
     const Result<QStringList> tables = programTables(*this);
     if (!tables.ok() || !begin().ok()) return;
     // Sensors and every sensor's readings: the tables engineers change row by row.

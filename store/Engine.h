@@ -227,6 +227,8 @@ public:
         (void)table;
         return {};
     }
+    // Whether the database keeps who changed its rows (a site server prepared for it).
+    virtual Result<bool> keepsRowChanges() { return false; }
     virtual Result<std::optional<RowChange>> lastChange(const QString& table, qint64 rowid) {
         (void)table;
         (void)rowid;

@@ -760,13 +760,19 @@ public:
         return {};
     }
 
-    Result<std::optional<RowChange>> lastChange(const QString& table, qint64 rowid) override {
-        std::optional<RowChange> change;
+    Result<bool> keepsRowChanges() override {
         bool kept = false;
         Status s = each(QStringLiteral("SELECT to_regclass('rv_row_changes') IS NOT NULL"),
                         QString(), [&](EngineStatement& row) { kept = row.text(0) == u't'; });
         if (!s.ok()) return s.error();
-        if (!kept) return change;
+        return kept;
+    }
+
+    Result<std::optional<RowChange>> lastChange(const QString& table, qint64 rowid) override {
+        std::optional<RowChange> change;
+        const Result<bool> kept = keepsRowChanges();
+        if (!kept.ok()) return kept.error();
+        if (!kept.value()) return change;
         auto q = prepare(QStringLiteral(
             "SELECT changed_by, (extract(epoch FROM changed_at) * 1000)::bigint, deleted::int "
             "FROM rv_row_changes WHERE lower(table_name) = lower(?1) AND row_id = ?2"));

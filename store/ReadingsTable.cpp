@@ -580,10 +580,9 @@ Result<TableMark> tableMark(Connection& c, const QString& table) {
     mark.rows = q.int64(0);
     mark.highestRow = q.int64(1);
     if (!c.onServer()) return mark;
-    Query kept(c, QStringLiteral(
-                      "SELECT CASE WHEN to_regclass('rv_row_changes') IS NULL THEN 0 ELSE 1 END"));
-    if (!kept.next()) return kept.status();
-    if (kept.int64(0) == 0) return mark;
+    const Result<bool> kept = c.engine()->keepsRowChanges();
+    if (!kept.ok()) return kept.error();
+    if (!kept.value()) return mark;
     Query others(c, QStringLiteral("SELECT count(*) || ' ' || coalesce(max(changed_at)::text, "
                                    "'') FROM rv_row_changes WHERE table_name = ?1 AND "
                                    "changed_by <> session_user"));

@@ -225,4 +225,37 @@ TEST_F(PreparedServerDatabase, WorkCutOffByTheServerIsRolledBackAndTheNextStatem
     EXPECT_EQ(count(QStringLiteral("Prefs")), 2);
 }
 
+// A database prepared before the server kept who changed its rows gains that record when
+// its owner opens it; a deletion forgets what is older than 30 days and keeps the rest.
+TEST_F(PreparedServerDatabase, AnOlderDatabaseGainsTheRecordOfChangesAndDeletionsPruneIt) {
+    ASSERT_TRUE(admin.execute(QStringLiteral("DROP FUNCTION rv_note_row_changes() CASCADE")).ok());
+    ASSERT_TRUE(admin.execute(QStringLiteral("DROP TABLE rv_row_changes")).ok());
+    ASSERT_TRUE(admin
+                    .execute(QStringLiteral("INSERT INTO Sensors (InstrumentID) VALUES "
+                                            "('200525001'), ('200525002'), ('200525003')"))
+                    .ok());
+    ASSERT_FALSE(admin.engine()->keepsRowChanges().value());
+
+    Connection opened;
+    ASSERT_TRUE(opened.openServer(conninfo).ok());
+    ASSERT_TRUE(opened.engine()->keepsRowChanges().value());
+    ASSERT_TRUE(admin
+                    .execute(QStringLiteral("UPDATE Sensors SET Model = 'X' WHERE InstrumentID "
+                                            "= '200525001'"))
+                    .ok());
+    EXPECT_EQ(count(QStringLiteral("rv_row_changes")), 1);
+    const Status older = admin.execute(
+        QStringLiteral("INSERT INTO rv_row_changes VALUES ('sensors', -1, 'old', now() - interval "
+                       "'31 days', 'f'), ('sensors', -2, 'recent', now() - interval '29 days', "
+                       "'f')"));
+    ASSERT_TRUE(older.ok()) << older.error().description.toStdString();
+    ASSERT_TRUE(
+        admin.execute(QStringLiteral("DELETE FROM Sensors WHERE InstrumentID = '200525002'")).ok());
+    Query left(admin, QStringLiteral("SELECT string_agg(changed_by || '/' || deleted::text, ' ' "
+                                     "ORDER BY row_id) FROM rv_row_changes"));
+    ASSERT_TRUE(left.next());
+    const QString me = admin.userName();
+    EXPECT_EQ(left.text(0), QStringLiteral("recent/false %1/false %1/true").arg(me));
+}
+
 } // namespace
