@@ -96,6 +96,15 @@ void DatasheetModel::setCellText(int gridRow, int column, const QString& text) {
     emit dataChanged(i, i, {Qt::DisplayRole});
 }
 
+void DatasheetModel::forgetEdits(int gridRow) {
+    const int row = gridRow - 1;
+    if (row < 0 || row >= m_count) return;
+    for (int column = 0; column < m_columns; ++column)
+        m_edits.remove(cellKey(row, column));
+    m_toggled[std::size_t(row)] = 0;
+    emit dataChanged(index(row, 0), index(row, m_columns - 1), {Qt::DisplayRole});
+}
+
 bool DatasheetModel::isTicked(int gridRow) const {
     const int row = gridRow - 1;
     if (row < 0 || row >= m_count) return false;

@@ -42,6 +42,9 @@ public:
     // Whether the cell's text was changed in the grid.
     bool isEdited(int gridRow, int column) const;
     void setCellText(int gridRow, int column, const QString& text);
+    // Drops every edit of a row, its cells and its mark: the row shows what it was filled
+    // with again.
+    void forgetEdits(int gridRow);
     // Every cell whose text was changed in the grid, as grid rows and columns, in grid
     // order (by row, then column).
     std::vector<std::pair<int, int>> editedCells() const;

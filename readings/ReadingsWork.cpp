@@ -44,7 +44,8 @@ std::optional<NotNumberCell> firstNotNumber(const DatasheetModel& grid) {
     return std::nullopt;
 }
 
-Status writeDatasheet(Connection& connection, Recordset& readings, const DatasheetModel& grid) {
+Status writeDatasheet(Connection& connection, Recordset& readings, const DatasheetModel& grid,
+                      std::vector<int>* deletedRows) {
     if (!readings.isOpen()) return closedError();
     // A text that is no number never reaches a reading, and then no other cell does.
     if (const auto bad = firstNotNumber(grid))
@@ -142,6 +143,8 @@ Status writeDatasheet(Connection& connection, Recordset& readings, const Datashe
             const Status kept = readings.lockCurrentUnchanged();
             if (kept.ok()) continue;
             if (!byAnotherEngineer(kept.error().number)) return kept;
+            if (kept.error().number == err::DeletedByAnother && deletedRows)
+                deletedRows->push_back(int(r));
             if (++refused > kMaxConflictsTold) continue;
             QString line = kept.error().description;
             if (kept.error().number == err::ChangedByAnother)

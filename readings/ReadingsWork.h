@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QString>
 #include <optional>
+#include <vector>
 
 namespace rv {
 
@@ -19,7 +20,11 @@ class DatasheetModel;
 // The date and time columns (0 to 2) cannot be changed in the grid and are not written;
 // cells left unchanged keep their stored values. A value a column refuses, or a reading
 // that is no longer there, leaves every reading as it was.
-Status writeDatasheet(Connection& connection, Recordset& readings, const DatasheetModel& grid);
+// On a site server, readings another engineer changed or deleted since the grid was filled
+// are refused (ChangedByAnother, naming them); the grid rows of those deleted are added to
+// deletedRows when given, since their edits can never be written back.
+Status writeDatasheet(Connection& connection, Recordset& readings, const DatasheetModel& grid,
+                      std::vector<int>* deletedRows = nullptr);
 
 // The first cell changed in the grid whose text is no channel value (isChannelValue),
 // described for the user: the column and the reading by its key, e.g. "The Channel1

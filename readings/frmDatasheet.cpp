@@ -381,17 +381,27 @@ bool frmDatasheet::Read_Values_From_Grid() {
             throw Abort{Error{err::InvalidArgument,
                               QStringLiteral("The open readings are not those of sensor ") +
                                   m_sensor + QStringLiteral("; nothing was written back.")}};
-        const Status written = writeDatasheet(m_s.gConnection, rs, *model);
+        std::vector<int> deleted;
+        const Status written = writeDatasheet(m_s.gConnection, rs, *model, &deleted);
         if (written.error().number != err::ChangedByAnother) return need(written);
         // Another engineer changed some of the readings meanwhile: the grid keeps every
         // edit, and the readings now hold what is stored, so that writing back again
-        // stores the edits over it on purpose.
+        // stores the edits over it on purpose. The edits of a reading deleted meanwhile
+        // can never be written: they leave the grid, or no close would ever succeed.
         refused = true;
+        for (const int row : deleted)
+            model->forgetEdits(row);
         m_s.LogError(errorText(written.error(), kReadValues));
-        m_s.dialogs.inform(written.error().description + kCrLf +
-                               QStringLiteral("Your changes are still in the datasheet: close it "
-                                              "again to write them over the values stored now."),
-                           QStringLiteral("Site server"), Icon::Exclamation);
+        m_s.dialogs.inform(
+            written.error().description + kCrLf +
+                (deleted.empty() ? QString()
+                                 : QStringLiteral("Your changes to the readings deleted "
+                                                  "meanwhile cannot be written back: they were "
+                                                  "taken out of the datasheet.") +
+                                       kCrLf) +
+                QStringLiteral("Your changes are still in the datasheet: close it again to "
+                               "write them over the values stored now."),
+            QStringLiteral("Site server"), Icon::Exclamation);
     });
     if (!refused) m_s.rsReadings.close();
     return !refused;

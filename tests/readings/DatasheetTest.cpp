@@ -378,6 +378,37 @@ TEST_F(DatasheetOnServer, ReadingsChangedMeanwhileAreNamedAndTheEditsWaitForASec
     EXPECT_EQ(stored("ChannelT", k12), "23.0");
 }
 
+// The edits of a reading another engineer deleted meanwhile can never be written: the
+// first close names it and takes them out, the second writes the other edits.
+TEST_F(DatasheetOnServer, AReadingDeletedMeanwhileIsNamedAndItsEditsLeaveTheDatasheet) {
+    threeReadings();
+    startOnReadings();
+    frmDatasheet& f = open();
+    type(f, 1, 3, QStringLiteral("1")); // 12.51
+    type(f, 2, 4, QStringLiteral("5")); // 11.005
+    Connection other;
+    const QString anna = openAsAnotherEngineer(other);
+    ASSERT_TRUE(
+        other.execute(QStringLiteral("DELETE FROM `200525001` WHERE ChannelT = '12.5'")).ok());
+    const QString at = QLocale::c().toString(QDateTime::currentDateTime(),
+                                             QStringLiteral("HH:mm 'on' d MMM yyyy"));
+    f.close();
+    settle();
+    dialogs.expect("The reading 200525001 2026/03/10 08:00:00 was deleted by " + anna + " at " +
+                       at +
+                       ", after it was shown to you.\r\nNothing was written back.\r\nYour "
+                       "changes to the readings deleted meanwhile cannot be written back: they "
+                       "were taken out of the datasheet.\r\nYour changes are still in the "
+                       "datasheet: close it again to write them over the values stored now.",
+                   QStringLiteral("Site server"), Icon::Exclamation);
+    EXPECT_EQ(cell(f, 1, 3), "12.5");
+    EXPECT_EQ(cell(f, 2, 4), "11.005");
+    EXPECT_EQ(stored("Channel1", k11), "11.00");
+    close(f);
+    EXPECT_EQ(stored("Channel1", k11), "11.005");
+    EXPECT_EQ(stored("ChannelT", k10), "<none>");
+}
+
 TEST_F(DatasheetTest, AChangedCellThatIsNoNumberKeepsTheWindowOpenAndWritesNothing) {
     threeReadings();
     // Stored before: a value the grid would never have let the user type.
