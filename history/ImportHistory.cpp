@@ -1,5 +1,6 @@
 #include "history/ImportHistory.h"
 #include "core/Values.h"
+#include "store/ChangeHistory.h"
 #include "store/Connection.h"
 #include "store/ReadingsTable.h"
 #include "store/Statements.h"
@@ -165,6 +166,13 @@ Result<qint64> undoBatch(Connection& c, qint64 batchId, Progress& progress) {
             ~EndProgress() { p.end(); }
         } endProgress{progress};
         if (Status st = lockRowsInOrder(c, quoteName(table), rowIds); !st.ok()) return st;
+        // Every reading the undo removes is kept in the history of changes, so that it can
+        // be put back.
+        ChangeAction action(c, table, how::ImportUndo,
+                            QStringLiteral("Import of ") + batch.value()->fileName +
+                                QStringLiteral(" undone"));
+        if (Status st = action.recordLeavingRows(change::Undone, table, rowIds); !st.ok())
+            return st;
         ReadingRemoval removal(c, table);
         if (!removal.prepared().ok()) return removal.prepared();
         for (qint64 i = 0; i < total; ++i) {

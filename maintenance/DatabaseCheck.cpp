@@ -4,6 +4,7 @@
 #include "maintenance/Maintenance.h"
 #include "maintenance/SafetyBackup.h"
 #include "platform/Log.h"
+#include "store/ChangeHistory.h"
 #include "store/Provisioning.h"
 #include "store/Session.h"
 #include <QDir>
@@ -78,14 +79,18 @@ QString damagedDatabaseText(const QString& latestBackupName, bool unreadable) {
                           "of backups and click \"Restore from Backup\".");
 }
 
-QString readOnlyDatabaseText() {
+QString readOnlyDatabaseText(bool keepsChanges) {
     return QStringLiteral("The database ") + kDatabaseFileName +
            QStringLiteral(" can only be read: it is write-protected or on a disk that cannot "
                           "be written.") +
            kCrLf +
            QStringLiteral("Until Rockvane runs on a database it can write, alarm levels, the "
                           "import history and the safety backup before each import are not "
-                          "available.");
+                          "available.") +
+           (keepsChanges ? QString()
+                         : kCrLf + QStringLiteral("This database keeps no record of changes to "
+                                                  "readings yet: it gains one the first time "
+                                                  "Rockvane opens it where it can be written."));
 }
 
 void tellDatabaseDamaged(Session& s, const MaintenanceFiles& files, bool unreadable) {
@@ -104,14 +109,15 @@ bool G_CheckOpenedDatabase(Session& s, MaintenanceFiles& files, const QString& l
         s.logFailure(sound.error(), label);
     }
     if (s.gConnection.isOpen() && !opensForWriting(s.gConnection))
-        s.dialogs.inform(readOnlyDatabaseText(), kTitle, Icon::Information);
+        s.dialogs.inform(readOnlyDatabaseText(hasChangeTables(s.gConnection)), kTitle,
+                         Icon::Information);
     return sound.ok();
 }
 
 Status ensureNewTables(Connection& c) {
-    if (hasAlarmTable(c) && hasHistoryTables(c)) return {};
+    if (hasAlarmTable(c) && hasHistoryTables(c) && hasChangeTables(c)) return {};
     if (Status s = c.begin(); !s.ok()) return s;
-    for (auto ensure : {&ensureAlarmTable, &ensureHistoryTables})
+    for (auto ensure : {&ensureAlarmTable, &ensureHistoryTables, &ensureChangeTables})
         if (Status s = ensure(c); !s.ok()) {
             c.rollback();
             return s;

@@ -31,8 +31,9 @@ bool isDamagedDatabase(const Error& error);
 // folder (user or safety backup, the newest by time) and how to restore it, or that
 // there is none. unreadable: the file could not be opened as a database at all.
 QString damagedDatabaseText(const QString& latestBackupName, bool unreadable);
-// The one message of a run on a database that can only be read.
-QString readOnlyDatabaseText();
+// The one message of a run on a database that can only be read; keepsChanges false adds
+// that the database holds no record of changes to readings yet (made before it kept one).
+QString readOnlyDatabaseText(bool keepsChanges = true);
 
 // Shows the message about the damaged database of the session (no log entry: the caller
 // writes it with the failure).

@@ -105,7 +105,7 @@ void ReadingsTab::DeleteChosenReadings() {
                              shortDateText(chosen.gDelEnd));
         }
         if (chosen.gDelAll) {
-            need(s.gConnection.execute(sql::deleteAllReadings(sensorId())));
+            need(deleteAllReadings(s.gConnection, sensorId()));
             m_shown = 0;
             need(rs.requery());
             fillreadings();

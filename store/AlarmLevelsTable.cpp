@@ -1,4 +1,5 @@
 #include "store/AlarmLevelsTable.h"
+#include "store/ChangeHistory.h"
 
 namespace rv {
 
@@ -64,13 +65,36 @@ Result<StoredLevels> readStoredLevels(Connection& c, const QString& instrumentId
     return levels;
 }
 
-Status writeStoredLevels(Connection& c, const QString& instrumentId, const StoredLevels& levels) {
-    return run(c,
-               QStringLiteral("INSERT INTO AlarmLevels (InstrumentID, AlertLoad, AlarmLoad, "
-                              "RateLimit) VALUES (?, ?, ?, ?) ON CONFLICT (InstrumentID) DO "
-                              "UPDATE SET AlertLoad = excluded.AlertLoad, AlarmLoad = "
-                              "excluded.AlarmLoad, RateLimit = excluded.RateLimit"),
-               {instrumentId, bound(levels.alert), bound(levels.alarm), bound(levels.ratePerDay)});
+Status writeStoredLevels(Connection& c, const QString& instrumentId, const StoredLevels& levels,
+                         const QString& how) {
+    // The levels before are read in the same transaction as the write, for the history.
+    const bool own = !c.inTransaction();
+    if (own)
+        if (Status s = c.begin(); !s.ok()) return s;
+    const auto failed = [&](const Status& s) {
+        if (own) c.rollback();
+        return s;
+    };
+    const Result<StoredLevels> was = readStoredLevels(c, instrumentId);
+    if (!was.ok()) return failed(was.error());
+    if (Status s =
+            run(c,
+                QStringLiteral("INSERT INTO AlarmLevels (InstrumentID, AlertLoad, AlarmLoad, "
+                               "RateLimit) VALUES (?, ?, ?, ?) ON CONFLICT (InstrumentID) "
+                               "DO UPDATE SET AlertLoad = excluded.AlertLoad, AlarmLoad = "
+                               "excluded.AlarmLoad, RateLimit = excluded.RateLimit"),
+                {instrumentId, bound(levels.alert), bound(levels.alarm), bound(levels.ratePerDay)});
+        !s.ok())
+        return failed(s);
+    const auto asMap = [](const StoredLevels& l) {
+        return QVariantMap{{QStringLiteral("AlertLoad"), bound(l.alert)},
+                           {QStringLiteral("AlarmLoad"), bound(l.alarm)},
+                           {QStringLiteral("RateLimit"), bound(l.ratePerDay)}};
+    };
+    if (Status s = recordSensorChange(c, instrumentId, how, asMap(was.value()), asMap(levels));
+        !s.ok())
+        return failed(s);
+    return own ? c.commit() : Status();
 }
 
 Status deleteAlarmLevels(Connection& c, const QString& instrumentId) {

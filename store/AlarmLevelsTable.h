@@ -31,8 +31,10 @@ bool hasAlarmTable(Connection& c);
 
 // The levels of one sensor.
 Result<StoredLevels> readStoredLevels(Connection& c, const QString& instrumentId);
-// Writes the row of one sensor (adding it or replacing its values).
-Status writeStoredLevels(Connection& c, const QString& instrumentId, const StoredLevels& levels);
+// Writes the row of one sensor (adding it or replacing its values); a change of a level is
+// kept in the history of changes as a change of the sensor's record, named `how`.
+Status writeStoredLevels(Connection& c, const QString& instrumentId, const StoredLevels& levels,
+                         const QString& how = QStringLiteral("Sensor record"));
 // Removes the row of one sensor, if any.
 Status deleteAlarmLevels(Connection& c, const QString& instrumentId);
 

@@ -1,5 +1,6 @@
 #include "store/Connection.h"
 #include "store/AlarmLevelsTable.h"
+#include "store/ChangeHistory.h"
 #include "store/DatabaseCopy.h"
 #include "store/DatabaseFile.h"
 #include "store/ImportHistoryTable.h"
@@ -71,11 +72,16 @@ void Connection::keepChangesOfOlderDatabase() {
     if (!tables.ok() || !begin().ok()) return;
     // Sensors and every sensor's readings: the tables engineers change row by row.
     const QStringList others = QStringList(fixedTables())
-                               << kAlarmLevelsTable << kImportBatchesTable << kImportBatchRowsTable;
+                               << kAlarmLevelsTable << kImportBatchesTable << kImportBatchRowsTable
+                               << kChangeActionsTable << kReadingChangesTable;
     for (const QString& table : tables.value())
         if (table == QLatin1String("Sensors") || !others.contains(table, Qt::CaseInsensitive))
             if (!m_engine->keepChanges(table).ok()) return rollback();
     if (!commit().ok()) rollback();
+}
+
+QDateTime Connection::now() const {
+    return m_clock ? m_clock->now() : SystemClock().now();
 }
 
 bool Connection::readOnly() const {

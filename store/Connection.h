@@ -3,6 +3,7 @@
 // file is an error, never an empty new database), runs the system's statements through
 // the translation of Statements.h, lists the tables and describes their columns. It works
 // through the engine interface (store/Engine.h) on the default engine.
+#include "platform/Clock.h"
 #include "platform/Status.h"
 #include "store/ColumnType.h"
 #include "store/Engine.h"
@@ -58,6 +59,10 @@ public:
     bool readOnly() const;
     // Who works on the database: the database user on a server, the login name on a file.
     QString userName() const { return m_engine ? m_engine->userName() : QString(); }
+    // The clock the store dates what it records by (the history of changes): the system's
+    // clock unless one is given; the clock must outlive the connection.
+    void setClock(const Clock* clock) { m_clock = clock; }
+    QDateTime now() const;
 
     // Runs a statement that returns no rows (see translateStatement).
     Status execute(const QString& statement);
@@ -109,6 +114,7 @@ private:
     std::unique_ptr<EngineConnection> m_engine;
     QString m_path; // the file's path, or the server's connection string
     bool m_onServer = false;
+    const Clock* m_clock = nullptr;
     QHash<QString, std::vector<ColumnInfo>> m_columns;
 };
 

@@ -1,5 +1,6 @@
 #include "store/DatabaseCopy.h"
 #include "store/AlarmLevelsTable.h"
+#include "store/ChangeHistory.h"
 #include "store/Connection.h"
 #include "store/DatabaseFile.h"
 #include "store/ImportHistoryTable.h"
@@ -39,13 +40,18 @@ bool isHistory(const QString& table) {
            table.compare(kImportBatchRowsTable, Qt::CaseInsensitive) == 0;
 }
 
+bool isChanges(const QString& table) {
+    return table.compare(kChangeActionsTable, Qt::CaseInsensitive) == 0 ||
+           table.compare(kReadingChangesTable, Qt::CaseInsensitive) == 0;
+}
+
 bool isAlarms(const QString& table) {
     return table.compare(kAlarmLevelsTable, Qt::CaseInsensitive) == 0;
 }
 
 // A sensor's readings table, or the template every one of them copies.
 bool hasReadings(const QString& table) {
-    return !isFixed(table) && !isHistory(table) && !isAlarms(table);
+    return !isFixed(table) && !isHistory(table) && !isAlarms(table) && !isChanges(table);
 }
 
 Result<qint64> countRows(Connection& c, const QString& table) {
@@ -390,6 +396,8 @@ private:
             made = ensureAlarmTable(m_target);
         else if (isHistory(table))
             made = ensureHistoryTables(m_target);
+        else if (isChanges(table))
+            made = ensureChangeTables(m_target);
         else if (!isFixed(table))
             made = newReadingsTable(there.value(), table);
         else
@@ -579,7 +587,8 @@ Result<QStringList> programTables(Connection& c) {
     QStringList found;
     for (const QString& name : fixedTables())
         if (const QString t = findName(tables.value(), name); !t.isEmpty()) found << t;
-    for (const QString& name : {kAlarmLevelsTable, kImportBatchesTable, kImportBatchRowsTable})
+    for (const QString& name : {kAlarmLevelsTable, kImportBatchesTable, kImportBatchRowsTable,
+                                kChangeActionsTable, kReadingChangesTable})
         if (const QString t = findName(tables.value(), name); !t.isEmpty()) found << t;
     const Result<QStringList> readings = readingsTables(c, tables.value());
     if (!readings.ok()) return readings;

@@ -1,5 +1,6 @@
 #include "store/ImportHistoryTable.h"
 #include "core/DateText.h"
+#include "store/ChangeHistory.h"
 #include "store/Statements.h"
 #include <QFileInfo>
 
@@ -123,7 +124,16 @@ Result<qint64> startBatch(Connection& c, const ImportBatch& batch) {
                  by.isEmpty() ? QVariant() : QVariant(by)});
         !s.ok())
         return s;
-    return c.lastInsertId();
+    const qint64 id = c.lastInsertId();
+    // The import itself is one entry of the history of changes: its readings are the
+    // batch's rows.
+    ChangeAction action(c, batch.instrumentId, how::Import, QFileInfo(batch.fileName).fileName());
+    if (Status s = action.record(change::Imported, {}, {}, {},
+                                 {{QStringLiteral("File"), QFileInfo(batch.fileName).fileName()},
+                                  {QStringLiteral("Readings"), batch.rows}});
+        !s.ok())
+        return s;
+    return id;
 }
 
 Result<qint64> recordBatch(Connection& c, const ImportBatch& batch,

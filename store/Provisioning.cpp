@@ -1,6 +1,7 @@
 #include "store/Provisioning.h"
 #include "data/ShippedDatabase.h"
 #include "store/AlarmLevelsTable.h"
+#include "store/ChangeHistory.h"
 #include "store/Connection.h"
 #include "store/DatabaseFile.h"
 #include "store/Engine.h"
@@ -61,6 +62,7 @@ Status provisionServerDatabase(const QString& conninfo) {
     if (s.ok()) s = c.engine()->execute(QString::fromUtf8(shipped::kSeedSql));
     if (s.ok()) s = ensureAlarmTable(c);
     if (s.ok()) s = ensureHistoryTables(c);
+    if (s.ok()) s = ensureChangeTables(c);
     if (s.ok()) s = c.engine()->keepChanges(QStringLiteral("Sensors"));
     if (s.ok()) s = c.commit();
     if (!s.ok()) c.rollback();

@@ -8,6 +8,7 @@
 #include "store/Statements.h"
 #include <QDate>
 #include <QDateTime>
+#include <QLocale>
 #include <QSet>
 #include <QTime>
 #include <cmath>
@@ -592,9 +593,44 @@ Result<TableMark> tableMark(Connection& c, const QString& table) {
     return mark;
 }
 
+namespace {
+
+// The values of the readings with these row numbers before a write: DateTimeKey, DoNotPlot
+// and the channel columns, in that order.
+Result<QHash<qint64, std::vector<QVariant>>> valuesBefore(Connection& c, const QString& table,
+                                                          const QStringList& channelColumns,
+                                                          const std::vector<ReadingValues>& rows) {
+    QHash<qint64, std::vector<QVariant>> held;
+    QString columns = QStringLiteral("rowid, DateTimeKey, DoNotPlot");
+    for (const QString& name : channelColumns)
+        columns += QStringLiteral(", ") + quoteName(name);
+    constexpr std::size_t kPerStatement = 500;
+    for (std::size_t from = 0; from < rows.size(); from += kPerStatement) {
+        const std::size_t n = std::min(kPerStatement, rows.size() - from);
+        QString sql = QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") +
+                      quoteName(table) + QStringLiteral(" WHERE rowid IN (?");
+        for (std::size_t i = 1; i < n; ++i)
+            sql += QStringLiteral(", ?");
+        Query q(c, sql + u')');
+        if (!q.prepared().ok()) return q.prepared().error();
+        for (std::size_t i = 0; i < n; ++i)
+            q.bindInt64(int(i) + 1, rows[from + i].rowid);
+        while (q.next()) {
+            std::vector<QVariant> values;
+            for (int i = 1; i < q.columnCount(); ++i)
+                values.push_back(q.value(i));
+            held.insert(q.int64(0), std::move(values));
+        }
+        if (!q.status().ok()) return q.status().error();
+    }
+    return held;
+}
+
+} // namespace
+
 Status writeReadingValues(Connection& c, const QString& table, const QStringList& channelColumns,
                           const std::vector<ReadingValues>& readings,
-                          const std::function<Status()>& beforeWriting) {
+                          const std::function<Status()>& beforeWriting, const QString& how) {
     // A cell left unchanged keeps its stored value: "SET c = CASE WHEN changed THEN value
     // ELSE c END".
     QStringList sets;
@@ -620,6 +656,13 @@ Status writeReadingValues(Connection& c, const QString& table, const QStringList
                         sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?") +
                         QString::number(rowParameter));
     if (!update.prepared().ok()) return update.prepared();
+    ChangeAction action(c, table, how);
+    QHash<qint64, std::vector<QVariant>> before;
+    if (action.keeps()) {
+        auto held = valuesBefore(c, table, channelColumns, readings);
+        if (!held.ok()) return held.error();
+        before = std::move(held.value());
+    }
     for (const ReadingValues& reading : readings) {
         update.reset();
         for (int p = 0; p < channelColumns.size(); ++p)
@@ -632,6 +675,23 @@ Status writeReadingValues(Connection& c, const QString& table, const QStringList
         update.bind(rowParameter, reading.rowid);
         if (Status s = update.run(); !s.ok()) return s;
         if (c.changes() != 1) return goneError();
+        const auto was = before.constFind(reading.rowid);
+        if (was == before.constEnd()) continue;
+        // Only the columns whose stored value the write changed are recorded.
+        QVariantMap old, now;
+        const std::vector<QVariant>& held = was.value();
+        for (const auto& [column, value] : reading.changed)
+            if (!sameForHistory(held[std::size_t(column) + 2], value)) {
+                old.insert(channelColumns[column], held[std::size_t(column) + 2]);
+                now.insert(channelColumns[column], value);
+            }
+        if (!sameForHistory(held[1], reading.doNotPlot)) {
+            old.insert(QStringLiteral("DoNotPlot"), held[1]);
+            now.insert(QStringLiteral("DoNotPlot"), reading.doNotPlot);
+        }
+        if (old.isEmpty()) continue;
+        if (Status s = action.record(change::Changed, held[0], held[0], old, now); !s.ok())
+            return s;
     }
     return transaction.commit();
 }
@@ -663,8 +723,11 @@ void datedByDayCall(FunctionCall& call) {
 
 // The readings of the table with these row numbers deleted, a few hundred per statement;
 // the count deleted. On a site server they are locked first, in the order of their rows.
-Result<qint64> deleteRows(Connection& c, const QString& name, const std::vector<qint64>& rowids) {
+Result<qint64> deleteRows(Connection& c, const QString& name, const std::vector<qint64>& rowids,
+                          ChangeAction& action, const QString& table) {
     if (Status s = lockRowsInOrder(c, name, rowids); !s.ok()) return s.error();
+    if (Status s = action.recordLeavingRows(change::Deleted, table, rowids); !s.ok())
+        return s.error();
     constexpr std::size_t kPerStatement = 500;
     qint64 deleted = 0;
     for (std::size_t from = 0; from < rowids.size(); from += kPerStatement) {
@@ -700,11 +763,30 @@ private:
 
 } // namespace
 
+Result<qint64> deleteAllReadings(Connection& c, const QString& table, const QString& how) {
+    Transaction transaction(c);
+    if (!transaction.started().ok()) return transaction.started().error();
+    ChangeAction action(c, table, how, QStringLiteral("Every reading deleted"));
+    if (Status s = action.recordLeaving(change::Deleted, table, QStringLiteral("1 = 1")); !s.ok())
+        return s.error();
+    if (Status s = c.execute(QStringLiteral("DELETE FROM ") + quoteName(table)); !s.ok())
+        return s.error();
+    const qint64 deleted = c.changes();
+    if (Status s = transaction.commit(); !s.ok()) return s.error();
+    return deleted;
+}
+
 Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const QDate& first,
-                                    const QDate& last, const ReadingDayRule& dayOf) {
+                                    const QDate& last, const ReadingDayRule& dayOf,
+                                    const QString& how) {
     if (!first.isValid() || !last.isValid() || first > last) return qint64(0);
     Transaction transaction(c);
     if (!transaction.started().ok()) return transaction.started().error();
+    const QString dayForm = QStringLiteral("d MMM yyyy");
+    ChangeAction action(
+        c, table, how,
+        QStringLiteral("Readings from %1 to %2 deleted")
+            .arg(QLocale::c().toString(first, dayForm), QLocale::c().toString(last, dayForm)));
     const QString name = quoteName(table);
     const QString form = QStringLiteral("yyyy-MM-dd");
     if (!c.runsProgramFunctions()) {
@@ -728,7 +810,7 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
             if (day && *day >= first && *day <= last) chosen.push_back(all.int64(0));
         }
         if (!all.status().ok()) return all.status().error();
-        const Result<qint64> deleted = deleteRows(c, name, chosen);
+        const Result<qint64> deleted = deleteRows(c, name, chosen, action, table);
         if (!deleted.ok()) return deleted;
         if (Status s = transaction.commit(); !s.ok()) return s.error();
         return deleted;
@@ -753,15 +835,19 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
     // A FullDate on a day from first to last sorts from "first" up to "last~": every text of
     // the last day that rv_dated_by_day lets through ("yyyy-MM-dd" or "yyyy-MM-dd ...")
     // sorts below it, every later day above it.
-    Query chosen(c, QStringLiteral("DELETE FROM ") + name +
-                        QStringLiteral(" WHERE FullDate >= ?1 AND FullDate < ?2 AND "
-                                       "rv_dated_by_day(ReadingDate, FullDate)"));
+    const QString onDays = QStringLiteral(
+        "FullDate >= ?1 AND FullDate < ?2 AND rv_dated_by_day(ReadingDate, FullDate)");
+    if (Status s = action.recordLeaving(change::Deleted, table, onDays,
+                                        {first.toString(form), last.toString(form) + u'~'});
+        !s.ok())
+        return s.error();
+    Query chosen(c, QStringLiteral("DELETE FROM ") + name + QStringLiteral(" WHERE ") + onDays);
     if (!chosen.prepared().ok()) return chosen.prepared().error();
     chosen.bind(1, first.toString(form));
     chosen.bind(2, last.toString(form) + QLatin1Char('~'));
     if (Status s = chosen.run(); !s.ok()) return s.error();
     const qint64 deleted = c.changes();
-    const Result<qint64> deletedOthers = deleteRows(c, name, others);
+    const Result<qint64> deletedOthers = deleteRows(c, name, others, action, table);
     if (!deletedOthers.ok()) return deletedOthers;
     if (Status s = transaction.commit(); !s.ok()) return s.error();
     return deleted + deletedOthers.value();

@@ -8,6 +8,7 @@
 // or holding a backquote) is refused before any statement is made of it. The loads are channel 1
 // less the installation offset and the temperatures channel T as a number (core/Loads.h).
 #include "platform/Status.h"
+#include "store/ChangeHistory.h"
 #include "store/Connection.h"
 #include <QDate>
 #include <QDateTime>
@@ -119,9 +120,13 @@ Result<TableMark> tableMark(Connection& c, const QString& table);
 // or a value a column refuses leaves every reading as it was. beforeWriting, when given, runs
 // inside the write's transaction before the first reading is written; its failure leaves
 // every reading as it was too.
+// Each reading whose values the write really changes is recorded in the history of changes
+// (store/ChangeHistory.h) as one action named `how`, in the same transaction; a reading
+// written with the values it holds records nothing.
 Status writeReadingValues(Connection& c, const QString& table, const QStringList& channelColumns,
                           const std::vector<ReadingValues>& readings,
-                          const std::function<Status()>& beforeWriting = {});
+                          const std::function<Status()>& beforeWriting = {},
+                          const QString& how = how::Datasheet);
 
 // The day of a reading from its ReadingDate, FullDate and DateTimeKey as field values (the
 // dates as fromStored gives them); nothing when no day can be read.
@@ -134,8 +139,14 @@ using ReadingDayRule = std::function<std::optional<QDate>(
 // those readings are chosen by one statement on FullDate, which the FullDate index serves.
 // Every other reading is dated by `dayOf`, and kept when it gives no day. A failure
 // deletes nothing.
+// Every reading deleted is kept in the history of changes, as one action named `how`.
 Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const QDate& first,
-                                    const QDate& last, const ReadingDayRule& dayOf);
+                                    const QDate& last, const ReadingDayRule& dayOf,
+                                    const QString& how = how::DeleteReadings);
+// Deletes every reading of the table in one transaction, keeping each in the history of
+// changes as one action named `how`; answers how many were deleted.
+Result<qint64> deleteAllReadings(Connection& c, const QString& table,
+                                 const QString& how = how::DeleteReadings);
 
 // On a site server, locks the readings of the table (its name as statements quote it)
 // with these row numbers, in ascending order of row number, inside the caller's

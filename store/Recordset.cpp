@@ -1,5 +1,6 @@
 #include "store/Recordset.h"
 #include "core/Values.h"
+#include "store/ChangeHistory.h"
 #include "store/Statements.h"
 #include <QLocale>
 #include <QRegularExpression>
@@ -474,6 +475,18 @@ Status Recordset::update() {
         }
 
     if (m_edit->isNew) {
+        // A reading typed in is recorded in the same transaction as it is stored.
+        const bool ownNew = recordsChanges() && !m_connection->inTransaction();
+        if (ownNew)
+            if (Status s = m_connection->begin(); !s.ok()) {
+                cancelUpdate();
+                return s;
+            }
+        const auto failedNew = [&](const Status& s) {
+            if (ownNew) m_connection->rollback();
+            cancelUpdate();
+            return s;
+        };
         QString sql = QStringLiteral("INSERT INTO ") + quoteName(m_table);
         if (names.isEmpty()) {
             sql += QStringLiteral(" DEFAULT VALUES");
@@ -488,11 +501,12 @@ Status Recordset::update() {
         Query q(*m_connection, sql);
         for (std::size_t i = 0; i < values.size(); ++i)
             q.bind(int(i) + 1, values[i]);
-        if (Status s = q.run(); !s.ok()) {
-            cancelUpdate();
-            return s;
-        }
-        row.rowid = m_connection->lastInsertId();
+        if (Status s = q.run(); !s.ok()) return failedNew(s);
+        const qint64 rowid = m_connection->lastInsertId();
+        if (Status s = recordWrite(row, &m_edit->cells, true); !s.ok()) return failedNew(s);
+        if (ownNew)
+            if (Status s = m_connection->commit(); !s.ok()) return failedNew(s);
+        row.rowid = rowid;
         ++m_ownChanges;
         m_store.store(row, m_edit->cells);
         m_edit.reset();
@@ -507,7 +521,7 @@ Status Recordset::update() {
     // On a site server the row is locked and compared with what was read, in the same
     // transaction as the write: another engineer's change is never overwritten unseen.
     const bool guarded = m_connection->onServer();
-    const bool own = guarded && !m_connection->inTransaction();
+    const bool own = (guarded || recordsChanges()) && !m_connection->inTransaction();
     if (own)
         if (Status s = m_connection->begin(); !s.ok()) {
             cancelUpdate();
@@ -540,6 +554,10 @@ Status Recordset::update() {
             err::RowNotFound, QStringLiteral("Row cannot be located for updating. Some values "
                                              "may have been changed since it was last read.")));
     }
+    if (Status s = recordWrite(row, &m_edit->cells, false); !s.ok()) {
+        cancelUpdate();
+        return failed(s);
+    }
     if (own)
         if (Status s = m_connection->commit(); !s.ok()) {
             cancelUpdate();
@@ -563,7 +581,7 @@ Status Recordset::remove() {
     // On a site server, a row another engineer changed since it was read is not deleted
     // unseen (see update); one another engineer deleted is gone as asked.
     const bool guarded = m_connection->onServer();
-    const bool own = guarded && !m_connection->inTransaction();
+    const bool own = (guarded || recordsChanges()) && !m_connection->inTransaction();
     if (own)
         if (Status s = m_connection->begin(); !s.ok()) return s;
     const auto failed = [&](const Status& s) {
@@ -577,6 +595,7 @@ Status Recordset::remove() {
             return failed(kept);
         }
     }
+    if (Status s = recordWrite(rows()[r], nullptr, false); !s.ok()) return failed(s);
     Query q(*m_connection, QStringLiteral("DELETE FROM ") + quoteName(m_table) +
                                QStringLiteral(" WHERE rowid = ?1"));
     q.bindInt64(1, rows()[r].rowid);
@@ -590,6 +609,53 @@ Status Recordset::remove() {
         m_canResort = false; // the row was already gone: read the table again next time
     dropCurrent();
     return {};
+}
+
+Status Recordset::recordWrite(const Row& row, const std::vector<QVariant>* after, bool isNew) {
+    if (!recordsChanges()) return {};
+    const bool sensors = m_table.compare(QStringLiteral("Sensors"), Qt::CaseInsensitive) == 0;
+    const int keyColumn = columnIndex(QStringLiteral("DateTimeKey"));
+    if (!sensors && keyColumn < 0) return {};
+    if (!after) {
+        if (sensors) return {};
+        ChangeAction action(*m_connection, m_table, m_changeHow);
+        return action.recordLeavingRows(change::Deleted, m_table, {row.rowid});
+    }
+    if (sensors && isNew) return {};
+    // The columns the write changes, with their values before and after it.
+    QVariantMap before, now;
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+        const QString& name = m_columns[c].name;
+        if (!m_edit->changed[c] ||
+            (!sensors && (!recordedReadingColumns().contains(name, Qt::CaseInsensitive) ||
+                          isComputedColumn(name))))
+            continue;
+        const QVariant& value = (*after)[c];
+        if (isNew) {
+            if (!value.isNull()) now.insert(name, value);
+            continue;
+        }
+        const QVariant old = m_store.stored(row, int(c));
+        if (sameForHistory(value, old)) continue;
+        before.insert(name, old);
+        now.insert(name, value);
+    }
+    if (sensors) {
+        const int id = columnIndex(QStringLiteral("InstrumentID"));
+        if (id < 0) return {};
+        return recordSensorChange(*m_connection, displayText(m_store.stored(row, id)), m_changeHow,
+                                  before, now);
+    }
+    if (now.isEmpty()) return {};
+    const QVariant oldKey = isNew ? QVariant() : m_store.stored(row, keyColumn);
+    const QVariant newKey =
+        m_edit->changed[std::size_t(keyColumn)] ? (*after)[std::size_t(keyColumn)] : oldKey;
+    const QString kind = isNew ? change::Added
+                         : before.contains(m_columns[std::size_t(keyColumn)].name)
+                             ? change::Rekeyed
+                             : change::Changed;
+    ChangeAction action(*m_connection, m_table, m_changeHow);
+    return action.record(kind, oldKey, newKey, before, now);
 }
 
 void Recordset::dropCurrent() {

@@ -126,6 +126,12 @@ public:
     // in the snapshot as read. Nothing to do on a file.
     Status lockCurrentUnchanged();
 
+    // Records every change this recordset writes into the history of changes
+    // (store/ChangeHistory.h), naming `how`: on a sensor's readings table each reading
+    // added, changed, re-keyed or deleted; on the Sensors table each change of a sensor's
+    // record. Empty records nothing. Stays set when the recordset is opened again.
+    void setChangeHow(const QString& how) { m_changeHow = how; }
+
     void setFilter(RowFilter filter);
     void clearFilter();
     bool hasFilter() const { return m_filter.has_value(); }
@@ -161,6 +167,10 @@ private:
     // engineer changed or deleted it since it was read. The row then holds the values stored now,
     // or has left the snapshot (the position on it, as after remove), and the edit is abandoned.
     Status unchangedSinceRead(Row& row, const QString& outcome, bool dropDeleted = true);
+    // The history entry of the write of the current row about to be made, inside its
+    // transaction: `after` the cells to be stored (nullptr for a deletion).
+    Status recordWrite(const Row& row, const std::vector<QVariant>* after, bool isNew);
+    bool recordsChanges() const { return !m_changeHow.isEmpty(); }
     std::vector<Row>& rows() { return m_store.rows(); }
     const std::vector<Row>& rows() const { return m_store.rows(); }
     const Row& currentRow() const { return rows()[m_view[std::size_t(m_pos)]]; }
@@ -179,6 +189,7 @@ private:
     qint64 m_ownChanges = 0;  // rows this recordset wrote since
 
     Connection* m_connection = nullptr;
+    QString m_changeHow;
     QString m_statement;
     QString m_table;
     bool m_open = false;

@@ -7,6 +7,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Log.h"
 #include "platform/Status.h"
+#include "store/ChangeHistory.h"
 #include "store/Connection.h"
 #include "store/CurrentSensor.h"
 #include "store/Recordset.h"
@@ -23,7 +24,13 @@ class Paths;
 
 struct Session {
     Session(Dialogs& dialogs, const Clock& clock, const Paths& paths, Desktop& desktop)
-        : dialogs(dialogs), clock(clock), paths(paths), desktop(desktop) {}
+        : dialogs(dialogs), clock(clock), paths(paths), desktop(desktop) {
+        // What the engineer changes through the tabs is kept in the history of changes,
+        // dated by the program's clock.
+        gConnection.setClock(&clock);
+        rsReadings.setChangeHow(how::ReadingsTab);
+        rsSensors.setChangeHow(how::SensorRecord);
+    }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 

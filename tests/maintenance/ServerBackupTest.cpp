@@ -26,8 +26,9 @@ const QString kSafety = QStringLiteral("LODIXsafety2026-03-14 093015 before rest
 const QString kHeading = QStringLiteral("List of Backups:");
 // The sample's tables and rows: two sensors of 50 and 3 readings.
 const QString kSample =
-    QStringLiteral("200525001=50 200525002=3 AlarmLevels=0 Configuration=1 ImportBatchRows=0 "
-                   "ImportBatches=0 NetworkConfig=0 Prefs=1 Sensors=2 sensordata=0");
+    QStringLiteral("200525001=50 200525002=3 AlarmLevels=0 ChangeActions=0 Configuration=1 "
+                   "ImportBatchRows=0 ImportBatches=0 NetworkConfig=0 Prefs=1 ReadingChanges=0 "
+                   "Sensors=2 sensordata=0");
 
 QString countsOnServer(const QString& conninfo) {
     Connection c;
@@ -155,8 +156,9 @@ TEST_F(ServerMaintenanceTest, ARestoreReplacesTheServersDataAfterASafetyBackupOf
     EXPECT_EQ(onServer(), kSample);
     EXPECT_EQ(backupFiles(), QStringList({kToday, kSafety}));
     EXPECT_EQ(inFile(backupPath(kSafety)),
-              "200525001=50 200525002=0 200525009=0 AlarmLevels=0 Configuration=1 "
-              "ImportBatchRows=0 ImportBatches=0 NetworkConfig=0 Prefs=1 Sensors=3 sensordata=0");
+              "200525001=50 200525002=0 200525009=0 AlarmLevels=0 ChangeActions=0 Configuration=1 "
+              "ImportBatchRows=0 ImportBatches=0 NetworkConfig=0 Prefs=1 ReadingChanges=0 "
+              "Sensors=3 sensordata=0");
     EXPECT_EQ(listed(), QStringList({kHeading, kToday, kSafety}));
     // The program shows the restored data, as after a restore of a file.
     EXPECT_EQ(window->utilities->txtSCount->text(), "2");

@@ -3,6 +3,7 @@
 // as it was. Run onto a file, and onto the throwaway site server when there is one.
 #include "store/DatabaseCopy.h"
 #include "store/AlarmLevelsTable.h"
+#include "store/ChangeHistory.h"
 #include "store/Connection.h"
 #include "store/ImportHistoryTable.h"
 #include "store/PgEngine.h"
@@ -72,6 +73,14 @@ void fillSample(Connection& c) {
                        "(7, ?, '0099.90')"),
         {kLastKey});
     run(c, QStringLiteral("UPDATE Prefs SET MaxY = 33.3"));
+    // The history of changes travels with the data: a deleted reading kept whole.
+    ASSERT_TRUE(ensureChangeTables(c).ok());
+    run(c, QStringLiteral("INSERT INTO ChangeActions (ActionID, InstrumentID, ChangedAt, "
+                          "ChangedBy, How) VALUES (3, '200525001', '2020-03-03 11:00:00', 'jo', "
+                          "'Delete readings')"));
+    run(c, QStringLiteral("INSERT INTO ReadingChanges (ActionID, Kind, DateTimeKey, Channel1, "
+                          "zero1, DoNotPlot) VALUES (3, 'Deleted', '200525001 2020/01/09 "
+                          "08:00:00', '0042.00', 41.5, 1)"));
 }
 
 // Every program table's rows, each cell with the kind it is held as, in one text.
@@ -163,11 +172,11 @@ TEST_P(DatabaseCopyTest, EveryTableArrivesWithEveryValueAsItWas) {
     QStringList counts;
     for (const CopiedTable& t : copied.value().tables)
         counts << QStringLiteral("%1 %2/%3").arg(t.name).arg(t.sourceRows).arg(t.targetRows);
-    EXPECT_EQ(counts,
-              QStringList({"Configuration 1/1", "Sensors 2/2", "NetworkConfig 0/0", "Prefs 1/1",
-                           "sensordata 0/0", "AlarmLevels 1/1", "ImportBatches 1/1",
-                           "ImportBatchRows 1/1", "200525001 3/3", "200525002 1/1"}));
-    EXPECT_EQ(copied.value().rows, 11);
+    EXPECT_EQ(counts, QStringList({"Configuration 1/1", "Sensors 2/2", "NetworkConfig 0/0",
+                                   "Prefs 1/1", "sensordata 0/0", "AlarmLevels 1/1",
+                                   "ImportBatches 1/1", "ImportBatchRows 1/1", "ChangeActions 1/1",
+                                   "ReadingChanges 1/1", "200525001 3/3", "200525002 1/1"}));
+    EXPECT_EQ(copied.value().rows, 13);
     // The first reading, read back through the store as the program reads it.
     Query q(target, QStringLiteral("SELECT Channel1, zero1, NumTemp FROM `200525001` WHERE "
                                    "DateTimeKey = ?"));
@@ -253,8 +262,8 @@ TEST_P(DatabaseCopyTest, ProgressCountsEveryRowAndACancelLeavesTheTargetAsItWas)
                     return true;
                 }).ok());
     ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.front(), std::make_pair(qint64(1), qint64(11))); // Configuration's one row
-    EXPECT_EQ(seen.back(), std::make_pair(qint64(11), qint64(11)));
+    EXPECT_EQ(seen.front(), std::make_pair(qint64(1), qint64(13))); // Configuration's one row
+    EXPECT_EQ(seen.back(), std::make_pair(qint64(13), qint64(13)));
 
     Connection fresh;
     openTarget(fresh);

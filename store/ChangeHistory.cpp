@@ -1,0 +1,753 @@
+#include "store/ChangeHistory.h"
+#include "core/DateText.h"
+#include "store/ImportHistoryTable.h"
+#include "store/Statements.h"
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QSet>
+
+namespace rv {
+
+namespace {
+
+const QString kCreateActions = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS ChangeActions ("
+    " ActionID INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " InstrumentID TEXT NOT NULL,"
+    " ChangedAt DATETIME CHECK (ChangedAt IS NULL OR (typeof(ChangedAt) = 'text' AND "
+    "ChangedAt GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*')),"
+    " ChangedBy TEXT,"
+    " How TEXT,"
+    " Note TEXT)");
+const QString kCreateActionsIndex = QStringLiteral(
+    "CREATE INDEX IF NOT EXISTS ChangeActions_InstrumentID ON ChangeActions (InstrumentID)");
+// The reading as it was stored, in the columns of a readings table (without their checks:
+// every value came from a table that made them).
+const QString kCreateChanges = QStringLiteral("CREATE TABLE IF NOT EXISTS ReadingChanges ("
+                                              " ChangeID INTEGER PRIMARY KEY AUTOINCREMENT,"
+                                              " ActionID INTEGER NOT NULL,"
+                                              " Kind TEXT NOT NULL,"
+                                              " DateTimeKey TEXT,"
+                                              " NewKey TEXT,"
+                                              " Before MEMO,"
+                                              " After MEMO,"
+                                              " ReadingDate DATETIME,"
+                                              " ReadingTime TEXT,"
+                                              " ChannelT TEXT,"
+                                              " Channel1 TEXT,"
+                                              " DoNotPlot YESNO,"
+                                              " FullDate DATETIME,"
+                                              " Channel2 TEXT,"
+                                              " Channel3 TEXT,"
+                                              " Channel4 TEXT,"
+                                              " Channel5 TEXT,"
+                                              " Channel6 TEXT,"
+                                              " Channel7 TEXT,"
+                                              " Channel8 TEXT,"
+                                              " Channel9 TEXT,"
+                                              " Channel10 TEXT,"
+                                              " IsDirty YESNO,"
+                                              " Plottemporal YESNO,"
+                                              " PlotSpatial YESNO,"
+                                              " zero1 DOUBLE,"
+                                              " NumTemp DOUBLE)");
+const QString kCreateChangesIndex = QStringLiteral(
+    "CREATE INDEX IF NOT EXISTS ReadingChanges_ActionID ON ReadingChanges (ActionID)");
+
+const QString kStoredMoment = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+// "14:32 on 9 Dec 2026"
+QString momentText(const QDateTime& when) {
+    if (!when.isValid()) return QStringLiteral("an unknown time");
+    return QLocale::c().toString(when, QStringLiteral("HH:mm")) + QStringLiteral(" on ") +
+           QLocale::c().toString(when.date(), QStringLiteral("d MMM yyyy"));
+}
+
+Status run(Connection& c, const QString& sql, const QVariantList& values = {}) {
+    Query q(c, sql);
+    if (!q.prepared().ok()) return q.prepared();
+    for (int i = 0; i < values.size(); ++i)
+        q.bind(i + 1, values.at(i));
+    return q.run();
+}
+
+QString json(const QVariantMap& values) {
+    if (values.isEmpty()) return QString();
+    return QString::fromUtf8(
+        QJsonDocument(QJsonObject::fromVariantMap(values)).toJson(QJsonDocument::Compact));
+}
+
+QVariantMap fromJson(const QString& text) {
+    if (text.isEmpty()) return {};
+    return QJsonDocument::fromJson(text.toUtf8()).object().toVariantMap();
+}
+
+// A value as the JSON of an entry gives it back, as a column stores it: a whole number
+// comes back as an integer.
+QVariant storedForm(const QVariant& v) {
+    if (v.isNull() || !v.isValid()) return QVariant();
+    if (v.typeId() == QMetaType::Double) {
+        const double d = v.toDouble();
+        if (d == double(qint64(d)) && std::abs(d) < 9.0e15) return QVariant(qint64(d));
+    }
+    if (v.typeId() == QMetaType::Bool) return QVariant(qint64(v.toBool() ? 1 : 0));
+    return v;
+}
+
+// The image columns of ReadingChanges that `table` also has, in the history's order.
+Result<QStringList> sharedImageColumns(Connection& c, const QString& table) {
+    const auto columns = c.columns(table);
+    if (!columns.ok()) return columns.error();
+    QStringList shared;
+    for (const QString& name : recordedReadingColumns())
+        for (const ColumnInfo& col : columns.value())
+            if (col.name.compare(name, Qt::CaseInsensitive) == 0) {
+                shared << name;
+                break;
+            }
+    return shared;
+}
+
+QString quotedList(const QStringList& names) {
+    QStringList q;
+    for (const QString& n : names)
+        q << quoteName(n);
+    return q.join(QStringLiteral(", "));
+}
+
+const QString kEntryColumns = QStringLiteral(
+    "SELECT c.ChangeID, c.ActionID, a.InstrumentID, c.Kind, c.DateTimeKey, c.NewKey, "
+    "a.ChangedAt, a.ChangedBy, a.How, a.Note, c.Before, c.After, c.Channel1, c.ChannelT "
+    "FROM ReadingChanges c JOIN ChangeActions a ON a.ActionID = c.ActionID ");
+
+ChangeEntry entryFrom(const Query& q) {
+    ChangeEntry e;
+    e.id = q.int64(0);
+    e.action = q.int64(1);
+    e.instrumentId = q.text(2);
+    e.kind = q.text(3);
+    e.key = q.isNull(4) ? QString() : q.text(4);
+    e.newKey = q.isNull(5) ? QString() : q.text(5);
+    e.when = readDateTime(q.text(6)).value_or(QDateTime());
+    e.by = q.text(7);
+    e.how = q.text(8);
+    e.note = q.text(9);
+    e.before = q.isNull(10) ? QString() : q.text(10);
+    e.after = q.isNull(11) ? QString() : q.text(11);
+    if (removesReading(e.kind)) {
+        e.channel1 = q.value(12);
+        e.channelT = q.value(13);
+    }
+    return e;
+}
+
+Result<std::optional<ChangeEntry>> findEntry(Connection& c, qint64 id) {
+    Query q(c, kEntryColumns + QStringLiteral("WHERE c.ChangeID = ?1"));
+    if (!q.prepared().ok()) return q.prepared().error();
+    q.bindInt64(1, id);
+    std::optional<ChangeEntry> found;
+    if (q.next()) found = entryFrom(q);
+    if (!q.status().ok()) return q.status().error();
+    return found;
+}
+
+Status noHistory() {
+    return Status::fail(err::ItemNotFound,
+                        QStringLiteral("This database keeps no record of changes to readings."));
+}
+
+// The keys of the readings of a removal (every entry of its action of its kind).
+Result<QStringList> removedKeys(Connection& c, const ChangeEntry& e) {
+    Query q(c, QStringLiteral("SELECT DateTimeKey FROM ReadingChanges WHERE ActionID = ?1 AND "
+                              "Kind = ?2 ORDER BY ChangeID"));
+    if (!q.prepared().ok()) return q.prepared().error();
+    q.bindInt64(1, e.action);
+    q.bindText(2, e.kind);
+    QStringList keys;
+    while (q.next())
+        keys << (q.isNull(0) ? QString() : q.text(0));
+    if (!q.status().ok()) return q.status().error();
+    return keys;
+}
+
+// The keys among these that a reading of the table holds now.
+Result<QStringList> keysTaken(Connection& c, const QString& table, const ChangeEntry& e) {
+    Query q(c, QStringLiteral("SELECT r.DateTimeKey FROM ReadingChanges r JOIN ") +
+                   quoteName(table) +
+                   QStringLiteral(" t ON t.DateTimeKey = r.DateTimeKey WHERE r.ActionID = ?1 "
+                                  "AND r.Kind = ?2 ORDER BY r.ChangeID"));
+    if (!q.prepared().ok()) return q.prepared().error();
+    q.bindInt64(1, e.action);
+    q.bindText(2, e.kind);
+    QStringList keys;
+    while (q.next())
+        keys << q.text(0);
+    if (!q.status().ok()) return q.status().error();
+    return keys;
+}
+
+struct StoredReading {
+    qint64 rowid = 0;
+    QVariantMap values; // of the columns asked for
+};
+Result<std::optional<StoredReading>> readingByKey(Connection& c, const QString& table,
+                                                  const QString& key, const QStringList& cols) {
+    QString sql = QStringLiteral("SELECT rowid");
+    for (const QString& col : cols)
+        sql += QStringLiteral(", ") + quoteName(col);
+    Query q(c, sql + QStringLiteral(" FROM ") + quoteName(table) +
+                   QStringLiteral(" WHERE DateTimeKey = ?1"));
+    if (!q.prepared().ok()) return q.prepared().error();
+    q.bindText(1, key);
+    std::optional<StoredReading> found;
+    if (q.next()) {
+        StoredReading r;
+        r.rowid = q.int64(0);
+        for (int i = 0; i < cols.size(); ++i)
+            r.values.insert(cols[i], q.value(i + 1));
+        found = r;
+    }
+    if (!q.status().ok()) return q.status().error();
+    return found;
+}
+
+QString takenText(const QStringList& taken) {
+    QString text = QStringLiteral("The date and time of the reading ") + taken.first() +
+                   QStringLiteral(" is taken by another reading of the sensor now");
+    if (taken.size() > 1)
+        text += QStringLiteral(" (and %1 more of the readings to put back)").arg(taken.size() - 1);
+    return text + QStringLiteral(": nothing was put back. Delete or re-key that reading first.");
+}
+
+// What putting the entry back checks and will do; the caller's transaction, if any, holds
+// what was read.
+struct Plan {
+    ChangeEntry entry;
+    PutBackPlan shown;
+    QVariantMap restore;         // a change: the values to write back
+    std::optional<qint64> rowid; // a change: the reading written
+    QVariantMap current;         // a change: its values now, of the columns restored
+};
+
+Result<Plan> makePlan(Connection& c, qint64 entryId) {
+    if (!hasChangeTables(c)) return noHistory().error();
+    const auto found = findEntry(c, entryId);
+    if (!found.ok()) return found.error();
+    if (!found.value())
+        return Error{err::ItemNotFound, QStringLiteral("There is no change %1 in the history of "
+                                                       "changes.")
+                                            .arg(entryId)};
+    Plan plan;
+    plan.entry = *found.value();
+    const ChangeEntry& e = plan.entry;
+    plan.shown.entry = e.id;
+    const QString table = e.instrumentId;
+    if (!canPutBack(e.kind) || (e.kind == change::PutBack && e.before.isEmpty()))
+        return Error{err::InvalidArgument, QStringLiteral("An entry of the kind \"") + e.kind +
+                                               QStringLiteral("\" cannot be put back.")};
+    if (table.isEmpty() || !hasTable(c, table))
+        return Error{err::ItemNotFound, QStringLiteral("The sensor ") + table +
+                                            QStringLiteral(" is no longer stored: its readings "
+                                                           "cannot be put back.")};
+    const QString made = QStringLiteral(" at ") + momentText(e.when) +
+                         (e.by.isEmpty() ? QString() : QStringLiteral(" by ") + e.by);
+    if (removesReading(e.kind)) {
+        const auto keys = removedKeys(c, e);
+        if (!keys.ok()) return keys.error();
+        const auto taken = keysTaken(c, table, e);
+        if (!taken.ok()) return taken.error();
+        if (!taken.value().isEmpty()) return Error{err::KeyTaken, takenText(taken.value())};
+        const QStringList& k = keys.value();
+        plan.shown.readings = k.size();
+        const QString what =
+            k.size() == 1
+                ? QStringLiteral("The reading ") + k.first() + QStringLiteral(", which was ")
+                : QStringLiteral("The %1 readings that were ").arg(k.size());
+        const QString verb = e.kind == change::Undone ? QStringLiteral("removed by an import undo")
+                                                      : QStringLiteral("deleted");
+        plan.shown.description =
+            what + verb + QStringLiteral(" from sensor ") + table + made +
+            QStringLiteral(", will come back as they were stored") +
+            (k.size() > 1 ? QStringLiteral(" (from ") + k.first() + QStringLiteral(" to ") +
+                                k.last() + QStringLiteral(")")
+                          : QString()) +
+            QStringLiteral(".");
+        return plan;
+    }
+    // A change: the reading holds the key it was given by the change, unless changed since.
+    const QVariantMap before = fromJson(e.before);
+    const QString at = e.newKey.isEmpty() ? e.key : e.newKey;
+    const auto now = readingByKey(c, table, at, before.keys());
+    if (!now.ok()) return now.error();
+    if (!now.value())
+        return Error{err::RowNotFound,
+                     QStringLiteral("The reading ") + at +
+                         QStringLiteral(" is no longer stored (it was deleted or given another "
+                                        "date and time since): nothing was put back.")};
+    const QVariant oldKey = before.value(QStringLiteral("DateTimeKey"));
+    if (oldKey.isValid() && !oldKey.isNull() && oldKey.toString() != at) {
+        const auto holder = readingByKey(c, table, oldKey.toString(), {});
+        if (!holder.ok()) return holder.error();
+        if (holder.value()) return Error{err::KeyTaken, takenText({oldKey.toString()})};
+    }
+    plan.rowid = now.value()->rowid;
+    plan.current = now.value()->values;
+    QStringList values;
+    for (auto it = before.begin(); it != before.end(); ++it) {
+        plan.restore.insert(it.key(), storedForm(it.value()));
+        const QVariant was = plan.current.value(it.key());
+        values << changeColumnCaption(it.key()) + QStringLiteral(" ") + valueText(was) +
+                      QStringLiteral(" -> ") + valueText(storedForm(it.value()));
+    }
+    plan.shown.readings = 1;
+    plan.shown.description = QStringLiteral("The reading ") + at + QStringLiteral(" of sensor ") +
+                             table + QStringLiteral(" goes back to its values before the change") +
+                             made + QStringLiteral(": ") + values.join(QStringLiteral("; ")) +
+                             QStringLiteral(".");
+    return plan;
+}
+
+} // namespace
+
+QString changeColumnCaption(const QString& column) {
+    static const QHash<QString, QString> captions{
+        {QStringLiteral("DateTimeKey"), QStringLiteral("Date and time")},
+        {QStringLiteral("ChannelT"), QStringLiteral("Temperature")},
+        {QStringLiteral("Channel1"), QStringLiteral("Load")},
+        {QStringLiteral("DoNotPlot"), QStringLiteral("Do not plot")},
+        {QStringLiteral("ReadingDate"), QStringLiteral("Date")},
+        {QStringLiteral("ReadingTime"), QStringLiteral("Time")},
+        {QStringLiteral("FullDate"), QStringLiteral("Full date")},
+        {QStringLiteral("Recess"), QStringLiteral("Offset")},
+        {QStringLiteral("InstallDate"), QStringLiteral("Installation date")},
+    };
+    return captions.value(column, column);
+}
+
+QString valueText(const QVariant& v) {
+    if (!v.isValid() || v.isNull()) return QStringLiteral("(none)");
+    const QString t = v.toString();
+    return t.isEmpty() ? QStringLiteral("(empty)") : t;
+}
+
+QStringList changeKinds() {
+    return {change::Added,    change::Changed,       change::Rekeyed,
+            change::Deleted,  change::Undone,        change::PutBack,
+            change::Imported, change::SensorChanged, change::Cleared};
+}
+
+bool canPutBack(const QString& kind) {
+    return kind == change::Changed || kind == change::Rekeyed || kind == change::PutBack ||
+           removesReading(kind);
+}
+
+bool removesReading(const QString& kind) {
+    return kind == change::Deleted || kind == change::Undone;
+}
+
+Status ensureChangeTables(Connection& c) {
+    if (hasChangeTables(c)) return {};
+    const bool own = !c.inTransaction();
+    if (own)
+        if (Status s = c.begin(); !s.ok()) return s;
+    for (const QString& sql :
+         {kCreateActions, kCreateActionsIndex, kCreateChanges, kCreateChangesIndex})
+        if (Status s = c.execute(sql); !s.ok()) {
+            if (own) c.rollback();
+            return s;
+        }
+    c.forgetColumns();
+    return own ? c.commit() : Status();
+}
+
+bool hasChangeTables(Connection& c) {
+    return hasTable(c, kChangeActionsTable) && hasTable(c, kReadingChangesTable);
+}
+
+const QStringList& recordedReadingColumns() {
+    static const QStringList columns{QStringLiteral("DateTimeKey"), QStringLiteral("ReadingDate"),
+                                     QStringLiteral("ReadingTime"), QStringLiteral("ChannelT"),
+                                     QStringLiteral("Channel1"),    QStringLiteral("DoNotPlot"),
+                                     QStringLiteral("FullDate"),    QStringLiteral("Channel2"),
+                                     QStringLiteral("Channel3"),    QStringLiteral("Channel4"),
+                                     QStringLiteral("Channel5"),    QStringLiteral("Channel6"),
+                                     QStringLiteral("Channel7"),    QStringLiteral("Channel8"),
+                                     QStringLiteral("Channel9"),    QStringLiteral("Channel10"),
+                                     QStringLiteral("IsDirty"),     QStringLiteral("Plottemporal"),
+                                     QStringLiteral("PlotSpatial"), QStringLiteral("zero1"),
+                                     QStringLiteral("NumTemp")};
+    return columns;
+}
+
+bool sameForHistory(const QVariant& a, const QVariant& b) {
+    const auto nothing = [](const QVariant& v) {
+        return !v.isValid() || v.isNull() ||
+               (v.typeId() == QMetaType::QString && v.toString().isEmpty());
+    };
+    if (nothing(a) || nothing(b)) return nothing(a) && nothing(b);
+    return a == b;
+}
+
+bool isComputedColumn(const QString& column) {
+    return column.compare(QStringLiteral("zero1"), Qt::CaseInsensitive) == 0 ||
+           column.compare(QStringLiteral("NumTemp"), Qt::CaseInsensitive) == 0;
+}
+
+// ---------------------------------------------------------------------------------
+// Recording
+
+ChangeAction::ChangeAction(Connection& c, QString instrumentId, QString how, QString note)
+    : m_c(c), m_instrumentId(std::move(instrumentId)), m_how(std::move(how)),
+      m_note(std::move(note)), m_keeps(c.isOpen() && hasChangeTables(c)) {}
+
+Status ChangeAction::start() {
+    if (m_id != 0) return {};
+    if (Status s = run(m_c,
+                       QStringLiteral("INSERT INTO ChangeActions (InstrumentID, ChangedAt, "
+                                      "ChangedBy, How, Note) VALUES (?, ?, ?, ?, ?)"),
+                       {m_instrumentId, m_c.now().toString(kStoredMoment), m_c.userName(), m_how,
+                        m_note.isEmpty() ? QVariant() : QVariant(m_note)});
+        !s.ok())
+        return s;
+    m_id = m_c.lastInsertId();
+    return {};
+}
+
+Status ChangeAction::record(const QString& kind, const QVariant& key, const QVariant& newKey,
+                            const QVariantMap& before, const QVariantMap& after) {
+    if (!m_keeps) return {};
+    if (Status s = start(); !s.ok()) return s;
+    const auto text = [](const QVariant& v) { return v.isNull() ? QVariant() : v; };
+    const QString b = json(before), a = json(after);
+    if (!m_insert)
+        m_insert.emplace(m_c, QStringLiteral("INSERT INTO ReadingChanges (ActionID, Kind, "
+                                             "DateTimeKey, NewKey, Before, After) VALUES (?1, "
+                                             "?2, ?3, ?4, ?5, ?6)"));
+    Query& q = *m_insert;
+    if (!q.prepared().ok()) return q.prepared();
+    q.reset();
+    q.bindInt64(1, m_id);
+    q.bindText(2, kind);
+    q.bind(3, text(key));
+    q.bind(4, text(newKey));
+    q.bind(5, b.isEmpty() ? QVariant() : QVariant(b));
+    q.bind(6, a.isEmpty() ? QVariant() : QVariant(a));
+    if (Status s = q.run(); !s.ok()) return s;
+    ++m_entries;
+    return {};
+}
+
+Status ChangeAction::recordLeaving(const QString& kind, const QString& table, const QString& where,
+                                   const QVariantList& values) {
+    if (!m_keeps) return {};
+    const auto columns = sharedImageColumns(m_c, table);
+    if (!columns.ok()) return columns.error();
+    const bool fresh = m_id == 0;
+    if (Status s = start(); !s.ok()) return s;
+    const int n = int(values.size());
+    Query q(m_c, QStringLiteral("INSERT INTO ReadingChanges (ActionID, Kind, ") +
+                     quotedList(columns.value()) + QStringLiteral(") SELECT ?") +
+                     QString::number(n + 1) + QStringLiteral(", ?") + QString::number(n + 2) +
+                     QStringLiteral(", ") + quotedList(columns.value()) + QStringLiteral(" FROM ") +
+                     quoteName(table) + QStringLiteral(" WHERE ") + where);
+    if (!q.prepared().ok()) return q.prepared();
+    for (int i = 0; i < n; ++i)
+        q.bind(i + 1, values.at(i));
+    q.bindInt64(n + 1, m_id);
+    q.bindText(n + 2, kind);
+    if (Status s = q.run(); !s.ok()) return s;
+    const qint64 recorded = m_c.changes();
+    m_entries += recorded;
+    if (fresh && recorded == 0) {
+        // Nothing left the table: the action records nothing after all.
+        if (Status s =
+                run(m_c, QStringLiteral("DELETE FROM ChangeActions WHERE ActionID = ?"), {m_id});
+            !s.ok())
+            return s;
+        m_id = 0;
+    }
+    return {};
+}
+
+Status ChangeAction::recordLeavingRows(const QString& kind, const QString& table,
+                                       const std::vector<qint64>& rowids) {
+    if (!m_keeps || rowids.empty()) return {};
+    constexpr std::size_t kPerStatement = 500;
+    for (std::size_t from = 0; from < rowids.size(); from += kPerStatement) {
+        const std::size_t n = std::min(kPerStatement, rowids.size() - from);
+        QString where = QStringLiteral("rowid IN (?1");
+        QVariantList values{rowids[from]};
+        for (std::size_t i = 1; i < n; ++i) {
+            where += QStringLiteral(", ?") + QString::number(i + 1);
+            values << rowids[from + i];
+        }
+        if (Status s = recordLeaving(kind, table, where + u')', values); !s.ok()) return s;
+    }
+    return {};
+}
+
+Status recordSensorChange(Connection& c, const QString& instrumentId, const QString& how,
+                          const QVariantMap& before, const QVariantMap& after) {
+    QVariantMap was, now;
+    QSet<QString> columns;
+    for (auto it = before.begin(); it != before.end(); ++it)
+        columns.insert(it.key());
+    for (auto it = after.begin(); it != after.end(); ++it)
+        columns.insert(it.key());
+    for (const QString& col : columns) {
+        const QVariant a = before.value(col), b = after.value(col);
+        if (sameForHistory(a, b)) continue;
+        was.insert(col, a.isValid() && !a.isNull() ? a : QVariant());
+        now.insert(col, b.isValid() && !b.isNull() ? b : QVariant());
+    }
+    if (was.isEmpty()) return {};
+    ChangeAction action(c, instrumentId, how);
+    return action.record(change::SensorChanged, {}, {}, was, now);
+}
+
+// ---------------------------------------------------------------------------------
+// Reading the history
+
+std::vector<ChangedValue> listedValues(const ChangeEntry& e) {
+    std::vector<ChangedValue> values;
+    if (removesReading(e.kind)) {
+        values.push_back({QStringLiteral("ChannelT"), e.channelT, QVariant()});
+        values.push_back({QStringLiteral("Channel1"), e.channel1, QVariant()});
+        return values;
+    }
+    const QVariantMap before = fromJson(e.before), after = fromJson(e.after);
+    QStringList order;
+    for (const QString& col : recordedReadingColumns())
+        if (before.contains(col) || after.contains(col)) order << col;
+    for (auto it = before.begin(); it != before.end(); ++it)
+        if (!order.contains(it.key())) order << it.key();
+    for (auto it = after.begin(); it != after.end(); ++it)
+        if (!order.contains(it.key())) order << it.key();
+    for (const QString& col : order) {
+        const auto side = [](const QVariantMap& m, const QString& k) {
+            return m.contains(k) ? (m.value(k).isNull() ? QVariant(QMetaType(QMetaType::QString))
+                                                        : storedForm(m.value(k)))
+                                 : QVariant();
+        };
+        values.push_back({col, side(before, col), side(after, col)});
+    }
+    return values;
+}
+
+Result<std::vector<ChangedValue>> changedValues(Connection& c, const ChangeEntry& e) {
+    if (!removesReading(e.kind)) return listedValues(e);
+    const QStringList& columns = recordedReadingColumns();
+    Query q(c, QStringLiteral("SELECT DateTimeKey, ") + quotedList(columns.mid(1)) +
+                   QStringLiteral(" FROM ReadingChanges WHERE ChangeID = ?1"));
+    if (!q.prepared().ok()) return q.prepared().error();
+    q.bindInt64(1, e.id);
+    std::vector<ChangedValue> values;
+    if (q.next())
+        for (int i = 0; i < columns.size(); ++i)
+            values.push_back({columns[i],
+                              q.isNull(i) ? QVariant(QMetaType(QMetaType::QString)) : q.value(i),
+                              QVariant()});
+    if (!q.status().ok()) return q.status().error();
+    return values;
+}
+
+Result<std::vector<ChangeEntry>> listChanges(Connection& c, const ChangeFilter& filter) {
+    std::vector<ChangeEntry> entries;
+    if (!hasChangeTables(c)) return entries;
+    QStringList where;
+    QVariantList values;
+    const auto mark = [&](const QVariant& v) {
+        values << v;
+        return QStringLiteral("?") + QString::number(values.size());
+    };
+    if (!filter.instrumentId.isEmpty())
+        where << QStringLiteral("(a.InstrumentID = ") + mark(filter.instrumentId) +
+                     QStringLiteral(" OR a.InstrumentID = '')");
+    if (filter.from)
+        where << QStringLiteral("a.ChangedAt >= ") + mark(filter.from->toString(Qt::ISODate));
+    if (filter.to)
+        where << QStringLiteral("a.ChangedAt < ") +
+                     mark(filter.to->addDays(1).toString(Qt::ISODate));
+    if (!filter.kinds.isEmpty()) {
+        QStringList marks;
+        for (const QString& k : filter.kinds)
+            marks << mark(k);
+        where << QStringLiteral("c.Kind IN (") + marks.join(QStringLiteral(", ")) +
+                     QStringLiteral(")");
+    }
+    if (!filter.key.isEmpty()) {
+        const QString m = mark(filter.key);
+        where << QStringLiteral("(c.DateTimeKey = ") + m + QStringLiteral(" OR c.NewKey = ") + m +
+                     QStringLiteral(")");
+    }
+    Query q(c,
+            kEntryColumns +
+                (where.isEmpty() ? QString()
+                                 : QStringLiteral("WHERE ") + where.join(QStringLiteral(" AND ")) +
+                                       QStringLiteral(" ")) +
+                QStringLiteral("ORDER BY c.ChangeID DESC"));
+    if (!q.prepared().ok()) return q.prepared().error();
+    for (int i = 0; i < values.size(); ++i)
+        q.bind(i + 1, values.at(i));
+    while (q.next())
+        entries.push_back(entryFrom(q));
+    if (!q.status().ok()) return q.status().error();
+    return entries;
+}
+
+Result<QSet<QString>> changedKeys(Connection& c, const QString& instrumentId) {
+    QSet<QString> keys;
+    if (!hasChangeTables(c)) return keys;
+    Query q(c, QStringLiteral("SELECT DISTINCT c.NewKey FROM ReadingChanges c JOIN ChangeActions "
+                              "a ON a.ActionID = c.ActionID WHERE a.InstrumentID = ?1 AND "
+                              "c.NewKey IS NOT NULL AND c.Kind IN (?2, ?3, ?4)"));
+    if (!q.prepared().ok()) return q.prepared().error();
+    q.bindText(1, instrumentId);
+    q.bindText(2, change::Changed);
+    q.bindText(3, change::Rekeyed);
+    q.bindText(4, change::PutBack);
+    while (q.next())
+        keys.insert(q.text(0));
+    if (!q.status().ok()) return q.status().error();
+    return keys;
+}
+
+// ---------------------------------------------------------------------------------
+// Putting back
+
+Result<PutBackPlan> planPutBack(Connection& c, qint64 entryId) {
+    const auto plan = makePlan(c, entryId);
+    if (!plan.ok()) return plan.error();
+    return plan.value().shown;
+}
+
+Result<qint64> putBack(Connection& c, qint64 entryId, const QString& how) {
+    if (Status s = c.begin(); !s.ok()) return s.error();
+    bool committed = false;
+    struct Rollback {
+        Connection& c;
+        bool& done;
+        ~Rollback() {
+            if (!done) c.rollback();
+        }
+    } rollback{c, committed};
+    const auto made = makePlan(c, entryId);
+    if (!made.ok()) return made.error();
+    const Plan& plan = made.value();
+    const ChangeEntry& e = plan.entry;
+    const QString table = e.instrumentId;
+    ChangeAction action(c, table, how,
+                        QStringLiteral("Put back the change of ") + momentText(e.when) +
+                            (e.by.isEmpty() ? QString() : QStringLiteral(" by ") + e.by));
+    if (removesReading(e.kind)) {
+        const auto columns = sharedImageColumns(c, table);
+        if (!columns.ok()) return columns.error();
+        if (Status s = run(c,
+                           QStringLiteral("INSERT INTO ") + quoteName(table) +
+                               QStringLiteral(" (") + quotedList(columns.value()) +
+                               QStringLiteral(") SELECT ") + quotedList(columns.value()) +
+                               QStringLiteral(" FROM ReadingChanges WHERE ActionID = ?1 AND "
+                                              "Kind = ?2 ORDER BY ChangeID"),
+                           {e.action, e.kind});
+            !s.ok())
+            return s.error();
+        const qint64 back = c.changes();
+        const auto keys = removedKeys(c, e);
+        if (!keys.ok()) return keys.error();
+        for (const QString& key : keys.value())
+            if (Status s = action.record(change::PutBack, QVariant(), key, {},
+                                         {{QStringLiteral("DateTimeKey"), key}});
+                !s.ok())
+                return s.error();
+        if (Status s = c.commit(); !s.ok()) return s.error();
+        committed = true;
+        return back;
+    }
+    QStringList sets;
+    QVariantList values;
+    for (auto it = plan.restore.begin(); it != plan.restore.end(); ++it) {
+        values << it.value();
+        sets << quoteName(it.key()) + QStringLiteral(" = ?") + QString::number(values.size());
+    }
+    values << *plan.rowid;
+    if (Status s = run(c,
+                       QStringLiteral("UPDATE ") + quoteName(table) + QStringLiteral(" SET ") +
+                           sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?") +
+                           QString::number(values.size()),
+                       values);
+        !s.ok())
+        return s.error();
+    const QString at = e.newKey.isEmpty() ? e.key : e.newKey;
+    const QVariant restoredKey = plan.restore.value(QStringLiteral("DateTimeKey"), at);
+    if (Status s = action.record(change::PutBack, at, restoredKey, plan.current, plan.restore);
+        !s.ok())
+        return s.error();
+    if (Status s = c.commit(); !s.ok()) return s.error();
+    committed = true;
+    return qint64(1);
+}
+
+// ---------------------------------------------------------------------------------
+// Size and clearing
+
+Result<HistorySize> historySize(Connection& c) {
+    HistorySize size;
+    if (!hasChangeTables(c)) return size;
+    Query a(c, QStringLiteral("SELECT count(*), min(ChangedAt) FROM ChangeActions"));
+    if (!a.prepared().ok()) return a.prepared().error();
+    if (a.next()) {
+        size.actions = a.int64(0);
+        if (!a.isNull(1)) size.oldest = readDateTime(a.text(1));
+    }
+    if (!a.status().ok()) return a.status().error();
+    Query e(c, QStringLiteral("SELECT count(*) FROM ReadingChanges"));
+    if (!e.prepared().ok()) return e.prepared().error();
+    if (e.next()) size.entries = e.int64(0);
+    if (!e.status().ok()) return e.status().error();
+    return size;
+}
+
+Result<qint64> clearChangesBefore(Connection& c, const QDate& day, const QString& how) {
+    if (!hasChangeTables(c)) return noHistory().error();
+    if (!day.isValid())
+        return Error{err::InvalidArgument, QStringLiteral("No day was given to clear before.")};
+    if (Status s = c.begin(); !s.ok()) return s.error();
+    bool committed = false;
+    struct Rollback {
+        Connection& c;
+        bool& done;
+        ~Rollback() {
+            if (!done) c.rollback();
+        }
+    } rollback{c, committed};
+    const QString first = day.toString(Qt::ISODate);
+    if (Status s = run(c,
+                       QStringLiteral("DELETE FROM ReadingChanges WHERE ActionID IN (SELECT "
+                                      "ActionID FROM ChangeActions WHERE ChangedAt < ?1)"),
+                       {first});
+        !s.ok())
+        return s.error();
+    const qint64 entries = c.changes();
+    if (Status s =
+            run(c, QStringLiteral("DELETE FROM ChangeActions WHERE ChangedAt < ?1"), {first});
+        !s.ok())
+        return s.error();
+    const qint64 actions = c.changes();
+    ChangeAction action(c, QString(), how,
+                        QStringLiteral("Changes made before %1 were cleared: %2 entries of %3 "
+                                       "actions.")
+                            .arg(QLocale::c().toString(day, QStringLiteral("d MMM yyyy")))
+                            .arg(entries)
+                            .arg(actions));
+    if (Status s = action.record(change::Cleared, {}, {}, {},
+                                 {{QStringLiteral("ClearedBefore"), first},
+                                  {QStringLiteral("EntriesCleared"), entries}});
+        !s.ok())
+        return s.error();
+    if (Status s = c.commit(); !s.ok()) return s.error();
+    committed = true;
+    return entries;
+}
+
+} // namespace rv

@@ -1,0 +1,187 @@
+// The history of changes on each engine: what the store's writes record, and putting an
+// entry back.
+#include "store/ChangeHistory.h"
+#include "store/ReadingsTable.h"
+#include "tests/support/DataFolder.h"
+#include <gtest/gtest.h>
+
+using namespace rv;
+using namespace rv::test;
+
+namespace {
+
+const QString kId = QStringLiteral("200525001");
+const QString kFirst = QStringLiteral("200525001 2026/12/01 08:00:00");
+const QString kMiddle = QStringLiteral("200525001 2026/12/02 08:00:00");
+const QString kLast = QStringLiteral("200525001 2026/12/03 08:00:00");
+
+// Three readings of sensor 200525001, one a day, and the history's tables.
+class ChangeHistory : public TwoSensorsOnEachEngine {
+protected:
+    void SetUp() override {
+        TwoSensorsOnEachEngine::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        addReadings(kId, {ReadingRow::at(kId, "2026/12/01 08:00:00").channel1("0012.50"),
+                          ReadingRow::at(kId, "2026/12/02 08:00:00")
+                              .channel1("0020.00")
+                              .channelT("18.5")
+                              .zero1(19.25)
+                              .doNotPlot(1),
+                          ReadingRow::at(kId, "2026/12/03 08:00:00").channel1("0030.00")});
+        ASSERT_TRUE(ensureChangeTables(session->gConnection).ok());
+        ASSERT_TRUE(readings
+                        .open(session->gConnection,
+                              QStringLiteral("SELECT * FROM `200525001` ORDER BY FullDate"))
+                        .ok());
+        readings.setChangeHow(QStringLiteral("Readings tab"));
+    }
+    Connection& c() { return session->gConnection; }
+    // "kind key -> newKey before | after", newest first.
+    std::vector<std::string> listed(const ChangeFilter& filter = {}) {
+        std::vector<std::string> out;
+        for (const ChangeEntry& e : need(listChanges(c(), filter)))
+            out.push_back((e.kind + u' ' + e.key + QStringLiteral(" -> ") + e.newKey + u' ' +
+                           e.before + QStringLiteral(" | ") + e.after)
+                              .toStdString());
+        return out;
+    }
+    QString row(const QString& key) {
+        QString out;
+        for (const char* col : {"DateTimeKey", "ReadingDate", "ReadingTime", "Channel1", "ChannelT",
+                                "zero1", "DoNotPlot", "FullDate"})
+            out += scalar(QStringLiteral("SELECT %1 FROM `200525001` WHERE DateTimeKey = '%2'")
+                              .arg(QLatin1String(col), key))
+                       .toString() +
+                   u'/';
+        return out;
+    }
+    static QString need(const Status& s) { return s.ok() ? QString() : s.error().description; }
+    template <class T> static T need(const Result<T>& r) {
+        EXPECT_TRUE(r.ok()) << (r.ok() ? "" : r.error().description.toStdString());
+        return r.ok() ? r.value() : T{};
+    }
+    Recordset readings;
+};
+using ChangeHistoryOnEachEngine = ChangeHistory;
+
+TEST_P(ChangeHistoryOnEachEngine, EachWriteIsRecordedWithWhoWhenAndHowAndPutsBackExactly) {
+    clock.set(wallClock(QDate(2026, 12, 9), QTime(14, 32, 5)));
+    // A corrected load, a re-key and a deletion of the middle day.
+    ASSERT_TRUE(readings.setValue(QStringLiteral("Channel1"), QStringLiteral("0013.20")).ok());
+    ASSERT_TRUE(readings.update().ok());
+    ASSERT_TRUE(readings.moveLast().ok());
+    ASSERT_TRUE(readings
+                    .setValue(QStringLiteral("DateTimeKey"),
+                              QStringLiteral("200525001 2026/12/03 09:00:00"))
+                    .ok());
+    ASSERT_TRUE(readings.update().ok());
+    const QString middle = row(kMiddle);
+    ASSERT_EQ(need(deleteReadingsOnDays(c(), kId, QDate(2026, 12, 2), QDate(2026, 12, 2),
+                                        [](auto&&...) { return std::nullopt; })),
+              1);
+
+    EXPECT_EQ(listed(), std::vector<std::string>(
+                            {"Deleted 200525001 2026/12/02 08:00:00 ->   | ",
+                             "Re-keyed 200525001 2026/12/03 08:00:00 -> 200525001 2026/12/03 "
+                             "09:00:00 {\"DateTimeKey\":\"200525001 2026/12/03 08:00:00\"} | "
+                             "{\"DateTimeKey\":\"200525001 2026/12/03 09:00:00\"}",
+                             "Changed 200525001 2026/12/01 08:00:00 -> 200525001 2026/12/01 "
+                             "08:00:00 {\"Channel1\":\"0012.50\"} | {\"Channel1\":\"0013.20\"}"}));
+    const std::vector<ChangeEntry> entries = need(listChanges(c(), {}));
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].how, QStringLiteral("Delete readings"));
+    EXPECT_EQ(entries[0].note, QStringLiteral("Readings from 2 Dec 2026 to 2 Dec 2026 deleted"));
+    EXPECT_EQ(entries[2].how, QStringLiteral("Readings tab"));
+    EXPECT_EQ(entries[2].by, c().userName());
+    EXPECT_EQ(entries[2].when, wallClock(QDate(2026, 12, 9), QTime(14, 32, 5)));
+    EXPECT_EQ(need(changedKeys(c(), kId)),
+              QSet<QString>({kFirst, QStringLiteral("200525001 2026/12/03 09:00:00")}));
+
+    // The deleted reading comes back with every value it had, the change is undone.
+    EXPECT_EQ(need(planPutBack(c(), entries[0].id)).description,
+              QStringLiteral("The reading 200525001 2026/12/02 08:00:00, which was deleted from "
+                             "sensor 200525001 at 14:32 on 9 Dec 2026 by ") +
+                  c().userName() + QStringLiteral(", will come back as they were stored."));
+    EXPECT_EQ(need(putBack(c(), entries[0].id, how::ChangesWindow)), 1);
+    EXPECT_EQ(row(kMiddle), middle);
+    EXPECT_EQ(need(planPutBack(c(), entries[2].id)).description,
+              QStringLiteral("The reading 200525001 2026/12/01 08:00:00 of sensor 200525001 goes "
+                             "back to its values before the change at 14:32 on 9 Dec 2026 by ") +
+                  c().userName() + QStringLiteral(": Load 0013.20 -> 0012.50."));
+    EXPECT_EQ(need(putBack(c(), entries[2].id, how::ChangesWindow)), 1);
+    EXPECT_TRUE(row(kFirst).contains(QStringLiteral("/0012.50/")));
+    EXPECT_EQ(listed(ChangeFilter{kId, {}, {}, {change::PutBack}, {}}),
+              std::vector<std::string>(
+                  {"Put back 200525001 2026/12/01 08:00:00 -> 200525001 2026/12/01 "
+                   "08:00:00 {\"Channel1\":\"0013.20\"} | {\"Channel1\":\"0012.50\"}",
+                   "Put back  -> 200525001 2026/12/02 08:00:00  | "
+                   "{\"DateTimeKey\":\"200525001 2026/12/02 08:00:00\"}"}));
+
+    // The old key of the re-keyed reading taken since by another reading: refused whole.
+    addReadings(kId, {ReadingRow::at(kId, "2026/12/03 08:00:00").channel1("0031.00")});
+    const Result<qint64> refused = putBack(c(), entries[1].id, how::ChangesWindow);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().number, err::KeyTaken);
+    EXPECT_EQ(refused.error().description,
+              QStringLiteral("The date and time of the reading 200525001 2026/12/03 08:00:00 is "
+                             "taken by another reading of the sensor now: nothing was put back. "
+                             "Delete or re-key that reading first."));
+    EXPECT_TRUE(row(QStringLiteral("200525001 2026/12/03 09:00:00")).contains(u"/0030.00/"));
+}
+
+TEST_P(ChangeHistoryOnEachEngine, AWriteThatChangesNothingOrFailsRecordsNothing) {
+    // The datasheet writing back every reading with the values it holds.
+    std::vector<ReadingValues> same;
+    for (qint64 rowid : {1, 2, 3})
+        same.push_back({rowid, {{0, QVariant()}}, QVariant()});
+    same[0].changed = {{0, QStringLiteral("0012.50")}};
+    same[0].doNotPlot = 0;
+    same[1].changed = {{0, QStringLiteral("0020.00")}};
+    same[1].doNotPlot = 1;
+    same[2].changed = {{0, QStringLiteral("0030.00")}};
+    same[2].doNotPlot = 0;
+    EXPECT_EQ(need(writeReadingValues(c(), kId, {QStringLiteral("Channel1")}, same)), QString());
+    EXPECT_TRUE(listed().empty());
+    // A write refused half-way (its last reading is gone) leaves neither readings nor history.
+    same[0].changed = {{0, QStringLiteral("0099.00")}};
+    same[2].rowid = 999;
+    EXPECT_FALSE(writeReadingValues(c(), kId, {QStringLiteral("Channel1")}, same).ok());
+    EXPECT_TRUE(listed().empty());
+    EXPECT_TRUE(row(kFirst).contains(u"/0012.50/"));
+    // One real change of the datasheet records that reading only, by the datasheet.
+    same.resize(2);
+    EXPECT_EQ(need(writeReadingValues(c(), kId, {QStringLiteral("Channel1")}, same)), QString());
+    EXPECT_EQ(listed(),
+              std::vector<std::string>({"Changed 200525001 2026/12/01 08:00:00 -> 200525001 "
+                                        "2026/12/01 08:00:00 {\"Channel1\":\"0012.50\"} | "
+                                        "{\"Channel1\":\"0099.00\"}"}));
+}
+
+TEST_P(ChangeHistoryOnEachEngine, EveryReadingDeletedAtOnceComesBackAtOnceAndClearingIsRecorded) {
+    clock.set(wallClock(QDate(2026, 12, 9), QTime(8, 0)));
+    EXPECT_EQ(need(deleteAllReadings(c(), kId)), 3);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toLongLong(), 0);
+    const std::vector<ChangeEntry> gone = need(listChanges(c(), {}));
+    ASSERT_EQ(gone.size(), 3u);
+    EXPECT_EQ(need(planPutBack(c(), gone.back().id)).readings, 3);
+    EXPECT_EQ(need(putBack(c(), gone.back().id, how::ChangesWindow)), 3);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toLongLong(), 3);
+    EXPECT_TRUE(row(kLast).contains(u"/0030.00/"));
+
+    // Clearing before tomorrow takes the 6 entries and leaves one entry saying so.
+    clock.set(wallClock(QDate(2026, 12, 10), QTime(9, 0)));
+    EXPECT_EQ(need(clearChangesBefore(c(), QDate(2026, 12, 10), how::Utilities)), 6);
+    const std::vector<ChangeEntry> left = need(listChanges(c(), {}));
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].kind, QStringLiteral("History cleared"));
+    EXPECT_EQ(left[0].note,
+              QStringLiteral("Changes made before 10 Dec 2026 were cleared: 6 entries of 2 "
+                             "actions."));
+    const HistorySize size = need(historySize(c()));
+    EXPECT_EQ(size.entries, 1);
+    EXPECT_EQ(size.actions, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothEngines, ChangeHistoryOnEachEngine, bothEngines(), engineName);
+
+} // namespace
