@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QSet>
+#include <algorithm>
+#include <cmath>
 
 namespace rv {
 
@@ -72,10 +74,67 @@ Status run(Connection& c, const QString& sql, const QVariantList& values = {}) {
     return q.run();
 }
 
+// A text as a JSON string.
+void appendJsonString(QString& out, const QString& text) {
+    out += u'"';
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u == u'"' || u == u'\\') {
+            out += u'\\';
+            out += ch;
+        } else if (u < 0x20) {
+            out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
+        } else {
+            out += ch;
+        }
+    }
+    out += u'"';
+}
+
+// The values as one compact JSON object, its members in the order of their names (as
+// QJsonDocument writes them, and reads them back): texts as strings, numbers as the shortest
+// text that reads back as the same number, Null as null. Written here rather than through
+// QJsonDocument because a write-back records one object per reading it changes.
 QString json(const QVariantMap& values) {
     if (values.isEmpty()) return QString();
-    return QString::fromUtf8(
-        QJsonDocument(QJsonObject::fromVariantMap(values)).toJson(QJsonDocument::Compact));
+    QString out;
+    out.reserve(32 * values.size());
+    out += u'{';
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        if (it != values.begin()) out += u',';
+        appendJsonString(out, it.key());
+        out += u':';
+        const QVariant& v = it.value();
+        if (!v.isValid() || v.isNull()) {
+            out += QStringLiteral("null");
+            continue;
+        }
+        switch (v.typeId()) {
+        case QMetaType::Bool:
+            out += v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+            break;
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::ULongLong:
+            out += QString::number(v.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float: {
+            const double d = v.toDouble();
+            // JSON has no infinity or NaN: such a value is kept as its text.
+            if (std::isfinite(d))
+                out += QString::number(d, 'g', QLocale::FloatingPointShortest);
+            else
+                appendJsonString(out, v.toString());
+            break;
+        }
+        default:
+            appendJsonString(out, v.toString());
+        }
+    }
+    out += u'}';
+    return out;
 }
 
 QVariantMap fromJson(const QString& text) {
@@ -243,7 +302,7 @@ Result<Plan> makePlan(Connection& c, qint64 entryId) {
     const ChangeEntry& e = plan.entry;
     plan.shown.entry = e.id;
     const QString table = e.instrumentId;
-    if (!canPutBack(e.kind) || (e.kind == change::PutBack && e.before.isEmpty()))
+    if (!canPutBack(e))
         return Error{err::InvalidArgument, QStringLiteral("An entry of the kind \"") + e.kind +
                                                QStringLiteral("\" cannot be put back.")};
     if (table.isEmpty() || !hasTable(c, table))
@@ -268,7 +327,8 @@ Result<Plan> makePlan(Connection& c, qint64 entryId) {
                                                       : QStringLiteral("deleted");
         plan.shown.description =
             what + verb + QStringLiteral(" from sensor ") + table + made +
-            QStringLiteral(", will come back as they were stored") +
+            (k.size() == 1 ? QStringLiteral(", will come back as it was stored")
+                           : QStringLiteral(" will come back as they were stored")) +
             (k.size() > 1 ? QStringLiteral(" (from ") + k.first() + QStringLiteral(" to ") +
                                 k.last() + QStringLiteral(")")
                           : QString()) +
@@ -321,6 +381,8 @@ QString changeColumnCaption(const QString& column) {
         {QStringLiteral("FullDate"), QStringLiteral("Full date")},
         {QStringLiteral("Recess"), QStringLiteral("Offset")},
         {QStringLiteral("InstallDate"), QStringLiteral("Installation date")},
+        {QStringLiteral("ClearedBefore"), QStringLiteral("Cleared before")},
+        {QStringLiteral("EntriesCleared"), QStringLiteral("Entries cleared")},
     };
     return captions.value(column, column);
 }
@@ -340,6 +402,10 @@ QStringList changeKinds() {
 bool canPutBack(const QString& kind) {
     return kind == change::Changed || kind == change::Rekeyed || kind == change::PutBack ||
            removesReading(kind);
+}
+
+bool canPutBack(const ChangeEntry& e) {
+    return canPutBack(e.kind) && !(e.kind == change::PutBack && e.before.isEmpty());
 }
 
 bool removesReading(const QString& kind) {
@@ -420,6 +486,25 @@ Status ChangeAction::record(const QString& kind, const QVariant& key, const QVar
     if (Status s = start(); !s.ok()) return s;
     const auto text = [](const QVariant& v) { return v.isNull() ? QVariant() : v; };
     const QString b = json(before), a = json(after);
+    if (m_gather) {
+        if (!m_gathered)
+            m_gathered = std::make_unique<ChunkedInsert>(
+                m_c,
+                QStringLiteral("INSERT INTO ReadingChanges (ActionID, Kind, DateTimeKey, NewKey, "
+                               "Before, After)"),
+                6);
+        ChunkedInsert& rows = *m_gathered;
+        if (!rows.prepared().ok()) return rows.prepared();
+        rows.integer(0, m_id);
+        rows.value(1, kind);
+        rows.value(2, text(key));
+        rows.value(3, text(newKey));
+        rows.value(4, b.isEmpty() ? QVariant() : QVariant(b));
+        rows.value(5, a.isEmpty() ? QVariant() : QVariant(a));
+        if (Status s = rows.endRow(); !s.ok()) return s;
+        ++m_entries;
+        return {};
+    }
     if (!m_insert)
         m_insert.emplace(m_c, QStringLiteral("INSERT INTO ReadingChanges (ActionID, Kind, "
                                              "DateTimeKey, NewKey, Before, After) VALUES (?1, "
@@ -436,6 +521,10 @@ Status ChangeAction::record(const QString& kind, const QVariant& key, const QVar
     if (Status s = q.run(); !s.ok()) return s;
     ++m_entries;
     return {};
+}
+
+Status ChangeAction::finish() {
+    return m_gathered ? m_gathered->flush() : Status();
 }
 
 Status ChangeAction::recordLeaving(const QString& kind, const QString& table, const QString& where,
@@ -535,6 +624,32 @@ std::vector<ChangedValue> listedValues(const ChangeEntry& e) {
     return values;
 }
 
+QString changeReadingText(const ChangeEntry& entry) {
+    if (!entry.key.isEmpty() && !entry.newKey.isEmpty() && entry.key != entry.newKey)
+        return entry.key + QStringLiteral(" -> ") + entry.newKey;
+    return entry.key.isEmpty() ? entry.newKey : entry.key;
+}
+
+QString changeValuesText(const ChangeEntry& entry, bool after) {
+    // A reading that left its table keeps its values on the side before, stored or not.
+    const bool leftTable = removesReading(entry.kind);
+    std::vector<ChangedValue> values = listedValues(entry);
+    std::stable_partition(values.begin(), values.end(), [](const ChangedValue& v) {
+        return v.column == QLatin1String("Channel1");
+    });
+    QStringList parts;
+    for (const ChangedValue& value : values) {
+        // The key is the Reading column's; the full date repeats the date and the time.
+        if (value.column == QLatin1String("DateTimeKey") ||
+            value.column == QLatin1String("FullDate"))
+            continue;
+        const QVariant& side = after ? value.after : value.before;
+        if (!side.isValid() && !(leftTable && !after)) continue;
+        parts << changeColumnCaption(value.column) + u' ' + valueText(side);
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
 Result<std::vector<ChangedValue>> changedValues(Connection& c, const ChangeEntry& e) {
     if (!removesReading(e.kind)) return listedValues(e);
     const QStringList& columns = recordedReadingColumns();
@@ -555,43 +670,106 @@ Result<std::vector<ChangedValue>> changedValues(Connection& c, const ChangeEntry
 Result<std::vector<ChangeEntry>> listChanges(Connection& c, const ChangeFilter& filter) {
     std::vector<ChangeEntry> entries;
     if (!hasChangeTables(c)) return entries;
-    QStringList where;
-    QVariantList values;
-    const auto mark = [&](const QVariant& v) {
+    // The actions passing the filter first (few), then their entries newest first: every
+    // entry of an action shares its moment, who, how and note.
+    QStringList onActions, onEntries;
+    QVariantList actionValues, entryValues;
+    const auto mark = [](QVariantList& values, const QVariant& v) {
         values << v;
         return QStringLiteral("?") + QString::number(values.size());
     };
     if (!filter.instrumentId.isEmpty())
-        where << QStringLiteral("(a.InstrumentID = ") + mark(filter.instrumentId) +
-                     QStringLiteral(" OR a.InstrumentID = '')");
+        onActions << QStringLiteral("(InstrumentID = ") + mark(actionValues, filter.instrumentId) +
+                         QStringLiteral(" OR InstrumentID = '')");
     if (filter.from)
-        where << QStringLiteral("a.ChangedAt >= ") + mark(filter.from->toString(Qt::ISODate));
+        onActions << QStringLiteral("ChangedAt >= ") +
+                         mark(actionValues, filter.from->toString(Qt::ISODate));
     if (filter.to)
-        where << QStringLiteral("a.ChangedAt < ") +
-                     mark(filter.to->addDays(1).toString(Qt::ISODate));
+        onActions << QStringLiteral("ChangedAt < ") +
+                         mark(actionValues, filter.to->addDays(1).toString(Qt::ISODate));
+    struct Action {
+        QString instrumentId, by, how, note;
+        QDateTime when;
+    };
+    QHash<qint64, Action> actions;
+    {
+        Query q(c, QStringLiteral("SELECT ActionID, InstrumentID, ChangedAt, ChangedBy, How, Note "
+                                  "FROM ChangeActions") +
+                       (onActions.isEmpty()
+                            ? QString()
+                            : QStringLiteral(" WHERE ") + onActions.join(QStringLiteral(" AND "))));
+        if (!q.prepared().ok()) return q.prepared().error();
+        for (int i = 0; i < actionValues.size(); ++i)
+            q.bind(i + 1, actionValues.at(i));
+        while (q.next())
+            actions.insert(q.int64(0), Action{q.text(1), q.text(3), q.text(4), q.text(5),
+                                              readDateTime(q.text(2)).value_or(QDateTime())});
+        if (!q.status().ok()) return q.status().error();
+    }
+    if (actions.isEmpty()) return entries;
+    // The same conditions, numbered alike, choose the entries' actions.
+    if (!onActions.isEmpty())
+        onEntries << QStringLiteral("ActionID IN (SELECT ActionID FROM ChangeActions WHERE ") +
+                         onActions.join(QStringLiteral(" AND ")) + QStringLiteral(")");
+    entryValues = actionValues;
     if (!filter.kinds.isEmpty()) {
         QStringList marks;
         for (const QString& k : filter.kinds)
-            marks << mark(k);
-        where << QStringLiteral("c.Kind IN (") + marks.join(QStringLiteral(", ")) +
-                     QStringLiteral(")");
+            marks << mark(entryValues, k);
+        onEntries << QStringLiteral("Kind IN (") + marks.join(QStringLiteral(", ")) +
+                         QStringLiteral(")");
     }
     if (!filter.key.isEmpty()) {
-        const QString m = mark(filter.key);
-        where << QStringLiteral("(c.DateTimeKey = ") + m + QStringLiteral(" OR c.NewKey = ") + m +
-                     QStringLiteral(")");
+        const QString m = mark(entryValues, filter.key);
+        onEntries << QStringLiteral("(DateTimeKey = ") + m + QStringLiteral(" OR NewKey = ") + m +
+                         QStringLiteral(")");
     }
-    Query q(c,
-            kEntryColumns +
-                (where.isEmpty() ? QString()
-                                 : QStringLiteral("WHERE ") + where.join(QStringLiteral(" AND ")) +
-                                       QStringLiteral(" ")) +
-                QStringLiteral("ORDER BY c.ChangeID DESC"));
+    Query q(c, QStringLiteral("SELECT ChangeID, ActionID, Kind, DateTimeKey, NewKey, Before, "
+                              "After, Channel1, ChannelT FROM ReadingChanges") +
+                   (onEntries.isEmpty()
+                        ? QString()
+                        : QStringLiteral(" WHERE ") + onEntries.join(QStringLiteral(" AND "))) +
+                   QStringLiteral(" ORDER BY ActionID DESC, ChangeID DESC"));
     if (!q.prepared().ok()) return q.prepared().error();
-    for (int i = 0; i < values.size(); ++i)
-        q.bind(i + 1, values.at(i));
-    while (q.next())
-        entries.push_back(entryFrom(q));
+    for (int i = 0; i < entryValues.size(); ++i)
+        q.bind(i + 1, entryValues.at(i));
+    // The kinds' texts shared between entries rather than made anew for each.
+    const QStringList kinds = changeKinds();
+    std::vector<QByteArray> kindBytes;
+    for (const QString& k : kinds)
+        kindBytes.push_back(k.toUtf8());
+    qint64 lastAction = -1;
+    const Action* action = nullptr;
+    while (q.next()) {
+        ChangeEntry e;
+        e.id = q.int64(0);
+        e.action = q.int64(1);
+        if (e.action != lastAction) {
+            const auto it = actions.constFind(e.action);
+            action = it == actions.constEnd() ? nullptr : &it.value();
+            lastAction = e.action;
+        }
+        if (!action) continue;
+        const QByteArrayView kind = q.bytes(2);
+        std::size_t k = 0;
+        while (k < kindBytes.size() && kindBytes[k] != kind)
+            ++k;
+        e.kind = k < kindBytes.size() ? kinds[qsizetype(k)] : q.text(2);
+        e.instrumentId = action->instrumentId;
+        e.when = action->when;
+        e.by = action->by;
+        e.how = action->how;
+        e.note = action->note;
+        if (!q.isNull(3)) e.key = q.text(3);
+        if (!q.isNull(4)) e.newKey = q.text(4);
+        if (!q.isNull(5)) e.before = q.text(5);
+        if (!q.isNull(6)) e.after = q.text(6);
+        if (removesReading(e.kind)) {
+            e.channel1 = q.value(7);
+            e.channelT = q.value(8);
+        }
+        entries.push_back(std::move(e));
+    }
     if (!q.status().ok()) return q.status().error();
     return entries;
 }
@@ -706,6 +884,17 @@ Result<HistorySize> historySize(Connection& c) {
     if (e.next()) size.entries = e.int64(0);
     if (!e.status().ok()) return e.status().error();
     return size;
+}
+
+Result<qint64> countChangesBefore(Connection& c, const QDate& day) {
+    if (!hasChangeTables(c)) return qint64(0);
+    Query q(c, QStringLiteral("SELECT count(*) FROM ReadingChanges WHERE ActionID IN (SELECT "
+                              "ActionID FROM ChangeActions WHERE ChangedAt < ?1)"));
+    if (!q.prepared().ok()) return q.prepared().error();
+    q.bindText(1, day.toString(Qt::ISODate));
+    const qint64 n = q.next() ? q.int64(0) : 0;
+    if (!q.status().ok()) return q.status().error();
+    return n;
 }
 
 Result<qint64> clearChangesBefore(Connection& c, const QDate& day, const QString& how) {

@@ -20,16 +20,20 @@
 // and lacks them works without a history (hasChangeTables is false, nothing is recorded).
 #include "platform/Status.h"
 #include "store/Connection.h"
+#include "store/ReadingsAppend.h"
 #include <QDate>
 #include <QDateTime>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace rv {
+
+struct ChangeEntry;
 
 inline const QString kChangeActionsTable = QStringLiteral("ChangeActions");
 inline const QString kReadingChangesTable = QStringLiteral("ReadingChanges");
@@ -51,6 +55,9 @@ QStringList changeKinds();
 // Whether an entry of this kind can be put back (a change of a reading's values or key, a
 // putting back, or a reading that left the table).
 bool canPutBack(const QString& kind);
+// Whether this entry can be put back: its kind can, and it holds earlier values (the
+// putting back of a deletion holds none: its readings are deleted again instead).
+bool canPutBack(const ChangeEntry& entry);
 // Whether an entry of this kind took the reading out of its table.
 bool removesReading(const QString& kind);
 
@@ -113,6 +120,10 @@ public:
                              const std::vector<qint64>& rowids);
     // Rewrites the note of the action (it is written with the first entry).
     void setNote(const QString& note) { m_note = note; }
+    // From now on, record() gathers its entries and writes them a chunk at a time (for an
+    // action of many entries); finish() writes those pending, before the transaction ends.
+    void gather() { m_gather = true; }
+    Status finish();
 
     qint64 id() const { return m_id; }           // 0 until the first entry
     qint64 entries() const { return m_entries; } // recorded so far
@@ -121,7 +132,9 @@ public:
 private:
     Status start();
     Connection& m_c;
-    std::optional<Query> m_insert; // the entry insert, prepared once per action
+    std::optional<Query> m_insert;             // the entry insert, prepared once per action
+    std::unique_ptr<ChunkedInsert> m_gathered; // the entries gathered, when gathering
+    bool m_gather = false;
     QString m_instrumentId, m_how, m_note;
     bool m_keeps = false;
     qint64 m_id = 0;
@@ -162,6 +175,16 @@ Result<std::vector<ChangedValue>> changedValues(Connection& c, const ChangeEntry
 // left the table its channels 1 and T only.
 std::vector<ChangedValue> listedValues(const ChangeEntry& entry);
 
+// The reading an entry names: its key, both keys ("old -> new") when the entry gave it
+// another date and time, the key after the change when it had none before (a reading typed
+// in or put back after a deletion); empty for a sensor's record.
+QString changeReadingText(const ChangeEntry& entry);
+// The values of one side of an entry, each column by its caption, the load first: "Load
+// 12.50; Temperature 18.0". The key and the full date are left out (the reading names
+// them); a side holding no value of a column leaves the column out; a reading that left its
+// table lists its load and temperature as they were stored.
+QString changeValuesText(const ChangeEntry& entry, bool after);
+
 struct ChangeFilter {
     QString instrumentId;      // empty: every sensor
     std::optional<QDate> from; // first day included
@@ -169,7 +192,8 @@ struct ChangeFilter {
     QStringList kinds;         // empty: every kind
     QString key;               // a reading's key: entries naming it before or after
 };
-// The entries passing the filter, newest first (by entry number).
+// The entries passing the filter, newest first: the newest action first, and an action's
+// entries from its last to its first.
 Result<std::vector<ChangeEntry>> listChanges(Connection& c, const ChangeFilter& filter);
 // The keys of the sensor's readings that an entry names as changed since they were first
 // stored (changed, re-keyed or put back): the Readings tab marks them.
@@ -200,6 +224,8 @@ struct HistorySize {
     std::optional<QDateTime> oldest;
 };
 Result<HistorySize> historySize(Connection& c);
+// How many entries were recorded before the day given (what clearChangesBefore deletes).
+Result<qint64> countChangesBefore(Connection& c, const QDate& day);
 // Deletes every action (with its entries) made before the day given, in one transaction,
 // and records the clearing as one action of its own ("History cleared", noting the day and
 // how many entries went). Answers how many entries were deleted.

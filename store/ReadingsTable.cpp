@@ -657,6 +657,7 @@ Status writeReadingValues(Connection& c, const QString& table, const QStringList
                         QString::number(rowParameter));
     if (!update.prepared().ok()) return update.prepared();
     ChangeAction action(c, table, how);
+    action.gather();
     QHash<qint64, std::vector<QVariant>> before;
     if (action.keeps()) {
         auto held = valuesBefore(c, table, channelColumns, readings);
@@ -693,6 +694,7 @@ Status writeReadingValues(Connection& c, const QString& table, const QStringList
         if (Status s = action.record(change::Changed, held[0], held[0], old, now); !s.ok())
             return s;
     }
+    if (Status s = action.finish(); !s.ok()) return s;
     return transaction.commit();
 }
 

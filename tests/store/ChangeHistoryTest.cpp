@@ -101,7 +101,7 @@ TEST_P(ChangeHistoryOnEachEngine, EachWriteIsRecordedWithWhoWhenAndHowAndPutsBac
     EXPECT_EQ(need(planPutBack(c(), entries[0].id)).description,
               QStringLiteral("The reading 200525001 2026/12/02 08:00:00, which was deleted from "
                              "sensor 200525001 at 14:32 on 9 Dec 2026 by ") +
-                  c().userName() + QStringLiteral(", will come back as they were stored."));
+                  c().userName() + QStringLiteral(", will come back as it was stored."));
     EXPECT_EQ(need(putBack(c(), entries[0].id, how::ChangesWindow)), 1);
     EXPECT_EQ(row(kMiddle), middle);
     EXPECT_EQ(need(planPutBack(c(), entries[2].id)).description,
@@ -180,6 +180,24 @@ TEST_P(ChangeHistoryOnEachEngine, EveryReadingDeletedAtOnceComesBackAtOnceAndCle
     const HistorySize size = need(historySize(c()));
     EXPECT_EQ(size.entries, 1);
     EXPECT_EQ(size.actions, 1);
+}
+
+TEST_P(ChangeHistoryOnEachEngine, ASensorsValuesComeBackFromTheHistoryAsTheyWereStored) {
+    const QString notes = QStringLiteral("Bolt \"B7\" re-tensioned\\\nby Jo\t\u00e9");
+    ASSERT_EQ(need(recordSensorChange(
+                  c(), kId, how::SensorRecord,
+                  {{QStringLiteral("Notes"), QVariant()}, {QStringLiteral("Recess"), 0.1}},
+                  {{QStringLiteral("Notes"), notes}, {QStringLiteral("Recess"), 1e-7}})),
+              QString());
+    const std::vector<ChangeEntry> entries = need(listChanges(c(), {}));
+    ASSERT_EQ(entries.size(), 1u);
+    const std::vector<ChangedValue> values = listedValues(entries[0]);
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_EQ(values[0].column, QStringLiteral("Notes"));
+    EXPECT_TRUE(values[0].before.isNull());
+    EXPECT_EQ(values[0].after.toString(), notes);
+    EXPECT_EQ(values[1].before.toDouble(), 0.1);
+    EXPECT_EQ(values[1].after.toDouble(), 1e-7);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, ChangeHistoryOnEachEngine, bothEngines(), engineName);
