@@ -1,5 +1,6 @@
 // The procedures of the Readings tab: showing a reading, moving between readings,
 // validating, adding, re-keying and writing a reading back, entering and leaving the tab.
+#include "changes/frmChanges.h"
 #include "core/DateText.h"
 #include "core/NumberText.h"
 #include "core/Values.h"
@@ -7,6 +8,7 @@
 #include "readings/ReadingsTab.h"
 #include "readings/frmDatasheet.h"
 #include "sensordata/SensorData.h"
+#include "store/ChangeHistory.h"
 #include "store/Module1.h"
 #include "store/ReadingsTable.h"
 #include "store/Session.h"
@@ -28,6 +30,10 @@ const QString kAddReading = QStringLiteral(" imgAddReading_Click");
 const QString kReadingValid = QStringLiteral(" G_ReadingValid");
 const QString kDupID = QStringLiteral(" G_DupID");
 const QString kSaveReadings = QStringLiteral(" G_SaveReadings");
+const QString kChanges = QStringLiteral(" cmdChanges_Click");
+const QString kReadingHistory = QStringLiteral(" cmdReadingHistory_Click");
+const QString kChangedKeys = QStringLiteral(" G_ChangedKeys");
+const QString kPutBackShown = QStringLiteral(" G_ShowPutBack");
 
 const QString kNoReadings = QStringLiteral("0 Readings - Click the Add button to add a reading");
 const QString kFutureDate = QStringLiteral("Warning: Reading Date is in the future");
@@ -56,6 +62,15 @@ struct Edits {
     QString channel1;
     bool doNotPlot = false;
 };
+
+// Whether a stored value is certainly the one about to be written (a Null never is: the
+// history may take an empty text written over it as a change).
+bool sameText(const QVariant& stored, const QString& written) {
+    return !stored.isNull() && displayText(stored) == written;
+}
+bool sameMark(const QVariant& stored, bool written) {
+    return stored.typeId() == QMetaType::Bool && stored.toBool() == written;
+}
 } // namespace
 
 // ---------------------------------------------------------------------------------
@@ -145,6 +160,7 @@ void ReadingsTab::fillreadings() {
         m_shown = 0;
         skip([&] { clearReading(); });
     }
+    showChangedMark();
 }
 
 void ReadingsTab::CheckFutureDate() {
@@ -253,6 +269,7 @@ void ReadingsTab::reopenReadings() {
     m_othersMark.clear();
     if (s.gConnection.onServer() && rs.isOpen())
         skip([&] { m_othersMark = need(tableMark(s.gConnection, rs.table())).othersChanges; });
+    readChangedKeys();
     if (rs.recordCount() > 0) {
         skip([&] {
             // A remembered reading that is no longer there gives the newest one.
@@ -277,6 +294,8 @@ void ReadingsTab::sensorChanged() {
     // from its newest; a hidden one reads them when it is entered.
     m_shown = 0;
     m_shownKey.clear();
+    m_changedKeys.clear();
+    showChangedMark();
     if (!isVisible()) return;
     m_s->gReadingBookmark = 0;
     reopenReadings();
@@ -290,6 +309,7 @@ void ReadingsTab::readingsReplaced() {
         need(rs.requery());
     else
         need(openReadings(s.gConnection, rs, sensorId()));
+    readChangedKeys();
     showNewestReading();
 }
 
@@ -604,6 +624,7 @@ void ReadingsTab::CheckDateTime() {
         const Edits edits{txtChannelT->text(), txtChannel_1->text(), chkDontPlot->isChecked()};
         m_shown = 0; // the snapshot is rebuilt: the old bookmarks name other rows
         need(rs.requery());
+        readChangedKeys();
         need(rs.find(keyCriterion(key)));
         if (rs.eof()) {
             s.dialogs.inform(QStringLiteral("error"));
@@ -677,12 +698,18 @@ bool ReadingsTab::SaveReadings() {
         const QTime time = toSecond(dtpRtime->time());
         const QDateTime moment = wallClock(date, time);
         const QString key = readingKey(sensorId(), moment);
+        const QString channelT = formatPattern(txtChannelT->text().trimmed(), 1);
+        const QString channel1 = formatPattern(txtChannel_1->text().trimmed(), 2);
+        // A save that may change the reading may make it one the history names as changed.
+        const bool changes = key != m_shownKey || !sameText(need(rs.value(cChannelT)), channelT) ||
+                             !sameText(need(rs.value(cChannel1)), channel1) ||
+                             !sameMark(need(rs.value(cDoNotPlot)), chkDontPlot->isChecked());
         need(rs.setValue(cDateTimeKey, key));
         need(rs.setValue(cFullDate, moment));
         need(rs.setValue(cReadingDate, wallClock(date)));
         need(rs.setValue(cReadingTime, readingTimeText(time)));
-        need(rs.setValue(cChannelT, formatPattern(txtChannelT->text().trimmed(), 1)));
-        need(rs.setValue(cChannel1, formatPattern(txtChannel_1->text().trimmed(), 2)));
+        need(rs.setValue(cChannelT, channelT));
+        need(rs.setValue(cChannel1, channel1));
         need(rs.setValue(cDoNotPlot, chkDontPlot->isChecked()));
         if (Status written = rs.update(); byAnotherEngineer(written.error().number)) {
             mayLeave = false;
@@ -692,6 +719,10 @@ bool ReadingsTab::SaveReadings() {
             need(written);
         }
         m_shownKey = key;
+        if (changes && !m_changedKeys.contains(key)) {
+            readChangedKeys();
+            showChangedMark();
+        }
     });
     return mayLeave;
 }
@@ -720,6 +751,87 @@ void ReadingsTab::chkDontPlot_MouseUp() {
     if (!m_s) return;
     commitPickers();
     if (G_ReadingValid()) SaveReadings();
+}
+
+// ---------------------------------------------------------------------------------
+// The history of changes
+
+void ReadingsTab::readChangedKeys() {
+    Session& s = *m_s;
+    m_changedKeys.clear();
+    m_keepsChanges = s.gConnection.isOpen() && hasChangeTables(s.gConnection);
+    cmdChanges->setEnabled(m_keepsChanges);
+    cmdChanges->setToolTip(
+        m_keepsChanges ? QString() : QStringLiteral("This database keeps no record of changes."));
+    if (!m_keepsChanges || !s.currentSensor.exists()) return;
+    // Without the keys no reading is marked; the readings themselves still show.
+    logged(s, kChangedKeys,
+           [&] { m_changedKeys = need(changedKeys(s.gConnection, s.currentSensor.id())); });
+}
+
+void ReadingsTab::showChangedMark() {
+    const bool changed =
+        m_s && m_keepsChanges && m_shown != 0 && m_changedKeys.contains(m_shownKey);
+    lblChanged->setVisible(changed);
+    cmdReadingHistory->setVisible(changed);
+}
+
+frmChanges* ReadingsTab::changesWindow() const {
+    return m_changes;
+}
+
+void ReadingsTab::cmdChanges_Click() {
+    if (!m_s || m_changes || !m_keepsChanges) return;
+    logged(*m_s, kChanges, [&] {
+        commitPickers();
+        if (!SaveReadings()) return;
+        openChanges(QString());
+    });
+}
+
+void ReadingsTab::cmdReadingHistory_Click() {
+    if (!m_s || m_changes || !m_keepsChanges) return;
+    logged(*m_s, kReadingHistory, [&] {
+        commitPickers();
+        if (!SaveReadings() || m_shown == 0) return;
+        openChanges(m_shownKey);
+    });
+}
+
+void ReadingsTab::openChanges(const QString& key) {
+    auto* form = new frmChanges(*m_s, sensorId(), key, window());
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    connect(form, &frmChanges::readingsChanged, this, &ReadingsTab::readingsPutBack);
+    if (!form->Form_Load()) {
+        delete form;
+        return;
+    }
+    m_changes = form;
+    form->setWindowModality(Qt::ApplicationModal);
+    form->show();
+}
+
+void ReadingsTab::readingsPutBack(const QString& from, const QString& to) {
+    if (!m_s) return;
+    Session& s = *m_s;
+    // The reading shown stays shown, where the putting back moved it if it did.
+    const QString wanted = !from.isEmpty() && m_shownKey == from ? to : m_shownKey;
+    logged(s, kPutBackShown, [&] {
+        Recordset& rs = s.rsReadings;
+        m_shown = 0; // the snapshot is rebuilt: the old bookmarks name other rows
+        if (rs.isOpen())
+            need(rs.requery());
+        else
+            need(openReadings(s.gConnection, rs, sensorId()));
+        readChangedKeys();
+        if (rs.recordCount() > 0) {
+            need(rs.moveFirst());
+            if (!wanted.isEmpty()) need(rs.find(keyCriterion(wanted)));
+            if (wanted.isEmpty() || rs.eof()) need(rs.moveLast());
+        }
+        fillreadings();
+        txtRcount->setText(counterOf(rs));
+    });
 }
 
 } // namespace rv

@@ -87,6 +87,19 @@ void ReadingsTab::buildControls() {
 
     chkDontPlot = named(new QCheckBox(QStringLiteral("Do not plot this reading"), this),
                         QStringLiteral("chkDontPlot"));
+    lblChanged = named(new QLabel(QStringLiteral("Changed since first stored"), this),
+                       QStringLiteral("lblChanged"));
+    lblChanged->setStyleSheet(QStringLiteral("color: #0050a0; font-weight: bold;"));
+    cmdReadingHistory = named(new QPushButton(QStringLiteral("History..."), this),
+                              QStringLiteral("cmdReadingHistory"));
+    cmdReadingHistory->setAutoDefault(false);
+    // The mark keeps its room while hidden, so the reading's boxes do not move.
+    for (QWidget* w : std::initializer_list<QWidget*>{lblChanged, cmdReadingHistory}) {
+        QSizePolicy room = w->sizePolicy();
+        room.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(room);
+        w->hide();
+    }
     txtRcount = named(new QLineEdit(this), QStringLiteral("txtRcount"));
     txtRcount->setReadOnly(true);
     txtRcount->setAlignment(Qt::AlignCenter);
@@ -121,6 +134,10 @@ void ReadingsTab::buildControls() {
     Label65 = new CaptionLabel(QStringLiteral("Label65"), QStringLiteral("Delete/Batch"), this);
     Label45 = new CaptionLabel(QStringLiteral("Label45"), QStringLiteral("Datasheet"), this);
     Label46 = new CaptionLabel(QStringLiteral("Label46"), QStringLiteral("Report"), this);
+    cmdChanges =
+        named(new QPushButton(QStringLiteral("Changes..."), this), QStringLiteral("cmdChanges"));
+    cmdChanges->setAutoDefault(false);
+    cmdChanges->setEnabled(false); // until the readings are opened and the history is found
 
     imgAddSlugData = new PictureButton(QStringLiteral("imgAddSlugData"), pictures::import(), this);
     lblImport =
@@ -169,15 +186,20 @@ void ReadingsTab::layOut() {
     fields->addWidget(txtChannel_1, 3, 1);
     fields->addWidget(lblmm_1, 3, 2);
     fields->addWidget(chkDontPlot, 4, 0, 1, 3);
+    auto* changed = new QHBoxLayout;
+    changed->addWidget(lblChanged);
+    changed->addWidget(cmdReadingHistory);
+    changed->addStretch();
+    fields->addLayout(changed, 5, 0, 1, 4);
     // The captions of channels 2 to 10 are empty: they sit in the free space below.
     auto* otherChannels = new QVBoxLayout;
     otherChannels->setSpacing(0);
     for (int i = 2; i <= 10; ++i)
         otherChannels->addWidget(lbln[std::size_t(i)]);
     otherChannels->addStretch();
-    fields->addLayout(otherChannels, 5, 0, 1, 3);
+    fields->addLayout(otherChannels, 6, 0, 1, 3);
     fields->setColumnStretch(3, 1);
-    fields->setRowStretch(5, 1);
+    fields->setRowStretch(6, 1);
 
     // The imports of the sensor, below the reading.
     auto* left = new QVBoxLayout;
@@ -206,6 +228,8 @@ void ReadingsTab::layOut() {
     actionRows->addLayout(buttonRow(imgDeleteReading, Label65));
     actionRows->addLayout(buttonRow(imgDatasheet, Label45));
     actionRows->addLayout(buttonRow(imgReport, Label46));
+    actionRows->addSpacing(4);
+    actionRows->addWidget(cmdChanges, 0, Qt::AlignLeft);
     auto* import = new QGridLayout;
     import->addWidget(lblImport, 0, 0);
     import->addWidget(imgAddSlugData, 0, 1, Qt::AlignLeft);
@@ -250,6 +274,8 @@ void ReadingsTab::wire() {
     connect(dtpRdate, &QDateTimeEdit::dateChanged, this, &ReadingsTab::dtpRdate_Change);
     connect(dtpRtime, &QDateTimeEdit::timeChanged, this, &ReadingsTab::dtpRtime_Change);
     connect(chkDontPlot, &QCheckBox::clicked, this, &ReadingsTab::chkDontPlot_MouseUp);
+    connect(cmdChanges, &QPushButton::clicked, this, &ReadingsTab::cmdChanges_Click);
+    connect(cmdReadingHistory, &QPushButton::clicked, this, &ReadingsTab::cmdReadingHistory_Click);
     connect(&m_s->currentSensor, &CurrentSensor::changed, this, &ReadingsTab::sensorChanged);
     connect(&m_s->currentSensor, &CurrentSensor::restored, this, &ReadingsTab::sensorChanged);
 

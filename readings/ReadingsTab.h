@@ -8,7 +8,9 @@
 // sensor (session.currentSensor, whose announcements the tab follows). The controls hold the
 // user's edits until SaveReadings writes them; nothing is written while the user types.
 // Below the reading, the import history of the sensor (ImportHistoryPanel); under the
-// navigation, the level notice of the reading shown (LevelNotice).
+// navigation, the level notice of the reading shown (LevelNotice). A reading changed since it
+// was first stored is marked, and the history of its changes, or of the whole sensor's,
+// opens in the Changes window (changes/frmChanges), whose putting back the tab follows.
 #include "platform/Progress.h"
 #include "readings/ImportHistoryPanel.h"
 #include "readings/LevelNotice.h"
@@ -21,6 +23,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSet>
 #include <QTimeEdit>
 #include <QWidget>
 #include <array>
@@ -37,6 +40,7 @@ struct Error;
 struct ReadingLimits;
 class frmDatasheet;
 class frmBatchDel;
+class frmChanges;
 
 class ReadingsTab : public QWidget {
     Q_OBJECT
@@ -106,6 +110,12 @@ public:
     // The windows while they are open (none when closed).
     frmDatasheet* datasheetWindow() const;
     frmBatchDel* batchDeleteWindow() const;
+    // "Changes...": the Changes window of the current sensor; "History...": the same for
+    // the reading shown alone. The reading shown is written back first.
+    void cmdChanges_Click();
+    void cmdReadingHistory_Click();
+    // The Changes window while it is open (none when closed).
+    frmChanges* changesWindow() const;
     // Where long work started from the tab (the spreadsheet export, an undo) shows its
     // progress; a progress dialog unless set.
     void setProgress(Progress* progress) { m_progress = progress; }
@@ -132,6 +142,10 @@ public:
     // The channel captions by index, 1 to 10: lbln[1] is lbln_1; 2 to 10 have no caption.
     std::array<QLabel*, 11> lbln{};
     QCheckBox* chkDontPlot;
+    // "Changed since first stored", beside the reading when the history names it as changed
+    // (its values, its date and time, or put back), with "History..." beside it.
+    QLabel* lblChanged;
+    QPushButton* cmdReadingHistory;
     // A coloured notice when the reading shown is at or beyond one of the sensor's alarm
     // levels, or rose faster than its rate limit since the previous plotted reading.
     LevelNotice* lblLevels;
@@ -157,6 +171,9 @@ public:
     CaptionLabel* Label65; // "Delete/Batch"
     CaptionLabel* Label45; // "Datasheet"
     CaptionLabel* Label46; // "Report"
+    // "Changes...": every recorded change of the sensor's readings (greyed, with a tooltip
+    // that says why, on a database that keeps no record of changes).
+    QPushButton* cmdChanges;
 
     // The frames of the reading shown and of the buttons that work on the readings.
     QGroupBox* fraReading;
@@ -212,6 +229,16 @@ private:
     void datasheetClosed();
     // After a deletion: the newest remaining reading shown and remembered.
     void showNewestReading();
+    // The history of changes: whether the database keeps one (cmdChanges follows), and the
+    // keys of the sensor's readings it names as changed, read again.
+    void readChangedKeys();
+    // Shows or hides the mark of the reading shown.
+    void showChangedMark();
+    // Opens the Changes window of the sensor, of the one reading `key` when given.
+    void openChanges(const QString& key);
+    // A putting back in the Changes window changed the readings: they are read again, on
+    // the reading shown (followed to `to` when it was the one at `from`), or the newest.
+    void readingsPutBack(const QString& from, const QString& to);
     Progress& progress();
 
     // The limits of the sensor's type from the current row of rsConfig; nothing when
@@ -254,6 +281,10 @@ private:
     QString m_limitsNotedFor;
     QPointer<frmDatasheet> m_datasheet;
     QPointer<frmBatchDel> m_batchDel;
+    QPointer<frmChanges> m_changes;
+    // The database keeps a history of changes; the keys it names as changed (readChangedKeys).
+    bool m_keepsChanges = false;
+    QSet<QString> m_changedKeys;
     Progress* m_progress = nullptr;
     std::unique_ptr<Progress> m_ownProgress;
 };

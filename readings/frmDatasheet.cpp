@@ -12,6 +12,7 @@
 #include "store/Session.h"
 #include "ui/Pictures.h"
 #include <QApplication>
+#include <QCheckBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -22,6 +23,7 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <cmath>
+#include <optional>
 
 namespace rv {
 
@@ -102,6 +104,11 @@ frmDatasheet::frmDatasheet(Session& session, Progress& progress, QWidget* parent
     lblImage1 = new CaptionLabel(QStringLiteral("lblImage1"),
                                  QStringLiteral("Export to spreadsheet"), this);
 
+    chkChanges = new QCheckBox(QStringLiteral("Add the sheet \"Changes\""), this);
+    chkChanges->setObjectName(QStringLiteral("chkChanges"));
+    chkChanges->setToolTip(QStringLiteral("A further sheet listing every recorded change to "
+                                          "the sensor's readings and record, newest first"));
+
     keptFolder = new KeptFolderChoice(m_s, this);
 
     lblHint = new QLabel(datasheetHint(), this);
@@ -111,6 +118,7 @@ frmDatasheet::frmDatasheet(Session& session, Progress& progress, QWidget* parent
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Image1);
     buttons->addWidget(lblImage1);
+    buttons->addWidget(chkChanges);
     buttons->addSpacing(24);
     buttons->addWidget(keptFolder, 1);
     auto* page = new QVBoxLayout(this);
@@ -147,6 +155,13 @@ bool frmDatasheet::Form_Load() {
                                                      m_sensor +
                                                      QStringLiteral(" could not be opened.")}};
         lblHeader->setText(QStringLiteral("Data for Sensor ") + m_sensor);
+        // A database that keeps no history has no changes to add.
+        const bool kept = hasChangeTables(m_s.gConnection);
+        chkChanges->setEnabled(kept);
+        if (!kept) {
+            chkChanges->setChecked(false);
+            chkChanges->setToolTip(QStringLiteral("This database keeps no record of changes."));
+        }
         if (!PopulateFlexGrid())
             throw Abort{
                 Error{err::ObjectClosed, QStringLiteral("The datasheet could not be filled.")}};
@@ -367,9 +382,24 @@ void frmDatasheet::Image1_Click() {
         m_s.dialogs.inform(why, kTitle, Icon::Exclamation);
         return;
     }
+    std::optional<std::vector<ChangeEntry>> changes;
+    if (chkChanges->isChecked()) {
+        ChangeFilter filter;
+        filter.instrumentId = m_sensor;
+        Result<std::vector<ChangeEntry>> listed = listChanges(m_s.gConnection, filter);
+        if (!listed.ok()) {
+            m_s.logFailure(listed.error(), kExport);
+            m_s.dialogs.inform(QStringLiteral("The sensor's changes could not be read:") + kCrLf +
+                                   listed.error().description + kCrLf +
+                                   QStringLiteral("The workbook was not written."),
+                               kTitle, Icon::Exclamation);
+            return;
+        }
+        changes = std::move(listed).value();
+    }
     const SensorSheet sheet = sensorSheet();
     FlexGridToExcel(m_s, *model, model->gridRows(), model->gridCols(), 1, m_sensor, m_progress,
-                    keptFolder->kept(), &sheet);
+                    keptFolder->kept(), &sheet, changes ? &*changes : nullptr);
 }
 
 bool frmDatasheet::Read_Values_From_Grid() {

@@ -7,7 +7,8 @@
 // was changed (there is no cancel). A changed cell that holds no number keeps the window
 // open, with a message naming it, until it is corrected: nothing is written before. A
 // picture button exports the grid to a spreadsheet, with a second sheet of the sensor's
-// particulars and plotted readings, into the folder kept beside it ("Keep in folder...").
+// particulars and plotted readings, and when ticked beside it a sheet "Changes" of the
+// sensor's recorded changes, into the folder kept beside it ("Keep in folder...").
 //
 // The grid is counted as the datasheet's procedures count it: row 0 is the fixed header
 // row, rows 1 and on are the readings; column L (lastColumn) holds the plot marks.
@@ -16,6 +17,7 @@
 #include <QDialog>
 #include <QTableView>
 
+class QCheckBox;
 class QLabel;
 
 namespace rv {
@@ -60,6 +62,7 @@ public:
     QLabel* lblHint; // how the cells are edited
     PictureButton* Image1;
     CaptionLabel* lblImage1;      // "Export to spreadsheet"
+    QCheckBox* chkChanges;        // "Add the sheet \"Changes\"": off unless ticked
     KeptFolderChoice* keptFolder; // where the workbook is written
     DatasheetModel* model;
 

@@ -2,13 +2,18 @@
 #include "alarms/AlarmStore.h"
 #include "core/DateText.h"
 #include "core/NumberText.h"
+#include "core/Values.h"
+#include "fakes/Fakes.h"
 #include "history/ImportHistory.h"
 #include "readings/ReadingRules.h"
+#include "store/ChangeHistory.h"
 #include "store/Connection.h"
 #include "store/Module1.h"
 #include "store/Provisioning.h"
+#include "store/ReadingsTable.h"
 #include "store/Recordset.h"
 #include <QCryptographicHash>
+#include <QScopeGuard>
 #include <QtMath>
 #include <functional>
 #include <map>
@@ -60,6 +65,21 @@ double loadOf003(double days, double step) {
 double sampleTemperature(const QDateTime& at, double step) {
     return 21.0 + 2.5 * qSin(2 * M_PI * (at.time().hour() - 9) / 24.0) + 0.3 * qCos(step * 0.9);
 }
+
+// The sample sensor's history of changes. The readings of its logger's bench test before
+// the installation were stored too, and deleted as a range of days the day after it. The
+// logger read one spike, which an engineer corrected on the Readings tab, and one reading
+// was taken half an hour before the logger said: it was re-keyed to the time the shift log
+// gives.
+const QDateTime kBenchTest = wallClock(QDate(2026, 1, 3), QTime(18, 0));
+const QDateTime kBenchTestEnd = wallClock(QDate(2026, 1, 4), QTime(12, 0));
+const QDateTime kBenchTestDeleted = wallClock(QDate(2026, 1, 6), QTime(7, 45));
+const QDateTime kSpike = wallClock(QDate(2026, 3, 9), QTime(12, 0));
+const double kSpikeLoad = 17.85;
+const QDateTime kSpikeCorrected = wallClock(QDate(2026, 3, 10), QTime(8, 40));
+const QDateTime kMisdated = wallClock(QDate(2026, 3, 11), QTime(18, 0));
+const QDateTime kRedated = wallClock(QDate(2026, 3, 11), QTime(17, 30));
+const QDateTime kRekeyed = wallClock(QDate(2026, 3, 12), QTime(14, 5));
 
 // Adds the sample sensor's record, as the sensor registry adds one, with its installation
 // filled in.
@@ -124,6 +144,58 @@ Status addReadings(Connection& c, const QString& id, const QDateTime& first, con
     return c.commit();
 }
 
+// Writes the current reading of rs with these values, as the Readings tab writes one.
+Status writeReading(Recordset& rs, const QString& key,
+                    const std::vector<std::pair<QString, QVariant>>& values) {
+    if (Status s = rs.moveFirst(); !s.ok()) return s;
+    if (Status s = rs.find(QStringLiteral("DateTimeKey = '") + key + u'\''); !s.ok()) return s;
+    if (rs.eof()) return Status::fail(err::RowNotFound, QStringLiteral("No sample reading ") + key);
+    for (const auto& [column, value] : values)
+        if (Status s = rs.setValue(column, value); !s.ok()) return s;
+    return rs.update();
+}
+
+// The sample sensor's history of changes (see kBenchTest), made by the store's own writes,
+// each at its moment.
+Status addSampleChanges(Connection& c) {
+    if (Status s = ensureChangeTables(c); !s.ok()) return s;
+    fakes::FixedClock clock;
+    c.setClock(&clock);
+    const auto ownClock = qScopeGuard([&] { c.setClock(nullptr); });
+    // The bench test: a reading every six hours at no load, deleted as a range of days.
+    if (Status s = addReadings(c, kSampleSensor, kBenchTest, kBenchTestEnd,
+                               [](double, int n) { return 0.02 * (n % 2); });
+        !s.ok())
+        return s;
+    clock.set(kBenchTestDeleted);
+    const auto deleted =
+        deleteReadingsOnDays(c, kSampleSensor, kBenchTest.date(), kBenchTestEnd.date(),
+                             [](const QVariant& readingDate, const QVariant& fullDate,
+                                const QVariant& key) -> std::optional<QDate> {
+                                 if (const auto d = storedDate(readingDate)) return d;
+                                 if (const auto d = storedDate(fullDate)) return d;
+                                 return keyDate(displayText(key));
+                             });
+    if (!deleted.ok()) return deleted.error();
+
+    Recordset rs;
+    rs.setChangeHow(how::ReadingsTab);
+    if (Status s = rs.open(c, sql::readingsByDate(kSampleSensor)); !s.ok()) return s;
+    clock.set(kSpikeCorrected);
+    const int spike = int(kFirstReading.secsTo(kSpike) / (6 * 3600));
+    if (Status s = writeReading(
+            rs, readingKey(kSampleSensor, kSpike),
+            {{QStringLiteral("Channel1"), formatNumber(sampleLoad(spike / 4.0, spike), 2)}});
+        !s.ok())
+        return s;
+    clock.set(kRekeyed);
+    return writeReading(rs, readingKey(kSampleSensor, kMisdated),
+                        {{QStringLiteral("DateTimeKey"), readingKey(kSampleSensor, kRedated)},
+                         {QStringLiteral("FullDate"), kRedated},
+                         {QStringLiteral("ReadingDate"), wallClock(kRedated.date())},
+                         {QStringLiteral("ReadingTime"), readingTimeText(kRedated.time())}});
+}
+
 } // namespace
 
 Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) {
@@ -150,7 +222,10 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
     std::map<int, std::vector<AppendedRow>> months;
     if (Status s = addReadings(
             c, kSampleSensor, kFirstReading, until,
-            [](double days, int n) { return sampleLoad(days, n); },
+            [](double days, int n) {
+                return kFirstReading.addSecs(qint64(n) * 6 * 3600) == kSpike ? kSpikeLoad
+                                                                             : sampleLoad(days, n);
+            },
             [&](const AppendedRow& row) {
                 months[keyDate(row.key).value_or(QDate()).month()].push_back(row);
             });
@@ -172,6 +247,7 @@ Status buildSampleDatabase(const QString& databasePath, const QDateTime& until) 
         }
     }
     if (Status s = c.commit(); !s.ok()) return s;
+    if (Status s = addSampleChanges(c); !s.ok()) return s;
     // Its neighbours, for the comparison plot: the west wall takes load more slowly and is
     // watched too; the rock bolt in the north drive settles early.
     if (Status s =

@@ -2,6 +2,7 @@
 #include "app/UtilitiesTab.h"
 #include "app/frmDatabase.h"
 #include "app/frmRockvane.h"
+#include "changes/frmChanges.h"
 #include "compare/frmCompare.h"
 #include "core/DateText.h"
 #include "fakes/Fakes.h"
@@ -270,6 +271,21 @@ std::vector<Scene> scenes() {
                   return deletion;
               },
               [](frmRockvane& w) { w.readings->imgDeleteReading_Click(); }},
+        Scene{QStringLiteral("changes.png"), [](frmRockvane& w) { w.SSTab1->setCurrentIndex(2); },
+              [](frmRockvane& w) -> QWidget* {
+                  // The sample sensor's changes, the corrected spike chosen.
+                  frmChanges* changes = w.readings->changesWindow();
+                  if (changes) {
+                      changes->resize(1240, 560);
+                      for (int row = 0; changes->model->entry(row); ++row)
+                          if (changes->model->entry(row)->kind == change::Changed) {
+                              changes->choose(row);
+                              break;
+                          }
+                  }
+                  return changes;
+              },
+              [](frmRockvane& w) { w.readings->cmdChanges_Click(); }},
         Scene{QStringLiteral("changed-by-another.png"),
               {},
               {},

@@ -2,10 +2,13 @@
 // write-back on closing, and the export of the grid to a spreadsheet.
 #include "core/DateText.h"
 #include "readings/DatasheetRules.h"
+#include "readings/frmBatchDel.h"
 #include "readings/frmDatasheet.h"
 #include "reports/FlexGridToExcel.h"
+#include "store/ChangeHistory.h"
 #include "tests/readings/ReadingsFixture.h"
 #include "tests/support/XlsxReader.h"
+#include <QCalendarWidget>
 #include <QDir>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -526,6 +529,61 @@ TEST_F(DatasheetExportTest, WhenNoWorkbookCanBeWrittenTheUserIsTold) {
     EXPECT_TRUE(desktop.openedFiles.isEmpty());
     close(f);
     EXPECT_EQ(logCount(" Module1_FlexGridToExcel"), 1);
+}
+
+// ---------------------------------------------------------------------------------
+// The history of changes
+
+// A load typed on the Readings tab, a load corrected in the datasheet and a day's readings
+// deleted: each is kept with the values before and after, how and when it was made.
+TEST_F(DatasheetTest, EveryChangeOfAReadingThroughTheWindowsIsKeptWithItsValuesAndHow) {
+    threeReadings();
+    startOnReadings();
+    tab().txtChannel_1->setText(QStringLiteral("13"));
+    tab().imgFirst->click(); // moving away saves the reading shown (2026/03/12)
+    frmDatasheet& f = open();
+    backspace(f, 1, 4, 5);
+    type(f, 1, 4, QStringLiteral("10.5"));
+    close(f);
+    ASSERT_EQ(stored("Channel1", k10), "10.5");
+    tab().Label65->click();
+    frmBatchDel* deletion = tab().batchDeleteWindow();
+    ASSERT_NE(deletion, nullptr);
+    deletion->DelStart->setSelectedDate(QDate(2026, 3, 11));
+    deletion->DelEnd->setSelectedDate(QDate(2026, 3, 11));
+    deletion->OKButton->click();
+    settle();
+    dialogs.expect(QStringLiteral("1 readings were deleted from 11 Mar 2026 and 11 Mar 2026"));
+    ASSERT_EQ(stored("Channel1", k11), "<none>");
+
+    QStringList history;
+    Connection c;
+    ASSERT_TRUE(openDatabase(c).ok());
+    const auto entries = listChanges(c, ChangeFilter{kId, {}, {}, {}, {}});
+    ASSERT_TRUE(entries.ok());
+    for (const ChangeEntry& e : entries.value())
+        history << e.how + QStringLiteral(": ") + e.kind + u' ' + e.key + u' ' + e.before +
+                       QStringLiteral(" -> ") + e.after + u' ' +
+                       e.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    EXPECT_EQ(history.join(u'\n').toStdString(),
+              "Delete readings: Deleted 200525001 2026/03/11 08:00:00  ->  2026-03-14 09:30:15\n"
+              // The reading shown, written back before the deletion, takes the tab's form.
+              "Readings tab: Changed 200525001 2026/03/10 08:00:00 {\"Channel1\":\"10.5\"} -> "
+              "{\"Channel1\":\"10.50\"} 2026-03-14 09:30:15\n"
+              "Datasheet: Changed 200525001 2026/03/10 08:00:00 {\"Channel1\":\"10.00\"} -> "
+              "{\"Channel1\":\"10.5\"} 2026-03-14 09:30:15\n"
+              "Readings tab: Changed 200525001 2026/03/12 08:00:00 {\"Channel1\":null,"
+              "\"DoNotPlot\":null} -> {\"Channel1\":\"13.00\",\"DoNotPlot\":1} "
+              "2026-03-14 09:30:15");
+    // The deleted reading is kept whole: its load and temperature as they were stored.
+    const auto kept = changedValues(c, entries.value().front());
+    ASSERT_TRUE(kept.ok());
+    QStringList values;
+    for (const ChangedValue& v : kept.value())
+        if (!v.before.isNull()) values << v.column + u'=' + v.before.toString();
+    EXPECT_EQ(values.mid(0, 5).join(u' ').toStdString(),
+              "DateTimeKey=200525001 2026/03/11 08:00:00 ReadingDate=2026-03-11 "
+              "ReadingTime=08:00:00 ChannelT=21.0 Channel1=11.00");
 }
 
 } // namespace
