@@ -11,6 +11,7 @@
 #include "import/FolderImport.h"
 #include "import/ImportDataFiles.h"
 #include "import/ImportHost.h"
+#include "maintenance/ChangeHistoryGroup.h"
 #include "maintenance/DatabaseCheck.h"
 #include "platform/Desktop.h"
 #include "platform/OpenWritten.h"
@@ -122,6 +123,11 @@ frmRockvane::frmRockvane(Dialogs& dialogs, const Clock& clock, const Paths& path
     maintenance->setParent(this);
     m_copyProgress = std::make_unique<QtProgress>(this);
     maintenance->setProgress(*m_copyProgress);
+    // The history of changes under the sensors beyond their levels: it reads its size
+    // whenever it is shown.
+    auto* changeHistory = new ChangeHistoryGroup(*m_session);
+    changeHistory->setProgress(*m_copyProgress);
+    utilities->addGroup(changeHistory);
     report = new SensorReport(*m_session, *this, this);
     report->setParent(this);
     connect(readings->imgReport, &PictureButton::clicked, report, &SensorReport::imgReport_Click);

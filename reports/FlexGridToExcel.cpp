@@ -4,6 +4,7 @@
 #include "platform/Desktop.h"
 #include "platform/OpenWritten.h"
 #include "platform/Progress.h"
+#include "reports/ChangesSheet.h"
 #include "reports/SheetEntry.h"
 #include "store/Session.h"
 #include <QAbstractItemModel>
@@ -157,12 +158,13 @@ bool writeSensorSheet(lxw_worksheet* sheet, const SensorSheet& sensor, const For
 
 QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, int cols, int number,
                         const QString& sheetName, Progress& progress, const QString& folder,
-                        const SensorSheet* sensorSheet) {
+                        const SensorSheet* sensorSheet, const std::vector<ChangeEntry>* changes) {
     (void)number;
     QString path;
     lxw_workbook* book = nullptr;
     lxw_worksheet* sheet = nullptr;
     lxw_worksheet* sensor = nullptr;
+    lxw_worksheet* changesSheet = nullptr;
     const QString where = folder.isEmpty() ? QDir::tempPath() : folder;
 
     // Starting the workbook: a grid the sheet cannot hold ends here with a log entry; a
@@ -178,6 +180,10 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
             throw Abort{Error{err::InvalidArgument,
                               QStringLiteral("%1 readings do not fit on the sheet \"Sensor\"")
                                   .arg(sensorSheet->readings.size())}};
+        if (changes && qint64(changes->size()) > changesSheetCapacity())
+            throw Abort{Error{err::InvalidArgument,
+                              QStringLiteral("%1 changes do not fit on the sheet \"Changes\"")
+                                  .arg(changes->size())}};
         // A temporary folder that does not exist resolves to no folder at all: the
         // workbook is never written into whatever folder happens to be current.
         if (where.isEmpty()) return;
@@ -201,9 +207,16 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
             const bool free = workbook_validate_sheet_name(book, kSensorSheetName) == LXW_NO_ERROR;
             sensor = workbook_add_worksheet(book, free ? kSensorSheetName : nullptr);
         }
+        if (sheet && changes) {
+            // A sheet already named "Changes" leaves this one its default name.
+            const QByteArray changesName = kChangesSheetName.toUtf8();
+            const bool free =
+                workbook_validate_sheet_name(book, changesName.constData()) == LXW_NO_ERROR;
+            changesSheet = workbook_add_worksheet(book, free ? changesName.constData() : nullptr);
+        }
     });
     if (!started) return {};
-    if (!book || !sheet || (sensorSheet && !sensor)) {
+    if (!book || !sheet || (sensorSheet && !sensor) || (changes && !changesSheet)) {
         if (book) {
             (void)workbook_close(book);
             QFile::remove(path);
@@ -236,7 +249,8 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
     const int filled = std::max(cols - 1, 0);
     std::vector<int> widths(std::size_t(filled), 0);
     const qint64 sensorRows = sensorSheet ? qint64(sensorSheet->readings.size()) : 0;
-    progress.begin(QStringLiteral("Writing the workbook"), rows + sensorRows);
+    const qint64 changeRows = changes ? qint64(changes->size()) : 0;
+    progress.begin(QStringLiteral("Writing the workbook"), rows + sensorRows + changeRows);
     bool cancelled = false;
     // The readings of one day share their date text: it is read once per run of equal texts.
     QString lastDateText;
@@ -273,7 +287,10 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
             });
     if (!cancelled && sensorSheet)
         cancelled = !writeSensorSheet(sensor, *sensorSheet, formats, progress, rows);
-    if (!cancelled) progress.step(rows + sensorRows);
+    if (!cancelled && changes)
+        cancelled =
+            !writeChangesSheet(book, changesSheet, *changes, false, progress, rows + sensorRows);
+    if (!cancelled) progress.step(rows + sensorRows + changeRows);
     progress.end();
 
     const lxw_error closed = workbook_close(book);

@@ -2,6 +2,7 @@
 // The export of a grid of readings to a spreadsheet: the grid's text becomes the first
 // sheet of a new workbook, named after the sensor, which is then opened with the user's
 // spreadsheet program.
+#include "store/ChangeHistory.h"
 #include <QDateTime>
 #include <QString>
 #include <optional>
@@ -58,10 +59,13 @@ struct SensorSheet {
 // are not listed, row 12 the table's headers and from row 13 one row per reading: its
 // date and time as a date, its load and temperature as numbers.
 //
+// With changes, a further sheet named "Changes" follows: a header row and one row per entry
+// of the history in the order given (see ChangesSheet.h).
+//
 // Answers the path of the workbook opened, empty when none was.
 QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, int cols, int number,
                         const QString& sheetName, Progress& progress,
-                        const QString& folder = QString(),
-                        const SensorSheet* sensorSheet = nullptr);
+                        const QString& folder = QString(), const SensorSheet* sensorSheet = nullptr,
+                        const std::vector<ChangeEntry>* changes = nullptr);
 
 } // namespace rv

@@ -5,9 +5,12 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QTextFrame>
 #include <QTextImageFormat>
+#include <QTextTable>
 #include <QUrl>
 #include <QXmlStreamWriter>
+#include <algorithm>
 #include <array>
 
 namespace rv {
@@ -115,6 +118,94 @@ void writePicture(QXmlStreamWriter& xml, const QTextImageFormat& format, const Q
     xml.writeEndElement(); // frame
 }
 
+const QString kTableStyle = QStringLiteral("Table");
+const QString kCellStyle = QStringLiteral("Cell");
+
+// One paragraph: its text runs, bold where the document has them bold, and its pictures.
+void writeBlock(QXmlStreamWriter& xml, const QTextDocument& document, const QTextBlock& block,
+                QList<Picture>& pictures) {
+    xml.writeStartElement(kText, QStringLiteral("p"));
+    bool afterText = false;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (!fragment.isValid()) continue;
+        const QTextCharFormat format = fragment.charFormat();
+        if (format.isImageFormat()) {
+            const QTextImageFormat image = format.toImageFormat();
+            // One frame per picture character (a fragment may hold several).
+            for (qsizetype n = 0; n < fragment.text().size(); ++n) {
+                const QByteArray png = pictureBytes(document, image.name());
+                if (png.isEmpty()) continue;
+                const QString path =
+                    QStringLiteral("Pictures/Picture%1.png").arg(pictures.size() + 1);
+                pictures.push_back({path, png});
+                writePicture(xml, image, path, int(pictures.size()));
+            }
+            afterText = false;
+            continue;
+        }
+        const bool bold = format.fontWeight() >= QFont::Bold;
+        if (bold) {
+            xml.writeStartElement(kText, QStringLiteral("span"));
+            xml.writeAttribute(kText, QStringLiteral("style-name"), kBoldStyle);
+        }
+        writeText(xml, fragment.text(), afterText);
+        if (bold) xml.writeEndElement(); // span
+    }
+    xml.writeEndElement(); // p
+}
+
+void writeFrame(QXmlStreamWriter& xml, const QTextDocument& document, const QTextFrame* frame,
+                QList<Picture>& pictures, int& tables);
+
+// A table: its header rows repeated on each page, every cell with its paragraphs.
+void writeTable(QXmlStreamWriter& xml, const QTextDocument& document, const QTextTable* table,
+                QList<Picture>& pictures, int& tables) {
+    xml.writeStartElement(kTable, QStringLiteral("table"));
+    xml.writeAttribute(kTable, QStringLiteral("name"), QStringLiteral("Table%1").arg(++tables));
+    xml.writeAttribute(kTable, QStringLiteral("style-name"), kTableStyle);
+    xml.writeEmptyElement(kTable, QStringLiteral("table-column"));
+    xml.writeAttribute(kTable, QStringLiteral("number-columns-repeated"),
+                       QString::number(table->columns()));
+    const int headerRows = std::min(table->format().headerRowCount(), table->rows());
+    for (int row = 0; row < table->rows(); ++row) {
+        if (row == 0 && headerRows > 0)
+            xml.writeStartElement(kTable, QStringLiteral("table-header-rows"));
+        xml.writeStartElement(kTable, QStringLiteral("table-row"));
+        for (int col = 0; col < table->columns(); ++col) {
+            xml.writeStartElement(kTable, QStringLiteral("table-cell"));
+            xml.writeAttribute(kTable, QStringLiteral("style-name"), kCellStyle);
+            xml.writeAttribute(kOffice, QStringLiteral("value-type"), QStringLiteral("string"));
+            const QTextTableCell cell = table->cellAt(row, col);
+            for (auto it = cell.begin(); !it.atEnd(); ++it) {
+                if (const QTextFrame* inner = it.currentFrame())
+                    writeFrame(xml, document, inner, pictures, tables);
+                else
+                    writeBlock(xml, document, it.currentBlock(), pictures);
+            }
+            xml.writeEndElement(); // table-cell
+        }
+        xml.writeEndElement();                            // table-row
+        if (row + 1 == headerRows) xml.writeEndElement(); // table-header-rows
+    }
+    xml.writeEndElement(); // table
+}
+
+// The paragraphs and tables of a frame, in order.
+void writeFrame(QXmlStreamWriter& xml, const QTextDocument& document, const QTextFrame* frame,
+                QList<Picture>& pictures, int& tables) {
+    if (const auto* table = qobject_cast<const QTextTable*>(frame)) {
+        writeTable(xml, document, table, pictures, tables);
+        return;
+    }
+    for (auto it = frame->begin(); !it.atEnd(); ++it) {
+        if (const QTextFrame* inner = it.currentFrame())
+            writeFrame(xml, document, inner, pictures, tables);
+        else
+            writeBlock(xml, document, it.currentBlock(), pictures);
+    }
+}
+
 QByteArray contentXml(const QTextDocument& document, QList<Picture>& pictures) {
     QByteArray bytes;
     QXmlStreamWriter xml(&bytes);
@@ -134,41 +225,33 @@ QByteArray contentXml(const QTextDocument& document, QList<Picture>& pictures) {
     xml.writeAttribute(kStyle, QStringLiteral("font-weight-asian"), QStringLiteral("bold"));
     xml.writeAttribute(kStyle, QStringLiteral("font-weight-complex"), QStringLiteral("bold"));
     xml.writeEndElement(); // style
+    // A table spans the text's width; its cells are ruled. A document without one is
+    // written without their styles.
+    const QList<QTextFrame*> frames = document.rootFrame()->childFrames();
+    const bool tabled = std::any_of(frames.begin(), frames.end(), [](QTextFrame* frame) {
+        return qobject_cast<QTextTable*>(frame) != nullptr;
+    });
+    if (tabled) {
+        xml.writeStartElement(kStyle, QStringLiteral("style"));
+        xml.writeAttribute(kStyle, QStringLiteral("name"), kTableStyle);
+        xml.writeAttribute(kStyle, QStringLiteral("family"), QStringLiteral("table"));
+        xml.writeEmptyElement(kStyle, QStringLiteral("table-properties"));
+        xml.writeAttribute(kTable, QStringLiteral("align"), QStringLiteral("margins"));
+        xml.writeEndElement(); // style
+        xml.writeStartElement(kStyle, QStringLiteral("style"));
+        xml.writeAttribute(kStyle, QStringLiteral("name"), kCellStyle);
+        xml.writeAttribute(kStyle, QStringLiteral("family"), QStringLiteral("table-cell"));
+        xml.writeEmptyElement(kStyle, QStringLiteral("table-cell-properties"));
+        xml.writeAttribute(kFo, QStringLiteral("border"), QStringLiteral("0.5pt solid #808080"));
+        xml.writeAttribute(kFo, QStringLiteral("padding"), QStringLiteral("0.05cm"));
+        xml.writeEndElement(); // style
+    }
     xml.writeEndElement(); // automatic-styles
 
     xml.writeStartElement(kOffice, QStringLiteral("body"));
     xml.writeStartElement(kOffice, QStringLiteral("text"));
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        xml.writeStartElement(kText, QStringLiteral("p"));
-        bool afterText = false;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            if (!fragment.isValid()) continue;
-            const QTextCharFormat format = fragment.charFormat();
-            if (format.isImageFormat()) {
-                const QTextImageFormat image = format.toImageFormat();
-                // One frame per picture character (a fragment may hold several).
-                for (qsizetype n = 0; n < fragment.text().size(); ++n) {
-                    const QByteArray png = pictureBytes(document, image.name());
-                    if (png.isEmpty()) continue;
-                    const QString path =
-                        QStringLiteral("Pictures/Picture%1.png").arg(pictures.size() + 1);
-                    pictures.push_back({path, png});
-                    writePicture(xml, image, path, int(pictures.size()));
-                }
-                afterText = false;
-                continue;
-            }
-            const bool bold = format.fontWeight() >= QFont::Bold;
-            if (bold) {
-                xml.writeStartElement(kText, QStringLiteral("span"));
-                xml.writeAttribute(kText, QStringLiteral("style-name"), kBoldStyle);
-            }
-            writeText(xml, fragment.text(), afterText);
-            if (bold) xml.writeEndElement(); // span
-        }
-        xml.writeEndElement(); // p
-    }
+    int tables = 0;
+    writeFrame(xml, document, document.rootFrame(), pictures, tables);
     xml.writeEndElement(); // text
     xml.writeEndElement(); // body
     xml.writeEndElement(); // document-content

@@ -1,6 +1,7 @@
 #pragma once
 // The report's document written as an OpenDocument text file (.odt): its paragraphs with
-// their text, bold runs, tabs and line breaks, and its pictures (kept inside the file).
+// their text, bold runs, tabs and line breaks, its pictures (kept inside the file) and its
+// tables (the header rows repeated on each page, every cell ruled).
 // The text is written exactly as typed: no white space is added between the parts of a
 // paragraph, so a picture followed by "   Notes:" reads with exactly those three blanks.
 #include "platform/Status.h"

@@ -1,9 +1,11 @@
 #include "reports/ReportDocument.h"
+#include "reports/ChangesSheet.h"
 #include "reports/OdtWriter.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextImageFormat>
+#include <QTextTable>
 #include <QUrl>
 
 namespace rv {
@@ -46,6 +48,36 @@ void ReportDocument::insertPicture(const QImage& picture) {
     m_cursor.insertImage(format);
 }
 
+void ReportDocument::insertTable(const QStringList& header, const std::vector<QStringList>& rows) {
+    if (header.isEmpty()) return;
+    const QTextCharFormat typing = m_cursor.charFormat();
+    // The table takes the place of the empty paragraph it is put in, as in a word
+    // processor: it follows the paragraph before directly.
+    if (m_cursor.block().length() == 1 && m_cursor.block().previous().isValid())
+        m_cursor.deletePreviousChar();
+    QTextTableFormat format;
+    format.setHeaderRowCount(1);
+    format.setBorderCollapse(true);
+    format.setCellPadding(2);
+    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    QTextTable* table = m_cursor.insertTable(int(rows.size()) + 1, int(header.size()), format);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    QTextCharFormat plain;
+    plain.setFontWeight(QFont::Normal);
+    for (int col = 0; col < header.size(); ++col)
+        table->cellAt(0, col).firstCursorPosition().insertText(header[col], bold);
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (int col = 0; col < header.size(); ++col)
+            table->cellAt(int(r) + 1, col)
+                .firstCursorPosition()
+                .insertText(rows[r].value(col), plain);
+    // On after the table, in the paragraph that follows it.
+    m_cursor = table->lastCursorPosition();
+    m_cursor.movePosition(QTextCursor::NextBlock);
+    m_cursor.setCharFormat(typing);
+}
+
 Result<QByteArray> ReportDocument::odt() const {
     return writeOdt(*m_doc);
 }
@@ -83,6 +115,25 @@ void writePlotSection(ReportDocument& doc, const QImage* picture) {
     if (picture) doc.insertPicture(*picture);
     doc.typeText(QStringLiteral("   Notes:"));
     doc.typeParagraph();
+}
+
+void writeChangesSection(ReportDocument& doc, const std::vector<ChangeEntry>& entries, bool kept) {
+    doc.typeParagraph();
+    doc.setBold(true);
+    doc.typeText(QStringLiteral("Changes to readings"));
+    doc.typeParagraph();
+    doc.setBold(false);
+    if (!kept || entries.empty()) {
+        doc.typeText(kept ? QStringLiteral("No changes to this sensor's readings are recorded.")
+                          : QStringLiteral("This database keeps no record of changes."));
+        doc.typeParagraph();
+        return;
+    }
+    std::vector<QStringList> rows;
+    rows.reserve(entries.size());
+    for (const ChangeEntry& entry : entries)
+        rows.push_back(changeRowTexts(entry));
+    doc.insertTable(changeColumnTitles(), rows);
 }
 
 Result<QString> saveNewDocument(const QByteArray& bytes, const QString& folder,

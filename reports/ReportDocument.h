@@ -1,14 +1,17 @@
 #pragma once
-// The sensor report as a document: texts, paragraph breaks, bold on and off and a picture,
-// each put at the insertion point in turn as a word processor receives them, and the
-// document written as an OpenDocument text file (.odt).
+// The sensor report as a document: texts, paragraph breaks, bold on and off, a picture and
+// a table, each put at the insertion point in turn as a word processor receives them, and
+// the document written as an OpenDocument text file (.odt).
 #include "platform/Status.h"
+#include "store/ChangeHistory.h"
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <memory>
+#include <vector>
 
 namespace rv {
 
@@ -28,6 +31,9 @@ public:
     // The picture is shown at its size (both width and height given), scaled down to
     // kReportPictureMaxWidth when wider.
     void insertPicture(const QImage& picture);
+    // A table of the rows under a header row written in bold, each cell's text as given;
+    // the insertion point goes to the paragraph after it.
+    void insertTable(const QStringList& header, const std::vector<QStringList>& rows);
 
     const QTextDocument& document() const { return *m_doc; }
     // The document as an OpenDocument text file.
@@ -57,6 +63,14 @@ void writeCoverSection(ReportDocument& doc, const SensorInformation& sensor, con
 // The plot section: "Load v Time", the picture (none when there is no picture to show)
 // and "   Notes:".
 void writePlotSection(ReportDocument& doc, const QImage* picture);
+
+// The changes section: an empty paragraph, the bold heading "Changes to readings", then the
+// entries in a table (When, Who, How, Kind, Reading, Before, After) in the order given, or
+// when there are none the sentence "No changes to this sensor's readings are recorded."
+// (`kept` false: the database keeps no history, "This database keeps no record of
+// changes.").
+void writeChangesSection(ReportDocument& doc, const std::vector<ChangeEntry>& entries,
+                         bool kept = true);
 
 // Writes bytes to a new file in folder named baseName + ".odt", or baseName + " (2).odt"
 // and so on when that name is taken: an earlier report, perhaps still open in the word

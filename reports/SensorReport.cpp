@@ -93,6 +93,26 @@ void SensorReport::imgReport_Click() {
             }
             writePlotSection(doc, picture.isNull() ? nullptr : &picture);
         }
+        if (choice.gReportChanges) {
+            // Newest first, as the Changes window lists them. A database that keeps no
+            // history says so in the section rather than claiming none were made.
+            const bool kept = hasChangeTables(s.gConnection);
+            std::vector<ChangeEntry> entries;
+            if (kept && !sensorId.isEmpty()) {
+                ChangeFilter filter;
+                filter.instrumentId = sensorId;
+                Result<std::vector<ChangeEntry>> listed = listChanges(s.gConnection, filter);
+                if (!listed.ok()) {
+                    s.dialogs.inform(QStringLiteral("The sensor's changes could not be read:") +
+                                         kCrLf + listed.error().description + kCrLf +
+                                         QStringLiteral("No report was written."),
+                                     kTitle, Icon::Exclamation);
+                    need(Status(listed.error()));
+                }
+                entries = std::move(listed).value();
+            }
+            writeChangesSection(doc, entries, kept);
+        }
 
         const QString baseName =
             sensorId.isEmpty() ? QStringLiteral("Report") : QStringLiteral("Report ") + sensorId;

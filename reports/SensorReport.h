@@ -1,9 +1,9 @@
 #pragma once
 // The sensor report, started from the Readings tab ("Report"): the report window asks what
-// to include; the current sensor's cover section and its Load v Time plot are written into
-// a new OpenDocument text file in the folder the user keeps reports in (the temporary
-// folder unless one is kept), which is then opened with the user's word processor, unsaved
-// as far as the program is concerned.
+// to include; the current sensor's cover section, its Load v Time plot and, when asked for,
+// the table of its recorded changes are written into a new OpenDocument text file in the
+// folder the user keeps reports in (the temporary folder unless one is kept), which is then
+// opened with the user's word processor, unsaved as far as the program is concerned.
 #include <QObject>
 #include <QPointer>
 #include <QString>

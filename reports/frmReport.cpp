@@ -92,6 +92,10 @@ frmReport::frmReport(QWidget* parent, Session* session) : QDialog(parent) {
     chkTemp->setChecked(true);
     auto* plotsLayout = new QVBoxLayout(plots);
     plotsLayout->addWidget(chkTemp);
+    chkChanges = new QCheckBox(QStringLiteral("Add the sensor's changes"), this);
+    chkChanges->setObjectName(QStringLiteral("chkChanges"));
+    chkChanges->setToolTip(QStringLiteral("A table of every recorded change to the sensor's "
+                                          "readings and record, newest first"));
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -107,6 +111,7 @@ frmReport::frmReport(QWidget* parent, Session* session) : QDialog(parent) {
     layout->addWidget(heading);
     layout->addWidget(chkCover);
     layout->addWidget(plots);
+    layout->addWidget(chkChanges);
     if (session) {
         keptFolder = new KeptFolderChoice(*session, this);
         layout->addWidget(keptFolder);
@@ -123,6 +128,7 @@ void frmReport::cmdOK_Click() {
     m_result.gReportOK = true;
     m_result.gReportCover = chkCover->isChecked();
     m_result.gReportPlot = chkTemp->isChecked();
+    m_result.gReportChanges = chkChanges->isChecked();
     // Hides the window and ends the modal wait; the window itself stays.
     QDialog::done(QDialog::Accepted);
 }

@@ -43,11 +43,13 @@ private:
     QString m_kept;
 };
 
-// What the report window hands back: OK pressed, the cover section, the plot section.
+// What the report window hands back: OK pressed, the cover section, the plot section, the
+// table of the sensor's changes.
 struct ReportChoice {
     bool gReportOK = false;
     bool gReportCover = false;
     bool gReportPlot = false;
+    bool gReportChanges = false;
 };
 
 class frmReport : public QDialog {
@@ -56,15 +58,17 @@ public:
     // With a session, the window also shows where the report is kept (keptFolder).
     explicit frmReport(QWidget* parent = nullptr, Session* session = nullptr);
 
-    // OK: the choice is taken (gReportOK, gReportCover, gReportPlot) and the window hides.
+    // OK: the choice is taken (gReportOK, gReportCover, gReportPlot, gReportChanges) and the
+    // window hides.
     void cmdOK_Click();
     // Cancel: no report (gReportOK is False) and the window hides.
     void cmdCancel_Click();
     // The choice the window was last closed with.
     const ReportChoice& result() const { return m_result; }
 
-    QCheckBox* chkCover; // "Sensor Information Cover Page"
-    QCheckBox* chkTemp;  // "Load v Time", in the frame "Plots:"
+    QCheckBox* chkCover;   // "Sensor Information Cover Page"
+    QCheckBox* chkTemp;    // "Load v Time", in the frame "Plots:"
+    QCheckBox* chkChanges; // "Add the sensor's changes": off unless the user ticks it
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
     KeptFolderChoice* keptFolder = nullptr;

@@ -2,6 +2,7 @@
 #include "alarms/AlarmStore.h"
 #include "app/UtilitiesTab.h"
 #include "history/ImportHistory.h"
+#include "store/ChangeHistory.h"
 #include "store/Provisioning.h"
 #include <QCryptographicHash>
 #include <QFile>
@@ -201,6 +202,7 @@ void MaintenanceTest::addSensorsWithReadings(int n) {
     ASSERT_TRUE(c.open(databasePath).ok());
     ASSERT_TRUE(ensureAlarmTable(c).ok());
     ASSERT_TRUE(ensureHistoryTables(c).ok());
+    ASSERT_TRUE(ensureChangeTables(c).ok());
 }
 
 QString MaintenanceTest::contents(const QString& path) {
@@ -239,6 +241,21 @@ void MaintenanceTest::TearDown() {
     faulty.fault = FaultyFiles::Fault::None;
     faulty.afterStep = nullptr;
     MainWindowTest::TearDown();
+}
+
+void recordAction(Connection& c, FixedClock& clock, const QDateTime& when, const QString& id,
+                  const QString& how, const std::function<Status(ChangeAction&)>& record) {
+    const QDateTime now = clock.now();
+    clock.set(when);
+    ASSERT_TRUE(c.begin().ok());
+    ChangeAction action(c, id, how);
+    const Status recorded = record(action);
+    EXPECT_TRUE(recorded.ok()) << recorded.error().description.toStdString();
+    if (recorded.ok())
+        EXPECT_TRUE(c.commit().ok());
+    else
+        c.rollback();
+    clock.set(now);
 }
 
 void MaintenanceTest::restart() {

@@ -2,6 +2,7 @@
 // What the maintenance tests share: file operations that fail or stop dead at a chosen
 // step, a database with known sensors and readings, and the ways the disk can refuse.
 #include "maintenance/Maintenance.h"
+#include "store/ChangeHistory.h"
 #include "tests/support/MainWindow.h"
 #include <QByteArray>
 #include <QString>
@@ -75,6 +76,11 @@ private:
     bool m_set = false;
 };
 
+// One action of the history of changes on sensor id, made at `when` (by the clock the
+// connection dates its entries by) in one transaction; `record` writes its entries.
+void recordAction(Connection& c, FixedClock& clock, const QDateTime& when, const QString& id,
+                  const QString& how, const std::function<Status(ChangeAction&)>& record);
+
 class MaintenanceTest : public MainWindowTest {
 protected:
     // The faults end with the test: the window goes (and compacts) without them.
@@ -96,6 +102,10 @@ protected:
     // Starts the program again on the data folder as it is: every sensor and reading saved
     // must be there.
     void restart();
+    void recordAction(const QDateTime& when, const QString& id, const QString& how,
+                      const std::function<Status(ChangeAction&)>& record) {
+        rv::test::recordAction(s().gConnection, clock, when, id, how, record);
+    }
 
     FaultyFiles faulty;
 };

@@ -3,8 +3,10 @@
 #include "reports/FlexGridToExcel.h"
 #include "alarms/AlarmStore.h"
 #include "core/DateText.h"
+#include "platform/SingleInstance.h"
 #include "readings/frmDatasheet.h"
 #include "reports/frmReport.h"
+#include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/readings/ReadingsFixture.h"
 #include "tests/support/DataFolder.h"
 #include "tests/support/XlsxReader.h"
@@ -13,6 +15,7 @@
 #include <QFileInfo>
 #include <QStandardItemModel>
 #include <cmath>
+#include <tuple>
 #include <xlsxwriter.h>
 
 using namespace rv;
@@ -348,6 +351,43 @@ TEST_P(KeptFolderExportOnEachEngine, ASensorWithLevelsGivesBothSheetsInTheKeptFo
     EXPECT_EQ(logCount(" Module1_FlexGridToExcel"), 1) << "the workbook no program opened";
 }
 INSTANTIATE_TEST_SUITE_P(BothEngines, KeptFolderExportOnEachEngine, bothEngines(), engineName);
+
+TEST_F(KeptFolderExportTest, TickedTheSensorsChangesFollowOnTheSheetChanges) {
+    const QString key = QStringLiteral("200525001 2026/03/10 08:00:00");
+    for (const auto& [when, id, how, from, to] :
+         {std::tuple{wallClock(QDate(2025, 12, 10), QTime(8, 15)), kId, how::ReadingsTab, "12.00",
+                     "12.25"},
+          {wallClock(QDate(2026, 1, 5), QTime(14, 0)), kOther, how::Datasheet, "1.00", "2.00"},
+          {wallClock(QDate(2026, 2, 20), QTime(9, 5, 30)), kId, how::Datasheet, "12.25", "12.50"}})
+        recordAction(s().gConnection, clock, when, id, how, [&](ChangeAction& a) {
+            return a.record(change::Changed, key, key, {{"Channel1", from}}, {{"Channel1", to}});
+        });
+    frmDatasheet& f = open();
+    EXPECT_FALSE(f.chkChanges->isChecked()) << "the export is as ever unless ticked";
+    keep(*f.keptFolder, kept);
+    f.chkChanges->setChecked(true);
+    f.Image1->click();
+    close(f);
+
+    const XlsxBook book = readXlsx(kept + QStringLiteral("/200525001.xlsx"), 3);
+    ASSERT_EQ(book.error, "");
+    EXPECT_EQ(book.sheets, QStringList({"200525001", "Sensor", "Changes"}));
+    const QString me = currentUserName();
+    const QStringList rows[] = {
+        {"When", "Who", "How", "Kind", "Reading", "Before", "After"},
+        {"", me, "Datasheet", "Changed", key, "Load 12.25", "Load 12.50"},
+        {"", me, "Readings tab", "Changed", key, "Load 12.00", "Load 12.25"}};
+    for (int row = 1; row <= 3; ++row)
+        for (int col = row == 1 ? 1 : 2; col <= 7; ++col)
+            EXPECT_EQ(book.cell(row, col).value, rows[row - 1][col - 1]) << row << ", " << col;
+    // The moments are dates and times, the newest first.
+    const double newest = book.cell(2, 1).value.toDouble();
+    EXPECT_EQ(book.cell(2, 1).format, "yyyy/mm/dd hh:mm:ss");
+    EXPECT_EQ(serialDateText(newest), "2026/02/20");
+    EXPECT_NEAR(newest - std::floor(newest), (9 * 3600 + 5 * 60 + 30) / 86400.0, 1e-9);
+    EXPECT_EQ(serialDateText(book.cell(3, 1).value.toDouble()), "2025/12/10");
+    EXPECT_EQ(book.rowCount(), 3) << "the other sensor's change is not listed";
+}
 
 TEST_F(KeptFolderExportTest, TheKeptFolderIsRememberedAndAFolderThatCannotTakeItIsTold) {
     frmDatasheet& f = open();

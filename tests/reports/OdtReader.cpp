@@ -9,6 +9,7 @@ namespace rv::test {
 namespace {
 
 const QString kText = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
+const QString kTable = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
 const QString kStyle = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
 const QString kFo = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0");
 const QString kDraw = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:drawing:1.0");
@@ -86,13 +87,25 @@ OdtDocument readOdt(const QString& path) {
     QString currentStyle;
     std::vector<bool> spanBold; // the bold of each open span
     std::optional<ParagraphBuilder> paragraph;
+    std::optional<OdtTable> table;
+    bool inHeaderRows = false;
+    QStringList row;
+    std::optional<QStringList> cell; // the paragraphs of the cell being read
     auto bold = [&] { return !spanBold.empty() && spanBold.back(); };
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isStartElement()) {
             const auto ns = xml.namespaceUri();
             const auto name = xml.name();
-            if (ns == kStyle && name == QLatin1String("style")) {
+            if (ns == kTable && name == QLatin1String("table")) {
+                table.emplace();
+            } else if (ns == kTable && name == QLatin1String("table-header-rows")) {
+                inHeaderRows = true;
+            } else if (ns == kTable && name == QLatin1String("table-row")) {
+                row.clear();
+            } else if (ns == kTable && name == QLatin1String("table-cell")) {
+                cell.emplace();
+            } else if (ns == kStyle && name == QLatin1String("style")) {
                 currentStyle = xml.attributes().value(kStyle, QStringLiteral("name")).toString();
             } else if (ns == kStyle && name == QLatin1String("text-properties")) {
                 boldStyles[currentStyle] =
@@ -128,8 +141,25 @@ OdtDocument readOdt(const QString& path) {
             const auto ns = xml.namespaceUri();
             const auto name = xml.name();
             if (ns == kText && (name == QLatin1String("p") || name == QLatin1String("h"))) {
-                if (paragraph) doc.paragraphs.push_back(paragraph->paragraph);
+                if (paragraph && cell)
+                    *cell << paragraph->paragraph.text;
+                else if (paragraph)
+                    doc.paragraphs.push_back(paragraph->paragraph);
                 paragraph.reset();
+            } else if (ns == kTable && name == QLatin1String("table-cell") && cell) {
+                row << cell->join(QLatin1Char('\n'));
+                cell.reset();
+            } else if (ns == kTable && name == QLatin1String("table-row") && table) {
+                table->rows.push_back(row);
+                if (inHeaderRows) ++table->headerRows;
+            } else if (ns == kTable && name == QLatin1String("table-header-rows")) {
+                inHeaderRows = false;
+            } else if (ns == kTable && name == QLatin1String("table") && table) {
+                doc.tables.push_back(*table);
+                table.reset();
+                OdtParagraph marker;
+                marker.text = QStringLiteral("[table]");
+                doc.paragraphs.push_back(marker);
             } else if (ns == kText && name == QLatin1String("span") && !spanBold.empty()) {
                 spanBold.pop_back();
             }

@@ -2,6 +2,7 @@
 // (paragraphs in order, the bold title, the picture and its size), the Readings tab shown
 // again, and a clear message with one log entry whenever the document cannot be made.
 #include "core/DateText.h"
+#include "platform/SingleInstance.h"
 #include "readings/ReadingsTab.h"
 #include "reports/ReportDocument.h"
 #include "reports/SensorReport.h"
@@ -37,10 +38,12 @@ bool writeChart(const QString& path, QSize size = QSize(800, 500)) {
 }
 
 // The report window answered as a user would, once it shows.
-void answerReportWindow(frmReport& form, bool cover, bool plot, bool ok = true) {
-    QTimer::singleShot(0, &form, [&form, cover, plot, ok] {
+void answerReportWindow(frmReport& form, bool cover, bool plot, bool ok = true,
+                        bool changes = false) {
+    QTimer::singleShot(0, &form, [&form, cover, plot, ok, changes] {
         form.chkCover->setChecked(cover);
         form.chkTemp->setChecked(plot);
+        form.chkChanges->setChecked(changes);
         (ok ? form.cmdOK : form.cmdCancel)->click();
     });
 }
@@ -92,8 +95,8 @@ protected:
         window->SSTab1->setCurrentIndex(2);
     }
     // Asks for a report from the Readings tab and reads back the document opened.
-    OdtDocument report(bool cover, bool plot) {
-        answerReportWindow(window->report->reportWindow(), cover, plot);
+    OdtDocument report(bool cover, bool plot, bool changes = false) {
+        answerReportWindow(window->report->reportWindow(), cover, plot, true, changes);
         window->readings->imgReport->click();
         if (desktop.openedFiles.isEmpty()) return {};
         return readOdt(desktop.openedFiles.constLast());
@@ -144,6 +147,59 @@ TEST_F(ReportTest, NeitherSectionOpensAnEmptyDocument) {
     const OdtDocument doc = report(false, false);
     ASSERT_TRUE(doc.ok) << doc.problem.toStdString();
     EXPECT_EQ(doc.texts(), QStringList(QString()));
+}
+
+// ---------------------------------------------------------------------------------
+// The sensor's changes
+
+TEST_F(ReportTest, TheChangesTableListsTheSensorsEntriesNewestFirst) {
+    const QString deleted = QStringLiteral("200525001 2020/01/01 08:00:00");
+    const QString changed = QStringLiteral("200525001 2020/01/02 08:00:00");
+    recordAction(wallClock(QDate(2025, 12, 10), QTime(8, 15)), kId, how::DeleteReadings,
+                 [&](ChangeAction& a) {
+                     return a.recordLeaving(change::Deleted, kId,
+                                            QStringLiteral("DateTimeKey = ?1"), {deleted});
+                 });
+    for (const QString& id : {QStringLiteral("200525002"), kId}) // the other sensor's first
+        recordAction(wallClock(QDate(2026, 2, 20), QTime(9, 5, 30)), id, how::Datasheet,
+                     [&](ChangeAction& a) {
+                         return a.record(change::Changed, changed, changed,
+                                         {{"ChannelT", "20.0"}, {"Channel1", "11.00"}},
+                                         {{"ChannelT", "18.0"}, {"Channel1", "12.50"}});
+                     });
+    const OdtDocument doc = report(false, false, true);
+    ASSERT_TRUE(doc.ok) << doc.problem.toStdString();
+    EXPECT_EQ(doc.texts(), QStringList({"", "Changes to readings", "[table]", ""}));
+    EXPECT_EQ(doc.paragraphs[1].boldText, "Changes to readings");
+    ASSERT_EQ(doc.tables.size(), 1u);
+    const OdtTable& table = doc.tables[0];
+    EXPECT_EQ(table.headerRows, 1);
+    ASSERT_EQ(table.rows.size(), 3u) << "the other sensor's change is not listed";
+    const QString me = currentUserName();
+    EXPECT_EQ(table.rows[0],
+              QStringList({"When", "Who", "How", "Kind", "Reading", "Before", "After"}));
+    EXPECT_EQ(table.rows[1],
+              QStringList({"20 Feb 2026 09:05:30", me, "Datasheet", "Changed", changed,
+                           "Load 11.00; Temperature 20.0", "Load 12.50; Temperature 18.0"}));
+    EXPECT_EQ(table.rows[2], QStringList({"10 Dec 2025 08:15:00", me, "Delete readings", "Deleted",
+                                          deleted, "Load 10.00; Temperature 20.0", ""}));
+}
+
+TEST_F(ReportTest, TheChangesAreOffByDefaultAndNoneRecordedIsSaid) {
+    EXPECT_FALSE(window->report->reportWindow().chkChanges->isChecked());
+    const OdtDocument none = report(false, false, true);
+    EXPECT_EQ(none.texts(),
+              QStringList({"", "Changes to readings",
+                           "No changes to this sensor's readings are recorded.", ""}));
+    EXPECT_TRUE(none.tables.empty());
+
+    recordAction(wallClock(QDate(2026, 2, 20)), kId, how::ReadingsTab, [](ChangeAction& a) {
+        return a.record(change::Added, {}, QStringLiteral("200525001 2026/02/20 00:00:00"), {},
+                        {{"Channel1", "9.00"}});
+    });
+    const OdtDocument without = report(true, false);
+    EXPECT_EQ(without.texts(), coverTexts() + kThreeEmpty) << "unticked: the report as ever";
+    EXPECT_TRUE(without.tables.empty());
 }
 
 TEST_F(ReportTest, TheCaptionLabelAsksTooAndEachReportIsANewFile) {
