@@ -10,6 +10,7 @@
 // and finding those edited since), all from the same run.
 #include "bench/BenchData.h"
 #include "history/ImportHistory.h"
+#include "store/ChangeHistory.h"
 #include "store/Connection.h"
 #include "store/Statements.h"
 #include <QElapsedTimer>
@@ -34,7 +35,10 @@ struct RecordedBatch {
     RecordedBatch() {
         folder.addReadingsTable(id, kTableReadings);
         Connection c;
-        if (!c.open(folder.databasePath()).ok() || !ensureHistoryTables(c).ok())
+        // The history of changes too, as the program keeps it: the undo records every
+        // reading it removes there.
+        if (!c.open(folder.databasePath()).ok() || !ensureHistoryTables(c).ok() ||
+            !ensureChangeTables(c).ok())
             fail(QStringLiteral("the history tables could not be made"));
         std::vector<AppendedRow> rows;
         rows.reserve(kBatchReadings);

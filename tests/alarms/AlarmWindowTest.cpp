@@ -100,7 +100,7 @@ TEST_F(AlarmWindowTest, AReadOnlyDatabaseWorksWithoutLevelsAndSaysSo) {
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
     ASSERT_TRUE(start());
     // Start-up says once what a database that can only be read goes without.
-    dialogs.expect(readOnlyDatabaseText(), kTitle, Icon::Information);
+    dialogs.expect(readOnlyDatabaseText(false), kTitle, Icon::Information);
     EXPECT_FALSE(inst().fraLevels->isEnabled());
     EXPECT_TRUE(inst().fraLevels->title().contains(u"read-only"_s));
     EXPECT_EQ(logEntries(), 0);

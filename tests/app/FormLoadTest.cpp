@@ -145,7 +145,7 @@ TEST_F(FormLoadTest, WhereTheDataFolderCannotHoldALockTheDatabaseIsOnlyRead) {
     LockFileInstance lock(fallback);
     auto first = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, lock);
     ASSERT_TRUE(first->Form_Load());
-    dialogs.expect(readOnlyDatabaseText(), kTitle, Icon::Information);
+    dialogs.expect(readOnlyDatabaseText(false), kTitle, Icon::Information);
     EXPECT_TRUE(first->session().gConnection.readOnly());
     EXPECT_EQ(first->identification->txtSensor->text(), "200525001");
     LockFileInstance again(fallback);
@@ -224,7 +224,7 @@ TEST_F(FormLoadTest, AReadOnlyDatabaseShowsTheSensorsAndRefusesSaves) {
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
     const QByteArray before = digest(databasePath);
     ASSERT_TRUE(start());
-    dialogs.expect(readOnlyDatabaseText(), kTitle, Icon::Information);
+    dialogs.expect(readOnlyDatabaseText(false), kTitle, Icon::Information);
     EXPECT_EQ(window->identification->txtSensor->text(), "200525001");
     window->installation->txtLevel->setText(QStringLiteral("L1"));
     window->installation->cmdSave->click();

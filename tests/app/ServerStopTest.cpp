@@ -43,7 +43,12 @@ QString contents(Connection& c) {
     QStringList values;
     while (loads.next())
         values << loads.text(0);
-    return tableCounts(c) + QStringLiteral(" loads=") + values.join(u',');
+    // The history of changes grows with what the tab writes back along the way; it is not
+    // what these cases are about.
+    const QString counts = tableCounts(c)
+                               .remove(QRegularExpression(QStringLiteral(" ChangeActions=\\d+")))
+                               .remove(QRegularExpression(QStringLiteral(" ReadingChanges=\\d+")));
+    return counts + QStringLiteral(" loads=") + values.join(u',');
 }
 
 class ServerStopTest : public OnOwnServer<ReadingsWindowTest> {
@@ -143,11 +148,12 @@ TEST_F(ServerStopTest, AnImportCutOffAddsNoReadingNorBatchAndTheNextImportWorks)
     importFile();
     expectCutOff(QStringLiteral(" cmdAppend_Click"));
     startAgain();
-    EXPECT_EQ(stored(), kOneReading) << "no reading and no part of the import's record";
+    EXPECT_EQ(stored().toStdString(), kOneReading.toStdString())
+        << "no reading and no part of the import's record";
 
     importFile();
     dialogs.expect(QStringLiteral(" 12 records appended to 200525001"));
-    EXPECT_EQ(stored(), kImported);
+    EXPECT_EQ(stored().toStdString(), kImported.toStdString());
     EXPECT_EQ(counter(), "1 of 13") << "the reading shown before, the first, shown again";
     EXPECT_EQ(tab().fraImportHistory->lstImports->topLevelItemCount(), 1);
 }
@@ -156,7 +162,7 @@ TEST_F(ServerStopTest, AnUndoCutOffKeepsEveryReadingAndTheRecordAndTheNextUndoWo
     startOnReadings();
     importFile();
     dialogs.expect(QStringLiteral(" 12 records appended to 200525001"));
-    ASSERT_EQ(stored(), kImported);
+    ASSERT_EQ(stored().toStdString(), kImported.toStdString());
     tab().setProgress(&progress);
     stopDuring(QStringLiteral("Undoing the import of 200525001.txt into sensor 200525001"));
     undoTheImport();
@@ -167,13 +173,14 @@ TEST_F(ServerStopTest, AnUndoCutOffKeepsEveryReadingAndTheRecordAndTheNextUndoWo
         << failed.text.toStdString();
     expectCutOff(QStringLiteral(" cmdUndoImport_Click"));
     startAgain();
-    EXPECT_EQ(stored(), kImported) << "every reading and the whole record kept";
+    EXPECT_EQ(stored().toStdString(), kImported.toStdString())
+        << "every reading and the whole record kept";
 
     undoTheImport();
     dialogs.expect(QStringLiteral("12 readings of 200525001.txt were removed from sensor "
                                   "200525001."),
                    QStringLiteral("Undo import"), Icon::Information);
-    EXPECT_EQ(stored(), kOneReading);
+    EXPECT_EQ(stored().toStdString(), kOneReading.toStdString());
     EXPECT_EQ(counter(), "1 of 1");
 }
 
@@ -201,7 +208,7 @@ TEST_F(ServerStopTest, ARestoreCutOffLeavesTheServersDataAndTheNextRestoreWorks)
     restoreTheBackup();
     dialogs.expect(QStringLiteral("Restore was successful"), QStringLiteral("Brackwell's Rockvane"),
                    Icon::Information);
-    EXPECT_EQ(stored(), kOneReading);
+    EXPECT_EQ(stored().toStdString(), kOneReading.toStdString());
     EXPECT_EQ(window->utilities->txtSCount->text(), "1");
 }
 
@@ -245,7 +252,7 @@ TEST_F(ServerStopTest, AServerOutOfReachIsNeverTakenForAMissingReadingsTable) {
     EXPECT_EQ(window->SSTab1->currentIndex(), 2) << "no plot without its readings";
     EXPECT_FALSE(logText().contains(QStringLiteral("AddDataTable")));
     startAgain();
-    EXPECT_EQ(stored(), kOneReading);
+    EXPECT_EQ(stored().toStdString(), kOneReading.toStdString());
 }
 
 // Without a server: what follows a lost connection in the same action fails the same way

@@ -503,7 +503,7 @@ TEST_F(ChartPageTest, OnADatabaseThatCanOnlyBeReadTheLoadsAreDrawnAsComputed) {
     threeMonths(); // stored loads of 99: stale
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
     startShown();
-    dialogs.expect(readOnlyDatabaseText(), kTitle, Icon::Information);
+    dialogs.expect(readOnlyDatabaseText(false), kTitle, Icon::Information);
     window->SSTab1->setCurrentIndex(2);
     window->installation->txtOffset->setText(QStringLiteral("0.10"));
     window->SSTab1->setCurrentIndex(3);

@@ -221,7 +221,7 @@ TEST_F(LevelLinesTest, AReadOnlyDatabaseWithoutTheLevelsTableDrawsNoLines) {
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
     startShown();
     // Start-up says once what a database that can only be read goes without.
-    dialogs.expect(readOnlyDatabaseText(), kTitle, Icon::Information);
+    dialogs.expect(readOnlyDatabaseText(false), kTitle, Icon::Information);
     window->SSTab1->setCurrentIndex(1);
     window->SSTab1->setCurrentIndex(3);
     ASSERT_EQ(window->SSTab1->currentIndex(), 3);

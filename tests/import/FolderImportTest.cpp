@@ -154,7 +154,9 @@ TEST_F(FolderImportTest, AReadOnlyDatabaseRefusesTheFolderBeforeAnyFileIsRead) {
     dialogs.expect("The database RockvaneLODIX.mdb can only be read: it is write-protected or on "
                    "a disk that cannot be written.\r\nUntil Rockvane runs on a database it can "
                    "write, alarm levels, the import history and the safety backup before each "
-                   "import are not available.",
+                   "import are not available.\r\nThis database keeps no record of changes to "
+                   "readings yet: it gains one the first time Rockvane opens it where it can be "
+                   "written.",
                    "Brackwell's Rockvane", Icon::Information);
     ImportHost h = host();
     h.runFolderWindow = [](frmFolderImport&) { ADD_FAILURE() << "no window opens"; };

@@ -93,8 +93,8 @@ TEST_F(OnTheServer, AnEmptyDatabaseIsPreparedOnceAndThenLeftAsItIs) {
     EXPECT_EQ(errors, QStringLiteral("rockvane-provision: The database ") + named() +
                           QStringLiteral(" already holds Rockvane tables (Configuration, Sensors, "
                                          "NetworkConfig, Prefs, sensordata, AlarmLevels, "
-                                         "ImportBatches, ImportBatchRows); it was left as it "
-                                         "is\n"));
+                                         "ImportBatches, ImportBatchRows, ChangeActions, "
+                                         "ReadingChanges); it was left as it is\n"));
 }
 
 TEST_F(OnTheServer, AFileMovedOntoAnEmptyDatabaseArrivesWholeAndStaysAsItWas) {
