@@ -26,8 +26,14 @@ const QString kNoSensors = QStringLiteral("There are no sensors in the database,
 class FormLoadTest : public MainWindowTest {};
 
 TEST_F(FormLoadTest, EmptyShippedDatabaseShowsTheNoSensorMessageAndSixTabs) {
+    {
+        Connection before;
+        ASSERT_TRUE(before.open(databasePath, Connection::Mode::ReadOnly).ok());
+        ASSERT_FALSE(hasChangeTables(before)) << "the shipped file is made without the history";
+    }
     ASSERT_TRUE(start());
     dialogs.expect(kNoSensors, kTitle, Icon::Exclamation);
+    EXPECT_TRUE(hasChangeTables(s().gConnection)) << "an older database gains the history";
     EXPECT_EQ(window->windowTitle(), "Rockvane LODIX - " + databasePath) << "the file open";
     ASSERT_EQ(window->SSTab1->count(), 6);
     const QStringList captions{"1. Identification", "2. Installation",           "3. Readings",
