@@ -777,17 +777,40 @@ Result<std::vector<ChangeEntry>> listChanges(Connection& c, const ChangeFilter& 
 Result<QSet<QString>> changedKeys(Connection& c, const QString& instrumentId) {
     QSet<QString> keys;
     if (!hasChangeTables(c)) return keys;
-    Query q(c, QStringLiteral("SELECT DISTINCT c.NewKey FROM ReadingChanges c JOIN ChangeActions "
-                              "a ON a.ActionID = c.ActionID WHERE a.InstrumentID = ?1 AND "
-                              "c.NewKey IS NOT NULL AND c.Kind IN (?2, ?3, ?4)"));
+    // The sensor's entries in the order they were made. A key is marked from a change,
+    // re-key or putting back that leaves a reading there, until a reading leaves it (deleted,
+    // removed by an undo, re-keyed away) or a new one is typed in: a reading stored there
+    // afterwards (typed, imported) is not the one that was changed.
+    Query q(c, QStringLiteral("SELECT c.Kind, c.DateTimeKey, c.NewKey FROM ReadingChanges c "
+                              "JOIN ChangeActions a ON a.ActionID = c.ActionID WHERE "
+                              "a.InstrumentID = ?1 AND c.Kind IN (?2, ?3, ?4, ?5, ?6, ?7) "
+                              "ORDER BY c.ActionID, c.ChangeID"));
     if (!q.prepared().ok()) return q.prepared().error();
     q.bindText(1, instrumentId);
-    q.bindText(2, change::Changed);
-    q.bindText(3, change::Rekeyed);
-    q.bindText(4, change::PutBack);
-    while (q.next())
-        keys.insert(q.text(0));
+    int slot = 2;
+    for (const QString& kind : {change::Changed, change::Rekeyed, change::PutBack, change::Deleted,
+                                change::Undone, change::Added})
+        q.bindText(slot++, kind);
+    // Held as the stored bytes: a deletion's many entries are looked up without a copy.
+    QSet<QByteArray> marked;
+    const QByteArray changed = change::Changed.toUtf8(), rekeyed = change::Rekeyed.toUtf8(),
+                     putBack = change::PutBack.toUtf8();
+    while (q.next()) {
+        const QByteArrayView kind = q.bytes(0);
+        const bool hasKey = q.kind(1) != ValueKind::Null, hasNewKey = q.kind(2) != ValueKind::Null;
+        const QByteArrayView key = hasKey ? q.bytes(1) : QByteArrayView();
+        const QByteArrayView newKey = hasNewKey ? q.bytes(2) : QByteArrayView();
+        if (hasKey && !marked.isEmpty() && (!hasNewKey || key != newKey))
+            marked.remove(QByteArray::fromRawData(key.data(), key.size()));
+        if (!hasNewKey) continue;
+        if (kind == changed || kind == rekeyed || kind == putBack)
+            marked.insert(newKey.toByteArray());
+        else
+            marked.remove(QByteArray::fromRawData(newKey.data(), newKey.size()));
+    }
     if (!q.status().ok()) return q.status().error();
+    for (const QByteArray& key : marked)
+        keys.insert(QString::fromUtf8(key));
     return keys;
 }
 

@@ -196,7 +196,8 @@ struct ChangeFilter {
 // entries from its last to its first.
 Result<std::vector<ChangeEntry>> listChanges(Connection& c, const ChangeFilter& filter);
 // The keys of the sensor's readings that an entry names as changed since they were first
-// stored (changed, re-keyed or put back): the Readings tab marks them.
+// stored (changed, re-keyed or put back), as long as that reading is still the one stored
+// there (none left the key since, and none was typed in there): the Readings tab marks them.
 Result<QSet<QString>> changedKeys(Connection& c, const QString& instrumentId);
 
 // What putting an entry back will do, for the engineer's confirmation.

@@ -200,6 +200,23 @@ TEST_P(ChangeHistoryOnEachEngine, ASensorsValuesComeBackFromTheHistoryAsTheyWere
     EXPECT_EQ(values[1].after.toDouble(), 1e-7);
 }
 
+TEST_P(ChangeHistoryOnEachEngine, AReadingIsMarkedChangedOnlyWhileTheChangedOneIsStored) {
+    ASSERT_TRUE(readings.setValue(QStringLiteral("Channel1"), QStringLiteral("0013.20")).ok());
+    ASSERT_TRUE(readings.update().ok());
+    EXPECT_EQ(need(changedKeys(c(), kId)), QSet<QString>({kFirst}));
+    ASSERT_TRUE(readings.remove().ok());
+    EXPECT_EQ(need(changedKeys(c(), kId)), QSet<QString>());
+    // Put back, the changed reading is there again; deleted by range, a reading imported at
+    // its date and time since is another one.
+    EXPECT_EQ(need(putBack(c(), need(listChanges(c(), {})).front().id, how::ChangesWindow)), 1);
+    EXPECT_EQ(need(changedKeys(c(), kId)), QSet<QString>({kFirst}));
+    ASSERT_EQ(need(deleteReadingsOnDays(c(), kId, QDate(2026, 12, 1), QDate(2026, 12, 1),
+                                        [](auto&&...) { return std::nullopt; })),
+              1);
+    addReadings(kId, {ReadingRow::at(kId, "2026/12/01 08:00:00").channel1("0014.00")});
+    EXPECT_EQ(need(changedKeys(c(), kId)), QSet<QString>());
+}
+
 INSTANTIATE_TEST_SUITE_P(BothEngines, ChangeHistoryOnEachEngine, bothEngines(), engineName);
 
 } // namespace
