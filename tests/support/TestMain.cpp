@@ -5,6 +5,13 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+// LeakSanitizer's options in a sanitized build, whoever starts the test program: the
+// suppressions of tests/lsan.supp (leaks inside system libraries the program cannot free).
+// Read by the sanitizer's runtime before main(); never called without it.
+extern "C" const char* __lsan_default_options() {
+    return "suppressions=" ROCKVANE_LSAN_SUPPRESSIONS;
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
                                                                     : qgetenv("QT_QPA_PLATFORM"));
