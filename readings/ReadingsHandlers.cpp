@@ -302,6 +302,11 @@ void ReadingsTab::sensorChanged() {
 }
 
 void ReadingsTab::readingsReplaced() {
+    readReadingsAgain();
+    showNewestReading();
+}
+
+void ReadingsTab::readReadingsAgain() {
     Session& s = *m_s;
     Recordset& rs = s.rsReadings;
     m_shown = 0; // the snapshot is rebuilt: the old bookmarks name other rows
@@ -310,7 +315,6 @@ void ReadingsTab::readingsReplaced() {
     else
         need(openReadings(s.gConnection, rs, sensorId()));
     readChangedKeys();
-    showNewestReading();
 }
 
 void ReadingsTab::showCurrentReading() {
@@ -817,13 +821,8 @@ void ReadingsTab::readingsPutBack(const QString& from, const QString& to) {
     // The reading shown stays shown, where the putting back moved it if it did.
     const QString wanted = !from.isEmpty() && m_shownKey == from ? to : m_shownKey;
     logged(s, kPutBackShown, [&] {
+        readReadingsAgain();
         Recordset& rs = s.rsReadings;
-        m_shown = 0; // the snapshot is rebuilt: the old bookmarks name other rows
-        if (rs.isOpen())
-            need(rs.requery());
-        else
-            need(openReadings(s.gConnection, rs, sensorId()));
-        readChangedKeys();
         if (rs.recordCount() > 0) {
             need(rs.moveFirst());
             if (!wanted.isEmpty()) need(rs.find(keyCriterion(wanted)));

@@ -232,6 +232,9 @@ private:
     // The history of changes: whether the database keeps one (cmdChanges follows), and the
     // keys of the sensor's readings it names as changed, read again.
     void readChangedKeys();
+    // The sensor's readings read again (rsReadings requeried, or opened when closed) with
+    // the keys of those changed; no reading is shown until the caller shows one.
+    void readReadingsAgain();
     // Shows or hides the mark of the reading shown.
     void showChangedMark();
     // Opens the Changes window of the sensor, of the one reading `key` when given.

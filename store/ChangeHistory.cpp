@@ -484,43 +484,38 @@ Status ChangeAction::record(const QString& kind, const QVariant& key, const QVar
                             const QVariantMap& before, const QVariantMap& after) {
     if (!m_keeps) return {};
     if (Status s = start(); !s.ok()) return s;
-    const auto text = [](const QVariant& v) { return v.isNull() ? QVariant() : v; };
+    const auto orNull = [](const QVariant& v) { return v.isNull() ? QVariant() : v; };
     const QString b = json(before), a = json(after);
+    const QVariant values[] = {m_id,
+                               kind,
+                               orNull(key),
+                               orNull(newKey),
+                               b.isEmpty() ? QVariant() : QVariant(b),
+                               a.isEmpty() ? QVariant() : QVariant(a)};
+    const QString head = QStringLiteral(
+        "INSERT INTO ReadingChanges (ActionID, Kind, DateTimeKey, NewKey, Before, After)");
+    Status written;
     if (m_gather) {
-        if (!m_gathered)
-            m_gathered = std::make_unique<ChunkedInsert>(
-                m_c,
-                QStringLiteral("INSERT INTO ReadingChanges (ActionID, Kind, DateTimeKey, NewKey, "
-                               "Before, After)"),
-                6);
+        // Written a chunk at a time, the last ones by finish().
+        if (!m_gathered) m_gathered = std::make_unique<ChunkedInsert>(m_c, head, 6);
         ChunkedInsert& rows = *m_gathered;
         if (!rows.prepared().ok()) return rows.prepared();
-        rows.integer(0, m_id);
-        rows.value(1, kind);
-        rows.value(2, text(key));
-        rows.value(3, text(newKey));
-        rows.value(4, b.isEmpty() ? QVariant() : QVariant(b));
-        rows.value(5, a.isEmpty() ? QVariant() : QVariant(a));
-        if (Status s = rows.endRow(); !s.ok()) return s;
-        ++m_entries;
-        return {};
+        for (int i = 0; i < 6; ++i)
+            rows.value(i, values[i]);
+        written = rows.endRow();
+    } else {
+        // Written at once, by a statement prepared once per action.
+        if (!m_insert)
+            m_insert.emplace(m_c, head + QStringLiteral(" VALUES (?1, ?2, ?3, ?4, ?5, ?6)"));
+        Query& q = *m_insert;
+        if (!q.prepared().ok()) return q.prepared();
+        q.reset();
+        for (int i = 0; i < 6; ++i)
+            q.bind(i + 1, values[i]);
+        written = q.run();
     }
-    if (!m_insert)
-        m_insert.emplace(m_c, QStringLiteral("INSERT INTO ReadingChanges (ActionID, Kind, "
-                                             "DateTimeKey, NewKey, Before, After) VALUES (?1, "
-                                             "?2, ?3, ?4, ?5, ?6)"));
-    Query& q = *m_insert;
-    if (!q.prepared().ok()) return q.prepared();
-    q.reset();
-    q.bindInt64(1, m_id);
-    q.bindText(2, kind);
-    q.bind(3, text(key));
-    q.bind(4, text(newKey));
-    q.bind(5, b.isEmpty() ? QVariant() : QVariant(b));
-    q.bind(6, a.isEmpty() ? QVariant() : QVariant(a));
-    if (Status s = q.run(); !s.ok()) return s;
-    ++m_entries;
-    return {};
+    if (written.ok()) ++m_entries;
+    return written;
 }
 
 Status ChangeAction::finish() {
