@@ -1,14 +1,19 @@
 // "History of changes" on the Utilities tab: its size, the export of every sensor's
-// changes, the clearing of older ones after a confirmation, and a database that keeps no
-// history or may not be changed.
+// changes, the clearing of older ones after a confirmation, a database that keeps no
+// history or may not be changed, and writes killed half-way that leave the readings and the
+// history agreeing.
 #include "maintenance/ChangeHistoryGroup.h"
 #include "platform/SingleInstance.h"
+#include "store/ReadingsTable.h"
 #include "tests/maintenance/MaintenanceFixture.h"
 #include "tests/support/XlsxReader.h"
 #include <QDateEdit>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <cmath>
+#include <sqlite3.h>
+#include <unistd.h>
 
 using namespace rv;
 using namespace rv::test;
@@ -17,6 +22,7 @@ namespace {
 
 const QString kId = QStringLiteral("200525001");
 const QString kKey = QStringLiteral("200525001 2020/01/01 08:00:00");
+int gCallsLeft = 0; // the progress calls a killed write makes before it is killed
 
 class ChangeHistoryTest : public MaintenanceTest {
 protected:
@@ -33,6 +39,43 @@ protected:
                              {{"Channel1", "10.50"}});
             return s;
         });
+    }
+    // The engine's progress calls (one per 100 steps of its statements) that write makes.
+    int progressCalls(const std::function<bool(Connection&)>& write) {
+        const QString copy = tmp.path() + QStringLiteral("/calibration.mdb");
+        QFile::remove(copy);
+        int calls = 0;
+        Connection c;
+        if (!QFile::copy(databasePath, copy) || !c.open(copy).ok()) return 0;
+        sqlite3_progress_handler(
+            c.handle(), 100, [](void* n) { return ++*static_cast<int*>(n), 0; }, &calls);
+        return write(c) ? calls : 0;
+    }
+    // Every table's rows and the sensor's loads, after any write left unfinished is rolled back.
+    QString state() {
+        {
+            Connection c; // opened to be written: a hot journal is rolled back
+            EXPECT_TRUE(c.open(databasePath).ok());
+        }
+        const QString loads =
+            scalar(QStringLiteral("SELECT group_concat(Channel1) FROM `200525001`")).toString();
+        return contents(databasePath) + u' ' + loads;
+    }
+    // The write run in another process killed half-way through, with a page cache so small
+    // that pages of the database are written already: a hot journal is left behind.
+    void killedHalfWay(const std::function<bool(Connection&)>& write) {
+        gCallsLeft = progressCalls(write) / 2;
+        ASSERT_GT(gCallsLeft, 10);
+        ASSERT_TRUE(diesInChild([&] {
+            Connection c;
+            if (!c.open(databasePath).ok()) _exit(4);
+            sqlite3_exec(c.handle(), "PRAGMA cache_size = 2", nullptr, nullptr, nullptr);
+            sqlite3_progress_handler(
+                c.handle(), 100, [](void*) { return --gCallsLeft == 0 ? (_exit(0), 0) : 0; },
+                nullptr);
+            (void)write(c);
+        }));
+        EXPECT_TRUE(QFile::exists(databasePath + QStringLiteral("-journal")));
     }
     // The Utilities tab shown (again, after another tab): the group reads the size anew.
     ChangeHistoryGroup& shown() {
@@ -99,6 +142,42 @@ TEST_F(ChangeHistoryTest, TheExportListsEverySensorsChangesNewestFirstAndOpensTh
     EXPECT_NEAR(oldest - std::floor(oldest), (8 * 60 + 15) / 1440.0, 1e-9);
     EXPECT_EQ(serialDateText(book.cell(2, 2).value.toDouble()), "2026/02/20");
     EXPECT_EQ(book.rowCount(), 3);
+}
+
+TEST_F(ChangeHistoryTest, AWriteKilledHalfWayLeavesTheReadingsAndTheHistoryBothAsTheyWere) {
+    addReadings(kId, 400);
+    {
+        Connection c;
+        ASSERT_TRUE(c.open(databasePath).ok() && ensureChangeTables(c).ok());
+    }
+    std::vector<ReadingValues> corrected;
+    for (qint64 row = 1; row <= 400; ++row)
+        corrected.push_back({row, {{0, QStringLiteral("0099.00")}}, 0});
+    qint64 deletion = 0;
+    const std::function<bool(Connection&)> writes[] = {
+        [&](Connection& c) {
+            return writeReadingValues(c, kId, {QStringLiteral("Channel1")}, corrected).ok();
+        },
+        [&](Connection& c) {
+            const auto day = [](auto&&...) { return std::optional<QDate>(); };
+            return deleteReadingsOnDays(c, kId, QDate(2020, 1, 1), QDate(2021, 12, 31), day).ok();
+        },
+        [&](Connection& c) { return putBack(c, deletion, how::ChangesWindow).ok(); }};
+    for (const auto& write : writes) {
+        const std::string before = state().toStdString();
+        killedHalfWay(write);
+        EXPECT_EQ(state().toStdString(), before);
+        // The same write finished changes both.
+        Connection c;
+        ASSERT_TRUE(c.open(databasePath).ok());
+        ASSERT_TRUE(write(c));
+        deletion = listChanges(c, {}).value().front().id;
+        EXPECT_NE(state().toStdString(), before);
+    }
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001` WHERE Channel1 = '0099.00'"))
+                  .toInt(),
+              400);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM ChangeActions")).toInt(), 3);
 }
 
 TEST_F(ChangeHistoryTest, ADatabaseWithoutTheHistoryOffersNothingAndAReadOnlyOneNoClearing) {
