@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QScopeGuard>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -820,14 +821,11 @@ Result<PutBackPlan> planPutBack(Connection& c, qint64 entryId) {
 
 Result<qint64> putBack(Connection& c, qint64 entryId, const QString& how) {
     if (Status s = c.begin(); !s.ok()) return s.error();
+    // Whatever ends it before its commit leaves the readings and the history as they were.
     bool committed = false;
-    struct Rollback {
-        Connection& c;
-        bool& done;
-        ~Rollback() {
-            if (!done) c.rollback();
-        }
-    } rollback{c, committed};
+    const auto rollBack = qScopeGuard([&] {
+        if (!committed) c.rollback();
+    });
     const auto made = makePlan(c, entryId);
     if (!made.ok()) return made.error();
     const Plan& plan = made.value();
@@ -920,14 +918,11 @@ Result<qint64> clearChangesBefore(Connection& c, const QDate& day, const QString
     if (!day.isValid())
         return Error{err::InvalidArgument, QStringLiteral("No day was given to clear before.")};
     if (Status s = c.begin(); !s.ok()) return s.error();
+    // Whatever ends it before its commit leaves the readings and the history as they were.
     bool committed = false;
-    struct Rollback {
-        Connection& c;
-        bool& done;
-        ~Rollback() {
-            if (!done) c.rollback();
-        }
-    } rollback{c, committed};
+    const auto rollBack = qScopeGuard([&] {
+        if (!committed) c.rollback();
+    });
     const QString first = day.toString(Qt::ISODate);
     if (Status s = run(c,
                        QStringLiteral("DELETE FROM ReadingChanges WHERE ActionID IN (SELECT "
