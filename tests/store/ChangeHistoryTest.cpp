@@ -1,7 +1,9 @@
 // The history of changes on each engine: what the store's writes record, and putting an
 // entry back.
 #include "store/ChangeHistory.h"
+#include "store/AlarmLevelsTable.h"
 #include "store/ReadingsTable.h"
+#include "store/Statements.h"
 #include "tests/support/DataFolder.h"
 #include <gtest/gtest.h>
 
@@ -215,6 +217,28 @@ TEST_P(ChangeHistoryOnEachEngine, AReadingIsMarkedChangedOnlyWhileTheChangedOneI
               1);
     addReadings(kId, {ReadingRow::at(kId, "2026/12/01 08:00:00").channel1("0014.00")});
     EXPECT_EQ(need(changedKeys(c(), kId)), QSet<QString>());
+}
+
+TEST_P(ChangeHistoryOnEachEngine, ASensorsRecordAndLevelsChangedAreEntriesOfTheSensor) {
+    Recordset sensors;
+    ASSERT_TRUE(sensors.open(c(), sql::SensorsByNumber).ok());
+    sensors.setChangeHow(how::SensorRecord);
+    ASSERT_TRUE(sensors.find(QStringLiteral("InstrumentID = '200525001'")).ok());
+    ASSERT_TRUE(sensors.setValue(QStringLiteral("Recess"), 0.35).ok());
+    ASSERT_TRUE(sensors.setValue(QStringLiteral("Location"), QStringLiteral("Drive 4")).ok());
+    ASSERT_TRUE(sensors.update().ok());
+    ASSERT_TRUE(ensureAlarmTable(c()).ok());
+    for (int twice = 0; twice < 2; ++twice) // the second write changes nothing
+        ASSERT_TRUE(writeStoredLevels(c(), kId, {120.0, 150.0, std::nullopt}).ok());
+    EXPECT_EQ(
+        listed(ChangeFilter{kId, {}, {}, {change::SensorChanged}, {}}),
+        std::vector<std::string>({"Sensor changed  ->  {\"AlarmLoad\":null,\"AlertLoad\":null} | "
+                                  "{\"AlarmLoad\":150,\"AlertLoad\":120}",
+                                  "Sensor changed  ->  {\"Location\":null,\"Recess\":null} | "
+                                  "{\"Location\":\"Drive 4\",\"Recess\":0.35}"}));
+    for (const ChangeEntry& e : need(listChanges(c(), {})))
+        EXPECT_EQ(e.how.toStdString() + '/' + e.instrumentId.toStdString(),
+                  "Sensor record/200525001");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, ChangeHistoryOnEachEngine, bothEngines(), engineName);
