@@ -67,6 +67,17 @@ QString momentText(const QDateTime& when) {
            QLocale::c().toString(when.date(), QStringLiteral("d MMM yyyy"));
 }
 
+// The condition on ChangeActions.ActionID that keeps a sensor's actions from the latest
+// deletion of a sensor of that number on; instrumentMark and howMark are the placeholders
+// bound to the sensor and to how::DeleteSensor.
+QString sinceSensorDeleted(const QString& actionId, const QString& instrumentMark,
+                           const QString& howMark) {
+    return actionId +
+           QStringLiteral(" >= coalesce((SELECT max(d.ActionID) FROM ChangeActions d "
+                          "WHERE d.InstrumentID = ") +
+           instrumentMark + QStringLiteral(" AND d.How = ") + howMark + QStringLiteral("), 0)");
+}
+
 Status run(Connection& c, const QString& sql, const QVariantList& values = {}) {
     Query q(c, sql);
     if (!q.prepared().ok()) return q.prepared();
@@ -310,6 +321,24 @@ Result<Plan> makePlan(Connection& c, qint64 entryId) {
         return Error{err::ItemNotFound, QStringLiteral("The sensor ") + table +
                                             QStringLiteral(" is no longer stored: its readings "
                                                            "cannot be put back.")};
+    {
+        // A sensor registered under the number since is another sensor.
+        Query deleted(c, QStringLiteral("SELECT ChangedAt FROM ChangeActions WHERE InstrumentID = "
+                                        "?1 AND How = ?2 AND ActionID > ?3 ORDER BY ActionID "
+                                        "DESC LIMIT 1"));
+        if (!deleted.prepared().ok()) return deleted.prepared().error();
+        deleted.bindText(1, table);
+        deleted.bindText(2, how::DeleteSensor);
+        deleted.bindInt64(3, e.action);
+        if (deleted.next())
+            return Error{err::RowNotFound,
+                         QStringLiteral("This change was made to an earlier sensor ") + table +
+                             QStringLiteral(", deleted at ") +
+                             momentText(readDateTime(deleted.text(0)).value_or(QDateTime())) +
+                             QStringLiteral(": nothing was put back into the sensor registered "
+                                            "under that number since.")};
+        if (!deleted.status().ok()) return deleted.status().error();
+    }
     const QString made = QStringLiteral(" at ") + momentText(e.when) +
                          (e.by.isEmpty() ? QString() : QStringLiteral(" by ") + e.by);
     if (removesReading(e.kind)) {
@@ -395,9 +424,9 @@ QString valueText(const QVariant& v) {
 }
 
 QStringList changeKinds() {
-    return {change::Added,    change::Changed,       change::Rekeyed,
-            change::Deleted,  change::Undone,        change::PutBack,
-            change::Imported, change::SensorChanged, change::Cleared};
+    return {change::Added,         change::Changed, change::Rekeyed,  change::Deleted,
+            change::Undone,        change::PutBack, change::Imported, change::SensorChanged,
+            change::SensorDeleted, change::Cleared};
 }
 
 bool canPutBack(const QString& kind) {
@@ -591,6 +620,14 @@ Status recordSensorChange(Connection& c, const QString& instrumentId, const QStr
     return action.record(change::SensorChanged, {}, {}, was, now);
 }
 
+Status recordSensorDeletion(Connection& c, const QString& instrumentId, const QVariantMap& record) {
+    QVariantMap was;
+    for (auto it = record.begin(); it != record.end(); ++it)
+        if (it.value().isValid() && !it.value().isNull()) was.insert(it.key(), it.value());
+    ChangeAction action(c, instrumentId, how::DeleteSensor);
+    return action.record(change::SensorDeleted, {}, {}, was, {});
+}
+
 // ---------------------------------------------------------------------------------
 // Reading the history
 
@@ -674,9 +711,13 @@ Result<std::vector<ChangeEntry>> listChanges(Connection& c, const ChangeFilter& 
         values << v;
         return QStringLiteral("?") + QString::number(values.size());
     };
-    if (!filter.instrumentId.isEmpty())
-        onActions << QStringLiteral("(InstrumentID = ") + mark(actionValues, filter.instrumentId) +
+    if (!filter.instrumentId.isEmpty()) {
+        const QString sensor = mark(actionValues, filter.instrumentId);
+        onActions << QStringLiteral("(InstrumentID = ") + sensor +
                          QStringLiteral(" OR InstrumentID = '')");
+        onActions << sinceSensorDeleted(QStringLiteral("ActionID"), sensor,
+                                        mark(actionValues, how::DeleteSensor));
+    }
     if (filter.from)
         onActions << QStringLiteral("ChangedAt >= ") +
                          mark(actionValues, filter.from->toString(Qt::ISODate));
@@ -779,10 +820,13 @@ Result<QSet<QString>> changedKeys(Connection& c, const QString& instrumentId) {
     // afterwards (typed, imported) is not the one that was changed.
     Query q(c, QStringLiteral("SELECT c.Kind, c.DateTimeKey, c.NewKey FROM ReadingChanges c "
                               "JOIN ChangeActions a ON a.ActionID = c.ActionID WHERE "
-                              "a.InstrumentID = ?1 AND c.Kind IN (?2, ?3, ?4, ?5, ?6, ?7) "
-                              "ORDER BY c.ActionID, c.ChangeID"));
+                              "a.InstrumentID = ?1 AND c.Kind IN (?2, ?3, ?4, ?5, ?6, ?7) AND ") +
+                   sinceSensorDeleted(QStringLiteral("c.ActionID"), QStringLiteral("?1"),
+                                      QStringLiteral("?8")) +
+                   QStringLiteral(" ORDER BY c.ActionID, c.ChangeID"));
     if (!q.prepared().ok()) return q.prepared().error();
     q.bindText(1, instrumentId);
+    q.bindText(8, how::DeleteSensor);
     int slot = 2;
     for (const QString& kind : {change::Changed, change::Rekeyed, change::PutBack, change::Deleted,
                                 change::Undone, change::Added})

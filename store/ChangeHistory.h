@@ -48,6 +48,7 @@ inline const QString Undone = QStringLiteral("Removed by undo"); // an import un
 inline const QString PutBack = QStringLiteral("Put back");       // an earlier value restored
 inline const QString Imported = QStringLiteral("Imported");      // one entry per import
 inline const QString SensorChanged = QStringLiteral("Sensor changed");
+inline const QString SensorDeleted = QStringLiteral("Sensor deleted");
 inline const QString Cleared = QStringLiteral("History cleared");
 } // namespace change
 // Every kind, in the order the Changes window offers them.
@@ -71,6 +72,7 @@ inline const QString Import = QStringLiteral("Import");
 inline const QString SensorRecord = QStringLiteral("Sensor record");
 inline const QString ChangesWindow = QStringLiteral("Changes window");
 inline const QString Utilities = QStringLiteral("Utilities");
+inline const QString DeleteSensor = QStringLiteral("Delete sensor");
 } // namespace how
 
 // Creates both tables when either is missing: inside the caller's transaction when there
@@ -147,6 +149,12 @@ private:
 Status recordSensorChange(Connection& c, const QString& instrumentId, const QString& how,
                           const QVariantMap& before, const QVariantMap& after);
 
+// The deletion of a sensor's record: one entry of kind "Sensor deleted" holding the record
+// as it was stored, in the caller's transaction. A sensor registered later under the same
+// number is another sensor: the entries made before the deletion are kept in the history
+// but are no longer the new sensor's (listChanges, changedKeys and putBack leave them).
+Status recordSensorDeletion(Connection& c, const QString& instrumentId, const QVariantMap& record);
+
 // One entry as the Changes window lists it.
 struct ChangeEntry {
     qint64 id = 0;
@@ -193,7 +201,8 @@ struct ChangeFilter {
     QString key;               // a reading's key: entries naming it before or after
 };
 // The entries passing the filter, newest first: the newest action first, and an action's
-// entries from its last to its first.
+// entries from its last to its first. For one sensor, the entries from the latest
+// deletion of a sensor of that number on (that deletion's entry the oldest listed).
 Result<std::vector<ChangeEntry>> listChanges(Connection& c, const ChangeFilter& filter);
 // The keys of the sensor's readings that an entry names as changed since they were first
 // stored (changed, re-keyed or put back), as long as that reading is still the one stored
@@ -211,7 +220,8 @@ Result<PutBackPlan> planPutBack(Connection& c, qint64 entryId);
 // the change, the readings of a deletion (all the readings of that action) come back as
 // they were stored. Recorded as an action of its own (kind "Put back"). A key taken since
 // by another reading refuses the whole putting back (err::KeyTaken, naming the key); a
-// reading no longer stored refuses a change's putting back (err::RowNotFound).
+// reading no longer stored refuses a change's putting back (err::RowNotFound); an entry
+// made before the sensor of that number was deleted is refused (err::RowNotFound).
 Result<qint64> putBack(Connection& c, qint64 entryId, const QString& how);
 
 namespace err {

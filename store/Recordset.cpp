@@ -617,7 +617,15 @@ Status Recordset::recordWrite(const Row& row, const std::vector<QVariant>* after
     const int keyColumn = columnIndex(QStringLiteral("DateTimeKey"));
     if (!sensors && keyColumn < 0) return {};
     if (!after) {
-        if (sensors) return {};
+        if (sensors) {
+            const int id = columnIndex(QStringLiteral("InstrumentID"));
+            if (id < 0) return {};
+            QVariantMap record;
+            for (std::size_t c = 0; c < m_columns.size(); ++c)
+                record.insert(m_columns[c].name, m_store.stored(row, int(c)));
+            return recordSensorDeletion(*m_connection, displayText(m_store.stored(row, id)),
+                                        record);
+        }
         ChangeAction action(*m_connection, m_table, m_changeHow);
         return action.recordLeavingRows(change::Deleted, m_table, {row.rowid});
     }

@@ -47,6 +47,11 @@ TEST_P(DeleteSensorOnEachEngine, DeletingAMiddleSensorRemovesOnlyWhatIsItsOwn) {
     EXPECT_EQ(network(), 4) << "the other rows stay";
     EXPECT_TRUE(tableExists(u"200525001"_s));
     EXPECT_EQ(rows(u"SELECT count(*) FROM Sensors WHERE Level = 'unsaved'"_s), 0);
+    EXPECT_EQ(rows(u"SELECT count(*) FROM ChangeActions a JOIN ReadingChanges c ON c.ActionID = "
+                   "a.ActionID WHERE a.InstrumentID = '200525002' AND a.How = 'Delete sensor' "
+                   "AND c.Kind = 'Sensor deleted'"_s),
+              1)
+        << "the deletion is in the history";
 
     EXPECT_EQ(listed(), QStringList({"200525001", "200525003"}));
     EXPECT_EQ(shown(), "200525001");

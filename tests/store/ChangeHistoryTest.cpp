@@ -2,6 +2,7 @@
 // entry back.
 #include "store/ChangeHistory.h"
 #include "store/AlarmLevelsTable.h"
+#include "store/Module1.h"
 #include "store/ReadingsTable.h"
 #include "store/Statements.h"
 #include "tests/support/DataFolder.h"
@@ -239,6 +240,43 @@ TEST_P(ChangeHistoryOnEachEngine, ASensorsRecordAndLevelsChangedAreEntriesOfTheS
     for (const ChangeEntry& e : need(listChanges(c(), {})))
         EXPECT_EQ(e.how.toStdString() + '/' + e.instrumentId.toStdString(),
                   "Sensor record/200525001");
+}
+
+TEST_P(ChangeHistoryOnEachEngine, ASensorDeletedAndMadeAgainDoesNotInheritItsEntries) {
+    ASSERT_TRUE(readings.setValue(QStringLiteral("Channel1"), QStringLiteral("0013.20")).ok());
+    ASSERT_TRUE(readings.update().ok());
+    ASSERT_EQ(need(deleteReadingsOnDays(c(), kId, QDate(2026, 12, 2), QDate(2026, 12, 2),
+                                        [](auto&&...) { return std::nullopt; })),
+              1);
+    const qint64 deletion = need(listChanges(c(), {})).front().id;
+    readings.close();
+    // The sensor deleted as the registry deletes it, then registered again under its number
+    // with a reading where the corrected one was.
+    clock.set(wallClock(QDate(2026, 12, 9), QTime(14, 32)));
+    Recordset sensors;
+    ASSERT_TRUE(sensors.open(c(), sql::SensorsByNumber).ok());
+    sensors.setChangeHow(how::SensorRecord);
+    ASSERT_TRUE(sensors.find(QStringLiteral("InstrumentID = '200525001'")).ok());
+    ASSERT_TRUE(sensors.remove().ok());
+    execSql(QStringLiteral("DROP TABLE `200525001`"));
+    ASSERT_TRUE(createReadingsTable(c(), kId).ok());
+    addReadings(kId, {ReadingRow::at(kId, "2026/12/01 08:00:00").channel1("0014.00")});
+
+    EXPECT_EQ(need(changedKeys(c(), kId)), QSet<QString>());
+    const std::vector<ChangeEntry> shown =
+        need(listChanges(c(), ChangeFilter{kId, {}, {}, {}, {}}));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].kind, QStringLiteral("Sensor deleted"));
+    EXPECT_EQ(shown[0].how, QStringLiteral("Delete sensor"));
+    EXPECT_TRUE(shown[0].before.contains(QStringLiteral("\"InstrumentID\":\"200525001\"")))
+        << shown[0].before.toStdString();
+    EXPECT_EQ(need(listChanges(c(), {})).size(), 3u) << "the history keeps every entry";
+    const Result<qint64> back = putBack(c(), deletion, how::ChangesWindow);
+    ASSERT_FALSE(back.ok());
+    EXPECT_EQ(back.error().description.toStdString(),
+              "This change was made to an earlier sensor 200525001, deleted at 14:32 on 9 Dec "
+              "2026: nothing was put back into the sensor registered under that number since.");
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toLongLong(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, ChangeHistoryOnEachEngine, bothEngines(), engineName);
