@@ -279,44 +279,6 @@ Status matchBatchRows(Connection& c, qint64 batchId, const QString& table,
     return q.status();
 }
 
-ReadingRemoval::ReadingRemoval(Connection& c, const QString& table)
-    : m_connection(c), m_table(table), m_delete(c, statement(table, kRowsPerStatement)) {
-    m_pending.reserve(kRowsPerStatement);
-}
-
-QString ReadingRemoval::statement(const QString& table, int rows) {
-    QString sql =
-        QStringLiteral("DELETE FROM ") + quoteName(table) + QStringLiteral(" WHERE rowid IN (?");
-    for (int r = 1; r < rows; ++r)
-        sql += QStringLiteral(", ?");
-    return sql + u')';
-}
-
-Status ReadingRemoval::remove(qint64 rowId) {
-    if (!m_delete.prepared().ok()) return m_delete.prepared();
-    m_pending.push_back(rowId);
-    if (int(m_pending.size()) < kRowsPerStatement) return {};
-    return write(m_delete);
-}
-
-Status ReadingRemoval::finish() {
-    if (!m_delete.prepared().ok()) return m_delete.prepared();
-    if (m_pending.empty()) return {};
-    if (int(m_pending.size()) == kRowsPerStatement) return write(m_delete);
-    Query tail(m_connection, statement(m_table, int(m_pending.size())));
-    if (!tail.prepared().ok()) return tail.prepared();
-    return write(tail);
-}
-
-Status ReadingRemoval::write(Query& q) {
-    for (std::size_t i = 0; i < m_pending.size(); ++i)
-        q.bindInt64(int(i) + 1, m_pending[i]);
-    const Status removed = q.run();
-    q.reset();
-    m_pending.clear();
-    return removed;
-}
-
 Status forgetBatch(Connection& c, qint64 batchId) {
     if (Status s =
             run(c, QStringLiteral("DELETE FROM ImportBatchRows WHERE BatchID = ?"), {batchId});

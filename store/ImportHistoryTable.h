@@ -110,27 +110,6 @@ struct BatchRowMatch {
 Status matchBatchRows(Connection& c, qint64 batchId, const QString& table,
                       const std::function<void(const BatchRowMatch&)>& visit);
 
-// Removes readings of one sensor's table by row id, a chunk of row ids per statement
-// prepared once. Runs inside the caller's transaction; finish() removes those pending.
-class ReadingRemoval {
-public:
-    ReadingRemoval(Connection& c, const QString& table);
-
-    const Status& prepared() const { return m_delete.prepared(); }
-    Status remove(qint64 rowId);
-    Status finish();
-
-private:
-    static constexpr int kRowsPerStatement = 100;
-    static QString statement(const QString& table, int rows);
-    Status write(Query& q);
-
-    Connection& m_connection;
-    QString m_table;
-    Query m_delete;
-    std::vector<qint64> m_pending;
-};
-
 // Forgets one batch: its rows and its record (inside the caller's transaction).
 Status forgetBatch(Connection& c, qint64 batchId);
 

@@ -723,28 +723,19 @@ void datedByDayCall(FunctionCall& call) {
     call.answerInt64(dated ? 1 : 0);
 }
 
-// The readings of the table with these row numbers deleted, a few hundred per statement;
-// the count deleted. On a site server they are locked first, in the order of their rows.
+// The readings of the table with these row numbers deleted, each kept in the history of
+// changes; the count deleted. On a site server they are locked first, in the order of their
+// rows.
 Result<qint64> deleteRows(Connection& c, const QString& name, const std::vector<qint64>& rowids,
                           ChangeAction& action, const QString& table) {
     if (Status s = lockRowsInOrder(c, name, rowids); !s.ok()) return s.error();
     if (Status s = action.recordLeavingRows(change::Deleted, table, rowids); !s.ok())
         return s.error();
-    constexpr std::size_t kPerStatement = 500;
-    qint64 deleted = 0;
-    for (std::size_t from = 0; from < rowids.size(); from += kPerStatement) {
-        const std::size_t n = std::min(kPerStatement, rowids.size() - from);
-        QString sql = QStringLiteral("DELETE FROM ") + name + QStringLiteral(" WHERE rowid IN (?");
-        for (std::size_t i = 1; i < n; ++i)
-            sql += QStringLiteral(", ?");
-        Query remove(c, sql + u')');
-        if (!remove.prepared().ok()) return remove.prepared().error();
-        for (std::size_t i = 0; i < n; ++i)
-            remove.bindInt64(int(i) + 1, rowids[from + i]);
-        if (Status s = remove.run(); !s.ok()) return s.error();
-        deleted += c.changes();
-    }
-    return deleted;
+    ReadingRemoval removal(c, table);
+    for (const qint64 rowid : rowids)
+        if (Status s = removal.remove(rowid); !s.ok()) return s.error();
+    if (Status s = removal.finish(); !s.ok()) return s.error();
+    return removal.removed();
 }
 
 // While it lives, statements on the connection can ask rv_dated_by_day.
@@ -853,6 +844,45 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
     if (!deletedOthers.ok()) return deletedOthers;
     if (Status s = transaction.commit(); !s.ok()) return s.error();
     return deleted + deletedOthers.value();
+}
+
+ReadingRemoval::ReadingRemoval(Connection& c, const QString& table)
+    : m_connection(c), m_table(table), m_delete(c, statement(table, kRowsPerStatement)) {
+    m_pending.reserve(kRowsPerStatement);
+}
+
+QString ReadingRemoval::statement(const QString& table, int rows) {
+    QString sql =
+        QStringLiteral("DELETE FROM ") + quoteName(table) + QStringLiteral(" WHERE rowid IN (?");
+    for (int r = 1; r < rows; ++r)
+        sql += QStringLiteral(", ?");
+    return sql + u')';
+}
+
+Status ReadingRemoval::remove(qint64 rowId) {
+    if (!m_delete.prepared().ok()) return m_delete.prepared();
+    m_pending.push_back(rowId);
+    if (int(m_pending.size()) < kRowsPerStatement) return {};
+    return write(m_delete);
+}
+
+Status ReadingRemoval::finish() {
+    if (!m_delete.prepared().ok()) return m_delete.prepared();
+    if (m_pending.empty()) return {};
+    if (int(m_pending.size()) == kRowsPerStatement) return write(m_delete);
+    Query tail(m_connection, statement(m_table, int(m_pending.size())));
+    if (!tail.prepared().ok()) return tail.prepared();
+    return write(tail);
+}
+
+Status ReadingRemoval::write(Query& q) {
+    for (std::size_t i = 0; i < m_pending.size(); ++i)
+        q.bindInt64(int(i) + 1, m_pending[i]);
+    const Status removed = q.run();
+    if (removed.ok()) m_removed += m_connection.changes();
+    q.reset();
+    m_pending.clear();
+    return removed;
 }
 
 Status lockRowsInOrder(Connection& c, const QString& quotedTable, std::vector<qint64> rowids) {
