@@ -1,5 +1,6 @@
 // The Changes window: its controls, the listing of the entries and "Put back".
 #include "changes/frmChanges.h"
+#include "core/DateText.h"
 #include "store/Session.h"
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,7 +24,6 @@ const QString kShowEntry = QStringLiteral(" frmChanges_ShowEntry");
 const QString kPutBack = QStringLiteral(" cmdPutBack_Click");
 const QString kPutBackTitle = QStringLiteral("Put back");
 const QString kAllKinds = QStringLiteral("All kinds");
-const QString kDayFormat = QStringLiteral("d MMM yyyy");
 
 template <class W> W* named(W* widget, const QString& name) {
     widget->setObjectName(name);
@@ -74,7 +74,7 @@ void frmChanges::buildControls() {
     for (QDateEdit** edit : {&dtpFrom, &dtpTo}) {
         auto* d = new QDateEdit(today, this);
         d->setLocale(QLocale::c());
-        d->setDisplayFormat(kDayFormat);
+        d->setDisplayFormat(dayFormat());
         d->setCalendarPopup(true);
         d->setKeyboardTracking(false); // a day half typed lists nothing
         d->setEnabled(false);

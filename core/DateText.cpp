@@ -136,6 +136,20 @@ QString readingTimeText(const QTime& time) {
     return QLocale::c().toString(time, QStringLiteral("HH:mm:ss"));
 }
 
+QString dayFormat() {
+    return QStringLiteral("d MMM yyyy");
+}
+
+QString dayText(const QDate& day) {
+    return QLocale::c().toString(day, dayFormat());
+}
+
+QString momentText(const QDateTime& when) {
+    if (!when.isValid()) return QStringLiteral("an unknown time");
+    return QLocale::c().toString(when, QStringLiteral("HH:mm")) + QStringLiteral(" on ") +
+           dayText(when.date());
+}
+
 QString readingKey(const QString& instrumentId, const QDateTime& moment) {
     return instrumentId + u' ' + readingDateText(moment.date()) + u' ' +
            readingTimeText(moment.time());

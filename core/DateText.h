@@ -48,6 +48,13 @@ std::optional<QDateTime> readDateTime(const QString& text);
 QString readingDateText(const QDate& date);
 QString readingTimeText(const QTime& time);
 
+// "d MMM yyyy" ("9 Dec 2026"): the form in which messages, the history and its windows
+// name a day, whatever the regional settings (the month's English abbreviation).
+QString dayFormat();
+QString dayText(const QDate& day);
+// "14:32 on 9 Dec 2026"; "an unknown time" for none.
+QString momentText(const QDateTime& when);
+
 // The key of a reading: the identifier, a blank, yyyy/MM/dd, a blank, HH:mm:ss.
 QString readingKey(const QString& instrumentId, const QDateTime& moment);
 

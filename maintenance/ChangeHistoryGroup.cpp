@@ -1,4 +1,5 @@
 #include "maintenance/ChangeHistoryGroup.h"
+#include "core/DateText.h"
 #include "platform/OpenWritten.h"
 #include "platform/UserChoices.h"
 #include "platform/WriteCheck.h"
@@ -21,7 +22,6 @@ namespace {
 const QString kExportLabel = QStringLiteral(" cmdExportChanges_Click");
 const QString kClearLabel = QStringLiteral(" cmdClearBefore_Click");
 const QString kSizeLabel = QStringLiteral(" G_HistorySize");
-const QString kDayFormat = QStringLiteral("d MMM yyyy");
 // Room a workbook of the history needs per entry.
 constexpr qint64 kEntryRoom = 256;
 
@@ -34,10 +34,6 @@ QString countText(qint64 n) {
 
 QString counted(qint64 n, const QString& one, const QString& many) {
     return countText(n) + u' ' + (n == 1 ? one : many);
-}
-
-QString dayText(const QDate& day) {
-    return QLocale::c().toString(day, kDayFormat);
 }
 
 } // namespace
@@ -55,7 +51,7 @@ ChangeHistoryGroup::ChangeHistoryGroup(Session& session, QWidget* parent)
     dtpClearBefore = new QDateEdit(this);
     dtpClearBefore->setObjectName(QStringLiteral("dtpClearBefore"));
     dtpClearBefore->setLocale(QLocale::c());
-    dtpClearBefore->setDisplayFormat(kDayFormat);
+    dtpClearBefore->setDisplayFormat(dayFormat());
     dtpClearBefore->setCalendarPopup(true);
     // A year's history is kept unless the engineer chooses otherwise.
     dtpClearBefore->setDate(m_s.clock.today().addYears(-1));

@@ -1,4 +1,5 @@
 #include "readings/ReadingsWork.h"
+#include "core/DateText.h"
 #include "core/Values.h"
 #include "platform/Dialogs.h"
 #include "readings/DatasheetModel.h"
@@ -8,7 +9,6 @@
 #include "store/Connection.h"
 #include "store/ReadingsTable.h"
 #include "store/Recordset.h"
-#include <QLocale>
 #include <algorithm>
 #include <numeric>
 #include <vector>
@@ -186,9 +186,8 @@ std::optional<ReadingDays> firstAndLastDays(Recordset& readings) {
 
 QString readingDaysText(const std::optional<ReadingDays>& days) {
     if (!days) return QStringLiteral("No readings");
-    const QString form = QStringLiteral("d MMM yyyy");
-    return QStringLiteral("Readings from ") + QLocale::c().toString(days->first, form) +
-           QStringLiteral(" to ") + QLocale::c().toString(days->last, form);
+    return QStringLiteral("Readings from ") + dayText(days->first) + QStringLiteral(" to ") +
+           dayText(days->last);
 }
 
 } // namespace rv

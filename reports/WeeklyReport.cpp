@@ -35,10 +35,6 @@ constexpr double kSecondsPerDay = 86400.0;
 // when eight plots share a page.
 constexpr QSize kPlotSize{700, 430};
 
-QString dayText(const QDate& day) {
-    return day.toString(QStringLiteral("yyyy/MM/dd"));
-}
-
 QDate dayOf(double seconds) {
     return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)), QTimeZone::utc())
         .date();
@@ -607,10 +603,10 @@ Result<WeeklyBuilt> buildWeeklyReport(Session& s, const WeeklyChoice& choice, Pr
         report.emptyNote = QStringLiteral("No sensor is at or above its alert or alarm load.");
         break;
     }
-    report.heading << QStringLiteral("Date: ") + dayText(today);
+    report.heading << QStringLiteral("Date: ") + readingDateText(today);
     report.heading << (from ? QStringLiteral("Period: %1, from %2 to %3")
-                                  .arg(periodCaption(choice.period), dayText(dayOf(*from)),
-                                       dayText(today))
+                                  .arg(periodCaption(choice.period), readingDateText(dayOf(*from)),
+                                       readingDateText(today))
                             : QStringLiteral("Period: All readings"));
 
     progress.begin(QStringLiteral("Writing the weekly report of %1 sensors").arg(ids.size()),

@@ -60,13 +60,6 @@ const QString kCreateChangesIndex = QStringLiteral(
 
 const QString kStoredMoment = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
-// "14:32 on 9 Dec 2026"
-QString momentText(const QDateTime& when) {
-    if (!when.isValid()) return QStringLiteral("an unknown time");
-    return QLocale::c().toString(when, QStringLiteral("HH:mm")) + QStringLiteral(" on ") +
-           QLocale::c().toString(when.date(), QStringLiteral("d MMM yyyy"));
-}
-
 // The condition on ChangeActions.ActionID that keeps a sensor's actions from the latest
 // deletion of a sensor of that number on; instrumentMark and howMark are the placeholders
 // bound to the sensor and to how::DeleteSensor.
@@ -983,7 +976,7 @@ Result<qint64> clearChangesBefore(Connection& c, const QDate& day, const QString
     ChangeAction action(c, QString(), how,
                         QStringLiteral("Changes made before %1 were cleared: %2 entries of %3 "
                                        "actions.")
-                            .arg(QLocale::c().toString(day, QStringLiteral("d MMM yyyy")))
+                            .arg(dayText(day))
                             .arg(entries)
                             .arg(actions));
     if (Status s = action.record(change::Cleared, {}, {}, {},

@@ -1,4 +1,5 @@
 #include "store/ReadingsTable.h"
+#include "core/DateText.h"
 #include "core/Loads.h"
 #include "core/NumberText.h"
 #include "core/Values.h"
@@ -8,7 +9,6 @@
 #include "store/Statements.h"
 #include <QDate>
 #include <QDateTime>
-#include <QLocale>
 #include <QSet>
 #include <QTime>
 #include <cmath>
@@ -775,11 +775,9 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
     if (!first.isValid() || !last.isValid() || first > last) return qint64(0);
     Transaction transaction(c);
     if (!transaction.started().ok()) return transaction.started().error();
-    const QString dayForm = QStringLiteral("d MMM yyyy");
     ChangeAction action(
         c, table, how,
-        QStringLiteral("Readings from %1 to %2 deleted")
-            .arg(QLocale::c().toString(first, dayForm), QLocale::c().toString(last, dayForm)));
+        QStringLiteral("Readings from %1 to %2 deleted").arg(dayText(first), dayText(last)));
     const QString name = quoteName(table);
     const QString form = QStringLiteral("yyyy-MM-dd");
     if (!c.runsProgramFunctions()) {

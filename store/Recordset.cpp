@@ -1,8 +1,8 @@
 #include "store/Recordset.h"
+#include "core/DateText.h"
 #include "core/Values.h"
 #include "store/ChangeHistory.h"
 #include "store/Statements.h"
-#include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cstring>
@@ -35,12 +35,6 @@ QString baseTable(const QString& statement) {
 bool sameStored(const QVariant& a, const QVariant& b) {
     if (a.isNull() || b.isNull()) return a.isNull() && b.isNull();
     return a == b;
-}
-
-// "14:32 on 9 Dec 2026"
-QString momentText(const QDateTime& when) {
-    return QLocale::c().toString(when, QStringLiteral("HH:mm")) + QStringLiteral(" on ") +
-           QLocale::c().toString(when.date(), QStringLiteral("d MMM yyyy"));
 }
 
 } // namespace
