@@ -344,16 +344,22 @@ TEST_F(DatasheetTest, ASecondPointIsRefusedAndDeleteEmptiesTheCellToRetypeIt) {
 class DatasheetOnServer : public DatasheetTest {
 protected:
     StoreEngine engine() const override { return StoreEngine::Server; }
+    // Three readings, the datasheet open with two edits (12.51 and 11.005), and another
+    // engineer connected on `other`: the datasheet and that engineer's name.
+    std::pair<frmDatasheet*, QString> twoEditsAndAnotherEngineer() {
+        threeReadings();
+        startOnReadings();
+        frmDatasheet& f = open();
+        type(f, 1, 3, QStringLiteral("1")); // 12.51
+        type(f, 2, 4, QStringLiteral("5")); // 11.005
+        return {&f, openAsAnotherEngineer(other)};
+    }
+    Connection other;
 };
 
 TEST_F(DatasheetOnServer, ReadingsChangedMeanwhileAreNamedAndTheEditsWaitForASecondClose) {
-    threeReadings();
-    startOnReadings();
-    frmDatasheet& f = open();
-    type(f, 1, 3, QStringLiteral("1")); // 12.51
-    type(f, 2, 4, QStringLiteral("5")); // 11.005
-    Connection other;
-    const QString anna = openAsAnotherEngineer(other);
+    const auto [sheet, anna] = twoEditsAndAnotherEngineer();
+    frmDatasheet& f = *sheet;
     for (const char* sql : {"UPDATE `200525001` SET Channel1 = '10.50' WHERE ChannelT = '12.5'",
                             "UPDATE `200525001` SET ChannelT = '23.0' WHERE ChannelT = '22.0'"})
         ASSERT_TRUE(other.execute(QString::fromLatin1(sql)).ok());
@@ -384,13 +390,8 @@ TEST_F(DatasheetOnServer, ReadingsChangedMeanwhileAreNamedAndTheEditsWaitForASec
 // The edits of a reading another engineer deleted meanwhile can never be written: the
 // first close names it and takes them out, the second writes the other edits.
 TEST_F(DatasheetOnServer, AReadingDeletedMeanwhileIsNamedAndItsEditsLeaveTheDatasheet) {
-    threeReadings();
-    startOnReadings();
-    frmDatasheet& f = open();
-    type(f, 1, 3, QStringLiteral("1")); // 12.51
-    type(f, 2, 4, QStringLiteral("5")); // 11.005
-    Connection other;
-    const QString anna = openAsAnotherEngineer(other);
+    const auto [sheet, anna] = twoEditsAndAnotherEngineer();
+    frmDatasheet& f = *sheet;
     ASSERT_TRUE(
         other.execute(QStringLiteral("DELETE FROM `200525001` WHERE ChannelT = '12.5'")).ok());
     const QString at = QLocale::c().toString(QDateTime::currentDateTime(),
