@@ -184,6 +184,21 @@ TEST_F(ServerConflictTest, ASensorAnotherEngineerChangedOrDeletedIsNeitherOverwr
     dialogs.expect(QStringLiteral("End of sensors"));
 }
 
+TEST_F(ServerConflictTest, PickingASensorAnotherEngineerDeletedSaysSoAndKeepsTheOneShown) {
+    QComboBox* box = window->identification->cboSensors;
+    ASSERT_EQ(box->count(), 2);
+    otherDoes(QStringLiteral("DELETE FROM Sensors WHERE InstrumentID = '200525002'"));
+    box->setCurrentIndex(1);
+    emit box->activated(1);
+    EXPECT_EQ(messageTaken(), "Sensor 200525002 was deleted from the site server by another "
+                              "engineer. The list shows the sensors stored now.");
+    EXPECT_EQ(box->count(), 1);
+    EXPECT_EQ(s().currentSensor.id(), "200525001");
+    EXPECT_EQ(box->currentText(), "200525001");
+    window->identification->imgNext->click();
+    dialogs.expect(QStringLiteral("End of sensors"));
+}
+
 TEST_F(ServerConflictTest, ASensorChangedMeanwhileIsNotDeleted) {
     otherDoes(QStringLiteral("UPDATE Sensors SET Location = 'Drive 4 south' WHERE InstrumentID "
                              "= '200525001'"));
