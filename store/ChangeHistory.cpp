@@ -276,6 +276,72 @@ Result<std::optional<StoredReading>> readingByKey(Connection& c, const QString& 
     return found;
 }
 
+// How many readings of the sensor left `key` (deleted or removed by an undo) before the
+// entry `before`, other than by the entry `except`.
+Result<qint64> othersLeaving(Connection& c, const QString& instrumentId, const QString& key,
+                             qint64 before, qint64 except) {
+    Query q(c, QStringLiteral("SELECT count(*) FROM ReadingChanges c JOIN ChangeActions a ON "
+                              "a.ActionID = c.ActionID WHERE a.InstrumentID = ?1 AND "
+                              "c.DateTimeKey = ?2 AND c.Kind IN (?3, ?4) AND c.ChangeID < ?5 AND "
+                              "c.ChangeID <> ?6 AND ") +
+                   sinceSensorDeleted(QStringLiteral("c.ActionID"), QStringLiteral("?1"),
+                                      QStringLiteral("?7")));
+    if (!q.prepared().ok()) return q.prepared().error();
+    q.bindText(1, instrumentId);
+    q.bindText(2, key);
+    q.bindText(3, change::Deleted);
+    q.bindText(4, change::Undone);
+    q.bindInt64(5, before);
+    q.bindInt64(6, except);
+    q.bindText(7, how::DeleteSensor);
+    const qint64 n = q.next() ? q.int64(0) : 0;
+    if (!q.status().ok()) return q.status().error();
+    return n;
+}
+
+// Whether the reading a change left at `at` is the one stored there now: followed through
+// the sensor's later entries, it has not left that key (deleted, removed by an undo, given
+// another date and time) without coming back to it. A reading that left comes back only by
+// a deletion put back there while no other reading was seen at its key (typed in, re-keyed
+// there, changed, or leaving it; a reading imported there since leaves no entry until it
+// leaves) and no other reading's deletion at that key could be the one put back.
+Result<bool> stillThere(Connection& c, const ChangeEntry& e, const QString& at) {
+    Query q(c, QStringLiteral("SELECT c.ActionID, c.ChangeID, c.Kind, c.DateTimeKey, c.NewKey "
+                              "FROM ReadingChanges c JOIN ChangeActions a ON a.ActionID = "
+                              "c.ActionID WHERE a.InstrumentID = ?1 AND c.ActionID >= ?2 AND "
+                              "(c.DateTimeKey IS NOT NULL OR c.NewKey IS NOT NULL) ORDER BY "
+                              "c.ActionID, c.ChangeID"));
+    if (!q.prepared().ok()) return q.prepared().error();
+    q.bindText(1, e.instrumentId);
+    q.bindInt64(2, e.action);
+    QString key = at;
+    bool stored = true, another = false;
+    qint64 left = 0; // the entry by which it left its key
+    while (q.next()) {
+        if (q.int64(0) == e.action && q.int64(1) <= e.id) continue;
+        const QString from = q.isNull(3) ? QString() : q.text(3);
+        const QString to = q.isNull(4) ? QString() : q.text(4);
+        if (stored) {
+            if (from != key || to == key) continue;
+            if (to.isEmpty()) {
+                stored = false;
+                left = q.int64(1);
+            } else {
+                key = to;
+            }
+        } else if (from == key || to == key) {
+            if (!another && from.isEmpty() && q.text(2) == change::PutBack) {
+                const auto others = othersLeaving(c, e.instrumentId, key, q.int64(1), left);
+                if (!others.ok()) return others.error();
+                stored = others.value() == 0;
+            }
+            another = another || !stored;
+        }
+    }
+    if (!q.status().ok()) return q.status().error();
+    return stored && key == at;
+}
+
 QString takenText(const QStringList& taken) {
     QString text = QStringLiteral("The date and time of the reading ") + taken.first() +
                    QStringLiteral(" is taken by another reading of the sensor now");
@@ -342,6 +408,8 @@ Result<Plan> makePlan(Connection& c, qint64 entryId) {
         if (!taken.value().isEmpty()) return Error{err::KeyTaken, takenText(taken.value())};
         const QStringList& k = keys.value();
         plan.shown.readings = k.size();
+        // The keys sort as their dates and times; the readings were kept in the table's order.
+        const auto [earliest, latest] = std::minmax_element(k.begin(), k.end());
         const QString what =
             k.size() == 1
                 ? QStringLiteral("The reading ") + k.first() + QStringLiteral(", which was ")
@@ -352,8 +420,8 @@ Result<Plan> makePlan(Connection& c, qint64 entryId) {
             what + verb + QStringLiteral(" from sensor ") + table + made +
             (k.size() == 1 ? QStringLiteral(", will come back as it was stored")
                            : QStringLiteral(" will come back as they were stored")) +
-            (k.size() > 1 ? QStringLiteral(" (from ") + k.first() + QStringLiteral(" to ") +
-                                k.last() + QStringLiteral(")")
+            (k.size() > 1 ? QStringLiteral(" (from ") + *earliest + QStringLiteral(" to ") +
+                                *latest + QStringLiteral(")")
                           : QString()) +
             QStringLiteral(".");
         return plan;
@@ -368,6 +436,14 @@ Result<Plan> makePlan(Connection& c, qint64 entryId) {
                      QStringLiteral("The reading ") + at +
                          QStringLiteral(" is no longer stored (it was deleted or given another "
                                         "date and time since): nothing was put back.")};
+    const auto same = stillThere(c, e, at);
+    if (!same.ok()) return same.error();
+    if (!same.value())
+        return Error{err::RowNotFound,
+                     QStringLiteral("The reading ") + at +
+                         QStringLiteral(" that was changed is no longer stored (it was deleted or "
+                                        "given another date and time since): the reading stored "
+                                        "there now is another one, and nothing was put back.")};
     const QVariant oldKey = before.value(QStringLiteral("DateTimeKey"));
     if (oldKey.isValid() && !oldKey.isNull() && oldKey.toString() != at) {
         const auto holder = readingByKey(c, table, oldKey.toString(), {});
@@ -911,9 +987,17 @@ Result<qint64> putBack(Connection& c, qint64 entryId, const QString& how) {
         return s.error();
     const QString at = e.newKey.isEmpty() ? e.key : e.newKey;
     const QVariant restoredKey = plan.restore.value(QStringLiteral("DateTimeKey"), at);
-    if (Status s = action.record(change::PutBack, at, restoredKey, plan.current, plan.restore);
-        !s.ok())
-        return s.error();
+    // Only the values the putting back changed are recorded: put back again, it records
+    // nothing.
+    QVariantMap was, now;
+    for (auto it = plan.restore.begin(); it != plan.restore.end(); ++it)
+        if (!sameForHistory(plan.current.value(it.key()), it.value())) {
+            was.insert(it.key(), plan.current.value(it.key()));
+            now.insert(it.key(), it.value());
+        }
+    if (!now.isEmpty())
+        if (Status s = action.record(change::PutBack, at, restoredKey, was, now); !s.ok())
+            return s.error();
     if (Status s = c.commit(); !s.ok()) return s.error();
     committed = true;
     return qint64(1);

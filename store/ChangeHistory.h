@@ -218,10 +218,12 @@ struct PutBackPlan {
 Result<PutBackPlan> planPutBack(Connection& c, qint64 entryId);
 // Puts the entry back in one transaction: a changed reading gets its values from before
 // the change, the readings of a deletion (all the readings of that action) come back as
-// they were stored. Recorded as an action of its own (kind "Put back"). A key taken since
-// by another reading refuses the whole putting back (err::KeyTaken, naming the key); a
-// reading no longer stored refuses a change's putting back (err::RowNotFound); an entry
-// made before the sensor of that number was deleted is refused (err::RowNotFound).
+// they were stored. Recorded as an action of its own (kind "Put back") holding the values it
+// changed (nothing when it changed none). A key taken since by another reading refuses the
+// whole putting back (err::KeyTaken, naming the key); a reading no longer stored refuses a
+// change's putting back (err::RowNotFound), and so does another reading stored at its key
+// since (the history follows the reading through its later entries); an entry made before
+// the sensor of that number was deleted is refused (err::RowNotFound).
 Result<qint64> putBack(Connection& c, qint64 entryId, const QString& how);
 
 namespace err {

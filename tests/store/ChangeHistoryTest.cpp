@@ -10,6 +10,7 @@
 
 using namespace rv;
 using namespace rv::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -111,7 +112,8 @@ TEST_P(ChangeHistoryOnEachEngine, EachWriteIsRecordedWithWhoWhenAndHowAndPutsBac
               QStringLiteral("The reading 200525001 2026/12/01 08:00:00 of sensor 200525001 goes "
                              "back to its values before the change at 14:32 on 9 Dec 2026 by ") +
                   c().userName() + QStringLiteral(": Load 0013.20 -> 0012.50."));
-    EXPECT_EQ(need(putBack(c(), entries[2].id, how::ChangesWindow)), 1);
+    for (int twice = 0; twice < 2; ++twice) // put back again, it changes and records nothing
+        EXPECT_EQ(need(putBack(c(), entries[2].id, how::ChangesWindow)), 1);
     EXPECT_TRUE(row(kFirst).contains(QStringLiteral("/0012.50/")));
     EXPECT_EQ(listed(ChangeFilter{kId, {}, {}, {change::PutBack}, {}}),
               std::vector<std::string>(
@@ -162,23 +164,26 @@ TEST_P(ChangeHistoryOnEachEngine, AWriteThatChangesNothingOrFailsRecordsNothing)
 
 TEST_P(ChangeHistoryOnEachEngine, EveryReadingDeletedAtOnceComesBackAtOnceAndClearingIsRecorded) {
     clock.set(wallClock(QDate(2026, 12, 9), QTime(8, 0)));
-    EXPECT_EQ(need(deleteAllReadings(c(), kId)), 3);
+    addReadings(kId, {ReadingRow::at(kId, "2026/11/30 08:00:00").channel1("0011.00")});
+    EXPECT_EQ(need(deleteAllReadings(c(), kId)), 4);
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toLongLong(), 0);
     const std::vector<ChangeEntry> gone = need(listChanges(c(), {}));
-    ASSERT_EQ(gone.size(), 3u);
-    EXPECT_EQ(need(planPutBack(c(), gone.back().id)).readings, 3);
-    EXPECT_EQ(need(putBack(c(), gone.back().id, how::ChangesWindow)), 3);
-    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toLongLong(), 3);
+    ASSERT_EQ(gone.size(), 4u);
+    EXPECT_TRUE(need(planPutBack(c(), gone.back().id))
+                    .description.endsWith(u"(from 200525001 2026/11/30 08:00:00 to 200525001 "
+                                          "2026/12/03 08:00:00)."));
+    EXPECT_EQ(need(putBack(c(), gone.back().id, how::ChangesWindow)), 4);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toLongLong(), 4);
     EXPECT_TRUE(row(kLast).contains(u"/0030.00/"));
 
-    // Clearing before tomorrow takes the 6 entries and leaves one entry saying so.
+    // Clearing before tomorrow takes the 8 entries and leaves one entry saying so.
     clock.set(wallClock(QDate(2026, 12, 10), QTime(9, 0)));
-    EXPECT_EQ(need(clearChangesBefore(c(), QDate(2026, 12, 10), how::Utilities)), 6);
+    EXPECT_EQ(need(clearChangesBefore(c(), QDate(2026, 12, 10), how::Utilities)), 8);
     const std::vector<ChangeEntry> left = need(listChanges(c(), {}));
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].kind, QStringLiteral("History cleared"));
     EXPECT_EQ(left[0].note,
-              QStringLiteral("Changes made before 10 Dec 2026 were cleared: 6 entries of 2 "
+              QStringLiteral("Changes made before 10 Dec 2026 were cleared: 8 entries of 2 "
                              "actions."));
     const HistorySize size = need(historySize(c()));
     EXPECT_EQ(size.entries, 1);
@@ -277,6 +282,47 @@ TEST_P(ChangeHistoryOnEachEngine, ASensorDeletedAndMadeAgainDoesNotInheritItsEnt
               "This change was made to an earlier sensor 200525001, deleted at 14:32 on 9 Dec "
               "2026: nothing was put back into the sensor registered under that number since.");
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toLongLong(), 1);
+}
+
+TEST_P(ChangeHistoryOnEachEngine, AChangePutBackNeverLandsOnAnotherReadingStoredAtItsKeySince) {
+    // Corrected, re-keyed, corrected again and deleted; a reading imported at the first key.
+    for (const auto& [column, value] : {std::pair{"Channel1", "0013.20"},
+                                        {"DateTimeKey", "200525001 2026/12/01 09:00:00"},
+                                        {"Channel1", "0013.50"}}) {
+        ASSERT_TRUE(readings.setValue(QLatin1String(column), QLatin1String(value)).ok());
+        ASSERT_TRUE(readings.update().ok());
+    }
+    ASSERT_TRUE(readings.remove().ok());
+    addReadings(kId, {ReadingRow::at(kId, "2026/12/01 08:00:00").channel1("0040.00")});
+    const Result<qint64> back =
+        putBack(c(), need(listChanges(c(), {})).back().id, how::ChangesWindow);
+    ASSERT_FALSE(back.ok());
+    EXPECT_EQ(back.error().description,
+              QStringLiteral("The reading 200525001 2026/12/01 08:00:00 that was changed is no "
+                             "longer stored (it was deleted or given another date and time "
+                             "since): the reading stored there now is another one, and nothing "
+                             "was put back."));
+    EXPECT_TRUE(row(kFirst).contains(u"/0040.00/")) << row(kFirst).toStdString();
+
+    // The middle reading deleted; another imported there, corrected and deleted; the first
+    // deletion put back: the correction names the other reading.
+    const auto deleteMiddle = [&] {
+        return need(deleteReadingsOnDays(c(), kId, QDate(2026, 12, 2), QDate(2026, 12, 2),
+                                         [](auto&&...) { return std::nullopt; }));
+    };
+    ASSERT_EQ(deleteMiddle(), 1);
+    const qint64 firstDeletion = need(listChanges(c(), {})).front().id;
+    addReadings(kId, {ReadingRow::at(kId, "2026/12/02 08:00:00").channel1("0041.00")});
+    const qint64 other =
+        scalar(u"SELECT rowid FROM `200525001` WHERE Channel1 = '0041.00'"_s).toLongLong();
+    ASSERT_EQ(
+        need(writeReadingValues(c(), kId, {u"Channel1"_s}, {{other, {{0, u"0042.00"_s}}, 0}})),
+        QString());
+    const qint64 correction = need(listChanges(c(), {})).front().id;
+    ASSERT_EQ(deleteMiddle(), 1);
+    ASSERT_EQ(need(putBack(c(), firstDeletion, how::ChangesWindow)), 1);
+    EXPECT_FALSE(putBack(c(), correction, how::ChangesWindow).ok());
+    EXPECT_TRUE(row(kMiddle).contains(u"/0020.00/")) << row(kMiddle).toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, ChangeHistoryOnEachEngine, bothEngines(), engineName);
