@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -212,6 +213,36 @@ TEST_P(EngineContract, ValuesOfTypedColumnsComeBackAsTheyWereBoundOfTheColumnsKi
         }
     }
     EXPECT_EQ(read->step(), EngineStatement::Step::Done);
+}
+
+// A number column holds no NaN (it is Null) and no zero with a sign, however the number is
+// written: by a statement, or by the engine's stream of rows where it has one.
+TEST_P(EngineContract, ANaNIsNullAndAZeroHasNoSign) {
+    auto c = freshDatabase("nan.db");
+    ASSERT_TRUE(c);
+    auto insert = need(c->prepare(QStringLiteral("INSERT INTO R (id, load) VALUES (?1, ?2)")));
+    const double written[] = {std::numeric_limits<double>::quiet_NaN(), -0.0};
+    for (int i = 0; i < 2; ++i) {
+        insert->bindInt64(1, i + 1);
+        insert->bindDouble(2, written[i]);
+        ASSERT_EQ(insert->step(), EngineStatement::Step::Done) << i;
+        insert->reset();
+    }
+    ASSERT_TRUE(c->begin().ok());
+    if (auto stream = need(c->streamRows(QStringLiteral("INSERT INTO R (id, load)")))) {
+        for (int i = 0; i < 2; ++i) {
+            stream->integer(i + 3);
+            stream->real(written[i]);
+            ASSERT_TRUE(stream->endRow().ok());
+        }
+        ASSERT_TRUE(stream->finish().ok());
+    }
+    ASSERT_TRUE(c->commit().ok());
+    auto read = need(c->prepare(QStringLiteral("SELECT load FROM R ORDER BY id")));
+    for (int row = 0; read->step() == EngineStatement::Step::Row; ++row) {
+        EXPECT_EQ(read->kind(0), row % 2 ? ValueKind::Real : ValueKind::Null) << row;
+        EXPECT_FALSE(std::signbit(read->real(0))) << row;
+    }
 }
 
 TEST_P(EngineContract, ARolledBackTransactionLeavesNothingAndACommittedOneKeepsAll) {

@@ -57,13 +57,14 @@ protected:
     void SetUp() override {
         if (qEnvironmentVariableIsEmpty("ROCKVANE_TEST_PG"))
             GTEST_SKIP() << "ROCKVANE_TEST_PG is not set; ./test.sh starts a server";
+        name =
+            QStringLiteral("rv_server_%1_%2").arg(QCoreApplication::applicationPid()).arg(++count);
         auto made = postgresEngine().create(qEnvironmentVariable("ROCKVANE_TEST_PG") +
-                                            QStringLiteral(" dbname=rv_server_%1_%2")
-                                                .arg(QCoreApplication::applicationPid())
-                                                .arg(++count));
+                                            QStringLiteral(" dbname=") + name);
         ASSERT_TRUE(made.ok()) << made.error().description.toStdString();
         c = std::move(made).value();
     }
+    QString name;
     std::unique_ptr<EngineConnection> c;
     static inline int count = 0;
 };
@@ -85,6 +86,32 @@ TEST_F(OnTestServer, MixedCaseNamesAndParametersWrittenAsTheStoreWritesThem) {
     EXPECT_EQ(read->text(1), QStringLiteral("?`x`"));
     EXPECT_EQ(read->step(), EngineStatement::Step::Done);
     EXPECT_EQ(need(c->tables()), QStringList{QStringLiteral("Level Log")});
+}
+
+// A site's server, database or user set to write doubles with fewer digits (as servers
+// before version 12 did by default) still gives back every digit of each.
+TEST_F(OnTestServer, NumbersKeepEveryDigitWhereTheServerIsSetToShortenThem) {
+    ASSERT_TRUE(c->execute(QStringLiteral("CREATE TABLE t (n INTEGER, d DOUBLE)")).ok());
+    ASSERT_TRUE(
+        c->execute(QStringLiteral("ALTER DATABASE %1 SET extra_float_digits = 0").arg(name)).ok());
+    // Each value with every digit it needs to be read back exactly.
+    const char* const values[] = {"0.30000000000000004", "0.33333333333333331", "9007199254740992",
+                                  "1.0000000000000001e-17", "4.9406564584124654e-324"};
+    auto insert = need(c->prepare(QStringLiteral("INSERT INTO t VALUES (?1, ?2)")));
+    for (int i = 0; i < int(std::size(values)); ++i) {
+        insert->bindInt64(1, i);
+        insert->bindDouble(2, QByteArray(values[i]).toDouble());
+        ASSERT_EQ(insert->step(), EngineStatement::Step::Done);
+        insert->reset();
+    }
+    auto later = need(postgresEngine().open(qEnvironmentVariable("ROCKVANE_TEST_PG") +
+                                                QStringLiteral(" dbname=") + name,
+                                            DatabaseEngine::Mode::ReadOnly, 1000));
+    auto read = need(later->prepare(QStringLiteral("SELECT d FROM t ORDER BY n")));
+    for (const char* value : values) {
+        ASSERT_EQ(read->step(), EngineStatement::Step::Row);
+        EXPECT_EQ(QString::number(read->real(0), 'g', 17), QLatin1String(value));
+    }
 }
 
 TEST_F(OnTestServer, BytesComeBackAsABlobOfTheirOwnBytes) {
