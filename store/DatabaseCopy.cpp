@@ -24,8 +24,11 @@ QString bq(const QString& name) {
     return QStringLiteral("`") + name + QStringLiteral("`");
 }
 
-// The name in names equal to name, case aside; empty when none is.
+// The name in names equal to name, case aside; empty when none is. A server's names differ
+// by the case of their letters ("LC7" and "lc7" are two tables there): one spelt alike comes
+// first.
 QString findName(const QStringList& names, const QString& name) {
+    if (names.contains(name)) return name;
     for (const QString& n : names)
         if (n.compare(name, Qt::CaseInsensitive) == 0) return n;
     return QString();
@@ -325,6 +328,7 @@ public:
             total += n.value();
         }
         m_total = total;
+        if (Status s = oneTableEach(from.value()); !s.ok()) return s;
         if (Status s = clearTarget(how, from.value()); !s.ok()) return s;
         CopyReport report;
         for (const QString& table : from.value()) {
@@ -356,6 +360,20 @@ public:
     }
 
 private:
+    // A file's names are the same whatever the case of their letters: two tables of a
+    // server that differ only by it would go into one table there.
+    Status oneTableEach(const QStringList& from) {
+        if (m_target.onServer()) return {};
+        for (qsizetype i = 0; i < from.size(); ++i)
+            if (const QString other = findName(from.mid(i + 1), from[i]); !other.isEmpty())
+                return Status::fail(err::CopyRefused,
+                                    QStringLiteral("The tables %1 and %2 differ only by the case "
+                                                   "of their letters: a database file cannot "
+                                                   "hold both")
+                                        .arg(from[i], other));
+        return {};
+    }
+
     // Refuses a new database that already holds data; empties a replaced one.
     Status clearTarget(CopyInto how, const QStringList& from) {
         const Result<QStringList> there = programTables(m_target);
@@ -376,7 +394,9 @@ private:
             }
         }
         for (const QString& table : there.value()) {
-            if (hasReadings(table) && findName(from, table).isEmpty()) {
+            const bool copied =
+                m_target.onServer() ? from.contains(table) : !findName(from, table).isEmpty();
+            if (hasReadings(table) && !copied) {
                 if (Status s = m_target.execute(sql::dropReadingsTable(table)); !s.ok()) return s;
                 continue;
             }

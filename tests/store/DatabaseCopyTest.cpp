@@ -395,6 +395,46 @@ TEST_P(ServerCopyTest, KeysOfAColumnInAnotherCollationAreComparedInByteOrder) {
     ASSERT_TRUE(copied.ok()) << copied.error().description.toStdString();
 }
 
+// Two sensors whose names differ only by the case of their letters have a table each on a
+// server; a file cannot hold both, and a backup that would merge them is refused.
+TEST_P(ServerCopyTest, SensorsWhoseNamesDifferOnlyInCaseAreNeitherLostNorMerged) {
+    Connection server, backup;
+    openNewServerDatabase(server);
+    for (const QString& id : {QStringLiteral("lc7"), QStringLiteral("LC7")}) {
+        addSensor(server, id);
+        addReading(server, id, id + QStringLiteral(" 2020/01/01 08:00:00"), id, 1.0, 1.0);
+    }
+    openNewFile(backup);
+    const QString before = dump(backup);
+
+    const Result<CopyReport> copied = copyDatabase(server, backup, CopyInto::NewDatabase);
+
+    ASSERT_FALSE(copied.ok());
+    EXPECT_EQ(copied.error().description,
+              QStringLiteral("The tables LC7 and lc7 differ only by the case of their letters: a "
+                             "database file cannot hold both"));
+    EXPECT_EQ(dump(backup), before);
+}
+
+TEST_P(ServerCopyTest, ARestoredSensorsReadingsGoIntoItsOwnTableNotOneDifferingInCase) {
+    Connection file, server;
+    openNewFile(file);
+    addSensor(file, QStringLiteral("lc7"));
+    addReading(file, QStringLiteral("lc7"), QStringLiteral("lc7 2020/01/01 08:00:00"),
+               QStringLiteral("7"), 1.0, 1.0);
+    openNewServerDatabase(server);
+    addSensor(server, QStringLiteral("LC7"));
+    addSensor(server, QStringLiteral("lc7"));
+
+    const Result<CopyReport> copied = copyDatabase(file, server, CopyInto::Replace);
+
+    ASSERT_TRUE(copied.ok()) << copied.error().description.toStdString();
+    Query q(server, QStringLiteral("SELECT DateTimeKey FROM `lc7`"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.text(0), QStringLiteral("lc7 2020/01/01 08:00:00"));
+    EXPECT_FALSE(need(server.tables()).contains(QStringLiteral("LC7")));
+}
+
 // The count of other connections once it is n, or as it stands after five seconds: a
 // connection just closed leaves the server's list a moment later.
 int othersSettledAt(Connection& c, int n) {
