@@ -67,7 +67,7 @@ bool writeChangesSheet(lxw_workbook* book, lxw_worksheet* sheet,
     std::vector<int> widths(std::size_t(titles.size()), 0);
     auto text = [&](lxw_row_t row, int col, const QString& value, lxw_format* format = nullptr) {
         if (value.isEmpty()) return;
-        const QByteArray utf8 = value.toUtf8();
+        const QByteArray utf8 = cellText(value).toUtf8();
         if (worksheet_write_string(sheet, row, lxw_col_t(col), utf8.constData(), format) ==
             LXW_NO_ERROR)
             widths[std::size_t(col)] = std::max(widths[std::size_t(col)], int(value.size()));

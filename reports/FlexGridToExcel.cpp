@@ -61,8 +61,22 @@ SheetEntry numberEntry(std::optional<double> value) {
     return e;
 }
 
+// The texts too long for their cells, written cut to kMaxCellChars: counted, and where the
+// first one is, for the log.
+struct CutTexts {
+    qint64 count = 0;
+    QString first; // "row 2, column 1 of the sheet \"200625001\""
+};
+
+QString cellName(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col) {
+    return QStringLiteral("row %1, column %2 of the sheet \"%3\"")
+        .arg(row + 1)
+        .arg(col + 1)
+        .arg(QString::fromUtf8(sheet->name));
+}
+
 lxw_error writeEntry(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, const SheetEntry& e,
-                     const Formats& formats, lxw_format* numberFormat = nullptr) {
+                     const Formats& formats, CutTexts& cuts, lxw_format* numberFormat = nullptr) {
     switch (e.kind) {
     case SheetEntry::Kind::Blank:
         return LXW_NO_ERROR;
@@ -84,18 +98,20 @@ lxw_error writeEntry(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, const S
     case SheetEntry::Kind::Text:
         break;
     }
-    const QByteArray utf8 = e.text.toUtf8();
+    const QString text = cellText(e.text);
+    if (text.size() < e.text.size() && cuts.count++ == 0) cuts.first = cellName(sheet, row, col);
+    const QByteArray utf8 = text.toUtf8();
     return worksheet_write_string(sheet, row, col, utf8.constData(), nullptr);
 }
 
 // Writes the "Sensor" sheet, stepping progress from `done`; false when cancelled.
 bool writeSensorSheet(lxw_worksheet* sheet, const SensorSheet& sensor, const Formats& formats,
-                      Progress& progress, qint64 done) {
+                      CutTexts& cuts, Progress& progress, qint64 done) {
     std::vector<int> widths(3, 0);
     auto put = [&](lxw_row_t row, lxw_col_t col, const SheetEntry& entry,
                    lxw_format* numberFormat = nullptr) {
         skip([&] {
-            if (writeEntry(sheet, row, col, entry, formats, numberFormat) == LXW_NO_ERROR)
+            if (writeEntry(sheet, row, col, entry, formats, cuts, numberFormat) == LXW_NO_ERROR)
                 widths[col] = std::max(widths[col], shownWidth(entry));
         });
     };
@@ -252,6 +268,7 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
     const qint64 changeRows = changes ? qint64(changes->size()) : 0;
     progress.begin(QStringLiteral("Writing the workbook"), rows + sensorRows + changeRows);
     bool cancelled = false;
+    CutTexts cuts;
     // The readings of one day share their date text: it is read once per run of equal texts.
     QString lastDateText;
     SheetEntry lastDate;
@@ -271,7 +288,7 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
                 } else {
                     entry = typedEntry(text);
                 }
-                if (writeEntry(sheet, lxw_row_t(i - 1), lxw_col_t(j - 1), entry, formats) ==
+                if (writeEntry(sheet, lxw_row_t(i - 1), lxw_col_t(j - 1), entry, formats, cuts) ==
                     LXW_NO_ERROR)
                     widths[std::size_t(j - 1)] =
                         std::max(widths[std::size_t(j - 1)], shownWidth(entry));
@@ -286,7 +303,7 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
                                      fittedColumnWidth(widths[std::size_t(k)]), nullptr);
             });
     if (!cancelled && sensorSheet)
-        cancelled = !writeSensorSheet(sensor, *sensorSheet, formats, progress, rows);
+        cancelled = !writeSensorSheet(sensor, *sensorSheet, formats, cuts, progress, rows);
     if (!cancelled && changes)
         cancelled =
             !writeChangesSheet(book, changesSheet, *changes, false, progress, rows + sensorRows);
@@ -306,6 +323,18 @@ QString FlexGridToExcel(Session& s, const QAbstractItemModel& grid, int rows, in
         s.dialogs.inform(kNoSpreadsheet, kTitle, Icon::Exclamation);
         return {};
     }
+    // A cell holds at most kMaxCellChars characters: a longer text is there cut short,
+    // which the log says.
+    if (cuts.count > 0)
+        s.logFailure(
+            Error{err::InvalidArgument,
+                  (cuts.count == 1 ? QStringLiteral("1 text was")
+                                   : QString::number(cuts.count) + QStringLiteral(" texts were")) +
+                      QStringLiteral(" cut to the %1 characters a cell holds in %2, "
+                                     "the first at %3")
+                          .arg(kMaxCellChars)
+                          .arg(QDir::toNativeSeparators(path), cuts.first)},
+            kLabel);
     // No spreadsheet program: the system's own message, then where the workbook lies.
     if (const Status opened = openWritten(s.dialogs, s.desktop, path, kNoSpreadsheet);
         !opened.ok()) {

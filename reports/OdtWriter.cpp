@@ -81,7 +81,9 @@ void writeText(QXmlStreamWriter& xml, const QString& text, bool& afterText) {
             flush();
             xml.writeEmptyElement(kText, QStringLiteral("tab"));
             afterText = false;
-        } else if (c == QChar::LineSeparator || c == u'\n') {
+        } else if (c == QChar::LineSeparator || c == u'\n' || c == u'\v' || c == u'\f') {
+            // A vertical tab is the line break of a text pasted from a word processor; XML
+            // cannot hold it (nor a form feed), and dropping it would run two lines together.
             flush();
             xml.writeEmptyElement(kText, QStringLiteral("line-break"));
             afterText = false;

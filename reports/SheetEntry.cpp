@@ -143,6 +143,13 @@ int shownWidth(const SheetEntry& entry) {
     return int(std::min<qsizetype>(widest, kMaxColumnWidth));
 }
 
+QString cellText(const QString& text) {
+    if (text.size() <= kMaxCellChars) return text;
+    qsizetype keep = kMaxCellChars;
+    if (text[keep - 1].isHighSurrogate()) --keep;
+    return text.left(keep);
+}
+
 double fittedColumnWidth(int chars) {
     return std::min(kMaxColumnWidth, std::max(chars, 0) + 1);
 }

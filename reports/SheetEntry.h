@@ -40,6 +40,13 @@ SheetEntry dateColumnEntry(const QString& text);
 // How many characters the entry takes when shown: the width a column needs for it.
 int shownWidth(const SheetEntry& entry);
 
+// The most characters a spreadsheet cell holds. A longer text is refused by the workbook
+// writer, which would leave its cell empty.
+constexpr qsizetype kMaxCellChars = 32767;
+// The text a cell is given: the text itself when it fits, else its first kMaxCellChars
+// characters (a character of two UTF-16 units is never split).
+QString cellText(const QString& text);
+
 // The widest column the spreadsheet allows, in characters.
 constexpr int kMaxColumnWidth = 255;
 // The width of a column whose widest entry takes `chars` characters: one character of

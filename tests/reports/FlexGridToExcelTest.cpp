@@ -160,6 +160,28 @@ TEST_F(FlexGridToExcelTest, TextsStayTextsEvenWhenLongOrLikeAFormula) {
     EXPECT_EQ(book.cell(2, 5).value, "1");
 }
 
+TEST_F(FlexGridToExcelTest, ATextLongerThanACellHoldsIsCutThereAndLogged) {
+    // 32767 characters fit a cell; a longer text keeps what fits, never half a character.
+    const QString fits(32767, u'7');
+    const QString tooLong = QString(32766, u'x') + QStringLiteral("\U0001F600yz");
+    datasheetGrid({{fits, tooLong, "", "", "", {}}});
+    ChangeEntry change;
+    change.how = tooLong;
+    const std::vector<ChangeEntry> changes{change};
+    const QString path =
+        FlexGridToExcel(*session, grid, 2, 6, 1, kSensor, progress, folder, nullptr, &changes);
+    EXPECT_EQ(readXlsx(path, 2).cell(2, 3).value, QString(32766, u'x')) << "the sheet Changes";
+    const XlsxBook book = readXlsx(path);
+    ASSERT_EQ(book.error, "");
+    EXPECT_EQ(book.cell(2, 1).value, fits);
+    EXPECT_TRUE(book.isText(2, 2)) << "the cell is not left empty";
+    EXPECT_EQ(book.cell(2, 2).value, QString(32766, u'x')) << "a character is never split";
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains("1 text was cut to the 32767 characters a cell holds in " +
+                                   QDir::toNativeSeparators(folder + "/200625001.xlsx") +
+                                   ", the first at row 2, column 2 of the sheet \"200625001\""));
+}
+
 TEST_F(FlexGridToExcelTest, AFolderThatCannotBeWrittenTellsTheUserAndLogsWhy) {
     datasheetGrid({reading("2026/03/10", "08:00:00", "20.0", "10.50")});
     folder = tmp.path() + QStringLiteral("/missing/folder");

@@ -350,7 +350,8 @@ TEST(ReportDocumentText, EveryBlankIsReadBackAsTyped) {
     picture.fill(Qt::blue);
     writePlotSection(doc, &picture);
     // "|" stands for a line break inside a paragraph.
-    for (const char* text : {"a  b", " lead", "trail ", "x \t y", "bold  run", "line|two"}) {
+    for (const char* text :
+         {"a  b", " lead", "trail ", "x \t y", "bold  run", "line|two", "pasted\vline"}) {
         doc.setBold(QLatin1String(text).startsWith(u"bold"));
         doc.typeText(QString::fromUtf8(text).replace(u'|', QChar::LineSeparator));
         doc.typeParagraph();
@@ -362,8 +363,9 @@ TEST(ReportDocumentText, EveryBlankIsReadBackAsTyped) {
     ASSERT_TRUE(path.ok());
     const OdtDocument read = readOdt(path.value());
     ASSERT_TRUE(read.ok) << read.problem.toStdString();
-    EXPECT_EQ(read.texts(), QStringList({"", "Load v Time", "[picture]   Notes:", "a  b", " lead",
-                                         "trail ", "x \t y", "bold  run", "line\ntwo", ""}));
+    EXPECT_EQ(read.texts(),
+              QStringList({"", "Load v Time", "[picture]   Notes:", "a  b", " lead", "trail ",
+                           "x \t y", "bold  run", "line\ntwo", "pasted\nline", ""}));
     EXPECT_EQ(read.paragraphs[7].boldText, "bold  run");
     EXPECT_EQ(read.files.value(0), "mimetype") << "the package's type comes first";
     EXPECT_TRUE(read.files.contains(read.paragraphs[2].pictures[0].target));
