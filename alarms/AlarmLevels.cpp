@@ -1,5 +1,6 @@
 #include "alarms/AlarmLevels.h"
 #include "core/NumberText.h"
+#include <cmath>
 
 namespace rv {
 
@@ -15,6 +16,11 @@ Result<std::optional<double>> readLevel(const QString& typed, const QString& wha
                                                            "number such as 12.5, or leave the "
                                                            "box empty for no level.")};
     const double value = leadingNumber(text);
+    // "1e999" is written as a number but no double holds it: an infinite level would never
+    // be reached and could not be stored.
+    if (!std::isfinite(value))
+        return Error{err::InvalidArgument, QStringLiteral("The ") + what + QStringLiteral(" \"") +
+                                               text + QStringLiteral("\" is too large.")};
     if (value < 0)
         return Error{err::InvalidArgument,
                      QStringLiteral("The ") + what + QStringLiteral(" cannot be negative.")};

@@ -20,8 +20,8 @@ struct AlarmLevels {
 };
 
 // Reads the three typed boxes. An empty box sets no level. A box that is not a plain
-// number, a negative value, or an alert load above the alarm load is refused with a
-// message that says which box and why.
+// number, a number too large for any level ("1e999"), a negative value, or an alert load
+// above the alarm load is refused with a message that says which box and why.
 Result<AlarmLevels> readAlarmLevels(const QString& alert, const QString& alarm,
                                     const QString& ratePerDay);
 

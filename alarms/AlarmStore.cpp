@@ -1,6 +1,7 @@
 #include "alarms/AlarmStore.h"
 #include "core/DateText.h"
 #include "core/Loads.h"
+#include "core/NumberText.h"
 #include "store/ReadingsTable.h"
 #include <algorithm>
 
@@ -32,9 +33,10 @@ Result<std::vector<SensorBeyond>> sensorsBeyondLevels(Connection& c) {
         const std::optional<LatestReading>& reading = latest.value()[i];
         if (!reading) continue;
         const AlarmLevels levels{sensor.alert, sensor.alarm, std::nullopt};
-        // The stored offset is narrowed as the offset box's text is for the plots.
-        const double load =
-            loadAfterOffset(QStringView(reading->channel1), double(float(sensor.offset)));
+        // The offset as the offset box shows the stored one (two decimals), which the plots
+        // and the readings' notices read their loads against.
+        const double load = loadAfterOffset(QStringView(reading->channel1),
+                                            installationOffset(formatNumber(sensor.offset, 2)));
         const LevelCheck check = checkLoad({load, {}}, std::nullopt, levels);
         if (check.reached == LevelReached::None) continue;
         const auto at = readDateTime(reading->fullDate);

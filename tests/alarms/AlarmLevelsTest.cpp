@@ -32,6 +32,8 @@ TEST(AlarmLevelsRules, TypedLevelsAreReadOrRefusedSayingWhich) {
         {u"-1"_s, u""_s, u""_s, u"alert load cannot be negative"_s},
         {u""_s, u""_s, u"-0.1"_s, u"rate limit cannot be negative"_s},
         {u"15"_s, u"12"_s, u""_s, u"alert load (15 tons) is above the alarm load (12 tons)"_s},
+        {u""_s, u"1e999"_s, u""_s, u"alarm load \"1e999\" is too large"_s},
+        {u""_s, u""_s, u"-1e999"_s, u"rate limit \"-1e999\" is too large"_s},
     };
     for (const Refused& r : refused) {
         const auto levels = readAlarmLevels(r.alert, r.alarm, r.rate);
@@ -175,6 +177,17 @@ TEST_F(AlarmStoreTest, SensorsBeyondTheirLevelsAreJudgedOnTheirLatestPlottedRead
     EXPECT_EQ(second.instrumentId, u"200525003"_s);
     EXPECT_EQ(second.reached, LevelReached::Alert);
     EXPECT_DOUBLE_EQ(second.level, 7.9);
+}
+
+TEST_F(AlarmStoreTest, TheOffsetIsTheOneTheOffsetBoxShowsAndThePlotsUse) {
+    ASSERT_TRUE(ensureAlarmTable(c).ok());
+    addSensorRow(u"200525001"_s);
+    execSql(u"UPDATE Sensors SET Recess = 0.125"_s); // shown as 0.13
+    reading(u"200525001"_s, u"2026-03-02 06:00:00"_s, u"12.50"_s);
+    ASSERT_TRUE(saveAlarmLevels(c, u"200525001"_s, {12.0, 12.375, std::nullopt}).ok());
+    const auto beyond = sensorsBeyondLevels(c).value();
+    ASSERT_EQ(beyond.size(), 1u);
+    EXPECT_EQ(beyond[0].reached, LevelReached::Alert) << "12.50 - 0.13 is below 12.375";
 }
 
 TEST_F(AlarmStoreTest, TheLatestReadingThatHoldsALoadIsJudgedAlsoOnADatabaseOnlyRead) {
