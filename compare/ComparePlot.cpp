@@ -171,6 +171,11 @@ void ComparePlot::draw(const std::vector<SensorCurve>& curves, const QString& ti
     // The level lines take no part: a level beyond the loads is off the view.
     const axis::Span time = any ? axis::timeSpan(first, last) : axis::Span{0, 86400};
     m_wholeTime = QCPRange(time.lower, time.upper);
+    // As on the plot tabs, the axis stops at the largest bound: an absurd load (1e300) is
+    // drawn off the view instead of making a range the plot refuses, which would leave
+    // every other sensor's loads off the view.
+    lowest = std::clamp(lowest, -axis::kLargestBound, axis::kLargestBound);
+    highest = std::clamp(highest, -axis::kLargestBound, axis::kLargestBound);
     const double span = std::max(highest - std::min(lowest, 0.0), 1e-9);
     const double spare = highest > lowest ? span / 20 : 1.0;
     m_wholeLoad = QCPRange(lowest >= 0 ? 0.0 : lowest - spare, highest + spare);

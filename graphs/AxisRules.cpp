@@ -203,6 +203,13 @@ double timeLabelStep(double span, double minimumStep, int fits) {
     return nextOneTwoFive(years) * kYear;
 }
 
+double timeStepWithALabel(double lower, double upper, double step) {
+    if (!timeTicks(lower, upper, step, 1).isEmpty()) return step;
+    for (auto it = kTimeLadder.rbegin(); it != kTimeLadder.rend(); ++it)
+        if (*it < step && timeTicks(lower, upper, *it, 2).size() == 1) return *it;
+    return step;
+}
+
 QVector<double> timeTicks(double lower, double upper, double step, int limit) {
     QVector<double> ticks;
     if (!std::isfinite(lower) || !std::isfinite(upper) || !(step > 0) || upper < lower)
@@ -248,6 +255,18 @@ double loadLabelStep(double span, double minimumStep, int fits) {
     const double wanted = span / (minimumStep * fits);
     if (wanted <= 1) return minimumStep;
     return minimumStep * nextOneTwoFive(wanted);
+}
+
+double loadStepWithALabel(double lower, double upper, double step) {
+    if (!(step > 0) || !std::isfinite(step) || !(upper > lower)) return step;
+    double s = step;
+    // A range holds a multiple of every step up to its width: a few dozen steps at most.
+    for (int i = 0; i < 64 && loadTicks(lower, upper, s, 1).isEmpty(); ++i) {
+        const double magnitude = std::pow(10.0, std::floor(std::log10(s)));
+        const double m = s / magnitude;
+        s = (m > 5.000001 ? 5 : m > 2.000001 ? 2 : m > 1.000001 ? 1 : 0.5) * magnitude;
+    }
+    return loadTicks(lower, upper, s, 1).isEmpty() ? step : s;
 }
 
 QVector<double> loadTicks(double lower, double upper, double step, int limit) {

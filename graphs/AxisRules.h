@@ -118,6 +118,12 @@ Span timeSpan(double first, double last);
 // themselves fall on the first of a month or of January (see timeTicks).
 double timeLabelStep(double span, double minimumStep, int fits);
 
+// The step a time axis is labelled at: the step given when one of its ticks falls inside
+// [lower, upper]; otherwise (a range shorter than the step, between two of its ticks) the
+// largest smaller step of the ladder that puts exactly one tick there, so that the range
+// carries a time: a single label is never closer than the minimum to another.
+double timeStepWithALabel(double lower, double upper, double step);
+
 // The ticks of a time axis (seconds of wall-clock time) inside [lower, upper] for a step
 // from timeLabelStep: multiples of the step counted from 1970-01-01 00:00 for steps up to
 // 14 days, the first of every n-th month for month steps, the first of January of every
@@ -127,6 +133,12 @@ QVector<double> timeTicks(double lower, double upper, double step, int limit = 2
 // The label step of the load axis: the smallest multiple of the table's step (times 1, 2,
 // 5, 10, 20, 50, ...) that leaves at most `fits` labels over the span.
 double loadLabelStep(double span, double minimumStep, int fits);
+
+// The step the load axis is labelled at: the step given when one of its multiples falls
+// inside [lower, upper]; otherwise (a view zoomed or scrolled between two labels) the
+// largest smaller 1, 2 or 5 times a power of ten that puts one there, so that the view
+// always carries a load.
+double loadStepWithALabel(double lower, double upper, double step);
 
 // The ticks of the load axis: the multiples of step inside [lower, upper] (a hair of
 // rounding allowed at either end), at most `limit` of them.

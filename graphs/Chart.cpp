@@ -41,7 +41,8 @@ protected:
     double getTickStep(const QCPRange& range) override {
         const QFontMetrics metrics(m_axis ? m_axis->tickLabelFont() : QFont());
         const int fits = labelsThatFit(axisLength(m_axis, false), metrics.height() * 1.2);
-        m_current = axis::loadLabelStep(range.size(), m_minimum, fits);
+        m_current = axis::loadStepWithALabel(range.lower, range.upper,
+                                             axis::loadLabelStep(range.size(), m_minimum, fits));
         return m_current;
     }
     int getSubTickCount(double) override { return 0; }
@@ -68,7 +69,8 @@ double TimeTicker::getTickStep(const QCPRange& range) {
     const double room = metrics.horizontalAdvance(sample) * std::cos(angle) +
                         metrics.height() * std::sin(angle) + metrics.height();
     const int fits = labelsThatFit(axisLength(m_axis, true), room);
-    return axis::timeLabelStep(range.size(), double(m_labelling.minimumStep), fits);
+    const double step = axis::timeLabelStep(range.size(), double(m_labelling.minimumStep), fits);
+    return axis::timeStepWithALabel(range.lower, range.upper, step);
 }
 
 QString TimeTicker::getTickLabel(double tick, const QLocale&, QChar, int) {

@@ -476,6 +476,18 @@ TEST(CompareColours, FiftySensorsEachHaveAColourOfTheirOwn) {
     EXPECT_EQ(seen.size(), 50);
 }
 
+TEST(CompareScale, TheLoadAxisHoldsEveryOrdinaryLoadBesideAnAbsurdOne) {
+    // A logger's absurd reading on one sensor must not push the others' loads off the view.
+    for (const double absurd : {1e300, -1e300}) {
+        ComparePlot plot;
+        plot.draw({SensorCurve{QStringLiteral("A"), {0, 3600}, {5, absurd}, {}},
+                   SensorCurve{QStringLiteral("B"), {0, 3600}, {12, 14}, {}}},
+                  QStringLiteral("2 sensors"));
+        for (const double load : {5.0, 12.0, 14.0})
+            EXPECT_TRUE(plot.yAxis->range().contains(load)) << absurd << " " << load;
+    }
+}
+
 class CompareFromUtilitiesTest : public MainWindowTest {};
 
 TEST_F(CompareFromUtilitiesTest, TheUtilitiesTabOpensTheWindowOnEverySensor) {

@@ -290,6 +290,14 @@ TEST_F(ChartPageTest, ReadingsOfOneDayAreLabelledByTheHourUnderTheDay) {
     EXPECT_EQ(loadLabels().at(1), "0.01");
 }
 
+TEST_F(ChartPageTest, ReadingsWithinTwoHoursStillCarryATime) {
+    addReading("2026/03/12 08:10:00", "4");
+    addReading("2026/03/12 08:40:00", "5");
+    startShown();
+    enter(3);
+    EXPECT_EQ(timeLabels(), QStringList{"08:30"}) << "no whole two hours between the readings";
+}
+
 TEST_F(ChartPageTest, ReadingsOnTwoDaysAreLabelledEverySixHoursAtLeast) {
     addReading("2026/03/12 22:00:00", "16");
     addReading("2026/03/13 09:00:00", "30");
@@ -572,6 +580,14 @@ TEST_F(ChartPageTest, DraggingRightZoomsInAndDraggingLeftRestoresTheFullView) {
     drag(from, to);
     enter(3);
     EXPECT_FALSE(chart().zoomed());
+}
+
+TEST_F(ChartPageTest, AViewBetweenTwoLoadLabelsStillCarriesALoad) {
+    threeMonths();
+    startShown();
+    enter(3);
+    chart().loadAxis()->setRange(12.25, 12.45); // zoomed on the last reading, 12.36
+    EXPECT_EQ(loadLabels(), QStringList{"12.4"});
 }
 
 TEST_F(ChartPageTest, DraggingOverTheLoadAxisScrollsIt) {
