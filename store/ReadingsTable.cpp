@@ -760,6 +760,20 @@ Result<qint64> deleteAllReadings(Connection& c, const QString& table, const QStr
     Transaction transaction(c);
     if (!transaction.started().ok()) return transaction.started().error();
     ChangeAction action(c, table, how, QStringLiteral("Every reading deleted"));
+    if (c.onServer()) {
+        // Another engineer may store a reading between two statements: the readings deleted
+        // are those read here, each locked in row order and recorded before it goes, and a
+        // reading stored meanwhile stays.
+        std::vector<qint64> all;
+        Query rows(c, QStringLiteral("SELECT rowid FROM ") + quoteName(table));
+        while (rows.next())
+            all.push_back(rows.int64(0));
+        if (!rows.status().ok()) return rows.status().error();
+        const Result<qint64> deleted = deleteRows(c, quoteName(table), all, action, table);
+        if (!deleted.ok()) return deleted;
+        if (Status s = transaction.commit(); !s.ok()) return s.error();
+        return deleted;
+    }
     if (Status s = action.recordLeaving(change::Deleted, table, QStringLiteral("1 = 1")); !s.ok())
         return s.error();
     if (Status s = c.execute(QStringLiteral("DELETE FROM ") + quoteName(table)); !s.ok())

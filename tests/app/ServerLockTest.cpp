@@ -160,6 +160,11 @@ TEST_F(ServerLockTest, ChangesOfManyReadingsLockThemInRowOrder) {
                  [](const QVariant&, const QVariant&, const QVariant&) { return std::nullopt; });
              return deleted.ok() ? Status{} : Status(deleted.error());
          }},
+        {"deletion of every reading",
+         [&] {
+             const auto deleted = deleteAllReadings(mine, kId);
+             return deleted.ok() ? Status{} : Status(deleted.error());
+         }},
     };
     for (const auto& [name, change] : changes) {
         SCOPED_TRACE(name);
