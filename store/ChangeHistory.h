@@ -73,6 +73,7 @@ inline const QString SensorRecord = QStringLiteral("Sensor record");
 inline const QString ChangesWindow = QStringLiteral("Changes window");
 inline const QString Utilities = QStringLiteral("Utilities");
 inline const QString DeleteSensor = QStringLiteral("Delete sensor");
+inline const QString AddSensor = QStringLiteral("Add sensor");
 } // namespace how
 
 // Creates both tables when either is missing: inside the caller's transaction when there

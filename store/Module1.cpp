@@ -1,5 +1,7 @@
 #include "store/Module1.h"
 #include "core/Values.h"
+#include "store/ChangeHistory.h"
+#include "store/ReadingsTable.h"
 #include "store/Session.h"
 #include <QFileInfo>
 
@@ -42,10 +44,14 @@ Status createReadingsTable(Connection& connection, const QString& id) {
 }
 
 Status replaceReadingsTable(Connection& connection, const QString& id) {
-    if (Status dropped = connection.execute(QStringLiteral("Drop Table ") + id); !dropped.ok())
+    // The readings leave through the history of changes first, so that a table replaced by
+    // mistake can be put back; a table whose readings cannot be kept there is not replaced.
+    if (const Result<qint64> deleted = deleteAllReadings(connection, id, how::AddSensor);
+        !deleted.ok())
+        return deleted.error();
+    if (Status dropped = connection.execute(sql::dropReadingsTable(id)); !dropped.ok())
         return dropped;
-    return connection.execute(QStringLiteral("SELECT * INTO ") + sql::quoted(id) +
-                              QStringLiteral(" FROM sensordata WHERE datetimekey is null"));
+    return connection.execute(sql::newReadingsTable(id));
 }
 
 Status openReadings(Connection& connection, Recordset& readings, const QString& id) {

@@ -22,7 +22,8 @@ bool TableExists(Session& s, const QString& databasePath, const QString& tableNa
 // sensordata/).
 // Creates an empty readings table for sensor id, shaped like the template "sensordata".
 Status createReadingsTable(Connection& connection, const QString& id);
-// Replaces the readings table of sensor id by an empty one (its readings are lost).
+// Replaces the readings table of sensor id by an empty one, its readings kept in the history
+// of changes as deleted (how "Add sensor").
 Status replaceReadingsTable(Connection& connection, const QString& id);
 // Opens readings on the readings of sensor id by date, on the first row when there is one.
 Status openReadings(Connection& connection, Recordset& readings, const QString& id);

@@ -1,6 +1,7 @@
 // The current sensor's readings table: created shaped like the template, replaced only
 // after the question, opened on the first reading, a missing one announced and created.
 #include "sensordata/SensorData.h"
+#include "store/ChangeHistory.h"
 #include "store/Module1.h"
 #include "tests/support/DataFolder.h"
 
@@ -48,17 +49,6 @@ TEST_F(SensorDataTest, OverwritingAskingNoKeepsTheReadings) {
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toInt(), 1);
 }
 
-TEST_F(SensorDataTest, OverwritingAskingYesEmptiesTheTable) {
-    addReading(QStringLiteral("200525001"), QStringLiteral("k1"));
-    dialogs.answerYes();
-    AddDataTable(*session);
-    dialogs.take();
-    dialogs.take();
-    EXPECT_TRUE(TableExists(*session, location, QStringLiteral("200525001")));
-    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toInt(), 0);
-    EXPECT_EQ(logEntries(), 0);
-}
-
 TEST_F(SensorDataTest, OpenSensorDataOpensTheCurrentSensorsReadingsOnTheFirstRow) {
     addReading(QStringLiteral("200525002"), QStringLiteral("k2"));
     ASSERT_TRUE(session->rsSensors.moveNext().ok());
@@ -85,6 +75,22 @@ TEST_P(SensorDataOnEachEngine, AMissingReadingsTableIsAnnouncedCreatedAndOpenedE
     EXPECT_EQ(session->rsReadings.recordCount(), 0) << "never the other sensor's readings";
     OpenSensorData(*session);
     EXPECT_TRUE(dialogs.pending().empty()) << "the next showing opens it without a message";
+}
+TEST_P(SensorDataOnEachEngine, OverwritingAskingYesEmptiesTheTableKeepingItsReadingsInTheHistory) {
+    ASSERT_TRUE(ensureChangeTables(session->gConnection).ok()); // as opening the database does
+    addReading(QStringLiteral("200525001"), QStringLiteral("200525001 2010/01/01 10:00:00"));
+    dialogs.answerYes();
+    AddDataTable(*session);
+    dialogs.take();
+    dialogs.take();
+    EXPECT_EQ(logEntries(), 0) << logText().toStdString();
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toInt(), 0);
+    const std::vector<ChangeEntry> kept = need(listChanges(session->gConnection, {}));
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].kind.toStdString(), "Deleted");
+    EXPECT_EQ(kept[0].how.toStdString(), "Add sensor");
+    EXPECT_EQ(need(putBack(session->gConnection, kept[0].id, QStringLiteral("Changes window"))), 1);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toInt(), 1);
 }
 INSTANTIATE_TEST_SUITE_P(BothEngines, SensorDataOnEachEngine, bothEngines(), engineName);
 
