@@ -1,7 +1,8 @@
 -- The shipped database of Rockvane: four fixed tables and the template of every
 -- sensor's readings table. Each column keeps its logical type through its declared
 -- type and a check, so the file refuses values of the wrong kind whoever writes it:
---   TEXT / MEMO   text
+--   TEXT          text (a notes column too: declared TEXT so that a note such as
+--                 "0012.50" is kept as typed, never read as a number)
 --   DOUBLE        a number (floating point)
 --   DATETIME      a date, stored as 'yyyy-MM-dd' or 'yyyy-MM-dd HH:mm:ss' (wall clock),
 --                 so that ordering by the column is chronological
@@ -33,7 +34,7 @@ CREATE TABLE Sensors (
     InstallDate DATETIME CHECK (InstallDate IS NULL OR (typeof(InstallDate) = 'text' AND InstallDate GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*')),
     InstallBy TEXT,
     Purpose TEXT,
-    Notes MEMO,
+    Notes TEXT,
     Recess DOUBLE CHECK (typeof(Recess) IN ('null', 'real', 'integer')),
     Destroyed TEXT,
     DestructionDate DATETIME CHECK (DestructionDate IS NULL OR (typeof(DestructionDate) = 'text' AND DestructionDate GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*')),
@@ -44,7 +45,7 @@ CREATE TABLE NetworkConfig (
     SensorID TEXT,
     NodeAddress TEXT,
     Port TEXT,
-    Notes MEMO
+    Notes TEXT
 );
 
 CREATE TABLE Prefs (

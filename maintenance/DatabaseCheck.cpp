@@ -5,6 +5,7 @@
 #include "maintenance/SafetyBackup.h"
 #include "platform/Log.h"
 #include "store/ChangeHistory.h"
+#include "store/NotesColumns.h"
 #include "store/Provisioning.h"
 #include "store/Session.h"
 #include <QDir>
@@ -115,9 +116,11 @@ bool G_CheckOpenedDatabase(Session& s, MaintenanceFiles& files, const QString& l
 }
 
 Status ensureNewTables(Connection& c) {
-    if (hasAlarmTable(c) && hasHistoryTables(c) && hasChangeTables(c)) return {};
+    if (hasAlarmTable(c) && hasHistoryTables(c) && hasChangeTables(c) && notesKeepText(c))
+        return {};
     if (Status s = c.begin(); !s.ok()) return s;
-    for (auto ensure : {&ensureAlarmTable, &ensureHistoryTables, &ensureChangeTables})
+    for (auto ensure :
+         {&ensureAlarmTable, &ensureHistoryTables, &ensureChangeTables, &ensureTextNotes})
         if (Status s = ensure(c); !s.ok()) {
             c.rollback();
             return s;

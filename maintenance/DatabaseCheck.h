@@ -18,8 +18,9 @@ class Connection;
 // program: it is refused with the engine's "not a database" number, the connection closed.
 Status openDatabase(Connection& connection, const QString& path, Connection::Mode mode);
 
-// Gives a database made before alarm levels and the import history their tables, all in
-// one transaction (a failure leaves none of them). A database that cannot be written
+// Gives a database made before alarm levels, the import history and the history of
+// changes their tables, and its notes columns the text they hold (store/NotesColumns.h),
+// all in one transaction (a failure leaves none of it). A database that cannot be written
 // works on without them: the parts of the windows concerned say so.
 Status ensureNewTables(Connection& connection);
 

@@ -1,6 +1,8 @@
 // Opening the database file: only an existing, readable database opens, and opening
 // never creates or changes a file.
 #include "store/Connection.h"
+#include "data/ShippedDatabase.h"
+#include "store/NotesColumns.h"
 #include "store/Provisioning.h"
 #include "tests/support/DataFolder.h"
 #include <QCryptographicHash>
@@ -102,7 +104,38 @@ TEST_F(ConnectionTest, ShippedDatabaseHoldsItsRowsAndTemplate) {
     EXPECT_EQ(templ.columnNames().mid(0, 6),
               (QStringList{"DateTimeKey", "ReadingDate", "ReadingTime", "ChannelT", "Channel1",
                            "DoNotPlot"}));
-    EXPECT_EQ(templ.recordCount(), 0);
+    EXPECT_EQ(templ.recordCount(), 0);    EXPECT_TRUE(notesKeepText(c));
+}
+
+// A note is kept as typed. A file made before notes were declared TEXT had them read as
+// numbers ("0012.50" stored as 12.5); opening it for writing makes the two tables again.
+TEST_F(ConnectionTest, NotesKeepWhatIsTypedInAnOlderFileOnceItIsOpened) {
+    writeFile(databasePath, QByteArray());
+    execSql(QString::fromUtf8(shipped::kSchemaSql).replace("Notes TEXT", "Notes MEMO"));
+    execSql("INSERT INTO Sensors (rowid, InstrumentID, Notes) VALUES (1, '001', '0012.50'), "
+            "(7, '999', 'Rock bolt 3')");
+    execSql("INSERT INTO NetworkConfig (SensorID, Notes) VALUES ('001', '1e3')");
+    Connection c;
+    const auto notes = [&](const QString& table) {
+        Recordset rs;
+        EXPECT_TRUE(rs.open(c, "SELECT rowid, * FROM " + table + " ORDER BY rowid").ok());
+        QStringList seen;
+        for (; !rs.eof(); (void)rs.moveNext())
+            seen << rs.value("rowid").value().toString() + "=" +
+                        rs.value("Notes").value().toString();
+        return seen.join(' ').toStdString();
+    };
+    ASSERT_TRUE(c.open(databasePath).ok());
+    EXPECT_FALSE(notesKeepText(c));
+    ASSERT_TRUE(ensureTextNotes(c).ok());
+    EXPECT_TRUE(notesKeepText(c));
+    EXPECT_EQ(notes("Sensors"), "1=12.5 7=Rock bolt 3");
+    EXPECT_EQ(notes("NetworkConfig"), "1=1000");
+    Recordset rs;
+    ASSERT_TRUE(rs.open(c, "SELECT * FROM Sensors ORDER BY InstrumentID").ok());
+    ASSERT_TRUE(rs.setValue("Notes", "0012.50").ok() && rs.update().ok());
+    EXPECT_EQ(notes("Sensors"), "1=0012.50 7=Rock bolt 3");
+    EXPECT_FALSE(c.execute("INSERT INTO Sensors (InstrumentID) VALUES ('999')").ok());
 }
 
 TEST_F(ConnectionTest, ProvisioningNeverOverwrites) {
