@@ -255,13 +255,17 @@ struct StoredReading {
     qint64 rowid = 0;
     QVariantMap values; // of the columns asked for
 };
+// With `lock` on a site server, the row is locked until the transaction ends, and read
+// as the last change to it committed (after waiting for one under way).
 Result<std::optional<StoredReading>> readingByKey(Connection& c, const QString& table,
-                                                  const QString& key, const QStringList& cols) {
+                                                  const QString& key, const QStringList& cols,
+                                                  bool lock = false) {
     QString sql = QStringLiteral("SELECT rowid");
     for (const QString& col : cols)
         sql += QStringLiteral(", ") + quoteName(col);
     Query q(c, sql + QStringLiteral(" FROM ") + quoteName(table) +
-                   QStringLiteral(" WHERE DateTimeKey = ?1"));
+                   QStringLiteral(" WHERE DateTimeKey = ?1") +
+                   (lock && c.onServer() ? QStringLiteral(" FOR UPDATE") : QString()));
     if (!q.prepared().ok()) return q.prepared().error();
     q.bindText(1, key);
     std::optional<StoredReading> found;
@@ -360,7 +364,9 @@ struct Plan {
     QVariantMap current;         // a change: its values now, of the columns restored
 };
 
-Result<Plan> makePlan(Connection& c, qint64 entryId) {
+// `forWrite`: inside the putting back's transaction, the reading to change is locked as
+// it is read, so that the values recorded as replaced are the ones the write replaces.
+Result<Plan> makePlan(Connection& c, qint64 entryId, bool forWrite = false) {
     if (!hasChangeTables(c)) return noHistory().error();
     const auto found = findEntry(c, entryId);
     if (!found.ok()) return found.error();
@@ -429,7 +435,7 @@ Result<Plan> makePlan(Connection& c, qint64 entryId) {
     // A change: the reading holds the key it was given by the change, unless changed since.
     const QVariantMap before = fromJson(e.before);
     const QString at = e.newKey.isEmpty() ? e.key : e.newKey;
-    const auto now = readingByKey(c, table, at, before.keys());
+    const auto now = readingByKey(c, table, at, before.keys(), forWrite);
     if (!now.ok()) return now.error();
     if (!now.value())
         return Error{err::RowNotFound,
@@ -939,7 +945,7 @@ Result<qint64> putBack(Connection& c, qint64 entryId, const QString& how) {
     const auto rollBack = qScopeGuard([&] {
         if (!committed) c.rollback();
     });
-    const auto made = makePlan(c, entryId);
+    const auto made = makePlan(c, entryId, true);
     if (!made.ok()) return made.error();
     const Plan& plan = made.value();
     const ChangeEntry& e = plan.entry;

@@ -6,7 +6,9 @@
 #include "store/ReadingsTable.h"
 #include "store/Statements.h"
 #include "tests/support/DataFolder.h"
+#include <QThread>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace rv;
 using namespace rv::test;
@@ -323,6 +325,31 @@ TEST_P(ChangeHistoryOnEachEngine, AChangePutBackNeverLandsOnAnotherReadingStored
     ASSERT_EQ(need(putBack(c(), firstDeletion, how::ChangesWindow)), 1);
     EXPECT_FALSE(putBack(c(), correction, how::ChangesWindow).ok());
     EXPECT_TRUE(row(kMiddle).contains(u"/0020.00/")) << row(kMiddle).toStdString();
+}
+
+// On a server, a putting back waits for another engineer's correction of the same reading
+// under way, and records the value that correction stored as the one it replaced.
+TEST_P(ChangeHistoryOnEachEngine, APuttingBackRecordsTheValueItReplacesStoredByAnotherMeanwhile) {
+    if (!onServer()) GTEST_SKIP() << "a file has one writer at a time";
+    ASSERT_TRUE(readings.setValue(u"Channel1"_s, u"0013.20"_s).ok() && readings.update().ok());
+    const qint64 correction = need(listChanges(c(), {})).front().id;
+    Connection other;
+    ASSERT_TRUE(openDatabase(other).ok() && other.begin().ok());
+    ASSERT_TRUE(
+        other
+            .execute(u"UPDATE `200525001` SET Channel1 = '0077.70' WHERE DateTimeKey = '"_s +
+                     kFirst + u"'"_s)
+            .ok());
+    Result<qint64> back = qint64(0);
+    std::thread puttingBack([&] { back = putBack(c(), correction, how::ChangesWindow); });
+    QThread::msleep(500);
+    EXPECT_TRUE(other.commit().ok());
+    puttingBack.join();
+    EXPECT_EQ(need(back), 1);
+    EXPECT_EQ(listed(ChangeFilter{kId, {}, {}, {change::PutBack}, {}}),
+              std::vector<std::string>({"Put back 200525001 2026/12/01 08:00:00 -> 200525001 "
+                                        "2026/12/01 08:00:00 {\"Channel1\":\"0077.70\"} | "
+                                        "{\"Channel1\":\"0012.50\"}"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, ChangeHistoryOnEachEngine, bothEngines(), engineName);
