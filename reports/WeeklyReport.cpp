@@ -514,6 +514,17 @@ QStringList weeklyColumns() {
             QStringLiteral("Rise per day (t)")};
 }
 
+namespace {
+// The latest load as a percentage of the alarm load, to one decimal. A load below the
+// alarm load never reads "100.0 %": its share is cut to 99.9 rather than rounded up.
+QString percentText(const SensorFigures& f) {
+    QString text = formatNumber(*f.percentOfAlarm, 1);
+    if (f.state != LoadState::Alarm && text == QLatin1String("100.0"))
+        text = QStringLiteral("99.9");
+    return text + QStringLiteral(" %");
+}
+} // namespace
+
 QStringList weeklyCells(const WeeklyRow& row) {
     const SensorFigures& f = row.figures;
     QString latest = !row.problem.isEmpty() ? row.problem
@@ -523,8 +534,7 @@ QStringList weeklyCells(const WeeklyRow& row) {
             latest,
             levelText(row.levels.alert),
             levelText(row.levels.alarm),
-            f.percentOfAlarm ? formatNumber(*f.percentOfAlarm, 1) + QStringLiteral(" %")
-                             : QString(),
+            f.percentOfAlarm ? percentText(f) : QString(),
             f.hasReadings ? formatNumber(f.change, 2) : QString(),
             f.risePerDay ? formatNumber(*f.risePerDay, 2) : QString()};
 }
