@@ -71,12 +71,21 @@ QString withoutTimeZone(const QString& timeFormat) {
     return out;
 }
 
+namespace {
+QString shortDateFormatOf(const QLocale& regional) {
+    return widenYears(regional.dateFormat(QLocale::ShortFormat));
+}
+QString longTimeFormatOf(const QLocale& regional) {
+    return withoutTimeZone(regional.timeFormat(QLocale::LongFormat));
+}
+} // namespace
+
 QString shortDateFormat() {
-    return widenYears(QLocale::system().dateFormat(QLocale::ShortFormat));
+    return shortDateFormatOf(QLocale::system());
 }
 
 QString longTimeFormat() {
-    return withoutTimeZone(QLocale::system().timeFormat(QLocale::LongFormat));
+    return longTimeFormatOf(QLocale::system());
 }
 
 QString shortDateText(const QDate& date) {
@@ -85,16 +94,24 @@ QString shortDateText(const QDate& date) {
 }
 
 QString generalDateText(const QDateTime& value) {
+    return generalDateText(value, QLocale::system());
+}
+
+QString generalDateText(const QDateTime& value, const QLocale& regional) {
     const QDate date = value.date();
     if (!date.isValid()) return {};
-    QString text = shortDateText(date);
+    QString text = regional.toString(date, shortDateFormatOf(regional));
     const QTime time = value.time();
     if (time.isValid() && time != QTime(0, 0))
-        text += u' ' + QLocale::system().toString(time, longTimeFormat());
+        text += u' ' + regional.toString(time, longTimeFormatOf(regional));
     return text;
 }
 
 std::optional<QDate> readDate(const QString& text) {
+    return readDate(text, QLocale::system());
+}
+
+std::optional<QDate> readDate(const QString& text, const QLocale& regional) {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty()) return std::nullopt;
 
@@ -110,21 +127,38 @@ std::optional<QDate> readDate(const QString& text) {
 
     // The regional short form, always with a four-digit year: two-digit years are never
     // guessed. (When the regional form already has four digits it is this very format.)
-    const QDate date = QLocale::system().toDate(trimmed, shortDateFormat());
+    const QDate date = regional.toDate(trimmed, shortDateFormatOf(regional));
     return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
 }
 
 std::optional<QDateTime> readDateTime(const QString& text) {
+    return readDateTime(text, QLocale::system());
+}
+
+std::optional<QDateTime> readDateTime(const QString& text, const QLocale& regional) {
     const QString trimmed = text.trimmed();
     static const QRegularExpression withTime(
         QStringLiteral("^(.*\\S)(?:\\s+|T)([0-9]{1,2}):([0-9]{2})(?::([0-9]{2}))?$"));
     if (const auto match = withTime.match(trimmed); match.hasMatch()) {
         const QTime time(match.captured(2).toInt(), match.captured(3).toInt(),
                          match.captured(4).toInt()); // no seconds: "" gives 0
-        const auto date = readDate(match.captured(1));
+        const auto date = readDate(match.captured(1), regional);
         if (date && time.isValid()) return wallClock(*date, time);
     }
-    if (const auto date = readDate(trimmed)) return wallClock(*date);
+    if (const auto date = readDate(trimmed, regional)) return wallClock(*date);
+    // A time in the regional forms ("2:30:00 PM", "14.30"): the date is what comes before
+    // one of the blanks, the time what follows it.
+    const QString timeForms[] = {longTimeFormatOf(regional),
+                                 withoutTimeZone(regional.timeFormat(QLocale::ShortFormat))};
+    for (qsizetype blank = trimmed.indexOf(u' '); blank > 0;
+         blank = trimmed.indexOf(u' ', blank + 1)) {
+        const auto date = readDate(trimmed.left(blank), regional);
+        if (!date) continue;
+        for (const QString& form : timeForms) {
+            const QTime time = regional.toTime(trimmed.mid(blank + 1).trimmed(), form);
+            if (time.isValid()) return wallClock(*date, time);
+        }
+    }
     return std::nullopt;
 }
 

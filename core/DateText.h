@@ -5,6 +5,7 @@
 // build them with wallClock().
 #include <QDate>
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <QTime>
 #include <optional>
@@ -32,16 +33,21 @@ QString shortDateText(const QDate& date);
 // The general date form of a date-and-time: the short date, a blank and the long time;
 // the time is left out when it is exactly midnight (a date-only value).
 QString generalDateText(const QDateTime& value);
+QString generalDateText(const QDateTime& value, const QLocale& regional);
 
 // The general date reader: accepts "yyyy/mm/dd" and "yyyy-mm-dd" (month and day with
 // one or two digits) and the system's short date form; the text is trimmed first.
 // Anything that does not name a real calendar day ("2005/13/45", "", "abc") gives
 // nothing.
 std::optional<QDate> readDate(const QString& text);
+std::optional<QDate> readDate(const QString& text, const QLocale& regional);
 
 // A date optionally followed by a blank (or "T") and a time "h:mm" or "h:mm:ss"
-// (24-hour). A date alone gives midnight. The result is a wall-clock value.
+// (24-hour), or a blank and a time in the system's long or short time form ("2:30:00 PM"),
+// so that what generalDateText writes is read back. A date alone gives midnight. The
+// result is a wall-clock value.
 std::optional<QDateTime> readDateTime(const QString& text);
+std::optional<QDateTime> readDateTime(const QString& text, const QLocale& regional);
 
 // "yyyy/MM/dd" of a date, "HH:mm:ss" of a time: the fixed text forms of readings
 // whatever the regional settings.

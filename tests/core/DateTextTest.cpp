@@ -75,6 +75,22 @@ TEST(DateText, ReadDateTimeTakesAnOptionalTime) {
     }
 }
 
+// What the general date form writes in a region is read back as the same moment, a
+// 12-hour clock included ("2/3/2011 2:30:00 PM").
+TEST(DateText, TheGeneralDateOfEachRegionIsReadBack) {
+    const QDate day(2011, 2, 3);
+    for (const char* region : {"en_US", "en_AU", "de_DE", "fr_FR", "ja_JP", "C"})
+        for (const QTime time :
+             {QTime(0, 0), QTime(0, 0, 1), QTime(12, 0), QTime(14, 30), QTime(23, 59, 59)}) {
+            const QLocale regional{QString::fromLatin1(region)};
+            const QString text = generalDateText(wallClock(day, time), regional);
+            EXPECT_EQ(readDateTime(text, regional), wallClock(day, time))
+                << region << ": " << text.toStdString();
+        }
+    EXPECT_EQ(readDateTime("2/3/2011 2:30 PM", QLocale("en_US")), wallClock(day, QTime(14, 30)));
+    EXPECT_FALSE(readDateTime("2/3/2011 2:30 XM", QLocale("en_US")).has_value());
+}
+
 TEST(DateText, WallClockValuesIgnoreTheMachinesTimeZone) {
     // 02:30 does not exist on 14 March 2021 in New York and occurs twice on 4 April 2021
     // in Sydney; a wall-clock value keeps it as written either way.
