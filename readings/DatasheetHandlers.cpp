@@ -27,7 +27,9 @@ void ReadingsTab::imgDatasheet_Click() {
     Session& s = *m_s;
     logged(s, kDatasheet, [&] {
         commitPickers();
-        SaveReadings();
+        // A save refused for another engineer's change keeps the reading shown, with the
+        // values typed: the datasheet would show the stored ones and drop them.
+        if (!SaveReadings()) return;
         const QString id = sensorId();
         // The reading shown is the one the tab comes back to when the window closes.
         if (m_shown != 0 && showsCurrentRow()) s.gReadingBookmark = m_shown;

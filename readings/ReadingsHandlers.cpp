@@ -538,8 +538,9 @@ void ReadingsTab::imgAddReading_Click() {
         Recordset& rs = s.rsReadings;
         commitPickers();
         if (rs.recordCount() > 0) {
-            if (!G_ReadingValid()) return;
-            SaveReadings();
+            // A save refused for another engineer's change keeps the reading shown, with
+            // the values typed, as a move does.
+            if (!G_ReadingValid() || !SaveReadings()) return;
         }
         const QDateTime clockNow = s.clock.now();
         const QDateTime now = wallClock(clockNow.date(), toSecond(clockNow.time()));

@@ -592,4 +592,26 @@ TEST_F(ReadingsTabTest, ClosingOnTheReadingsTabSavesAValidReadingAndDropsAnInval
     EXPECT_EQ(logEntries(), 0);
 }
 
+// On a site server, a save refused for another engineer's change keeps the values typed in
+// the boxes: "Add New" and "Datasheet" then stay on the reading, as the moves do.
+class ReadingsTabOnServer : public ReadingsTabTest {
+    StoreEngine engine() const override { return StoreEngine::Server; }
+};
+
+TEST_F(ReadingsTabOnServer, AddNewAndDatasheetKeepTheValuesOfASaveRefusedForAnother) {
+    addReading(k12, "12.00");
+    startOnReadings();
+    Connection other;
+    openAsAnotherEngineer(other);
+    for (PictureButton* button : {tab().imgAddReading, tab().imgDatasheet}) {
+        ASSERT_TRUE(other.execute("UPDATE `200525001` SET Channel1 = Channel1 || '1'").ok());
+        tab().txtChannel_1->setText(QStringLiteral("3"));
+        button->click();
+        EXPECT_EQ(dialogs.take().title.toStdString(), "Site server");
+        EXPECT_EQ(tab().datasheetWindow(), nullptr);
+        EXPECT_EQ(readingCount(), 1);
+        EXPECT_EQ(tab().txtChannel_1->text().toStdString(), "3");
+    }
+}
+
 } // namespace
