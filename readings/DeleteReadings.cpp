@@ -108,8 +108,8 @@ void ReadingsTab::DeleteChosenReadings() {
             need(deleteAllReadings(s.gConnection, sensorId()));
             m_shown = 0;
             need(rs.requery());
-            fillreadings();
-            txtRcount->setText(readingCounter(rs.recordCount(), rs.recordCount()));
+            // No reading is left to come back to: the remembered one goes too.
+            showNewestReading();
         }
     });
 }

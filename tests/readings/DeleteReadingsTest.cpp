@@ -427,4 +427,21 @@ TEST_F(DeleteReadingsTest, DeleteAllRemovesEveryReadingWithoutAMessageAndNoOther
     EXPECT_EQ(logEntries(), 0);
 }
 
+// Nothing is left to come back to: readings imported next show from their newest, as
+// after deleting the only reading.
+TEST_F(DeleteReadingsTest, AfterDeleteAllAnImportShowsItsNewestReading) {
+    aroundTheFirstOfMarch();
+    startOnReadings();
+    tab().imgFirst->click();
+    window->SSTab1->setCurrentIndex(1); // the first reading remembered
+    window->SSTab1->setCurrentIndex(2);
+    open().Command1->click();
+    settle();
+    importSixHourly();
+    dialogs.expect(QStringLiteral("All the checked data will be added to sensor:  200525001 ?"),
+                   QStringLiteral("Rockvane"), Icon::None, Buttons::YesNo);
+    dialogs.expect(QStringLiteral(" 12 records appended to 200525001"), QStringLiteral("Rockvane"));
+    EXPECT_EQ(counter().toStdString(), "12 of 12");
+}
+
 } // namespace
