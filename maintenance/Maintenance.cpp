@@ -68,6 +68,15 @@ QString Maintenance::backupFolder() const {
     return m_s.gDataFolder + QStringLiteral("/") + kBackupFolderName;
 }
 
+Status Maintenance::checkCopy(const QString& path) {
+    Status sound = m_files->checkDatabase(path, MaintenanceFiles::Check::Quick);
+    if (sound.ok() || !isDamagedDatabase(sound.error())) return sound;
+    return Status::fail(sound.error().number,
+                        QStringLiteral("The database ") + kDatabaseFileName +
+                            QStringLiteral(" is damaged: a copy of it is no backup. The backups "
+                                           "made before are kept."));
+}
+
 // ---------------------------------------------------------------------------------
 // Backup
 
@@ -83,6 +92,7 @@ bool Maintenance::G_BackupDB(const QString& folder, const QString& name) {
     // failed backup never leaves a truncated file under a backup's name.
     const QString partial = target + kPartialSuffix;
     bool partialWritten = false;
+    bool damaged = false;
     // A folder that cannot be written or a disk without room for the copy is named
     // before anything is written.
     const std::optional<Error> refusal =
@@ -98,6 +108,11 @@ bool Maintenance::G_BackupDB(const QString& folder, const QString& name) {
             const auto lock = need(files.lockDatabase(databaseFileBehind(database)));
             partialWritten = true;
             need(files.copyFile(database, partial));
+            // A damaged database is no backup: it never takes the place of a sound one.
+            if (Status sound = checkCopy(partial); !sound.ok()) {
+                damaged = isDamagedDatabase(sound.error());
+                need(sound);
+            }
         }
         need(files.replaceFile(partial, target));
         partialWritten = false;
@@ -109,7 +124,7 @@ bool Maintenance::G_BackupDB(const QString& folder, const QString& name) {
     if (partialWritten) (void)files.removeFile(partial);
     m_s.dialogs.inform(QStringLiteral("Error encountered during backup process of ") +
                        (onServer ? serverDisplayName(m_s.gConnection.path()) : name) +
-                       (refusal ? kCrLf + refusal->description : QString()));
+                       (refusal || damaged ? kCrLf + failure->description : QString()));
     m_s.logFailure(*failure, kBackupLabel);
     return false;
 }
@@ -174,6 +189,8 @@ bool Maintenance::G_RestoreDB(const QString& folder, const QString& name,
             need(sound);
         }
         const auto lock = need(files.lockDatabase(database));
+        // The restored file is shared, or protected, as the database it replaces was.
+        if (files.fileExists(database)) need(files.copyPermissions(database, staged));
         // A journal beside the database belongs to the database being replaced. While
         // another connection holds the engine's write lock it is that write, under way;
         // otherwise the engine has finished with it (a hot one it would have rolled back

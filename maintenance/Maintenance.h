@@ -117,6 +117,9 @@ private:
     // program must end (the message has been shown and the host told).
     bool reopenDatabase(const QString& label, bool restored);
     QString backupFolder() const;
+    // The engine's quick check of a copy of the database just written: a copy of a
+    // damaged database is no backup, and answers why in the user's words.
+    Status checkCopy(const QString& path);
     // What keeps the backup chosen from being restored into the database's folder (the
     // folder read-only, the disk without room for it); nothing when it can be.
     std::optional<Error> restoreCannotWrite(const QString& folder, const QString& name,

@@ -45,7 +45,7 @@ std::optional<SafetyStamp> safetyBackupStamp(const QString& name) {
 }
 
 QStringList pruneSafetyBackups(MaintenanceFiles& files, const QString& folder, int keep,
-                               const QString& spare) {
+                               const QString& spare, const QString& justMade) {
     QStringList removed;
     const Result<QStringList> names = files.listFiles(folder);
     if (!names.ok()) return removed;
@@ -60,7 +60,10 @@ QStringList pruneSafetyBackups(MaintenanceFiles& files, const QString& folder, i
                 removed << name;
             continue;
         }
-        if (const auto stamp = safetyBackupStamp(name)) backups.emplace_back(*stamp, name);
+        if (!justMade.isEmpty() && name.compare(justMade, Qt::CaseInsensitive) == 0)
+            --keep; // kept, and counted among those kept
+        else if (const auto stamp = safetyBackupStamp(name))
+            backups.emplace_back(*stamp, name);
     }
     std::sort(backups.begin(), backups.end(),
               [](const auto& a, const auto& b) { return b.first < a.first; }); // newest first
@@ -116,6 +119,9 @@ Result<QString> Maintenance::writeSafetyBackup(SafetyReason reason, const QStrin
             need(copyServerInto(partial));
         } else if (m_s.gConnection.isOpen()) {
             need(files.backupInto(m_s.gConnection, partial));
+            // Before a restore the database is kept as it is, damaged or not, for whatever
+            // can still be saved from it.
+            if (reason == SafetyReason::Import) need(checkCopy(partial));
         } else {
             // No connection: the file could not be read as a database at start-up. It is
             // kept exactly as it is, for whatever can still be saved from it.
@@ -128,7 +134,7 @@ Result<QString> Maintenance::writeSafetyBackup(SafetyReason reason, const QStrin
         if (partialWritten) (void)files.removeFile(partial);
         return a.error;
     }
-    (void)pruneSafetyBackups(files, folder, kSafetyBackupsKept, spare);
+    (void)pruneSafetyBackups(files, folder, kSafetyBackupsKept, spare, name);
     return name;
 }
 

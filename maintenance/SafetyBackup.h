@@ -39,10 +39,13 @@ std::optional<SafetyStamp> safetyBackupStamp(const QString& name);
 
 // Removes the safety backups of the folder beyond the newest `keep` (by the moment in
 // their names), except spare, and the work files safety backups cut short left behind.
-// Nothing else in the folder is touched. A file that cannot be removed is left for the
-// next time. Answers the names removed.
+// The safety backup just made is always one of those kept, whatever moment its name
+// carries (a clock set back names it older than the rest). Nothing else in the folder is
+// touched. A file that cannot be removed is left for the next time. Answers the names
+// removed.
 QStringList pruneSafetyBackups(MaintenanceFiles& files, const QString& folder,
-                               int keep = kSafetyBackupsKept, const QString& spare = QString());
+                               int keep = kSafetyBackupsKept, const QString& spare = QString(),
+                               const QString& justMade = QString());
 
 // The newest backup in the folder by the time it was written (user backups and safety
 // backups alike: every file the list of backups offers whose name ends in ".mdb");

@@ -657,4 +657,36 @@ TEST_F(RestoreTest, ABackupWithoutSensorsLeavesAnEmptyListAndSaysSo) {
     EXPECT_EQ(window->identification->txtSensor->text(), "");
 }
 
+// The restored file takes the permissions of the database it replaces, as the compacted
+// one does.
+TEST_F(RestoreTest, TheRestoredDatabaseKeepsTheDatabasesPermissions) {
+    ASSERT_TRUE(QFile::setPermissions(databasePath, QFile::ReadOwner | QFile::WriteOwner |
+                                                        QFile::ReadGroup | QFile::WriteGroup));
+    const QFile::Permissions shared = QFile::permissions(databasePath);
+    restore();
+    dialogs.expect(kRestoreOk, kTitle, Icon::Information);
+    EXPECT_EQ(QFile::permissions(databasePath), shared);
+}
+
+// A copy of a database damaged unnoticed is no backup: it never replaces the day's good
+// backup, nor becomes the safety backup before an import (which the user is asked about).
+TEST_F(RestoreTest, ADamagedDatabaseIsNoBackup) {
+    const QByteArray good = digest(todaysBackup());
+    QByteArray bytes = readBytes(databasePath);
+    bytes.replace(bytes.size() - 4096, 4096, QByteArray(4096, char(0x5a)));
+    writeBytes(databasePath, bytes);
+    const QString damaged = QStringLiteral("\r\nThe database RockvaneLODIX.mdb is damaged: a "
+                                           "copy of it is no backup. The backups made before "
+                                           "are kept.");
+    window->backups->imgBackup->click();
+    dialogs.expect(kBackupFailed + damaged);
+    EXPECT_EQ(digest(todaysBackup()), good);
+    dialogs.answerNo();
+    EXPECT_FALSE(window->maintenance->G_SafetyBackup(SafetyReason::Import));
+    EXPECT_TRUE(dialogs.take().text.contains(damaged.mid(2) + QStringLiteral("\r\n\r\nImport")));
+    EXPECT_EQ(filesIn(backupFolder()), QStringList{kToday});
+    window.reset();
+    dialogs.expect(QStringLiteral("Error compacting RockvaneLODIX.mdb"));
+}
+
 } // namespace

@@ -280,6 +280,22 @@ TEST_F(SafetyBackupTest, TwoInOneSecondAreBothKept) {
                            QStringLiteral("LODIXsafety2026-03-14 093015-2 before import.mdb")}));
 }
 
+// A clock set back (after ten were made while it ran a year ahead): the copy just made
+// is the one the import relies on and is kept, with the newest nine others.
+TEST_F(SafetyBackupTest, AClockSetBackKeepsTheOneJustMade) {
+    QStringList ahead;
+    for (int i = 0; i < 10; ++i) {
+        const QDateTime at = wallClock(QDate(2027, 3, 14), QTime(10, i));
+        clock.set(at);
+        ASSERT_TRUE(beforeImport());
+        ahead << safetyBackupFileName(at, SafetyReason::Import);
+    }
+    clock.set(wallClock(QDate(2026, 3, 14), QTime(9, 30, 15)));
+    EXPECT_TRUE(beforeImport());
+    EXPECT_EQ(safetyFilesIn(backupFolder()).join(QLatin1Char('|')).toStdString(),
+              (QStringList{kBeforeImport} + ahead.mid(1)).join(QLatin1Char('|')).toStdString());
+}
+
 TEST_F(SafetyBackupTest, AReadOnlyDatabaseIsNotBackedUpBeforeAnImportAndNothingIsSaid) {
     window.reset();
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
