@@ -665,7 +665,10 @@ void frmRockvane::closeEvent(QCloseEvent* event) {
 
 ImportHost frmRockvane::importHost(Progress& progress) {
     ImportHost host;
-    host.SaveReadings = [this] { readings->SaveReadings(); };
+    host.SaveReadings = [this] {
+        readings->commitPickers();
+        return readings->SaveReadings();
+    };
     host.slugIntervalText = [this] { return readings->slugIntervalText(); };
     host.showReading = [this] { readings->showCurrentReading(); };
     host.safetyBackup = [this] { return maintenance->G_SafetyBackup(SafetyReason::Import); };

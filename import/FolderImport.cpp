@@ -479,7 +479,7 @@ void cmdImportFolder_Click(Session& s, const ImportHost& host) {
     importing = true;
     const auto done = qScopeGuard([] { importing = false; });
     logged(s, kLabel, [&] {
-        if (host.SaveReadings) host.SaveReadings();
+        if (host.SaveReadings && !host.SaveReadings()) return;
         // The dialog opens on the folder of the user's last download, kept from run to run.
         UserChoices choices(s.paths);
         const QString folder = s.dialogs.folderName(QStringLiteral("Import a folder"),

@@ -43,7 +43,7 @@ void imgAddSlugData_Click(Session& s, const ImportHost& host) {
     importing = true;
     const auto done = qScopeGuard([] { importing = false; });
     logged(s, kLabel, [&] {
-        if (host.SaveReadings) host.SaveReadings();
+        if (host.SaveReadings && !host.SaveReadings()) return;
         s.gSensorID = displayText(need(s.currentSensor.value(QStringLiteral("InstrumentID"))));
 
         // The dialog opens where the last datalogger file came from.

@@ -18,8 +18,10 @@ inline const QString kServerImportNotice =
     QStringLiteral("On the site server the import's undo record replaces the safety backup.");
 
 struct ImportHost {
-    // Writes back the reading shown on the Readings tab (SaveReadings).
-    std::function<void()> SaveReadings;
+    // Writes back the reading shown on the Readings tab, a date or time still being typed
+    // included (SaveReadings). False when it was refused for another engineer's change:
+    // the values typed stay in the boxes and the import does not start.
+    std::function<bool()> SaveReadings;
     // The text of the Readings tab's "Time Period (hr)" box (cboSlugInt).
     std::function<QString()> slugIntervalText;
     // Shows the current reading of rsReadings and its counter on the Readings tab

@@ -94,6 +94,8 @@ public:
     // another engineer on the site server changed it since it was shown, and the values
     // typed are still in the boxes (see refusedByAnother).
     bool SaveReadings();
+    // Commits a date or time still being typed in a picker, as leaving it would.
+    void commitPickers();
 
     // Event handlers.
     void imgFirst_Click();
@@ -214,8 +216,6 @@ private:
     // The readings were changed under the tab (an import undone): they are read again and
     // the newest one left is shown.
     void readingsReplaced();
-    // Commits a date or time still being typed in a picker, as leaving it would.
-    void commitPickers();
     // Whether the current row of rsReadings is the reading the controls show.
     bool showsCurrentRow() const;
     // Puts rsReadings back on the reading the controls show, after a step that moved it.

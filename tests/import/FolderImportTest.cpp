@@ -49,7 +49,7 @@ protected:
     // What the main window hands the import.
     ImportHost host() {
         ImportHost h;
-        h.SaveReadings = [this] { window->readings->SaveReadings(); };
+        h.SaveReadings = [this] { return window->readings->SaveReadings(); };
         h.slugIntervalText = [this] { return window->readings->slugIntervalText(); };
         h.showReading = [this] { window->readings->showCurrentReading(); };
         h.safetyBackup = [this] {

@@ -75,7 +75,10 @@ protected:
         OpenSensorData(*session); // the Readings tab shows the sensor's readings
         download = tmp.path() + QStringLiteral("/download");
         ASSERT_TRUE(QDir().mkpath(download));
-        host.SaveReadings = [this] { ++saved; };
+        host.SaveReadings = [this] {
+            ++saved;
+            return true;
+        };
         host.slugIntervalText = [this] { return interval; };
         host.showReading = [this] { ++shown; };
         host.runWindow = [this](frmSlugData& w) {

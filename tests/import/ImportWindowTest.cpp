@@ -152,4 +152,27 @@ TEST_F(ImportWindowTest, TheCaptionBesideTheButtonDoesNotStartAnImport) {
     EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `%1`").arg(kId)).toInt(), 0);
 }
 
+// On a site server, a reading another engineer changed since it was shown is not saved
+// over as an import starts: the values typed stay in the boxes and no import starts.
+class ImportWindowOnServer : public ImportWindowTest {
+    StoreEngine engine() const override { return StoreEngine::Server; }
+};
+
+TEST_F(ImportWindowOnServer, ASaveRefusedForAnotherKeepsTheValuesTypedAndStartsNoImport) {
+    addReading("2005/03/20 00:00:00", "50.00");
+    startOnReadings();
+    Connection other;
+    openAsAnotherEngineer(other);
+    const std::function<void()> clicks[] = {[this] { tab().imgAddSlugData->click(); },
+                                            [this] { tab().cmdImportFolder->click(); }};
+    for (const auto& click : clicks) {
+        ASSERT_TRUE(other.execute("UPDATE `200625001` SET Channel1 = Channel1 || '1'").ok());
+        tab().txtChannel_1->setText(QStringLiteral("3"));
+        click();
+        EXPECT_EQ(dialogs.take().title.toStdString(), "Site server");
+        EXPECT_TRUE(dialogs.fileRequests.empty());
+        EXPECT_EQ(tab().txtChannel_1->text().toStdString(), "3");
+    }
+}
+
 } // namespace

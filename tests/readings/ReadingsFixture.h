@@ -50,7 +50,7 @@ protected:
         ASSERT_TRUE(QFile::copy(QStringLiteral(ROCKVANE_TEST_DATA "/import/six-hourly.txt"), path));
         dialogs.fileAnswer(path);
         ImportHost host;
-        host.SaveReadings = [this] { tab().SaveReadings(); };
+        host.SaveReadings = [this] { return tab().SaveReadings(); };
         host.slugIntervalText = [] { return QStringLiteral("1"); };
         host.showReading = [this] { tab().showCurrentReading(); };
         host.runWindow = [this](frmSlugData& w) {
