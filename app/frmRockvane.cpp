@@ -49,6 +49,10 @@ const QString kDatabaseClick = QStringLiteral(" cmdDatabase_Click");
 const QString kCaption = QStringLiteral("Rockvane LODIX");
 constexpr QSize kTabSize(780, 560); // pixels
 const QString kTabsGrowKey = QStringLiteral("Window/TabsGrow");
+// The database file whose compaction at the end of a run failed (it may be damaged): the
+// next start checks it, though that run ended cleanly. Cleared by a check that finds it
+// sound.
+const QString kCheckAtStartKey = QStringLiteral("Database/CheckAtStart");
 
 // Logs a choice the user's settings file could not keep (it holds for this run only).
 void logUnkept(const Session& s, const UserChoices& choices, const QString& what,
@@ -333,7 +337,8 @@ bool frmRockvane::guardFile(const QString& refusal, const QString& label) {
     // Without a lock beside the database other copies could write to it unseen: this run
     // only reads it.
     m_fileReadOnly = !m_instance.guardsDatabase();
-    m_fileCheckDue = lockLeftBehind || m_fileReadOnly;
+    m_fileCheckDue = lockLeftBehind || m_fileReadOnly ||
+                     UserChoices(s.paths).text(kCheckAtStartKey) == s.gDatabasePath;
     maintenance->setReadOnly(m_fileReadOnly);
     return true;
 }
@@ -359,8 +364,13 @@ bool frmRockvane::openFile(const QString& label, bool quickCheck) {
     // The quick check of the file (when it is due), and the one notice of a database
     // open for reading. What a run cut short left beside a sound database goes, unless
     // another copy might be at work on it.
-    if (G_CheckOpenedDatabase(s, maintenance->files(), label, quickCheck) && !m_fileReadOnly)
-        G_RemoveWorkFiles(s, maintenance->files());
+    const bool sound = G_CheckOpenedDatabase(s, maintenance->files(), label, quickCheck);
+    if (sound && !m_fileReadOnly) G_RemoveWorkFiles(s, maintenance->files());
+    if (sound && quickCheck) {
+        UserChoices choices(s.paths);
+        if (choices.text(kCheckAtStartKey) == s.gDatabasePath)
+            choices.setText(kCheckAtStartKey, QString());
+    }
     return true;
 }
 
@@ -653,9 +663,9 @@ void frmRockvane::Form_Terminate() {
     const bool compact =
         !s.Firstload && opensForWriting(s.gConnection) && !s.gConnection.onServer();
     if (s.gConnection.isOpen()) s.gConnection.close();
-    if (compact)
-        G_CompactDB(s, s.gDataFolder + QStringLiteral("/"), kDatabaseFileName,
-                    maintenance->files());
+    if (compact && !G_CompactDB(s, s.gDataFolder + QStringLiteral("/"), kDatabaseFileName,
+                                maintenance->files()))
+        UserChoices(s.paths).setText(kCheckAtStartKey, s.gDatabasePath);
 }
 
 void frmRockvane::closeEvent(QCloseEvent* event) {

@@ -42,8 +42,9 @@ struct ImportHost;
 enum class StartUpCheck {
     Always,
     // Only after a run that did not end cleanly: it left its lock beside the database (it
-    // was killed, crashed or lost its power), or this run cannot lock the database. A run
-    // that ends cleanly lets go of its lock, after a compaction that checks the file.
+    // was killed, crashed or lost its power), or this run cannot lock the database, or its
+    // compaction at the end failed. A run that ends cleanly lets go of its lock, after a
+    // compaction that checks the file.
     AfterUncleanEnd,
 };
 

@@ -216,6 +216,34 @@ TEST_F(StartUpCheckTest, TheCheckRunsAfterAnUncleanEndOnly) {
     window.reset(); // while its file operations are still there
 }
 
+// A run whose compaction at the end failed (the file damaged during the run) ended
+// cleanly, yet the next start checks the file, and the next ones until it is sound again.
+TEST_F(StartUpCheckTest, AFailedCompactionHasTheNextStartsCheckTheFileUntilItIsSound) {
+    const QString sound = tmp.path() + QStringLiteral("/sound.mdb");
+    ASSERT_TRUE(QFile::copy(databasePath, sound));
+    auto run = [&](const char* warning) {
+        window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
+        window->setStartUpCheck(StartUpCheck::AfterUncleanEnd);
+        ASSERT_TRUE(window->Form_Load());
+        if (*warning) dialogs.expect(damaged(kNoBackup), kTitle, Icon::Exclamation);
+        window.reset();
+        if (*warning) dialogs.expect(QString::fromLatin1(warning));
+    };
+    ASSERT_TRUE(start());
+    damagePages(40);
+    window.reset();
+    dialogs.expect(QStringLiteral("Error compacting RockvaneLODIX.mdb"));
+    run("Error compacting RockvaneLODIX.mdb");
+    run("Error compacting RockvaneLODIX.mdb");
+    ASSERT_TRUE(QFile::remove(databasePath) && QFile::copy(sound, databasePath));
+    run("");
+    damagePages(1); // unchecked now: a clean end leaves no check due
+    window = std::make_unique<frmRockvane>(dialogs, clock, paths, desktop, instance);
+    window->setStartUpCheck(StartUpCheck::AfterUncleanEnd);
+    EXPECT_TRUE(window->Form_Load());
+    EXPECT_TRUE(dialogs.pending().empty());
+}
+
 TEST_F(StartUpCheckTest, AReadOnlyDatabaseIsAnnouncedOnceAtStartUp) {
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
     ASSERT_TRUE(start());
