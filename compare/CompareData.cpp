@@ -8,6 +8,7 @@
 #include "store/Recordset.h"
 #include "store/Session.h"
 #include <QScopeGuard>
+#include <QSet>
 #include <algorithm>
 
 namespace rv {
@@ -48,10 +49,24 @@ bool naturalLess(const QString& a, const QString& b) {
     return a < b;
 }
 
-QStringList naturalOrder(QStringList values) {
-    values.removeDuplicates();
-    std::stable_sort(values.begin(), values.end(), naturalLess);
-    return values;
+// Each value once, letter case aside (the spelling met first is kept), in natural order.
+QStringList naturalOrder(const QStringList& values) {
+    QStringList once;
+    QSet<QString> seen;
+    for (const QString& v : values)
+        if (!seen.contains(v.toCaseFolded())) {
+            seen.insert(v.toCaseFolded());
+            once << v;
+        }
+    std::stable_sort(once.begin(), once.end(), naturalLess);
+    return once;
+}
+
+// A sensor's Level or Location is the one chosen as the sensor filter matches them:
+// blanks at either end and letter case aside.
+bool sameWhere(const QString& stored, const QString& chosen) {
+    return !chosen.trimmed().isEmpty() &&
+           stored.compare(chosen.trimmed(), Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -100,15 +115,14 @@ QStringList locationsOf(const std::vector<ComparedSensor>& sensors) {
 QStringList sensorsOnLevel(const std::vector<ComparedSensor>& sensors, const QString& level) {
     QStringList ids;
     for (const ComparedSensor& s : sensors)
-        if (!level.trimmed().isEmpty() && s.level == level.trimmed()) ids << s.instrumentId;
+        if (sameWhere(s.level, level)) ids << s.instrumentId;
     return ids;
 }
 
 QStringList sensorsAtLocation(const std::vector<ComparedSensor>& sensors, const QString& location) {
     QStringList ids;
     for (const ComparedSensor& s : sensors)
-        if (!location.trimmed().isEmpty() && s.location == location.trimmed())
-            ids << s.instrumentId;
+        if (sameWhere(s.location, location)) ids << s.instrumentId;
     return ids;
 }
 

@@ -28,11 +28,11 @@ struct ComparedSensor {
 Result<std::vector<ComparedSensor>> comparedSensors(Connection& c);
 
 // The different non-empty Levels (or Locations) of the sensors, in natural order
-// ("Level 2" before "Level 12").
+// ("Level 2" before "Level 12"); two spellings that differ in letter case only are one.
 QStringList levelsOf(const std::vector<ComparedSensor>& sensors);
 QStringList locationsOf(const std::vector<ComparedSensor>& sensors);
-// The identifiers of the sensors on that Level (or at that Location), compared as typed
-// but for blanks at either end.
+// The identifiers of the sensors on that Level (or at that Location), compared as the
+// sensor filter compares them: blanks at either end and letter case aside.
 QStringList sensorsOnLevel(const std::vector<ComparedSensor>& sensors, const QString& level);
 QStringList sensorsAtLocation(const std::vector<ComparedSensor>& sensors, const QString& location);
 

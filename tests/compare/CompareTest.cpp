@@ -465,6 +465,21 @@ TEST(CompareChoices, LevelsAndLocationsAreOfferedOnceEachInNaturalOrder) {
     EXPECT_EQ(sensorsAtLocation(sensors, QStringLiteral("Stope 9")), QStringList{"200625001"});
 }
 
+TEST(CompareChoices, ALevelOrLocationIsOneWhateverItsLetterCase) {
+    // As the sensor filter takes them: "level 12" and "LEVEL 12 " are Level 12.
+    const std::vector<ComparedSensor> sensors{{"200625001", "Level 12", "North drive", {}, false},
+                                              {"200625002", "LEVEL 12", "north Drive", {}, false},
+                                              {"200625003", "level 12", "Crusher", {}, false},
+                                              {"200625004", "Level 2", "NORTH DRIVE", {}, false}};
+    const auto text = [](const QStringList& l) { return l.join(u'|').toStdString(); };
+    EXPECT_EQ(text(levelsOf(sensors)), "Level 2|Level 12");
+    EXPECT_EQ(text(locationsOf(sensors)), "Crusher|North drive");
+    EXPECT_EQ(text(sensorsOnLevel(sensors, QStringLiteral("level 12 "))),
+              "200625001|200625002|200625003");
+    EXPECT_EQ(text(sensorsAtLocation(sensors, QStringLiteral("North Drive"))),
+              "200625001|200625002|200625004");
+}
+
 TEST(CompareColours, FiftySensorsEachHaveAColourOfTheirOwn) {
     QSet<QRgb> seen;
     for (int n = 0; n < 50; ++n) {
