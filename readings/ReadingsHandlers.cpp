@@ -154,7 +154,7 @@ void ReadingsTab::fillreadings() {
         m_shown = bookmark;
         m_shownKey = key;
         CheckFutureDate();
-        lblLevels->judge(wallClock(date, time), channel1);
+        judgeShownReading();
     });
     if (!filled) {
         m_shown = 0;
@@ -755,7 +755,16 @@ void ReadingsTab::refusedByAnother(const Error& refusal) {
 void ReadingsTab::chkDontPlot_MouseUp() {
     if (!m_s) return;
     commitPickers();
-    if (G_ReadingValid()) SaveReadings();
+    if (G_ReadingValid() && SaveReadings()) skip([&] { judgeShownReading(); });
+}
+
+void ReadingsTab::judgeShownReading() {
+    // A reading kept out of the plots is kept out of the level checks too.
+    if (chkDontPlot->isChecked())
+        lblLevels->clearNotice();
+    else
+        lblLevels->judge(wallClock(dtpRdate->date(), toSecond(dtpRtime->time())),
+                         txtChannel_1->text());
 }
 
 // ---------------------------------------------------------------------------------

@@ -96,6 +96,9 @@ public:
     bool SaveReadings();
     // Commits a date or time still being typed in a picker, as leaving it would.
     void commitPickers();
+    // The level notice of the reading the controls show: none for a reading kept out of
+    // the plots.
+    void judgeShownReading();
 
     // Event handlers.
     void imgFirst_Click();

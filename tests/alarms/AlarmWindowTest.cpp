@@ -176,6 +176,10 @@ TEST_F(AlarmWindowTest, TheReadingsTabShowsANoticeForAReadingBeyondItsLevels) {
     EXPECT_EQ(notice->text(), u"ALERT: load 11.50 t above the installation offset (reading "
                               "11.50 t \u2212 offset 0.00 t) is at or above the alert load of "
                               "10 t"_s);
+    window->readings->chkDontPlot->click(); // kept out of the plots, and of the checks
+    EXPECT_FALSE(notice->isVisibleTo(window.get()));
+    window->readings->chkDontPlot->click();
+    EXPECT_TRUE(notice->isVisibleTo(window.get()));
 
     window->readings->imgPrevData->click(); // 11.00, 6 tons in 2 days from 5.00
     EXPECT_EQ(notice->text(), u"ALERT: load 11.00 t above the installation offset (reading "
@@ -183,6 +187,7 @@ TEST_F(AlarmWindowTest, TheReadingsTabShowsANoticeForAReadingBeyondItsLevels) {
                               "10 t; RISING FAST: 3.00 t/day since the previous reading "
                               "(5.00 t), faster than the limit of 2 t/day"_s);
     window->readings->imgPrevData->click(); // the reading kept out of the plots
+    EXPECT_FALSE(notice->isVisibleTo(window.get())) << "20.00 is kept out of the checks";
     window->readings->imgPrevData->click(); // 5.00, the first: nothing to say
     EXPECT_FALSE(notice->isVisibleTo(window.get()));
 
