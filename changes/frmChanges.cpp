@@ -189,6 +189,8 @@ void frmChanges::wire() {
     connect(cboKind, &QComboBox::currentIndexChanged, this, [this] { listChanges(); });
     connect(grdChanges->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &frmChanges::entryChosen);
+    connect(grdChanges->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &frmChanges::entryChosen);
     connect(cmdPutBack, &QPushButton::clicked, this, &frmChanges::cmdPutBack_Click);
     connect(cmdAllReadings, &QPushButton::clicked, this, &frmChanges::cmdAllReadings_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmChanges::cmdClose_Click);
@@ -245,8 +247,11 @@ void frmChanges::choose(int row) {
 }
 
 const ChangeEntry* frmChanges::chosenEntry() const {
+    // The row shown chosen: a row unchosen (Ctrl+click) keeps the focus but is no choice.
     const QModelIndex current = grdChanges->currentIndex();
-    return current.isValid() ? model->entry(current.row()) : nullptr;
+    return current.isValid() && grdChanges->selectionModel()->isRowSelected(current.row())
+               ? model->entry(current.row())
+               : nullptr;
 }
 
 void frmChanges::entryChosen() {

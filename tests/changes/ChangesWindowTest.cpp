@@ -270,6 +270,23 @@ TEST_F(ChangesWindowTest, PutBackRestoresACorrectionAndADeletionAndRefusesATaken
     EXPECT_EQ(logEntries(), 0);
 }
 
+// Put back acts on the row the list shows chosen: a row unchosen with Ctrl leaves none.
+TEST_F(ChangesWindowTest, PutBackActsOnlyOnTheRowShownChosen) {
+    addReading("2026/03/01 06:00:00", "12.90", "18.5");
+    const QString k1 = key("2026/03/01 06:00:00");
+    record(at(5, 8), u"Readings tab"_s, [&](Connection&, ChangeAction& a) {
+        EXPECT_TRUE(a.record(change::Changed, k1, k1, values({{"Channel1", "12.50"}}),
+                             values({{"Channel1", "12.90"}}))
+                        .ok());
+    });
+    startOnReadings();
+    frmChanges& w = open(tab().cmdChanges);
+    const QPoint first = w.grdChanges->visualRect(w.model->index(0, 0)).center();
+    QTest::mouseClick(w.grdChanges->viewport(), Qt::LeftButton, Qt::ControlModifier, first);
+    EXPECT_EQ(w.chosenEntry(), nullptr);
+    EXPECT_FALSE(w.cmdPutBack->isEnabled());
+}
+
 TEST_F(ChangesWindowTest, ADatabaseWithoutTheHistoryGreysChangesAndMarksNothing) {
     addReading("2026/03/01 06:00:00", "12.50", "18.0");
     if (!makeDatabaseReadOnly()) GTEST_SKIP() << "the database cannot be made read-only here";
