@@ -46,12 +46,18 @@ Status createReadingsTable(Connection& connection, const QString& id) {
 Status replaceReadingsTable(Connection& connection, const QString& id) {
     // The readings leave through the history of changes first, so that a table replaced by
     // mistake can be put back; a table whose readings cannot be kept there is not replaced.
+    // All in one transaction: a table that cannot be made again leaves the old one as it
+    // was, its readings in it.
+    if (Status s = connection.begin(); !s.ok()) return s;
+    Status s;
     if (const Result<qint64> deleted = deleteAllReadings(connection, id, how::AddSensor);
         !deleted.ok())
-        return deleted.error();
-    if (Status dropped = connection.execute(sql::dropReadingsTable(id)); !dropped.ok())
-        return dropped;
-    return connection.execute(sql::newReadingsTable(id));
+        s = deleted.error();
+    if (s.ok()) s = connection.execute(sql::dropReadingsTable(id));
+    if (s.ok()) s = connection.execute(sql::newReadingsTable(id));
+    if (s.ok()) return connection.commit();
+    connection.rollback();
+    return s;
 }
 
 Status openReadings(Connection& connection, Recordset& readings, const QString& id) {

@@ -27,16 +27,19 @@ Error goneError() {
                                                   "last read.")};
 }
 
-// One transaction: committed by commit(), rolled back when left any other way.
+// One transaction: committed by commit(), rolled back when left any other way. Inside
+// the caller's transaction the work is part of it, which the caller ends.
 class Transaction {
 public:
-    explicit Transaction(Connection& c) : m_c(c), m_status(c.begin()) {}
+    explicit Transaction(Connection& c)
+        : m_c(c), m_own(!c.inTransaction()), m_status(m_own ? c.begin() : Status()) {}
     ~Transaction() {
-        if (m_status.ok() && !m_done) m_c.rollback();
+        if (m_own && m_status.ok() && !m_done) m_c.rollback();
     }
     const Status& started() const { return m_status; }
     Status commit() {
         m_done = true;
+        if (!m_own) return {};
         Status s = m_c.commit();
         if (!s.ok()) m_c.rollback();
         return s;
@@ -44,6 +47,7 @@ public:
 
 private:
     Connection& m_c;
+    bool m_own;
     Status m_status;
     bool m_done = false;
 };

@@ -94,6 +94,20 @@ TEST_P(SensorDataOnEachEngine, OverwritingAskingYesEmptiesTheTableKeepingItsRead
 }
 INSTANTIATE_TEST_SUITE_P(BothEngines, SensorDataOnEachEngine, bothEngines(), engineName);
 
+// A table that cannot be made again (its template gone) is left as it was, its readings
+// in it, and nothing is recorded.
+TEST_F(SensorDataTest, OverwritingThatCannotMakeTheTableAgainLeavesItAsItWas) {
+    ASSERT_TRUE(ensureChangeTables(session->gConnection).ok());
+    addReading(QStringLiteral("200525001"), QStringLiteral("200525001 2010/01/01 10:00:00"));
+    execSql(QStringLiteral("DROP TABLE sensordata"));
+    dialogs.answerYes();
+    AddDataTable(*session);
+    dialogs.clear(); // "Table 200525001 Already Exists" and the question
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM `200525001`")).toInt(), 1);
+    EXPECT_TRUE(need(listChanges(session->gConnection, {})).empty());
+}
+
 TEST_F(SensorDataTest, NoCurrentSensorLogsUnderTheProceduresLabel) {
     ASSERT_TRUE(session->rsSensors.moveLast().ok());
     ASSERT_TRUE(session->rsSensors.moveNext().ok());
