@@ -6,6 +6,7 @@
 #include "store/ImportHistoryTable.h"
 #include "store/ReadingsAppend.h"
 #include "store/Statements.h"
+#include "store/ValueChecks.h"
 #include <algorithm>
 #include <optional>
 
@@ -189,47 +190,58 @@ Result<QString> tableStatement(Connection& c, const QString& table) {
     return q.text(0);
 }
 
-// The first of checks a row of the table breaks (a CHECK fails where its expression is
-// false; a null passes); empty when every row keeps them all.
-Result<QString> brokenCheck(Connection& c, const QString& table, const QStringList& checks) {
-    if (checks.isEmpty()) return QString();
-    const auto breaks = [&](const QStringList& some) -> Result<bool> {
-        Query q(c, QStringLiteral("SELECT 1 FROM ") + bq(table) + QStringLiteral(" WHERE NOT (") +
-                       some.join(QStringLiteral(") OR NOT (")) + QStringLiteral(") LIMIT 1"));
-        if (!q.prepared().ok()) return q.prepared();
-        const bool found = q.next();
-        if (!q.status().ok()) return q.status();
-        return found;
-    };
-    // One pass over the rows for all of them; only a table that breaks one is read again to
-    // name it.
-    const Result<bool> any = breaks(checks);
-    if (!any.ok()) return any.error();
-    if (!any.value()) return QString();
-    for (const QString& check : checks) {
-        const Result<bool> one = breaks({check});
-        if (!one.ok()) return one.error();
-        if (one.value()) return check;
-    }
-    return QString();
+// Whether a row of the table breaks one of checks (a CHECK fails where its expression is
+// false; a null passes).
+Result<bool> anyBroken(Connection& c, const QString& table, const QStringList& checks) {
+    if (checks.isEmpty()) return false;
+    Query q(c, QStringLiteral("SELECT 1 FROM ") + bq(table) + QStringLiteral(" WHERE NOT (") +
+                   checks.join(QStringLiteral(") OR NOT (")) + QStringLiteral(") LIMIT 1"));
+    if (!q.prepared().ok()) return q.prepared();
+    const bool found = q.next();
+    if (!q.status().ok()) return q.status();
+    return found;
 }
 
-// While a file's table is filled by the copy, its CHECK constraints are left to one pass
-// over its rows afterwards instead of being tested row by row: the engine builds a lookup
-// anew for every row that it tests against a list of values, which took most of the time of
-// a copy into a file. The same expressions are tested on the same stored values, so a row
-// the table would have refused still fails the copy. A table whose statement cannot be read
-// keeps its checks row by row.
+// The columns of a file's table with the types it declares for them.
+Result<std::pair<QStringList, QStringList>> declaredColumns(Connection& c, const QString& table) {
+    Query q(c, QStringLiteral("SELECT name, type FROM pragma_table_info(?1)"));
+    if (!q.prepared().ok()) return q.prepared();
+    q.bindText(1, table);
+    std::pair<QStringList, QStringList> columns;
+    while (q.next()) {
+        columns.first << q.text(0);
+        columns.second << q.text(1);
+    }
+    if (!q.status().ok()) return q.status();
+    return columns;
+}
+
+// While a file's table is filled by the copy, its CHECK constraints are not tested row by
+// row: the engine builds a lookup anew for every row that it tests against a list of
+// values, which took most of the time of a copy into a file. Each value written is judged
+// in the program where the check is of a form it knows (ValueChecks); the other checks, and
+// those met by a value only the engine can judge, are tested in one pass over the stored
+// rows afterwards. Either way a row the table would have refused still fails the copy. A
+// table whose statement cannot be read keeps its checks row by row.
 class DeferredChecks {
 public:
-    DeferredChecks(Connection& target, const QString& table) : m_target(target), m_table(table) {
+    DeferredChecks(Connection& target, const QString& table, const QStringList& written)
+        : m_target(target), m_table(table) {
         if (target.onServer()) return;
         const Result<QString> statement = tableStatement(target, table);
         if (!statement.ok() || statement.value().isEmpty()) return;
         std::optional<QStringList> checks = checkConstraints(statement.value());
         if (!checks || checks->isEmpty()) return;
+        const auto declared = declaredColumns(target, table);
+        if (!declared.ok()) return;
+        QStringList types;
+        for (const QString& column : written) {
+            const qsizetype at = declared.value().first.indexOf(column);
+            types << (at < 0 ? QString() : declared.value().second[at]);
+        }
         if (!ignoreChecks(true)) return;
         m_checks = std::move(*checks);
+        m_values.emplace(m_checks, written, types);
         m_deferred = true;
     }
     ~DeferredChecks() {
@@ -238,8 +250,13 @@ public:
     DeferredChecks(const DeferredChecks&) = delete;
     DeferredChecks& operator=(const DeferredChecks&) = delete;
 
-    // Once every row is in: the first row that breaks a check fails the copy as the engine
-    // would have refused it.
+    // Each row written, its cells in the order of the columns written.
+    void see(const CellView* cells) {
+        if (m_values) m_values->see(cells);
+    }
+
+    // Once every row is in: the first check (in the table's order) a row breaks fails the
+    // copy as the engine would have refused it.
     Status test() {
         if (!m_deferred) return {};
         m_deferred = false;
@@ -247,11 +264,25 @@ public:
             return Status::fail(
                 err::InvalidArgument,
                 QStringLiteral("The checks of the table %1 could not be restored").arg(m_table));
-        const Result<QString> broken = brokenCheck(m_target, m_table, m_checks);
-        if (!broken.ok()) return broken.error();
-        if (broken.value().isEmpty()) return {};
-        return Status::fail(kConstraintFailed,
-                            QStringLiteral("CHECK constraint failed: ") + broken.value());
+        QStringList left;
+        for (int i = 0; i < m_checks.size(); ++i)
+            if (m_values->leftToEngine(i)) left << m_checks[i];
+        // One pass over the rows for all the checks left; only a table that breaks one is
+        // read again to name it.
+        const Result<bool> any = anyBroken(m_target, m_table, left);
+        if (!any.ok()) return any.error();
+        for (int i = 0; i < m_checks.size(); ++i) {
+            bool broken = m_values->broken(i);
+            if (m_values->leftToEngine(i) && any.value()) {
+                const Result<bool> one = anyBroken(m_target, m_table, {m_checks[i]});
+                if (!one.ok()) return one.error();
+                broken = one.value();
+            }
+            if (broken)
+                return Status::fail(kConstraintFailed,
+                                    QStringLiteral("CHECK constraint failed: ") + m_checks[i]);
+        }
+        return {};
     }
 
 private:
@@ -265,6 +296,7 @@ private:
     Connection& m_target;
     QString m_table;
     QStringList m_checks;
+    std::optional<ValueChecks> m_values;
     bool m_deferred = false;
 };
 
@@ -455,7 +487,7 @@ private:
         QStringList targetNames;
         for (const ColumnInfo& c : targetColumns.value())
             targetNames << c.name;
-        QStringList read, written;
+        QStringList read, written, writtenNames;
         for (const ColumnInfo& c : sourceColumns.value()) {
             const QString name = findName(targetNames, c.name);
             if (name.isEmpty())
@@ -465,11 +497,12 @@ private:
                                         .arg(to, c.name));
             read << bq(c.name);
             written << bq(name);
+            writtenNames << name;
         }
         const Result<std::vector<NumberedColumn>> numbered = numberedColumns(m_target, to);
         if (!numbered.ok()) return numbered.error();
 
-        DeferredChecks checks(m_target, to);
+        DeferredChecks checks(m_target, to, writtenNames);
         Query select(m_source, QStringLiteral("SELECT ") + read.join(QStringLiteral(", ")) +
                                    QStringLiteral(" FROM ") + bq(from));
         if (!select.prepared().ok()) return select.prepared();
@@ -493,6 +526,7 @@ private:
         std::vector<CellView> cells(size_t(std::max(n, 1)));
         while (select.next()) {
             select.readRow(cells.data(), n);
+            checks.see(cells.data());
             for (int i = 0; i < n; ++i) {
                 const CellView& c = cells[size_t(i)];
                 switch (c.kind) {
