@@ -73,6 +73,10 @@ PlotData readPlotData(Session& s, std::optional<double> computeWithOffset = std:
 struct SensorLoads {
     QVector<double> times, loads;
     qint64 readings = 0; // plottable rows read
+    // The readings left out for a load that cannot be stored, in the table's order
+    // (PlottedLoads).
+    QVector<double> unusableTimes;
+    QStringList unusableTexts;
 };
 Result<SensorLoads> readSensorLoads(Connection& c, const QString& instrumentId,
                                     const QString& offsetText);

@@ -35,9 +35,13 @@ constexpr double kSecondsPerDay = 86400.0;
 // when eight plots share a page.
 constexpr QSize kPlotSize{700, 430};
 
+// The wall-clock moment of a time-axis value.
+QDateTime axisMoment(double seconds) {
+    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)), QTimeZone::utc());
+}
+
 QDate dayOf(double seconds) {
-    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)), QTimeZone::utc())
-        .date();
+    return axisMoment(seconds).date();
 }
 
 // The Load v Time plot of one sensor's readings in the period, as "4. Load v Time" draws
@@ -210,6 +214,11 @@ Result<int> writePdf(const WeeklyReport& report, QIODevice& device) {
                      rowText(row.figures.state));
     }
     if (!report.emptyNote.isEmpty()) pages.line(report.emptyNote, body);
+    // What the figures leave out, right under the table.
+    const QStringList notes = weeklyNotes(report);
+    if (!notes.isEmpty()) pages.line(QString(), cell);
+    for (const QString& note : notes)
+        pages.line(note, body);
     pages.line(QString(), cell);
     pages.line(QStringLiteral("Red: at or above the alarm load. Amber: at or above the alert "
                               "load. Green: below both. No colour: no alert or alarm load."),
@@ -372,6 +381,8 @@ QByteArray contentXml(const WeeklyReport& report) {
     }
     xml.writeEndElement(); // table
     if (!report.emptyNote.isEmpty()) paragraph(report.emptyNote);
+    for (const QString& note : weeklyNotes(report))
+        paragraph(note);
     paragraph(QStringLiteral("Red: at or above the alarm load. Amber: at or above the alert "
                              "load. Green: below both. No colour: no alert or alarm load."));
     if (!report.plots.empty()) {
@@ -527,9 +538,10 @@ QString percentText(const SensorFigures& f) {
 
 QStringList weeklyCells(const WeeklyRow& row) {
     const SensorFigures& f = row.figures;
-    QString latest = !row.problem.isEmpty() ? row.problem
-                     : f.hasReadings        ? formatNumber(f.latest, 2)
-                                            : QStringLiteral("No readings in the period");
+    QString latest = !row.problem.isEmpty()   ? row.problem
+                     : f.hasReadings          ? formatNumber(f.latest, 2)
+                     : row.unusable.count > 0 ? QStringLiteral("No usable readings in the period")
+                                              : QStringLiteral("No readings in the period");
     return {row.sensor,
             latest,
             levelText(row.levels.alert),
@@ -537,6 +549,30 @@ QStringList weeklyCells(const WeeklyRow& row) {
             f.percentOfAlarm ? percentText(f) : QString(),
             f.hasReadings ? formatNumber(f.change, 2) : QString(),
             f.risePerDay ? formatNumber(*f.risePerDay, 2) : QString()};
+}
+
+QStringList weeklyNotes(const WeeklyReport& report) {
+    QStringList notes;
+    for (const WeeklyRow& row : report.rows) {
+        const UnusableLoads& u = row.unusable;
+        if (u.count <= 0) continue;
+        const QString latest = u'"' + u.latestText + QStringLiteral("\" on ") +
+                               readingDateText(u.latestAt.date()) + u' ' +
+                               readingTimeText(u.latestAt.time());
+        notes << (u.count == 1
+                      ? row.sensor +
+                            QStringLiteral(": 1 reading in the period has a load that cannot be "
+                                           "used (") +
+                            latest +
+                            QStringLiteral("); it is left out of the figures and the plot.")
+                      : row.sensor +
+                            QStringLiteral(": %1 readings in the period have a load that "
+                                           "cannot be used (the latest: ")
+                                .arg(u.count) +
+                            latest +
+                            QStringLiteral("); they are left out of the figures and the plot."));
+    }
+    return notes;
 }
 
 QColor rowBackground(LoadState state) {
@@ -565,6 +601,26 @@ QString weeklyFileName(const WeeklyChoice& choice, const QDate& today) {
     return QStringLiteral("Weekly report ") + what + u' ' +
            today.toString(QStringLiteral("yyyy-MM-dd"));
 }
+
+namespace {
+// The readings in the period (from `from` on) that readSensorLoads left out for a load that
+// cannot be used: how many, and the latest (of equal moments, the one the plot's order puts
+// last).
+UnusableLoads unusableLoads(const SensorLoads& l, std::optional<double> from) {
+    UnusableLoads found;
+    std::optional<double> latest;
+    for (qsizetype i = 0; i < l.unusableTimes.size(); ++i) {
+        const double t = l.unusableTimes[i];
+        if (from && t < *from) continue;
+        ++found.count;
+        if (latest && t < *latest) continue;
+        latest = t;
+        found.latestText = l.unusableTexts[i];
+        found.latestAt = axisMoment(t);
+    }
+    return found;
+}
+} // namespace
 
 Result<WeeklyBuilt> buildWeeklyReport(Session& s, const WeeklyChoice& choice, Progress& progress) {
     Connection& c = s.gConnection;
@@ -647,6 +703,7 @@ Result<WeeklyBuilt> buildWeeklyReport(Session& s, const WeeklyChoice& choice, Pr
             } else {
                 const SensorLoads& l = loads.value();
                 row.figures = sensorFigures(l.times, l.loads, row.levels, from);
+                row.unusable = unusableLoads(l, from);
                 if (row.figures.hasReadings) {
                     const qsizetype first =
                         from ? std::lower_bound(l.times.cbegin(), l.times.cend(), *from) -

@@ -6,12 +6,15 @@
 //
 // The loads are those of "4. Load v Time": channel 1 less the installation offset as the
 // offset box shows it, readings marked "Do not plot" or without a load left out
-// (readSensorLoads).
+// (readSensorLoads). A reading whose load cannot be used (a text such as "1e999", too large
+// for any number) is left out of the figures and the plot as well, but never silently: the
+// report says so under its table (weeklyNotes).
 #include "alarms/AlarmLevels.h"
 #include "platform/Status.h"
 #include <QByteArray>
 #include <QColor>
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -52,17 +55,28 @@ struct SensorFigures {
 SensorFigures sensorFigures(const QVector<double>& times, const QVector<double>& loads,
                             const AlarmLevels& levels, std::optional<double> from);
 
+// The plotted readings of a sensor in the period whose channel 1 holds a load (begins with
+// a number) that cannot be used: one too large for any number, such as "1e999", which
+// reads as infinite. They take no part in the figures or the plot.
+struct UnusableLoads {
+    qint64 count = 0;
+    QString latestText; // the channel 1 of the latest of them, as stored
+    QDateTime latestAt; // its date and time (a wall-clock value)
+};
+
 // One row of the table.
 struct WeeklyRow {
     QString sensor;
     AlarmLevels levels;
     SensorFigures figures;
     QString problem; // set when the readings could not be read
+    UnusableLoads unusable;
 };
 
 // The headings of the table's columns.
 QStringList weeklyColumns();
-// The texts of a row's cells, under weeklyColumns().
+// The texts of a row's cells, under weeklyColumns(). A sensor whose only readings in the
+// period have loads that cannot be used has "No usable readings in the period".
 QStringList weeklyCells(const WeeklyRow& row);
 // The background of a row (invalid: none) and its text colour.
 QColor rowBackground(LoadState state);
@@ -89,6 +103,12 @@ struct WeeklyReport {
     };
     std::vector<Plot> plots;
 };
+
+// What is said under the table, one line for each sensor with readings in the period whose
+// loads cannot be used (in the rows' order): "200625001: 1 reading in the period has a load
+// that cannot be used ("1e999" on 2026/03/13 12:00:00); it is left out of the figures and
+// the plot." Empty when every load could be used.
+QStringList weeklyNotes(const WeeklyReport& report);
 
 // "Weekly report Level 3 2026-12-08": the name a document is offered under, with
 // characters that no file name may hold replaced by "-".

@@ -536,7 +536,11 @@ Result<PlottedLoads> readPlottedLoads(Connection& c, const QString& instrumentId
         if (!holdsLoad(channel1)) continue;
         // The recomputation would store this load as Null, which the plot leaves out.
         const auto load = storable(loadAfterOffset(view(channel1), offset));
-        if (!load) continue;
+        if (!load) {
+            result.unusableTimes << *t;
+            result.unusableTexts << *channel1;
+            continue;
+        }
         result.times << *t;
         result.loads << *load;
     }

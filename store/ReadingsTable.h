@@ -76,6 +76,10 @@ LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, doubl
 struct PlottedLoads {
     QVector<double> times, loads;
     qint64 readings = 0; // plotted rows read, including the ones left out
+    // The readings with a readable FullDate left out for a load that cannot be stored
+    // ("1e999"): their moments and channel 1 texts, in the table's order.
+    QVector<double> unusableTimes;
+    QStringList unusableTexts;
 };
 Result<PlottedLoads> readPlottedLoads(Connection& c, const QString& instrumentId, double offset);
 

@@ -60,6 +60,21 @@ QStringList tableRows(const QByteArray& contentXml) {
     return rows;
 }
 
+// The texts of the paragraphs of an .odt's content.xml outside its table, in order.
+QStringList paragraphs(const QByteArray& contentXml) {
+    QStringList texts;
+    QXmlStreamReader xml(contentXml);
+    int inTable = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == u"table") ++inTable;
+        if (xml.isEndElement() && xml.name() == u"table") --inTable;
+        if (!inTable && xml.isStartElement() && xml.name() == u"p")
+            texts << xml.readElementText(QXmlStreamReader::IncludeChildElements);
+    }
+    return texts;
+}
+
 class WeeklyReportTest : public DataFolderTest {
 protected:
     void SetUp() override {
@@ -211,6 +226,58 @@ TEST_F(WeeklyReportTest, UnreadableReadingsAreSaidInTheirRowAndACancelWritesNoth
     EXPECT_EQ(logEntries(), 2) << "once in each run that reached the sensor";
     EXPECT_TRUE(logText().contains(" G_WeeklyReport"));
     EXPECT_EQ(desktop.openedFiles, QStringList{path});
+}
+
+// A load too large for any number ("1e999" reads as infinity) cannot be used: the figures
+// and the plot stay those of the usable readings, and the report says, under the table,
+// which sensor had a reading in the period left out, how many, and the latest of them.
+TEST_F(WeeklyReportTest, ALoadThatCannotBeUsedIsSaidUnderTheTableNeverLeftOutSilently) {
+    reading(kA, "2026/03/13 12:00:00", "1e999");    // A's latest reading in the period
+    reading(kB, "2026/03/01 06:00:00", "-1e999");   // before the period: not this report's
+    reading(kB, "2026/03/12 06:00:00", "1e999", 1); // not plotted: not this report's either
+    reading(kB, "2026/03/13 06:00:00", "ERR");      // no load at all, as on tab 4
+    reading(kC, "2026/03/09 06:00:00", "1e999");    // C's only readings in the period
+    reading(kC, "2026/03/10 06:00:00", "2e999 t");
+    const QString path = tmp.filePath(QStringLiteral("Week.odt"));
+    frmWeeklyReport window(*session);
+    window.setProgress(&progress);
+    dialogs.fileAnswer(path);
+    window.cmdOK->click();
+    ASSERT_EQ(window.result(), QDialog::Accepted);
+
+    const QByteArray content = unzipped(path, QStringLiteral("content.xml"));
+    EXPECT_EQ(tableRows(content),
+              (QStringList{
+                  "Head:|Sensor|Latest load (t)|Alert load (t)|Alarm load (t)|% of alarm "
+                  "load|Change (t)|Rise per day (t)",
+                  "Alarm:|200625001|12.50|10|12|104.2 %|2.50|0.50",
+                  "Plain:|200625002|4.50||||1.50|0.38",
+                  "Plain:|200625003|No usable readings in the period|5|8|||",
+              }));
+    const QStringList texts = paragraphs(content);
+    const qsizetype legend = texts.indexOf(QStringLiteral(
+        "Red: at or above the alarm load. Amber: at or above the alert load. Green: below both. "
+        "No colour: no alert or alarm load."));
+    ASSERT_GE(legend, 2) << texts.join(u'\n').toStdString();
+    EXPECT_EQ(texts.mid(legend - 2, 2),
+              (QStringList{
+                  "200625001: 1 reading in the period has a load that cannot be used (\"1e999\" "
+                  "on 2026/03/13 12:00:00); it is left out of the figures and the plot.",
+                  "200625003: 2 readings in the period have a load that cannot be used (the "
+                  "latest: \"2e999 t\" on 2026/03/10 06:00:00); they are left out of the "
+                  "figures and the plot.",
+              }))
+        << texts.join(u'\n').toStdString();
+    EXPECT_FALSE(content.contains("200625002:"))
+        << "B's is before the period or not plotted, and an ERR holds no load";
+    // Plots for A and B only: C has no usable reading to draw.
+    EXPECT_FALSE(unzipped(path, QStringLiteral("Pictures/Plot2.png")).isEmpty());
+    EXPECT_TRUE(unzipped(path, QStringLiteral("Pictures/Plot3.png")).isEmpty());
+
+    // The PDF says the same under its table.
+    const auto built = buildWeeklyReport(*session, window.choice(), progress);
+    ASSERT_TRUE(built.ok());
+    EXPECT_EQ(weeklyNotes(built.value().report), texts.mid(legend - 2, 2));
 }
 
 // The figures of one row: a sensor's loads over the last 7 days of 2026/03/14 (from
