@@ -2,9 +2,12 @@
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 #include "provision/ManualWriter.h"
+#include "store/AlarmLevelsTable.h"
+#include "store/ChangeHistory.h"
 #include "store/Connection.h"
 #include "store/DatabaseCopy.h"
 #include "store/DatabaseFile.h"
+#include "store/ImportHistoryTable.h"
 #include "store/PgEngine.h"
 #include "store/Provisioning.h"
 #include <QDir>
@@ -31,9 +34,10 @@ const QString kUsage =
                    "in an\n"
                    "                        empty site-server database instead (a libpq "
                    "connection\n"
-                   "                        string: \"host=db.mine dbname=rockvane user=jo\"); "
-                   "a\n"
-                   "                        database that holds them is never changed\n"
+                   "                        string that names the database: "
+                   "\"host=db.mine dbname=rockvane\n"
+                   "                        user=jo\"); a database that holds them is never "
+                   "changed\n"
                    "  --move-file <file>    with --server: copy the database file's sensors and "
                    "readings\n"
                    "                        onto the empty server database in one transaction; "
@@ -90,6 +94,11 @@ std::variant<Options, QString> parse(const QStringList& args) {
     if (options.server && options.documents)
         return QStringLiteral("--server prepares a site-server database; --documents a data "
                               "folder: give one of them");
+    if (options.server && !serverNamesDatabase(*options.server))
+        return QStringLiteral("The connection string given to --server names no database: name "
+                              "the one to prepare with dbname=<database> (or "
+                              "postgresql://<host>/<database>); without it libpq would take the "
+                              "database named after the user");
     return options;
 }
 
@@ -98,14 +107,60 @@ void showFailure(Dialogs* dialogs, const QString& text) {
     if (dialogs) dialogs->inform(text, kTitle, Icon::Critical);
 }
 
-// The program's tables the server database already holds, or why it cannot be asked.
-Result<QStringList> tablesOnServer(const QString& conninfo) {
+// What a server database holds of the program's tables.
+struct ServerTables {
+    // Its tables whose names differ from one of the program's only in case, as "sensors for
+    // Sensors": tables made by hand without quotes, which the server names in lower case.
+    QStringList spelledOtherwise;
+    // The program's tables (programTables), or why they could not be read.
+    Result<QStringList> program = QStringList();
+};
+
+// The tables of a database spelt otherwise than the program's own, in the program's order.
+QStringList spelledOtherwise(const QStringList& tables) {
+    const QStringList ours = QStringList(fixedTables())
+                             << kAlarmLevelsTable << kImportBatchesTable << kImportBatchRowsTable
+                             << kChangeActionsTable << kReadingChangesTable;
+    QStringList found;
+    for (const QString& name : ours) {
+        if (tables.contains(name)) continue;
+        for (const QString& table : tables)
+            if (table.compare(name, Qt::CaseInsensitive) == 0)
+                found << table + QStringLiteral(" for ") + name;
+    }
+    return found;
+}
+
+// The program's tables the server database already holds, or why it cannot be connected to.
+Result<ServerTables> tablesOnServer(const QString& conninfo) {
     Connection c;
     if (Status s = c.openServer(conninfo, Connection::Mode::ReadOnly, Connection::Tables::Any);
         !s.ok())
         return s.error();
-    return programTables(c);
+    const Result<QStringList> all = c.tables();
+    if (!all.ok()) return all.error();
+    ServerTables found;
+    found.spelledOtherwise = spelledOtherwise(all.value());
+    found.program = programTables(c);
+    return found;
 }
+
+// The refusal of a database that holds tables spelt otherwise than the program's: it is
+// not empty, whatever those tables hold. `onlyInto` ends the sentence: where the program's
+// tables go instead.
+void notEmptyMessage(QTextStream& err, const QString& name, const QStringList& spelled,
+                     const QString& onlyInto) {
+    err << "rockvane-provision: The database " << name
+        << " is not empty: it holds tables whose names differ from Rockvane's only in case ("
+        << spelled.join(QStringLiteral(", "))
+        << "), as tables made by hand without quotes are named; " << onlyInto
+        << ". It was left as it is" << Qt::endl;
+}
+const QString kOnlyEmptyDatabase =
+    QStringLiteral("Rockvane's tables are made only in an empty database");
+const QString kOnlyEmptyOrPrepared =
+    QStringLiteral("the file is moved only onto an empty database or one that "
+                   "rockvane-provision --server prepared");
 
 // Makes the tables and first rows in a database that holds none; answers the exit code.
 int prepareServer(const QString& conninfo, QTextStream& out, QTextStream& err) {
@@ -121,7 +176,14 @@ int prepareServer(const QString& conninfo, QTextStream& out, QTextStream& err) {
 
 int serverMain(const QString& conninfo, QTextStream& out, QTextStream& err) {
     const QString name = serverDisplayName(conninfo);
-    const Result<QStringList> found = tablesOnServer(conninfo);
+    const Result<ServerTables> tables = tablesOnServer(conninfo);
+    const Result<QStringList> found = tables.ok() ? tables.value().program : tables.error();
+    // Tables spelt like the program's are found as its own (programTables), or cannot be
+    // read as such: refused either way, as a database that is not empty.
+    if (tables.ok() && !tables.value().spelledOtherwise.isEmpty()) {
+        notEmptyMessage(err, name, tables.value().spelledOtherwise, kOnlyEmptyDatabase);
+        return 1;
+    }
     if (!found.ok()) {
         err << "rockvane-provision: Could not connect to the site-server database " << name << ": "
             << found.error().description << Qt::endl;
@@ -147,8 +209,16 @@ int moveFileMain(const QString& conninfo, const QString& path, QTextStream& out,
             << " is not a sound Rockvane database: " << s.error().description << Qt::endl;
         return 1;
     }
-    const Result<QStringList> found = tablesOnServer(conninfo);
+    const Result<ServerTables> tables = tablesOnServer(conninfo);
+    const Result<QStringList> found = tables.ok() ? tables.value().program : tables.error();
+    const QStringList spelled = tables.ok() ? tables.value().spelledOtherwise : QStringList();
     if (!found.ok()) {
+        // Its tables could be listed but not read as the program's: "sensors" without the
+        // column InstrumentID, for one.
+        if (!spelled.isEmpty()) {
+            notEmptyMessage(err, name, spelled, kOnlyEmptyOrPrepared);
+            return 1;
+        }
         err << "rockvane-provision: Could not connect to the site-server database " << name << ": "
             << found.error().description << Qt::endl;
         return 1;
@@ -160,6 +230,11 @@ int moveFileMain(const QString& conninfo, const QString& path, QTextStream& out,
     } else {
         for (const QString& fixed : fixedTables())
             if (!found.value().contains(fixed)) {
+                // Not some of the program's tables but others spelt like them.
+                if (!spelled.isEmpty()) {
+                    notEmptyMessage(err, name, spelled, kOnlyEmptyOrPrepared);
+                    return 1;
+                }
                 err << "rockvane-provision: The database " << name
                     << " holds some Rockvane tables but not " << fixed << "; it was left as it is"
                     << Qt::endl;

@@ -11,12 +11,17 @@
 // a message window.
 //
 // --server makes the program's tables and their first rows in an existing, empty database
-// on a site server (<connection> is a libpq connection string); a database that already
-// holds any of the program's tables is left as it is and the command answers 1. With
-// --move-file, the database file's data is copied onto that database in one transaction
-// (its tables made first when it has none; one that already holds sensors, readings or
-// imports is refused), each table's rows counted on both sides; the file is opened for
-// reading only and never changed. Messages name the server as "<database> on <host>".
+// on a site server (<connection> is a libpq connection string, which must name the database:
+// dbname=..., a URI's path, or a service=... whose entry decides; one that names none is
+// refused before anything connects, since libpq would take the database named after the
+// user); a database that already holds any of the program's tables is left as it is and
+// the command answers 1. With --move-file, the database file's data is copied onto that
+// database in one transaction (its tables made first when it has none; one that already
+// holds sensors, readings or imports is refused), each table's rows counted on both sides;
+// the file is opened for reading only and never changed. A database holding tables named as
+// the program's but in another case ("sensors", as tables made by hand without quotes are
+// named) is refused as one that is not empty, and the message names those tables. Messages
+// name the server as "<database> on <host>".
 #include <QString>
 #include <QStringList>
 

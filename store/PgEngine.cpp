@@ -1342,6 +1342,18 @@ QString serverDisplayName(const QString& conninfo) {
     return database + QStringLiteral(" on ") + host + (port.isEmpty() ? QString() : u':' + port);
 }
 
+bool serverNamesDatabase(const QString& conninfo) {
+    PQconninfoOption* parsed = PQconninfoParse(conninfo.toUtf8().constData(), nullptr);
+    if (!parsed) return true;
+    bool named = false;
+    for (const PQconninfoOption* o = parsed; o->keyword; ++o)
+        if ((qstrcmp(o->keyword, "dbname") == 0 || qstrcmp(o->keyword, "service") == 0) && o->val &&
+            *o->val)
+            named = true;
+    PQconninfoFree(parsed);
+    return named;
+}
+
 DatabaseEngine& postgresEngine() {
     static PostgresEngine engine;
     return engine;

@@ -13,6 +13,12 @@ DatabaseEngine& postgresEngine();
 // password the string may hold.
 QString serverDisplayName(const QString& conninfo);
 
+// Whether a connection string names the database to use, as libpq reads it: dbname given
+// (in a URI, its path), or a service, whose entry in the service file decides. Without
+// either libpq takes the database named after the user. A string libpq cannot read at all
+// counts as naming one: connecting to it says why.
+bool serverNamesDatabase(const QString& conninfo);
+
 // The store's statement text in the server's dialect: parameters written "?" or "?N" become
 // "$N" (a bare "?" takes the number after the highest so far); backquoted names, and bare
 // names in mixed case, become double-quoted ones, so that the server keeps their

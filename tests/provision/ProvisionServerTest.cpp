@@ -141,6 +141,122 @@ TEST_F(OnTheServer, AServerDatabaseHoldingDataTakesNoFile) {
                                          "copied; the file was not changed.\n"));
 }
 
+// Tables made by hand without quotes get lower-case names on the server ("sensors"): the
+// database is not empty, and a file is not moved onto it nor are Rockvane's tables made in
+// it. The message says that, naming the tables spelt otherwise than Rockvane's, rather than
+// that Rockvane's are missing, or, for a "sensors" without the column InstrumentID to read
+// the sensors from, that the server could not be reached.
+TEST_F(OnTheServer, ADatabaseWithTablesMadeByHandInLowerCaseTakesNoFileAndIsSaidNotEmpty) {
+    const QString file = sampleFile();
+    const QByteArray before = test::digest(file);
+    for (const char* sensorsColumns : {"InstrumentID text, Level text", "id integer"}) {
+        SCOPED_TRACE(sensorsColumns);
+        const QString conninfo = newServerDatabase();
+        {
+            Connection c;
+            ASSERT_TRUE(
+                c.openServer(conninfo, Connection::Mode::ReadWrite, Connection::Tables::Any).ok());
+            for (const QString& sql :
+                 {QStringLiteral("CREATE TABLE configuration (id integer)"),
+                  QStringLiteral("CREATE TABLE sensors (%1)").arg(QLatin1String(sensorsColumns)),
+                  QStringLiteral("CREATE TABLE networkconfig (id integer)"),
+                  QStringLiteral("CREATE TABLE prefs (id integer)"),
+                  QStringLiteral("CREATE TABLE sensordata (id integer)")})
+                ASSERT_TRUE(c.engine()->execute(sql).ok()) << sql.toStdString();
+        }
+        const QString spelt = QStringLiteral(
+            " is not empty: it holds tables whose names differ from Rockvane's only in case "
+            "(configuration for Configuration, sensors for Sensors, networkconfig for "
+            "NetworkConfig, prefs for Prefs), as tables made by hand without quotes are named; ");
+
+        EXPECT_EQ(run({QStringLiteral("--server"), conninfo, QStringLiteral("--move-file"), file}),
+                  1);
+        EXPECT_TRUE(output.isEmpty()) << output.toStdString();
+        EXPECT_EQ(errors, QStringLiteral("rockvane-provision: The database ") + named() + spelt +
+                              QStringLiteral("the file is moved only onto an empty database or "
+                                             "one that rockvane-provision --server prepared. It "
+                                             "was left as it is\n"))
+            << errors.toStdString();
+
+        EXPECT_EQ(run({QStringLiteral("--server"), conninfo}), 1);
+        EXPECT_TRUE(output.isEmpty()) << output.toStdString();
+        EXPECT_EQ(errors, QStringLiteral("rockvane-provision: The database ") + named() + spelt +
+                              QStringLiteral("Rockvane's tables are made only in an empty "
+                                             "database. It was left as it is\n"))
+            << errors.toStdString();
+
+        Connection c;
+        ASSERT_TRUE(
+            c.openServer(conninfo, Connection::Mode::ReadOnly, Connection::Tables::Any).ok());
+        const auto tables = c.tables();
+        ASSERT_TRUE(tables.ok());
+        EXPECT_EQ(tables.value().size(), 5) << tables.value().join(u' ').toStdString();
+    }
+    EXPECT_EQ(test::digest(file), before);
+}
+
+// Without dbname, libpq takes the database named after the user: the command would
+// prepare whichever database that is. A connection string must name its database; a
+// service (service=...) may name it in its service file, and decides.
+TEST_F(OnTheServer, AConnectionStringThatNamesNoDatabaseIsRefusedAndNothingIsMade) {
+    // A user whose own default database is an empty, fresh one.
+    const QString conninfo = newServerDatabase();
+    {
+        Connection c;
+        ASSERT_TRUE(
+            c.openServer(conninfo, Connection::Mode::ReadWrite, Connection::Tables::Any).ok());
+        ASSERT_TRUE(c.execute(QStringLiteral("CREATE ROLE ") + database + " LOGIN").ok());
+        ASSERT_TRUE(
+            c.execute(QStringLiteral("ALTER DATABASE ") + database + " OWNER TO " + database).ok());
+    }
+    const QString host =
+        QRegularExpression(QStringLiteral("host=(\\S+)")).match(server).captured(1);
+    const QString noDatabase = QStringLiteral("host=") + host + QStringLiteral(" user=") + database;
+    const QString reason = QStringLiteral(
+        "rockvane-provision: The connection string given to --server names no database: name "
+        "the one to prepare with dbname=<database> (or postgresql://<host>/<database>); "
+        "without it libpq would take the database named after the user\n");
+
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("--server"), noDatabase},
+          QStringList{QStringLiteral("--server=") + noDatabase + QStringLiteral(" dbname=")},
+          QStringList{QStringLiteral("--server"), QStringLiteral("postgresql://?host=") + host +
+                                                      QStringLiteral("&user=") + database},
+          QStringList{QStringLiteral("--server"), noDatabase, QStringLiteral("--move-file"),
+                      sampleFile()}}) {
+        EXPECT_EQ(run(args), 1) << args.join(u' ').toStdString();
+        EXPECT_TRUE(output.isEmpty()) << output.toStdString();
+        EXPECT_TRUE(errors.startsWith(reason)) << errors.toStdString();
+    }
+    Connection c;
+    ASSERT_TRUE(c.openServer(conninfo, Connection::Mode::ReadOnly, Connection::Tables::Any).ok());
+    const auto tables = c.tables();
+    ASSERT_TRUE(tables.ok());
+    EXPECT_TRUE(tables.value().isEmpty()) << tables.value().join(u' ').toStdString();
+    c.close();
+
+    // Named as a URI's path, the database is prepared.
+    const QString uri = QStringLiteral("postgresql:///") + database + QStringLiteral("?host=") +
+                        host + QStringLiteral("&user=") + database;
+    ASSERT_EQ(run({QStringLiteral("--server"), uri}), 0) << errors.toStdString();
+    EXPECT_EQ(outputLines(),
+              QStringList{QStringLiteral("Prepared the Rockvane tables and their first rows in ") +
+                          named()});
+}
+
+TEST_F(ProvisionServerTest, AServiceNamesItsOwnDatabase) {
+    // The service file decides: a service it does not define is the server's failure to
+    // connect, not a connection string without a database.
+    qputenv("PGSERVICEFILE", tmp.filePath(QStringLiteral("none.conf")).toUtf8());
+    EXPECT_EQ(run({QStringLiteral("--server"), QStringLiteral("service=rockvane_nosuch")}), 1);
+    qunsetenv("PGSERVICEFILE");
+    EXPECT_TRUE(errors.startsWith(QStringLiteral("rockvane-provision: Could not connect to the "
+                                                 "site-server database service rockvane_nosuch "
+                                                 "on localhost: ")))
+        << errors.toStdString();
+    EXPECT_TRUE(output.isEmpty());
+}
+
 TEST_F(ProvisionServerTest, ArgumentsThatCannotBeUsedTogetherEndWithOne) {
     const struct {
         QStringList args;
