@@ -796,9 +796,11 @@ Result<std::vector<ChangeEntry>> listChanges(Connection& c, const ChangeFilter& 
     if (filter.from)
         onActions << QStringLiteral("ChangedAt >= ") +
                          mark(actionValues, filter.from->toString(Qt::ISODate));
-    if (filter.to)
-        onActions << QStringLiteral("ChangedAt < ") +
-                         mark(actionValues, filter.to->addDays(1).toString(Qt::ISODate));
+    // Up to the end of the day "to": before the next day. After the last day a date can be
+    // written for (31 Dec 9999) there is none to end before, and no moment is stored later.
+    if (const QString end = filter.to ? filter.to->addDays(1).toString(Qt::ISODate) : QString();
+        !end.isEmpty())
+        onActions << QStringLiteral("ChangedAt < ") + mark(actionValues, end);
     struct Action {
         QString instrumentId, by, how, note;
         QDateTime when;

@@ -270,6 +270,62 @@ TEST_F(ChangesWindowTest, PutBackRestoresACorrectionAndADeletionAndRefusesATaken
     EXPECT_EQ(logEntries(), 0);
 }
 
+// The range's ends are whole days at the edges of what the boxes allow too: a "To" of the
+// last day the box offers (31 Dec 9999) lists that whole day and every day before it, a
+// "From" of the first day it offers lists that whole day and every day after it.
+TEST_F(ChangesWindowTest, TheFirstAndTheLastDayTheBoxesAllowAreWholeDays) {
+    addReading("2026/03/01 06:00:00", "12.90", "18.5");
+    const QString k1 = key("2026/03/01 06:00:00");
+    const auto change = [&](const char* from, const char* to) {
+        return [=](Connection&, ChangeAction& a) {
+            EXPECT_TRUE(a.record(change::Changed, k1, k1, values({{"Channel1", from}}),
+                                 values({{"Channel1", to}}))
+                            .ok());
+        };
+    };
+    // The first day the "From" box allows, as it opens.
+    const QDate first = QDateEdit().minimumDate();
+    const QDate last(9999, 12, 31);
+    record(wallClock(first, QTime(0, 0)), u"Readings tab"_s, change("1.00", "2.00"));
+    record(wallClock(first, QTime(23, 59, 59)), u"Readings tab"_s, change("2.00", "3.00"));
+    record(at(5, 8), u"Readings tab"_s, change("3.00", "4.00"));
+    record(wallClock(last, QTime(0, 0)), u"Readings tab"_s, change("4.00", "5.00"));
+    record(wallClock(last, QTime(23, 59, 59)), u"Readings tab"_s, change("5.00", "12.90"));
+    startOnReadings();
+    frmChanges& w = open(tab().cmdChanges);
+    ASSERT_EQ(w.lblCount->text(), u"5 changes"_s);
+    EXPECT_EQ(w.dtpFrom->minimumDate(), first);
+    EXPECT_EQ(w.dtpTo->maximumDate(), last);
+    EXPECT_EQ(w.dtpTo->date(), last) << "the newest entry's day is offered";
+
+    // To 31 Dec 9999: the whole of that day and every day before it.
+    w.chkTo->click();
+    EXPECT_EQ(w.lblCount->text(), u"5 changes"_s);
+    EXPECT_EQ(row(w, 0).at(0), u"31 Dec 9999 23:59:59"_s);
+    // From the same day: that day alone.
+    w.chkFrom->click();
+    w.dtpFrom->setDate(last);
+    EXPECT_EQ(w.lblCount->text(), u"2 changes"_s);
+    EXPECT_EQ(row(w, 0).at(0), u"31 Dec 9999 23:59:59"_s);
+    EXPECT_EQ(row(w, 1).at(0), u"31 Dec 9999 00:00:00"_s);
+    // From the first day the box allows, to the day before the last: every entry but the
+    // last day's.
+    w.dtpFrom->setDate(first);
+    EXPECT_EQ(w.dtpFrom->date(), first);
+    w.dtpTo->setDate(last.addDays(-1));
+    EXPECT_EQ(w.lblCount->text(), u"3 changes"_s);
+    // To the first day: that day alone, both ends of it.
+    w.dtpTo->setDate(first);
+    EXPECT_EQ(w.lblCount->text(), u"2 changes"_s);
+    EXPECT_EQ(row(w, 0).at(4), k1);
+    EXPECT_EQ(row(w, 0).at(6), u"Load 3.00"_s);
+    EXPECT_EQ(row(w, 1).at(6), u"Load 2.00"_s);
+    // From the first day to the last: every entry.
+    w.dtpTo->setDate(last);
+    EXPECT_EQ(w.lblCount->text(), u"5 changes"_s);
+    EXPECT_EQ(logEntries(), 0);
+}
+
 // Put back acts on the row the list shows chosen: a row unchosen with Ctrl leaves none.
 TEST_F(ChangesWindowTest, PutBackActsOnlyOnTheRowShownChosen) {
     addReading("2026/03/01 06:00:00", "12.90", "18.5");
