@@ -42,13 +42,14 @@ QString confirmation(const QString& sensor, const ImportBatch& batch, const Undo
         text += readings(p.stored) + QStringLiteral(" will be removed from sensor ") + sensor +
                 QStringLiteral(".");
     else
-        text += QStringLiteral("None of its readings is stored any more: the import will only "
+        text += QStringLiteral("None of its readings is stored under its date and time any more: "
+                               "the import will only "
                                "be removed from the history.");
     if (p.missing > 0)
         text += kCrLf + readings(p.missing) +
                 (p.missing == 1 ? QStringLiteral(" of the import was")
                                 : QStringLiteral(" of the import were")) +
-                QStringLiteral(" already deleted by hand.");
+                QStringLiteral(" already deleted or given another date and time by hand.");
     const qsizetype edited = p.editedKeys.size();
     if (edited > 0) {
         QStringList named;

@@ -151,7 +151,8 @@ TEST_F(ImportHistoryTabTest, TheConfirmationCountsDeletionsAndNamesEditsAndNoKee
     const QString question =
         u"Undo the import of jan.txt of 13 Jan 2026 06:00:00?\r\n\r\n"
         "10 readings will be removed from sensor 200525001.\r\n"
-        "2 readings of the import were already deleted by hand.\r\n"
+        "2 readings of the import were already deleted or given another date and time by "
+        "hand.\r\n"
         "7 readings to be removed were edited since the import: 10 Jan 2026 06:00:00, "
         "10 Jan 2026 12:00:00, 11 Jan 2026 00:00:00, 11 Jan 2026 06:00:00, 11 Jan 2026 "
         "12:00:00 and 2 more."_s;
@@ -199,13 +200,39 @@ TEST_F(ImportHistoryTabTest, AnImportWhoseReadingsAreAllGoneIsOnlyForgotten) {
     dialogs.answerYes();
     undo();
     dialogs.expect(u"Undo the import of jan.txt of "_s + generalDateText(jan10.addDays(1)) +
-                       u"?\r\n\r\nNone of its readings is stored any more: the import will only "
-                       "be removed from the history.\r\n2 readings of the import were already "
-                       "deleted by hand."_s,
+                       u"?\r\n\r\nNone of its readings is stored under its date and time any "
+                       "more: the import will only be removed from the history.\r\n2 readings of "
+                       "the import were already deleted or given another date and time by hand."_s,
                    u"Undo import"_s, Icon::Exclamation, Buttons::YesNo);
     dialogs.expect(u"0 readings of jan.txt were removed from sensor 200525001."_s, u"Undo import"_s,
                    Icon::Information);
     EXPECT_EQ(readingCount(), 1);
+    EXPECT_EQ(batchRecords(), 0);
+}
+
+// A reading given another date and time since the import is no longer at the import's
+// date and time: the undo leaves it, and the question does not call it deleted.
+TEST_F(ImportHistoryTabTest, ReadingsGivenAnotherTimeAreKeptAndNotCalledDeleted) {
+    imported(u"jan.txt"_s, jan10, 2, jan10.addDays(1));
+    startOnReadings();
+    // The tab opens on the newest reading; the first is one click away.
+    ASSERT_EQ(tab().txtReadingID->text(), key("2026/01/10 12:00:00"));
+    tab().dtpRtime->setTime(QTime(12, 30));
+    tab().imgFirst_Click();
+    ASSERT_EQ(tab().txtReadingID->text(), key("2026/01/10 06:00:00"));
+    tab().dtpRtime->setTime(QTime(6, 30));
+    choose(0);
+    dialogs.answerYes();
+    undo();
+    dialogs.expect(u"Undo the import of jan.txt of "_s + generalDateText(jan10.addDays(1)) +
+                       u"?\r\n\r\nNone of its readings is stored under its date and time any "
+                       "more: the import will only be removed from the history.\r\n2 readings of "
+                       "the import were already deleted or given another date and time by hand."_s,
+                   u"Undo import"_s, Icon::Exclamation, Buttons::YesNo);
+    dialogs.expect(u"0 readings of jan.txt were removed from sensor 200525001."_s, u"Undo import"_s,
+                   Icon::Information);
+    EXPECT_EQ(stored("Channel1", "2026/01/10 06:30:00"), u"5.00"_s);
+    EXPECT_EQ(stored("Channel1", "2026/01/10 12:30:00"), u"5.10"_s);
     EXPECT_EQ(batchRecords(), 0);
 }
 
