@@ -15,11 +15,16 @@ namespace {
 
 // How often long work reports its progress, in rows.
 constexpr qint64 kProgressEvery = 512;
-// Two channel values hold the same reading when both are empty, or both show the same
-// text (a number kept as a number by a column of another type shows as its text).
+// Two channel values hold the same reading when both are empty (no value, or an empty text
+// as the Readings tab writes an empty box back), or both show the same text (a number kept
+// as a number by a column of another type shows as its text).
 bool sameValue(const QVariant& stored, const QVariant& appended) {
-    const bool storedNull = !stored.isValid() || stored.isNull();
-    const bool appendedNull = !appended.isValid() || appended.isNull();
+    const auto empty = [](const QVariant& v) {
+        return !v.isValid() || v.isNull() ||
+               (v.typeId() == QMetaType::QString && v.toString().isEmpty());
+    };
+    const bool storedNull = empty(stored);
+    const bool appendedNull = empty(appended);
     if (storedNull || appendedNull) return storedNull == appendedNull;
     return displayText(stored) == displayText(appended);
 }

@@ -193,6 +193,7 @@ TEST_F(ImportHistoryTest, ReadingsEditedOrDeletedSinceTheAppendAreToldApart) {
     update(u"ChannelT = '21.0'"_s, 5);           // temperature changed
     update(u"ChannelT = NULL"_s, 6);             // temperature cleared
     update(u"ChannelT = '22'"_s, 10);            // a temperature where the file had none
+    update(u"ChannelT = ''"_s, 17);              // the empty box written back: not an edit
     update(u"DoNotPlot = 1"_s, 19);              // the last reading: no longer plotted
     update(u"IsDirty = 0, Channel2 = 'x'"_s, 8); // other columns: not an edit
     update(u"Channel1 = '10.09'"_s, 9);          // written again with the same value
