@@ -1,5 +1,7 @@
-// Deleting the current sensor: its readings table, its NetworkConfig row and its Sensors
-// row. Every step that fails is skipped and the next one runs; nothing is logged.
+// Deleting the current sensor: its readings table, its NetworkConfig row, its alarm levels,
+// its import history and its Sensors row (the deletion kept in the history of changes), all
+// in one transaction. A step that fails undoes them all: the sensor stays as it was, with its
+// readings, and the engineer is told why (and the log keeps it).
 #include "alarms/AlarmStore.h"
 #include "history/ImportHistory.h"
 #include "platform/Dialogs.h"
@@ -21,11 +23,38 @@ bool isReadingsTableName(const QString& id) {
         if (id.compare(QLatin1String(fixed), Qt::CaseInsensitive) == 0) return false;
     return true;
 }
+
+// Every write of the deletion, inside the caller's transaction, ending at the first that
+// fails. rs is on the sensor's row; its removal writes the deletion into the history of
+// changes in the same transaction. A readings table that is missing is no failure.
+Status deleteSensorRows(Connection& c, Recordset& rs, const QString& id) {
+    try {
+        if (isReadingsTableName(id))
+            need(c.execute(QStringLiteral("DROP TABLE IF EXISTS ") + sql::quoted(id)));
+        Recordset network;
+        need(network.open(c, sql::NetworkBySensor));
+        if (network.recordCount() > 0) {
+            need(network.moveFirst());
+            need(network.find(QStringLiteral("SensorID = '") + id + QStringLiteral("'")));
+            if (!network.eof()) need(network.remove());
+        }
+        // The sensor's alarm levels go with it, so a sensor added again under the same
+        // identifier starts without levels.
+        if (hasAlarmTable(c)) need(deleteAlarmLevels(c, id));
+        // Its import history too: its readings are gone, there is nothing left to undo.
+        if (hasHistoryTables(c)) need(deleteBatchesOf(c, id));
+        need(rs.remove());
+    } catch (const Abort& a) {
+        return a.error;
+    }
+    return {};
+}
 } // namespace
 
 void SensorRegistry::imgDelete_Click() {
     const Announcing announcing(*this);
     Recordset& rs = m_s.rsSensors;
+    Connection& c = m_s.gConnection;
     QString id;
     skip([&] { id = currentSensorId(); });
     // Without a current sensor there is nothing to delete; an empty identifier would
@@ -35,12 +64,17 @@ void SensorRegistry::imgDelete_Click() {
                              QStringLiteral(" from database?"),
                          kTitleCaps))
         return;
+
+    Status deleted = c.begin();
+    const bool begun = deleted.ok();
     // On a site server, a sensor another engineer changed since it was shown is not deleted
-    // unseen: its stored record is shown instead. One they deleted is gone already.
-    if (const Status unchanged = rs.lockCurrentUnchanged();
-        byAnotherEngineer(unchanged.error().number)) {
-        const bool gone = unchanged.error().number == err::DeletedByAnother;
-        m_s.dialogs.inform(unchanged.error().description +
+    // unseen: its stored record is shown instead. One they deleted is gone already. The
+    // sensor's row stays locked until the deletion ends.
+    if (deleted.ok()) deleted = rs.lockCurrentUnchanged();
+    if (!deleted.ok() && byAnotherEngineer(deleted.error().number)) {
+        c.rollback();
+        const bool gone = deleted.error().number == err::DeletedByAnother;
+        m_s.dialogs.inform(deleted.error().description +
                                (gone ? QString() : QStringLiteral(" It was not deleted.")),
                            QStringLiteral("Site server"), Icon::Exclamation);
         if (gone) {
@@ -50,28 +84,33 @@ void SensorRegistry::imgDelete_Click() {
         }
         return;
     }
+    if (deleted.ok()) deleted = deleteSensorRows(c, rs, id);
+    if (deleted.ok()) deleted = c.commit();
+    if (!deleted.ok()) {
+        // Nothing of the deletion is kept: the sensor stays registered with its readings.
+        if (begun) c.rollback();
+        c.forgetColumns();
+        m_s.LogError(errorText(deleted.error(), QStringLiteral(" imgDelete_Click")));
+        // The registry let go of the sensor's row as its removal was written, before the
+        // end of the transaction failed: the rows are read again and the sensor shown.
+        if (rs.absolutePosition() == Recordset::PosUnknown)
+            skip([&] {
+                need(rs.requery());
+                if (rs.recordCount() > 0) {
+                    need(rs.moveFirst());
+                    need(rs.find(QStringLiteral("InstrumentID = '") + id + QStringLiteral("'")));
+                }
+                if (rs.eof()) return listAndShowFirst();
+                showCurrent();
+            });
+        m_s.dialogs.inform(QStringLiteral("Sensor ") + id + QStringLiteral(" was not deleted: ") +
+                               deleted.error().description + kCrLf + kCrLf +
+                               QStringLiteral("Its record, its readings, its alarm levels and its "
+                                              "import history are kept as they were."),
+                           kTitleCaps, Icon::Exclamation);
+        return;
+    }
 
-    skip([&] {
-        if (isReadingsTableName(id)) need(m_s.gConnection.execute(sql::dropReadingsTable(id)));
-    });
-    skip([&] {
-        Recordset network;
-        need(network.open(m_s.gConnection, sql::NetworkBySensor));
-        need(network.moveFirst());
-        need(network.find(QStringLiteral("SensorID = '") + id + QStringLiteral("'")));
-        // Removing a row writes the deletion to the table at once.
-        if (!network.eof()) need(network.remove());
-    });
-    // The sensor's alarm levels go with it, so a sensor added again under the same
-    // identifier starts without levels.
-    skip([&] {
-        if (hasAlarmTable(m_s.gConnection)) need(deleteAlarmLevels(m_s.gConnection, id));
-    });
-    // Its import history too: its readings are gone, there is nothing left to undo.
-    skip([&] {
-        if (hasHistoryTables(m_s.gConnection)) need(deleteBatchesOf(m_s.gConnection, id));
-    });
-    skip([&] { need(rs.remove()); });
     skip([&] { m_id.cboSensors->clear(); });
     skip([&] {
         if (rs.recordCount() > 0) {
