@@ -5,6 +5,7 @@
 #include "sensors/SensorTabs.h"
 #include "store/Session.h"
 #include <QKeyEvent>
+#include <utility>
 
 namespace rv {
 
@@ -55,9 +56,19 @@ void SensorRecord::clearBoxes() {
 }
 
 void SensorRecord::setDestroyedText(const QString& value) {
-    const int index = m_id.cboDestroyed->findText(value);
-    // A value outside the list shows as an empty box rather than the previous sensor's.
-    m_id.cboDestroyed->setCurrentIndex(index);
+    QComboBox* box = m_id.cboDestroyed;
+    // An earlier sensor's own status leaves the list, which offers No and Yes.
+    for (int i = box->count() - 1; i >= 0; --i)
+        if (box->itemData(i).toBool()) box->removeItem(i);
+    int index = box->findText(value);
+    // A status stored outside the list is shown as stored, as an entry of its own (so that
+    // a save keeps it) until another is chosen; none shows an empty box rather than the
+    // previous sensor's.
+    if (index < 0 && !value.isEmpty()) {
+        box->addItem(value, true);
+        index = box->count() - 1;
+    }
+    box->setCurrentIndex(index);
 }
 
 void SensorRecord::fillfields() {
@@ -114,6 +125,7 @@ void SensorRecord::fillfields() {
         destroyed = text(m_s, "Destroyed");
         setDestroyedText(destroyed);
     });
+    m_destroyedShown = destroyed;
     skip([&] {
         if (destroyed == QLatin1String("Yes")) {
             m_id.imgheart->takePictureOf(*m_id.imgdead);
@@ -162,7 +174,9 @@ void SensorRecord::savefields() {
         put("Purpose", m_inst.txtPurpose->text().trimmed());
         put("Notes", m_inst.txtNotes->toPlainText().trimmed());
         put("Recess", formatPattern(m_inst.txtOffset->text().trimmed(), 2));
-        put("Destroyed", m_id.cboDestroyed->currentText());
+        // An empty box (no status stored) leaves the stored one as it is.
+        if (m_id.cboDestroyed->currentIndex() >= 0)
+            put("Destroyed", m_id.cboDestroyed->currentText());
         if (!m_id.txtDestructionDate->text().isEmpty())
             put("DestructionDate", m_id.txtDestructionDate->text());
         const Status written = rs.update();
@@ -192,8 +206,13 @@ void SensorRecord::cmdSave_Click() {
 
 void SensorRecord::cboDestroyed_Click() {
     const QString value = m_id.cboDestroyed->currentText();
+    // Only a change to Yes dates the destruction: choosing Yes again for a sensor shown as
+    // destroyed keeps its date.
+    const QString before = std::exchange(m_destroyedShown, value);
+    // A status of its own the sensor was shown with leaves the list once No or Yes is chosen.
+    if (value == QLatin1String("Yes") || value == QLatin1String("No")) setDestroyedText(value);
     if (value == QLatin1String("Yes")) {
-        m_id.txtDestructionDate->setText(shortDateText(m_s.clock.today()));
+        if (before != value) m_id.txtDestructionDate->setText(shortDateText(m_s.clock.today()));
         savefields();
         m_id.txtDestructionDate->setFocus();
         m_id.imgheart->takePictureOf(*m_id.imgdead);

@@ -65,6 +65,9 @@ private:
     QObject* m_destroyedBox;
     // The level boxes' texts as filled, so that only a change is validated and stored.
     QStringList m_levelsShown;
+    // The destroyed status as shown last (filled, or chosen since), so that only a change
+    // to Yes dates the destruction.
+    QString m_destroyedShown;
 };
 
 } // namespace rv

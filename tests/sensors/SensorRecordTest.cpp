@@ -5,6 +5,7 @@
 #include "sensors/SensorTabs.h"
 #include "tests/support/MainWindow.h"
 #include <QTest>
+#include <functional>
 
 using namespace rv;
 using namespace rv::test;
@@ -141,6 +142,75 @@ TEST_F(SensorRecordTest, ChoosingYesDatesTheDestructionAndNoKeepsTheStoredDate) 
     EXPECT_EQ(column(QStringLiteral("Destroyed")).toString(), "No");
     EXPECT_EQ(column(QStringLiteral("DestructionDate")).toString(), "2026-03-14")
         << "an emptied date box never clears the stored date";
+}
+
+// A stored status other than No and Yes is shown as stored, and a save keeps it; choosing
+// Yes or No then stores that, and Yes dates the destruction.
+TEST_F(SensorRecordTest, AnotherStoredStatusIsShownAndKeptUntilAnotherIsChosen) {
+    const struct {
+        const char* stored; // nullptr: Null
+        const char* shown;
+    } statuses[] = {{"Unknown", "Unknown"}, {"yes", "yes"}, {"", ""}, {nullptr, ""}};
+    for (const auto& st : statuses) {
+        SCOPED_TRACE(st.stored ? st.stored : "Null");
+        execSql(QStringLiteral("UPDATE Sensors SET Destroyed = %1, DestructionDate = NULL WHERE "
+                               "InstrumentID = '200525001'")
+                    .arg(st.stored ? QStringLiteral("'%1'").arg(QLatin1String(st.stored))
+                                   : QStringLiteral("NULL")));
+        ASSERT_TRUE(s().rsSensors.requery().ok());
+        window->record->fillfields();
+        EXPECT_EQ(id().cboDestroyed->currentText(), st.shown);
+
+        inst().txtLevel->setText(QStringLiteral("L%1").arg(st.shown));
+        inst().cmdSave->click();
+        EXPECT_EQ(column(QStringLiteral("Level")).toString(), QStringLiteral("L%1").arg(st.shown));
+        const QVariant kept = column(QStringLiteral("Destroyed"));
+        EXPECT_EQ(kept.isNull(), st.stored == nullptr) << "the save keeps the status as stored";
+        EXPECT_EQ(kept.toString(), st.shown);
+
+        id().cboDestroyed->setCurrentText(QStringLiteral("Yes"));
+        emit id().cboDestroyed->activated(id().cboDestroyed->currentIndex());
+        EXPECT_EQ(column(QStringLiteral("Destroyed")).toString(), "Yes");
+        EXPECT_EQ(column(QStringLiteral("DestructionDate")).toString(), "2026-03-14");
+        EXPECT_EQ(id().txtDestructionDate->text(), shortDateText(clock.today()));
+        EXPECT_EQ(id().cboDestroyed->count(), 2) << "the list offers No and Yes again";
+    }
+    // The next sensor shown offers No and Yes alone.
+    execSql(QStringLiteral("UPDATE Sensors SET Destroyed = 'Unknown' WHERE InstrumentID = "
+                           "'200525001'"));
+    ASSERT_TRUE(s().rsSensors.requery().ok());
+    window->record->fillfields();
+    showSecond();
+    EXPECT_EQ(id().cboDestroyed->currentText(), "Yes");
+    EXPECT_EQ(id().cboDestroyed->count(), 2);
+    EXPECT_EQ(logEntries(), 0);
+}
+
+// Choosing Yes again for a sensor already destroyed, in the list or by its key, keeps the
+// date of its destruction.
+TEST_F(SensorRecordTest, ChoosingYesAgainKeepsTheDestructionDate) {
+    const std::function<void()> ways[] = {
+        [&] {
+            id().cboDestroyed->setCurrentText(QStringLiteral("Yes"));
+            emit id().cboDestroyed->activated(id().cboDestroyed->currentIndex());
+        },
+        [&] {
+            id().cboDestroyed->setFocus();
+            QTest::keyClick(id().cboDestroyed, Qt::Key_Y);
+        },
+    };
+    showSecond();
+    for (const auto& chooseYes : ways) {
+        chooseYes();
+        EXPECT_EQ(id().cboDestroyed->currentText(), "Yes");
+        EXPECT_EQ(id().txtDestructionDate->text(), shortDateText(QDate(2011, 2, 3)));
+        EXPECT_EQ(id().imgheart->pictureName(), "imgdead");
+        EXPECT_EQ(column(QStringLiteral("Destroyed"), QStringLiteral("200525002")).toString(),
+                  "Yes");
+        EXPECT_EQ(column(QStringLiteral("DestructionDate"), QStringLiteral("200525002")).toString(),
+                  "2011-02-03");
+    }
+    EXPECT_EQ(logEntries(), 0);
 }
 
 TEST_F(SensorRecordTest, DestroyedBoxTakesOnlyYAndNAndAlwaysSaves) {
