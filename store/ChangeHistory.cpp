@@ -627,6 +627,24 @@ Status ChangeAction::finish() {
     return m_gathered ? m_gathered->flush() : Status();
 }
 
+QString ChangeAction::leavingStatement(const QStringList& columns, const QString& table,
+                                       const QString& where, int firstValue) {
+    return QStringLiteral("INSERT INTO ReadingChanges (ActionID, Kind, ") + quotedList(columns) +
+           QStringLiteral(") SELECT ?") + QString::number(firstValue) + QStringLiteral(", ?") +
+           QString::number(firstValue + 1) + QStringLiteral(", ") + quotedList(columns) +
+           QStringLiteral(" FROM ") + quoteName(table) + QStringLiteral(" WHERE ") + where;
+}
+
+Status ChangeAction::forgetIfEmpty(bool fresh) {
+    if (!fresh || m_entries > 0) return {};
+    // Nothing left the table: the action records nothing after all.
+    if (Status s = run(m_c, QStringLiteral("DELETE FROM ChangeActions WHERE ActionID = ?"), {m_id});
+        !s.ok())
+        return s;
+    m_id = 0;
+    return {};
+}
+
 Status ChangeAction::recordLeaving(const QString& kind, const QString& table, const QString& where,
                                    const QVariantList& values) {
     if (!m_keeps) return {};
@@ -635,45 +653,55 @@ Status ChangeAction::recordLeaving(const QString& kind, const QString& table, co
     const bool fresh = m_id == 0;
     if (Status s = start(); !s.ok()) return s;
     const int n = int(values.size());
-    Query q(m_c, QStringLiteral("INSERT INTO ReadingChanges (ActionID, Kind, ") +
-                     quotedList(columns.value()) + QStringLiteral(") SELECT ?") +
-                     QString::number(n + 1) + QStringLiteral(", ?") + QString::number(n + 2) +
-                     QStringLiteral(", ") + quotedList(columns.value()) + QStringLiteral(" FROM ") +
-                     quoteName(table) + QStringLiteral(" WHERE ") + where);
+    Query q(m_c, leavingStatement(columns.value(), table, where, n + 1));
     if (!q.prepared().ok()) return q.prepared();
     for (int i = 0; i < n; ++i)
         q.bind(i + 1, values.at(i));
     q.bindInt64(n + 1, m_id);
     q.bindText(n + 2, kind);
     if (Status s = q.run(); !s.ok()) return s;
-    const qint64 recorded = m_c.changes();
-    m_entries += recorded;
-    if (fresh && recorded == 0) {
-        // Nothing left the table: the action records nothing after all.
-        if (Status s =
-                run(m_c, QStringLiteral("DELETE FROM ChangeActions WHERE ActionID = ?"), {m_id});
-            !s.ok())
-            return s;
-        m_id = 0;
-    }
-    return {};
+    m_entries += m_c.changes();
+    return forgetIfEmpty(fresh);
 }
 
 Status ChangeAction::recordLeavingRows(const QString& kind, const QString& table,
                                        const std::vector<qint64>& rowids) {
     if (!m_keeps || rowids.empty()) return {};
+    const auto columns = sharedImageColumns(m_c, table);
+    if (!columns.ok()) return columns.error();
+    const bool fresh = m_id == 0;
+    if (Status s = start(); !s.ok()) return s;
+    // The rows are copied a chunk at a time. The statement for a whole chunk is prepared
+    // once and run again for each: preparing one for every chunk (and reading the table's
+    // columns for each) cost more than the copy itself on an undo of 100,000 readings.
     constexpr std::size_t kPerStatement = 500;
+    const auto statement = [&](std::size_t rows) {
+        QString in = QStringLiteral("rowid IN (?3");
+        for (std::size_t i = 1; i < rows; ++i)
+            in += QStringLiteral(", ?") + QString::number(i + 3);
+        return leavingStatement(columns.value(), table, in + u')', 1);
+    };
+    std::optional<Query> whole;
     for (std::size_t from = 0; from < rowids.size(); from += kPerStatement) {
         const std::size_t n = std::min(kPerStatement, rowids.size() - from);
-        QString where = QStringLiteral("rowid IN (?1");
-        QVariantList values{rowids[from]};
-        for (std::size_t i = 1; i < n; ++i) {
-            where += QStringLiteral(", ?") + QString::number(i + 1);
-            values << rowids[from + i];
+        std::optional<Query> last;
+        Query* q = nullptr;
+        if (n == kPerStatement) {
+            if (!whole) whole.emplace(m_c, statement(n));
+            q = &*whole;
+        } else {
+            q = &last.emplace(m_c, statement(n));
         }
-        if (Status s = recordLeaving(kind, table, where + u')', values); !s.ok()) return s;
+        if (!q->prepared().ok()) return q->prepared();
+        q->bindInt64(1, m_id);
+        q->bindText(2, kind);
+        for (std::size_t i = 0; i < n; ++i)
+            q->bindInt64(int(i) + 3, rowids[from + i]);
+        if (Status s = q->run(); !s.ok()) return s;
+        m_entries += m_c.changes();
+        q->reset();
     }
-    return {};
+    return forgetIfEmpty(fresh);
 }
 
 Status recordSensorChange(Connection& c, const QString& instrumentId, const QString& how,

@@ -133,6 +133,9 @@ public:
     bool keeps() const { return m_keeps; }       // the database holds the history
 
 private:
+    static QString leavingStatement(const QStringList& columns, const QString& table,
+                                    const QString& where, int firstValue);
+    Status forgetIfEmpty(bool fresh);
     Status start();
     Connection& m_c;
     std::optional<Query> m_insert;             // the entry insert, prepared once per action

@@ -192,6 +192,29 @@ TEST_P(ChangeHistoryOnEachEngine, EveryReadingDeletedAtOnceComesBackAtOnceAndCle
     EXPECT_EQ(size.actions, 1);
 }
 
+// The readings leaving by their row numbers are copied a chunk at a time: with 1,001 (two
+// whole chunks and one over) each is recorded once, the first and the last included.
+TEST_P(ChangeHistoryOnEachEngine, ReadingsLeavingByRowNumberAreEachRecordedOnce) {
+    std::vector<ReadingRow> more;
+    const QDateTime start(QDate(2026, 11, 1), QTime(0, 0));
+    for (int i = 0; i < 998; ++i)
+        more.push_back(ReadingRow::at(
+            kId, start.addSecs(600 * i).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))));
+    addReadings(kId, more);
+    std::vector<qint64> rowids;
+    for (Query q(c(), u"SELECT rowid FROM `200525001`"_s); q.next();)
+        rowids.push_back(q.int64(0));
+    ASSERT_EQ(rowids.size(), 1001u);
+    ChangeAction action(c(), kId, how::DeleteReadings);
+    ASSERT_EQ(need(action.recordLeavingRows(change::Deleted, kId, rowids)), QString());
+    EXPECT_EQ(action.entries(), 1001);
+    EXPECT_EQ(scalar(u"SELECT count(DISTINCT DateTimeKey) FROM ReadingChanges"_s).toInt(), 1001);
+    EXPECT_EQ(scalar(u"SELECT min(DateTimeKey) FROM ReadingChanges"_s).toString(),
+              u"200525001 2026/11/01 00:00:00"_s);
+    EXPECT_EQ(scalar(u"SELECT max(DateTimeKey) FROM ReadingChanges"_s).toString(),
+              u"200525001 2026/12/03 08:00:00"_s);
+}
+
 TEST_P(ChangeHistoryOnEachEngine, ASensorsValuesComeBackFromTheHistoryAsTheyWereStored) {
     const QString notes = QStringLiteral("Bolt \"B7\" re-tensioned\\\nby Jo\t\u00e9");
     ASSERT_EQ(need(recordSensorChange(
