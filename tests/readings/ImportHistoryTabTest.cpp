@@ -46,6 +46,20 @@ protected:
     }
     void choose(int i) { list()->setCurrentItem(list()->topLevelItem(i)); }
     void undo() { QTest::mouseClick(history().cmdUndoImport, Qt::LeftButton); }
+    // Undoes jan.txt of 10 Jan, none of whose two readings is stored under its date and
+    // time any more: the question says so, and nothing is removed.
+    void undoAnImportWithNothingLeft() {
+        dialogs.answerYes();
+        undo();
+        dialogs.expect(u"Undo the import of jan.txt of "_s + generalDateText(jan10.addDays(1)) +
+                           u"?\r\n\r\nNone of its readings is stored under its date and time "
+                           "any more: the import will only be removed from the history.\r\n2 "
+                           "readings of the import were already deleted or given another date "
+                           "and time by hand."_s,
+                       u"Undo import"_s, Icon::Exclamation, Buttons::YesNo);
+        dialogs.expect(u"0 readings of jan.txt were removed from sensor 200525001."_s,
+                       u"Undo import"_s, Icon::Information);
+    }
     int batchRecords() { return scalar(u"SELECT count(*) FROM ImportBatches"_s).toInt(); }
     const QDateTime jan10 = wallClock(QDate(2026, 1, 10), QTime(6, 0));
     const QDateTime feb1 = wallClock(QDate(2026, 2, 1), QTime(0, 0));
@@ -197,15 +211,7 @@ TEST_F(ImportHistoryTabTest, AnImportWhoseReadingsAreAllGoneIsOnlyForgotten) {
     execSql(u"DELETE FROM `%1` WHERE FullDate < '2026-02'"_s.arg(kId));
     startOnReadings();
     choose(0);
-    dialogs.answerYes();
-    undo();
-    dialogs.expect(u"Undo the import of jan.txt of "_s + generalDateText(jan10.addDays(1)) +
-                       u"?\r\n\r\nNone of its readings is stored under its date and time any "
-                       "more: the import will only be removed from the history.\r\n2 readings of "
-                       "the import were already deleted or given another date and time by hand."_s,
-                   u"Undo import"_s, Icon::Exclamation, Buttons::YesNo);
-    dialogs.expect(u"0 readings of jan.txt were removed from sensor 200525001."_s, u"Undo import"_s,
-                   Icon::Information);
+    undoAnImportWithNothingLeft();
     EXPECT_EQ(readingCount(), 1);
     EXPECT_EQ(batchRecords(), 0);
 }
@@ -222,15 +228,7 @@ TEST_F(ImportHistoryTabTest, ReadingsGivenAnotherTimeAreKeptAndNotCalledDeleted)
     ASSERT_EQ(tab().txtReadingID->text(), key("2026/01/10 06:00:00"));
     tab().dtpRtime->setTime(QTime(6, 30));
     choose(0);
-    dialogs.answerYes();
-    undo();
-    dialogs.expect(u"Undo the import of jan.txt of "_s + generalDateText(jan10.addDays(1)) +
-                       u"?\r\n\r\nNone of its readings is stored under its date and time any "
-                       "more: the import will only be removed from the history.\r\n2 readings of "
-                       "the import were already deleted or given another date and time by hand."_s,
-                   u"Undo import"_s, Icon::Exclamation, Buttons::YesNo);
-    dialogs.expect(u"0 readings of jan.txt were removed from sensor 200525001."_s, u"Undo import"_s,
-                   Icon::Information);
+    undoAnImportWithNothingLeft();
     EXPECT_EQ(stored("Channel1", "2026/01/10 06:30:00"), u"5.00"_s);
     EXPECT_EQ(stored("Channel1", "2026/01/10 12:30:00"), u"5.10"_s);
     EXPECT_EQ(batchRecords(), 0);
