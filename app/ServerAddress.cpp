@@ -193,6 +193,14 @@ QString serverFailureText(const QString& conninfo, const Error& error) {
                loginHost(a) +
                QStringLiteral(" holds no Rockvane tables. Prepare it with rockvane-provision "
                               "--server.");
+    case err::TablesSpelledOtherwise:
+        return QStringLiteral("The database ") + loginDatabase(a) + QStringLiteral(" on ") +
+               loginHost(a) +
+               QStringLiteral(" holds tables whose names differ from Rockvane's only in case (") +
+               error.description +
+               QStringLiteral("), as tables made by hand without quotes are named. Rockvane's "
+                              "tables are made by rockvane-provision --server, only in an empty "
+                              "database.");
     default:
         return QStringLiteral("The database ") + serverDisplayName(conninfo) +
                QStringLiteral(" could not be opened.") + kCrLf + error.description;

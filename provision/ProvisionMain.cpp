@@ -116,21 +116,6 @@ struct ServerTables {
     Result<QStringList> program = QStringList();
 };
 
-// The tables of a database spelt otherwise than the program's own, in the program's order.
-QStringList spelledOtherwise(const QStringList& tables) {
-    const QStringList ours = QStringList(fixedTables())
-                             << kAlarmLevelsTable << kImportBatchesTable << kImportBatchRowsTable
-                             << kChangeActionsTable << kReadingChangesTable;
-    QStringList found;
-    for (const QString& name : ours) {
-        if (tables.contains(name)) continue;
-        for (const QString& table : tables)
-            if (table.compare(name, Qt::CaseInsensitive) == 0)
-                found << table + QStringLiteral(" for ") + name;
-    }
-    return found;
-}
-
 // The program's tables the server database already holds, or why it cannot be connected to.
 Result<ServerTables> tablesOnServer(const QString& conninfo) {
     Connection c;
@@ -140,7 +125,7 @@ Result<ServerTables> tablesOnServer(const QString& conninfo) {
     const Result<QStringList> all = c.tables();
     if (!all.ok()) return all.error();
     ServerTables found;
-    found.spelledOtherwise = spelledOtherwise(all.value());
+    found.spelledOtherwise = tablesSpelledOtherwise(all.value());
     found.program = programTables(c);
     return found;
 }

@@ -54,6 +54,10 @@ Status Connection::openServer(const QString& conninfo, Mode mode, Tables tables)
         for (const QString& fixed : fixedTables()) {
             if (!names.value().contains(fixed)) {
                 close();
+                const QStringList spelled = tablesSpelledOtherwise(names.value());
+                if (!spelled.isEmpty())
+                    return Status::fail(err::TablesSpelledOtherwise,
+                                        spelled.join(QStringLiteral(", ")));
                 return Status::fail(err::NoRockvaneTables,
                                     QStringLiteral("The database ") + serverDisplayName(conninfo) +
                                         QStringLiteral(" holds no Rockvane tables (") + fixed +

@@ -650,6 +650,20 @@ Result<QStringList> programTables(Connection& c) {
     return found;
 }
 
+QStringList tablesSpelledOtherwise(const QStringList& tables) {
+    const QStringList ours = QStringList(fixedTables())
+                             << kAlarmLevelsTable << kImportBatchesTable << kImportBatchRowsTable
+                             << kChangeActionsTable << kReadingChangesTable;
+    QStringList found;
+    for (const QString& name : ours) {
+        if (tables.contains(name)) continue;
+        for (const QString& table : tables)
+            if (table.compare(name, Qt::CaseInsensitive) == 0)
+                found << table + QStringLiteral(" for ") + name;
+    }
+    return found;
+}
+
 Result<CopyReport> copyDatabase(Connection& source, Connection& target, CopyInto how,
                                 const CopyProgress& progress) {
     if (!source.isOpen() || !target.isOpen())

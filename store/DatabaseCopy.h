@@ -61,6 +61,10 @@ constexpr long long CopyMismatch = 1203;
 // spells them.
 Result<QStringList> programTables(Connection& c);
 
+// Those of tables whose names differ from one of the program's own tables only in the case
+// of their letters, each as "name for Name", in the program's order; empty when none.
+QStringList tablesSpelledOtherwise(const QStringList& tables);
+
 // Copies every program table of source onto target (see above). Neither connection may be
 // in a transaction. The report lists each table with both counts.
 Result<CopyReport> copyDatabase(Connection& source, Connection& target, CopyInto how,

@@ -37,6 +37,9 @@ constexpr long long WriteRefused = 1106;      // the user may read but not write
 // A row another engineer changed, or deleted, since this program read it: nothing was written.
 constexpr long long ChangedByAnother = 1107;
 constexpr long long DeletedByAnother = 1108;
+// The database holds tables named as the program's but for the case of their letters, as
+// tables made by hand without quotes are named: it is neither the program's nor empty.
+constexpr long long TablesSpelledOtherwise = 1109;
 } // namespace err
 
 // Whether a refusal is of a row another engineer changed or deleted since it was read.

@@ -118,6 +118,16 @@ TEST_F(SiteServerTest, AServerThatCannotBeOpenedIsNamedAndYesOpensTheFile) {
         QStringLiteral("rv_app_none_%1").arg(QCoreApplication::applicationPid());
     const QString host = setting(testServer(), QStringLiteral("host"));
     const QString empty = pg ? serverDatabase(false) : QString();
+    const QString emptyName = name;
+    // Tables made by hand without quotes: named as Rockvane's but in lower case.
+    const QString handMade = pg ? serverDatabase(false) : QString();
+    if (pg) {
+        Connection c;
+        ASSERT_TRUE(
+            c.openServer(handMade, Connection::Mode::ReadWrite, Connection::Tables::Any).ok());
+        ASSERT_TRUE(c.execute(QStringLiteral("CREATE TABLE configuration (id integer)")).ok());
+        ASSERT_TRUE(c.execute(QStringLiteral("CREATE TABLE sensors (id integer)")).ok());
+    }
     const struct {
         QString server;
         long long number;
@@ -130,8 +140,16 @@ TEST_F(SiteServerTest, AServerThatCannotBeOpenedIsNamedAndYesOpensTheFile) {
         {testServer() + " dbname=" + missing, 1103,
          "The site server has no database " + missing + "." + kInstead, false},
         {empty, 1104,
-         "The database " + name + " on " + host +
+         "The database " + emptyName + " on " + host +
              " holds no Rockvane tables. Prepare it with rockvane-provision --server." + kInstead,
+         false},
+        {handMade, 1109,
+         "The database " + name + " on " + host +
+             " holds tables whose names differ from Rockvane's only in case (configuration for "
+             "Configuration, sensors for Sensors), as tables made by hand without quotes are "
+             "named. Rockvane's tables are made by rockvane-provision --server, only in an "
+             "empty database." +
+             kInstead,
          false},
     };
     int entries = 0;
