@@ -671,36 +671,19 @@ Status ChangeAction::recordLeavingRows(const QString& kind, const QString& table
     if (!columns.ok()) return columns.error();
     const bool fresh = m_id == 0;
     if (Status s = start(); !s.ok()) return s;
-    // The rows are copied a chunk at a time. The statement for a whole chunk is prepared
-    // once and run again for each: preparing one for every chunk (and reading the table's
-    // columns for each) cost more than the copy itself on an undo of 100,000 readings.
-    constexpr std::size_t kPerStatement = 500;
-    const auto statement = [&](std::size_t rows) {
-        QString in = QStringLiteral("rowid IN (?3");
-        for (std::size_t i = 1; i < rows; ++i)
-            in += QStringLiteral(", ?") + QString::number(i + 3);
-        return leavingStatement(columns.value(), table, in + u')', 1);
-    };
-    std::optional<Query> whole;
-    for (std::size_t from = 0; from < rowids.size(); from += kPerStatement) {
-        const std::size_t n = std::min(kPerStatement, rowids.size() - from);
-        std::optional<Query> last;
-        Query* q = nullptr;
-        if (n == kPerStatement) {
-            if (!whole) whole.emplace(m_c, statement(n));
-            q = &*whole;
-        } else {
-            q = &last.emplace(m_c, statement(n));
-        }
-        if (!q->prepared().ok()) return q->prepared();
-        q->bindInt64(1, m_id);
-        q->bindText(2, kind);
-        for (std::size_t i = 0; i < n; ++i)
-            q->bindInt64(int(i) + 3, rowids[from + i]);
-        if (Status s = q->run(); !s.ok()) return s;
-        m_entries += m_c.changes();
-        q->reset();
-    }
+    const Status copied = forRowChunks(
+        m_c, rowids, 3,
+        [&](int rows) {
+            return leavingStatement(columns.value(), table, rowNumbersIn(3, rows), 1);
+        },
+        [&](Query& q) {
+            q.bindInt64(1, m_id);
+            q.bindText(2, kind);
+            const Status ran = q.run();
+            if (ran.ok()) m_entries += m_c.changes();
+            return ran;
+        });
+    if (!copied.ok()) return copied;
     return forgetIfEmpty(fresh);
 }
 

@@ -6,6 +6,8 @@
 #include "store/ImportHistoryTable.h"
 #include "store/PgEngine.h"
 #include "store/Statements.h"
+#include <algorithm>
+#include <optional>
 
 namespace rv {
 
@@ -284,6 +286,33 @@ QString Query::columnName(int i) const {
 
 QVariant Query::value(int i) const {
     return m_stmt ? m_stmt->value(i) : QVariant();
+}
+
+QString rowNumbersIn(int first, int rows) {
+    QString in = QStringLiteral("rowid IN (?") + QString::number(first);
+    for (int i = 1; i < rows; ++i)
+        in += QStringLiteral(", ?") + QString::number(first + i);
+    return in + u')';
+}
+
+Status forRowChunks(Connection& c, const std::vector<qint64>& rowids, int firstRow,
+                    const std::function<QString(int rows)>& statement,
+                    const std::function<Status(Query& q)>& run) {
+    constexpr std::size_t kRows = 500;
+    std::optional<Query> whole;
+    for (std::size_t from = 0; from < rowids.size(); from += kRows) {
+        const std::size_t n = std::min(kRows, rowids.size() - from);
+        std::optional<Query> rest;
+        Query& q = n < kRows ? rest.emplace(c, statement(int(n)))
+                   : whole   ? *whole
+                             : whole.emplace(c, statement(int(n)));
+        if (!q.prepared().ok()) return q.prepared();
+        for (std::size_t i = 0; i < n; ++i)
+            q.bindInt64(firstRow + int(i), rowids[from + i]);
+        if (Status s = run(q); !s.ok()) return s;
+        q.reset();
+    }
+    return {};
 }
 
 } // namespace rv

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <vector>
 
 struct sqlite3;
@@ -164,5 +165,17 @@ private:
     std::unique_ptr<EngineStatement> m_stmt;
     Status m_status;
 };
+
+// "rowid IN (?first, ?first+1, ...)" for that many row numbers, as numbered parameters.
+QString rowNumbersIn(int first, int rows);
+
+// Runs a statement for row numbers a chunk of up to 500 at a time, each chunk's bound to
+// the parameters from firstRow on: statement(rows) gives its text for that many, and
+// `run` binds any other parameter, runs it and reads its rows. The statement of a whole
+// chunk is prepared once and run again for each, the rest gets one of its own: preparing
+// one for every chunk cost more than running them, and a server round trips each.
+Status forRowChunks(Connection& c, const std::vector<qint64>& rowids, int firstRow,
+                    const std::function<QString(int rows)>& statement,
+                    const std::function<Status(Query& q)>& run);
 
 } // namespace rv

@@ -612,25 +612,26 @@ Result<QHash<qint64, std::vector<QVariant>>> valuesBefore(Connection& c, const Q
     QString columns = QStringLiteral("rowid, DateTimeKey, DoNotPlot");
     for (const QString& name : channelColumns)
         columns += QStringLiteral(", ") + quoteName(name);
-    constexpr std::size_t kPerStatement = 500;
-    for (std::size_t from = 0; from < rows.size(); from += kPerStatement) {
-        const std::size_t n = std::min(kPerStatement, rows.size() - from);
-        QString sql = QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") +
-                      quoteName(table) + QStringLiteral(" WHERE rowid IN (?");
-        for (std::size_t i = 1; i < n; ++i)
-            sql += QStringLiteral(", ?");
-        Query q(c, sql + u')');
-        if (!q.prepared().ok()) return q.prepared().error();
-        for (std::size_t i = 0; i < n; ++i)
-            q.bindInt64(int(i) + 1, rows[from + i].rowid);
-        while (q.next()) {
-            std::vector<QVariant> values;
-            for (int i = 1; i < q.columnCount(); ++i)
-                values.push_back(q.value(i));
-            held.insert(q.int64(0), std::move(values));
-        }
-        if (!q.status().ok()) return q.status().error();
-    }
+    std::vector<qint64> rowids;
+    rowids.reserve(rows.size());
+    for (const ReadingValues& row : rows)
+        rowids.push_back(row.rowid);
+    const Status read = forRowChunks(
+        c, rowids, 1,
+        [&](int n) {
+            return QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") +
+                   quoteName(table) + QStringLiteral(" WHERE ") + rowNumbersIn(1, n);
+        },
+        [&](Query& q) {
+            while (q.next()) {
+                std::vector<QVariant> values;
+                for (int i = 1; i < q.columnCount(); ++i)
+                    values.push_back(q.value(i));
+                held.insert(q.int64(0), std::move(values));
+            }
+            return q.status();
+        });
+    if (!read.ok()) return read.error();
     return held;
 }
 
@@ -908,22 +909,17 @@ Status ReadingRemoval::write(Query& q) {
 Status lockRowsInOrder(Connection& c, const QString& quotedTable, std::vector<qint64> rowids) {
     if (!c.onServer() || rowids.empty()) return {};
     std::sort(rowids.begin(), rowids.end());
-    constexpr std::size_t kPerStatement = 500;
-    for (std::size_t from = 0; from < rowids.size(); from += kPerStatement) {
-        const std::size_t n = std::min(kPerStatement, rowids.size() - from);
-        QString sql = QStringLiteral("SELECT rowid FROM ") + quotedTable +
-                      QStringLiteral(" WHERE rowid IN (?");
-        for (std::size_t i = 1; i < n; ++i)
-            sql += QStringLiteral(", ?");
-        Query lock(c, sql + QStringLiteral(") ORDER BY rowid FOR UPDATE"));
-        if (!lock.prepared().ok()) return lock.prepared();
-        for (std::size_t i = 0; i < n; ++i)
-            lock.bindInt64(int(i) + 1, rowids[from + i]);
-        while (lock.next()) {
-        }
-        if (!lock.status().ok()) return lock.status();
-    }
-    return {};
+    return forRowChunks(
+        c, rowids, 1,
+        [&](int rows) {
+            return QStringLiteral("SELECT rowid FROM ") + quotedTable + QStringLiteral(" WHERE ") +
+                   rowNumbersIn(1, rows) + QStringLiteral(" ORDER BY rowid FOR UPDATE");
+        },
+        [](Query& q) {
+            while (q.next()) {
+            }
+            return q.status();
+        });
 }
 
 qint64 rowsWrittenSinceOpen(const Connection& c) {
