@@ -196,7 +196,7 @@ TEST_P(ChangeHistoryOnEachEngine, EveryReadingDeletedAtOnceComesBackAtOnceAndCle
 // 1,001 (two whole chunks and one over) each is recorded once, the first and the last too.
 TEST_P(ChangeHistoryOnEachEngine, ReadingsLeavingByRowNumberAreEachRecordedOnce) {
     std::vector<ReadingRow> more;
-    const QDateTime start(QDate(2026, 11, 1), QTime(0, 0));
+    const QDateTime start(QDate(2026, 11, 1), QTime(0, 0), Qt::UTC); // no clock change
     for (int i = 0; i < 998; ++i)
         more.push_back(ReadingRow::at(
             kId, start.addSecs(600 * i).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))));
