@@ -8,6 +8,7 @@
 #include "sensors/SensorRecord.h"
 #include "sensors/SensorRegistry.h"
 #include "sensors/SensorTabs.h"
+#include "store/DatabaseFile.h"
 #include "store/Module1.h"
 #include "store/Session.h"
 
@@ -15,13 +16,11 @@ namespace rv {
 
 namespace {
 // Whether a sensor's identifier may name the readings table that is dropped with it. A
-// damaged Sensors row could carry the name of one of the fixed tables, or a backquote
-// that would end the quoted name early: neither is ever sent in a DROP TABLE.
+// damaged Sensors row could carry the name of one of the program's own tables (the change
+// history's among them), or a backquote that would end the quoted name early: neither is
+// ever sent in a DROP TABLE.
 bool isReadingsTableName(const QString& id) {
-    if (id.contains(QLatin1Char('`'))) return false;
-    for (const char* fixed : {"Configuration", "Sensors", "NetworkConfig", "Prefs", "sensordata"})
-        if (id.compare(QLatin1String(fixed), Qt::CaseInsensitive) == 0) return false;
-    return true;
+    return !id.contains(QLatin1Char('`')) && !isOwnTable(id);
 }
 
 // Every write of the deletion, inside the caller's transaction, ending at the first that

@@ -77,11 +77,8 @@ void Connection::keepChangesOfOlderDatabase() {
     const Result<QStringList> tables = programTables(*this);
     if (!tables.ok() || !begin().ok()) return;
     // Sensors and every sensor's readings: the tables engineers change row by row.
-    const QStringList others = QStringList(fixedTables())
-                               << kAlarmLevelsTable << kImportBatchesTable << kImportBatchRowsTable
-                               << kChangeActionsTable << kReadingChangesTable;
     for (const QString& table : tables.value())
-        if (table == QLatin1String("Sensors") || !others.contains(table, Qt::CaseInsensitive))
+        if (table == QLatin1String("Sensors") || !isOwnTable(table))
             if (!m_engine->keepChanges(table).ok()) return rollback();
     if (!commit().ok()) rollback();
 }

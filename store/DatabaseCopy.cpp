@@ -55,7 +55,7 @@ bool isAlarms(const QString& table) {
 
 // A sensor's readings table, or the template every one of them copies.
 bool hasReadings(const QString& table) {
-    return !isFixed(table) && !isHistory(table) && !isAlarms(table) && !isChanges(table);
+    return !isOwnTable(table);
 }
 
 Result<qint64> countRows(Connection& c, const QString& table) {
@@ -639,10 +639,7 @@ Result<QStringList> programTables(Connection& c) {
     const Result<QStringList> tables = c.tables();
     if (!tables.ok()) return tables;
     QStringList found;
-    for (const QString& name : fixedTables())
-        if (const QString t = findName(tables.value(), name); !t.isEmpty()) found << t;
-    for (const QString& name : {kAlarmLevelsTable, kImportBatchesTable, kImportBatchRowsTable,
-                                kChangeActionsTable, kReadingChangesTable})
+    for (const QString& name : ownTables())
         if (const QString t = findName(tables.value(), name); !t.isEmpty()) found << t;
     const Result<QStringList> readings = readingsTables(c, tables.value());
     if (!readings.ok()) return readings;
@@ -651,11 +648,8 @@ Result<QStringList> programTables(Connection& c) {
 }
 
 QStringList tablesSpelledOtherwise(const QStringList& tables) {
-    const QStringList ours = QStringList(fixedTables())
-                             << kAlarmLevelsTable << kImportBatchesTable << kImportBatchRowsTable
-                             << kChangeActionsTable << kReadingChangesTable;
     QStringList found;
-    for (const QString& name : ours) {
+    for (const QString& name : ownTables()) {
         if (tables.contains(name)) continue;
         for (const QString& table : tables)
             if (table.compare(name, Qt::CaseInsensitive) == 0)

@@ -1,5 +1,8 @@
 #include "store/DatabaseFile.h"
+#include "store/AlarmLevelsTable.h"
+#include "store/ChangeHistory.h"
 #include "store/Connection.h"
+#include "store/ImportHistoryTable.h"
 #include <QDir>
 
 namespace rv {
@@ -9,6 +12,18 @@ const QStringList& fixedTables() {
                                    QStringLiteral("NetworkConfig"), QStringLiteral("Prefs"),
                                    QStringLiteral("sensordata")};
     return names;
+}
+
+const QStringList& ownTables() {
+    static const QStringList names = QStringList(fixedTables())
+                                     << kAlarmLevelsTable << kImportBatchesTable
+                                     << kImportBatchRowsTable << kChangeActionsTable
+                                     << kReadingChangesTable;
+    return names;
+}
+
+bool isOwnTable(const QString& name) {
+    return ownTables().contains(name, Qt::CaseInsensitive);
 }
 
 bool isDamagedDatabaseError(const Error& error) {

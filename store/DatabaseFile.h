@@ -23,6 +23,14 @@ class Connection;
 // The tables every database of this program holds.
 const QStringList& fixedTables();
 
+// Every table of the program's own beside the sensors' readings tables, in the order they
+// are copied: the fixed tables, the alarm levels, the import history's two tables and the
+// history of changes' two. A table added to the program is named here, once.
+const QStringList& ownTables();
+// Whether a table's name is one of ownTables(), whatever the case of its letters: such a
+// table is never a sensor's readings table, whatever a Sensors row says.
+bool isOwnTable(const QString& name);
+
 // Whether a failure of the engine on a database means the file itself is damaged (it is
 // corrupt, or no database at all), as opposed to missing, locked or refused.
 bool isDamagedDatabaseError(const Error& error);

@@ -48,10 +48,7 @@ Status provisionServerDatabase(const QString& conninfo) {
         return s;
     const auto present = c.tables();
     if (!present.ok()) return present.error();
-    QStringList ours = fixedTables();
-    ours << QStringLiteral("sensordata") << kAlarmLevelsTable << kImportBatchesTable
-         << kImportBatchRowsTable;
-    for (const QString& table : ours)
+    for (const QString& table : ownTables())
         if (present.value().contains(table, Qt::CaseInsensitive))
             return Status::fail(err::FileError,
                                 QStringLiteral("The database ") + serverDisplayName(conninfo) +
