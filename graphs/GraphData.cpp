@@ -235,9 +235,12 @@ Result<SensorLoads> readSensorLoads(Connection& c, const QString& instrumentId,
     if (!read.ok()) return read.error();
     // Equal moments keep the table's order: for the date forms the store writes, the
     // order of the plot's own ORDER BY FullDate.
-    SensorLoads result{std::move(read.value().times), std::move(read.value().loads),
-                       read.value().readings, std::move(read.value().unusableTimes),
-                       std::move(read.value().unusableTexts)};
+    SensorLoads result{std::move(read.value().times),
+                       std::move(read.value().loads),
+                       read.value().readings,
+                       std::move(read.value().unusableTimes),
+                       std::move(read.value().unusableTexts),
+                       read.value().undated};
     inTimeOrder(result.times, result.loads);
     return result;
 }

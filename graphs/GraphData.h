@@ -77,6 +77,7 @@ struct SensorLoads {
     // (PlottedLoads).
     QVector<double> unusableTimes;
     QStringList unusableTexts;
+    qint64 undated = 0; // readings holding a load left out for a date that cannot be read
 };
 Result<SensorLoads> readSensorLoads(Connection& c, const QString& instrumentId,
                                     const QString& offsetText);

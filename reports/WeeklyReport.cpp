@@ -554,23 +554,36 @@ QStringList weeklyCells(const WeeklyRow& row) {
 QStringList weeklyNotes(const WeeklyReport& report) {
     QStringList notes;
     for (const WeeklyRow& row : report.rows) {
-        const UnusableLoads& u = row.unusable;
-        if (u.count <= 0) continue;
-        const QString latest = u'"' + u.latestText + QStringLiteral("\" on ") +
-                               readingDateText(u.latestAt.date()) + u' ' +
-                               readingTimeText(u.latestAt.time());
-        notes << (u.count == 1
-                      ? row.sensor +
-                            QStringLiteral(": 1 reading in the period has a load that cannot be "
-                                           "used (") +
-                            latest +
-                            QStringLiteral("); it is left out of the figures and the plot.")
-                      : row.sensor +
-                            QStringLiteral(": %1 readings in the period have a load that "
-                                           "cannot be used (the latest: ")
-                                .arg(u.count) +
-                            latest +
-                            QStringLiteral("); they are left out of the figures and the plot."));
+        if (const UnusableLoads& u = row.unusable; u.count > 0) {
+            const QString latest = u'"' + u.latestText + QStringLiteral("\" on ") +
+                                   readingDateText(u.latestAt.date()) + u' ' +
+                                   readingTimeText(u.latestAt.time());
+            notes << (u.count == 1
+                          ? row.sensor +
+                                QStringLiteral(": 1 reading in the period has a load that cannot "
+                                               "be used (") +
+                                latest +
+                                QStringLiteral("); it is left out of the figures and the plot.")
+                          : row.sensor +
+                                QStringLiteral(": %1 readings in the period have a load that "
+                                               "cannot be used (the latest: ")
+                                    .arg(u.count) +
+                                latest +
+                                QStringLiteral("); they are left out of the figures and the "
+                                               "plot."));
+        }
+        // A reading whose date cannot be read is in no period: it is said whatever the period.
+        if (row.undated == 1)
+            notes << row.sensor +
+                         QStringLiteral(": 1 reading holds a load but has a date and time that "
+                                        "cannot be read; it is in no period and is left out of "
+                                        "the figures and the plot.");
+        else if (row.undated > 1)
+            notes << row.sensor +
+                         QStringLiteral(": %1 readings hold a load but have a date and time that "
+                                        "cannot be read; they are in no period and are left out "
+                                        "of the figures and the plot.")
+                             .arg(row.undated);
     }
     return notes;
 }
@@ -704,6 +717,7 @@ Result<WeeklyBuilt> buildWeeklyReport(Session& s, const WeeklyChoice& choice, Pr
                 const SensorLoads& l = loads.value();
                 row.figures = sensorFigures(l.times, l.loads, row.levels, from);
                 row.unusable = unusableLoads(l, from);
+                row.undated = l.undated;
                 if (row.figures.hasReadings) {
                     const qsizetype first =
                         from ? std::lower_bound(l.times.cbegin(), l.times.cend(), *from) -

@@ -7,8 +7,8 @@
 // The loads are those of "4. Load v Time": channel 1 less the installation offset as the
 // offset box shows it, readings marked "Do not plot" or without a load left out
 // (readSensorLoads). A reading whose load cannot be used (a text such as "1e999", too large
-// for any number) is left out of the figures and the plot as well, but never silently: the
-// report says so under its table (weeklyNotes).
+// for any number) or whose date cannot be read is left out of the figures and the plot as
+// well, but never silently: the report says so under its table (weeklyNotes).
 #include "alarms/AlarmLevels.h"
 #include "platform/Status.h"
 #include <QByteArray>
@@ -71,6 +71,7 @@ struct WeeklyRow {
     SensorFigures figures;
     QString problem; // set when the readings could not be read
     UnusableLoads unusable;
+    qint64 undated = 0; // plotted readings holding a load whose date cannot be read
 };
 
 // The headings of the table's columns.
@@ -104,10 +105,11 @@ struct WeeklyReport {
     std::vector<Plot> plots;
 };
 
-// What is said under the table, one line for each sensor with readings in the period whose
-// loads cannot be used (in the rows' order): "200625001: 1 reading in the period has a load
-// that cannot be used ("1e999" on 2026/03/13 12:00:00); it is left out of the figures and
-// the plot." Empty when every load could be used.
+// What is said under the table, in the rows' order: a line for each sensor with readings in
+// the period whose loads cannot be used ("200625001: 1 reading in the period has a load that
+// cannot be used ("1e999" on 2026/03/13 12:00:00); it is left out of the figures and the
+// plot."), and one for each with readings holding a load whose date and time cannot be read,
+// which are in no period. Empty when every reading could be used.
 QStringList weeklyNotes(const WeeklyReport& report);
 
 // "Weekly report Level 3 2026-12-08": the name a document is offered under, with

@@ -530,8 +530,11 @@ Result<PlottedLoads> readPlottedLoads(Connection& c, const QString& instrumentId
         ++result.readings;
         // FullDate read as the readings' recordset reads it.
         const std::optional<double> t = momentOf(q, 0);
-        if (!t) continue;
         const std::optional<QString> channel1 = columnText(q, 1);
+        if (!t) {
+            if (holdsLoad(channel1)) ++result.undated;
+            continue;
+        }
         // A channel without a load is no load of zero: the reading is left out.
         if (!holdsLoad(channel1)) continue;
         // The recomputation would store this load as Null, which the plot leaves out.

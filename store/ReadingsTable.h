@@ -80,6 +80,8 @@ struct PlottedLoads {
     // ("1e999"): their moments and channel 1 texts, in the table's order.
     QVector<double> unusableTimes;
     QStringList unusableTexts;
+    // The readings holding a load whose FullDate cannot be read: on no time axis.
+    qint64 undated = 0;
 };
 Result<PlottedLoads> readPlottedLoads(Connection& c, const QString& instrumentId, double offset);
 

@@ -103,6 +103,11 @@ protected:
                                "Recess = %3 WHERE InstrumentID = '%1'")
                     .arg(id, QLatin1String(level), QLatin1String(recess)));
     }
+    void undated(const QString& id, const char* at, const QVariant& fullDate, const char* load) {
+        addReadings(id, {ReadingRow::at(id, QString::fromLatin1(at))
+                             .fullDate(fullDate)
+                             .channel1(QString::fromLatin1(load))});
+    }
     void reading(const QString& id, const char* at, const char* load, int doNotPlot = 0) {
         addReadings(id, {ReadingRow::at(id, QString::fromLatin1(at))
                              .channel1(QString::fromLatin1(load))
@@ -238,6 +243,11 @@ TEST_F(WeeklyReportTest, ALoadThatCannotBeUsedIsSaidUnderTheTableNeverLeftOutSil
     reading(kB, "2026/03/13 06:00:00", "ERR");      // no load at all, as on tab 4
     reading(kC, "2026/03/09 06:00:00", "1e999");    // C's only readings in the period
     reading(kC, "2026/03/10 06:00:00", "2e999 t");
+    // A date and time that cannot be read puts a reading in no period: said whatever it is.
+    undated(kA, "2026/03/11 01:00:00", QVariant(), "11");
+    undated(kA, "2026/03/11 02:00:00", QStringLiteral("yesterday"), "1e999");
+    undated(kB, "2026/03/11 03:00:00", QVariant(), "ERR"); // no load: as on tab 4
+    undated(kC, "2026/03/11 04:00:00", QStringLiteral("2026-13-45"), "7");
     const QString path = tmp.filePath(QStringLiteral("Week.odt"));
     frmWeeklyReport window(*session);
     window.setProgress(&progress);
@@ -258,14 +268,18 @@ TEST_F(WeeklyReportTest, ALoadThatCannotBeUsedIsSaidUnderTheTableNeverLeftOutSil
     const qsizetype legend = texts.indexOf(QStringLiteral(
         "Red: at or above the alarm load. Amber: at or above the alert load. Green: below both. "
         "No colour: no alert or alarm load."));
-    ASSERT_GE(legend, 2) << texts.join(u'\n').toStdString();
-    EXPECT_EQ(texts.mid(legend - 2, 2),
+    ASSERT_GE(legend, 4) << texts.join(u'\n').toStdString();
+    EXPECT_EQ(texts.mid(legend - 4, 4),
               (QStringList{
                   "200625001: 1 reading in the period has a load that cannot be used (\"1e999\" "
                   "on 2026/03/13 12:00:00); it is left out of the figures and the plot.",
+                  "200625001: 2 readings hold a load but have a date and time that cannot be "
+                  "read; they are in no period and are left out of the figures and the plot.",
                   "200625003: 2 readings in the period have a load that cannot be used (the "
                   "latest: \"2e999 t\" on 2026/03/10 06:00:00); they are left out of the "
                   "figures and the plot.",
+                  "200625003: 1 reading holds a load but has a date and time that cannot be "
+                  "read; it is in no period and is left out of the figures and the plot.",
               }))
         << texts.join(u'\n').toStdString();
     EXPECT_FALSE(content.contains("200625002:"))
@@ -277,7 +291,7 @@ TEST_F(WeeklyReportTest, ALoadThatCannotBeUsedIsSaidUnderTheTableNeverLeftOutSil
     // The PDF says the same under its table.
     const auto built = buildWeeklyReport(*session, window.choice(), progress);
     ASSERT_TRUE(built.ok());
-    EXPECT_EQ(weeklyNotes(built.value().report), texts.mid(legend - 2, 2));
+    EXPECT_EQ(weeklyNotes(built.value().report), texts.mid(legend - 4, 4));
 }
 
 // The figures of one row: a sensor's loads over the last 7 days of 2026/03/14 (from
