@@ -13,8 +13,6 @@ namespace rv {
 
 namespace {
 
-// How often long work reports its progress, in rows.
-constexpr qint64 kProgressEvery = 512;
 // Two channel values hold the same reading when both are empty (no value, or an empty text
 // as the Readings tab writes an empty box back), or both show the same text (a number kept
 // as a number by a column of another type shows as its text).
@@ -178,16 +176,13 @@ Result<qint64> undoBatch(Connection& c, qint64 batchId, Progress& progress) {
                                 QStringLiteral(" undone"));
         if (Status st = action.recordLeavingRows(change::Undone, table, rowIds); !st.ok())
             return st;
-        ReadingRemoval removal(c, table);
-        if (!removal.prepared().ok()) return removal.prepared();
-        for (qint64 i = 0; i < total; ++i) {
-            if (Status st = removal.remove(rowIds[std::size_t(i)]); !st.ok()) return st;
-            if (((i + 1) % kProgressEvery == 0 || i + 1 == total) && !progress.step(i + 1))
-                return Error{kUndoCancelled, QStringLiteral("The undo was cancelled: every "
-                                                            "reading is kept.")};
-        }
-        if (Status st = removal.finish(); !st.ok()) return st;
-        removed = total;
+        const auto gone = removeRows(c, table, rowIds, [&](qint64 soFar) -> Status {
+            if (progress.step(soFar)) return {};
+            return Error{kUndoCancelled,
+                         QStringLiteral("The undo was cancelled: every reading is kept.")};
+        });
+        if (!gone.ok()) return gone.error();
+        removed = gone.value();
     }
     if (Status s = forgetBatch(c, batchId); !s.ok()) return s;
     if (Status s = c.commit(); !s.ok()) return s;

@@ -743,11 +743,7 @@ Result<qint64> deleteRows(Connection& c, const QString& name, const std::vector<
     if (Status s = lockRowsInOrder(c, name, rowids); !s.ok()) return s.error();
     if (Status s = action.recordLeavingRows(change::Deleted, table, rowids); !s.ok())
         return s.error();
-    ReadingRemoval removal(c, table);
-    for (const qint64 rowid : rowids)
-        if (Status s = removal.remove(rowid); !s.ok()) return s.error();
-    if (Status s = removal.finish(); !s.ok()) return s.error();
-    return removal.removed();
+    return removeRows(c, table, rowids);
 }
 
 // While it lives, statements on the connection can ask rv_dated_by_day.
@@ -870,42 +866,21 @@ Result<qint64> deleteReadingsOnDays(Connection& c, const QString& table, const Q
     return deleted + deletedOthers.value();
 }
 
-ReadingRemoval::ReadingRemoval(Connection& c, const QString& table)
-    : m_connection(c), m_table(table), m_delete(c, statement(table, kRowsPerStatement)) {
-    m_pending.reserve(kRowsPerStatement);
-}
-
-QString ReadingRemoval::statement(const QString& table, int rows) {
-    QString sql =
-        QStringLiteral("DELETE FROM ") + quoteName(table) + QStringLiteral(" WHERE rowid IN (?");
-    for (int r = 1; r < rows; ++r)
-        sql += QStringLiteral(", ?");
-    return sql + u')';
-}
-
-Status ReadingRemoval::remove(qint64 rowId) {
-    if (!m_delete.prepared().ok()) return m_delete.prepared();
-    m_pending.push_back(rowId);
-    if (int(m_pending.size()) < kRowsPerStatement) return {};
-    return write(m_delete);
-}
-
-Status ReadingRemoval::finish() {
-    if (!m_delete.prepared().ok()) return m_delete.prepared();
-    if (m_pending.empty()) return {};
-    if (int(m_pending.size()) == kRowsPerStatement) return write(m_delete);
-    Query tail(m_connection, statement(m_table, int(m_pending.size())));
-    if (!tail.prepared().ok()) return tail.prepared();
-    return write(tail);
-}
-
-Status ReadingRemoval::write(Query& q) {
-    for (std::size_t i = 0; i < m_pending.size(); ++i)
-        q.bindInt64(int(i) + 1, m_pending[i]);
-    const Status removed = q.run();
-    if (removed.ok()) m_removed += m_connection.changes();
-    q.reset();
-    m_pending.clear();
+Result<qint64> removeRows(Connection& c, const QString& table, const std::vector<qint64>& rowids,
+                          const std::function<Status(qint64 removedSoFar)>& removedSoFar) {
+    qint64 removed = 0;
+    const Status s = forRowChunks(
+        c, rowids, 1,
+        [&](int rows) {
+            return QStringLiteral("DELETE FROM ") + quoteName(table) + QStringLiteral(" WHERE ") +
+                   rowNumbersIn(1, rows);
+        },
+        [&](Query& q) {
+            if (Status ran = q.run(); !ran.ok()) return ran;
+            removed += c.changes();
+            return removedSoFar ? removedSoFar(removed) : Status{};
+        });
+    if (!s.ok()) return s.error();
     return removed;
 }
 

@@ -161,29 +161,12 @@ Result<qint64> deleteAllReadings(Connection& c, const QString& table,
 // hold a reading the other waits for.
 Status lockRowsInOrder(Connection& c, const QString& quotedTable, std::vector<qint64> rowids);
 
-// Removes readings of one sensor's table by row id, a chunk of row ids per statement
-// prepared once. Runs inside the caller's transaction; finish() removes those pending.
-class ReadingRemoval {
-public:
-    ReadingRemoval(Connection& c, const QString& table);
-
-    const Status& prepared() const { return m_delete.prepared(); }
-    Status remove(qint64 rowId);
-    Status finish();
-    // The readings the statements written so far deleted.
-    qint64 removed() const { return m_removed; }
-
-private:
-    static constexpr int kRowsPerStatement = 100;
-    static QString statement(const QString& table, int rows);
-    Status write(Query& q);
-
-    Connection& m_connection;
-    QString m_table;
-    Query m_delete;
-    std::vector<qint64> m_pending;
-    qint64 m_removed = 0;
-};
+// Removes the readings of one sensor's table (its name unquoted) with these row numbers, a
+// chunk at a time (forRowChunks), inside the caller's transaction; after each chunk
+// `removedSoFar`, when given, is told how many the statements so far removed, and a
+// failure it answers stops the removal with it. The count removed.
+Result<qint64> removeRows(Connection& c, const QString& table, const std::vector<qint64>& rowids,
+                          const std::function<Status(qint64 removedSoFar)>& removedSoFar = {});
 
 // The rows written (added, changed or deleted) through the connection since it was opened,
 // in every table.
