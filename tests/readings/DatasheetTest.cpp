@@ -354,25 +354,41 @@ protected:
         type(f, 2, 4, QStringLiteral("5")); // 11.005
         return {&f, openAsAnotherEngineer(other)};
     }
+    // What the other engineer does, and the moments around it: the messages give the
+    // moment of the change to the minute, which may turn meanwhile.
+    void otherDoes(const char* sql) {
+        if (!before.isValid()) before = QDateTime::currentDateTime();
+        ASSERT_TRUE(other.execute(QString::fromLatin1(sql)).ok());
+        after = QDateTime::currentDateTime();
+    }
+    // The message shown, the moment of the other engineer's change written as "<at>".
+    QString messageTaken() {
+        const Message m = dialogs.take();
+        EXPECT_EQ(m.title, "Site server");
+        EXPECT_EQ(m.icon, Icon::Exclamation);
+        QString text = m.text;
+        for (const QDateTime& t : {before, after})
+            text.replace(QLocale::c().toString(t, QStringLiteral("HH:mm 'on' d MMM yyyy")),
+                         QStringLiteral("<at>"));
+        return text;
+    }
     Connection other;
+    QDateTime before, after;
 };
 
 TEST_F(DatasheetOnServer, ReadingsChangedMeanwhileAreNamedAndTheEditsWaitForASecondClose) {
     const auto [sheet, anna] = twoEditsAndAnotherEngineer();
     frmDatasheet& f = *sheet;
-    for (const char* sql : {"UPDATE `200525001` SET Channel1 = '10.50' WHERE ChannelT = '12.5'",
-                            "UPDATE `200525001` SET ChannelT = '23.0' WHERE ChannelT = '22.0'"})
-        ASSERT_TRUE(other.execute(QString::fromLatin1(sql)).ok());
-    const QString at = QLocale::c().toString(QDateTime::currentDateTime(),
-                                             QStringLiteral("HH:mm 'on' d MMM yyyy"));
+    otherDoes("UPDATE `200525001` SET Channel1 = '10.50' WHERE ChannelT = '12.5'");
+    otherDoes("UPDATE `200525001` SET ChannelT = '23.0' WHERE ChannelT = '22.0'");
     f.close();
     settle();
-    dialogs.expect("The reading 200525001 2026/03/10 08:00:00 was changed by " + anna + " at " +
-                       at +
-                       ", after it was shown to you. Stored now: ChannelT 12.5, Channel1 10.50.\r\n"
-                       "Nothing was written back.\r\nYour changes are still in the datasheet: "
-                       "close it again to write them over the values stored now.",
-                   QStringLiteral("Site server"), Icon::Exclamation);
+    EXPECT_EQ(messageTaken().toStdString(),
+              ("The reading 200525001 2026/03/10 08:00:00 was changed by " + anna +
+               " at <at>, after it was shown to you. Stored now: ChannelT 12.5, Channel1 "
+               "10.50.\r\nNothing was written back.\r\nYour changes are still in the "
+               "datasheet: close it again to write them over the values stored now.")
+                  .toStdString());
     ASSERT_EQ(tab().datasheetWindow(), &f) << "the window stays open with every edit";
     EXPECT_EQ(cell(f, 1, 3), "12.51");
     EXPECT_EQ(stored("ChannelT", k10), "12.5");
@@ -392,19 +408,16 @@ TEST_F(DatasheetOnServer, ReadingsChangedMeanwhileAreNamedAndTheEditsWaitForASec
 TEST_F(DatasheetOnServer, AReadingDeletedMeanwhileIsNamedAndItsEditsLeaveTheDatasheet) {
     const auto [sheet, anna] = twoEditsAndAnotherEngineer();
     frmDatasheet& f = *sheet;
-    ASSERT_TRUE(
-        other.execute(QStringLiteral("DELETE FROM `200525001` WHERE ChannelT = '12.5'")).ok());
-    const QString at = QLocale::c().toString(QDateTime::currentDateTime(),
-                                             QStringLiteral("HH:mm 'on' d MMM yyyy"));
+    otherDoes("DELETE FROM `200525001` WHERE ChannelT = '12.5'");
     f.close();
     settle();
-    dialogs.expect("The reading 200525001 2026/03/10 08:00:00 was deleted by " + anna + " at " +
-                       at +
-                       ", after it was shown to you.\r\nNothing was written back.\r\nYour "
-                       "changes to the readings deleted meanwhile cannot be written back: they "
-                       "were taken out of the datasheet.\r\nYour changes are still in the "
-                       "datasheet: close it again to write them over the values stored now.",
-                   QStringLiteral("Site server"), Icon::Exclamation);
+    EXPECT_EQ(messageTaken().toStdString(),
+              ("The reading 200525001 2026/03/10 08:00:00 was deleted by " + anna +
+               " at <at>, after it was shown to you.\r\nNothing was written back.\r\nYour "
+               "changes to the readings deleted meanwhile cannot be written back: they were "
+               "taken out of the datasheet.\r\nYour changes are still in the datasheet: close "
+               "it again to write them over the values stored now.")
+                  .toStdString());
     EXPECT_EQ(cell(f, 1, 3), "12.5");
     EXPECT_EQ(cell(f, 2, 4), "11.005");
     EXPECT_EQ(stored("Channel1", k11), "11.00");
