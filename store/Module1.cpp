@@ -1,6 +1,7 @@
 #include "store/Module1.h"
 #include "core/Values.h"
 #include "store/ChangeHistory.h"
+#include "store/DatabaseFile.h"
 #include "store/ReadingsTable.h"
 #include "store/Session.h"
 #include <QFileInfo>
@@ -61,6 +62,11 @@ Status replaceReadingsTable(Connection& connection, const QString& id) {
 }
 
 Status openReadings(Connection& connection, Recordset& readings, const QString& id) {
+    // A damaged Sensors row naming one of the program's own tables (the history of changes
+    // has a reading's columns) never has that table shown, changed or emptied as readings.
+    if (isOwnTable(id))
+        return Status::fail(err::ItemNotFound,
+                            QStringLiteral("No readings table can have the name ") + id);
     if (Status opened = readings.open(connection, sql::readingsByDate(id)); !opened.ok())
         return opened;
     if (!readings.bof() && !readings.eof()) return readings.moveFirst();

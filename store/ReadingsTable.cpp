@@ -5,6 +5,7 @@
 #include "core/Values.h"
 #include "platform/Progress.h"
 #include "store/ColumnType.h"
+#include "store/DatabaseFile.h"
 #include "store/Module1.h"
 #include "store/Statements.h"
 #include <QDate>
@@ -419,9 +420,12 @@ std::optional<double> momentOf(const Query& q, int column) {
 }
 
 // A sensor's identifier that can name its readings table: a backquote would end the
-// quoting and let the rest of the text be read as part of the statement.
+// quoting and let the rest of the text be read as part of the statement, and one of the
+// program's own tables (a damaged Sensors row) is never read or written as readings.
 std::optional<Error> unusableName(const QString& instrumentId) {
-    if (!instrumentId.isEmpty() && !instrumentId.contains(QLatin1Char('`'))) return std::nullopt;
+    if (!instrumentId.isEmpty() && !instrumentId.contains(QLatin1Char('`')) &&
+        !isOwnTable(instrumentId))
+        return std::nullopt;
     return Error{err::ItemNotFound,
                  QStringLiteral("No readings table can have the name ") + instrumentId};
 }

@@ -1,5 +1,8 @@
 // Readings tables: whether one exists; the preferences; files and folders.
+#include "store/ChangeHistory.h"
 #include "store/Module1.h"
+#include "store/ReadingsAppend.h"
+#include "store/ReadingsTable.h"
 #include "tests/support/DataFolder.h"
 #include <QFile>
 
@@ -23,6 +26,27 @@ TEST_F(Module1Test, TableExistsMatchesTheWholeNameWithItsLetterCase) {
     EXPECT_TRUE(TableExists(s, databasePath, QStringLiteral("msysLower")))
         << "the MSys test is case-sensitive";
     EXPECT_EQ(logEntries(), 0);
+}
+
+// A damaged Sensors row naming the history of changes (a reading's columns and all) must
+// never have it shown as readings, where it could be changed or emptied, nor imported into.
+TEST_F(Module1Test, NoneOfTheProgramsOwnTablesIsOpenedOrAppendedToAsReadings) {
+    ASSERT_TRUE(ensureChangeTables(session->gConnection).ok());
+    Recordset rs;
+    for (const char* id : {"ReadingChanges", "readingchanges", "Configuration"}) {
+        const Status opened = openReadings(session->gConnection, rs, QString::fromLatin1(id));
+        ASSERT_FALSE(opened.ok()) << id;
+        EXPECT_EQ(opened.error().description.toStdString(),
+                  std::string("No readings table can have the name ") + id);
+        EXPECT_FALSE(rs.isOpen()) << id;
+        const ReadingsAppend append(session->gConnection, QString::fromLatin1(id));
+        ASSERT_FALSE(append.started().ok()) << id;
+        EXPECT_EQ(append.started().error().description.toStdString(),
+                  std::string("No readings table can have the name ") + id);
+        const auto loads = readPlottedLoads(session->gConnection, QString::fromLatin1(id), 0.0);
+        EXPECT_FALSE(loads.ok()) << "nor read for a plot or its loads recomputed: " << id;
+    }
+    EXPECT_TRUE(openReadings(session->gConnection, rs, QStringLiteral("200525001")).ok());
 }
 
 TEST_F(Module1Test, TableExistsOnAMissingDatabaseAnswersFalseAndLogs) {
