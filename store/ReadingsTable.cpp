@@ -769,6 +769,7 @@ private:
 } // namespace
 
 Result<qint64> deleteAllReadings(Connection& c, const QString& table, const QString& how) {
+    if (const auto refused = unusableName(table)) return *refused;
     Transaction transaction(c);
     if (!transaction.started().ok()) return transaction.started().error();
     ChangeAction action(c, table, how, QStringLiteral("Every reading deleted"));

@@ -1,6 +1,6 @@
 // Readings tables: whether one exists; the preferences; files and folders.
-#include "store/ChangeHistory.h"
 #include "store/Module1.h"
+#include "store/ChangeHistory.h"
 #include "store/ReadingsAppend.h"
 #include "store/ReadingsTable.h"
 #include "tests/support/DataFolder.h"
@@ -45,6 +45,8 @@ TEST_F(Module1Test, NoneOfTheProgramsOwnTablesIsOpenedOrAppendedToAsReadings) {
                   std::string("No readings table can have the name ") + id);
         const auto loads = readPlottedLoads(session->gConnection, QString::fromLatin1(id), 0.0);
         EXPECT_FALSE(loads.ok()) << "nor read for a plot or its loads recomputed: " << id;
+        EXPECT_FALSE(replaceReadingsTable(session->gConnection, QString::fromLatin1(id)).ok())
+            << "nor emptied and made again: " << id;
     }
     EXPECT_TRUE(openReadings(session->gConnection, rs, QStringLiteral("200525001")).ok());
 }
