@@ -8,27 +8,21 @@
 #include "sensors/SensorRecord.h"
 #include "sensors/SensorRegistry.h"
 #include "sensors/SensorTabs.h"
-#include "store/DatabaseFile.h"
 #include "store/Module1.h"
+#include "store/ReadingsTable.h"
 #include "store/Session.h"
 
 namespace rv {
 
 namespace {
-// Whether a sensor's identifier may name the readings table that is dropped with it. A
-// damaged Sensors row could carry the name of one of the program's own tables (the change
-// history's among them), or a backquote that would end the quoted name early: neither is
-// ever sent in a DROP TABLE.
-bool isReadingsTableName(const QString& id) {
-    return !id.contains(QLatin1Char('`')) && !isOwnTable(id);
-}
-
 // Every write of the deletion, inside the caller's transaction, ending at the first that
 // fails. rs is on the sensor's row; its removal writes the deletion into the history of
 // changes in the same transaction. A readings table that is missing is no failure.
 Status deleteSensorRows(Connection& c, Recordset& rs, const QString& id) {
     try {
-        if (isReadingsTableName(id))
+        // A damaged Sensors row may name one of the program's own tables, or hold a
+        // backquote that would end the quoted name early: neither is sent in a DROP TABLE.
+        if (!unusableReadingsTableName(id))
             need(c.execute(QStringLiteral("DROP TABLE IF EXISTS ") + sql::quoted(id)));
         Recordset network;
         need(network.open(c, sql::NetworkBySensor));

@@ -1,7 +1,6 @@
 #include "store/Module1.h"
 #include "core/Values.h"
 #include "store/ChangeHistory.h"
-#include "store/DatabaseFile.h"
 #include "store/ReadingsTable.h"
 #include "store/Session.h"
 #include <QFileInfo>
@@ -40,24 +39,13 @@ bool TableExists(Session& s, const QString& databasePath, const QString& tableNa
     return found;
 }
 
-namespace {
-// A damaged Sensors row may name one of the program's own tables (the history of changes
-// has a reading's columns): such a table is never made, replaced, shown, changed or
-// emptied as a sensor's readings.
-Status refusedAsReadings(const QString& id) {
-    if (!isOwnTable(id)) return {};
-    return Status::fail(err::ItemNotFound,
-                        QStringLiteral("No readings table can have the name ") + id);
-}
-} // namespace
-
 Status createReadingsTable(Connection& connection, const QString& id) {
-    if (Status refused = refusedAsReadings(id); !refused.ok()) return refused;
+    if (const auto refused = unusableReadingsTableName(id)) return *refused;
     return connection.execute(sql::newReadingsTable(id));
 }
 
 Status replaceReadingsTable(Connection& connection, const QString& id) {
-    if (Status refused = refusedAsReadings(id); !refused.ok()) return refused;
+    if (const auto refused = unusableReadingsTableName(id)) return *refused;
     // The readings leave through the history of changes first, so that a table replaced by
     // mistake can be put back; a table whose readings cannot be kept there is not replaced.
     // All in one transaction: a table that cannot be made again leaves the old one as it
@@ -75,7 +63,7 @@ Status replaceReadingsTable(Connection& connection, const QString& id) {
 }
 
 Status openReadings(Connection& connection, Recordset& readings, const QString& id) {
-    if (Status refused = refusedAsReadings(id); !refused.ok()) return refused;
+    if (const auto refused = unusableReadingsTableName(id)) return *refused;
     if (Status opened = readings.open(connection, sql::readingsByDate(id)); !opened.ok())
         return opened;
     if (!readings.bof() && !readings.eof()) return readings.moveFirst();

@@ -2,8 +2,8 @@
 #include "core/DateText.h"
 #include "core/Values.h"
 #include "store/ColumnType.h"
-#include "store/DatabaseFile.h"
 #include "store/Module1.h"
+#include "store/ReadingsTable.h"
 #include "store/Statements.h"
 #include <QStringList>
 #include <array>
@@ -203,11 +203,7 @@ ReadingsAppend::~ReadingsAppend() {
 }
 
 Status ReadingsAppend::prepare(const QString& table) {
-    // A damaged Sensors row naming one of the program's own tables never has readings
-    // appended to it: the history of changes has a reading's columns.
-    if (isOwnTable(table))
-        return Error{err::ItemNotFound,
-                     QStringLiteral("No readings table can have the name ") + table};
+    if (const auto refused = unusableReadingsTableName(table)) return *refused;
     auto tableColumns = m_connection.columns(table);
     if (!tableColumns.ok()) return tableColumns.error();
     for (int w = int(Column::Key); w <= int(Column::DoNotPlot); ++w)

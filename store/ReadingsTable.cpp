@@ -419,10 +419,9 @@ std::optional<double> momentOf(const Query& q, int column) {
     return wallClockSeconds(when.toDateTime());
 }
 
-// A sensor's identifier that can name its readings table: a backquote would end the
-// quoting and let the rest of the text be read as part of the statement, and one of the
-// program's own tables (a damaged Sensors row) is never read or written as readings.
-std::optional<Error> unusableName(const QString& instrumentId) {
+} // namespace
+
+std::optional<Error> unusableReadingsTableName(const QString& instrumentId) {
     if (!instrumentId.isEmpty() && !instrumentId.contains(QLatin1Char('`')) &&
         !isOwnTable(instrumentId))
         return std::nullopt;
@@ -430,10 +429,8 @@ std::optional<Error> unusableName(const QString& instrumentId) {
                  QStringLiteral("No readings table can have the name ") + instrumentId};
 }
 
-} // namespace
-
 Result<qint64> countPlottableReadings(Connection& c, const QString& instrumentId) {
-    if (const auto refused = unusableName(instrumentId)) return *refused;
+    if (const auto refused = unusableReadingsTableName(instrumentId)) return *refused;
     const HoldsLoadCondition holdsLoadInSql(c);
     Query q(c, QStringLiteral("SELECT count(*) FROM ") + sql::quoted(instrumentId) +
                    QStringLiteral(" WHERE DoNotPlot = False AND ") + holdsLoadInSql.condition());
@@ -447,7 +444,7 @@ Result<qint64> countPlottableReadings(Connection& c, const QString& instrumentId
 
 Result<std::optional<LatestReading>>
 previousPlottedReading(Connection& c, const QString& instrumentId, const QDateTime& at) {
-    if (const auto refused = unusableName(instrumentId)) return *refused;
+    if (const auto refused = unusableReadingsTableName(instrumentId)) return *refused;
     const Result<QVariant> moment =
         toStored(QVariant(at), ColumnType::Date, QStringLiteral("FullDate"));
     if (!moment.ok()) return moment.error();
@@ -467,7 +464,7 @@ previousPlottedReading(Connection& c, const QString& instrumentId, const QDateTi
 LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, double offset,
                                Progress& progress, PlotReadings* plot) {
     LoadsRecomputed result;
-    if (const auto refused = unusableName(instrumentId)) {
+    if (const auto refused = unusableReadingsTableName(instrumentId)) {
         result.status = *refused;
         return result;
     }
@@ -522,7 +519,7 @@ LoadsRecomputed recomputeLoads(Connection& c, const QString& instrumentId, doubl
 }
 
 Result<PlottedLoads> readPlottedLoads(Connection& c, const QString& instrumentId, double offset) {
-    if (const auto refused = unusableName(instrumentId)) return *refused;
+    if (const auto refused = unusableReadingsTableName(instrumentId)) return *refused;
     // The rows of the plot's own query (sql::plottableReadingsByDate), two columns only, read in
     // the table's own order: walking the FullDate index instead seeks every row in the table again,
     // and took twice as long. The caller puts them in time order.
@@ -577,7 +574,7 @@ Result<std::vector<std::optional<LatestReading>>> latestPlottedReadings(Connecti
     for (qsizetype i = 0; i < ids.size(); ++i) {
         const QString& id = ids.at(i);
         if (!tables.contains(id)) continue;
-        if (unusableName(id)) continue;
+        if (unusableReadingsTableName(id)) continue;
         Query q(c, QStringLiteral("SELECT Channel1, FullDate FROM ") + sql::quoted(id) +
                        QStringLiteral(" WHERE DoNotPlot = 0 AND ") + holdsLoadInSql.condition() +
                        QStringLiteral(" ORDER BY FullDate DESC, rowid DESC LIMIT 1"));
@@ -769,7 +766,7 @@ private:
 } // namespace
 
 Result<qint64> deleteAllReadings(Connection& c, const QString& table, const QString& how) {
-    if (const auto refused = unusableName(table)) return *refused;
+    if (const auto refused = unusableReadingsTableName(table)) return *refused;
     Transaction transaction(c);
     if (!transaction.started().ok()) return transaction.started().error();
     ChangeAction action(c, table, how, QStringLiteral("Every reading deleted"));

@@ -161,6 +161,13 @@ Result<qint64> deleteAllReadings(Connection& c, const QString& table,
 // hold a reading the other waits for.
 Status lockRowsInOrder(Connection& c, const QString& quotedTable, std::vector<qint64> rowids);
 
+// Why a sensor's identifier cannot name its readings table, nothing when it can: an empty
+// one; one holding a backquote, which would end the quoting and let the rest of the text be
+// read as part of the statement; or one naming one of the program's own tables (a damaged
+// Sensors row: the history of changes has a reading's columns), which is never made, read,
+// written or emptied as readings. "No readings table can have the name ...".
+std::optional<Error> unusableReadingsTableName(const QString& instrumentId);
+
 // Removes the readings of one sensor's table (its name unquoted) with these row numbers, a
 // chunk at a time (forRowChunks), inside the caller's transaction; after each chunk
 // `removedSoFar`, when given, is told how many the statements so far removed, and a
