@@ -245,7 +245,7 @@ TEST_F(WeeklyReportTest, ALoadThatCannotBeUsedIsSaidUnderTheTableNeverLeftOutSil
     reading(kC, "2026/03/10 06:00:00", "2e999 t");
     // A date and time that cannot be read puts a reading in no period: said whatever it is.
     undated(kA, "2026/03/11 01:00:00", QVariant(), "11");
-    undated(kA, "2026/03/11 02:00:00", QStringLiteral("yesterday"), "1e999");
+    undated(kA, "2026/03/11 02:00:00", QStringLiteral("2026-02-30 02:00:00"), "1e999");
     undated(kB, "2026/03/11 03:00:00", QVariant(), "ERR"); // no load: as on tab 4
     undated(kC, "2026/03/11 04:00:00", QStringLiteral("2026-13-45"), "7");
     const QString path = tmp.filePath(QStringLiteral("Week.odt"));
