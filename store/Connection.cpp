@@ -1,9 +1,6 @@
 #include "store/Connection.h"
-#include "store/AlarmLevelsTable.h"
-#include "store/ChangeHistory.h"
 #include "store/DatabaseCopy.h"
 #include "store/DatabaseFile.h"
-#include "store/ImportHistoryTable.h"
 #include "store/PgEngine.h"
 #include "store/Statements.h"
 #include <algorithm>
