@@ -59,12 +59,26 @@ QString levelText(const std::optional<double>& level) {
     return level ? plainDecimal(*level) : QString();
 }
 
+namespace {
+
+// A load is read against a level to a ten-thousandth of a ton. Loads are the reading less
+// the offset held in single precision, which moves them off their decimal value by up to
+// 0.00005 t for an offset under 1,500 t: 10.10 less an offset of 0.10 is 9.99999999851,
+// shown as 10.00, and it is at the alert load of 10. Readings are taken to a hundredth.
+constexpr double kLevelResolution = 1e-4;
+
+bool reaches(double load, double level) {
+    return load >= level - kLevelResolution;
+}
+
+} // namespace
+
 LevelCheck checkLoad(const LoadAt& reading, const std::optional<LoadAt>& previous,
                      const AlarmLevels& levels) {
     LevelCheck check;
-    if (levels.alarm && reading.load >= *levels.alarm)
+    if (levels.alarm && reaches(reading.load, *levels.alarm))
         check.reached = LevelReached::Alarm;
-    else if (levels.alert && reading.load >= *levels.alert)
+    else if (levels.alert && reaches(reading.load, *levels.alert))
         check.reached = LevelReached::Alert;
     if (previous && previous->at.isValid() && reading.at.isValid()) {
         const double rise = reading.load - previous->load;

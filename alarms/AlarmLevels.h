@@ -44,9 +44,11 @@ struct LevelCheck {
 };
 
 // A reading's load (and, when there is one, the previous plotted reading's load and
-// moment) judged against the levels: at or above the alarm load is Alarm, else at or
-// above the alert load is Alert; the rise exceeds the limit when it is faster than the
-// limit allows. Two readings at the same moment compare the rise itself with the limit.
+// moment) judged against the levels, to a ten-thousandth of a ton (so that the offset's
+// single precision never puts a load shown at a level below it): at or above the alarm
+// load is Alarm, else at or above the alert load is Alert; the rise exceeds the limit
+// when it is faster than the limit allows. Two readings at the same moment compare the
+// rise itself with the limit.
 struct LoadAt {
     double load = 0;
     QDateTime at;

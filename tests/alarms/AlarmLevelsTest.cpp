@@ -1,6 +1,7 @@
 // The rules of alarm levels and the table that keeps them.
 #include "alarms/AlarmStore.h"
 #include "core/DateText.h"
+#include "core/Loads.h"
 #include "store/Connection.h"
 #include "tests/support/DataFolder.h"
 #include <gtest/gtest.h>
@@ -57,6 +58,27 @@ TEST(AlarmLevelsRules, ALoadReachesALevelAtItAndAboveIt) {
         checkLoad({12.0, {}}, std::nullopt, AlarmLevels{std::nullopt, 12.0, std::nullopt}).reached,
         LevelReached::Alarm);
     EXPECT_FALSE(checkLoad({99.0, {}}, std::nullopt, AlarmLevels{}).any()) << "no levels";
+}
+
+TEST(AlarmLevelsRules, AReadingAtALevelAfterItsOffsetReachesItWhateverTheOffset) {
+    const AlarmLevels levels{10.0, std::nullopt, std::nullopt};
+    struct Case {
+        const char* reading;
+        const char* offset;
+        LevelReached reached;
+    };
+    // The offsets' single precision lies above their decimal value by up to 0.00005 t.
+    for (const Case& c :
+         {Case{"10.10", "0.10", LevelReached::Alert}, Case{"10.30", "0.30", LevelReached::Alert},
+          Case{"109.90", "99.90", LevelReached::Alert},
+          Case{"1009.95", "999.95", LevelReached::Alert},
+          Case{"1510.55", "1500.55", LevelReached::Alert},
+          Case{"1009.94", "999.95", LevelReached::None}, Case{"9.999", "0", LevelReached::None}}) {
+        const double load = loadAfterOffset(QString::fromLatin1(c.reading),
+                                            installationOffset(QString::fromLatin1(c.offset)));
+        EXPECT_EQ(checkLoad({load, {}}, std::nullopt, levels).reached, c.reached)
+            << c.reading << " less " << c.offset;
+    }
 }
 
 TEST(AlarmLevelsRules, AChannelHoldsALoadWhenItBeginsWithANumber) {
@@ -152,7 +174,7 @@ TEST_F(AlarmStoreTest, SensorsBeyondTheirLevelsAreJudgedOnTheirLatestPlottedRead
     reading(u"200525001"_s, u"2026-03-01 06:00:00"_s, u"5"_s);
     reading(u"200525001"_s, u"2026-03-02 06:00:00"_s, u"12.50"_s);
     reading(u"200525001"_s, u"2026-03-03 06:00:00"_s, u"1"_s, true);
-    // 002: 10.1 - 0.1 is 9.99999999851..., just below the alert load of 10.
+    // 002: 10.1 - 0.1 is 9.99999999851..., shown as 10.00: at the alert load of 10.
     reading(u"200525002"_s, u"2026-03-02 06:00:00"_s, u"10.1"_s);
     // 003: at the alert load; 004: no readings; 005: no levels at all.
     reading(u"200525003"_s, u"2026-03-02 06:00:00"_s, u"8.1"_s);
@@ -166,7 +188,7 @@ TEST_F(AlarmStoreTest, SensorsBeyondTheirLevelsAreJudgedOnTheirLatestPlottedRead
 
     const auto beyond = sensorsBeyondLevels(c);
     ASSERT_TRUE(beyond.ok()) << beyond.error().description.toStdString();
-    ASSERT_EQ(beyond.value().size(), 2u);
+    ASSERT_EQ(beyond.value().size(), 3u);
     const SensorBeyond& first = beyond.value().at(0);
     EXPECT_EQ(first.instrumentId, u"200525001"_s);
     EXPECT_EQ(first.reached, LevelReached::Alarm);
@@ -174,9 +196,13 @@ TEST_F(AlarmStoreTest, SensorsBeyondTheirLevelsAreJudgedOnTheirLatestPlottedRead
     EXPECT_NEAR(first.load, 12.4, 1e-6);
     EXPECT_EQ(first.at, wallClock(QDate(2026, 3, 2), QTime(6, 0)));
     const SensorBeyond& second = beyond.value().at(1);
-    EXPECT_EQ(second.instrumentId, u"200525003"_s);
+    EXPECT_EQ(second.instrumentId, u"200525002"_s);
     EXPECT_EQ(second.reached, LevelReached::Alert);
-    EXPECT_DOUBLE_EQ(second.level, 7.9);
+    EXPECT_DOUBLE_EQ(second.level, 10.0);
+    const SensorBeyond& third = beyond.value().at(2);
+    EXPECT_EQ(third.instrumentId, u"200525003"_s);
+    EXPECT_EQ(third.reached, LevelReached::Alert);
+    EXPECT_DOUBLE_EQ(third.level, 7.9);
 }
 
 TEST_F(AlarmStoreTest, TheOffsetIsTheOneTheOffsetBoxShowsAndThePlotsUse) {
