@@ -81,6 +81,9 @@ private:
     }
 
     void navigate();
+    // With the window probe: in place of a move to a sensor while readings are held, only
+    // the reads a tab showing the newest readings would make (the readings held stay).
+    void moveShowingNewest(const QString& sensor);
     void addOwn();
     void editOne();
     void writeBackSheet();
@@ -157,6 +160,7 @@ std::optional<qint64> Client::changeablePosition() {
 
 void Client::navigate() {
     const QString sensor = anySensor();
+    if (m_plan.windowProbe && m_readings.isOpen()) return moveShowingNewest(sensor);
     act(QStringLiteral("nav"), sensor, {}, [&](Event& e) {
         // The sensor list as the registry reads it, then the sensor's readings as the
         // Readings tab opens them, and one reading shown.
@@ -172,6 +176,32 @@ void Client::navigate() {
             return refuse(e, s.error());
         if (auto v = m_readings.value(kLoad); !v.ok()) return refuse(e, v.error());
         e.detail << QString::number(position);
+    });
+}
+
+void Client::moveShowingNewest(const QString& sensor) {
+    act(QStringLiteral("newest"), sensor, {}, [&](Event& e) {
+        // What the Readings tab needs to show a sensor's newest reading and "N of M": the
+        // sensor list, the count of the readings and the newest of them. The detail holds
+        // the time of each of the three reads, in microseconds.
+        const qint64 start = nowUs();
+        Recordset sensors;
+        if (Status s = sensors.open(m_c, sql::SensorsByNumber); !s.ok())
+            return refuse(e, s.error());
+        const qint64 listed = nowUs();
+        Query count(m_c, QStringLiteral("SELECT count(*) FROM ") + sql::quoted(sensor));
+        if (!count.next())
+            return refuse(e, count.prepared().ok() ? count.status().error()
+                                                   : count.prepared().error());
+        const qint64 counted = nowUs();
+        Recordset newest;
+        if (Status s =
+                newest.open(m_c, sql::readingsByDate(sensor) + QStringLiteral(" DESC LIMIT 100"));
+            !s.ok())
+            return refuse(e, s.error());
+        if (newest.recordCount() > 0) (void)newest.value(kLoad);
+        e.detail << QString::number(listed - start) << QString::number(counted - listed)
+                 << QString::number(nowUs() - counted);
     });
 }
 
