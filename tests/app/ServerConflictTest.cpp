@@ -153,6 +153,21 @@ TEST_F(ServerConflictTest, ComingBackShowsTheReadingsAnotherEngineerAddedButNotO
     EXPECT_EQ(stored("Channel1", k02), "2.75");
 }
 
+TEST_F(ServerConflictTest, ATypedValueIsSavedOnTheReadingShownWhenAnotherAddedAnOlderOne) {
+    // An older reading takes a place before the one shown: whatever the tab reads again,
+    // the value typed belongs to the reading shown, and Previous goes to the one before it.
+    otherDoes(QStringLiteral("INSERT INTO `200525001` (DateTimeKey, FullDate, ReadingDate, "
+                             "ReadingTime, Channel1) VALUES ('200525001 2026/02/28 08:00:00', "
+                             "'2026-02-28 08:00:00', '2026-02-28', '08:00:00', '0.50')"));
+    tab().txtChannel_1->setText(QStringLiteral("3.00"));
+    tab().imgPrevData->click();
+    EXPECT_TRUE(dialogs.pending().empty()) << dialogs.pending().front().text.toStdString();
+    EXPECT_EQ(stored("Channel1", k02), "3.00");
+    EXPECT_EQ(stored("Channel1", k01), "1.00");
+    EXPECT_EQ(stored("Channel1", "2026/02/28 08:00:00"), "0.50");
+    EXPECT_EQ(tab().txtChannel_1->text(), "1.00");
+}
+
 TEST_F(ServerConflictTest, ASensorAnotherEngineerChangedOrDeletedIsNeitherOverwrittenNorACrash) {
     window->SSTab1->setCurrentIndex(1);
     window->installation->txtLocation->setText(QStringLiteral("Drive 4 north"));
