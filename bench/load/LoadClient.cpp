@@ -181,9 +181,10 @@ void Client::navigate() {
 
 void Client::moveShowingNewest(const QString& sensor) {
     act(QStringLiteral("newest"), sensor, {}, [&](Event& e) {
-        // What the Readings tab needs to show a sensor's newest reading and "N of M": the
-        // sensor list, the count of the readings and the newest of them. The detail holds
-        // the time of each of the three reads, in microseconds.
+        // What a Readings tab reading a window at a time would need to show a sensor's
+        // newest reading and "N of M": the sensor list, the count of the readings and the
+        // newest of them. The detail holds the time of each of the three reads, in
+        // microseconds.
         const qint64 start = nowUs();
         Recordset sensors;
         if (Status s = sensors.open(m_c, sql::SensorsByNumber); !s.ok())
