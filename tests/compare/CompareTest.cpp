@@ -25,15 +25,6 @@
 #include <QTimer>
 #include <QWheelEvent>
 
-// After the comparison's JPEG export, LeakSanitizer's scan of the threads at the end of the
-// program faults on the dynamic thread-local storage that a library loaded for the export
-// left behind: every test passes, then the leak check stops with a fatal error. Not
-// tracking that storage keeps the leak check on and lets it finish. (Read only by
-// AddressSanitizer's runtime; without it the function is never called.)
-extern "C" const char* __asan_default_options() {
-    return "intercept_tls_get_addr=0";
-}
-
 namespace rv {
 // Level lines in a failed comparison, readable.
 inline void PrintTo(const LevelLine& l, std::ostream* os) {
