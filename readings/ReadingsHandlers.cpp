@@ -257,7 +257,7 @@ void ReadingsTab::reopenReadings() {
         // The sensor's readings are opened straight away; only a table that is not there
         // goes to OpenSensorData, which says so and makes it. A site server out of reach
         // cannot say whether the table is there: that is logged, and no table is offered.
-        const Status opened = openReadings(s.gConnection, rs, sensorId());
+        const Status opened = openReadingsAtNewest(s.gConnection, rs, sensorId());
         if (opened.ok()) return;
         if (opened.error().number == err::ConnectionLost) {
             s.logFailure(opened.error(), kOpenSensorData);

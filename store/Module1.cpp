@@ -62,12 +62,28 @@ Status replaceReadingsTable(Connection& connection, const QString& id) {
     return s;
 }
 
+// How many of a sensor's newest readings the Readings tab reads first: a screenful of the
+// datasheet and more, so that the Previous button goes a long way before the rest is read.
+constexpr int kNewestReadingsRead = 100;
+
 Status openReadings(Connection& connection, Recordset& readings, const QString& id) {
     if (const auto refused = unusableReadingsTableName(id)) return *refused;
     if (Status opened = readings.open(connection, sql::readingsByDate(id)); !opened.ok())
         return opened;
     if (!readings.bof() && !readings.eof()) return readings.moveFirst();
     return {};
+}
+
+Status openReadingsAtNewest(Connection& connection, Recordset& readings, const QString& id) {
+    if (const auto refused = unusableReadingsTableName(id)) return *refused;
+    // A file is read whole at once: its bookmarks stay the readings' positions.
+    if (!connection.onServer()) {
+        if (Status opened = readings.open(connection, sql::readingsByDate(id)); !opened.ok())
+            return opened;
+        if (!readings.bof() && !readings.eof()) return readings.moveLast();
+        return {};
+    }
+    return readings.openNewest(connection, sql::readingsByDate(id), kNewestReadingsRead);
 }
 
 bool FileExists(const QString& path) {

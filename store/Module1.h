@@ -27,6 +27,12 @@ Status createReadingsTable(Connection& connection, const QString& id);
 Status replaceReadingsTable(Connection& connection, const QString& id);
 // Opens readings on the readings of sensor id by date, on the first row when there is one.
 Status openReadings(Connection& connection, Recordset& readings, const QString& id);
+// Opens readings on the readings of sensor id by date, on the newest reading, as the
+// Readings tab shows them. On a site server only the newest 100 are read until the
+// engineer goes further back (Recordset::openNewest), and the bookmarks are their
+// positions times a large step; on a file every reading is read and the bookmarks are
+// the positions.
+Status openReadingsAtNewest(Connection& connection, Recordset& readings, const QString& id);
 
 // Whether a file (a folder) exists at path; any failure answers False.
 bool FileExists(const QString& path);

@@ -4,6 +4,7 @@
 #include "store/ChangeHistory.h"
 #include "store/Statements.h"
 #include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 #include <cstring>
 
@@ -30,6 +31,22 @@ QString baseTable(const QString& statement) {
     const auto m = from.match(statement);
     return m.hasMatch() ? unquoteName(m.captured(1)) : QString();
 }
+
+// The one ORDER BY column of a statement that reads a whole table in that column's order
+// ("SELECT * FROM t ORDER BY c"); empty for any other statement.
+QString wholeTableOrderColumn(const QString& sql) {
+    static const QRegularExpression wholeTableByOne(
+        QStringLiteral(
+            R"(^\s*SELECT\s+\*\s+FROM\s+\S+\s+ORDER\s+BY\s+([A-Za-z_][A-Za-z0-9_]*)\s*$)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = wholeTableByOne.match(sql);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+// A recordset opened on its newest rows numbers its bookmarks in steps this large, so that
+// rows read later fit between them (Recordset::readAll); one read whole at once numbers
+// them by their positions.
+constexpr qint64 kWindowStep = qint64(1) << 24;
 
 // Whether two values as the table stores them are the same value.
 bool sameStored(const QVariant& a, const QVariant& b) {
@@ -73,6 +90,156 @@ Status Recordset::open(Connection& connection, const QString& statement) {
     return {};
 }
 
+Status Recordset::openNewest(Connection& connection, const QString& statement, int windowRows) {
+    close();
+    const bool wholeTable =
+        !wholeTableOrderColumn(translateStatement(statement).sql).isEmpty() && windowRows > 0;
+    qint64 total = 0;
+    qint64 highest = 0;
+    if (wholeTable) {
+        Query count(connection, QStringLiteral("SELECT count(*), max(rowid) FROM ") +
+                                    quoteName(baseTable(statement)));
+        if (!count.next()) return count.prepared().ok() ? count.status() : count.prepared();
+        total = count.int64(0);
+        highest = count.isNull(1) ? 0 : count.int64(1);
+    }
+    if (!wholeTable || total <= windowRows) {
+        if (Status s = open(connection, statement); !s.ok()) return s;
+        m_pos = qint64(m_view.size()) - 1;
+        return {};
+    }
+    m_connection = &connection;
+    m_statement = statement;
+    m_table = baseTable(statement);
+    m_store.setBookmarkStep(kWindowStep);
+    if (Status s = load(QStringLiteral(" DESC LIMIT ") + QString::number(windowRows)); !s.ok()) {
+        close();
+        return s;
+    }
+    // The window was read newest first; it is held oldest first, as the whole table would
+    // be, each row numbered by its place among all the rows counted.
+    std::reverse(rows().begin(), rows().end());
+    const qint64 held = qint64(rows().size());
+    m_windowTotal = std::max(total, held);
+    m_windowHighest = highest;
+    for (qint64 i = 0; i < held; ++i)
+        rows()[std::size_t(i)].bookmark = (m_windowTotal - held + 1 + i) * kWindowStep;
+    m_store.setNextBookmark((m_windowTotal + 1) * kWindowStep);
+    m_canResort = false;
+    m_windowOnly = true;
+    m_open = true;
+    rebuildView();
+    m_pos = held - 1;
+    return {};
+}
+
+Status Recordset::readAll() {
+    if (!m_windowOnly) return {};
+    // The window's rows, kept as they were read.
+    struct Kept {
+        qint64 rowid = 0;
+        qint64 bookmark = 0;
+        std::vector<QVariant> cells;
+    };
+    std::vector<Kept> kept;
+    QSet<qint64> keptIds;
+    for (const Row& row : rows()) {
+        Kept k{row.rowid, row.bookmark, {}};
+        for (int c = 0; c < int(m_columns.size()); ++c)
+            k.cells.push_back(m_store.stored(row, c));
+        kept.push_back(std::move(k));
+        keptIds.insert(row.rowid);
+    }
+    const bool onRow = m_pos >= 0 && m_pos < qint64(m_view.size());
+    const bool atEnd = m_pos >= qint64(m_view.size());
+    const qint64 current = onRow ? rows()[m_view[std::size_t(m_pos)]].rowid : 0;
+    // What was read first is as old as the window: a requery reads the table again unless
+    // nothing but this recordset's own writes changed it since then.
+    const Fingerprint readAt = m_readAt;
+    const qint64 pos = m_pos;
+    // A read that fails (a site server out of reach) leaves the window as it was, so that
+    // what the engineer typed over its reading can still be saved once the server answers.
+    const auto keepWindow = [&](const Status& failed) {
+        m_store.clear();
+        for (const Kept& k : kept) {
+            Row& row = m_store.appendEmpty();
+            row.rowid = k.rowid;
+            row.bookmark = k.bookmark;
+            m_store.store(row, k.cells);
+        }
+        m_store.setNextBookmark((m_windowTotal + 1) * kWindowStep);
+        m_windowOnly = true;
+        m_canResort = false;
+        m_readAt = readAt;
+        rebuildView();
+        m_pos = pos;
+        return failed;
+    };
+    m_windowOnly = false;
+    if (Status s = load(); !s.ok()) return keepWindow(s);
+    m_readAt = readAt;
+    std::vector<Row> others;
+    others.reserve(rows().size());
+    for (const Row& row : rows())
+        if (!keptIds.contains(row.rowid)) others.push_back(row);
+    const auto before = [this](const Row& a, const Row& b) {
+        return m_store.compare(a, b, m_orderColumn) < 0;
+    };
+    if (!std::is_sorted(others.begin(), others.end(), before))
+        std::stable_sort(others.begin(), others.end(), before);
+    std::vector<Row> window;
+    for (const Kept& k : kept) {
+        Row& row = m_store.appendEmpty();
+        row.rowid = k.rowid;
+        row.bookmark = k.bookmark;
+        m_store.store(row, k.cells);
+        window.push_back(row);
+    }
+    std::vector<Row> merged;
+    merged.reserve(others.size() + window.size());
+    std::merge(others.begin(), others.end(), window.begin(), window.end(),
+               std::back_inserter(merged), before);
+    // The window's rows keep their bookmarks, the only ones handed out so far. Every other
+    // row takes its ordinal times the step, as a whole read would give it, where that
+    // number lies between the bookmarks of the rows around it; where rows were added
+    // since the window was read it cannot, and the row takes the next number above the row
+    // before it that is no multiple of the step. Either way the numbers rise with the rows
+    // and the window's bookmarks name their own rows alone.
+    qint64 last = 0;
+    std::size_t w = 0;
+    for (std::size_t i = 0; i < merged.size(); ++i) {
+        Row& row = merged[i];
+        if (w < window.size() && row.rowid == window[w].rowid && row.offset == window[w].offset) {
+            ++w;
+            last = row.bookmark;
+            continue;
+        }
+        const qint64 bound = w < window.size() ? window[w].bookmark : 0;
+        qint64 next = qint64(i + 1) * kWindowStep;
+        if (next <= last || (bound != 0 && next >= bound)) {
+            next = last + 1;
+            if (next % kWindowStep == 0) ++next;
+        }
+        if (bound != 0 && next >= bound)
+            return keepWindow(Status::fail(
+                err::InvalidArgument, QStringLiteral("Too many rows were added to ") + m_table +
+                                          QStringLiteral(" since it was opened; "
+                                                         "open it again.")));
+        row.bookmark = next;
+        last = next;
+    }
+    rows() = std::move(merged);
+    m_store.setNextBookmark((last / kWindowStep + 1) * kWindowStep);
+    m_canResort = m_orderColumn >= 0 && sortedByOrderColumn();
+    m_ownChanges = 0;
+    rebuildView();
+    m_pos = atEnd ? qint64(m_view.size()) : 0;
+    if (onRow)
+        for (std::size_t i = 0; i < m_view.size(); ++i)
+            if (rows()[m_view[i]].rowid == current) m_pos = qint64(i);
+    return {};
+}
+
 void Recordset::close() {
     // The rows are released; their storage is kept for the next open of this recordset.
     m_open = false;
@@ -85,6 +252,10 @@ void Recordset::close() {
     m_filter.reset();
     m_pos = 0;
     m_onDeleted = false;
+    m_windowOnly = false;
+    m_windowTotal = 0;
+    m_windowHighest = 0;
+    m_store.setBookmarkStep(1);
 }
 
 void Recordset::releaseStorage() {
@@ -93,7 +264,7 @@ void Recordset::releaseStorage() {
     std::vector<std::size_t>().swap(m_view);
 }
 
-Status Recordset::load() {
+Status Recordset::load(const QString& tail) {
     if (!m_connection || !m_connection->isOpen())
         return m_connection ? m_connection->lastError() : closedError();
     const TranslatedStatement t = translateStatement(m_statement);
@@ -109,7 +280,7 @@ Status Recordset::load() {
         return Status::fail(err::InvalidArgument,
                             QStringLiteral("A recordset needs a SELECT statement: ") + m_statement);
     const QString sql = QStringLiteral("SELECT ") + quoteName(m_table) +
-                        QStringLiteral(".rowid, ") + t.sql.mid(head.capturedEnd());
+                        QStringLiteral(".rowid, ") + t.sql.mid(head.capturedEnd()) + tail;
 
     auto tableColumns = m_connection->columns(m_table);
     if (!tableColumns.ok()) return tableColumns.error();
@@ -149,12 +320,8 @@ Status Recordset::load() {
     }
     m_edit.reset();
     m_onDeleted = false;
-    static const QRegularExpression wholeTableByOne(
-        QStringLiteral(
-            R"(^\s*SELECT\s+\*\s+FROM\s+\S+\s+ORDER\s+BY\s+([A-Za-z_][A-Za-z0-9_]*)\s*$)"),
-        QRegularExpression::CaseInsensitiveOption);
-    const auto order = wholeTableByOne.match(t.sql);
-    m_orderColumn = order.hasMatch() ? columnIndex(order.captured(1)) : -1;
+    const QString orderColumn = wholeTableOrderColumn(t.sql);
+    m_orderColumn = orderColumn.isEmpty() ? -1 : columnIndex(orderColumn);
     m_canResort = m_orderColumn >= 0 && sortedByOrderColumn();
     m_readAt = fingerprint();
     m_ownChanges = 0;
@@ -192,11 +359,18 @@ qint64 Recordset::absolutePosition() const {
     if (m_onDeleted) return PosUnknown;
     if (m_pos < 0) return PosBOF;
     if (m_pos >= qint64(m_view.size())) return PosEOF;
-    return m_pos + 1;
+    return m_pos + (m_windowOnly ? windowStart() : 1);
 }
 
 Status Recordset::setAbsolutePosition(qint64 position) {
     if (Status s = checkOpen(); !s.ok()) return s;
+    if (m_windowOnly) {
+        if (position >= windowStart() && position <= m_windowTotal) {
+            m_pos = position - windowStart();
+            return {};
+        }
+        if (Status s = readAll(); !s.ok()) return s;
+    }
     if (position < 1 || position > qint64(m_view.size()))
         return Status::fail(err::InvalidArgument,
                             QStringLiteral("The position ") + QString::number(position) +
@@ -214,6 +388,8 @@ Status Recordset::leaveRow() {
 
 Status Recordset::moveToEnd(bool last) {
     if (Status s = checkOpen(); !s.ok()) return s;
+    if (!last)
+        if (Status s = readAll(); !s.ok()) return s;
     (void)leaveRow();
     if (m_view.empty()) return noCurrentRow();
     m_pos = last ? qint64(m_view.size()) - 1 : 0;
@@ -243,6 +419,8 @@ Status Recordset::moveNext() {
 
 Status Recordset::movePrevious() {
     if (Status s = checkOpen(); !s.ok()) return s;
+    if (m_windowOnly && m_pos <= 0)
+        if (Status s = readAll(); !s.ok()) return s;
     (void)leaveRow();
     if (m_onDeleted) {
         m_onDeleted = false;
@@ -267,9 +445,16 @@ Result<qint64> Recordset::rowId() const {
 Status Recordset::setBookmark(qint64 bookmark) {
     if (Status s = checkOpen(); !s.ok()) return s;
     // Rows keep their bookmarks in ascending order, so the view can be searched.
-    const auto it =
-        std::lower_bound(m_view.begin(), m_view.end(), bookmark,
-                         [this](std::size_t row, qint64 b) { return rows()[row].bookmark < b; });
+    const auto search = [&] {
+        return std::lower_bound(
+            m_view.begin(), m_view.end(), bookmark,
+            [this](std::size_t row, qint64 b) { return rows()[row].bookmark < b; });
+    };
+    auto it = search();
+    if (m_windowOnly && (it == m_view.end() || rows()[*it].bookmark != bookmark)) {
+        if (Status s = readAll(); !s.ok()) return s;
+        it = search();
+    }
     if (it == m_view.end() || rows()[*it].bookmark != bookmark)
         return Status::fail(err::InvalidArgument, QStringLiteral("The bookmark ") +
                                                       QString::number(bookmark) +
@@ -282,6 +467,7 @@ Status Recordset::setBookmark(qint64 bookmark) {
 
 Status Recordset::find(const QString& criterion) {
     if (Status s = checkOpen(); !s.ok()) return s;
+    if (Status s = readAll(); !s.ok()) return s;
     static const QRegularExpression form(
         QStringLiteral(R"(^\s*\[?([A-Za-z_][A-Za-z0-9_]*)\]?\s*=\s*'(.*)'\s*$)"),
         QRegularExpression::DotMatchesEverythingOption);
@@ -368,6 +554,7 @@ Result<QVariant> Recordset::value(const QString& name) const {
 
 Status Recordset::setValue(const QString& name, const QVariant& value) {
     if (Status s = checkOpen(); !s.ok()) return s;
+    if (Status s = readAll(); !s.ok()) return s;
     auto col = column(name);
     if (!col.ok()) return col.error();
     if (Status s = checkCurrent(); !s.ok()) return s;
@@ -395,6 +582,7 @@ Status Recordset::setValue(const QString& name, const QVariant& value) {
 
 Status Recordset::addNew() {
     if (Status s = checkOpen(); !s.ok()) return s;
+    if (Status s = readAll(); !s.ok()) return s;
     (void)leaveRow();
     m_store.appendEmpty();
     m_view.push_back(rows().size() - 1);
@@ -565,6 +753,7 @@ Status Recordset::update() {
 
 Status Recordset::remove() {
     if (Status s = checkCurrent(); !s.ok()) return s;
+    if (Status s = readAll(); !s.ok()) return s;
     if (m_edit && m_edit->isNew) {
         cancelUpdate();
         m_onDeleted = true;
@@ -681,6 +870,7 @@ QString Recordset::rowName(const Row& row) const {
 
 Status Recordset::lockCurrentUnchanged() {
     if (Status s = checkCurrent(); !s.ok()) return s;
+    if (Status s = readAll(); !s.ok()) return s;
     if (!m_connection->onServer()) return {};
     return unchangedSinceRead(rows()[m_view[std::size_t(m_pos)]], QString(), false);
 }
@@ -714,6 +904,7 @@ Status Recordset::unchangedSinceRead(Row& row, const QString& outcome, bool drop
 }
 
 qint64 Recordset::highestRowId() const {
+    if (m_windowOnly) return m_windowHighest;
     qint64 highest = 0;
     for (const Row& row : rows())
         highest = std::max(highest, row.rowid);
@@ -742,6 +933,8 @@ void Recordset::resortRows() {
 Status Recordset::requery() {
     if (Status s = checkOpen(); !s.ok()) return s;
     m_edit.reset();
+    // A recordset that holds its newest rows alone reads them all again, as any other.
+    m_windowOnly = false;
     if (m_canResort) {
         Fingerprint expected = m_readAt;
         expected.totalChanges += m_ownChanges;
@@ -767,6 +960,7 @@ Status Recordset::requery() {
 
 void Recordset::setFilter(RowFilter filter) {
     (void)leaveRow();
+    (void)readAll();
     m_filter = std::move(filter);
     rebuildView();
     m_pos = 0;
@@ -775,6 +969,7 @@ void Recordset::setFilter(RowFilter filter) {
 
 void Recordset::clearFilter() {
     (void)leaveRow();
+    (void)readAll();
     m_filter.reset();
     rebuildView();
     m_pos = 0;

@@ -78,6 +78,16 @@ public:
     Recordset& operator=(const Recordset&) = delete;
 
     Status open(Connection& connection, const QString& statement);
+    // Opens a whole table read in the order of one column ("SELECT * FROM t ORDER BY c")
+    // on its last windowRows rows alone, the last of them current, and counts the rest
+    // without reading them: what a tab showing the newest row needs. Any other statement,
+    // or a table of no more rows than the window, is opened whole, the last row current.
+    // Every operation that needs a row outside the window, a search, a filter or a
+    // change reads the rest first. The rows of the window are kept as they were read (a
+    // row another engineer changed since is caught when it is written, as in any
+    // snapshot) and keep their bookmarks, and no bookmark handed out names another row
+    // afterwards; the position and the count are those of the rows read by then.
+    Status openNewest(Connection& connection, const QString& statement, int windowRows);
     bool isOpen() const { return m_open; }
     void close();
     // Closes and gives the memory kept for the next open back.
@@ -87,7 +97,7 @@ public:
 
     bool bof() const;
     bool eof() const;
-    qint64 recordCount() const { return qint64(m_view.size()); }
+    qint64 recordCount() const { return m_windowOnly ? m_windowTotal : qint64(m_view.size()); }
     qint64 absolutePosition() const;
     Status setAbsolutePosition(qint64 position);
 
@@ -149,7 +159,13 @@ private:
         std::vector<bool> changed;
     };
 
-    Status load();
+    // Reads the statement's rows; `tail` is added to the statement as sent (the window's
+    // descending order and limit).
+    Status load(const QString& tail = QString());
+    // A recordset opened on its newest rows alone reads the rest; nothing otherwise.
+    Status readAll();
+    // The first position (1-based) of the rows held while only the window is read.
+    qint64 windowStart() const { return m_windowTotal - qint64(m_view.size()) + 1; }
     void rebuildView();
     Status checkOpen() const;
     Status checkCurrent() const;
@@ -187,6 +203,12 @@ private:
     bool m_canResort = false; // the rows were read in (order column, rowid) order
     Fingerprint m_readAt;     // the database when the rows were read
     qint64 m_ownChanges = 0;  // rows this recordset wrote since
+
+    // Opened on its newest rows alone (openNewest), until the rest is read: the table's
+    // row count and highest row number when it was opened.
+    bool m_windowOnly = false;
+    qint64 m_windowTotal = 0;
+    qint64 m_windowHighest = 0;
 
     Connection* m_connection = nullptr;
     QString m_changeHow;

@@ -25,7 +25,7 @@ Status RowStore::load(Query& q, int columns, const std::function<qint64()>& expe
         q.readRow(cells.data(), columns + 1);
         Row row;
         row.rowid = cells[0].integer;
-        row.bookmark = ++bookmark;
+        row.bookmark = ++bookmark * m_step;
         row.offset = m_arena.size();
         for (int i = 1; i <= columns; ++i) {
             const CellView& c = cells[std::size_t(i)];
@@ -53,7 +53,7 @@ Status RowStore::load(Query& q, int columns, const std::function<qint64()>& expe
         }
         m_rows.push_back(row);
     }
-    m_nextBookmark = bookmark + 1;
+    m_nextBookmark = (bookmark + 1) * m_step;
     if (!q.status().ok()) {
         clear();
         return q.status();
@@ -64,7 +64,7 @@ Status RowStore::load(Query& q, int columns, const std::function<qint64()>& expe
 void RowStore::clear() {
     m_rows.clear();
     m_arena.resize(0);
-    m_nextBookmark = 1;
+    m_nextBookmark = m_step;
 }
 
 void RowStore::release() {
@@ -76,8 +76,8 @@ void RowStore::release() {
 void RowStore::renumberBookmarks() {
     qint64 bookmark = 0;
     for (Row& row : m_rows)
-        row.bookmark = ++bookmark;
-    m_nextBookmark = bookmark + 1;
+        row.bookmark = ++bookmark * m_step;
+    m_nextBookmark = (bookmark + 1) * m_step;
 }
 
 RowStore::CellRef RowStore::cell(const Row& row, int column) const {
@@ -169,7 +169,8 @@ void RowStore::store(Row& row, const std::vector<QVariant>& cells) {
 
 RowStore::Row& RowStore::appendEmpty() {
     Row row;
-    row.bookmark = m_nextBookmark++;
+    row.bookmark = m_nextBookmark;
+    m_nextBookmark += m_step;
     row.offset = m_arena.size();
     m_arena.append(qsizetype(m_columns), char(Null));
     m_rows.push_back(row);

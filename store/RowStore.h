@@ -44,8 +44,16 @@ public:
 
     std::vector<Row>& rows() { return m_rows; }
     const std::vector<Row>& rows() const { return m_rows; }
-    qint64 nextBookmark() { return m_nextBookmark++; }
-    // Numbers the rows' bookmarks from 1 again in their present order.
+    // Bookmarks are the rows' ordinals times a step: 1, or a large one that leaves room
+    // for rows read later between the rows read first (Recordset::openNewest). Set before
+    // a load; clear() keeps it.
+    void setBookmarkStep(qint64 step) {
+        m_step = step;
+        m_nextBookmark = step;
+    }
+    qint64 bookmarkStep() const { return m_step; }
+    void setNextBookmark(qint64 bookmark) { m_nextBookmark = bookmark; }
+    // Numbers the rows' bookmarks from 1 (times the step) again in their present order.
     void renumberBookmarks();
 
     CellRef cell(const Row& row, int column) const;
@@ -67,6 +75,7 @@ private:
     int m_columns = 0;
     std::vector<Row> m_rows;
     Arena m_arena;
+    qint64 m_step = 1;
     qint64 m_nextBookmark = 1;
 };
 

@@ -403,6 +403,77 @@ TEST_P(RecordsetTest, PositionsAreWideIntegers) {
     EXPECT_EQ(r.absolutePosition(), 32768);
 }
 
+// Readings of sensor 200525001, one an hour, `count` of them from `from` hours after 1 Jan 2010.
+std::vector<ReadingRow> hourly(int from, int count) {
+    std::vector<ReadingRow> rows;
+    const QDateTime start(QDate(2010, 1, 1), QTime(0, 0));
+    for (int i = from; i < from + count; ++i)
+        rows.push_back(ReadingRow::at(QStringLiteral("200525001"),
+                                      start.addSecs(3600 * i).toString("yyyy/MM/dd HH:mm:ss")));
+    return rows;
+}
+
+TEST_P(RecordsetTest, OpenedOnItsNewestRowsItReachesEveryRowAndKeepsItsBookmarks) {
+    const QString id = QStringLiteral("200525001");
+    addReadings(id, hourly(0, 250));
+    Recordset& r = session->rsReadings;
+    const auto key = [&] { return r.value(QStringLiteral("DateTimeKey")).value().toString(); };
+    ASSERT_TRUE(r.openNewest(session->gConnection, sql::readingsByDate(id), 100).ok());
+    EXPECT_EQ(r.recordCount(), 250);
+    EXPECT_EQ(r.absolutePosition(), 250);
+    EXPECT_EQ(key(), "200525001 2010/01/11 09:00:00");
+    const qint64 newest = r.bookmark().value();
+    ASSERT_TRUE(r.setAbsolutePosition(151).ok());
+    EXPECT_EQ(key(), "200525001 2010/01/07 06:00:00") << "the first of the window";
+    const qint64 first = r.bookmark().value();
+
+    // Older readings stored by another engineer meanwhile, then the rest read.
+    addReadings(id, hourly(-3, 3));
+    ASSERT_TRUE(r.movePrevious().ok());
+    EXPECT_EQ(key(), "200525001 2010/01/07 05:00:00");
+    EXPECT_EQ(r.absolutePosition(), 153);
+    EXPECT_EQ(r.recordCount(), 253);
+    for (const auto& [bookmark, shown] : {std::pair{newest, "200525001 2010/01/11 09:00:00"},
+                                          std::pair{first, "200525001 2010/01/07 06:00:00"}}) {
+        ASSERT_TRUE(r.setBookmark(bookmark).ok());
+        EXPECT_EQ(key(), shown) << "a bookmark from the window names its own row";
+    }
+    ASSERT_TRUE(r.moveFirst().ok());
+    EXPECT_EQ(key(), "200525001 2009/12/31 21:00:00");
+    ASSERT_TRUE(r.moveLast().ok());
+    EXPECT_EQ(key(), "200525001 2010/01/11 09:00:00");
+    EXPECT_EQ(r.absolutePosition(), 253);
+
+    // A table no larger than the window is read whole, on its last row.
+    Recordset small;
+    ASSERT_TRUE(small.openNewest(session->gConnection, sql::readingsByDate(id), 300).ok());
+    EXPECT_EQ(small.absolutePosition(), 253);
+    ASSERT_TRUE(small.moveFirst().ok());
+    EXPECT_EQ(small.value(QStringLiteral("DateTimeKey")).value().toString(),
+              "200525001 2009/12/31 21:00:00");
+}
+
+TEST_P(RecordsetTest, AWindowRowChangedByAnotherStaysAsReadUntilTheRowsAreReadAgain) {
+    const QString id = QStringLiteral("200525001");
+    addReadings(id, hourly(0, 150));
+    Recordset& r = session->rsReadings;
+    ASSERT_TRUE(r.openNewest(session->gConnection, sql::readingsByDate(id), 100).ok());
+    execSql(QStringLiteral("UPDATE `200525001` SET Channel1 = '9.99' WHERE DateTimeKey = "
+                           "'200525001 2010/01/07 05:00:00'"));
+    ASSERT_TRUE(r.setAbsolutePosition(51).ok());
+    ASSERT_TRUE(r.find(QStringLiteral("DateTimeKey = '200525001 2010/01/03 10:00:00'")).ok());
+    EXPECT_EQ(r.absolutePosition(), 59) << "searched forward from the window's first row";
+    ASSERT_TRUE(r.moveFirst().ok());
+    ASSERT_TRUE(r.find(QStringLiteral("DateTimeKey = '200525001 2010/01/01 00:00:00'")).ok());
+    EXPECT_EQ(r.absolutePosition(), 1);
+    ASSERT_TRUE(r.moveLast().ok());
+    EXPECT_EQ(r.value(QStringLiteral("Channel1")).value(), QVariant())
+        << "the newest row is shown as it was read";
+    ASSERT_TRUE(r.requery().ok());
+    ASSERT_TRUE(r.moveLast().ok());
+    EXPECT_EQ(r.value(QStringLiteral("Channel1")).value().toString(), "9.99");
+}
+
 INSTANTIATE_TEST_SUITE_P(BothEngines, RecordsetTest, bothEngines(), engineName);
 
 } // namespace
