@@ -81,9 +81,10 @@ private:
     }
 
     void navigate();
-    // With the window probe: in place of a move to a sensor while readings are held, only
-    // the reads a tab showing the newest readings would make (the readings held stay).
-    void moveShowingNewest(const QString& sensor);
+    // Before an action on readings that may lie outside those read when the sensor was
+    // shown: the rest of them read, as the tab reads them when the engineer goes further
+    // back or changes a reading (timed as "rest").
+    void readRest();
     void addOwn();
     void editOne();
     void writeBackSheet();
@@ -95,7 +96,8 @@ private:
     RecordWriter m_record;
     QRandomGenerator m_random;
     Connection m_c;
-    Recordset m_readings; // the readings of m_sensor, as last read
+    Recordset m_readings;      // the readings of m_sensor, as last read
+    bool m_newestOnly = false; // only the newest of them read so far (Recordset::openNewest)
     QString m_sensor;
     qint64 m_step = 0;
     Outcome m_lastOutcome = Outcome::Ok;
@@ -112,6 +114,7 @@ private:
         readAgain();
     }
     void readAgain() {
+        m_newestOnly = false;
         m_readAt = nowUs();
         m_savedAt.clear();
     }
@@ -160,53 +163,35 @@ std::optional<qint64> Client::changeablePosition() {
 
 void Client::navigate() {
     const QString sensor = anySensor();
-    if (m_plan.windowProbe && m_readings.isOpen()) return moveShowingNewest(sensor);
     act(QStringLiteral("nav"), sensor, {}, [&](Event& e) {
         // The sensor list as the registry reads it, then the sensor's readings as the
-        // Readings tab opens them, and one reading shown.
+        // Readings tab opens them, its newest reading shown.
         Recordset sensors;
         if (Status s = sensors.open(m_c, sql::SensorsByNumber); !s.ok())
             return refuse(e, s.error());
-        if (Status s = openReadings(m_c, m_readings, sensor); !s.ok()) return refuse(e, s.error());
+        if (Status s = openReadingsAtNewest(m_c, m_readings, sensor); !s.ok())
+            return refuse(e, s.error());
         m_sensor = sensor;
         readAgain();
+        m_newestOnly = true;
         if (m_readings.recordCount() == 0) return;
-        const qint64 position = 1 + pick(int(m_readings.recordCount()));
-        if (Status s = m_readings.setAbsolutePosition(position); !s.ok())
-            return refuse(e, s.error());
         if (auto v = m_readings.value(kLoad); !v.ok()) return refuse(e, v.error());
-        e.detail << QString::number(position);
+        e.detail << QString::number(m_readings.absolutePosition());
     });
 }
 
-void Client::moveShowingNewest(const QString& sensor) {
-    act(QStringLiteral("newest"), sensor, {}, [&](Event& e) {
-        // What a Readings tab reading a window at a time would need to show a sensor's
-        // newest reading and "N of M": the sensor list, the count of the readings and the
-        // newest of them. The detail holds the time of each of the three reads, in
-        // microseconds.
-        const qint64 start = nowUs();
-        Recordset sensors;
-        if (Status s = sensors.open(m_c, sql::SensorsByNumber); !s.ok())
-            return refuse(e, s.error());
-        const qint64 listed = nowUs();
-        Query count(m_c, QStringLiteral("SELECT count(*) FROM ") + sql::quoted(sensor));
-        if (!count.next())
-            return refuse(e, count.prepared().ok() ? count.status().error()
-                                                   : count.prepared().error());
-        const qint64 counted = nowUs();
-        Recordset newest;
-        if (Status s =
-                newest.open(m_c, sql::readingsByDate(sensor) + QStringLiteral(" DESC LIMIT 100"));
-            !s.ok())
-            return refuse(e, s.error());
-        if (newest.recordCount() > 0) (void)newest.value(kLoad);
-        e.detail << QString::number(listed - start) << QString::number(counted - listed)
-                 << QString::number(nowUs() - counted);
+void Client::readRest() {
+    if (!m_readings.isOpen() || !m_newestOnly) return;
+    m_newestOnly = false;
+    act(QStringLiteral("rest"), m_sensor, {}, [&](Event& e) {
+        if (Status s = m_readings.moveFirst(); !s.ok()) return refuse(e, s.error());
+        readAgain();
     });
 }
 
 void Client::addOwn() {
+    readRest();
+    if (!m_readings.isOpen()) return navigate();
     const QDateTime moment = ownMoment(m_plan.client, m_ownCount++);
     const QString key = readingKeyAt(m_sensor, moment);
     const QString value = valueText(attemptValue(m_plan.client, int(m_step + 1)));
@@ -233,6 +218,7 @@ void Client::addOwn() {
 }
 
 void Client::editOne() {
+    readRest();
     const auto position = changeablePosition();
     if (!position) return navigate();
     const QString key = keyAt(*position);
@@ -250,6 +236,7 @@ void Client::editOne() {
 }
 
 void Client::writeBackSheet() {
+    readRest();
     if (!m_readings.isOpen() || m_readings.recordCount() == 0) return navigate();
     DatasheetModel grid(m_readings);
     grid.populate(m_sensor);

@@ -14,7 +14,6 @@ struct ClientPlan {
     int seconds = 60;
     int thinkMs = 300; // the most an engineer pauses between actions (a random share of it)
     QString recordPath;
-    bool windowProbe = false; // moves read only the newest readings (main.cpp, --window-probe)
 };
 
 // Works until the time is up; answers the process's exit code (0 unless the server could

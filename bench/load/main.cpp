@@ -1,7 +1,7 @@
 // rockvane-load: several engineers at once on one site server, as proof under load.
 //
 //   rockvane-load [--clients 20] [--seconds 60] [--think-ms 1000] [--no-kill] [--no-restart]
-//                 [--records FOLDER] [--window-probe]
+//                 [--records FOLDER]
 //
 // Starts a throwaway PostgreSQL server of its own (scripts/test-server.sh), prepares a
 // database with five shared sensors, and starts the clients, each a process of this
@@ -10,11 +10,6 @@
 // all have ended it prints operations per second, each operation's times, the refusals by
 // kind, and checks every client's record against the server (LoadCheck.h); it exits 1 on
 // any reading lost, doubled or wrong, or any other failed check.
-//
-// With --window-probe, a client holding a sensor's readings moves to another sensor by
-// reading only the sensor list, the count of its readings and its newest 100 (action
-// "newest"), as a Readings tab that reads a window at a time would: a measure of what such
-// a tab would gain, not of the program as it is.
 //
 // With --skip-without-test-server it exits 77 (skipped) where ROCKVANE_TEST_PG is not set,
 // as the test suite's other server checks skip.
@@ -104,7 +99,6 @@ struct Run {
     bool kill = true;
     bool restart = true;
     QString records; // the folder the clients' records are kept in (a temporary one if empty)
-    bool windowProbe = false;
 };
 
 int drive(const Run& run) {
@@ -130,13 +124,11 @@ int drive(const Run& run) {
     for (int i = 0; i < run.clients; ++i) {
         auto p = std::make_unique<QProcess>();
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QStringList arguments{QStringLiteral("--client"),   QString::number(i),
-                              QStringLiteral("--conninfo"), server.conninfo(),
-                              QStringLiteral("--seconds"),  QString::number(run.seconds),
-                              QStringLiteral("--think-ms"), QString::number(run.thinkMs),
-                              QStringLiteral("--record"),   recordOf(i)};
-        if (run.windowProbe) arguments << QStringLiteral("--window-probe");
-        p->start(QCoreApplication::applicationFilePath(), arguments);
+        p->start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--client"), QString::number(i), QStringLiteral("--conninfo"),
+                  server.conninfo(), QStringLiteral("--seconds"), QString::number(run.seconds),
+                  QStringLiteral("--think-ms"), QString::number(run.thinkMs),
+                  QStringLiteral("--record"), recordOf(i)});
         clients.push_back(std::move(p));
     }
     auto elapsed = [&] { return double(nowUs() - began) / 1e6; };
@@ -299,10 +291,8 @@ int main(int argc, char** argv) {
                                   QStringLiteral("folder"));
     const QCommandLineOption record(QStringLiteral("record"),
                                     QStringLiteral("The client's record."), QStringLiteral("path"));
-    const QCommandLineOption probe(QStringLiteral("window-probe"),
-                                   QStringLiteral("Moves read only the newest readings."));
     parser.addOptions(
-        {clients, seconds, think, noKill, noRestart, skip, client, conninfo, record, keep, probe});
+        {clients, seconds, think, noKill, noRestart, skip, client, conninfo, record, keep});
     parser.addHelpOption();
     parser.process(app);
 
@@ -314,7 +304,6 @@ int main(int argc, char** argv) {
         plan.seconds = parser.value(seconds).toInt();
         plan.thinkMs = parser.value(think).toInt();
         plan.recordPath = parser.value(record);
-        plan.windowProbe = parser.isSet(probe);
         return runClient(plan);
     }
     if (parser.isSet(skip) && qEnvironmentVariableIsEmpty("ROCKVANE_TEST_PG")) {
@@ -329,6 +318,5 @@ int main(int argc, char** argv) {
     run.kill = !parser.isSet(noKill) && run.clients > 1;
     run.restart = !parser.isSet(noRestart);
     run.records = parser.value(keep);
-    run.windowProbe = parser.isSet(probe);
     return drive(run);
 }
