@@ -168,6 +168,34 @@ TEST_F(ServerConflictTest, ATypedValueIsSavedOnTheReadingShownWhenAnotherAddedAn
     EXPECT_EQ(tab().txtChannel_1->text(), "1.00");
 }
 
+TEST_F(ServerConflictTest, OfManyReadingsTheNewestShowFirstAndEveryReadingIsReachedAndSaved) {
+    std::vector<ReadingRow> february;
+    for (int h = 0; h < 150; ++h)
+        february.push_back(
+            ReadingRow::at(kId, QDateTime(QDate(2026, 2, 1), QTime(0, 0))
+                                    .addSecs(3600 * h)
+                                    .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))));
+    addReadings(kId, february);
+    window->SSTab1->setCurrentIndex(0); // a sensor chosen there starts at its newest reading
+    window->SSTab1->setCurrentIndex(2);
+    EXPECT_EQ(counter(), "152 of 152");
+    EXPECT_EQ(tab().txtChannel_1->text(), "2.00");
+
+    otherDoes(QStringLiteral("INSERT INTO `200525001` (DateTimeKey, FullDate, ReadingDate, "
+                             "ReadingTime, Channel1) VALUES ('200525001 2026/01/15 08:00:00', "
+                             "'2026-01-15 08:00:00', '2026-01-15', '08:00:00', '0.50')"));
+    tab().imgFirst->click();
+    EXPECT_EQ(counter(), "1 of 153");
+    EXPECT_EQ(tab().txtReadingID->text(), key("2026/01/15 08:00:00"));
+    tab().imgLast->click();
+    EXPECT_EQ(counter(), "153 of 153");
+    tab().txtChannel_1->setText(QStringLiteral("3.00"));
+    tab().imgPrevData->click();
+    EXPECT_TRUE(dialogs.pending().empty()) << dialogs.pending().front().text.toStdString();
+    EXPECT_EQ(stored("Channel1", k02), "3.00");
+    EXPECT_EQ(tab().txtChannel_1->text(), "1.00");
+}
+
 TEST_F(ServerConflictTest, ASensorAnotherEngineerChangedOrDeletedIsNeitherOverwrittenNorACrash) {
     window->SSTab1->setCurrentIndex(1);
     window->installation->txtLocation->setText(QStringLiteral("Drive 4 north"));
