@@ -76,14 +76,10 @@ Status openReadings(Connection& connection, Recordset& readings, const QString& 
 
 Status openReadingsAtNewest(Connection& connection, Recordset& readings, const QString& id) {
     if (const auto refused = unusableReadingsTableName(id)) return *refused;
-    // A file is read whole at once: its bookmarks stay the readings' positions.
-    if (!connection.onServer()) {
-        if (Status opened = readings.open(connection, sql::readingsByDate(id)); !opened.ok())
-            return opened;
-        if (!readings.bof() && !readings.eof()) return readings.moveLast();
-        return {};
-    }
-    return readings.openNewest(connection, sql::readingsByDate(id), kNewestReadingsRead);
+    // A file is read whole at once (a window of none): its bookmarks stay the readings'
+    // positions.
+    return readings.openNewest(connection, sql::readingsByDate(id),
+                               connection.onServer() ? kNewestReadingsRead : 0);
 }
 
 bool FileExists(const QString& path) {

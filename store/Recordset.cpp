@@ -105,7 +105,8 @@ Status Recordset::openNewest(Connection& connection, const QString& statement, i
     }
     if (!wholeTable || total <= windowRows) {
         if (Status s = open(connection, statement); !s.ok()) return s;
-        m_pos = qint64(m_view.size()) - 1;
+        // An empty recordset stays at both ends.
+        if (!m_view.empty()) m_pos = qint64(m_view.size()) - 1;
         return {};
     }
     m_connection = &connection;

@@ -51,7 +51,6 @@ public:
         m_step = step;
         m_nextBookmark = step;
     }
-    qint64 bookmarkStep() const { return m_step; }
     void setNextBookmark(qint64 bookmark) { m_nextBookmark = bookmark; }
     // Numbers the rows' bookmarks from 1 (times the step) again in their present order.
     void renumberBookmarks();

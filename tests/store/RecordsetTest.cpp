@@ -444,7 +444,13 @@ TEST_P(RecordsetTest, OpenedOnItsNewestRowsItReachesEveryRowAndKeepsItsBookmarks
     EXPECT_EQ(key(), "200525001 2010/01/11 09:00:00");
     EXPECT_EQ(r.absolutePosition(), 253);
 
-    // A table no larger than the window is read whole, on its last row.
+    // A table no larger than the window is read whole, on its last row; an empty one is
+    // at both ends.
+    Recordset none;
+    ASSERT_TRUE(
+        none.openNewest(session->gConnection, sql::readingsByDate(QStringLiteral("200525002")), 100)
+            .ok());
+    EXPECT_TRUE(none.bof() && none.eof());
     Recordset small;
     ASSERT_TRUE(small.openNewest(session->gConnection, sql::readingsByDate(id), 300).ok());
     EXPECT_EQ(small.absolutePosition(), 253);
