@@ -32,7 +32,7 @@ void ReadingsTab::imgDatasheet_Click() {
         if (!SaveReadings()) return;
         const QString id = sensorId();
         // The reading shown is the one the tab comes back to when the window closes.
-        if (m_shown != 0 && showsCurrentRow()) s.gReadingBookmark = m_shown;
+        if (m_shown != 0 && showsCurrentRow()) rememberShown(m_shown);
         s.rsReadings.close();
         m_shown = 0;
         s.gSensorID = id;

@@ -226,16 +226,10 @@ void ReadingsTab::takeOthersReadings() {
     logged(s, QStringLiteral(" G_TakeOthersReadings"), [&] {
         commitPickers();
         if (!SaveReadings()) return;
-        const QString shownKey = showsCurrentRow() ? m_shownKey : QString();
+        // The reading shown stays shown, found by its key; one deleted gives the newest.
         s.gReadingBookmark = 0;
+        m_remembered = {0, showsCurrentRow() ? m_shownKey : QString()};
         reopenReadings();
-        if (!shownKey.isEmpty() && rs.recordCount() > 0) {
-            need(rs.moveFirst());
-            need(rs.find(cDateTimeKey + QStringLiteral(" = '") + shownKey + QStringLiteral("'")));
-            if (rs.eof()) need(rs.moveLast());
-            fillreadings();
-            txtRcount->setText(counterOf(rs));
-        }
         lblOthers->setText(QStringLiteral("Another engineer changed this sensor's readings on the "
                                           "site server since you opened them: they were read "
                                           "again at ") +
@@ -271,19 +265,51 @@ void ReadingsTab::reopenReadings() {
         skip([&] { m_othersMark = need(tableMark(s.gConnection, rs.table())).othersChanges; });
     readChangedKeys();
     if (rs.recordCount() > 0) {
-        skip([&] {
-            // A remembered reading that is no longer there gives the newest one.
-            if (s.gReadingBookmark != 0 && rs.setBookmark(s.gReadingBookmark).ok()) return;
-            need(rs.moveLast());
-        });
+        skip([&] { returnToRemembered(); });
         skip([&] { fillreadings(); });
         skip([&] { txtRcount->setText(counterOf(rs)); });
     } else {
         skip([&] { txtRcount->setText(readingCounter(0, 0)); });
         skip([&] { fillreadings(); });
         s.gReadingBookmark = 0;
+        m_remembered = {};
     }
     fraImportHistory->refresh();
+}
+
+void ReadingsTab::rememberShown(qint64 bookmark) {
+    m_s->gReadingBookmark = bookmark;
+    m_remembered = {bookmark, showsCurrentRow() ? m_shownKey : QString()};
+}
+
+// A new snapshot numbers its rows afresh: when another engineer stored or deleted older
+// readings meanwhile, the remembered bookmark names another reading. The tab's own
+// remembered reading is then found by its key. A bookmark another window remembered is
+// taken as it is; a reading no longer there gives the newest one.
+void ReadingsTab::returnToRemembered() {
+    Session& s = *m_s;
+    Recordset& rs = s.rsReadings;
+    const QString key = s.gReadingBookmark == m_remembered.bookmark ? m_remembered.key : QString();
+    m_remembered = {};
+    const bool marked = s.gReadingBookmark != 0 && rs.setBookmark(s.gReadingBookmark).ok();
+    if (marked && (key.isEmpty() || displayText(need(rs.value(cDateTimeKey))) == key)) return;
+    if (!key.isEmpty()) {
+        need(rs.moveFirst());
+        need(rs.find(keyCriterion(key)));
+        if (!rs.eof()) return;
+        if (marked) {
+            need(rs.setBookmark(s.gReadingBookmark));
+            return;
+        }
+    }
+    need(rs.moveLast());
+}
+
+void ReadingsTab::moveToKeyOrNewest(const QString& key) {
+    Recordset& rs = m_s->rsReadings;
+    need(rs.moveFirst());
+    if (!key.isEmpty()) need(rs.find(keyCriterion(key)));
+    if (key.isEmpty() || rs.eof()) need(rs.moveLast());
 }
 
 void ReadingsTab::sensorChanged() {
@@ -294,6 +320,7 @@ void ReadingsTab::sensorChanged() {
     // from its newest; a hidden one reads them when it is entered.
     m_shown = 0;
     m_shownKey.clear();
+    m_remembered = {};
     m_changedKeys.clear();
     showChangedMark();
     if (!isVisible()) return;
@@ -328,7 +355,7 @@ void ReadingsTab::leaveTab() {
     if (!m_s) return;
     Session& s = *m_s;
     skip([&] { commitPickers(); });
-    skip([&] { s.gReadingBookmark = need(s.rsReadings.bookmark()); });
+    skip([&] { rememberShown(need(s.rsReadings.bookmark())); });
     SaveReadings();
 }
 
@@ -833,11 +860,7 @@ void ReadingsTab::readingsPutBack(const QString& from, const QString& to) {
     logged(s, kPutBackShown, [&] {
         readReadingsAgain();
         Recordset& rs = s.rsReadings;
-        if (rs.recordCount() > 0) {
-            need(rs.moveFirst());
-            if (!wanted.isEmpty()) need(rs.find(keyCriterion(wanted)));
-            if (wanted.isEmpty() || rs.eof()) need(rs.moveLast());
-        }
+        if (rs.recordCount() > 0) moveToKeyOrNewest(wanted);
         fillreadings();
         txtRcount->setText(counterOf(rs));
     });

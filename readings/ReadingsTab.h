@@ -227,6 +227,13 @@ private:
     // Opens the current sensor's readings afresh and shows the remembered reading, or the
     // newest one.
     void reopenReadings();
+    // Remembers the reading shown (its bookmark as gReadingBookmark, and its key) as the
+    // one the tab comes back to after its readings are opened again.
+    void rememberShown(qint64 bookmark);
+    // Moves to the remembered reading (see reopenReadings).
+    void returnToRemembered();
+    // Moves to the reading of this key, or to the newest when there is none.
+    void moveToKeyOrNewest(const QString& key);
     // After the datasheet has closed: the readings opened again and the remembered reading,
     // or the newest, shown.
     void datasheetClosed();
@@ -281,6 +288,12 @@ private:
     qint64 m_shown = 0;
     // The key of that reading as stored; with the bookmark it names the row for certain.
     QString m_shownKey;
+    // The reading the tab remembered for its return: gReadingBookmark as the tab set it,
+    // and the key of the reading it named then.
+    struct Remembered {
+        qint64 bookmark = 0;
+        QString key;
+    } m_remembered;
     bool m_refocusing = false;
     bool m_rekeying = false;
     bool m_limitsNoted = false;

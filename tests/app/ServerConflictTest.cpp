@@ -194,6 +194,16 @@ TEST_F(ServerConflictTest, OfManyReadingsTheNewestShowFirstAndEveryReadingIsReac
     EXPECT_TRUE(dialogs.pending().empty()) << dialogs.pending().front().text.toStdString();
     EXPECT_EQ(stored("Channel1", k02), "3.00");
     EXPECT_EQ(tab().txtChannel_1->text(), "1.00");
+
+    // Back on the tab after another engineer stored an older reading, the reading left shows.
+    tab().imgFirst->click();
+    window->SSTab1->setCurrentIndex(1);
+    otherDoes(QStringLiteral("INSERT INTO `200525001` (DateTimeKey, FullDate, ReadingDate, "
+                             "ReadingTime, Channel1) VALUES ('200525001 2026/01/10 08:00:00', "
+                             "'2026-01-10 08:00:00', '2026-01-10', '08:00:00', '0.40')"));
+    window->SSTab1->setCurrentIndex(2);
+    EXPECT_EQ(counter(), "2 of 154");
+    EXPECT_EQ(tab().txtReadingID->text().toStdString(), key("2026/01/15 08:00:00").toStdString());
 }
 
 TEST_F(ServerConflictTest, ASensorAnotherEngineerChangedOrDeletedIsNeitherOverwrittenNorACrash) {
