@@ -36,8 +36,8 @@ QString changesCount(std::size_t n) {
 
 // The refusals of a putting back: said to the engineer, no fault of the program.
 bool isRefusal(long long number) {
-    return number == err::KeyTaken || number == err::RowNotFound || number == err::ItemNotFound ||
-           number == err::InvalidArgument;
+    return number == err::KeyTaken || number == err::PutBackAlready || number == err::RowNotFound ||
+           number == err::ItemNotFound || number == err::InvalidArgument;
 }
 
 // The date and time of a reading as a putting back leaves it: the key its earlier values

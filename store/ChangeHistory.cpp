@@ -59,6 +59,10 @@ const QString kCreateChangesIndex = QStringLiteral(
     "CREATE INDEX IF NOT EXISTS ReadingChanges_ActionID ON ReadingChanges (ActionID)");
 
 const QString kStoredMoment = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+// In the After of each entry of a putting back of readings that left the table: the
+// number of the entry (ChangeID) that kept the reading, so that the history follows the
+// reading through it however many entries are cleared since.
+const QString kRestores = QStringLiteral("Restores");
 
 // The condition on ChangeActions.ActionID that keeps a sensor's actions from the latest
 // deletion of a sensor of that number on; instrumentMark and howMark are the placeholders
@@ -221,18 +225,60 @@ Status noHistory() {
                         QStringLiteral("This database keeps no record of changes to readings."));
 }
 
-// The keys of the readings of a removal (every entry of its action of its kind).
-Result<QStringList> removedKeys(Connection& c, const ChangeEntry& e) {
-    Query q(c, QStringLiteral("SELECT DateTimeKey FROM ReadingChanges WHERE ActionID = ?1 AND "
-                              "Kind = ?2 ORDER BY ChangeID"));
+// A reading that left the table, by the entry that keeps it; removedReadings gives every
+// reading of a removal (every entry of its action of its kind).
+struct Removed {
+    qint64 entry = 0;
+    QString key;
+};
+Result<std::vector<Removed>> removedReadings(Connection& c, const ChangeEntry& e) {
+    Query q(c, QStringLiteral("SELECT ChangeID, DateTimeKey FROM ReadingChanges WHERE ActionID "
+                              "= ?1 AND Kind = ?2 ORDER BY ChangeID"));
     if (!q.prepared().ok()) return q.prepared().error();
     q.bindInt64(1, e.action);
     q.bindText(2, e.kind);
-    QStringList keys;
+    std::vector<Removed> removed;
     while (q.next())
-        keys << (q.isNull(0) ? QString() : q.text(0));
+        removed.push_back({q.int64(0), q.isNull(1) ? QString() : q.text(1)});
     if (!q.status().ok()) return q.status().error();
-    return keys;
+    return removed;
+}
+
+// The entry that a reading's putting back after it left restored (kRestores in its After),
+// if the entry names one.
+std::optional<qint64> restoredEntry(const QString& after) {
+    const QVariant restores = fromJson(after).value(kRestores);
+    if (!restores.isValid() || restores.isNull()) return std::nullopt;
+    return restores.toLongLong();
+}
+
+// The putting back that already brought back a reading of these, if any. A putting back
+// recorded before its entries named what they restored is not found here: the keys its
+// readings hold are found taken instead.
+Result<std::optional<ChangeEntry>> putBackAlready(Connection& c, const ChangeEntry& e,
+                                                  const std::vector<Removed>& removed) {
+    QSet<qint64> entries;
+    for (const Removed& r : removed)
+        entries.insert(r.entry);
+    Query q(c, QStringLiteral("SELECT c.After, a.ChangedAt, a.ChangedBy FROM ReadingChanges c "
+                              "JOIN ChangeActions a ON a.ActionID = c.ActionID WHERE "
+                              "a.InstrumentID = ?1 AND c.Kind = ?2 AND c.DateTimeKey IS NULL AND "
+                              "c.ActionID > ?3 ORDER BY c.ChangeID"));
+    if (!q.prepared().ok()) return q.prepared().error();
+    q.bindText(1, e.instrumentId);
+    q.bindText(2, change::PutBack);
+    q.bindInt64(3, e.action);
+    std::optional<ChangeEntry> found;
+    while (!found && q.next()) {
+        const std::optional<qint64> restored = restoredEntry(q.isNull(0) ? QString() : q.text(0));
+        if (!restored || !entries.contains(*restored)) continue;
+        ChangeEntry by;
+        by.when = readDateTime(q.isNull(1) ? QString() : q.text(1)).value_or(QDateTime());
+        by.by = q.isNull(2) ? QString() : q.text(2);
+        found = by;
+    }
+    if (!q.status().ok()) return q.status().error();
+    return found;
 }
 
 // The keys among these that a reading of the table holds now.
@@ -310,8 +356,8 @@ Result<qint64> othersLeaving(Connection& c, const QString& instrumentId, const Q
 // there, changed, or leaving it; a reading imported there since leaves no entry until it
 // leaves) and no other reading's deletion at that key could be the one put back.
 Result<bool> stillThere(Connection& c, const ChangeEntry& e, const QString& at) {
-    Query q(c, QStringLiteral("SELECT c.ActionID, c.ChangeID, c.Kind, c.DateTimeKey, c.NewKey "
-                              "FROM ReadingChanges c JOIN ChangeActions a ON a.ActionID = "
+    Query q(c, QStringLiteral("SELECT c.ActionID, c.ChangeID, c.Kind, c.DateTimeKey, c.NewKey, "
+                              "c.After FROM ReadingChanges c JOIN ChangeActions a ON a.ActionID = "
                               "c.ActionID WHERE a.InstrumentID = ?1 AND c.ActionID >= ?2 AND "
                               "(c.DateTimeKey IS NOT NULL OR c.NewKey IS NOT NULL) ORDER BY "
                               "c.ActionID, c.ChangeID"));
@@ -335,9 +381,15 @@ Result<bool> stillThere(Connection& c, const ChangeEntry& e, const QString& at) 
             }
         } else if (from == key || to == key) {
             if (!another && from.isEmpty() && q.text(2) == change::PutBack) {
-                const auto others = othersLeaving(c, e.instrumentId, key, q.int64(1), left);
-                if (!others.ok()) return others.error();
-                stored = others.value() == 0;
+                // A putting back names the entry it restored; one recorded before they
+                // did is judged by the other readings that left this key before it.
+                if (const auto restored = restoredEntry(q.isNull(5) ? QString() : q.text(5))) {
+                    stored = *restored == left;
+                } else {
+                    const auto others = othersLeaving(c, e.instrumentId, key, q.int64(1), left);
+                    if (!others.ok()) return others.error();
+                    stored = others.value() == 0;
+                }
             }
             another = another || !stored;
         }
@@ -407,12 +459,25 @@ Result<Plan> makePlan(Connection& c, qint64 entryId, bool forWrite = false) {
     const QString made = QStringLiteral(" at ") + momentText(e.when) +
                          (e.by.isEmpty() ? QString() : QStringLiteral(" by ") + e.by);
     if (removesReading(e.kind)) {
-        const auto keys = removedKeys(c, e);
-        if (!keys.ok()) return keys.error();
+        const auto removed = removedReadings(c, e);
+        if (!removed.ok()) return removed.error();
+        // Its readings came back once: they are in the table, or left it again by a later
+        // entry, which is the one that holds them as they were last stored.
+        const auto already = putBackAlready(c, e, removed.value());
+        if (!already.ok()) return already.error();
+        if (const auto& p = already.value())
+            return Error{err::PutBackAlready,
+                         QStringLiteral("These readings were put back already, at ") +
+                             momentText(p->when) +
+                             (p->by.isEmpty() ? QString() : QStringLiteral(" by ") + p->by) +
+                             QStringLiteral(": nothing was put back. If they were deleted or "
+                                            "removed again since, put back that later entry.")};
         const auto taken = keysTaken(c, table, e);
         if (!taken.ok()) return taken.error();
         if (!taken.value().isEmpty()) return Error{err::KeyTaken, takenText(taken.value())};
-        const QStringList& k = keys.value();
+        QStringList k;
+        for (const Removed& r : removed.value())
+            k << r.key;
         plan.shown.readings = k.size();
         // The keys sort as their dates and times; the readings were kept in the table's order.
         const auto [earliest, latest] = std::minmax_element(k.begin(), k.end());
@@ -728,10 +793,9 @@ std::vector<ChangedValue> listedValues(const ChangeEntry& e) {
     QStringList order;
     for (const QString& col : recordedReadingColumns())
         if (before.contains(col) || after.contains(col)) order << col;
-    for (auto it = before.begin(); it != before.end(); ++it)
-        if (!order.contains(it.key())) order << it.key();
-    for (auto it = after.begin(); it != after.end(); ++it)
-        if (!order.contains(it.key())) order << it.key();
+    for (const QVariantMap* side : {&before, &after})
+        for (auto it = side->begin(); it != side->end(); ++it)
+            if (!order.contains(it.key()) && it.key() != kRestores) order << it.key();
     for (const QString& col : order) {
         const auto side = [](const QVariantMap& m, const QString& k) {
             return m.contains(k) ? (m.value(k).isNull() ? QVariant(QMetaType(QMetaType::QString))
@@ -979,11 +1043,12 @@ Result<qint64> putBack(Connection& c, qint64 entryId, const QString& how) {
             !s.ok())
             return s.error();
         const qint64 back = c.changes();
-        const auto keys = removedKeys(c, e);
-        if (!keys.ok()) return keys.error();
-        for (const QString& key : keys.value())
-            if (Status s = action.record(change::PutBack, QVariant(), key, {},
-                                         {{QStringLiteral("DateTimeKey"), key}});
+        const auto removed = removedReadings(c, e);
+        if (!removed.ok()) return removed.error();
+        for (const Removed& r : removed.value())
+            if (Status s =
+                    action.record(change::PutBack, QVariant(), r.key, {},
+                                  {{QStringLiteral("DateTimeKey"), r.key}, {kRestores, r.entry}});
                 !s.ok())
                 return s.error();
         if (Status s = c.commit(); !s.ok()) return s.error();

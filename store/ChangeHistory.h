@@ -227,11 +227,13 @@ Result<PutBackPlan> planPutBack(Connection& c, qint64 entryId);
 // whole putting back (err::KeyTaken, naming the key); a reading no longer stored refuses a
 // change's putting back (err::RowNotFound), and so does another reading stored at its key
 // since (the history follows the reading through its later entries); an entry made before
-// the sensor of that number was deleted is refused (err::RowNotFound).
+// the sensor of that number was deleted is refused (err::RowNotFound); readings that left
+// the table and were put back once are not put back again (err::PutBackAlready).
 Result<qint64> putBack(Connection& c, qint64 entryId, const QString& how);
 
 namespace err {
 constexpr long long KeyTaken = 1301;
+constexpr long long PutBackAlready = 1302;
 } // namespace err
 
 // How big the history is.

@@ -42,6 +42,13 @@ protected:
         readings.setChangeHow(QStringLiteral("Readings tab"));
     }
     Connection& c() { return session->gConnection; }
+    // Deletes the readings of 2 December (expected: `count`); the newest entry's number.
+    qint64 deleteMiddle(qint64 count = 1) {
+        EXPECT_EQ(need(deleteReadingsOnDays(c(), kId, QDate(2026, 12, 2), QDate(2026, 12, 2),
+                                            [](auto&&...) { return std::nullopt; })),
+                  count);
+        return need(listChanges(c(), {})).front().id;
+    }
     // "kind key -> newKey before | after", newest first.
     std::vector<std::string> listed(const ChangeFilter& filter = {}) {
         std::vector<std::string> out;
@@ -122,7 +129,7 @@ TEST_P(ChangeHistoryOnEachEngine, EachWriteIsRecordedWithWhoWhenAndHowAndPutsBac
                   {"Put back 200525001 2026/12/01 08:00:00 -> 200525001 2026/12/01 "
                    "08:00:00 {\"Channel1\":\"0013.20\"} | {\"Channel1\":\"0012.50\"}",
                    "Put back  -> 200525001 2026/12/02 08:00:00  | "
-                   "{\"DateTimeKey\":\"200525001 2026/12/02 08:00:00\"}"}));
+                   "{\"DateTimeKey\":\"200525001 2026/12/02 08:00:00\",\"Restores\":3}"}));
 
     // The old key of the re-keyed reading taken since by another reading: refused whole.
     addReadings(kId, {ReadingRow::at(kId, "2026/12/03 08:00:00").channel1("0031.00")});
@@ -335,12 +342,9 @@ TEST_P(ChangeHistoryOnEachEngine, AChangePutBackNeverLandsOnAnotherReadingStored
 
     // The middle reading deleted; another imported there, corrected and deleted; the first
     // deletion put back: the correction names the other reading.
-    const auto deleteMiddle = [&] {
-        return need(deleteReadingsOnDays(c(), kId, QDate(2026, 12, 2), QDate(2026, 12, 2),
-                                         [](auto&&...) { return std::nullopt; }));
-    };
-    ASSERT_EQ(deleteMiddle(), 1);
-    const qint64 firstDeletion = need(listChanges(c(), {})).front().id;
+    clock.set(wallClock(QDate(2026, 12, 5), QTime(10, 0)));
+    const qint64 firstDeletion = deleteMiddle();
+    clock.set(wallClock(QDate(2026, 12, 6), QTime(10, 0)));
     addReadings(kId, {ReadingRow::at(kId, "2026/12/02 08:00:00").channel1("0041.00")});
     const qint64 other =
         scalar(u"SELECT rowid FROM `200525001` WHERE Channel1 = '0041.00'"_s).toLongLong();
@@ -348,10 +352,51 @@ TEST_P(ChangeHistoryOnEachEngine, AChangePutBackNeverLandsOnAnotherReadingStored
         need(writeReadingValues(c(), kId, {u"Channel1"_s}, {{other, {{0, u"0042.00"_s}}, 0}})),
         QString());
     const qint64 correction = need(listChanges(c(), {})).front().id;
-    ASSERT_EQ(deleteMiddle(), 1);
+    deleteMiddle();
     ASSERT_EQ(need(putBack(c(), firstDeletion, how::ChangesWindow)), 1);
     EXPECT_FALSE(putBack(c(), correction, how::ChangesWindow).ok());
+    // Still so when the first deletion's entry is cleared from the history.
+    clock.set(wallClock(QDate(2026, 12, 7), QTime(10, 0)));
+    ASSERT_GT(need(clearChangesBefore(c(), QDate(2026, 12, 6), how::Utilities)), 0);
+    EXPECT_FALSE(putBack(c(), correction, how::ChangesWindow).ok());
     EXPECT_TRUE(row(kMiddle).contains(u"/0020.00/")) << row(kMiddle).toStdString();
+}
+
+TEST_P(ChangeHistoryOnEachEngine, AReadingPutBackIsFollowedThroughItAndNoDeletionComesBackTwice) {
+    // With the middle reading, one without a key on the same day (stored by another program).
+    execSql(u"INSERT INTO `200525001` (DateTimeKey, ReadingDate, FullDate, Channel1, DoNotPlot) "
+            u"VALUES (NULL, '2026-12-02', '2026-12-02 12:00:00', '0021.00', 0)"_s);
+    clock.set(wallClock(QDate(2026, 12, 9), QTime(14, 32)));
+    const qint64 first = deleteMiddle(2);
+    ASSERT_EQ(need(putBack(c(), first, how::ChangesWindow)), 2);
+    const qint64 middle =
+        scalar(u"SELECT rowid FROM `200525001` WHERE DateTimeKey = '"_s + kMiddle + u"'"_s)
+            .toLongLong();
+    ASSERT_EQ(
+        need(writeReadingValues(c(), kId, {u"Channel1"_s}, {{middle, {{0, u"0099.00"_s}}, 0}})),
+        QString());
+    const qint64 correction = need(listChanges(c(), {})).front().id;
+    const qint64 second = deleteMiddle(2);
+    ASSERT_EQ(need(putBack(c(), second, how::ChangesWindow)), 2);
+
+    // The correction is still the reading's own, through two deletions put back.
+    EXPECT_EQ(need(putBack(c(), correction, how::ChangesWindow)), 1);
+    EXPECT_TRUE(row(kMiddle).contains(u"/0020.00/")) << row(kMiddle).toStdString();
+    // Neither deletion comes back again, the keyless reading neither.
+    for (const qint64 deletion : {first, second}) {
+        const Result<qint64> again = putBack(c(), deletion, how::ChangesWindow);
+        ASSERT_FALSE(again.ok());
+        EXPECT_EQ(again.error().description.toStdString(),
+                  "These readings were put back already, at 14:32 on 9 Dec 2026 by " +
+                      c().userName().toStdString() +
+                      ": nothing was put back. If they were deleted or removed again since, "
+                      "put back that later entry.");
+    }
+    EXPECT_EQ(scalar(u"SELECT count(*) FROM `200525001`"_s).toLongLong(), 4);
+    // The link the history keeps is not a value of the reading.
+    const std::vector<ChangedValue> shown = listedValues(need(listChanges(c(), {}))[1]);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].column.toStdString(), "DateTimeKey");
 }
 
 // On a server, a putting back waits for another engineer's correction of the same reading
