@@ -407,7 +407,7 @@ void frmRockvane::readDatabase(bool switching) {
     // A database of this program made before alarm levels and the import history gains
     // their tables; one that cannot be written works on without them (said once above,
     // and by the parts of the tabs concerned).
-    (void)ensureNewTables(s.gConnection);
+    G_AddNewTables(s, switching ? kDatabaseClick : kFormLoad);
 
     Recordset& rs = s.rsSensors;
     if (rs.bof() || rs.eof()) {

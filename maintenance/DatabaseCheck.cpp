@@ -128,4 +128,18 @@ Status ensureNewTables(Connection& c) {
     return c.commit();
 }
 
+void G_AddNewTables(Session& s, const QString& label) {
+    const Status made = ensureNewTables(s.gConnection);
+    if (made.ok() || !opensForWriting(s.gConnection)) return;
+    s.logFailure(made.error(), label);
+    s.dialogs.inform(
+        QStringLiteral("Rockvane could not add to this database the tables it keeps alarm "
+                       "levels, the import history and the history of changes in: ") +
+            made.error().description + kCrLf + kCrLf +
+            QStringLiteral("Until Rockvane opens the database again, changes to readings are "
+                           "stored without being kept in the history of changes, and imports "
+                           "cannot be undone. Close Rockvane and start it again to retry."),
+        kTitle, Icon::Exclamation);
+}
+
 } // namespace rv

@@ -23,6 +23,10 @@ Status openDatabase(Connection& connection, const QString& path, Connection::Mod
 // all in one transaction (a failure leaves none of it). A database that cannot be written
 // works on without them: the parts of the windows concerned say so.
 Status ensureNewTables(Connection& connection);
+// The same on the session's database as it is opened: a database that can be written but
+// refuses them (locked by another program, a full disk) gets one log entry under label and
+// one message saying what goes unrecorded until the next start.
+void G_AddNewTables(Session& session, const QString& label);
 
 // Whether a failure of the engine on the database means the file itself is damaged (it
 // is corrupt, or no database at all), as opposed to missing, locked or refused.

@@ -415,7 +415,7 @@ bool Maintenance::reopenDatabase(const QString& label, bool restored) {
         need(s.rsSensors.open(s.gConnection, sql::SensorsByNumber));
         // A backup made before alarm levels and the import history gains their tables, as
         // at start-up.
-        (void)ensureNewTables(s.gConnection);
+        G_AddNewTables(s, label);
         Recordset& rs = s.rsSensors;
         if (rs.bof() || rs.eof()) {
             s.dialogs.inform(QStringLiteral("There are no sensors in the database, ") + kCrLf +

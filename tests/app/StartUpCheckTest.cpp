@@ -255,4 +255,24 @@ TEST_F(StartUpCheckTest, AReadOnlyDatabaseIsAnnouncedOnceAtStartUp) {
     EXPECT_EQ(window->identification->txtSensor->text(), kSensor);
 }
 
+TEST_F(StartUpCheckTest, AWritableDatabaseRefusingTheHistorysTablesSaysSoOnceAndGoesOn) {
+    // A view left under the history's name by another program: its index cannot be made.
+    execSql(QStringLiteral("DROP TABLE IF EXISTS ReadingChanges"));
+    execSql(QStringLiteral("CREATE VIEW ReadingChanges AS SELECT 1 AS ActionID"));
+    ASSERT_TRUE(start());
+    dialogs.expect(QStringLiteral("Rockvane could not add to this database the tables it keeps "
+                                  "alarm levels, the import history and the history of changes "
+                                  "in: views may not be indexed\r\n\r\nUntil Rockvane opens "
+                                  "the database again, changes to readings are stored without "
+                                  "being kept in the history of changes, and imports cannot be "
+                                  "undone. Close Rockvane and start it again to retry."),
+                   kTitle, Icon::Exclamation);
+    EXPECT_EQ(logEntries(), 1);
+    EXPECT_TRUE(logText().contains(QStringLiteral("Err #1: views may not be indexed Form_Load")))
+        << logText().toStdString();
+    window->SSTab1->setCurrentIndex(2);
+    EXPECT_TRUE(dialogs.pending().empty());
+    EXPECT_EQ(window->identification->txtSensor->text(), kSensor);
+}
+
 } // namespace
