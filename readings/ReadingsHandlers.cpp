@@ -544,7 +544,7 @@ void ReadingsTab::txtChannelT_Validate(bool& cancel) {
 // ---------------------------------------------------------------------------------
 // Adding and re-keying
 
-bool ReadingsTab::G_DupID(const QString& key, qint64 ownPosition) {
+bool ReadingsTab::G_DupID(const QString& key, qint64 ownBookmark) {
     if (!m_s) return false;
     bool duplicate = false;
     logged(*m_s, kDupID, [&] {
@@ -553,7 +553,7 @@ bool ReadingsTab::G_DupID(const QString& key, qint64 ownPosition) {
         need(rs.moveFirst());
         need(rs.find(keyCriterion(key)));
         if (rs.eof()) return;
-        duplicate = rs.absolutePosition() != ownPosition;
+        duplicate = need(rs.bookmark()) != ownBookmark;
     });
     return duplicate;
 }
@@ -619,6 +619,10 @@ void ReadingsTab::CheckDateTime() {
     try {
         if (!rs.isOpen() || !showsCurrentRow()) return;
         s.gReadingPosition = rs.absolutePosition();
+        // The reading is found again by its bookmark: the search for a duplicate may read
+        // the rest of a site server's readings, and another engineer's older readings then
+        // move its position.
+        const qint64 own = m_shown;
         const QDate date = dtpRdate->date();
         const QTime time = toSecond(dtpRtime->time());
         const QString d = readingDateText(date);
@@ -626,9 +630,10 @@ void ReadingsTab::CheckDateTime() {
         const QString key = sensorId() + u' ' + d + u' ' + t;
         if (displayText(need(rs.value(cDateTimeKey))) == key) return;
 
-        if (G_DupID(key, s.gReadingPosition)) {
-            need(rs.setAbsolutePosition(s.gReadingPosition));
+        if (G_DupID(key, own)) {
+            need(rs.setBookmark(own));
             undo();
+            txtRcount->setText(counterOf(rs)); // the search may have read more readings
             s.dialogs.inform(QStringLiteral("There is already a reading on ") + d +
                                  QStringLiteral(" at ") + t,
                              kDuplicateTitle);
@@ -636,7 +641,7 @@ void ReadingsTab::CheckDateTime() {
             return;
         }
 
-        need(rs.setAbsolutePosition(s.gReadingPosition));
+        need(rs.setBookmark(own));
         if (!showsCurrentRow()) return;
         need(rs.setValue(cDateTimeKey, key));
         need(rs.setValue(cFullDate, wallClock(date, time)));

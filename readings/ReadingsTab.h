@@ -85,9 +85,9 @@ public:
     void CheckFutureDate();
     // Validates the reading shown as a whole; the first failure shows in lblError.
     bool G_ReadingValid();
-    // True when a reading other than the one at ownPosition (1-based; 0 for none)
-    // already has the key. Leaves rsReadings on the matching row, or at its end.
-    bool G_DupID(const QString& key, qint64 ownPosition);
+    // True when a reading other than the one of ownBookmark (0 for none) already has the
+    // key. Leaves rsReadings on the matching row, or at its end.
+    bool G_DupID(const QString& key, qint64 ownBookmark);
     // Re-keys the reading shown after its date or time changed.
     void CheckDateTime();
     // Writes the controls into the current reading. False when the reading must not be left:

@@ -49,6 +49,19 @@ protected:
                "temperature 12.5, load 2.50. Your values are still in the boxes: moving to "
                "another reading saves them over these.";
     }
+    // 150 readings an hour apart from 1 February before the two of March: the tab opens on
+    // the newest 100, counting all 152.
+    void openOnTheNewestOf152() {
+        std::vector<ReadingRow> february;
+        for (int h = 0; h < 150; ++h)
+            february.push_back(
+                ReadingRow::at(kId, QDateTime(QDate(2026, 2, 1), QTime(0, 0))
+                                        .addSecs(3600 * h)
+                                        .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))));
+        addReadings(kId, february);
+        window->SSTab1->setCurrentIndex(0); // a sensor chosen there starts at its newest
+        window->SSTab1->setCurrentIndex(2);
+    }
     Connection other;
     QString anna;
     QDateTime before, after;
@@ -169,15 +182,7 @@ TEST_F(ServerConflictTest, ATypedValueIsSavedOnTheReadingShownWhenAnotherAddedAn
 }
 
 TEST_F(ServerConflictTest, OfManyReadingsTheNewestShowFirstAndEveryReadingIsReachedAndSaved) {
-    std::vector<ReadingRow> february;
-    for (int h = 0; h < 150; ++h)
-        february.push_back(
-            ReadingRow::at(kId, QDateTime(QDate(2026, 2, 1), QTime(0, 0))
-                                    .addSecs(3600 * h)
-                                    .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))));
-    addReadings(kId, february);
-    window->SSTab1->setCurrentIndex(0); // a sensor chosen there starts at its newest reading
-    window->SSTab1->setCurrentIndex(2);
+    openOnTheNewestOf152();
     EXPECT_EQ(counter(), "152 of 152");
     EXPECT_EQ(tab().txtChannel_1->text(), "2.00");
 
@@ -204,6 +209,34 @@ TEST_F(ServerConflictTest, OfManyReadingsTheNewestShowFirstAndEveryReadingIsReac
     window->SSTab1->setCurrentIndex(2);
     EXPECT_EQ(counter(), "2 of 154");
     EXPECT_EQ(tab().txtReadingID->text().toStdString(), key("2026/01/15 08:00:00").toStdString());
+}
+
+TEST_F(ServerConflictTest, ADateOrTimeChangedAfterAnotherMovedTheOlderReadingsIsJudgedAndKept) {
+    openOnTheNewestOf152();
+    // An older reading deleted meanwhile: a date and time already taken is refused.
+    otherDoes(QStringLiteral("DELETE FROM `200525001` WHERE DateTimeKey = "
+                             "'200525001 2026/02/01 00:00:00'"));
+    tab().dtpRdate->setDate(QDate(2026, 3, 1));
+    dialogs.expect(QStringLiteral("There is already a reading on 2026/03/01 at 08:00:00"),
+                   QStringLiteral("Duplicate Reading"));
+    EXPECT_EQ(tab().dtpRdate->date(), QDate(2026, 3, 2));
+    EXPECT_EQ(counter(), "151 of 151");
+
+    // Back on the tab, another engineer stores an older reading: the new time is stored with
+    // the load typed still in its box.
+    window->SSTab1->setCurrentIndex(1);
+    window->SSTab1->setCurrentIndex(2);
+    otherDoes(QStringLiteral("INSERT INTO `200525001` (DateTimeKey, FullDate, ReadingDate, "
+                             "ReadingTime, Channel1) VALUES ('200525001 2026/01/15 08:00:00', "
+                             "'2026-01-15 08:00:00', '2026-01-15', '08:00:00', '0.50')"));
+    tab().txtChannel_1->setText(QStringLiteral("3.00"));
+    tab().dtpRtime->setTime(QTime(9, 0));
+    EXPECT_TRUE(dialogs.pending().empty()) << dialogs.pending().front().text.toStdString();
+    EXPECT_EQ(counter(), "152 of 152");
+    EXPECT_EQ(tab().txtReadingID->text().toStdString(), key("2026/03/02 09:00:00").toStdString());
+    tab().imgPrevData->click();
+    EXPECT_EQ(stored("Channel1", "2026/03/02 09:00:00"), "3.00");
+    EXPECT_EQ(tab().txtReadingID->text().toStdString(), key(k01).toStdString());
 }
 
 TEST_F(ServerConflictTest, ASensorAnotherEngineerChangedOrDeletedIsNeitherOverwrittenNorACrash) {
