@@ -62,8 +62,9 @@ Status replaceReadingsTable(Connection& connection, const QString& id) {
     return s;
 }
 
-// How many of a sensor's newest readings the Readings tab reads first: a screenful of the
-// datasheet and more, so that the Previous button goes a long way before the rest is read.
+// How many of a sensor's newest readings the Readings tab reads first: what moving to a
+// sensor shows needs only its newest. The rest is read by the first action that needs it:
+// a move to another reading already does, as it writes back the reading shown.
 constexpr int kNewestReadingsRead = 100;
 
 Status openReadings(Connection& connection, Recordset& readings, const QString& id) {
