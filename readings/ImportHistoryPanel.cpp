@@ -180,7 +180,9 @@ void ImportHistoryPanel::cmdUndoImport_Click() {
         }
         // The reading shown is written back first, as moving away from it does: an edit
         // typed into it then counts as an edit made since the import.
-        m_host.writeBackShown();
+        // Refused for another engineer's change, the undo stops: reading the readings again
+        // after it would drop what was typed.
+        if (!m_host.writeBackShown()) return;
         const UndoPreview preview = need(previewUndo(s.gConnection, batchId));
         if (s.dialogs.show(Message{confirmation(id, *batch, preview), kUndoTitle, Icon::Exclamation,
                                    Buttons::YesNo, Answer::No}) != Answer::Yes)

@@ -21,8 +21,9 @@ public:
     // What an undo asks of the tab that shows the readings.
     struct Host {
         // Writes the reading shown back, as moving away from it does: an edit typed into
-        // it then counts as an edit made since the import.
-        std::function<void()> writeBackShown;
+        // it then counts as an edit made since the import. False when the write was
+        // refused for another engineer's change (said so; what was typed stays shown).
+        std::function<bool()> writeBackShown;
         // The readings were changed under the tab: they are read again and the newest one
         // left is shown. A failure is thrown (Abort).
         std::function<void()> showReadingsAgain;

@@ -157,7 +157,7 @@ void ReadingsTab::buildControls() {
     ImportHistoryPanel::Host host;
     host.writeBackShown = [this] {
         commitPickers();
-        SaveReadings();
+        return SaveReadings();
     };
     host.showReadingsAgain = [this] { readingsReplaced(); };
     host.progress = [this]() -> Progress& { return progress(); };

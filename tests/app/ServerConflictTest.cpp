@@ -3,11 +3,13 @@
 // a reading deleted meanwhile is said so and the tab shows the readings that are left.
 #include "readings/frmBatchDel.h"
 #include "sensors/SensorTabs.h"
+#include "store/ImportHistoryTable.h"
 #include "tests/readings/ReadingsFixture.h"
 #include <QLocale>
 
 using namespace rv;
 using namespace rv::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -237,6 +239,37 @@ TEST_F(ServerConflictTest, ADateOrTimeChangedAfterAnotherMovedTheOlderReadingsIs
     tab().imgPrevData->click();
     EXPECT_EQ(stored("Channel1", "2026/03/02 09:00:00"), "3.00");
     EXPECT_EQ(tab().txtReadingID->text().toStdString(), key(k01).toStdString());
+}
+
+TEST_F(ServerConflictTest, AnUndoStopsWhenTheReadingShownWasChangedMeanwhile) {
+    Connection& c = s().gConnection;
+    ASSERT_TRUE(ensureHistoryTables(c).ok());
+    ASSERT_TRUE(c.begin().ok());
+    ASSERT_TRUE(recordBatch(c,
+                            {0,
+                             kId,
+                             u"mar.txt"_s,
+                             u"ab"_s.repeated(32),
+                             QDateTime(QDate(2026, 3, 3), QTime(9, 0)),
+                             0,
+                             {}},
+                            {{key(k02), u"12.5"_s, u"2.00"_s}})
+                    .ok());
+    ASSERT_TRUE(c.commit().ok());
+    window->SSTab1->setCurrentIndex(1);
+    window->SSTab1->setCurrentIndex(2);
+    otherDoes(QStringLiteral("UPDATE `200525001` SET Channel1 = '2.50' WHERE DateTimeKey = "
+                             "'200525001 2026/03/02 08:00:00'"));
+    tab().txtChannel_1->setText(QStringLiteral("3.00"));
+    tab().fraImportHistory->lstImports->setCurrentItem(
+        tab().fraImportHistory->lstImports->topLevelItem(0));
+    dialogs.answerYes(); // were the undo to ask
+    tab().fraImportHistory->cmdUndoImport->click();
+
+    EXPECT_EQ(messageTaken(), saveRefusedOn02());
+    EXPECT_TRUE(dialogs.pending().empty()) << dialogs.pending().front().text.toStdString();
+    EXPECT_EQ(stored("Channel1", k02), "2.50");
+    EXPECT_EQ(tab().txtChannel_1->text(), "3.00");
 }
 
 TEST_F(ServerConflictTest, ASensorAnotherEngineerChangedOrDeletedIsNeitherOverwrittenNorACrash) {
