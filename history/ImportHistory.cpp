@@ -109,7 +109,7 @@ Error noBatch(qint64 batchId) {
 } // namespace
 
 bool canUndoImports(Connection& c) {
-    return c.isOpen() && !c.readOnly() && hasHistoryTables(c);
+    return c.isOpen() && !c.readOnly() && hasHistoryTables(c) && hasChangeTables(c);
 }
 
 Result<QString> fileSha256(const QString& path) {

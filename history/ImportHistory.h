@@ -15,7 +15,8 @@
 
 namespace rv {
 
-// Whether batches can be undone: the tables are there and the database can be written.
+// Whether batches can be undone: the database can be written, and has the tables of the
+// import history and of the history of changes (each reading an undo removes is kept there).
 bool canUndoImports(Connection& c);
 
 // The SHA-256 of a file's bytes as 64 lower-case hexadecimal digits.

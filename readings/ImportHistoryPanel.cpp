@@ -137,9 +137,12 @@ void ImportHistoryPanel::refresh() {
     if (canUndoImports(s.gConnection)) {
         lblImportHistory->hide();
         m_historyWritable = true;
-    } else {
+    } else if (s.gConnection.readOnly()) {
         say(QStringLiteral("The import history is unavailable: the database cannot be "
                            "written, so imports cannot be undone."));
+    } else {
+        say(QStringLiteral("Imports cannot be undone: this database keeps no history of "
+                           "changes, where the readings an undo removes are kept."));
     }
     if (!s.currentSensor.exists()) return;
     logged(s, kListImports, [&] {

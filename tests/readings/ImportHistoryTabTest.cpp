@@ -295,4 +295,19 @@ TEST_F(ImportHistoryTabTest, ADatabaseThatCannotGainTheTablesSaysTheHistoryIsUna
     dialogs.clear();
 }
 
+TEST_F(ImportHistoryTabTest, WithoutTheHistoryOfChangesNoImportIsUndone) {
+    imported(u"a.txt"_s, jan10, 2, jan10.addDays(1));
+    // A view left under the history's name: its table cannot be made (said at start-up).
+    execSql(u"DROP TABLE IF EXISTS ReadingChanges"_s);
+    execSql(u"CREATE VIEW ReadingChanges AS SELECT 1 AS ActionID"_s);
+    startOnReadings();
+    EXPECT_EQ(history().lblImportHistory->text(),
+              u"Imports cannot be undone: this database keeps no history of changes, where the "
+              "readings an undo removes are kept."_s);
+    ASSERT_EQ(list()->topLevelItemCount(), 1);
+    choose(0);
+    EXPECT_FALSE(history().cmdUndoImport->isEnabled());
+    dialogs.clear();
+}
+
 } // namespace
